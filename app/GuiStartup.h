@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace morvex {
+
+/// Registers the font substitutions that make the designed Japanese family names render with the
+/// IPA (or VL) Gothic fonts; call once after the QApplication exists and before the first widget.
+void installFontSubstitutions();
+
+/// True when the Shift-JIS codec ("windows-31j") is available; the program cannot work without it.
+bool shiftJisCodecAvailable();
+
+/// Everything a GUI program or GUI test does before its first window: fonts and codec check.
+/// Returns false (with a reason in `error`) when the codec is missing.
+bool prepareGui(QString* error = nullptr);
+
+} // namespace morvex
