@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvex {
+
+/// An ordered list of list-file lines, comments and empty lines included, without line ends.
+using Pool = std::vector<std::string>;
+
+/// The engine's linear congruential generator on one 32-bit state word.
+class DrawGenerator {
+public:
+    /// Sets the state word to the seed.
+    void seed(std::uint32_t seed) { m_state = seed; }
+    /// Advances the state (state * 22695477 + 1) and returns its bits 16 to 30 (0 to 32767).
+    int next() {
+        m_state = m_state * 22695477u + 1u;
+        return static_cast<int>((m_state >> 16) & 0x7FFFu);
+    }
+    /// The current state word.
+    std::uint32_t state() const { return m_state; }
+
+private:
+    std::uint32_t m_state = 0;
+};
+
+enum class EntryKind { Footer, Header };
+
+/// True when the byte begins a two-byte Shift-JIS character (0x81-0x9F, 0xE0-0xF0).
+constexpr bool isLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xF0);
+}
+
+/// True for a pool line that a draw may return: not empty and not starting with ";".
+bool isEligible(std::string_view line);
+
+/// Draws entries until an eligible one comes up; no entry when none can (empty pool, only
+/// comments and empty lines, or none among the first 32768 lines).
+std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& generator);
+
+/// Expands the backslash escapes of an entry; `rest` is the rest of the marker line (headers).
+std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
+                        DrawGenerator& generator);
+
+/// Pads or trims an expanded footer so that the byte after it stands in column `column`.
+std::string AlignFooter(std::string_view footer, int column);
+
+} // namespace morvex

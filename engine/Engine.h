@@ -1,0 +1,110 @@
+#pragma once
+
+#include "engine/Draw.h"
+#include "engine/Paths.h"
+#include "engine/Pool.h"
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace morvex {
+
+class TextReader;
+class TextWriter;
+
+inline constexpr const char* kErrorCaption = "エラー";
+inline constexpr const char* kMsgTempCreate = "テンポラリファイルの作成に失敗しました";
+inline constexpr const char* kMsgTempWrite = "テンポラリファイルの書き込みに失敗しました";
+inline constexpr const char* kMsgFooterListOpen = "フッタリストが開けませんでした";
+inline constexpr const char* kMsgHeaderListOpen = "ヘッダリストが開けませんでした";
+inline constexpr const char* kMsgOutputCreate = "変換先ファイルの作成に失敗しました";
+inline constexpr const char* kMsgOutputWrite = "変換先ファイルの書き込みに失敗しました";
+inline constexpr const char* kMsgInputRead = "変換元ファイルの読み込みに失敗しました";
+inline constexpr const char* kMsgChangedMeanwhile =
+    "変換中にファイルが変更されたため、置き換えませんでした";
+
+/// The values of one conversion pass.
+struct ConvSettings {
+    unsigned char footerMarker = ')';
+    unsigned char headerMarker = ']';
+    std::string backupExt = ".bak";
+    std::string footerListPattern = "*.mfl";
+    std::string headerListPattern = "*.mhl";
+    std::vector<std::string> sources;
+    bool alignFooters = false;
+    int alignColumn = 71;
+    bool skipConverted = true;
+};
+
+/// One converted file with at least one insertion.
+struct FileResult {
+    std::string path;
+    int footers = 0;
+    int headers = 0;
+};
+
+using ResultCallback = std::function<void(const FileResult&)>;
+/// Seconds since the epoch; the generator's seed at the start of each pass.
+using SeedClock = std::function<std::uint32_t()>;
+
+struct InsertCounts {
+    int footers = 0;
+    int headers = 0;
+};
+
+/// The conversion engine: pools, generator and the record of converted paths.
+class ConvEngine {
+public:
+    /// Both sinks may be empty (errors and results are then dropped).
+    explicit ConvEngine(ShowError showError = {}, ResultCallback onResult = {});
+
+    void setShowError(ShowError showError) { m_showError = std::move(showError); }
+    void setResultCallback(ResultCallback onResult) { m_onResult = std::move(onResult); }
+    /// Replaces the clock that seeds the generator; an empty clock means the current time.
+    void setClock(SeedClock clock) { m_clock = std::move(clock); }
+
+    /// One pass: builds both pools, empties ConvertedList, seeds, converts every source match.
+    void ConvertAll(const ConvSettings& settings);
+    /// Seeds and converts the one path with the pools and ConvertedList as they stand.
+    void ConvertOne(const std::string& path, const ConvSettings& settings);
+
+    /// Rebuilds FList from the pattern (temporary "_Morvex_.tmp" in the system temp dir).
+    void MakeFooterPool(const std::string& pattern);
+    /// Rebuilds HList from the pattern (temporary "_Morvex_.tmh" in the system temp dir).
+    void MakeHeaderPool(const std::string& pattern);
+
+    /// Backs up, rewrites and records one file with the current pass settings; true when the
+    /// new text is in place (false: skipped or failed, the file keeps its previous content).
+    bool ConvertFile(const std::string& path);
+
+    /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries.
+    InsertCounts RewriteStream(TextReader& in, TextWriter& out, const ConvSettings& settings);
+
+    Pool FList;                             ///< footer pool
+    Pool HList;                             ///< header pool
+    std::vector<std::string> ConvertedList; ///< paths converted in this pass, in order
+    DrawGenerator Generator;                ///< the one generator of the engine
+    MergeState ListMerge;                   ///< TmpListFile / TmpListLbl of the last merge
+    std::string TmpStr;                     ///< the upload file being converted
+    std::string TmpLbl;                     ///< its backup path
+    std::string OutFile;                    ///< its output path (equal to TmpStr)
+
+private:
+    void PutFooter(TextWriter& out);
+    void PutHeader(TextReader& in, TextWriter& out);
+    void beginPass(const ConvSettings& settings);
+    void showError(const char* text) const;
+
+    ShowError m_showError;
+    ResultCallback m_onResult;
+    SeedClock m_clock;
+    ConvSettings m_settings;
+    std::set<std::string> m_cleanedDirs;
+    int m_footers = 0;
+    int m_headers = 0;
+};
+
+} // namespace morvex

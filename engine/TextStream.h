@@ -1,0 +1,130 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace morvex {
+
+/// Where raw bytes come from.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    /// Reads up to `size` bytes; the count read, 0 at the end, -1 on an error.
+    virtual long read(char* data, std::size_t size) = 0;
+};
+
+/// Where raw bytes go.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    /// Writes all `size` bytes; false on an error.
+    virtual bool write(const char* data, std::size_t size) = 0;
+};
+
+/// Reads an open file descriptor (not owned), retrying interrupted reads.
+class FdSource : public ByteSource {
+public:
+    explicit FdSource(int fd)
+        : m_fd(fd) {}
+    long read(char* data, std::size_t size) override;
+
+private:
+    int m_fd;
+};
+
+/// Writes an open file descriptor (not owned), retrying short and interrupted writes.
+class FdSink : public ByteSink {
+public:
+    explicit FdSink(int fd)
+        : m_fd(fd) {}
+    bool write(const char* data, std::size_t size) override;
+
+private:
+    int m_fd;
+};
+
+/// Reads bytes held in memory (not copied).
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(std::string_view data)
+        : m_data(data) {}
+    long read(char* data, std::size_t size) override;
+
+private:
+    std::string_view m_data;
+};
+
+/// Appends to a string.
+class StringSink : public ByteSink {
+public:
+    explicit StringSink(std::string& target)
+        : m_target(target) {}
+    bool write(const char* data, std::size_t size) override;
+
+private:
+    std::string& m_target;
+};
+
+class TextWriter;
+
+/// Windows text-mode reading: every CR is dropped and a Ctrl-Z byte ends the input.
+class TextReader {
+public:
+    static constexpr std::size_t kDefaultBuffer = 256 * 1024;
+    explicit TextReader(ByteSource& source, std::size_t bufferSize = kDefaultBuffer);
+
+    /// The next byte (0 to 255), or -1 at the end of the input or after an error.
+    int get();
+    /// Copies the bytes up to and including the next LF to `out`; false when the input ended
+    /// first (the bytes before the end are copied).
+    bool copyLine(TextWriter& out);
+    /// Reads the bytes up to the next LF into `line` (replacing it); the LF is consumed and not
+    /// kept. False when the input ended first.
+    bool readLine(std::string& line);
+    /// Copies everything that is left to `out`.
+    void copyAll(TextWriter& out);
+    /// True once a read of the source failed.
+    bool failed() const { return m_failed; }
+
+private:
+    bool fill();
+
+    ByteSource& m_source;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_done = false;
+    bool m_failed = false;
+};
+
+/// Windows text-mode writing: every LF goes out as CR LF. Errors are sticky.
+class TextWriter {
+public:
+    static constexpr std::size_t kDefaultBuffer = 256 * 1024;
+    explicit TextWriter(ByteSink& sink, std::size_t bufferSize = kDefaultBuffer);
+    ~TextWriter();
+
+    /// Writes one byte (an LF as CR LF).
+    void put(char c);
+    /// Writes the bytes (each LF as CR LF).
+    void write(std::string_view text);
+    /// Hands everything buffered to the sink; false when any write so far failed.
+    bool flush();
+    /// True once a write to the sink failed.
+    bool failed() const { return m_failed; }
+
+private:
+    void append(const char* data, std::size_t size);
+    void drain();
+
+    ByteSink& m_sink;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity;
+    std::size_t m_size = 0;
+    bool m_failed = false;
+};
+
+} // namespace morvex
