@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QColor>
+#include <QPalette>
+#include <QtGlobal>
+
+/// A colour as the form files give it: 0x00BBGGRR for an RGB colour, 0x80000000 + n for system
+/// colour n (resolved through the palette only when drawn).
+enum TColor : quint32 {
+    clBlack = 0x00000000,
+    clWhite = 0x00FFFFFF,
+    clGray = 0x00808080,
+    clYellow = 0x0000FFFF,
+    clWindow = 0x80000005,
+    clWindowText = 0x80000008,
+    clBtnFace = 0x8000000F,
+    clBtnShadow = 0x80000010,
+    clBtnText = 0x80000012,
+    clBtnHighlight = 0x80000014,
+};
+
+/// True for the 0x80000000 + n system colours.
+constexpr bool isSystemColor(TColor color) {
+    return (quint32(color) & 0xFF000000u) == 0x80000000u;
+}
+
+/// The RGB colour 0x00BBGGRR from its components.
+constexpr TColor rgbColor(int red, int green, int blue) {
+    return TColor(quint32(red & 0xFF) | quint32(green & 0xFF) << 8 | quint32(blue & 0xFF) << 16);
+}
+
+/// The colour to draw with: RGB values as they are, system colours from `palette`'s current
+/// colour group (unknown system colours are black, as the platform answers them).
+QColor toQColor(TColor color, const QPalette& palette);
+
+/// The RGB form of a colour (alpha dropped).
+TColor toTColor(const QColor& color);

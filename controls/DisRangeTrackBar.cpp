@@ -1,0 +1,12 @@
+#include "DisRangeTrackBar.h"
+
+TDisRangeTrackBar::TDisRangeTrackBar(QWidget* parent)
+    : TTrackBar(parent) {
+    // The plain trackbar always asks for the range; this one starts without it.
+    setSelRangeShown(false);
+}
+
+void TDisRangeTrackBar::setEnableSelRange(bool value) {
+    m_enableSelRange = value;
+    setSelRangeShown(value);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "TrackBar.h"
+
+/// The trackbar whose channel shows no selection range unless EnableSelRange asks for it.
+class TDisRangeTrackBar : public TTrackBar {
+    Q_OBJECT
+    Q_PROPERTY(bool EnableSelRange READ enableSelRange WRITE setEnableSelRange)
+
+public:
+    explicit TDisRangeTrackBar(QWidget* parent = nullptr);
+
+    bool enableSelRange() const { return m_enableSelRange; }
+    /// True shows the band from SelStart to SelEnd, false hides it.
+    void setEnableSelRange(bool value);
+
+private:
+    bool m_enableSelRange = false;
+};

@@ -1,0 +1,155 @@
+#include "FolderDialog.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <deque>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::deque<std::optional<QString>>& queuedAnswers() {
+    static std::deque<std::optional<QString>> answers;
+    return answers;
+}
+
+TFolderDialog::Request& lastRequestStore() {
+    static TFolderDialog::Request request;
+    return request;
+}
+
+/// The chooser itself: an instruction line over a tree of folders, OK and Cancel.
+class FolderBrowser : public QDialog {
+public:
+    FolderBrowser(QWidget* owner, const QString& caption, const QString& root);
+    void select(const QString& path);
+    QString chosenPath() const;
+
+private:
+    void selectionChanged();
+
+    QFileSystemModel* m_model;
+    QTreeView* m_tree;
+    QDialogButtonBox* m_buttons;
+};
+
+FolderBrowser::FolderBrowser(QWidget* owner, const QString& caption, const QString& root)
+    : QDialog(owner)
+    , m_model(new QFileSystemModel(this))
+    , m_tree(new QTreeView(this))
+    , m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
+    setObjectName(u"FolderBrowser"_s);
+    setWindowTitle(u"フォルダの参照"_s);
+    resize(320, 360);
+    auto* instruction = new QLabel(caption, this);
+    instruction->setObjectName(u"Instruction"_s);
+    instruction->setWordWrap(true);
+
+    m_model->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+    m_model->setReadOnly(true);
+    m_model->setRootPath(root);
+    m_tree->setObjectName(u"FolderTree"_s);
+    m_tree->setModel(m_model);
+    for (int column = 1; column < m_model->columnCount(); ++column)
+        m_tree->hideColumn(column);
+    m_tree->header()->hide();
+    // Without a root the tree shows the whole file system, with "/" as its top.
+    m_tree->setRootIndex(root.isEmpty() ? QModelIndex() : m_model->index(root));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(instruction);
+    layout->addWidget(m_tree, 1);
+    layout->addWidget(m_buttons);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &FolderBrowser::selectionChanged);
+    selectionChanged();
+}
+
+void FolderBrowser::select(const QString& path) {
+    const QModelIndex index = m_model->index(path);
+    if (!index.isValid())
+        return;
+    m_tree->setCurrentIndex(index);
+    m_tree->scrollTo(index);
+}
+
+QString FolderBrowser::chosenPath() const {
+    const QModelIndex current = m_tree->currentIndex();
+    return current.isValid() ? m_model->filePath(current) : QString();
+}
+
+void FolderBrowser::selectionChanged() {
+    // OK only for a folder with a file-system path.
+    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(!chosenPath().isEmpty());
+}
+
+} // namespace
+
+TFolderDialog::TFolderDialog(QWidget* owner)
+    : QObject(owner)
+    , m_owner(owner) {}
+
+QString TFolderDialog::withoutTrailingSeparator(const QString& path) {
+    if (path.size() > 1 && path.endsWith(u'/'))
+        return path.chopped(1);
+    return path;
+}
+
+void TFolderDialog::setRootDir(const QString& value) {
+    m_rootDir = withoutTrailingSeparator(value);
+}
+
+void TFolderDialog::setStartDir(const QString& value) {
+    m_startDir = withoutTrailingSeparator(value);
+}
+
+void TFolderDialog::queueAnswer(std::optional<QString> answer) {
+    queuedAnswers().push_back(std::move(answer));
+}
+
+void TFolderDialog::clearAnswers() {
+    queuedAnswers().clear();
+}
+
+TFolderDialog::Request TFolderDialog::lastRequest() {
+    return lastRequestStore();
+}
+
+bool TFolderDialog::Execute() {
+    lastRequestStore() = Request{m_caption, m_rootDir, m_startDir, m_owner.data()};
+    std::optional<QString> chosen;
+    if (!queuedAnswers().empty()) {
+        chosen = queuedAnswers().front();
+        queuedAnswers().pop_front();
+    } else {
+        chosen = browse();
+    }
+    m_path = chosen.value_or(QString());
+    return chosen.has_value();
+}
+
+std::optional<QString> TFolderDialog::browse() {
+    // A root that is no folder leaves the whole file system to choose from.
+    const QFileInfo root(m_rootDir);
+    const QString rootPath =
+        !m_rootDir.isEmpty() && root.isDir() ? root.absoluteFilePath() : QString();
+    FolderBrowser browser(m_owner, m_caption, rootPath);
+    if (!m_startDir.isEmpty())
+        browser.select(m_startDir);
+    if (browser.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QString chosen = browser.chosenPath();
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
