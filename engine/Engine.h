@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Draw.h"
+#include "engine/Messages.h"
 #include "engine/Paths.h"
 #include "engine/Pool.h"
 
@@ -14,17 +15,6 @@ namespace morvex {
 
 class TextReader;
 class TextWriter;
-
-inline constexpr const char* kErrorCaption = "エラー";
-inline constexpr const char* kMsgTempCreate = "テンポラリファイルの作成に失敗しました";
-inline constexpr const char* kMsgTempWrite = "テンポラリファイルの書き込みに失敗しました";
-inline constexpr const char* kMsgFooterListOpen = "フッタリストが開けませんでした";
-inline constexpr const char* kMsgHeaderListOpen = "ヘッダリストが開けませんでした";
-inline constexpr const char* kMsgOutputCreate = "変換先ファイルの作成に失敗しました";
-inline constexpr const char* kMsgOutputWrite = "変換先ファイルの書き込みに失敗しました";
-inline constexpr const char* kMsgInputRead = "変換元ファイルの読み込みに失敗しました";
-inline constexpr const char* kMsgChangedMeanwhile =
-    "変換中にファイルが変更されたため、置き換えませんでした";
 
 /// The values of one conversion pass.
 struct ConvSettings {
@@ -93,7 +83,7 @@ public:
     std::string OutFile;                    ///< its output path (equal to TmpStr)
 
 private:
-    void PutFooter(TextWriter& out);
+    void PutFooter(TextWriter& out, const ConvSettings& settings);
     void PutHeader(TextReader& in, TextWriter& out);
     void beginPass(const ConvSettings& settings);
     void showError(const char* text) const;

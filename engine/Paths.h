@@ -13,8 +13,8 @@ std::string DirectoryPart(std::string_view path);
 /// or `backupExt` appended when there is none; an empty `backupExt` removes the extension.
 std::string BackupPath(std::string_view path, std::string_view backupExt);
 
-/// Wildcard match of one file name: "*" any run, "?" one byte, ASCII letters without regard to
-/// case; a pattern ending in ".*" also matches a name without a dot.
+/// Wildcard match of one file name: "*" any run, "?" one character (one UTF-8 sequence), ASCII
+/// letters without regard to case; a pattern ending in ".*" also matches a name without a dot.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
 /// Names in the pattern's directory that match its last component: regular files (or links to

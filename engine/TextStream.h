@@ -117,6 +117,7 @@ public:
     bool failed() const { return m_failed; }
 
 private:
+    friend class TextReader;
     void append(const char* data, std::size_t size);
     void drain();
 

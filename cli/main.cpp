@@ -1,0 +1,164 @@
+// morvex-convert: one conversion pass from the command line.
+#include "engine/Engine.h"
+
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kUsage =
+    R"usage(Usage: morvex-convert [OPTIONS] SOURCE...
+Rewrites each upload file that a SOURCE (a path or wildcard pattern) names, replacing footer and
+header marker lines by entries drawn from the list files; the previous text goes to a backup.
+  --footer-list PATTERN   footer list pattern (default "*.mfl")
+  --header-list PATTERN   header list pattern (default "*.mhl")
+  --footer-marker CHAR    footer marker, one byte (default ")"; an empty value means the NUL byte)
+  --header-marker CHAR    header marker, one byte (default "]"; an empty value means the NUL byte)
+  --backup-ext EXT        backup extension with its dot, at most 4 bytes (default ".bak"; empty removes the extension)
+  --align COLUMN          align footers to end before this column, 0 to 80 (default: no alignment)
+  --seed N                seed the generator with N, 0 to 4294967295 (default: the current time in seconds)
+  --help, --version
+For every file with insertions prints: path TAB footers TAB headers.
+Exit status: 0 no error, 1 an error was reported (the pass went on), 2 usage error.
+)usage";
+
+struct Options {
+    morvex::ConvSettings settings;
+    std::optional<std::uint32_t> seed;
+    bool help = false;
+    bool version = false;
+};
+
+struct UsageError {
+    std::string reason;
+};
+
+template <typename T> std::optional<T> parseNumber(std::string_view text, T max) {
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text.front() == '-' || ec != std::errc() ||
+        end != text.data() + text.size() || value > max)
+        return std::nullopt;
+    return value;
+}
+
+unsigned char parseMarker(std::string_view name, std::string_view value) {
+    if (value.size() > 1)
+        throw UsageError{std::string(name) + " takes one byte, not \"" + std::string(value) + "\""};
+    return value.empty() ? 0 : static_cast<unsigned char>(value.front());
+}
+
+// Applies one option that takes a value.
+void applyOption(Options& o, std::string_view name, std::string_view value) {
+    morvex::ConvSettings& s = o.settings;
+    if (name == "--footer-list") {
+        s.footerListPattern = value;
+    } else if (name == "--header-list") {
+        s.headerListPattern = value;
+    } else if (name == "--footer-marker") {
+        s.footerMarker = parseMarker(name, value);
+    } else if (name == "--header-marker") {
+        s.headerMarker = parseMarker(name, value);
+    } else if (name == "--backup-ext") {
+        if (value.size() > 4)
+            throw UsageError{"--backup-ext takes at most 4 bytes, not \"" + std::string(value) +
+                             "\""};
+        s.backupExt = value;
+    } else if (name == "--align") {
+        const auto column = parseNumber<int>(value, 80);
+        if (!column)
+            throw UsageError{"--align takes a column from 0 to 80, not \"" + std::string(value) +
+                             "\""};
+        s.alignFooters = true;
+        s.alignColumn = *column;
+    } else if (name == "--seed") {
+        const auto seed = parseNumber<std::uint32_t>(value, 4294967295u);
+        if (!seed)
+            throw UsageError{"--seed takes a number from 0 to 4294967295, not \"" +
+                             std::string(value) + "\""};
+        o.seed = *seed;
+    } else {
+        throw UsageError{"unknown option " + std::string(name)};
+    }
+}
+
+bool takesValue(std::string_view name) {
+    for (std::string_view known : {"--footer-list", "--header-list", "--footer-marker",
+                                   "--header-marker", "--backup-ext", "--align", "--seed"})
+        if (name == known)
+            return true;
+    return false;
+}
+
+Options parseArguments(const std::vector<std::string_view>& args) {
+    Options o;
+    bool optionsDone = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (optionsDone || arg.size() < 2 || arg.front() != '-') {
+            o.settings.sources.emplace_back(arg);
+        } else if (arg == "--") {
+            optionsDone = true;
+        } else if (arg == "--help") {
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else if (const std::size_t eq = arg.find('='); eq != std::string_view::npos) {
+            applyOption(o, arg.substr(0, eq), arg.substr(eq + 1));
+        } else if (!takesValue(arg)) {
+            throw UsageError{"unknown option " + std::string(arg)};
+        } else if (i + 1 == args.size()) {
+            throw UsageError{std::string(arg) + " needs a value"};
+        } else {
+            applyOption(o, arg, args[++i]);
+        }
+    }
+    if (!o.help && !o.version && o.settings.sources.empty())
+        throw UsageError{"no SOURCE given (try --help)"};
+    return o;
+}
+
+int runPass(const Options& o) {
+    bool errors = false;
+    morvex::ConvEngine engine(
+        [&](const std::string& text, const std::string& caption) {
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+            errors = true;
+        },
+        [](const morvex::FileResult& r) {
+            std::printf("%s\t%d\t%d\n", r.path.c_str(), r.footers, r.headers);
+            std::fflush(stdout);
+        });
+    if (o.seed)
+        engine.setClock([seed = *o.seed] { return seed; });
+    engine.ConvertAll(o.settings);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        errors = true;
+    return errors ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    Options options;
+    try {
+        options = parseArguments(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "morvex-convert: %s\n", e.reason.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("morvex-convert %s\n", MORVEX_VERSION);
+        return 0;
+    }
+    return runPass(options);
+}

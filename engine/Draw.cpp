@@ -1,0 +1,152 @@
+#include "engine/Draw.h"
+
+#include <algorithm>
+
+namespace morvex {
+namespace {
+
+constexpr std::size_t kDrawReach = 32768; // a draw yields at most 0x7FFF
+
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Reads `width` decimal digits at `pos`; a byte that is not a digit, or a byte missing because
+// the entry ends early, counts as `fallback`.
+int readDigits(std::string_view text, std::size_t pos, int width, int fallback) {
+    int value = 0;
+    for (int i = 0; i < width; ++i) {
+        const std::size_t at = pos + static_cast<std::size_t>(i);
+        const char c = at < text.size() ? text[at] : 'x';
+        value = value * 10 + ((c >= '0' && c <= '9') ? c - '0' : fallback);
+    }
+    return value;
+}
+
+void appendFirstCharacter(std::string& out, std::string_view rest) {
+    if (rest.empty())
+        return;
+    out += rest[0];
+    if (isLeadByte(static_cast<unsigned char>(rest[0])) && rest.size() > 1)
+        out += rest[1];
+}
+
+// Expands the escape whose letter is `letter`; `pos` points after the letter and is moved past
+// the digits the escape consumes.
+void expandEscape(std::string& out, char letter, std::string_view entry, std::size_t& pos,
+                  EntryKind kind, std::string_view rest, DrawGenerator& generator) {
+    const bool header = kind == EntryKind::Header;
+    switch (upperAscii(letter)) {
+    case 'N':
+        out += '\n';
+        break;
+    case 'S':
+        out.append(static_cast<std::size_t>(readDigits(entry, pos, 2, 0)), ' ');
+        pos += 2;
+        break;
+    case 'R': {
+        const int range = readDigits(entry, pos, 4, 9);
+        pos += 4;
+        const int v = generator.next(); // taken even for an empty range, so later draws keep
+        if (range > 0)                  // their place
+            out += std::to_string(v % range + 1);
+        break;
+    }
+    case '\\':
+        out += '\\';
+        break;
+    case 'H':
+        if (header)
+            out.append(rest);
+        break;
+    case 'I':
+        if (header)
+            appendFirstCharacter(out, rest);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+bool isEligible(std::string_view line) {
+    return !line.empty() && line.front() != ';';
+}
+
+std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& generator) {
+    const std::size_t reach = std::min(pool.size(), kDrawReach);
+    if (std::none_of(pool.begin(), pool.begin() + static_cast<long>(reach),
+                     [](const std::string& line) { return isEligible(line); }))
+        return std::nullopt;
+    // The generator has full period, so every value 0..32767 comes up: the loop ends.
+    for (;;) {
+        const std::string& line = pool[static_cast<std::size_t>(generator.next()) % pool.size()];
+        if (isEligible(line))
+            return std::string_view(line);
+    }
+}
+
+std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
+                        DrawGenerator& generator) {
+    std::string out;
+    out.reserve(entry.size());
+    std::size_t pos = 0;
+    while (pos < entry.size()) {
+        const char c = entry[pos];
+        if (isLeadByte(static_cast<unsigned char>(c))) {
+            // A lone lead byte at the very end is copied alone.
+            const std::size_t n = std::min<std::size_t>(2, entry.size() - pos);
+            out.append(entry.substr(pos, n));
+            pos += n;
+        } else if (c != '\\') {
+            out += c;
+            ++pos;
+        } else if (pos + 1 >= entry.size()) {
+            break; // a backslash as the last byte ends the entry
+        } else {
+            const char letter = entry[pos + 1];
+            pos += 2;
+            expandEscape(out, letter, entry, pos, kind, rest, generator);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+std::string normaliseFooter(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\t') {
+            out.append(8, ' ');
+        } else if (c == 0x81 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) == 0x40) {
+            out.append(2, ' ');
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string AlignFooter(std::string_view footer, int column) {
+    const std::size_t n = static_cast<std::size_t>(std::clamp(column, 0, 80));
+    std::string norm = normaliseFooter(footer);
+    const std::size_t width = norm.size() + 1; // the text plus the byte that follows it
+    if (width < n)
+        return std::string(n - width, ' ') + norm;
+    if (width > n) {
+        const std::size_t k = width - n;
+        const bool leadingSpaces = k <= norm.size() && norm.find_first_not_of(' ') >= k;
+        return leadingSpaces ? norm.substr(k) : std::string(footer);
+    }
+    return norm;
+}
+
+} // namespace morvex

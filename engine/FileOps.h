@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+
+namespace morvex::fileops {
+
+struct UniqueFile {
+    int fd = -1;
+    std::string path;
+};
+
+/// Creates `dir` + `prefix` + six random characters + `suffix` exclusively (never following a
+/// planted file or link), owner-only, open for reading and writing and locked against
+/// removeStaleFiles; fd -1 on failure.
+UniqueFile createUniqueFile(const std::string& dir, const std::string& prefix,
+                            const std::string& suffix);
+
+/// Removes the regular files in `dir` whose names satisfy `isOurs` and that no live process
+/// holds locked: the leftovers of a run that was killed.
+void removeStaleFiles(const std::string& dir, const std::function<bool(std::string_view)>& isOurs);
+
+/// True for a name made by createUniqueFile with this prefix and suffix.
+bool isUniqueName(std::string_view name, std::string_view prefix, std::string_view suffix);
+
+/// Opens a regular file for reading without blocking on FIFOs or devices; -1 for anything else.
+int openRegularForRead(const std::string& path, struct stat& st);
+
+/// Closes through the system-call table; false when the close reported an error.
+bool closeFd(int fd);
+
+/// Makes the directory's entries durable; errors are ignored (not every file system can).
+void syncDirectory(const std::string& dir);
+
+/// The directory of a path for system calls: DirectoryPart, or "." when there is none.
+std::string directoryOf(const std::string& path);
+
+/// The last component of a path.
+std::string baseName(const std::string& path);
+
+} // namespace morvex::fileops

@@ -1,0 +1,124 @@
+#include "engine/Paths.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvex {
+namespace {
+
+unsigned char foldCase(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+}
+
+// Length of the UTF-8 character starting at `pos` (1 for a byte that begins none).
+std::size_t characterLength(std::string_view s, std::size_t pos) {
+    const unsigned char c = static_cast<unsigned char>(s[pos]);
+    const std::size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    std::size_t n = 1;
+    while (n < want && pos + n < s.size() &&
+           (static_cast<unsigned char>(s[pos + n]) & 0xC0) == 0x80)
+        ++n;
+    return n;
+}
+
+// Iterative match with one back-tracking point per "*": linear in practice, never exponential.
+bool matchPlain(std::string_view pattern, std::string_view name) {
+    std::size_t p = 0, n = 0;
+    std::size_t starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p;
+            n += characterLength(name, n);
+        } else if (p < pattern.size() && foldCase(static_cast<unsigned char>(pattern[p])) ==
+                                             foldCase(static_cast<unsigned char>(name[n]))) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            starN += characterLength(name, starN);
+            n = starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool nameOrderLess(const std::string& a, const std::string& b) {
+    const auto less = [](char x, char y) {
+        return foldCase(static_cast<unsigned char>(x)) < foldCase(static_cast<unsigned char>(y));
+    };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), less))
+        return true;
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), less))
+        return false;
+    return a < b; // names differing only in case: a stable, deterministic order
+}
+
+} // namespace
+
+std::string DirectoryPart(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string BackupPath(std::string_view path, std::string_view backupExt) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    const bool hasExt =
+        dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+    std::string out(hasExt ? path.substr(0, dot) : path);
+    out += backupExt;
+    return out;
+}
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+    if (matchPlain(pattern, name))
+        return true;
+    return pattern.ends_with(".*") && name.find('.') == std::string_view::npos &&
+           matchPlain(pattern.substr(0, pattern.size() - 2), name);
+}
+
+std::vector<std::string> FindFiles(const std::string& pattern) {
+    std::vector<std::string> names;
+    const std::string dir = DirectoryPart(pattern);
+    const std::string_view namePattern = std::string_view(pattern).substr(dir.size());
+    if (namePattern.empty())
+        return names;
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return names;
+    const int dfd = ::dirfd(d);
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name = e->d_name;
+        if (name.empty() || name.front() == '.' || !WildcardMatch(namePattern, name))
+            continue;
+        struct stat st {};
+        if (::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+            names.emplace_back(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end(), nameOrderLess);
+    return names;
+}
+
+std::string SystemTempDir() {
+    std::error_code ec;
+    std::string dir = std::filesystem::temp_directory_path(ec).string();
+    if (ec || dir.empty())
+        dir = "/tmp";
+    if (dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+} // namespace morvex

@@ -1,0 +1,100 @@
+#include "engine/Pool.h"
+
+#include "engine/FileOps.h"
+#include "engine/Messages.h"
+#include "engine/Paths.h"
+#include "engine/Sys.h"
+#include "engine/TextStream.h"
+
+#include <unistd.h>
+
+namespace morvex {
+namespace {
+
+using namespace fileops;
+
+void show(const ShowError& showError, const std::string& text) {
+    if (showError)
+        showError(text, kErrorCaption);
+}
+
+// "_Morvex_.tmp" becomes the prefix "_Morvex_" and the suffix ".tmp" around the unique part.
+std::pair<std::string, std::string> splitTempName(const std::string& tempName) {
+    const std::size_t dot = tempName.rfind('.');
+    if (dot == std::string::npos)
+        return {tempName, std::string()};
+    return {tempName.substr(0, dot), tempName.substr(dot)};
+}
+
+// Appends one list file in text mode; on a read failure the temporary file is cut back to
+// where this list began, so a half-read list never reaches the pool.
+bool appendList(const std::string& path, int tempFd, TextWriter& out) {
+    struct stat st {};
+    const int fd = openRegularForRead(path, st);
+    if (fd < 0)
+        return false;
+    out.flush();
+    const off_t start = ::lseek(tempFd, 0, SEEK_CUR);
+    FdSource source(fd);
+    TextReader in(source);
+    in.copyAll(out);
+    closeFd(fd);
+    if (!in.failed())
+        return true;
+    out.flush();
+    if (start >= 0 && ::ftruncate(tempFd, start) == 0)
+        ::lseek(tempFd, start, SEEK_SET);
+    return false;
+}
+
+bool readBack(int tempFd, Pool& lines) {
+    if (::lseek(tempFd, 0, SEEK_SET) != 0)
+        return false;
+    FdSource source(tempFd);
+    TextReader in(source);
+    LoadPoolLines(in, lines);
+    return !in.failed();
+}
+
+} // namespace
+
+void LoadPoolLines(TextReader& in, Pool& pool) {
+    std::string line;
+    while (in.readLine(line))
+        pool.push_back(std::move(line));
+    if (!line.empty())
+        pool.push_back(std::move(line));
+}
+
+void MergeLists(const std::string& pattern, const std::string& tempDir, const std::string& tempName,
+                Pool& destination, const std::string& openMessage, const ShowError& showError,
+                MergeState& state) {
+    const auto [prefix, suffix] = splitTempName(tempName);
+    removeStaleFiles(tempDir,
+                     [&](std::string_view name) { return isUniqueName(name, prefix, suffix); });
+    UniqueFile temp = createUniqueFile(tempDir, prefix, suffix);
+    state.TmpListFile = temp.fd >= 0 ? temp.path : tempDir + tempName;
+    if (temp.fd < 0) {
+        show(showError, kMsgTempCreate);
+        return;
+    }
+    FdSink sink(temp.fd);
+    TextWriter out(sink);
+    const std::string dir = DirectoryPart(pattern);
+    for (const std::string& name : FindFiles(pattern)) {
+        state.TmpListLbl = dir + name;
+        if (!appendList(state.TmpListLbl, temp.fd, out))
+            show(showError, openMessage);
+    }
+    Pool lines;
+    const bool ok = out.flush() && readBack(temp.fd, lines);
+    sys::calls().unlink(temp.path.c_str());
+    closeFd(temp.fd);
+    if (!ok) {
+        show(showError, kMsgTempWrite);
+        return;
+    }
+    destination = std::move(lines);
+}
+
+} // namespace morvex
