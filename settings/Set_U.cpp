@@ -1,0 +1,448 @@
+#include "Set_U.h"
+
+#include "DesignedWindow.h"
+#include "DisRangeTrackBar.h"
+#include "ExLabel.h"
+#include "SettingsGroups.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace morvex {
+using namespace Qt::StringLiterals;
+
+TUpDown::TUpDown(QWidget* parent)
+    : QWidget(parent)
+    , m_up(new QToolButton(this))
+    , m_down(new QToolButton(this)) {
+    for (QToolButton* button : {m_up, m_down}) {
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoRepeat(true);
+    }
+    m_up->setArrowType(Qt::UpArrow);
+    m_down->setArrowType(Qt::DownArrow);
+    connect(m_up, &QToolButton::clicked, this, [this] { step(+1); });
+    connect(m_down, &QToolButton::clicked, this, [this] { step(-1); });
+}
+
+void TUpDown::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int half = height() / 2;
+    m_up->setGeometry(0, 0, width(), half);
+    m_down->setGeometry(0, half, width(), height() - half);
+}
+
+void TUpDown::setAssociate(QLineEdit* buddy) {
+    if (m_buddy)
+        m_buddy->removeEventFilter(this);
+    m_buddy = buddy;
+    if (m_buddy) {
+        m_buddy->installEventFilter(this);
+        setPosition(m_position);
+    }
+}
+
+void TUpDown::setRange(int min, int max) {
+    m_min = min;
+    m_max = max;
+    setPosition(m_position);
+}
+
+int TUpDown::clamped(int value) const {
+    return std::clamp(value, m_min, m_max);
+}
+
+int TUpDown::position() const {
+    if (m_buddy) {
+        bool ok = false;
+        const int typed = m_buddy->text().trimmed().toInt(&ok);
+        if (ok)
+            m_position = clamped(typed);
+    }
+    return m_position;
+}
+
+void TUpDown::setPosition(int value) {
+    m_position = clamped(value);
+    if (m_buddy)
+        m_buddy->setText(QString::number(m_position));
+}
+
+void TUpDown::step(int delta) {
+    int next = position() + delta;
+    if (next > m_max)
+        next = m_wrap ? m_min : m_max;
+    else if (next < m_min)
+        next = m_wrap ? m_max : m_min;
+    setPosition(next);
+}
+
+bool TUpDown::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_buddy && event->type() == QEvent::KeyPress && isEnabled()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            step(key == Qt::Key_Up ? +1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+namespace {
+
+QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption,
+                     const QRect& geometry) {
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(name);
+    group->setGeometry(geometry);
+    return group;
+}
+
+template <typename Button>
+Button* makeChoice(QWidget* parent, const QString& name, const QString& caption,
+                   const QRect& geometry) {
+    auto* button = new Button(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    return button;
+}
+
+QLineEdit* makeEdit(QWidget* parent, const QString& name, const QString& text,
+                    const QRect& geometry) {
+    auto* edit = new QLineEdit(text, parent);
+    edit->setObjectName(name);
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+QLineEdit* makeHiddenText(QWidget* parent, const QString& name, const QString& text) {
+    QLineEdit* edit = makeEdit(parent, name, text, {});
+    edit->hide();
+    return edit;
+}
+
+TExLabel* makeExLabel(QWidget* parent, const QString& name, const QString& caption, int left,
+                      int top) {
+    auto* label = new TExLabel(caption, parent);
+    label->setObjectName(name);
+    label->move(left, top);
+    // The disabled look is grey text over a white copy.
+    label->setBackFont(clWhite);
+    return label;
+}
+
+// Both radio buttons may be unchecked, which Qt's exclusive radio buttons refuse.
+void setRadioChecked(QRadioButton* button, bool checked) {
+    button->setAutoExclusive(false);
+    button->setChecked(checked);
+    button->setAutoExclusive(true);
+}
+
+// An edit's background: the window colour while usable, the button face otherwise.
+void setEditUsable(QLineEdit* edit, bool usable) {
+    edit->setEnabled(usable);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, toQColor(usable ? clWindow : clBtnFace, palette));
+    edit->setPalette(palette);
+}
+
+} // namespace
+
+TSettingF::TSettingF(QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(u"SettingF"_s);
+    setWindowTitle(u"設定"_s);
+    setDialogBorder(this, false);
+    setFont(designedDialogFont());
+    setFixedSize(290, 228);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(u"PageControl1"_s);
+    PageControl1->setGeometry(0, 0, 289, 193);
+    buildGeneralPage();
+    buildAppRunPage();
+    buildWatchPage();
+    PageControl1->setCurrentIndex(0);
+
+    OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {124, 201, 77, 21});
+    CancelBtn = makeButton(this, u"CancelBtn"_s, u"ｷｬﾝｾﾙ"_s, {208, 201, 77, 21});
+
+    OpenDialog1.filter = u"実行ファイル (*.exe;*.com)|*.exe;*.com|全てのファイル (*.*)|*.*"_s;
+    OpenDialog1.mustExist = true;
+
+    connectHandlers();
+    FormCreate();
+}
+
+TSettingF::~TSettingF() = default;
+
+void TSettingF::buildGeneralPage() {
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(u"TabSheet1"_s);
+    PageControl1->addTab(TabSheet1, u"一般"_s);
+    buildResultGroup();
+    buildCompListGroup();
+}
+
+void TSettingF::buildResultGroup() {
+    ShowResultGroup =
+        makeGroup(TabSheet1, u"ShowResultGroup"_s, u"変換結果の表示"_s, {4, 4, 273, 93});
+    ShowResult =
+        makeChoice<QRadioButton>(ShowResultGroup, u"ShowResult"_s, u"表示する"_s, {8, 16, 113, 17});
+    ShowResult->setChecked(true);
+    GoByClose = makeChoice<QCheckBox>(ShowResultGroup, u"GoByClose"_s,
+                                      u"一定時間経過後、自動的に消す"_s, {28, 32, 181, 17});
+    Label1 = makeExLabel(ShowResultGroup, u"Label1"_s, u"("_s, 216, 34);
+    Time = makeExLabel(ShowResultGroup, u"Time"_s, u"5"_s, 220, 34);
+    Time->setAutoSize(false);
+    Time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Time->setGeometry(220, 34, 13, Label1->height());
+    Label2 = makeExLabel(ShowResultGroup, u"Label2"_s, u"秒)"_s, 236, 34);
+    MinLbl = makeExLabel(ShowResultGroup, u"MinLbl"_s, u"0秒"_s, 48, 52);
+    MaxLbl = makeExLabel(ShowResultGroup, u"MaxLbl"_s, u"10秒"_s, 224, 52);
+    NotShowResult = makeChoice<QRadioButton>(ShowResultGroup, u"NotShowResult"_s, u"表示しない"_s,
+                                             {8, 72, 113, 17});
+
+    // The trackbar lies on the page, over the group.
+    WaitTime = new TDisRangeTrackBar(TabSheet1);
+    WaitTime->setObjectName(u"WaitTime"_s);
+    WaitTime->setGeometry(72, 52, 157, 17);
+    WaitTime->setOrientation(Qt::Horizontal);
+    WaitTime->setMin(0);
+    WaitTime->setMax(10);
+    WaitTime->setFrequency(1);
+    WaitTime->setTickMarks(tmBottomRight);
+    WaitTime->setPosition(5);
+}
+
+void TSettingF::buildCompListGroup() {
+    CompListGroup =
+        makeGroup(TabSheet1, u"CompListGroup"_s, u"フッタの行末揃え"_s, {4, 102, 273, 61});
+    CompListChk = makeChoice<QCheckBox>(CompListGroup, u"CompListChk"_s,
+                                        u"挿入時にフッタの行末を揃える"_s, {8, 16, 173, 17});
+    CompListCount = makeEdit(CompListGroup, u"CompListCount"_s, u"71"_s, {36, 34, 21, 20});
+    CompListUpDown = new TUpDown(CompListGroup);
+    CompListUpDown->setObjectName(u"CompListUpDown"_s);
+    CompListUpDown->setGeometry(57, 34, 15, 20);
+    CompListUpDown->setRange(0, 80);
+    CompListUpDown->setWrap(false);
+    CompListUpDown->setAssociate(CompListCount);
+    CompListUpDown->setPosition(71);
+    Label3 = makeLabel(CompListGroup, u"Label3"_s, u"文字目で揃える"_s, 76, 38);
+}
+
+void TSettingF::buildAppRunPage() {
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(u"TabSheet2"_s);
+    PageControl1->addTab(TabSheet2, u"/aｵﾌﾟｼｮﾝ起動時"_s);
+    AppRunGroup = makeGroup(TabSheet2, u"AppRunGroup"_s,
+                            u"ｱﾌﾟﾘｹｰｼｮﾝの実行 (/aｵﾌﾟｼｮﾝ起動時に自動実行)"_s, {4, 4, 273, 105});
+    BeforeRunChk =
+        makeChoice<QCheckBox>(AppRunGroup, u"BeforeRunChk"_s, u"変換前に実行"_s, {8, 16, 97, 17});
+    BeforeApp = makeEdit(AppRunGroup, u"BeforeApp"_s, QString(), {24, 34, 195, 18});
+    BeforeBtn = makeButton(AppRunGroup, u"BeforeBtn"_s, u"参照..."_s, {224, 34, 41, 18});
+    AfterRunChk =
+        makeChoice<QCheckBox>(AppRunGroup, u"AfterRunChk"_s, u"変換後に実行"_s, {8, 58, 97, 17});
+    AfterApp = makeEdit(AppRunGroup, u"AfterApp"_s, QString(), {24, 76, 195, 18});
+    AfterBtn = makeButton(AppRunGroup, u"AfterBtn"_s, u"参照..."_s, {224, 76, 41, 18});
+    AppWaitTime = makeHiddenText(AppRunGroup, u"AppWaitTime"_s, u"1000"_s);
+}
+
+void TSettingF::buildWatchPage() {
+    TabSheet3 = new QWidget;
+    TabSheet3->setObjectName(u"TabSheet3"_s);
+    PageControl1->addTab(TabSheet3, u"/wｵﾌﾟｼｮﾝ起動時"_s);
+    GroupBox1 = makeGroup(TabSheet3, u"GroupBox1"_s,
+                          u"ｱﾌﾟﾘｹｰｼｮﾝの実行 (/wｵﾌﾟｼｮﾝ起動時に自動実行)"_s, {4, 4, 273, 77});
+    Label4 = makeLabel(GroupBox1, u"Label4"_s, u"このアプリケーションが起動している間ファイルの"_s,
+                       12, 16);
+    Label5 = makeLabel(GroupBox1, u"Label5"_s, u"更新を監視し、更新されると自動的に変換をします"_s,
+                       12, 32);
+    WatchApp = makeEdit(GroupBox1, u"WatchApp"_s, QString(), {12, 50, 209, 18});
+    WatchBtn = makeButton(GroupBox1, u"WatchBtn"_s, u"参照..."_s, {224, 50, 41, 18});
+    ObserveWaitTime = makeHiddenText(TabSheet3, u"ObserveWaitTime"_s, u"2000"_s);
+}
+
+void TSettingF::connectHandlers() {
+    connect(ShowResult, &QRadioButton::clicked, this, &TSettingF::ShowResultClick);
+    connect(NotShowResult, &QRadioButton::clicked, this, &TSettingF::NotShowResultClick);
+    connect(GoByClose, &QCheckBox::clicked, this, &TSettingF::GoByCloseClick);
+    connect(WaitTime, &TDisRangeTrackBar::changed, this, &TSettingF::WaitTimeChange);
+    connect(BeforeRunChk, &QCheckBox::clicked, this, &TSettingF::BeforeRunChkClick);
+    connect(AfterRunChk, &QCheckBox::clicked, this, &TSettingF::AfterRunChkClick);
+    connect(CompListChk, &QCheckBox::clicked, this, &TSettingF::CompListChkClick);
+    connect(BeforeBtn, &QPushButton::clicked, this, &TSettingF::BeforeBtnClick);
+    connect(AfterBtn, &QPushButton::clicked, this, &TSettingF::AfterBtnClick);
+    connect(WatchBtn, &QPushButton::clicked, this, &TSettingF::WatchBtnClick);
+    connect(OkBtn, &QPushButton::clicked, this, &TSettingF::OkBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &TSettingF::CancelBtnClick);
+}
+
+SettingFState TSettingF::readState() const {
+    SettingFState state;
+    state.ShowResult = ShowResult->isChecked();
+    state.NotShowResult = NotShowResult->isChecked();
+    state.GoByClose = GoByClose->isChecked();
+    state.WaitTime = WaitTime->position();
+    state.CompListChk = CompListChk->isChecked();
+    state.CompListUpDown = CompListUpDown->position();
+    state.BeforeRunChk = BeforeRunChk->isChecked();
+    state.BeforeApp = BeforeApp->text();
+    state.AfterRunChk = AfterRunChk->isChecked();
+    state.AfterApp = AfterApp->text();
+    state.AppWaitTime = AppWaitTime->text();
+    state.WatchApp = WatchApp->text();
+    state.ObserveWaitTime = ObserveWaitTime->text();
+    return state;
+}
+
+void TSettingF::applyState(const SettingFState& state) {
+    setRadioChecked(ShowResult, state.ShowResult);
+    setRadioChecked(NotShowResult, state.NotShowResult);
+    GoByClose->setChecked(state.GoByClose);
+    WaitTime->setPosition(state.WaitTime);
+    CompListChk->setChecked(state.CompListChk);
+    CompListUpDown->setPosition(state.CompListUpDown);
+    BeforeRunChk->setChecked(state.BeforeRunChk);
+    BeforeApp->setText(state.BeforeApp);
+    AfterRunChk->setChecked(state.AfterRunChk);
+    AfterApp->setText(state.AfterApp);
+    AppWaitTime->setText(state.AppWaitTime);
+    WatchApp->setText(state.WatchApp);
+    ObserveWaitTime->setText(state.ObserveWaitTime);
+}
+
+void TSettingF::FormCreate() {
+    // Each load applies its values one by one, so after a failure the controls keep what was
+    // read before it, and the rest of the creation is skipped.
+    SettingFState state = readState();
+    StoreResult result = LoadResultGroup(state);
+    if (result)
+        result = LoadCompListGroup(state);
+    if (result)
+        result = LoadAppRunGroup(state);
+    if (result)
+        result = LoadWatchGroup(state);
+    applyState(state);
+    if (!result) {
+        showStandardError(this, result.message());
+        return;
+    }
+    GoByCloseClick();
+    BeforeRunChkClick();
+    AfterRunChkClick();
+    CompListChkClick();
+    GoByClose->setEnabled(ShowResult->isChecked());
+    if (!ShowResult->isChecked())
+        WaitTime->setEnabled(false);
+    Time->setText(QString::number(WaitTime->position()));
+    m_loaded = true;
+}
+
+void TSettingF::setTimeLabelsLook(bool enabled) {
+    const TColor colour = enabled ? rgbColor(0, 0, 0) : rgbColor(128, 128, 128);
+    for (TExLabel* label : {MinLbl, MaxLbl, Label1, Label2, Time}) {
+        label->setFontColor(colour);
+        label->setFont3D(!enabled);
+    }
+}
+
+void TSettingF::ShowResultClick() {
+    GoByClose->setEnabled(true);
+    GoByCloseClick();
+}
+
+void TSettingF::NotShowResultClick() {
+    GoByClose->setEnabled(false);
+    WaitTime->setEnabled(false);
+    setTimeLabelsLook(false);
+}
+
+void TSettingF::GoByCloseClick() {
+    const bool checked = GoByClose->isChecked();
+    WaitTime->setEnabled(checked);
+    setTimeLabelsLook(checked);
+}
+
+void TSettingF::WaitTimeChange() {
+    Time->setText(QString::number(WaitTime->position()));
+}
+
+void TSettingF::BeforeRunChkClick() {
+    const bool checked = BeforeRunChk->isChecked();
+    setEditUsable(BeforeApp, checked);
+    BeforeBtn->setEnabled(checked);
+}
+
+void TSettingF::AfterRunChkClick() {
+    const bool checked = AfterRunChk->isChecked();
+    setEditUsable(AfterApp, checked);
+    AfterBtn->setEnabled(checked);
+}
+
+void TSettingF::CompListChkClick() {
+    const bool checked = CompListChk->isChecked();
+    setEditUsable(CompListCount, checked);
+    CompListUpDown->setEnabled(checked);
+}
+
+void TSettingF::browseInto(QLineEdit* edit) {
+    if (const std::optional<QString> chosen = runFileDialog(this, OpenDialog1))
+        edit->setText(*chosen);
+}
+
+void TSettingF::BeforeBtnClick() {
+    browseInto(BeforeApp);
+}
+
+void TSettingF::AfterBtnClick() {
+    browseInto(AfterApp);
+}
+
+void TSettingF::WatchBtnClick() {
+    browseInto(WatchApp);
+}
+
+void TSettingF::OkBtnClick() {
+    // A refused write stops the saving there and keeps the dialog open, as the store's
+    // failure would stop the handler.
+    const SettingFState state = readState();
+    StoreResult result = SaveResultGroup(state);
+    if (result)
+        result = SaveCompListGroup(state);
+    if (result)
+        result = SaveAppRunGroup(state);
+    if (result)
+        result = SaveWatchGroup(state);
+    if (!result) {
+        showStandardError(this, result.message());
+        return;
+    }
+    accept();
+}
+
+void TSettingF::CancelBtnClick() {
+    reject();
+}
+
+void TSettingF::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        centreOnScreen(this);
+}
+
+void TSettingF::keyPressEvent(QKeyEvent* event) {
+    // No default or cancel button: Enter presses only a focused button, Esc does nothing.
+    if (!handleDialogKeys(event, focusWidget(), nullptr, nullptr))
+        QDialog::keyPressEvent(event);
+}
+
+} // namespace morvex

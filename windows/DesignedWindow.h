@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+class QDialog;
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace morvex {
+
+/// "ＭＳ Ｐゴシック" at a 12-pixel height, the font of every dialog of this folder.
+QFont designedDialogFont();
+
+/// Fixed dialog border; with `systemMenu` the title bar carries the system menu and close box.
+void setDialogBorder(QDialog* dialog, bool systemMenu);
+
+/// Places the window's frame centred on the screen that holds it (or the primary one).
+void centreOnScreen(QWidget* window);
+
+/// An auto-sized label at the designed left and top, named as designed.
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, int left, int top);
+
+/// A push button at its designed place; Qt's own default-button rules are switched off so that
+/// Enter and Esc follow the designed buttons only (see handleDialogKeys).
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
+                        const QRect& geometry);
+
+/// Enter presses the focused button, else the visible designed default button; Esc presses the
+/// visible designed cancel button; hidden, disabled or missing buttons leave the key without
+/// effect. Returns true for Enter and Esc (the dialog must not pass them on to QDialog, whose Esc
+/// would close it), false for every other key.
+bool handleDialogKeys(QKeyEvent* event, QWidget* focus, QPushButton* defaultButton,
+                      QPushButton* cancelButton);
+
+} // namespace morvex
