@@ -45,7 +45,7 @@ QColor toQColor(TColor color, const QPalette& palette) {
     const quint32 value = color;
     if (isSystemColor(color)) {
         const auto role = systemRole(value & 0x00FFFFFFu);
-        return role ? palette.color(*role) : QColor(Qt::black);
+        return role ? palette.color(QPalette::Active, *role) : QColor(Qt::black);
     }
     return QColor(int(value & 0xFF), int(value >> 8 & 0xFF), int(value >> 16 & 0xFF));
 }

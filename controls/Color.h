@@ -29,8 +29,8 @@ constexpr TColor rgbColor(int red, int green, int blue) {
     return TColor(quint32(red & 0xFF) | quint32(green & 0xFF) << 8 | quint32(blue & 0xFF) << 16);
 }
 
-/// The colour to draw with: RGB values as they are, system colours from `palette`'s current
-/// colour group (unknown system colours are black, as the platform answers them).
+/// The colour to draw with: RGB values as they are, system colours from `palette`'s active
+/// group, as system colours do not change with a control's state (unknown ones are black).
 QColor toQColor(TColor color, const QPalette& palette);
 
 /// The RGB form of a colour (alpha dropped).

@@ -61,7 +61,10 @@ void drawArc(QPainter& painter, const Box& box, QPointF from, QPointF to) {
     double span = rayAngle(box, to) - start;
     while (span <= 0)
         span += 360.0;
-    painter.drawArc(shapeBox(box), int(std::lround(start * 16)), int(std::lround(span * 16)));
+    // Wide pens are filled by pixel centres, without the one-pixel pen's shift to the right and
+    // below; half a pixel puts the ring where the outline's rule would.
+    painter.drawArc(shapeBox(box).translated(0.5, 0.5), int(std::lround(start * 16)),
+                    int(std::lround(span * 16)));
 }
 
 const int captionFlags = Qt::AlignHCenter | Qt::TextExpandTabs | Qt::TextShowMnemonic;

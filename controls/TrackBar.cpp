@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
+#include <qdrawutil.h>
 
 TTrackBar::TTrackBar(QWidget* parent)
     : QSlider(Qt::Horizontal, parent) {
@@ -93,6 +94,16 @@ void TTrackBar::applyTicks() {
                                             : std::max(1, m_frequency));
 }
 
+void TTrackBar::initStyleOption(QStyleOptionSlider* option) const {
+    QSlider::initStyleOption(option);
+    // The channel keeps clear of the ends, as the platform's trackbar does; drawing and mouse
+    // mapping both follow this rectangle.
+    if (orientation() == Qt::Horizontal)
+        option->rect.adjust(channelInset, 0, -channelInset, 0);
+    else
+        option->rect.adjust(0, channelInset, 0, -channelInset);
+}
+
 int TTrackBar::pixelOf(int value) const {
     QStyleOptionSlider option;
     initStyleOption(&option);
@@ -109,43 +120,59 @@ int TTrackBar::pixelOf(int value) const {
            QStyle::sliderPositionFromValue(minimum(), maximum(), clamped, span, option.upsideDown);
 }
 
-QRect TTrackBar::selectionBand() const {
+QRect TTrackBar::channelRect() const {
     QStyleOptionSlider option;
     initStyleOption(&option);
     const QRect groove =
         style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
-    const int from = pixelOf(std::min(m_selStart, m_selEnd));
-    const int to = pixelOf(std::max(m_selStart, m_selEnd));
-    if (orientation() == Qt::Horizontal) {
-        const int middle = groove.center().y();
-        return QRect(QPoint(std::min(from, to), middle - 1),
-                     QPoint(std::max(from, to), middle + 1));
-    }
-    const int middle = groove.center().x();
-    return QRect(QPoint(middle - 1, std::min(from, to)), QPoint(middle + 1, std::max(from, to)));
+    const QPoint middle = groove.center();
+    if (orientation() == Qt::Horizontal)
+        return QRect(groove.left(), middle.y() - 2, groove.width(), 6);
+    return QRect(middle.x() - 2, groove.top(), 6, groove.height());
 }
 
-void TTrackBar::paintEvent(QPaintEvent* event) {
-    if (!m_selRangeShown) {
-        QSlider::paintEvent(event);
-        return;
+QRect TTrackBar::selectionBand() const {
+    const QRect channel = channelRect().adjusted(2, 2, -2, -2);
+    const int from = pixelOf(m_selStart);
+    const int to = pixelOf(m_selEnd);
+    if (orientation() == Qt::Horizontal)
+        return QRect(QPoint(std::min(from, to), channel.top()),
+                     QPoint(std::max(from, to), channel.bottom()));
+    return QRect(QPoint(channel.left(), std::min(from, to)),
+                 QPoint(channel.right(), std::max(from, to)));
+}
+
+void TTrackBar::paintSelectionEnds(QPainter& painter, const QRect& channel) {
+    // A small triangle at each end of the range, pointing at the channel from the tick side.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(QPalette::WindowText));
+    const bool horizontal = orientation() == Qt::Horizontal;
+    const bool before = tickPosition() == TicksAbove;
+    for (const int at : {pixelOf(m_selStart), pixelOf(m_selEnd)}) {
+        const int tip = before ? (horizontal ? channel.top() : channel.left()) - 2
+                               : (horizontal ? channel.bottom() : channel.right()) + 2;
+        const int base = before ? tip - 3 : tip + 3;
+        const QPolygon triangle =
+            horizontal ? QPolygon({QPoint(at, tip), QPoint(at - 3, base), QPoint(at + 3, base)})
+                       : QPolygon({QPoint(tip, at), QPoint(base, at - 3), QPoint(base, at + 3)});
+        painter.drawPolygon(triangle);
     }
+}
+
+void TTrackBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QStyleOptionSlider option;
     initStyleOption(&option);
-    option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderTickmarks;
+    option.subControls = QStyle::SC_SliderTickmarks;
     style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
 
-    const QRect band = selectionBand();
-    painter.fillRect(band, palette().color(QPalette::Highlight));
-    // The end ticks of the range, on the tick side of the channel.
-    painter.setPen(palette().color(QPalette::WindowText));
-    const bool horizontal = orientation() == Qt::Horizontal;
-    for (const int at : {pixelOf(m_selStart), pixelOf(m_selEnd)}) {
-        if (horizontal)
-            painter.drawLine(at, band.bottom() + 3, at, band.bottom() + 5);
-        else
-            painter.drawLine(band.right() + 3, at, band.right() + 5, at);
+    // The channel: a sunken white slot, with the range band inside when the style bit is on.
+    const QRect channel = channelRect();
+    const QBrush slot = palette().brush(QPalette::Base);
+    qDrawWinPanel(&painter, channel, palette(), true, &slot);
+    if (m_selRangeShown) {
+        painter.fillRect(selectionBand(), palette().color(QPalette::Highlight));
+        paintSelectionEnds(painter, channel);
     }
 
     initStyleOption(&option);

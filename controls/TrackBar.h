@@ -45,6 +45,8 @@ public:
 
     /// True while the channel shows the selection range.
     bool selRangeShown() const { return m_selRangeShown; }
+    /// Where the range band lies (empty length when SelStart equals SelEnd), for tests.
+    QRect selectionBandRect() const { return selectionBand(); }
 
 Q_SIGNALS:
     /// OnChange: the user moved the position.
@@ -54,11 +56,16 @@ protected:
     /// The window style bit of the selection range; the plain trackbar always has it.
     void setSelRangeShown(bool shown);
     void paintEvent(QPaintEvent* event) override;
+    void initStyleOption(QStyleOptionSlider* option) const override;
 
 private:
+    static constexpr int channelInset = 5;
+
     void applyTicks();
-    QRect selectionBand() const;
     int pixelOf(int value) const;
+    QRect channelRect() const;
+    QRect selectionBand() const;
+    void paintSelectionEnds(class QPainter& painter, const QRect& channel);
 
     int m_frequency = 1;
     int m_selStart = 0;
