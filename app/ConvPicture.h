@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QSize>
+
+namespace morvex {
+
+inline constexpr QSize kConvPictureSize{32, 32};
+
+/// The picture of the convert button: a sheet of text whose marked lines turn into entries.
+QIcon convButtonPicture();
+
+} // namespace morvex

@@ -1,0 +1,258 @@
+// The layout of the main window: controls, lines, menus, dialogs and timers at their designed
+// places, names and texts. The commands themselves are in Main_U.cpp.
+#include "ConvPicture.h"
+#include "FixedRowDelegate.h"
+#include "FolderDialog.h"
+#include "Main_U.h"
+#include "MaruBtn.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace morvex {
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kClientWidth = 332;
+constexpr int kClientHeight = 161;
+
+template <typename W> W* named(W* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const QString& name, const QString& caption, int left, int top) {
+    auto* item = named(new QLabel(caption, parent), name);
+    item->adjustSize();
+    item->move(left, top);
+    return item;
+}
+
+QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, const QRect& place,
+                const QString& hint = {}) {
+    auto* item = named(new QLineEdit(text, parent), name);
+    item->setGeometry(place);
+    item->setToolTip(hint);
+    return item;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption,
+                    const QRect& place) {
+    auto* item = named(new QPushButton(caption, parent), name);
+    item->setGeometry(place);
+    // Enter on a focused button presses that button, as on the designed platform.
+    item->setAutoDefault(true);
+    return item;
+}
+
+TMaruBtn* roundButton(QWidget* parent, const QString& name, const QRect& place) {
+    auto* item = named(new TMaruBtn(parent), name);
+    item->setGeometry(place);
+    item->setGroupIndex(1);
+    item->setAllowAllUp(true);
+    return item;
+}
+
+QFrame* etchedLine(QWidget* parent, const QString& name, QFrame::Shape shape, const QRect& place) {
+    auto* line = named(new QFrame(parent), name);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(place);
+    return line;
+}
+
+QAction* item(QMenu* menu, const QString& name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+QAction* separator(QMenu* menu, const QString& name) {
+    QAction* action = menu->addSeparator();
+    action->setObjectName(name);
+    return action;
+}
+
+QTimer* timer(QObject* parent, const QString& name, int interval) {
+    auto* item = named(new QTimer(parent), name);
+    item->setInterval(interval);
+    return item;
+}
+
+QFont designedMainFont() {
+    QFont font(u"ＭＳ Ｐゴシック"_s);
+    font.setPixelSize(12);
+    return font;
+}
+
+} // namespace
+
+void TMorvexF::buildPanel() {
+    setObjectName(u"MorvexF"_s);
+    setWindowTitle(u"Morvex"_s);
+    setFont(designedMainFont());
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    setPalette(palette);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto* client = named(new QWidget(this), u"ClientArea"_s);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+    // 164 high in a client area of 161: the panel's lowest pixels lie under the window's edge.
+    MainPnl = named(new QFrame(client), u"MainPnl"_s);
+    MainPnl->setFrameShape(QFrame::NoFrame);
+    MainPnl->setGeometry(0, 0, kClientWidth, 164);
+
+    buildSourceRow();
+    buildMarkerRows();
+    buildListRows();
+    buildEtchedLines();
+    buildMainMenu();
+    buildPopupMenus();
+    buildDialogs();
+    setTabOrder();
+    setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
+}
+
+void TMorvexF::buildSourceRow() {
+    SrcLbl = label(MainPnl, u"SrcLbl"_s, u"変換ﾌｧｲﾙ:"_s, 4, 8);
+    SrcFile = named(new QListWidget(MainPnl), u"SrcFile"_s);
+    SrcFile->setGeometry(60, 5, 269, 40);
+    SrcFile->setItemDelegate(new FixedRowDelegate(12, SrcFile));
+    SrcFile->setUniformItemSizes(true);
+    SrcEditBtn = button(MainPnl, u"SrcEditBtn"_s, u"編集(&E)..."_s, {4, 24, 53, 21});
+}
+
+void TMorvexF::buildMarkerRows() {
+    Label6 = label(MainPnl, u"Label6"_s, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子(&B):"_s, 8, 56);
+    BackExt = edit(MainPnl, u"BackExt"_s, u".bak"_s, {148, 54, 33, 18},
+                   u"同名ﾌｧｲﾙ時のﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子を指定します（｢.｣も付ける）"_s);
+    BackExt->setMaxLength(4);
+    Label6->setBuddy(BackExt);
+
+    Label1 = label(MainPnl, u"Label1"_s, u"行頭の"_s, 8, 76);
+    HeadConvChar = edit(MainPnl, u"HeadConvChar"_s, u"]"_s, {48, 73, 15, 18},
+                        u"この文字が行頭にあるとヘッダに変換されます"_s);
+    HeadConvChar->setMaxLength(1);
+    Label2 = label(MainPnl, u"Label2"_s, u"をﾍｯﾀﾞに変換する。"_s, 66, 76);
+
+    Label4 = label(MainPnl, u"Label4"_s, u"行頭の"_s, 8, 97);
+    ConvChar = edit(MainPnl, u"ConvChar"_s, u")"_s, {48, 94, 15, 18},
+                    u"この文字が行頭にあるとフッタに変換されます"_s);
+    ConvChar->setMaxLength(1);
+    Label5 = label(MainPnl, u"Label5"_s, u"をﾌｯﾀに変換する。"_s, 66, 97);
+
+    ConvBtn = button(MainPnl, u"ConvBtn"_s, u"変換(&C)"_s, {194, 54, 135, 59});
+    ConvBtn->setToolTip(u"ヘッダ・フッタを挿入し変換を行います"_s);
+    ConvBtn->setIcon(convButtonPicture());
+    ConvBtn->setIconSize(kConvPictureSize);
+    ConvBtn->setDefault(true);
+}
+
+void TMorvexF::buildListRows() {
+    HeaderLbl = label(MainPnl, u"HeaderLbl"_s, u"ﾍｯﾀﾞﾘｽﾄ(&H):"_s, 4, 124);
+    HeaderBtn = roundButton(MainPnl, u"HeaderBtn"_s, {66, 122, 17, 17});
+    HFile = edit(MainPnl, u"HFile"_s, u"*.mhl"_s, {86, 122, 200, 18},
+                 u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
+    HeaderLbl->setBuddy(HFile);
+    HBBtn = button(MainPnl, u"HBBtn"_s, u"参照..."_s, {290, 122, 39, 18});
+
+    FutterLbl = label(MainPnl, u"FutterLbl"_s, u"ﾌｯﾀﾘｽﾄ(&L):"_s, 4, 144);
+    FutterBtn = roundButton(MainPnl, u"FutterBtn"_s, {66, 142, 17, 17});
+    FFile = edit(MainPnl, u"FFile"_s, u"*.mfl"_s, {86, 142, 200, 18},
+                 u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
+    FutterLbl->setBuddy(FFile);
+    FBBtn = button(MainPnl, u"FBBtn"_s, u"参照..."_s, {290, 142, 39, 18});
+}
+
+void TMorvexF::buildEtchedLines() {
+    etchedLine(MainPnl, u"Bevel1"_s, QFrame::HLine, {0, 0, kClientWidth, 2});
+    etchedLine(MainPnl, u"Bevel2"_s, QFrame::HLine, {0, 48, 333, 2});
+    etchedLine(MainPnl, u"Bevel3"_s, QFrame::HLine, {0, 117, 333, 2});
+    etchedLine(MainPnl, u"Bevel4"_s, QFrame::VLine, {188, 49, 2, 68});
+}
+
+void TMorvexF::buildMainMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(u"MainMenu"_s);
+    File = named(bar->addMenu(u"ファイル(&F)"_s), u"File"_s);
+    SrcOpenMnu = item(File, u"SrcOpenMnu"_s, u"変換元ﾌｧｲﾙを開く(&S)..."_s);
+    OutOpenMnu = item(File, u"OutOpenMnu"_s, u"変換先ﾌｧｲﾙを開く(&O)..."_s);
+    N1 = separator(File, u"N1"_s);
+    HeaderOpenMnu = item(File, u"HeaderOpenMnu"_s, u"ヘッダリストを開く(&H)..."_s);
+    FutterOpenMnu = item(File, u"FutterOpenMnu"_s, u"フッタリストを開く(&F)..."_s);
+    N2 = separator(File, u"N2"_s);
+    Exit = item(File, u"Exit"_s, u"終了(&X)"_s);
+
+    Act = named(bar->addMenu(u"処理(X)"_s), u"Act"_s);
+    ConvMnu = item(Act, u"ConvMnu"_s, u"変換(&C)"_s);
+
+    Setup = named(bar->addMenu(u"設定(&S)"_s), u"Setup"_s);
+    ShowResultSetting = item(Setup, u"ShowResultSetting"_s, u"動作環境(&E)..."_s);
+
+    Help = named(bar->addMenu(u"ヘルプ(&H)"_s), u"Help"_s);
+    Contents = item(Help, u"Contents"_s, u"目次(&C)"_s);
+    N3 = separator(Help, u"N3"_s);
+    About = item(Help, u"About"_s, u"バージョン情報(&A)"_s);
+}
+
+void TMorvexF::buildPopupMenus() {
+    HeaderBPMnu = named(new QMenu(this), u"HeaderBPMnu"_s);
+    HeaderDirB = item(HeaderBPMnu, u"HeaderDirB"_s, u"フォルダで参照(&D)"_s);
+    HeaderFileB = item(HeaderBPMnu, u"HeaderFileB"_s, u"ファイルで参照(&F)"_s);
+
+    FutterBPMnu = named(new QMenu(this), u"FutterBPMnu"_s);
+    FutterDirB = item(FutterBPMnu, u"FutterDirB"_s, u"フォルダで参照(&D)"_s);
+    FutterFileB = item(FutterBPMnu, u"FutterFileB"_s, u"ファイルで参照(&F)"_s);
+
+    ObserveMnu = named(new QMenu(this), u"ObserveMnu"_s);
+    Show1 = item(ObserveMnu, u"Show1"_s, u"Show"_s);
+    N6 = separator(ObserveMnu, u"N6"_s);
+    KS1 = item(ObserveMnu, u"KS1"_s, u"設定(&S)"_s);
+    N5 = separator(ObserveMnu, u"N5"_s);
+    KA1 = item(ObserveMnu, u"KA1"_s, u"バージョン情報(&A)"_s);
+    N4 = separator(ObserveMnu, u"N4"_s);
+    Exit1 = item(ObserveMnu, u"Exit1"_s, u"終了(&X)"_s);
+    for (QAction* hidden : {Show1, N6, KS1, N5})
+        hidden->setVisible(false);
+}
+
+void TMorvexF::buildDialogs() {
+    OutFileSave.title = u"変換先ﾌｧｲﾙの指定"_s;
+    OutFileSave.filter = u"UPファイル (*.up)|*.up|全てのファイル (*.*)|*.*"_s;
+    OutFileSave.save = true;
+
+    HeaderFileOpen.title = u"ヘッダリストの選択"_s;
+    HeaderFileOpen.filter = u"Morvex ヘッダリスト (*.mhl)|*.mhl|全てのﾌｧｲﾙ (*.*)|*.*"_s;
+    HeaderFileOpen.mustExist = true;
+
+    FutterFileOpen.title = u"フッタリストの選択"_s;
+    FutterFileOpen.filter = u"Morvex フッタリスト (*.mfl)|*.mfl|全てのﾌｧｲﾙ (*.*)|*.*"_s;
+    FutterFileOpen.mustExist = true;
+
+    FolderDialog1 = named(new TFolderDialog(this), u"FolderDialog1"_s);
+    AppRunTimer = timer(this, u"AppRunTimer"_s, 1234);
+    ObserveTimer = timer(this, u"ObserveTimer"_s, 2000);
+}
+
+void TMorvexF::setTabOrder() {
+    QWidget* const order[] = {ConvBtn,  SrcEditBtn, SrcFile, BackExt, HeadConvChar,
+                              ConvChar, HFile,      HBBtn,   FFile,   FBBtn};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    for (TMaruBtn* round : {HeaderBtn, FutterBtn})
+        round->setFocusPolicy(Qt::NoFocus);
+    ConvBtn->setFocus();
+}
+
+} // namespace morvex

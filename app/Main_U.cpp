@@ -1,0 +1,390 @@
+#include "Main_U.h"
+
+#include "About_U.h"
+#include "FolderDialog.h"
+#include "MaruBtn.h"
+#include "ProcessEnd.h"
+#include "ProgresU.h"
+#include "Set_U.h"
+#include "SettingsGroups.h"
+#include "Sjis.h"
+#include "SrcEditU.h"
+#include "engine/Paths.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSessionManager>
+#include <QTimer>
+#include <QUrl>
+#include <exception>
+
+namespace morvex {
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::string bytes(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+// The first byte of the character as the engine compares it: its code page 932 form.
+unsigned char markerByte(const QString& field) {
+    const QByteArray encoded = sjis::encode(field);
+    return encoded.isEmpty() ? 0 : static_cast<unsigned char>(encoded.front());
+}
+
+QString joinedPattern(const QString& folder, const QString& mask) {
+    return folder.endsWith(u'/') ? folder + mask : folder + u'/' + mask;
+}
+
+} // namespace
+
+TMorvexF::TMorvexF(MorvexApplication& application, QWidget* parent)
+    : QMainWindow(parent)
+    , m_application(application) {
+    buildPanel();
+    connectCommands();
+    connectEngine();
+    m_reporter = [this](const FileResult& result) {
+        ShowFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers);
+    };
+}
+
+TMorvexF::~TMorvexF() = default;
+
+void TMorvexF::setResultReporter(ResultReporter reporter) {
+    m_reporter = std::move(reporter);
+}
+
+void TMorvexF::runGuarded(void (TMorvexF::*handler)()) {
+    try {
+        (this->*handler)();
+    } catch (const std::exception& error) {
+        showStandardError(this, QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void TMorvexF::connectCommands() {
+    const auto on = [this](auto* sender, auto signal, void (TMorvexF::*handler)()) {
+        connect(sender, signal, this, [this, handler] { runGuarded(handler); });
+    };
+    on(ConvBtn, &QPushButton::clicked, &TMorvexF::ConvBtnClick);
+    on(SrcEditBtn, &QPushButton::clicked, &TMorvexF::SrcEditBtnClick);
+    on(HBBtn, &QPushButton::clicked, &TMorvexF::HBBtnClick);
+    on(FBBtn, &QPushButton::clicked, &TMorvexF::FBBtnClick);
+    on(HeaderBtn, &TMaruBtn::clicked, &TMorvexF::HeaderBtnClick);
+    on(FutterBtn, &TMaruBtn::clicked, &TMorvexF::FutterBtnClick);
+    const std::pair<QAction*, void (TMorvexF::*)()> actions[] = {
+        {SrcOpenMnu, &TMorvexF::SrcEditBtnClick},
+        {OutOpenMnu, &TMorvexF::OutBBtnClick},
+        {HeaderOpenMnu, &TMorvexF::HBBtnClick},
+        {FutterOpenMnu, &TMorvexF::FBBtnClick},
+        {Exit, &TMorvexF::ExitClick},
+        {ConvMnu, &TMorvexF::ConvBtnClick},
+        {ShowResultSetting, &TMorvexF::ShowResultSettingClick},
+        {Contents, &TMorvexF::ContentsClick},
+        {About, &TMorvexF::AboutClick},
+        {HeaderDirB, &TMorvexF::HeaderDirBClick},
+        {HeaderFileB, &TMorvexF::HeaderFileBClick},
+        {FutterDirB, &TMorvexF::FutterDirBClick},
+        {FutterFileB, &TMorvexF::FutterFileBClick},
+        {Show1, &TMorvexF::Show1Click},
+        {KS1, &TMorvexF::ShowResultSettingClick},
+        {KA1, &TMorvexF::AboutClick},
+        {Exit1, &TMorvexF::Exit1Click},
+    };
+    for (const auto& [action, handler] : actions)
+        on(action, &QAction::triggered, handler);
+    // Log-off or shutdown asks first; the answer is always yes, after saving.
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { FormCloseQuery(); });
+}
+
+void TMorvexF::connectEngine() {
+    Engine.setShowError([this](const std::string& text, const std::string& caption) {
+        showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
+    });
+    Engine.setResultCallback([this](const FileResult& result) { reportResult(result); });
+}
+
+void TMorvexF::reportResult(const FileResult& result) {
+    if (m_reporter && (result.footers != 0 || result.headers != 0))
+        m_reporter(result);
+}
+
+void TMorvexF::FormCreate() {
+    if (!loadSettings())
+        return;
+    m_runMode = runModeFor(m_application.Arguments);
+    switch (m_runMode) {
+    case RunMode::Interactive:
+        m_application.TaskBarButtonVisible = true;
+        m_application.ShowMainWindow = true;
+        break;
+    case RunMode::ConvertOnce:
+        ConvBtnClick();
+        endProcess(0);
+        break;
+    case RunMode::AutoRun:
+    case RunMode::Observe:
+    case RunMode::WatchApp:
+        // The unattended modes start from here; until they exist these arguments start nothing.
+    case RunMode::Idle:
+        break;
+    }
+}
+
+bool TMorvexF::loadSettings() {
+    if (const StoreResult pruned = PruneOldVendorKey(); !pruned) {
+        showStandardError(this, pruned.message());
+        return false;
+    }
+    MainWindowSettings state = settingsState();
+    state.windowTop.reset();
+    state.windowLeft.reset();
+    const StoreResult loaded = LoadMainSettings(state, programDirectory());
+    // Values read before a failure stay applied, as the store hands them over.
+    applySettingsState(state);
+    if (!loaded)
+        showStandardError(this, loaded.message());
+    return loaded.ok();
+}
+
+ConvSettings TMorvexF::convSettings() const {
+    ConvSettings settings;
+    settings.footerMarker = markerByte(ConvChar->text());
+    settings.headerMarker = markerByte(HeadConvChar->text());
+    settings.backupExt = bytes(BackExt->text());
+    settings.footerListPattern = bytes(FFile->text());
+    settings.headerListPattern = bytes(HFile->text());
+    for (int row = 0; row < SrcFile->count(); ++row)
+        settings.sources.push_back(bytes(SrcFile->item(row)->text()));
+    settings.skipConverted = SkipConverted;
+    return settings;
+}
+
+void TMorvexF::ConvBtnClick() {
+    ConvSettings settings = convSettings();
+    {
+        // The alignment is what the store holds now, read through an unseen settings dialog.
+        const TSettingF setting(this);
+        settings.alignFooters = setting.CompListChk->isChecked();
+        settings.alignColumn = setting.CompListUpDown->position();
+    }
+    Engine.ConvertAll(settings);
+}
+
+void TMorvexF::SrcEditBtnClick() {
+    EditSourceList(this, SrcFile);
+}
+
+void TMorvexF::OutBBtnClick() {
+    if (const std::optional<QString> chosen = runFileDialog(this, OutFileSave))
+        Engine.OutFile = bytes(*chosen);
+}
+
+QPoint TMorvexF::popupPoint(const QWidget* button) const {
+    const QPoint edges = frameGeometry().topLeft();
+    return edges + QPoint(button->x() + 4, button->y() + 42);
+}
+
+void TMorvexF::HBBtnClick() {
+    HeaderBPMnu->popup(popupPoint(HBBtn));
+}
+
+void TMorvexF::FBBtnClick() {
+    FutterBPMnu->popup(popupPoint(FBBtn));
+}
+
+void TMorvexF::chooseFolder(QLineEdit* pattern, const QString& caption, const QString& listMask) {
+    FolderDialog1->setCaption(caption);
+    FolderDialog1->setStartDir(QString::fromUtf8(DirectoryPart(bytes(pattern->text()))));
+    if (FolderDialog1->Execute())
+        pattern->setText(joinedPattern(FolderDialog1->Path(), listMask));
+}
+
+void TMorvexF::HeaderDirBClick() {
+    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s, u"*.mhl"_s);
+}
+
+void TMorvexF::FutterDirBClick() {
+    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s, u"*.mfl"_s);
+}
+
+void TMorvexF::chooseFile(QLineEdit* pattern, const FileDialogSpec& dialog) {
+    if (const std::optional<QString> chosen = runFileDialog(this, dialog))
+        pattern->setText(*chosen);
+}
+
+void TMorvexF::HeaderFileBClick() {
+    chooseFile(HFile, HeaderFileOpen);
+}
+
+void TMorvexF::FutterFileBClick() {
+    chooseFile(FFile, FutterFileOpen);
+}
+
+void TMorvexF::HeaderBtnClick() {
+    HeaderBtnMarker = 1;
+    FutterBtnMarker = 0;
+    HeaderBtn->setDown(false);
+    openListViewer();
+}
+
+void TMorvexF::FutterBtnClick() {
+    FutterBtnMarker = 1;
+    HeaderBtnMarker = 0;
+    FutterBtn->setDown(false);
+    openListViewer();
+}
+
+void TMorvexF::openListViewer() {
+    if (!m_listViewer)
+        return;
+    if (HeaderBtnMarker == 1) {
+        m_listViewer.LoadHeadListBtnClick();
+        m_listViewer.show();
+    } else if (FutterBtnMarker == 1) {
+        m_listViewer.LoadListBtnClick();
+        m_listViewer.show();
+    }
+}
+
+void TMorvexF::ShowResultSettingClick() {
+    TSettingF setting(this);
+    setting.exec();
+}
+
+void TMorvexF::AboutClick() {
+    TAboutF about(this);
+    about.exec();
+}
+
+void TMorvexF::ContentsClick() {
+    m_application.HelpFile = programDirectory() + u"Morvex.html"_s;
+    const QString& manual = m_application.HelpFile;
+    if (!QFileInfo(manual).isFile()) {
+        showStandardError(this, u"ヘルプファイル %1 が見つかりません。"_s.arg(manual));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+        showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。"_s.arg(manual));
+}
+
+void TMorvexF::ExitClick() {
+    m_closeByCommand = true;
+    close();
+}
+
+bool TMorvexF::FormCloseQuery() {
+    saveSettings();
+    return true;
+}
+
+void TMorvexF::FormClose() {
+    ObserveTimer->stop();
+    AppRunTimer->stop();
+    endProcess(0);
+}
+
+void TMorvexF::SaveAndQuit() {
+    saveSettings();
+    ObserveTimer->stop();
+    AppRunTimer->stop();
+    endProcess(0);
+}
+
+void TMorvexF::Exit1Click() {
+    // Ends the message loop without closing windows, so nothing is saved.
+    QCoreApplication::exit(0);
+}
+
+void TMorvexF::Show1Click() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void TMorvexF::saveSettings() {
+    const MainWindowSettings state = settingsState();
+    if (const StoreResult saved = SaveSystemGroup(state); !saved)
+        showStandardError(this, saved.message());
+    if (const StoreResult saved = SaveFileGroup(state); !saved)
+        showStandardError(this, saved.message());
+}
+
+MainWindowSettings TMorvexF::settingsState() const {
+    MainWindowSettings state;
+    const QRect frame = frameGeometry();
+    // A window never shown has no place of its own yet; writing one would pin it there.
+    if (m_positionKnown) {
+        state.windowTop = frame.top();
+        state.windowLeft = frame.left();
+    }
+    state.windowWidth = frame.width();
+    state.windowHeight = frame.height();
+    state.clientWidth = centralWidget()->width();
+    state.clientHeight = centralWidget()->height();
+    for (int row = 0; row < SrcFile->count(); ++row)
+        state.SrcFile << SrcFile->item(row)->text();
+    state.FFile = FFile->text();
+    state.HFile = HFile->text();
+    state.ConvChar = ConvChar->text();
+    state.HeadConvChar = HeadConvChar->text();
+    state.BackExt = BackExt->text();
+    state.FutterMarker = FutterBtnMarker;
+    state.HeaderMarker = HeaderBtnMarker;
+    return state;
+}
+
+void TMorvexF::applySettingsState(const MainWindowSettings& state) {
+    if (state.windowTop || state.windowLeft) {
+        move(state.windowLeft.value_or(x()), state.windowTop.value_or(y()));
+        m_positionKnown = true;
+    }
+    SrcFile->clear();
+    SrcFile->addItems(state.SrcFile);
+    FFile->setText(state.FFile);
+    HFile->setText(state.HFile);
+    ConvChar->setText(state.ConvChar);
+    HeadConvChar->setText(state.HeadConvChar);
+    BackExt->setText(state.BackExt);
+    FutterBtnMarker = state.FutterMarker;
+    HeaderBtnMarker = state.HeaderMarker;
+}
+
+void TMorvexF::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (!m_closeByCommand) {
+        SaveAndQuit();
+        return;
+    }
+    m_closeByCommand = false;
+    if (FormCloseQuery())
+        FormClose();
+}
+
+void TMorvexF::keyPressEvent(QKeyEvent* event) {
+    // ConvBtn is the default button: Enter in any field that does not take it itself.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (ConvBtn->isEnabled())
+            ConvBtn->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TMorvexF::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    m_positionKnown = true;
+    FormShow();
+}
+
+} // namespace morvex

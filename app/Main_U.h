@@ -1,0 +1,192 @@
+#pragma once
+
+#include "Application.h"
+#include "Dialogs.h"
+#include "engine/Engine.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+class TFolderDialog;
+class TMaruBtn;
+
+namespace morvex {
+
+struct MainWindowSettings;
+
+/// The list viewer as the round buttons use it; empty until a viewer is attached.
+struct ListViewerSlot {
+    std::function<void()> LoadHeadListBtnClick; ///< fill the viewer with the header lists
+    std::function<void()> LoadListBtnClick;     ///< fill the viewer with the footer lists
+    std::function<void()> show;                 ///< show (and raise) the viewer
+
+    explicit operator bool() const { return LoadHeadListBtnClick && LoadListBtnClick && show; }
+};
+
+/// The main window: the source list, list patterns, markers and backup extension of a pass,
+/// the pools (through the engine) and every command of the program.
+class TMorvexF : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TMorvexF(MorvexApplication& application, QWidget* parent = nullptr);
+    ~TMorvexF() override;
+
+    /// Who answers each converted file; the result dialog unless replaced (the desktop-less
+    /// mode writes lines instead).
+    using ResultReporter = std::function<void(const FileResult&)>;
+    void setResultReporter(ResultReporter reporter);
+    void setListViewer(ListViewerSlot viewer) { m_listViewer = std::move(viewer); }
+    RunMode runMode() const { return m_runMode; }
+
+    // Controls, as laid out on MainPnl.
+    QFrame* MainPnl;
+    QLabel* SrcLbl;
+    QListWidget* SrcFile;
+    QPushButton* SrcEditBtn;
+    QLabel* Label6;
+    QLineEdit* BackExt;
+    QLabel* Label1;
+    QLineEdit* HeadConvChar;
+    QLabel* Label2;
+    QLabel* Label4;
+    QLineEdit* ConvChar;
+    QLabel* Label5;
+    QPushButton* ConvBtn;
+    QLabel* HeaderLbl;
+    TMaruBtn* HeaderBtn;
+    QLineEdit* HFile;
+    QPushButton* HBBtn;
+    QLabel* FutterLbl;
+    TMaruBtn* FutterBtn;
+    QLineEdit* FFile;
+    QPushButton* FBBtn;
+
+    // Menu bar MainMenu.
+    QMenu* File;
+    QAction* SrcOpenMnu;
+    QAction* OutOpenMnu;
+    QAction* N1;
+    QAction* HeaderOpenMnu;
+    QAction* FutterOpenMnu;
+    QAction* N2;
+    QAction* Exit;
+    QMenu* Act;
+    QAction* ConvMnu;
+    QMenu* Setup;
+    QAction* ShowResultSetting;
+    QMenu* Help;
+    QAction* Contents;
+    QAction* N3;
+    QAction* About;
+
+    // Pop-up menus.
+    QMenu* HeaderBPMnu;
+    QAction* HeaderDirB;
+    QAction* HeaderFileB;
+    QMenu* FutterBPMnu;
+    QAction* FutterDirB;
+    QAction* FutterFileB;
+    QMenu* ObserveMnu; ///< the menu of the notification-area icons
+    QAction* Show1;
+    QAction* N6;
+    QAction* KS1;
+    QAction* N5;
+    QAction* KA1;
+    QAction* N4;
+    QAction* Exit1;
+
+    // Non-visual parts.
+    FileDialogSpec OutFileSave;
+    FileDialogSpec HeaderFileOpen;
+    FileDialogSpec FutterFileOpen;
+    TFolderDialog* FolderDialog1;
+    QTimer* AppRunTimer;
+    QTimer* ObserveTimer;
+
+    // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine.
+    ConvEngine Engine;
+    QString ExeCmd;
+    QString BeforeApp;
+    QString AfterApp;
+    QStringList OldSrcFileName;
+    QStringList OldSrcFileTime;
+    int HeaderBtnMarker = 0;   ///< 1 when the viewer was last opened for the header lists
+    int FutterBtnMarker = 0;   ///< 1 when the viewer was last opened for the footer lists
+    bool SkipConverted = true; ///< off for as long as a watch mode runs
+
+    // Event handlers.
+    void FormCreate();
+    void FormShow() {}
+    bool FormCloseQuery();
+    void FormClose();
+    void ConvBtnClick();
+    void SrcEditBtnClick();
+    void OutBBtnClick();
+    void HBBtnClick();
+    void FBBtnClick();
+    void HeaderDirBClick();
+    void FutterDirBClick();
+    void HeaderFileBClick();
+    void FutterFileBClick();
+    void HeaderBtnClick();
+    void FutterBtnClick();
+    void ShowResultSettingClick();
+    void ContentsClick();
+    void AboutClick();
+    void ExitClick();
+    void Exit1Click();
+    void Show1Click();
+    /// The close requests (title-bar close, the quit signals): save both groups and end.
+    void SaveAndQuit();
+
+    /// The screen point where the pop-up menu of a browse button opens.
+    QPoint popupPoint(const QWidget* button) const;
+    /// The values of a pass, as the window's fields give them now.
+    ConvSettings convSettings() const;
+    /// The window's fields as the System and File groups take them.
+    MainWindowSettings settingsState() const;
+    void applySettingsState(const MainWindowSettings& state);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildPanel();
+    void buildSourceRow();
+    void buildMarkerRows();
+    void buildListRows();
+    void buildEtchedLines();
+    void buildMainMenu();
+    void buildPopupMenus();
+    void buildDialogs();
+    void setTabOrder();
+    void connectCommands();
+    void connectEngine();
+    void runGuarded(void (TMorvexF::*handler)());
+    void chooseFolder(QLineEdit* pattern, const QString& caption, const QString& listMask);
+    void chooseFile(QLineEdit* pattern, const FileDialogSpec& dialog);
+    void openListViewer();
+    bool loadSettings();
+    void saveSettings();
+    void reportResult(const FileResult& result);
+
+    MorvexApplication& m_application;
+    RunMode m_runMode = RunMode::Interactive;
+    ResultReporter m_reporter;
+    ListViewerSlot m_listViewer;
+    bool m_closeByCommand = false;
+    bool m_positionKnown = false;
+};
+
+} // namespace morvex
