@@ -1,0 +1,192 @@
+#include "TestUtil.h"
+#include "engine/Engine.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace morvex {
+namespace {
+
+using namespace std::string_literals;
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+struct Merge {
+    TempDir lists;
+    TempDir temp;
+    std::vector<std::string> messages;
+    MergeState state;
+
+    Pool run(const std::string& pattern, Pool pool = {}) {
+        MergeLists(
+            lists.file(pattern), temp.path() + "/", "_Morvex_.tmp", pool, kMsgFooterListOpen,
+            [this](const std::string& text, const std::string& caption) {
+                EXPECT_EQ(caption, kErrorCaption);
+                messages.push_back(text);
+            },
+            state);
+        return pool;
+    }
+};
+
+TEST(MergeLists, JoinsFilesInNameOrder) {
+    Merge m;
+    writeFile(m.lists.file("b.mfl"), "z\r\n");
+    writeFile(m.lists.file("a.mfl"), "x\r\ny\r\n");
+    EXPECT_EQ(m.run("*.mfl"), (Pool{"x", "y", "z"}));
+    EXPECT_TRUE(m.messages.empty());
+    EXPECT_EQ(m.state.TmpListLbl, m.lists.file("b.mfl"));
+    EXPECT_EQ(m.state.TmpListFile.rfind(m.temp.path() + "/_Morvex_", 0), 0u);
+    EXPECT_TRUE(m.state.TmpListFile.ends_with(".tmp"));
+    EXPECT_EQ(test::listDir(m.temp.path()), "") << "the temporary file is deleted";
+}
+
+TEST(MergeLists, TextModeAndLineRules) {
+    Merge m;
+    const std::string longLine(1000, 'L');
+    writeFile(m.lists.file("a.mfl"), "x\r\n\r\n;comment\r\n" + longLine + "\r\nlone\rcr\r\ny");
+    writeFile(m.lists.file("b.mfl"), "z\nnul\0byte\r\nend\x1Ahidden\r\n"s);
+    writeFile(m.lists.file("c.mfl"), "last");
+    EXPECT_EQ(m.run("*.mfl"), (Pool{"x", "", ";comment", longLine, "lonecr", "yz",
+                                    std::string("nul\0byte", 8), "endlast"}));
+}
+
+TEST(MergeLists, NoMatchEmptiesThePool) {
+    Merge m;
+    EXPECT_TRUE(m.run("*.mfl", Pool{"old"}).empty());
+    writeFile(m.lists.file("only.mfl"), "one\r\n");
+    writeFile(m.lists.file("other.mfl"), "two\r\n");
+    EXPECT_EQ(m.run("only.mfl"), Pool{"one"});
+    EXPECT_TRUE(m.messages.empty());
+}
+
+TEST(MergeLists, TemporaryFileFailureKeepsThePool) {
+    Merge m;
+    writeFile(m.lists.file("a.mfl"), "new\r\n");
+    Pool pool{"old"};
+    MergeLists(
+        m.lists.file("*.mfl"), m.temp.file("missing") + "/", "_Morvex_.tmp", pool,
+        kMsgFooterListOpen,
+        [&](const std::string& text, const std::string&) { m.messages.push_back(text); }, m.state);
+    EXPECT_EQ(pool, Pool{"old"});
+    EXPECT_EQ(m.messages, std::vector<std::string>{kMsgTempCreate});
+}
+
+int g_openFlags = 0;
+mode_t g_openMode = 0;
+std::string g_failName;
+
+int recordingOpen(const char* path, int flags, mode_t mode) {
+    if (std::strstr(path, "_Morvex_")) {
+        g_openFlags = flags;
+        g_openMode = mode;
+    }
+    if (!g_failName.empty() && std::strstr(path, g_failName.c_str())) {
+        errno = EACCES;
+        return -1;
+    }
+    return sys::realCalls().open(path, flags, mode);
+}
+
+TEST(MergeLists, TemporaryFileIsExclusiveAndOwnerOnly) {
+    Merge m;
+    test::SysGuard guard;
+    g_failName.clear();
+    sys::calls().open = recordingOpen;
+    writeFile(m.lists.file("a.mfl"), "x\r\n");
+    m.run("*.mfl");
+    EXPECT_EQ(g_openFlags & (O_CREAT | O_EXCL | O_NOFOLLOW), O_CREAT | O_EXCL | O_NOFOLLOW);
+    EXPECT_EQ(g_openMode, 0600u);
+}
+
+TEST(MergeLists, UnreadableListShowsOneMessageAndTheRestLoads) {
+    Merge m;
+    test::SysGuard guard;
+    g_failName = "locked";
+    sys::calls().open = recordingOpen;
+    writeFile(m.lists.file("a.mfl"), "a\r\n");
+    writeFile(m.lists.file("locked.mfl"), "secret\r\n");
+    writeFile(m.lists.file("z.mfl"), "z\r\n");
+    EXPECT_EQ(m.run("*.mfl"), (Pool{"a", "z"}));
+    EXPECT_EQ(m.messages, std::vector<std::string>{kMsgFooterListOpen});
+    g_failName.clear();
+}
+
+int g_reads = 0;
+
+ssize_t failSecondListRead(int fd, void* data, size_t size) {
+    // The list "b.mfl" is read with a 256 KiB buffer: its first read succeeds, the next fails.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size == 300000 && ++g_reads == 2) {
+        errno = EIO;
+        return -1;
+    }
+    return sys::realCalls().read(fd, data, size);
+}
+
+TEST(MergeLists, HalfReadListIsLeftOut) {
+    Merge m;
+    test::SysGuard guard;
+    g_reads = 0;
+    sys::calls().read = failSecondListRead;
+    writeFile(m.lists.file("a.mfl"), "a\r\n");
+    writeFile(m.lists.file("b.mfl"), std::string(299998, 'b') + "\r\n");
+    writeFile(m.lists.file("c.mfl"), "c\r\n");
+    EXPECT_EQ(m.run("*.mfl"), (Pool{"a", "c"}));
+    EXPECT_EQ(m.messages, std::vector<std::string>{kMsgFooterListOpen});
+}
+
+ssize_t failTempWrite(int fd, const void* data, size_t size) {
+    if (test::fdPathContains(fd, "_Morvex_")) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return sys::realCalls().write(fd, data, size);
+}
+
+TEST(MergeLists, FullTemporaryDirectoryKeepsThePool) {
+    Merge m;
+    test::SysGuard guard;
+    sys::calls().write = failTempWrite;
+    writeFile(m.lists.file("a.mfl"), "new\r\n");
+    EXPECT_EQ(m.run("*.mfl", Pool{"old"}), Pool{"old"});
+    EXPECT_EQ(m.messages, std::vector<std::string>{kMsgTempWrite});
+    EXPECT_EQ(test::listDir(m.temp.path()), "");
+}
+
+TEST(MergeLists, LeftoverOfAKilledMergeIsRemoved) {
+    Merge m;
+    writeFile(m.temp.file("_Morvex_Ab12Cd.tmp"), "stale");
+    writeFile(m.temp.file("_Morvex_keep.tmp"), "not ours: wrong length");
+    writeFile(m.lists.file("a.mfl"), "x\r\n");
+    m.run("*.mfl");
+    EXPECT_EQ(test::listDir(m.temp.path()), "_Morvex_keep.tmp");
+}
+
+TEST(MergeLists, EnginePoolsUseTheirOwnMessages) {
+    TempDir lists;
+    writeFile(lists.file("a.mhl"), "h\r\n");
+    writeFile(lists.file("locked.mhl"), "h\r\n");
+    writeFile(lists.file("f.mfl"), "f\r\n");
+    std::vector<std::string> messages;
+    ConvEngine engine(
+        [&](const std::string& text, const std::string&) { messages.push_back(text); });
+    test::SysGuard guard;
+    g_failName = "locked";
+    sys::calls().open = recordingOpen;
+    engine.MakeFooterPool(lists.file("*.mfl"));
+    engine.MakeHeaderPool(lists.file("*.mhl"));
+    g_failName.clear();
+    EXPECT_EQ(engine.FList, Pool{"f"});
+    EXPECT_EQ(engine.HList, Pool{"h"});
+    EXPECT_EQ(messages, std::vector<std::string>{kMsgHeaderListOpen});
+    EXPECT_TRUE(engine.ListMerge.TmpListFile.ends_with(".tmh"));
+}
+
+} // namespace
+} // namespace morvex

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "engine/Sys.h"
+
+#include <string>
+#include <string_view>
+
+namespace morvex::test {
+
+/// A fresh directory under the system temporary directory, removed with its content.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    /// The path of a name inside the directory.
+    std::string file(std::string_view name) const { return m_path + "/" + std::string(name); }
+
+private:
+    std::string m_path;
+};
+
+void writeFile(const std::string& path, std::string_view bytes);
+std::string readFile(const std::string& path);
+bool exists(const std::string& path);
+/// Names in a directory, sorted, "." and ".." left out.
+std::string listDir(const std::string& dir);
+
+/// True when the open descriptor's path holds `part`.
+bool fdPathContains(int fd, std::string_view part);
+
+/// Restores the system-call table when the test scope ends.
+class SysGuard {
+public:
+    SysGuard()
+        : m_saved(sys::calls()) {}
+    ~SysGuard() { sys::calls() = m_saved; }
+
+private:
+    sys::Calls m_saved;
+};
+
+} // namespace morvex::test
