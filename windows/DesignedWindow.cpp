@@ -4,8 +4,10 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyledItemDelegate>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -39,6 +41,29 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, 
     label->move(left, top);
     label->adjustSize();
     return label;
+}
+
+namespace {
+
+class FixedRowDelegate : public QStyledItemDelegate {
+public:
+    FixedRowDelegate(int height, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , m_height(height) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+    }
+
+private:
+    int m_height;
+};
+
+} // namespace
+
+void setItemHeight(QListWidget* list, int height) {
+    list->setItemDelegate(new FixedRowDelegate(height, list));
+    list->setUniformItemSizes(true);
 }
 
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,

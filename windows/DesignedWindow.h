@@ -6,6 +6,7 @@
 class QDialog;
 class QKeyEvent;
 class QLabel;
+class QListWidget;
 class QPushButton;
 class QWidget;
 
@@ -22,6 +23,9 @@ void centreOnScreen(QWidget* window);
 
 /// An auto-sized label at the designed left and top, named as designed.
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, int left, int top);
+
+/// Every row of `list` is `height` pixels high, as a list box's fixed item height.
+void setItemHeight(QListWidget* list, int height);
 
 /// A push button at its designed place; Qt's own default-button rules are switched off so that
 /// Enter and Esc follow the designed buttons only (see handleDialogKeys).

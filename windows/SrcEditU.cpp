@@ -33,7 +33,7 @@ TSrcEditF::TSrcEditF(QWidget* parent)
     SrcList = new QListWidget(this);
     SrcList->setObjectName(u"SrcList"_s);
     SrcList->setGeometry(0, 0, 255, 100);
-    SrcList->setUniformItemSizes(true);
+    setItemHeight(SrcList, 12);
     Button6 = makeButton(this, u"Button6"_s, u"閉じる(&C)"_s, {264, 8, 77, 21});
     Button4 = makeButton(this, u"Button4"_s, u"追加(&A)"_s, {264, 44, 77, 21});
     Button5 = makeButton(this, u"Button5"_s, u"削除(&D)"_s, {264, 72, 77, 21});
@@ -118,8 +118,10 @@ void TSrcEditF::Button1Click() {
 
 void TSrcEditF::Button5Click() {
     const QList<QListWidgetItem*> selected = SrcList->selectedItems();
-    if (!selected.isEmpty())
-        delete SrcList->takeItem(SrcList->row(selected.first()));
+    if (selected.isEmpty())
+        return;
+    delete SrcList->takeItem(SrcList->row(selected.first()));
+    SrcList->clearSelection();
 }
 
 void TSrcEditF::Button6Click() {

@@ -1,0 +1,91 @@
+// Writes a PNG of every dialog of the windows folder, for checking the layouts by eye:
+// morvex_render_dialogs <output folder>
+#include "About_U.h"
+#include "GuiStartup.h"
+#include "ProgresU.h"
+#include "Set_U.h"
+#include "SettingsGroups.h"
+#include "SrcEditU.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+using namespace Qt::StringLiterals;
+using namespace morvex;
+
+bool save(QWidget* window, const QDir& folder, const QString& name) {
+    window->show();
+    QApplication::processEvents();
+    const QPixmap picture = window->grab();
+    const QString path = folder.filePath(name + u".png"_s);
+    const bool ok = !picture.isNull() && picture.size() == window->size() && picture.save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+bool renderSettings(const QDir& folder) {
+    TSettingF f;
+    bool ok = save(&f, folder, u"SettingF-1-general"_s);
+    f.GoByClose->click();
+    f.CompListChk->click();
+    ok &= save(&f, folder, u"SettingF-1-general-autoclose"_s);
+    f.NotShowResult->click();
+    ok &= save(&f, folder, u"SettingF-1-general-notshown"_s);
+    f.PageControl1->setCurrentIndex(1);
+    f.BeforeRunChk->click();
+    f.BeforeApp->setText(u"/usr/local/bin/受信ツール"_s);
+    ok &= save(&f, folder, u"SettingF-2-apprun"_s);
+    f.PageControl1->setCurrentIndex(2);
+    f.WatchApp->setText(u"/usr/bin/オフライン通信"_s);
+    ok &= save(&f, folder, u"SettingF-3-watch"_s);
+    return ok;
+}
+
+bool renderSourceEditor(const QDir& folder) {
+    TSrcEditF f;
+    f.setEntries({u"/home/user/投稿/mail.up"_s, u"/home/user/投稿/*.up"_s, u"ﾒｰﾙ?.up"_s});
+    bool ok = save(&f, folder, u"SrcEditF-collapsed"_s);
+    f.Button4->click();
+    f.AddFile->setText(u"/home/user/下書き/*.up"_s);
+    ok &= save(&f, folder, u"SrcEditF-expanded"_s);
+    return ok;
+}
+
+bool renderOthers(const QDir& folder) {
+    TProgressF progress;
+    progress.setFileName(u"/home/user/投稿/mail.up"_s);
+    progress.setCounts(12, 3);
+    bool ok = save(&progress, folder, u"ProgressF"_s);
+    TAboutF about;
+    ok &= save(&about, folder, u"AboutF"_s);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir config; // never the user's own settings
+    if (!config.isValid() || !qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path())))
+        return 2;
+    QApplication app(argc, argv);
+    QString error;
+    if (!prepareGui(&error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"render"_s);
+    if (!QDir().mkpath(folder.path()))
+        return 2;
+    const bool ok = renderSettings(folder) & renderSourceEditor(folder) & renderOthers(folder);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,314 @@
+#include "DisRangeTrackBar.h"
+#include "ExLabel.h"
+#include "Set_U.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+using namespace Qt::StringLiterals;
+using morvex::TSettingF;
+
+const QString resultKey = u"\\Software\\QOR\\Morvex\\Result"_s;
+const QString compListKey = u"\\Software\\QOR\\Morvex\\CompList"_s;
+const QString appRunKey = u"\\Software\\QOR\\Morvex\\AppRun"_s;
+const QString watchKey = u"\\Software\\QOR\\Morvex\\Watch"_s;
+
+class SettingF : public morvex::test::StoreTest {
+protected:
+    static std::vector<TExLabel*> timeLabels(const TSettingF& f) {
+        return {f.MinLbl, f.MaxLbl, f.Label1, f.Label2, f.Time};
+    }
+
+    static void expectLabelsLook(const TSettingF& f, bool enabled) {
+        const TColor colour = enabled ? clBlack : grey;
+        for (const TExLabel* label : timeLabels(f)) {
+            EXPECT_EQ(label->fontColor(), colour) << label->objectName().toStdString();
+            EXPECT_EQ(label->font3D(), !enabled) << label->objectName().toStdString();
+        }
+    }
+
+    static constexpr TColor grey = rgbColor(128, 128, 128);
+};
+
+TEST_F(SettingF, EmptyStoreGivesTheDesignValuesAndWritesNothing) {
+    TSettingF f;
+    EXPECT_TRUE(f.loaded());
+    EXPECT_TRUE(f.ShowResult->isChecked());
+    EXPECT_FALSE(f.NotShowResult->isChecked());
+    EXPECT_FALSE(f.GoByClose->isChecked());
+    EXPECT_TRUE(f.GoByClose->isEnabled());
+    EXPECT_EQ(f.WaitTime->position(), 5);
+    EXPECT_EQ(f.Time->text(), u"5"_s);
+    EXPECT_EQ(f.CompListUpDown->position(), 71);
+    EXPECT_EQ(f.CompListCount->text(), u"71"_s);
+    EXPECT_EQ(f.AppWaitTime->text(), u"1000"_s);
+    EXPECT_EQ(f.ObserveWaitTime->text(), u"2000"_s);
+    EXPECT_FALSE(f.AppWaitTime->isVisibleTo(&f));
+    EXPECT_EQ(f.PageControl1->currentIndex(), 0);
+    EXPECT_TRUE(storeBytes().isEmpty());
+}
+
+TEST_F(SettingF, GoByCloseUncheckedDisablesTrackbarAndGreysLabelsInRelief) {
+    writeNumbers(
+        resultKey,
+        {{u"ShowResult"_s, 1}, {u"NotShowResult"_s, 0}, {u"GoByClose"_s, 0}, {u"WaitTime"_s, 3}});
+    TSettingF f;
+    EXPECT_TRUE(f.GoByClose->isEnabled());
+    EXPECT_FALSE(f.WaitTime->isEnabled());
+    EXPECT_EQ(f.Time->text(), u"3"_s);
+    expectLabelsLook(f, false);
+    for (const TExLabel* label : timeLabels(f))
+        EXPECT_EQ(label->backFont(), clWhite);
+}
+
+TEST_F(SettingF, NotShowResultWithGoByCloseDisablesControlsButLabelsStayBlackAndFlat) {
+    writeNumbers(
+        resultKey,
+        {{u"ShowResult"_s, 0}, {u"NotShowResult"_s, 1}, {u"GoByClose"_s, 1}, {u"WaitTime"_s, 7}});
+    TSettingF f;
+    EXPECT_TRUE(f.NotShowResult->isChecked());
+    EXPECT_FALSE(f.ShowResult->isChecked());
+    EXPECT_TRUE(f.GoByClose->isChecked());
+    EXPECT_FALSE(f.GoByClose->isEnabled());
+    EXPECT_FALSE(f.WaitTime->isEnabled());
+    expectLabelsLook(f, true);
+}
+
+TEST_F(SettingF, NotShowResultThenShowResultClicksRestoreTheControls) {
+    writeNumbers(resultKey, {{u"GoByClose"_s, 1}});
+    TSettingF f;
+    f.show();
+    QTest::mouseClick(f.NotShowResult, Qt::LeftButton);
+    EXPECT_FALSE(f.GoByClose->isEnabled());
+    EXPECT_FALSE(f.WaitTime->isEnabled());
+    expectLabelsLook(f, false);
+    QTest::mouseClick(f.ShowResult, Qt::LeftButton);
+    EXPECT_TRUE(f.ShowResult->isChecked());
+    EXPECT_FALSE(f.NotShowResult->isChecked());
+    EXPECT_TRUE(f.GoByClose->isEnabled());
+    EXPECT_TRUE(f.WaitTime->isEnabled());
+    expectLabelsLook(f, true);
+}
+
+TEST_F(SettingF, BothRadioButtonsClearLoadsWithNeitherChecked) {
+    writeNumbers(resultKey, {{u"ShowResult"_s, 0}, {u"NotShowResult"_s, 0}});
+    TSettingF f;
+    EXPECT_FALSE(f.ShowResult->isChecked());
+    EXPECT_FALSE(f.NotShowResult->isChecked());
+    EXPECT_FALSE(f.GoByClose->isEnabled());
+}
+
+TEST_F(SettingF, TrackbarMovesShowInTime) {
+    TSettingF f;
+    f.show();
+    f.WaitTime->setFocus();
+    QTest::keyClick(f.WaitTime, Qt::Key_Right);
+    EXPECT_EQ(f.WaitTime->position(), 6);
+    EXPECT_EQ(f.Time->text(), u"6"_s);
+    QTest::keyClick(f.WaitTime, Qt::Key_End);
+    EXPECT_EQ(f.Time->text(), u"10"_s);
+}
+
+TEST_F(SettingF, CheckBoxesEnableTheirEditsAndButtons) {
+    TSettingF f;
+    f.show();
+    EXPECT_FALSE(f.BeforeApp->isEnabled());
+    EXPECT_FALSE(f.BeforeBtn->isEnabled());
+    EXPECT_FALSE(f.CompListCount->isEnabled());
+    EXPECT_FALSE(f.CompListUpDown->isEnabled());
+    const QColor face = f.BeforeApp->palette().color(QPalette::Base);
+
+    f.PageControl1->setCurrentIndex(1);
+    QTest::mouseClick(f.BeforeRunChk, Qt::LeftButton);
+    EXPECT_TRUE(f.BeforeApp->isEnabled());
+    EXPECT_TRUE(f.BeforeBtn->isEnabled());
+    EXPECT_FALSE(f.AfterApp->isEnabled());
+    EXPECT_NE(f.BeforeApp->palette().color(QPalette::Base), face);
+    QTest::mouseClick(f.AfterRunChk, Qt::LeftButton);
+    EXPECT_TRUE(f.AfterBtn->isEnabled());
+
+    f.PageControl1->setCurrentIndex(0);
+    QTest::mouseClick(f.CompListChk, Qt::LeftButton);
+    EXPECT_TRUE(f.CompListCount->isEnabled());
+    EXPECT_TRUE(f.CompListUpDown->isEnabled());
+    QTest::mouseClick(f.CompListChk, Qt::LeftButton);
+    EXPECT_FALSE(f.CompListCount->isEnabled());
+    EXPECT_EQ(f.CompListCount->palette().color(QPalette::Base), face);
+}
+
+TEST_F(SettingF, TypedCountBeyondTheRangeSavesAtMostEighty) {
+    struct Case {
+        const char* typed;
+        int saved;
+    };
+    for (const Case& c : {Case{"99", 80}, Case{"40", 40}, Case{"-3", 0}, Case{"x", 71}}) {
+        TSettingF f;
+        f.show();
+        QTest::mouseClick(f.CompListChk, Qt::LeftButton);
+        f.CompListCount->selectAll();
+        QTest::keyClicks(f.CompListCount, QString::fromLatin1(c.typed));
+        QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+        EXPECT_EQ(f.result(), QDialog::Accepted);
+        EXPECT_EQ(readNumber(compListKey, u"Count"_s), c.saved) << c.typed;
+        EXPECT_EQ(readNumber(compListKey, u"CompList"_s), 1);
+        QFile::remove(morvex::SettingsStore::defaultFilePath());
+    }
+}
+
+TEST_F(SettingF, UpDownStepsWithinTheRangeWithoutWrapping) {
+    writeNumbers(compListKey, {{u"CompList"_s, 1}, {u"Count"_s, 79}});
+    TSettingF f;
+    f.show();
+    f.CompListCount->setFocus();
+    QTest::keyClick(f.CompListCount, Qt::Key_Up);
+    QTest::keyClick(f.CompListCount, Qt::Key_Up);
+    EXPECT_EQ(f.CompListCount->text(), u"80"_s);
+    f.CompListUpDown->setPosition(1);
+    f.CompListUpDown->step(-1);
+    f.CompListUpDown->step(-1);
+    EXPECT_EQ(f.CompListCount->text(), u"0"_s);
+}
+
+TEST_F(SettingF, OkSavesAllFourGroupsAndTheNextOpeningShowsThem) {
+    {
+        TSettingF f;
+        f.show();
+        QTest::mouseClick(f.GoByClose, Qt::LeftButton);
+        f.WaitTime->setPosition(0);
+        f.PageControl1->setCurrentIndex(1);
+        QTest::mouseClick(f.BeforeRunChk, Qt::LeftButton);
+        f.BeforeApp->setFocus();
+        morvex::test::commitText(f.BeforeApp, u"/opt/ツール/前処理"_s);
+        f.PageControl1->setCurrentIndex(2);
+        QTest::keyClicks(f.WatchApp, u"watched"_s);
+        QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+        EXPECT_EQ(f.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(readNumber(resultKey, u"GoByClose"_s), 1);
+    EXPECT_EQ(readNumber(resultKey, u"WaitTime"_s), 0);
+    EXPECT_EQ(readNumber(resultKey, u"ShowResult"_s), 1);
+    EXPECT_EQ(readNumber(resultKey, u"NotShowResult"_s), 0);
+    EXPECT_EQ(readText(appRunKey, u"BeforeApp"_s), u"/opt/ツール/前処理"_s);
+    EXPECT_EQ(readNumber(appRunKey, u"BeforeCheck"_s), 1);
+    EXPECT_EQ(readNumber(appRunKey, u"WaitTime"_s), 1000);
+    EXPECT_EQ(readText(watchKey, u"WatchApp"_s), u"watched"_s);
+    EXPECT_EQ(readNumber(watchKey, u"WaitTime"_s), 2000);
+
+    TSettingF again;
+    EXPECT_TRUE(again.GoByClose->isChecked());
+    EXPECT_TRUE(again.WaitTime->isEnabled());
+    EXPECT_EQ(again.Time->text(), u"0"_s);
+    EXPECT_TRUE(again.BeforeApp->isEnabled());
+    EXPECT_EQ(again.BeforeApp->text(), u"/opt/ツール/前処理"_s);
+}
+
+TEST_F(SettingF, HiddenTextsComeFromTheStoreAndGoBackUnchanged) {
+    writeNumbers(appRunKey, {{u"WaitTime"_s, 300}});
+    writeNumbers(watchKey, {{u"WaitTime"_s, 2500}});
+    TSettingF f;
+    EXPECT_EQ(f.AppWaitTime->text(), u"300"_s);
+    EXPECT_EQ(f.ObserveWaitTime->text(), u"2500"_s);
+    f.show();
+    QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+    EXPECT_EQ(readNumber(appRunKey, u"WaitTime"_s), 300);
+    EXPECT_EQ(readNumber(watchKey, u"WaitTime"_s), 2500);
+}
+
+TEST_F(SettingF, CancelLeavesTheStoreUnchanged) {
+    writeNumbers(resultKey, {{u"GoByClose"_s, 1}, {u"WaitTime"_s, 4}});
+    writeText(appRunKey, u"AfterApp"_s, u"after"_s);
+    const QByteArray before = storeBytes();
+    {
+        TSettingF f;
+        f.show();
+        QTest::mouseClick(f.NotShowResult, Qt::LeftButton);
+        QTest::mouseClick(f.CompListChk, Qt::LeftButton);
+        f.PageControl1->setCurrentIndex(1);
+        QTest::mouseClick(f.AfterRunChk, Qt::LeftButton);
+        f.AfterApp->setText(u"changed"_s);
+        f.PageControl1->setCurrentIndex(2);
+        QTest::keyClicks(f.WatchApp, u"w"_s);
+        QTest::mouseClick(f.CancelBtn, Qt::LeftButton);
+        EXPECT_EQ(f.result(), QDialog::Rejected);
+    }
+    EXPECT_EQ(storeBytes(), before);
+    TSettingF again;
+    EXPECT_TRUE(again.ShowResult->isChecked());
+    EXPECT_EQ(again.WaitTime->position(), 4);
+    EXPECT_EQ(again.AfterApp->text(), u"after"_s);
+    EXPECT_FALSE(again.CompListChk->isChecked());
+}
+
+TEST_F(SettingF, BrowseSetsTheChosenPathAndCancelKeepsTheText) {
+    writeNumbers(appRunKey, {{u"BeforeCheck"_s, 1}, {u"AfterCheck"_s, 1}});
+    TSettingF f;
+    f.show();
+    f.BeforeApp->setText(u"typed"_s);
+    morvex::queueFileDialogAnswer(std::nullopt);
+    f.BeforeBtnClick();
+    EXPECT_EQ(f.BeforeApp->text(), u"typed"_s);
+    const morvex::FileDialogSpec spec = morvex::lastFileDialogSpec();
+    EXPECT_EQ(spec.filter, u"実行ファイル (*.exe;*.com)|*.exe;*.com|全てのファイル (*.*)|*.*"_s);
+    EXPECT_TRUE(spec.mustExist);
+
+    morvex::queueFileDialogAnswer(u"/usr/bin/after"_s);
+    f.AfterBtnClick();
+    EXPECT_EQ(f.AfterApp->text(), u"/usr/bin/after"_s);
+    morvex::queueFileDialogAnswer(u"/usr/bin/watched"_s);
+    f.WatchBtnClick();
+    EXPECT_EQ(f.WatchApp->text(), u"/usr/bin/watched"_s);
+    EXPECT_EQ(f.BeforeApp->text(), u"typed"_s);
+}
+
+TEST_F(SettingF, EscapeDoesNotCloseAndEnterPressesOnlyTheFocusedButton) {
+    TSettingF f;
+    f.show();
+    f.CompListCount->setFocus();
+    QTest::keyClick(&f, Qt::Key_Escape);
+    QTest::keyClick(f.CompListCount, Qt::Key_Return);
+    EXPECT_TRUE(f.isVisible());
+    f.CancelBtn->setFocus();
+    QTest::keyClick(f.CancelBtn, Qt::Key_Return);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.result(), QDialog::Rejected);
+    EXPECT_TRUE(storeBytes().isEmpty());
+}
+
+TEST_F(SettingF, WrongTypeStopsLoadingKeepsEarlierValuesAndShowsTheError) {
+    writeNumbers(resultKey, {{u"GoByClose"_s, 1}});
+    writeText(resultKey, u"WaitTime"_s, u"seven"_s);
+    writeNumbers(compListKey, {{u"CompList"_s, 1}});
+    morvex::test::MessageCapture capture;
+    TSettingF f;
+    EXPECT_FALSE(f.loaded());
+    ASSERT_EQ(capture.messages.size(), 1u);
+    EXPECT_EQ(capture.messages[0].first, u"Morvex"_s);
+    EXPECT_TRUE(capture.messages[0].second.contains(u"WaitTime"_s));
+    EXPECT_TRUE(f.GoByClose->isChecked());
+    EXPECT_FALSE(f.CompListChk->isChecked()); // the later groups are not read
+}
+
+TEST_F(SettingF, WindowHasTheDesignedFrameAndNoCloseBox) {
+    TSettingF f;
+    EXPECT_EQ(f.windowTitle(), u"設定"_s);
+    EXPECT_EQ(f.size(), QSize(290, 228));
+    EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(f.windowFlags() & Qt::WindowSystemMenuHint);
+    EXPECT_EQ(f.PageControl1->count(), 3);
+    EXPECT_EQ(f.PageControl1->tabText(1), u"/aｵﾌﾟｼｮﾝ起動時"_s);
+    EXPECT_EQ(f.WaitTime->parentWidget(), f.TabSheet1);
+    EXPECT_EQ(f.WaitTime->geometry(), QRect(72, 52, 157, 17));
+    EXPECT_EQ(f.Time->geometry().right(), 220 + 13 - 1);
+    for (const char* name :
+         {"ShowResult", "GoByClose", "WaitTime", "CompListChk", "CompListUpDown", "BeforeRunChk",
+          "BeforeApp", "AfterRunChk", "AfterApp", "AppWaitTime", "WatchApp", "ObserveWaitTime"})
+        EXPECT_NE(f.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+}
+
+} // namespace
