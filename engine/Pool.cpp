@@ -69,7 +69,9 @@ void LoadPoolLines(TextReader& in, Pool& pool) {
 void MergeLists(const std::string& pattern, const std::string& tempDir, const std::string& tempName,
                 Pool& destination, const std::string& openMessage, const ShowError& showError,
                 MergeState& state) {
-    const auto [prefix, suffix] = splitTempName(tempName);
+    const auto parts = splitTempName(tempName);
+    const std::string& prefix = parts.first;
+    const std::string& suffix = parts.second;
     removeStaleFiles(tempDir,
                      [&](std::string_view name) { return isUniqueName(name, prefix, suffix); });
     UniqueFile temp = createUniqueFile(tempDir, prefix, suffix);
