@@ -3,6 +3,7 @@
 #include "StoreError.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -64,6 +65,9 @@ public:
     static QString defaultFilePath();
 
 private:
+    friend struct SettingsStoreAccess;
+    /// Names of the open key's values, for callers that must not probe name by name.
+    QStringList valueNames() const;
     bool loadDocument();
     StoreResult commit();
     StoreResult record(StoreChange change);

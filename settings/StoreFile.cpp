@@ -1,0 +1,112 @@
+#include "StoreFile.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace morvex::storefile {
+
+namespace {
+
+constexpr int lockWaitMs = 10000;
+constexpr int staleLockMs = 60000;
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+// The rename itself is only durable once the directory entry is on disk too.
+void syncDirectory(const QString& dir) {
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::variant<RegDocument, QString> read(const QString& path) {
+    QFile file(path);
+    if (!QFileInfo::exists(path))
+        return RegDocument();
+    if (!file.open(QIODevice::ReadOnly))
+        return u"設定ファイル \"%1\" を開けません: %2"_s.arg(shown(path), file.errorString());
+    // Bounded read: a device or a runaway file must not be read without end.
+    const QByteArray bytes = file.read(MaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return u"設定ファイル \"%1\" を読めません: %2"_s.arg(shown(path), file.errorString());
+    if (bytes.size() > MaxFileSize) {
+        return u"設定ファイル \"%1\" が大きすぎます (%2 MiB まで)"_s.arg(shown(path))
+            .arg(MaxFileSize / (1024 * 1024));
+    }
+    auto parsed = RegDocument::parse(bytes);
+    if (auto* error = std::get_if<RegParseError>(&parsed))
+        return error->message(shown(path));
+    return std::get<RegDocument>(std::move(parsed));
+}
+
+std::optional<QString> prepareDirectory(const QString& path) {
+    const QString dir = QFileInfo(path).absolutePath();
+    if (QFileInfo(dir).isDir())
+        return std::nullopt;
+    if (!QDir().mkpath(dir))
+        return u"設定ファイルのフォルダ \"%1\" を作れません"_s.arg(shown(dir));
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return std::nullopt;
+}
+
+std::optional<QString> write(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    auto failure = [&] {
+        QString reason =
+            u"設定ファイル \"%1\" に書き込めません: %2"_s.arg(shown(path), file.errorString());
+        file.cancelWriting();
+        return reason;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failure();
+    // The file holds the user's paths and command lines: owner-only, whatever it was before.
+    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
+        return failure();
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
+        return failure();
+    if (!file.commit())
+        return u"設定ファイル \"%1\" に書き込めません: %2"_s.arg(shown(path), file.errorString());
+    syncDirectory(QFileInfo(path).absolutePath());
+    return std::nullopt;
+}
+
+CommitLock::CommitLock(const QString& path)
+    : m_lock(path + u".lock"_s)
+    , m_path(path) {
+    m_lock.setStaleLockTime(staleLockMs);
+}
+
+std::optional<QString> CommitLock::acquire() {
+    // QLockFile's own waiting sleeps 100 ms and more between tries; commits take a few ms, so
+    // poll at a short, jittered interval instead.
+    QDeadlineTimer deadline(lockWaitMs);
+    while (!m_lock.tryLock(0)) {
+        if (m_lock.error() != QLockFile::LockFailedError)
+            return u"設定ファイル \"%1\" をロックできません"_s.arg(shown(m_path));
+        if (deadline.hasExpired())
+            return u"設定ファイル \"%1\" は他のプロセスが書き込み中です"_s.arg(shown(m_path));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(500 + QRandomGenerator::global()->bounded(1500)));
+    }
+    return std::nullopt;
+}
+
+} // namespace morvex::storefile
