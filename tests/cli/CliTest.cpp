@@ -1,0 +1,233 @@
+// End-to-end tests of morvex-convert, run as a child process in temporary directories.
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Scratch {
+public:
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "morvex-cli-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        m_dir = pattern;
+    }
+    ~Scratch() { fs::remove_all(m_dir); }
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+    const fs::path& dir() const { return m_dir; }
+
+    void write(const std::string& name, const std::string& bytes) const {
+        fs::create_directories(fs::path(path(name)).parent_path());
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    bool exists(const std::string& name) const { return fs::exists(path(name)); }
+
+private:
+    fs::path m_dir;
+};
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+constexpr uid_t kNobody = 65534;
+
+// Runs the converter in the scratch directory; `env` entries ("NAME=value") are added to its
+// environment. With `asNobody` a root caller runs it as an unprivileged user, so that
+// permissions apply.
+Outcome convert(const Scratch& s, const std::vector<std::string>& args,
+                const std::vector<std::string>& env = {}, bool asNobody = false) {
+    const std::string outFile = s.path(".out"), errFile = s.path(".err");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(s.dir().c_str()) != 0)
+            ::_exit(120);
+        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        for (const std::string& e : env)
+            ::putenv(const_cast<char*>(e.c_str()));
+        if (asNobody && ::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            ::_exit(122);
+        std::vector<char*> argv{const_cast<char*>(MORVEX_CONVERT)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(MORVEX_CONVERT, argv.data());
+        ::_exit(121);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Outcome r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = s.read(".out");
+    r.err = s.read(".err");
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return r;
+}
+
+int lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(CliUsage, BadArgumentsExitWithStatusTwoAndOneLine) {
+    Scratch s;
+    s.write("memo.up", ")\r\n");
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--seed", "1"},
+        {"--bogus", "memo.up"},
+        {"-x", "memo.up"},
+        {"--footer-marker", "ab", "memo.up"},
+        {"--header-marker=))", "memo.up"},
+        {"--backup-ext", ".back", "memo.up"},
+        {"--align", "81", "memo.up"},
+        {"--align", "-1", "memo.up"},
+        {"--align", "7x", "memo.up"},
+        {"--align", "", "memo.up"},
+        {"--seed", "4294967296", "memo.up"},
+        {"--seed", "-5", "memo.up"},
+        {"memo.up", "--seed"},
+    };
+    for (const auto& args : bad) {
+        const Outcome r = convert(s, args);
+        std::string joined;
+        for (const auto& a : args)
+            joined += a + " ";
+        EXPECT_EQ(r.status, 2) << joined;
+        EXPECT_EQ(lines(r.err), 1) << joined << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("morvex-convert: ", 0), 0u) << joined;
+        EXPECT_EQ(r.out, "") << joined;
+    }
+    EXPECT_EQ(s.read("memo.up"), ")\r\n") << "nothing was converted";
+    EXPECT_FALSE(s.exists("memo.bak"));
+}
+
+TEST(CliUsage, HelpAndVersion) {
+    Scratch s;
+    const Outcome help = convert(s, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: morvex-convert [OPTIONS] SOURCE...\n", 0), 0u);
+    for (const char* option :
+         {"--footer-list PATTERN", "--header-list PATTERN", "--footer-marker CHAR",
+          "--header-marker CHAR", "--backup-ext EXT", "--align COLUMN", "--seed N"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    const Outcome version = convert(s, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("morvex-convert ", 0), 0u);
+}
+
+// The hand-worked golden case of the engine tests (seed 20240101), through the command line.
+const char* const kFooters = "; sig\r\nYamada\r\n\\S02-- \\R0050\r\n\r\nTaro\r\n";
+const char* const kHeaders = "Re: \\H\r\n;\r\n[\\I] \\R0007\r\n";
+const char* const kInput = "]Hello\r\nbody\r\n)\r\n)x\r\n]\r\n";
+
+TEST(CliConvert, GoldenTextCountsAndBackup) {
+    Scratch s;
+    s.write("sig.mfl", kFooters);
+    s.write("hdr.mhl", kHeaders);
+    s.write("golden.up", kInput);
+    const Outcome r = convert(s, {"--seed", "20240101", "golden.up"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "golden.up\t2\t2\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(s.read("golden.up"), "[H] 1\r\nbody\r\n  -- 26\r\n  -- 1x\r\n[] 7\r\n");
+    EXPECT_EQ(s.read("golden.bak"), kInput);
+
+    s.write("golden.up", kInput);
+    const Outcome aligned = convert(s, {"--align=12", "--seed=20240101", "golden.up"});
+    EXPECT_EQ(aligned.status, 0);
+    EXPECT_EQ(s.read("golden.up"), "[H] 1\r\nbody\r\n      -- 26\r\n       -- 1x\r\n[] 7\r\n");
+}
+
+TEST(CliConvert, PatternsPathsAndSkipConverted) {
+    Scratch s;
+    s.write("lists/sig.txt", "F\r\n");
+    s.write("lists/head.txt", "H\r\n");
+    s.write("box/b.up", ")\r\n)\r\n");
+    s.write("box/A.UP", "]x\r\n");
+    s.write("box/c.up", "no markers\r\n");
+    s.write("other.up", ")\r\n");
+    const Outcome r = convert(s, {"--footer-list", "lists/sig.*", "--header-list", "lists/head.txt",
+                                  "box/*.up", "box/b.up", "other.up", "nothing/*.up"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "box/A.UP\t0\t1\nbox/b.up\t2\t0\nother.up\t1\t0\n");
+    EXPECT_EQ(s.read("box/b.up"), "F\r\nF\r\n");
+    EXPECT_EQ(s.read("box/b.bak"), ")\r\n)\r\n");
+    EXPECT_TRUE(s.exists("box/c.bak")) << "rewritten and backed up without a result line";
+}
+
+TEST(CliConvert, MarkersAndBackupExtension) {
+    Scratch s;
+    s.write("f.mfl", "F\r\n");
+    s.write("h.mhl", "H\r\n");
+    s.write("memo.up", std::string("\0a\r\n)b\r\n#c\r\n", 12));
+    const Outcome r =
+        convert(s, {"--footer-marker=", "--header-marker", "#", "--backup-ext", "", "memo.up"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "memo.up\t1\t1\n");
+    EXPECT_EQ(s.read("memo.up"), "Fa\r\n)b\r\nH\r\n");
+    EXPECT_EQ(s.read("memo"), std::string("\0a\r\n)b\r\n#c\r\n", 12));
+
+    s.write("keep", ")\r\n");
+    const Outcome same = convert(s, {"--backup-ext=", "keep"});
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.out, "") << "a backup that would be the file itself: not converted";
+    EXPECT_EQ(s.read("keep"), ")\r\n");
+}
+
+TEST(CliConvert, ErrorsGoToStandardErrorAndThePassGoesOn) {
+    Scratch s;
+    s.write("f.mfl", "F\r\n");
+    s.write("memo.up", ")a\r\n");
+    // A temporary directory where nobody, not even root, can create a file.
+    const Outcome r = convert(s, {"memo.up"}, {"TMPDIR=/proc"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "エラー: テンポラリファイルの作成に失敗しました\n"
+                     "エラー: テンポラリファイルの作成に失敗しました\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(s.read("memo.up"), "a\r\n") << "converted with empty pools";
+}
+
+TEST(CliConvert, PermissionFailures) {
+    Scratch s;
+    s.write("f.mfl", "F\r\n");
+    s.write("locked.mfl", "secret\r\n");
+    s.write("ro/memo.up", ")\r\n");
+    s.write("memo.up", ")\r\n");
+    if (::geteuid() == 0) {
+        for (const auto& e : fs::recursive_directory_iterator(s.dir()))
+            ASSERT_EQ(::lchown(e.path().c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(::chown(s.dir().c_str(), kNobody, kNobody), 0);
+    }
+    ::chmod(s.path("locked.mfl").c_str(), 0);
+    ::chmod(s.path("ro").c_str(), 0555);
+    const Outcome r = convert(s, {"ro/memo.up", "memo.up"}, {}, true);
+    ::chmod(s.path("ro").c_str(), 0755);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "エラー: フッタリストが開けませんでした\n"
+                     "エラー: 変換先ファイルの作成に失敗しました\n");
+    EXPECT_EQ(r.out, "memo.up\t1\t0\n");
+    EXPECT_EQ(s.read("ro/memo.up"), ")\r\n");
+}
+
+} // namespace
