@@ -26,7 +26,8 @@ TFolderDialog::Request& lastRequestStore() {
     return request;
 }
 
-/// The chooser itself: an instruction line over a tree of folders, OK and Cancel.
+/// The chooser itself: an instruction line over a tree of folders, OK and Cancel. With a root
+/// the tree's top item is the root folder itself, which can be chosen too.
 class FolderBrowser : public QDialog {
 public:
     FolderBrowser(QWidget* owner, const QString& caption, const QString& root);
@@ -34,11 +35,15 @@ public:
     QString chosenPath() const;
 
 private:
+    void showRoot(const QString& root);
+    void hideSiblingsOfRoot(const QModelIndex& parent, int first, int last);
+    bool isBelowRoot(QModelIndex index) const;
     void selectionChanged();
 
     QFileSystemModel* m_model;
     QTreeView* m_tree;
     QDialogButtonBox* m_buttons;
+    QPersistentModelIndex m_root;
 };
 
 FolderBrowser::FolderBrowser(QWidget* owner, const QString& caption, const QString& root)
@@ -52,17 +57,16 @@ FolderBrowser::FolderBrowser(QWidget* owner, const QString& caption, const QStri
     auto* instruction = new QLabel(caption, this);
     instruction->setObjectName(u"Instruction"_s);
     instruction->setWordWrap(true);
+    m_buttons->setObjectName(u"Buttons"_s);
 
     m_model->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
     m_model->setReadOnly(true);
-    m_model->setRootPath(root);
     m_tree->setObjectName(u"FolderTree"_s);
     m_tree->setModel(m_model);
     for (int column = 1; column < m_model->columnCount(); ++column)
         m_tree->hideColumn(column);
     m_tree->header()->hide();
-    // Without a root the tree shows the whole file system, with "/" as its top.
-    m_tree->setRootIndex(root.isEmpty() ? QModelIndex() : m_model->index(root));
+    showRoot(root);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(instruction);
@@ -75,17 +79,48 @@ FolderBrowser::FolderBrowser(QWidget* owner, const QString& caption, const QStri
     selectionChanged();
 }
 
+void FolderBrowser::showRoot(const QString& root) {
+    // Without a root the tree shows the whole file system, with "/" as its top.
+    m_model->setRootPath(root.isEmpty() ? QDir::rootPath() : root);
+    if (root.isEmpty())
+        return;
+    m_root = m_model->index(root);
+    const QModelIndex parent = m_root.parent();
+    m_tree->setRootIndex(parent);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FolderBrowser::hideSiblingsOfRoot);
+    hideSiblingsOfRoot(parent, 0, m_model->rowCount(parent) - 1);
+    m_tree->expand(m_root);
+}
+
+void FolderBrowser::hideSiblingsOfRoot(const QModelIndex& parent, int first, int last) {
+    if (parent != m_root.parent())
+        return;
+    for (int row = first; row <= last; ++row)
+        m_tree->setRowHidden(row, parent, m_model->index(row, 0, parent) != m_root);
+}
+
+bool FolderBrowser::isBelowRoot(QModelIndex index) const {
+    if (!m_root.isValid())
+        return true;
+    for (; index.isValid(); index = index.parent())
+        if (index == m_root)
+            return true;
+    return false;
+}
+
 void FolderBrowser::select(const QString& path) {
     const QModelIndex index = m_model->index(path);
-    if (!index.isValid())
+    if (!index.isValid() || !isBelowRoot(index))
         return;
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        m_tree->expand(parent);
     m_tree->setCurrentIndex(index);
     m_tree->scrollTo(index);
 }
 
 QString FolderBrowser::chosenPath() const {
     const QModelIndex current = m_tree->currentIndex();
-    return current.isValid() ? m_model->filePath(current) : QString();
+    return current.isValid() && isBelowRoot(current) ? m_model->filePath(current) : QString();
 }
 
 void FolderBrowser::selectionChanged() {
