@@ -2,6 +2,7 @@
 // times enlarged copy, so that the drawing can be looked at. Usage: morvex-controls-gallery DIR
 #include "DisRangeTrackBar.h"
 #include "ExLabel.h"
+#include "FolderDialog.h"
 #include "GuiStartup.h"
 #include "MaruBtn.h"
 
@@ -10,6 +11,9 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
 #include <cstdio>
 #include <functional>
 
@@ -216,6 +220,36 @@ void trackBars() {
     });
 }
 
+/// The folder chooser over a small tree, with a folder preselected.
+void folderBrowser() {
+    QTemporaryDir folders;
+    for (const QString& folder : {u"lists/header"_s, u"lists/footer"_s, u"upload"_s})
+        QDir(folders.path()).mkpath(folder);
+    auto form = makeForm(QSize(100, 100));
+    TFolderDialog dialog(form.get());
+    dialog.setCaption(u"ヘッダーリストのあるフォルダを選んでください"_s);
+    dialog.setRootDir(folders.path());
+    dialog.setStartDir(folders.path() + u"/lists/footer/"_s);
+    // The model lists folders in the background: wait (at most a few seconds) for the
+    // preselected folder's siblings before taking the picture.
+    QTimer poll;
+    int ticks = 0;
+    QObject::connect(&poll, &QTimer::timeout, qApp, [&poll, &ticks] {
+        QWidget* chooser = QApplication::activeModalWidget();
+        auto* tree = chooser ? chooser->findChild<QTreeView*>(u"FolderTree"_s) : nullptr;
+        if (!tree)
+            return;
+        const QModelIndex lists = tree->currentIndex().parent();
+        if (tree->model()->rowCount(lists) < 2 && ++ticks < 300)
+            return;
+        poll.stop();
+        save(chooser, u"folder-browser"_s);
+        chooser->close();
+    });
+    poll.start(10);
+    dialog.Execute();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -244,6 +278,7 @@ int main(int argc, char** argv) {
     settingsGroup(true);
     settingsGroup(false);
     trackBars();
+    folderBrowser();
     std::printf("gallery written to %s\n", qPrintable(g_dir));
     return g_failures == 0 ? 0 : 1;
 }
