@@ -100,7 +100,7 @@ namespace {
 
 QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption,
                      const QRect& geometry) {
-    auto* group = new QGroupBox(caption, parent);
+    auto* group = new DesignedGroupBox(caption, parent);
     group->setObjectName(name);
     group->setGeometry(geometry);
     return group;
@@ -150,7 +150,8 @@ void setRadioChecked(QRadioButton* button, bool checked) {
 void setEditUsable(QLineEdit* edit, bool usable) {
     edit->setEnabled(usable);
     QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, toQColor(usable ? clWindow : clBtnFace, palette));
+    const QPalette& system = edit->window()->palette();
+    palette.setColor(QPalette::Base, toQColor(usable ? clWindow : clBtnFace, system));
     edit->setPalette(palette);
 }
 

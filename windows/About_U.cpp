@@ -3,13 +3,12 @@
 #include "DesignedWindow.h"
 #include "ExLabel.h"
 
-#include <QBitmap>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <algorithm>
 
 // Resources of a static library must be registered by hand, from the global namespace.
 static void initWindowResources() {
@@ -37,15 +36,15 @@ QLabel* makeImage(QWidget* parent, const QString& name, const QRect& geometry,
 QImage DrawTransparent(const QImage& source, const QColor& background) {
     if (source.isNull())
         return {};
-    const QImage picture = source.convertToFormat(QImage::Format_RGB32);
-    // Clear where the key colour is: those pixels let the background through.
-    const QImage keep = picture.createMaskFromColor(picture.pixel(0, 0), Qt::MaskOutColor);
-    QPixmap shown = QPixmap::fromImage(picture);
-    shown.setMask(QBitmap::fromImage(keep));
-    QImage result(picture.size(), QImage::Format_RGB32);
-    result.fill(background);
-    QPainter painter(&result);
-    painter.drawPixmap(0, 0, shown);
+    // Same picture as masking the key colour out and the button face in: every pixel of the
+    // top-left pixel's colour shows the background, every other pixel keeps its colour.
+    QImage result = source.convertToFormat(QImage::Format_RGB32);
+    const QRgb key = result.pixel(0, 0);
+    const QRgb face = background.rgb();
+    for (int y = 0; y < result.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(result.scanLine(y));
+        std::replace(line, line + result.width(), key, face);
+    }
     return result;
 }
 

@@ -5,12 +5,34 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
+
+DesignedGroupBox::DesignedGroupBox(const QString& caption, QWidget* parent)
+    : QGroupBox(caption, parent) {}
+
+void DesignedGroupBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFontMetrics metrics = fontMetrics();
+    const QRect frame = rect().adjusted(0, metrics.height() / 2, 0, 0);
+    // Etched: a shadow line with a highlight line one pixel below and right.
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(frame.adjusted(1, 1, -1, -1));
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(frame.adjusted(0, 0, -2, -2));
+    if (title().isEmpty())
+        return;
+    const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
+    painter.fillRect(caption, palette().color(QPalette::Window));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(caption, Qt::AlignCenter | Qt::TextShowMnemonic, title());
+}
 
 QFont designedDialogFont() {
     QFont font(u"ＭＳ Ｐゴシック"_s);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QGroupBox>
 #include <QString>
 
 class QDialog;
@@ -11,6 +12,18 @@ class QPushButton;
 class QWidget;
 
 namespace morvex {
+
+/// A group box drawn as the design has it: an etched frame whose top line lies half a text line
+/// below the box's top, with the caption on that line, so controls placed 16 pixels down clear it.
+class DesignedGroupBox : public QGroupBox {
+    Q_OBJECT
+
+public:
+    DesignedGroupBox(const QString& caption, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 /// "ＭＳ Ｐゴシック" at a 12-pixel height, the font of every dialog of this folder.
 QFont designedDialogFont();

@@ -1,5 +1,6 @@
 #include "About_U.h"
 #include "ExLabel.h"
+#include "TestSupport.h"
 
 #include <QImage>
 #include <QLabel>
@@ -13,11 +14,16 @@ using morvex::TAboutF;
 
 TEST(AboutF, PicturesAreTheDesignedBitmaps) {
     TAboutF f;
-    const QImage logo = f.SrcImg->pixmap().toImage();
+    const QImage logo(u":/windows/pictures/logo.bmp"_s);
     ASSERT_EQ(logo.size(), QSize(145, 25));
+    EXPECT_EQ(f.SrcImg->pixmap().size(), logo.size());
     EXPECT_LE(logo.colorCount(), 16);
     EXPECT_GT(logo.colorCount(), 0);
-    EXPECT_EQ(f.Icon->pixmap().size(), QSize(32, 32));
+    const QImage icon(u":/windows/pictures/icon.bmp"_s);
+    EXPECT_EQ(icon.size(), QSize(32, 32));
+    EXPECT_GT(icon.colorCount(), 16);
+    EXPECT_LE(icon.colorCount(), 256);
+    EXPECT_EQ(f.Icon->pixmap().size(), icon.size());
     EXPECT_FALSE(f.SrcImg->isVisibleTo(&f));
     EXPECT_EQ(f.LogoImg->geometry(), QRect(104, 8, 145, 25));
 }

@@ -105,9 +105,9 @@ TEST_F(SettingF, BothRadioButtonsClearLoadsWithNeitherChecked) {
 }
 
 TEST_F(SettingF, TrackbarMovesShowInTime) {
+    writeNumbers(resultKey, {{u"GoByClose"_s, 1}});
     TSettingF f;
     f.show();
-    f.WaitTime->setFocus();
     QTest::keyClick(f.WaitTime, Qt::Key_Right);
     EXPECT_EQ(f.WaitTime->position(), 6);
     EXPECT_EQ(f.Time->text(), u"6"_s);

@@ -66,7 +66,7 @@ TEST_F(SrcEditF, EnterAddsAndEscapeCancelsOnlyWhileExpanded) {
     EXPECT_EQ(f.entries().size(), 2);
 
     QTest::mouseClick(f.Button4, Qt::LeftButton);
-    ASSERT_TRUE(f.AddFile->hasFocus());
+    ASSERT_EQ(f.focusWidget(), f.AddFile);
     QTest::keyClicks(f.AddFile, u"new.up"_s);
     QTest::keyClick(f.AddFile, Qt::Key_Return);
     EXPECT_FALSE(f.isExpanded());

@@ -11,8 +11,14 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <ostream>
 #include <utility>
 #include <vector>
+
+// Readable QString values in assertion messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace morvex::test {
 
