@@ -26,7 +26,10 @@ struct Snapshot {
 };
 
 std::string tempPrefixFor(const std::string& path) {
-    return "." + baseName(path).substr(0, kMaxBaseInTemp) + std::string(kTempTag);
+    std::string prefix(".");
+    prefix.append(baseName(path), 0, kMaxBaseInTemp);
+    prefix.append(kTempTag);
+    return prefix;
 }
 
 bool realPath(const std::string& path, std::string& out) {
@@ -73,7 +76,7 @@ bool finishNewFile(UniqueFile& tmp, const Snapshot& snap) {
 
 bool copyBytes(int from, int to) {
     std::unique_ptr<char[]> block(new char[kCopyBlock]);
-    FdSink sink(to);
+    FdSink sink(to, true);
     for (off_t offset = 0;;) {
         const ssize_t n = ::pread(from, block.get(), kCopyBlock, offset);
         if (n < 0 && errno == EINTR)
@@ -136,7 +139,7 @@ struct Job {
 
 ReplaceOutcome writeNew(Job& job, const std::function<void(TextReader&, TextWriter&)>& body) {
     FdSource source(job.input);
-    FdSink sink(job.tmp.fd);
+    FdSink sink(job.tmp.fd, true);
     TextReader in(source);
     TextWriter out(sink);
     body(in, out);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 
 namespace morvex {
 namespace {
@@ -12,10 +13,6 @@ namespace {
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 constexpr char kCtrlZ = 0x1A;
-
-bool isSpecial(char c) {
-    return c == kLf || c == kCr || c == kCtrlZ;
-}
 
 } // namespace
 
@@ -30,6 +27,8 @@ long FdSource::read(char* data, std::size_t size) {
 }
 
 bool FdSink::write(const char* data, std::size_t size) {
+    constexpr off_t kWriteBehindStep = 8 * 1024 * 1024;
+    m_written += static_cast<off_t>(size);
     while (size > 0) {
         const ssize_t n = sys::calls().write(m_fd, data, size);
         if (n < 0 && errno == EINTR)
@@ -41,6 +40,11 @@ bool FdSink::write(const char* data, std::size_t size) {
         }
         data += n;
         size -= static_cast<std::size_t>(n);
+    }
+    if (m_writeBehind && m_written - m_started >= kWriteBehindStep) {
+        // On Linux this starts write-back of the range without waiting for it.
+        ::posix_fadvise(m_fd, m_started, m_written - m_started, POSIX_FADV_DONTNEED);
+        m_started = m_written;
     }
     return true;
 }
@@ -73,6 +77,11 @@ bool TextReader::fill() {
     }
     m_pos = 0;
     m_end = static_cast<std::size_t>(n);
+    // A Ctrl-Z ends the input: the buffer stops there and nothing more is read.
+    if (const void* z = std::memchr(m_buffer.get(), kCtrlZ, m_end)) {
+        m_end = static_cast<std::size_t>(static_cast<const char*>(z) - m_buffer.get());
+        m_done = true;
+    }
     return true;
 }
 
@@ -81,64 +90,45 @@ int TextReader::get() {
         if (m_pos == m_end && !fill())
             return -1;
         const char c = m_buffer[m_pos++];
-        if (c == kCr)
-            continue;
-        if (c == kCtrlZ) {
-            m_done = true;
-            m_pos = m_end;
-            return -1;
+        if (c != kCr)
+            return static_cast<unsigned char>(c);
+    }
+}
+
+template <typename Append> bool TextReader::takeLine(Append append) {
+    for (;;) {
+        if (m_pos == m_end && !fill())
+            return false;
+        const char* const data = m_buffer.get();
+        const char* p = data + m_pos;
+        const char* const end = data + m_end;
+        const char* const lf = static_cast<const char*>(std::memchr(p, kLf, end - p));
+        const char* const stop = lf ? lf : end;
+        // Every CR is dropped; the usual line has one, just before its LF.
+        while (const char* cr = static_cast<const char*>(std::memchr(p, kCr, stop - p))) {
+            append(p, static_cast<std::size_t>(cr - p));
+            p = cr + 1;
         }
-        return static_cast<unsigned char>(c);
+        append(p, static_cast<std::size_t>(stop - p));
+        m_pos = static_cast<std::size_t>(stop - data);
+        if (lf) {
+            ++m_pos;
+            return true;
+        }
     }
 }
 
 bool TextReader::copyLine(TextWriter& out) {
-    for (;;) {
-        if (m_pos == m_end && !fill())
-            return false;
-        const char* data = m_buffer.get();
-        std::size_t i = m_pos;
-        while (i < m_end && !isSpecial(data[i]))
-            ++i;
-        out.append(data + m_pos, i - m_pos);
-        m_pos = i;
-        if (i == m_end)
-            continue;
-        const char c = data[m_pos++];
-        if (c == kLf) {
-            out.append("\r\n", 2);
-            return true;
-        }
-        if (c == kCtrlZ) {
-            m_done = true;
-            m_pos = m_end;
-            return false;
-        }
-    }
+    const bool ended =
+        takeLine([&](const char* data, std::size_t size) { out.append(data, size); });
+    if (ended)
+        out.append("\r\n", 2);
+    return ended;
 }
 
 bool TextReader::readLine(std::string& line) {
     line.clear();
-    for (;;) {
-        if (m_pos == m_end && !fill())
-            return false;
-        const char* data = m_buffer.get();
-        std::size_t i = m_pos;
-        while (i < m_end && !isSpecial(data[i]))
-            ++i;
-        line.append(data + m_pos, i - m_pos);
-        m_pos = i;
-        if (i == m_end)
-            continue;
-        const char c = data[m_pos++];
-        if (c == kLf)
-            return true;
-        if (c == kCtrlZ) {
-            m_done = true;
-            m_pos = m_end;
-            return false;
-        }
-    }
+    return takeLine([&](const char* data, std::size_t size) { line.append(data, size); });
 }
 
 void TextReader::copyAll(TextWriter& out) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace morvex {
 
@@ -34,15 +35,21 @@ private:
     int m_fd;
 };
 
-/// Writes an open file descriptor (not owned), retrying short and interrupted writes.
+/// Writes an open file descriptor (not owned), retrying short and interrupted writes. With
+/// `writeBehind`, the kernel is asked to start writing each few megabytes out at once, so that a
+/// final fsync finds little left to do.
 class FdSink : public ByteSink {
 public:
-    explicit FdSink(int fd)
-        : m_fd(fd) {}
+    explicit FdSink(int fd, bool writeBehind = false)
+        : m_fd(fd)
+        , m_writeBehind(writeBehind) {}
     bool write(const char* data, std::size_t size) override;
 
 private:
     int m_fd;
+    bool m_writeBehind;
+    off_t m_written = 0;
+    off_t m_started = 0;
 };
 
 /// Reads bytes held in memory (not copied).
@@ -72,7 +79,7 @@ class TextWriter;
 /// Windows text-mode reading: every CR is dropped and a Ctrl-Z byte ends the input.
 class TextReader {
 public:
-    static constexpr std::size_t kDefaultBuffer = 256 * 1024;
+    static constexpr std::size_t kDefaultBuffer = 1024 * 1024;
     explicit TextReader(ByteSource& source, std::size_t bufferSize = kDefaultBuffer);
 
     /// The next byte (0 to 255), or -1 at the end of the input or after an error.
@@ -90,6 +97,7 @@ public:
 
 private:
     bool fill();
+    template <typename Append> bool takeLine(Append append);
 
     ByteSource& m_source;
     std::unique_ptr<char[]> m_buffer;
@@ -103,7 +111,7 @@ private:
 /// Windows text-mode writing: every LF goes out as CR LF. Errors are sticky.
 class TextWriter {
 public:
-    static constexpr std::size_t kDefaultBuffer = 256 * 1024;
+    static constexpr std::size_t kDefaultBuffer = 1024 * 1024;
     explicit TextWriter(ByteSink& sink, std::size_t bufferSize = kDefaultBuffer);
     ~TextWriter();
 

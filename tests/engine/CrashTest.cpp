@@ -60,7 +60,7 @@ void installKiller() {
 
 std::string bigUpload() {
     std::string text;
-    for (int i = 0; i < 40000; ++i)
+    for (int i = 0; i < 25000; ++i)
         text += (i % 50 == 0 ? ")" : i % 70 == 0 ? "]re " : "line ") + std::to_string(i) + "\r\n";
     return text;
 }

@@ -120,7 +120,7 @@ TEST(MergeLists, UnreadableListShowsOneMessageAndTheRestLoads) {
 int g_reads = 0;
 
 ssize_t failSecondListRead(int fd, void* data, size_t size) {
-    // The list "b.mfl" is read with a 256 KiB buffer: its first read succeeds, the next fails.
+    // The list "b.mfl": its first read succeeds, the next one fails.
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_size == 300000 && ++g_reads == 2) {
         errno = EIO;

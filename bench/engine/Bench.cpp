@@ -1,0 +1,249 @@
+// Conversion benchmark: morvex-convert against cp and GNU sed on a generated upload file, and
+// pool building from large lists. Prints its figures; never run as a test.
+#include "engine/Engine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    std::string convert;
+    fs::path dir = "bench-work";
+    double megabytes = 200;
+    int runs = 5;
+    bool keep = false;
+};
+
+// Shift-JIS text: ASCII words and two-byte characters from the kanji rows.
+class TextMaker {
+public:
+    std::string sjis(std::size_t chars) {
+        std::string s;
+        for (std::size_t i = 0; i < chars; ++i) {
+            if (m_pick(m_rng) % 5 == 0) {
+                s += static_cast<char>('a' + m_pick(m_rng) % 26);
+                continue;
+            }
+            s += static_cast<char>(0x88 + m_pick(m_rng) % 0x18);
+            const unsigned trail = 0x40 + m_pick(m_rng) % 0xBC;
+            s += static_cast<char>(trail == 0x7F ? 0x80 : trail);
+        }
+        return s;
+    }
+    unsigned percent() { return m_pick(m_rng) % 1000; }
+
+private:
+    std::mt19937 m_rng{20240101u};
+    std::uniform_int_distribution<unsigned> m_pick{0, 1u << 30};
+};
+
+void writeAll(const fs::path& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+}
+
+void makeLists(const fs::path& dir, TextMaker& text) {
+    std::string footers = "; benchmark footers\r\n\r\n", headers = "; benchmark headers\r\n\r\n";
+    for (int i = 0; i < 1000; ++i) {
+        footers += "-- \\N" + text.sjis(8) + " \\R0100\\S04" + text.sjis(6) + "\r\n";
+        headers += "Re: \\H\\N\\S02" + text.sjis(10) + " #\\R9999\r\n";
+    }
+    writeAll(dir / "bench.mfl", footers);
+    writeAll(dir / "bench.mhl", headers);
+}
+
+// About 2% footer lines and 1% header lines, CR LF, streamed out in blocks.
+std::uint64_t makeUpload(const fs::path& path, std::uint64_t bytes, TextMaker& text,
+                         std::uint64_t& lineCount) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::string block;
+    std::uint64_t written = 0;
+    while (written < bytes) {
+        block.clear();
+        while (block.size() < (1 << 20)) {
+            const unsigned p = text.percent();
+            if (p < 20)
+                block += ")";
+            else if (p < 30)
+                block += "]Re: " + text.sjis(12);
+            else
+                block += text.sjis(20 + p % 20);
+            block += "\r\n";
+            ++lineCount;
+        }
+        std::fwrite(block.data(), 1, block.size(), f);
+        written += block.size();
+    }
+    std::fclose(f);
+    return written;
+}
+
+struct Sample {
+    double seconds = 0;
+    long peakKb = 0;
+};
+
+// Runs one program to its end; stdout to `out` (or /dev/null). Wall time and peak memory.
+Sample runProgram(const std::vector<std::string>& args, const std::string& out = "/dev/null") {
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::setenv("LC_ALL", "C", 1);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s failed\n", args[0].c_str());
+        std::exit(1);
+    }
+    return {seconds, usage.ru_maxrss};
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+struct Figures {
+    std::vector<double> convert, cp, sed;
+    long peakKb = 0;
+};
+
+void runOnce(const Options& o, const fs::path& source, Figures& fig) {
+    const fs::path conv = o.dir / "conv.up", cpOut = o.dir / "out.cp", sedOut = o.dir / "out.sed";
+    fs::remove(o.dir / "conv.bak");
+    fs::copy_file(source, conv, fs::copy_options::overwrite_existing);
+    fs::remove(cpOut);
+    ::sync(); // nobody pays for another's write-back
+    const Sample c =
+        runProgram({o.convert, "--seed", "1", "--footer-list", (o.dir / "*.mfl").string(),
+                    "--header-list", (o.dir / "*.mhl").string(), conv.string()});
+    fig.convert.push_back(c.seconds);
+    fig.peakKb = std::max(fig.peakKb, c.peakKb);
+    ::sync();
+    const Sample cp1 = runProgram({"cp", source.string(), cpOut.string()});
+    const Sample cp2 = runProgram({"sync", cpOut.string()});
+    fig.cp.push_back(cp1.seconds + cp2.seconds);
+    ::sync();
+    const Sample s1 = runProgram({"sed", "-e", "s/^)/FOOTER/", source.string()}, sedOut.string());
+    const Sample s2 = runProgram({"sync", sedOut.string()});
+    fig.sed.push_back(s1.seconds + s2.seconds);
+}
+
+void benchConversion(const Options& o) {
+    TextMaker text;
+    makeLists(o.dir, text);
+    const fs::path source = o.dir / "source.up";
+    std::uint64_t lines = 0;
+    const std::uint64_t bytes =
+        makeUpload(source, static_cast<std::uint64_t>(o.megabytes * 1e6), text, lines);
+    const double mb = static_cast<double>(bytes) / 1e6;
+    std::printf("Upload file: %.1f MB, %llu lines (about 2%% footer and 1%% header markers); "
+                "lists of 1000 entries; %d runs each, medians\n",
+                mb, static_cast<unsigned long long>(lines), o.runs);
+    Figures fig;
+    for (int r = 0; r < o.runs; ++r)
+        runOnce(o, source, fig);
+    const double tc = median(fig.convert), tcp = median(fig.cp), ts = median(fig.sed);
+    std::printf("  %-22s %7.3f s  %8.1f MB/s\n", "morvex-convert", tc, mb / tc);
+    std::printf("  %-22s %7.3f s  %8.1f MB/s\n", "cp + sync", tcp, mb / tcp);
+    std::printf("  %-22s %7.3f s  %8.1f MB/s\n", "sed + sync (LC_ALL=C)", ts, mb / ts);
+    std::printf("  throughput vs sed: %.2fx (target at least 3x)\n", ts / tc);
+    std::printf("  time vs cp:        %.2fx (target at most 2x)\n", tc / tcp);
+    std::printf("  peak memory:       %.1f MB (target under 16 MB)\n", fig.peakKb / 1024.0);
+    if (!o.keep)
+        for (const char* name : {"source.up", "conv.up", "conv.bak", "out.cp", "out.sed"})
+            fs::remove(o.dir / name);
+}
+
+void benchPools(const Options& o) {
+    const fs::path dir = o.dir / "pools";
+    fs::create_directories(dir);
+    TextMaker text;
+    for (int f = 0; f < 10; ++f) {
+        std::string list;
+        for (int i = 0; i < 100000; ++i)
+            list += (i % 50 == 0 ? ";" : "") + text.sjis(8 + i % 16) + " \\R0100\r\n";
+        writeAll(dir / ("list" + std::to_string(f) + ".mfl"), list);
+    }
+    std::vector<double> times;
+    std::size_t lines = 0;
+    for (int r = 0; r < o.runs; ++r) {
+        morvex::ConvEngine engine([](const std::string& text, const std::string&) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        });
+        const auto start = Clock::now();
+        engine.MakeFooterPool((dir / "*.mfl").string());
+        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        lines = engine.FList.size();
+    }
+    std::printf("Pool building: %zu lines from 10 list files: %.3f s median (target under 1 s)\n",
+                lines, median(times));
+    if (!o.keep)
+        fs::remove_all(dir);
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--convert" && hasValue)
+            o.convert = argv[++i];
+        else if (a == "--dir" && hasValue)
+            o.dir = argv[++i];
+        else if (a == "--size" && hasValue)
+            o.megabytes = std::atof(argv[++i]);
+        else if (a == "--runs" && hasValue)
+            o.runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--keep")
+            o.keep = true;
+        else {
+            std::fprintf(stderr, "usage: morvex-bench --convert PATH [--dir DIR] [--size MB] "
+                                 "[--runs N] [--keep]\n");
+            std::exit(2);
+        }
+    }
+    if (o.convert.empty()) {
+        std::fprintf(stderr, "morvex-bench: --convert PATH is required\n");
+        std::exit(2);
+    }
+    return o;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    fs::create_directories(o.dir);
+    benchConversion(o);
+    benchPools(o);
+    return 0;
+}
