@@ -13,6 +13,10 @@ struct FontCase {
     QString resolved;
 };
 
+void PrintTo(const FontCase& c, std::ostream* out) {
+    *out << c.designed.toStdString();
+}
+
 class FontSubstitution : public testing::TestWithParam<FontCase> {};
 
 TEST_P(FontSubstitution, DesignedFamilyResolvesToAJapaneseGothic) {
@@ -47,10 +51,17 @@ TEST_P(FontSubstitution, HalfWidthKatakanaIsHalfAsWideAsKanji) {
     EXPECT_DOUBLE_EQ(advance(u"ﾌ"_s), 6.0);
 }
 
+std::string fontCaseName(const testing::TestParamInfo<FontCase>& info) {
+    static const char* const names[] = {"MsPGothicJapanese", "MsPGothic", "MsGothicJapanese",
+                                        "MsGothic"};
+    return names[info.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(Windows, FontSubstitution,
                          testing::Values(FontCase{u"ＭＳ Ｐゴシック"_s, u"IPAPGothic"_s},
                                          FontCase{u"MS PGothic"_s, u"IPAPGothic"_s},
                                          FontCase{u"ＭＳ ゴシック"_s, u"IPAGothic"_s},
-                                         FontCase{u"MS Gothic"_s, u"IPAGothic"_s}));
+                                         FontCase{u"MS Gothic"_s, u"IPAGothic"_s}),
+                         fontCaseName);
 
 } // namespace

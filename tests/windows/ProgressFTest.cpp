@@ -35,6 +35,10 @@ struct TimerCase {
     int interval;
 };
 
+void PrintTo(const TimerCase& c, std::ostream* out) {
+    *out << c.seconds << " s, flag " << c.flag;
+}
+
 class ProgressTimer : public testing::TestWithParam<TimerCase> {};
 
 TEST_P(ProgressTimer, OnShowFollowsTheAutoCloseRules) {
@@ -49,7 +53,11 @@ TEST_P(ProgressTimer, OnShowFollowsTheAutoCloseRules) {
 INSTANTIATE_TEST_SUITE_P(Windows, ProgressTimer,
                          testing::Values(TimerCase{0, 1, true, 417}, TimerCase{10, 1, true, 10000},
                                          TimerCase{3, 1, true, 3000}, TimerCase{5, 0, false, 5000},
-                                         TimerCase{0, 0, false, 5000}));
+                                         TimerCase{0, 0, false, 5000}),
+                         [](const testing::TestParamInfo<TimerCase>& info) {
+                             return "Wait" + std::to_string(info.param.seconds) +
+                                    (info.param.flag ? "AutoClose" : "Stays");
+                         });
 
 TEST(ProgressF, ZeroSecondsClosesByItself) {
     TProgressF f;
