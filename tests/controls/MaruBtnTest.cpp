@@ -363,6 +363,11 @@ TEST_F(MaruBtnTest, SmallFaceIsLightUpperLeftWhenUpAndReversedWhenLatched) {
     EXPECT_EQ(image.pixelColor(12, 12), dark); // lower right
     EXPECT_EQ(image.pixelColor(12, 4), dark);  // upper right
     EXPECT_EQ(image.pixelColor(4, 12), dark);  // lower left
+    // The light part runs from just above nine o'clock to just left of twelve o'clock.
+    EXPECT_EQ(image.pixelColor(2, 6), light);
+    EXPECT_EQ(image.pixelColor(2, 10), dark);
+    EXPECT_EQ(image.pixelColor(6, 2), light);
+    EXPECT_EQ(image.pixelColor(10, 2), dark);
     EXPECT_EQ(image.pixelColor(8, 8), face);
     EXPECT_EQ(image.pixelColor(8, 0), dark);                     // outer ring
     EXPECT_EQ(image.pixelColor(0, 0), QColor(0x12, 0x34, 0x56)); // corner untouched

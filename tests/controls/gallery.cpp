@@ -24,9 +24,11 @@ namespace {
 QString g_dir;
 int g_failures = 0;
 
+int g_ratio = 1;
+
 QImage renderWidget(QWidget* widget) {
-    QImage image(widget->size(), QImage::Format_ARGB32);
-    image.setDevicePixelRatio(1);
+    QImage image(widget->size() * g_ratio, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(g_ratio);
     image.fill(widget->palette().color(QPalette::Window));
     widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     return image;
@@ -175,7 +177,8 @@ void settingsGroup(bool enabled) {
     bar->setGeometry(72, 52, 157, 17);
     bar->setPosition(5);
     bar->setEnabled(enabled);
-    save(form.get(), enabled ? u"settings-group"_s : u"settings-group-disabled"_s);
+    const QString name = enabled ? u"settings-group"_s : u"settings-group-disabled"_s;
+    save(form.get(), g_ratio == 1 ? name : name + u"-ratio2"_s);
 }
 
 void trackBars() {
@@ -275,6 +278,11 @@ int main(int argc, char** argv) {
         b.setColor(clYellow);
     });
     labels();
+    // The same drawing at twice the pixel density, as with high-DPI scaling.
+    g_ratio = 2;
+    roundButtons(u"maru17-ratio2"_s, QSize(17, 17), QString());
+    settingsGroup(false);
+    g_ratio = 1;
     settingsGroup(true);
     settingsGroup(false);
     trackBars();
