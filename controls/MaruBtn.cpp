@@ -355,6 +355,8 @@ void TMaruBtn::paintRing(QPainter& painter) {
     painter.setBrush(Qt::NoBrush);
     // The rays aim at client points, not at points relative to the ring box.
     const Box box{2, 2, width() - 2, height() - 2};
+    if (box.right <= box.left || box.bottom <= box.top)
+        return;
     const int a = (box.right - box.left) / 5;
     const int b = (box.bottom - box.top) / 5;
     const QPointF p1(a, 4 * b);

@@ -392,6 +392,23 @@ TEST_F(MaruBtnTest, SmallFaceIsLightUpperLeftWhenUpAndReversedWhenLatched) {
     EXPECT_EQ(image.pixelColor(9, 8), face);
 }
 
+TEST_F(MaruBtnTest, TinyButtonsStillPaintTheirFace) {
+    auto* button = new TMaruBtn(form.get());
+    button->setGroupIndex(1);
+    button->setDown(true);
+    button->setCaption(u"&A"_s);
+    // Below two pixels there is no ellipse to draw; the paint must merely survive it.
+    for (const int side : {0, 1}) {
+        button->resize(side, side);
+        EXPECT_EQ(renderAt1x(button).size(), QSize(side, side));
+    }
+    for (const int side : {2, 3, 4, 5, 6}) {
+        button->resize(side, side);
+        const QImage image = renderAt1x(button);
+        EXPECT_NE(image.pixelColor(side / 2, side / 2), QColor(0x12, 0x34, 0x56)) << side;
+    }
+}
+
 TEST_F(MaruBtnTest, LatchPatternLivesFromTheFirstLatchedPaintUntilAButtonDies) {
     delete new TMaruBtn;
     ASSERT_EQ(TMaruBtn::LatchPattern(), nullptr);
