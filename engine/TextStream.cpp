@@ -119,6 +119,17 @@ template <typename Append> bool TextReader::takeLine(Append append) {
 }
 
 bool TextReader::copyLine(TextWriter& out) {
+    if (m_pos < m_end) {
+        // The usual line, text then CR LF inside the buffer, goes out as it came in.
+        const char* const data = m_buffer.get();
+        const char* const p = data + m_pos;
+        const char* const lf = static_cast<const char*>(std::memchr(p, kLf, m_end - m_pos));
+        if (lf && lf > p && lf[-1] == kCr && !std::memchr(p, kCr, lf - 1 - p)) {
+            out.append(p, static_cast<std::size_t>(lf + 1 - p));
+            m_pos = static_cast<std::size_t>(lf + 1 - data);
+            return true;
+        }
+    }
     const bool ended =
         takeLine([&](const char* data, std::size_t size) { out.append(data, size); });
     if (ended)
