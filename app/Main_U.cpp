@@ -120,7 +120,8 @@ void TMorvexF::reportResult(const FileResult& result) {
 }
 
 void TMorvexF::FormCreate() {
-    if (!loadSettings())
+    m_settingsLoaded = loadSettings();
+    if (!m_settingsLoaded)
         return;
     m_runMode = runModeFor(m_application.Arguments);
     switch (m_runMode) {
@@ -313,6 +314,8 @@ void TMorvexF::Show1Click() {
 }
 
 void TMorvexF::saveSettings() {
+    if (!m_settingsLoaded)
+        return;
     const MainWindowSettings state = settingsState();
     if (const StoreResult saved = SaveSystemGroup(state); !saved)
         showStandardError(this, saved.message());

@@ -46,6 +46,9 @@ public:
     void setResultReporter(ResultReporter reporter);
     void setListViewer(ListViewerSlot viewer) { m_listViewer = std::move(viewer); }
     RunMode runMode() const { return m_runMode; }
+    /// False after FormCreate met a store failure; the window then never saves its groups, so
+    /// the values it could not read are not overwritten by its defaults.
+    bool settingsLoaded() const { return m_settingsLoaded; }
 
     // Controls, as laid out on MainPnl.
     QFrame* MainPnl;
@@ -187,6 +190,7 @@ private:
     ListViewerSlot m_listViewer;
     bool m_closeByCommand = false;
     bool m_positionKnown = false;
+    bool m_settingsLoaded = false;
 };
 
 } // namespace morvex

@@ -20,6 +20,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kNoDesktopStatus = 2;
+constexpr int kStoreFailedStatus = 1;
 
 // Taken from argv itself: QApplication removes its own options (such as "-platform") later,
 // while the mode is decided by the first argument exactly as it was given.
@@ -39,6 +40,16 @@ void reportOnStdout(QWidget* owner, const FileResult& result) {
                                      result.headers));
 }
 
+// Without a desktop, standard error carries the reports alone: Qt's own notes about the
+// offscreen platform would read like failures to whoever runs us from cron or CI.
+void keepOnlySeriousQtMessages() {
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                writeLine(stderr, qFormatLogMessage(type, context, text).toLocal8Bit());
+        });
+}
+
 int runWindows(MorvexApplication& application, bool headless) {
     QuitSignals quitSignals;
     TMorvexF window(application);
@@ -48,6 +59,9 @@ int runWindows(MorvexApplication& application, bool headless) {
             [&window](const FileResult& result) { reportOnStdout(&window, result); });
     }
     window.FormCreate();
+    // Nobody can send the close request that would end the idling a store failure leaves.
+    if (headless && !window.settingsLoaded())
+        return kStoreFailedStatus;
     // The list viewer is made here, after the main window, and stays hidden until opened.
     if (application.ShowMainWindow)
         window.show();
@@ -68,8 +82,10 @@ int runMorvex(int argc, char** argv) {
                    stderr);
         return kNoDesktopStatus;
     }
-    if (headless)
+    if (headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        keepOnlySeriousQtMessages();
+    }
 
     QApplication qtApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

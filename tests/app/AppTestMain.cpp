@@ -1,0 +1,25 @@
+#include "GuiStartup.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
+    // The store lives under XDG_CONFIG_HOME: never the user's own settings.
+    QTemporaryDir config;
+    if (!config.isValid() || !qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path())))
+        return 2;
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QString error;
+    if (!morvex::prepareGui(&error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,454 @@
+// The main window's creation, commands and ways of ending, driven in-process.
+#include "FolderDialog.h"
+#include "MainWindowTestSupport.h"
+#include "MaruBtn.h"
+#include "SettingsGroups.h"
+#include "SrcEditU.h"
+
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <stdexcept>
+
+namespace morvex::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+/// Upload and list files for a pass, and the File group that names them.
+class Uploads {
+public:
+    Uploads() {
+        writeBytes(path(u"f.mfl"_s), "-- sig\r\n");
+        writeBytes(path(u"h.mhl"_s), "Re: \\H\r\n");
+        writeBytes(path(u"a.up"_s), "]Hello\r\n)\r\n");
+        writeBytes(path(u"b.up"_s), ")\r\n)\r\n");
+    }
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    StoreSection fileGroup() const {
+        return {u"File"_s,
+                {numberValue(u"SrcFileCount"_s, 1), textValue(u"SrcFileName"_s, path(u"*.up"_s)),
+                 textValue(u"FutterFileName"_s, path(u"f.mfl"_s)),
+                 textValue(u"HeaderFileName"_s, path(u"h.mhl"_s))}};
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+std::vector<FileResult>* collectInto(TMorvexF& w, std::vector<FileResult>& results) {
+    w.setResultReporter([&results](const FileResult& result) { results.push_back(result); });
+    return &results;
+}
+
+TEST_F(MainWindowTest, FirstRunShowsDesignDefaultsAndWritesNothing) {
+    TMorvexF& w = create();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(application.ShowMainWindow);
+    EXPECT_TRUE(application.TaskBarButtonVisible);
+    EXPECT_EQ(w.runMode(), RunMode::Interactive);
+    EXPECT_EQ(w.FFile->text(), programDirectory() + u"*.mfl"_s);
+    EXPECT_EQ(w.HFile->text(), programDirectory() + u"*.mhl"_s);
+    EXPECT_EQ(w.ConvChar->text(), u")"_s);
+    EXPECT_EQ(w.HeadConvChar->text(), u"]"_s);
+    EXPECT_EQ(w.BackExt->text(), u".bak"_s);
+    EXPECT_EQ(w.SrcFile->count(), 0);
+    EXPECT_FALSE(QFile::exists(SettingsStore::defaultFilePath()));
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, StoredValuesReachTheFieldsAndThePosition) {
+    writeStore({{u"System"_s, {numberValue(u"WindowTop"_s, 50), numberValue(u"WindowLeft"_s, 60)}},
+                {u"File"_s,
+                 {numberValue(u"SrcFileCount"_s, 3), textValue(u"SrcFileName"_s, u"/u/a.up"_s),
+                  textValue(u"SrcFileName2"_s, u" *.up"_s), textValue(u"FutterFileName"_s, u"f*"_s),
+                  textValue(u"HeaderFileName"_s, u"h*"_s), numberValue(u"Futter"_s, 1),
+                  numberValue(u"Header"_s, 0), textValue(u"ConvChar"_s, u"!"_s),
+                  textValue(u"HeadConvChar"_s, u"＃"_s), textValue(u"BackUpExt"_s, u".old"_s)}}});
+    TMorvexF& w = create();
+    EXPECT_TRUE(messages.empty());
+    ASSERT_EQ(w.SrcFile->count(), 2);
+    EXPECT_EQ(w.SrcFile->item(0)->text(), u"/u/a.up"_s);
+    EXPECT_EQ(w.SrcFile->item(1)->text(), u" *.up"_s);
+    EXPECT_EQ(w.FFile->text(), u"f*"_s);
+    EXPECT_EQ(w.HFile->text(), u"h*"_s);
+    EXPECT_EQ(w.ConvChar->text(), u"!"_s);
+    EXPECT_EQ(w.HeadConvChar->text(), u"＃"_s);
+    EXPECT_EQ(w.BackExt->text(), u".old"_s);
+    EXPECT_EQ(w.FutterBtnMarker, 1);
+    EXPECT_EQ(w.HeaderBtnMarker, 0);
+    EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(60, 50));
+}
+
+TEST_F(MainWindowTest, AWrongTypeStoredShowsTheErrorBoxNoWindowAndIsNeverOverwritten) {
+    for (const QString& group : {u"System"_s, u"File"_s}) {
+        SCOPED_TRACE(group.toStdString());
+        messages.clear();
+        endStatus.reset();
+        const QString name = group == u"System"_s ? u"WindowLeft"_s : u"SrcFileCount"_s;
+        writeStore({{group, {textValue(name, u"7"_s)}}});
+        const QByteArray before = storeBytes();
+
+        TMorvexF& w = create();
+
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].first, u"Morvex"_s);
+        EXPECT_TRUE(messages[0].second.contains(u"'"_s + name + u"'"_s))
+            << messages[0].second.toStdString();
+        EXPECT_FALSE(application.ShowMainWindow);
+        EXPECT_FALSE(w.isVisible());
+        // What could not be read must not be replaced by defaults when the program ends.
+        w.SaveAndQuit();
+        EXPECT_EQ(endStatus, 0);
+        EXPECT_EQ(storeBytes().toStdString(), before.toStdString());
+    }
+}
+
+TEST_F(MainWindowTest, TheConvertSwitchConvertsOnceAndEndsWithoutSaving) {
+    Uploads uploads;
+    writeStore({uploads.fileGroup()});
+    const QByteArray before = storeBytes();
+    std::vector<FileResult> results;
+
+    create({u"/c"_s, u"/w"_s}, [&](TMorvexF& w) { collectInto(w, results); });
+
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].path, uploads.path(u"a.up"_s).toStdString());
+    EXPECT_EQ(results[0].headers, 1);
+    EXPECT_EQ(results[0].footers, 1);
+    EXPECT_EQ(results[1].path, uploads.path(u"b.up"_s).toStdString());
+    EXPECT_EQ(results[1].footers, 2);
+    EXPECT_EQ(endStatus, 0);
+    EXPECT_FALSE(application.ShowMainWindow);
+    EXPECT_EQ(storeBytes(), before);
+    EXPECT_EQ(readBytes(uploads.path(u"a.up"_s)), "Re: Hello\r\n-- sig\r\n");
+}
+
+TEST_F(MainWindowTest, UnmatchedAndUnattendedArgumentsStartNothing) {
+    Uploads uploads;
+    writeStore({uploads.fileGroup()});
+    for (const QString& argument :
+         {u"/x"_s, u"A"_s, u"/auto"_s, u"c"_s, u"/a"_s, u"-o"_s, u"/W"_s}) {
+        SCOPED_TRACE(argument.toStdString());
+        std::vector<FileResult> results;
+        TMorvexF& w = create({argument}, [&](TMorvexF& made) { collectInto(made, results); });
+        EXPECT_TRUE(results.empty());
+        EXPECT_FALSE(endStatus.has_value());
+        EXPECT_FALSE(application.ShowMainWindow);
+        EXPECT_FALSE(application.TaskBarButtonVisible);
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_FALSE(w.AppRunTimer->isActive() || w.ObserveTimer->isActive());
+    }
+    EXPECT_EQ(readBytes(uploads.path(u"b.up"_s)), ")\r\n)\r\n");
+}
+
+TEST_F(MainWindowTest, APassTakesTheFieldsAsTheEngineCompares) {
+    TMorvexF& w = create({u"/x"_s});
+    w.ConvChar->setText(u"！"_s); // full width: Shift-JIS 81 49
+    w.HeadConvChar->clear();
+    w.BackExt->setText(u".ｂａｋ"_s);
+    w.FFile->setText(u"/リスト/*.mfl"_s);
+    w.HFile->setText(u"h.mhl"_s);
+    w.SrcFile->addItems({u"b.up"_s, u"a.up"_s, u"b.up"_s});
+
+    const ConvSettings settings = w.convSettings();
+
+    EXPECT_EQ(settings.footerMarker, 0x81);
+    EXPECT_EQ(settings.headerMarker, 0);
+    // Paths and the extension that becomes part of one stay UTF-8, as the file system has them.
+    EXPECT_EQ(settings.backupExt, ".ｂａｋ");
+    EXPECT_EQ(settings.footerListPattern, "/リスト/*.mfl");
+    EXPECT_EQ(settings.headerListPattern, "h.mhl");
+    EXPECT_EQ(settings.sources, (std::vector<std::string>{"b.up", "a.up", "b.up"}));
+    EXPECT_TRUE(settings.skipConverted);
+}
+
+TEST_F(MainWindowTest, FooterAlignmentComesFromTheStoreAtEachPass) {
+    Uploads uploads;
+    writeStore({uploads.fileGroup(),
+                {u"CompList"_s, {numberValue(u"CompList"_s, 1), numberValue(u"Count"_s, 20)}}});
+    std::vector<FileResult> results;
+    create({u"/x"_s}, [&](TMorvexF& w) { collectInto(w, results); });
+
+    window->ConvBtnClick();
+
+    // "-- sig" is 6 bytes: 13 spaces put the line end in column 20.
+    EXPECT_EQ(readBytes(uploads.path(u"b.up"_s)),
+              QByteArray(13, ' ') + "-- sig\r\n" + QByteArray(13, ' ') + "-- sig\r\n");
+    EXPECT_EQ(results.size(), 2u);
+}
+
+TEST_F(MainWindowTest, EnterInAFieldPressesTheConvertButton) {
+    Uploads uploads;
+    writeStore({uploads.fileGroup(), {u"Result"_s, {numberValue(u"ShowResult"_s, 0)}}});
+    std::vector<FileResult> results;
+    TMorvexF& w = create({}, [&](TMorvexF& made) { collectInto(made, results); });
+
+    QTest::keyClick(w.BackExt, Qt::Key_Return);
+
+    EXPECT_EQ(results.size(), 2u);
+}
+
+TEST_F(MainWindowTest, BrowseButtonsAndTheirMenuItemsPopUpAtTheDesignedPoint) {
+    TMorvexF& w = create();
+    w.move(100, 80);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QPoint frame = w.frameGeometry().topLeft();
+    struct Row {
+        QMenu* menu;
+        std::function<void()> open;
+        QPoint expected;
+    };
+    const Row rows[] = {
+        {w.HeaderBPMnu, [&] { w.HBBtn->click(); }, frame + QPoint(290 + 4, 122 + 42)},
+        {w.FutterBPMnu, [&] { w.FBBtn->click(); }, frame + QPoint(290 + 4, 142 + 42)},
+        {w.HeaderBPMnu, [&] { w.HeaderOpenMnu->trigger(); }, frame + QPoint(294, 164)},
+        {w.FutterBPMnu, [&] { w.FutterOpenMnu->trigger(); }, frame + QPoint(294, 184)},
+    };
+    for (const Row& row : rows) {
+        row.open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return row.menu->isVisible(); }));
+        EXPECT_EQ(row.menu->pos(), row.expected) << row.menu->objectName().toStdString();
+        row.menu->hide();
+    }
+}
+
+TEST_F(MainWindowTest, AChosenFolderGivesItsListPatternAndCancelKeepsTheOld) {
+    TMorvexF& w = create({u"/x"_s});
+    struct Row {
+        QLineEdit* field;
+        QAction* command;
+        QString caption;
+        QString mask;
+    };
+    const Row rows[] = {
+        {w.HFile, w.HeaderDirB, u"ヘッダリストのあるフォルダを指定してください。"_s, u"*.mhl"_s},
+        {w.FFile, w.FutterDirB, u"フッタリストのあるフォルダを指定してください。"_s, u"*.mfl"_s},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.mask.toStdString());
+        row.field->setText(u"/data/lists/old*.x"_s);
+        TFolderDialog::queueAnswer(u"/srv/my lists"_s);
+        row.command->trigger();
+        EXPECT_EQ(row.field->text(), u"/srv/my lists/"_s + row.mask);
+        EXPECT_EQ(TFolderDialog::lastRequest().caption, row.caption);
+        EXPECT_EQ(TFolderDialog::lastRequest().startDir, u"/data/lists"_s);
+        EXPECT_EQ(TFolderDialog::lastRequest().owner, &w);
+
+        TFolderDialog::queueAnswer(u"/"_s);
+        row.command->trigger();
+        EXPECT_EQ(row.field->text(), u"/"_s + row.mask);
+
+        row.field->setText(u"plain.x"_s);
+        TFolderDialog::queueAnswer(std::nullopt);
+        row.command->trigger();
+        EXPECT_EQ(row.field->text(), u"plain.x"_s);
+        EXPECT_EQ(TFolderDialog::lastRequest().startDir, QString());
+    }
+    TFolderDialog::clearAnswers();
+}
+
+TEST_F(MainWindowTest, AChosenFileReplacesThePatternAndTheOutputChoiceReachesTheEngine) {
+    TMorvexF& w = create({u"/x"_s});
+    struct Row {
+        QLineEdit* field;
+        QAction* command;
+        QString title;
+    };
+    const Row rows[] = {{w.HFile, w.HeaderFileB, u"ヘッダリストの選択"_s},
+                        {w.FFile, w.FutterFileB, u"フッタリストの選択"_s}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title.toStdString());
+        row.field->setText(u"/lists/*.m?l"_s);
+        queueFileDialogAnswer(u"/lists/挨拶.txt"_s);
+        row.command->trigger();
+        EXPECT_EQ(row.field->text(), u"/lists/挨拶.txt"_s);
+        EXPECT_EQ(lastFileDialogSpec().title, row.title);
+        queueFileDialogAnswer(std::nullopt);
+        row.command->trigger();
+        EXPECT_EQ(row.field->text(), u"/lists/挨拶.txt"_s);
+    }
+    queueFileDialogAnswer(u"/up/out.up"_s);
+    w.OutOpenMnu->trigger();
+    EXPECT_EQ(w.Engine.OutFile, "/up/out.up");
+    EXPECT_EQ(lastFileDialogSpec().title, u"変換先ﾌｧｲﾙの指定"_s);
+}
+
+TEST_F(MainWindowTest, ARoundButtonSpringsBackUpAndOpensTheViewerForItsLists) {
+    TMorvexF& w = create();
+    QStringList calls;
+    w.setListViewer({[&] { calls << u"header"_s; }, [&] { calls << u"footer"_s; },
+                     [&] {
+                         calls << u"show"_s;
+                     }});
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+
+    for (TMaruBtn* button : {w.HeaderBtn, w.FutterBtn}) {
+        QTest::mouseMove(button, button->rect().center());
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+        EXPECT_FALSE(button->down()) << button->objectName().toStdString();
+    }
+    EXPECT_EQ(calls, (QStringList{u"header"_s, u"show"_s, u"footer"_s, u"show"_s}));
+    EXPECT_EQ(w.FutterBtnMarker, 1);
+    EXPECT_EQ(w.HeaderBtnMarker, 0);
+
+    // Saved by the marker rule: 1 for the button whose marker is 0.
+    w.SaveAndQuit();
+    EXPECT_EQ(storedNumber(u"File"_s, u"Futter"_s), 0);
+    EXPECT_EQ(storedNumber(u"File"_s, u"Header"_s), 1);
+}
+
+TEST_F(MainWindowTest, AnExceptionInAHandlerIsShownAndTheProgramGoesOn) {
+    TMorvexF& w = create();
+    w.setListViewer({[] { throw std::runtime_error("viewer failed"); }, [] {},
+                     [] {
+                     }});
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTest::mouseMove(w.HeaderBtn, w.HeaderBtn->rect().center());
+    QTest::mouseClick(w.HeaderBtn, Qt::LeftButton, {}, w.HeaderBtn->rect().center());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], std::pair(u"Morvex"_s, u"viewer failed"_s));
+    EXPECT_FALSE(endStatus.has_value());
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, TheSourceListEditorsChangesAreTakenOverHoweverItCloses) {
+    const std::pair<const char*, std::function<void(TSrcEditF*)>> closings[] = {
+        {"close button",
+         [](TSrcEditF* editor) {
+             editor->Button6->click();
+         }},
+        {"window close",
+         [](TSrcEditF* editor) {
+             editor->close();
+         }},
+        {"escape",
+         [](TSrcEditF* editor) {
+             QTest::keyClick(editor, Qt::Key_Escape);
+         }},
+    };
+    for (const auto& [how, close] : closings) {
+        SCOPED_TRACE(how);
+        TMorvexF& w = create({u"/x"_s});
+        w.SrcFile->addItems({u"a.up"_s, u"b.up"_s, u"c.up"_s});
+        ModalWatcher watcher([&close](QWidget* modal) {
+            auto* editor = qobject_cast<TSrcEditF*>(modal);
+            ASSERT_NE(editor, nullptr);
+            delete editor->SrcList->takeItem(1);
+            editor->SrcList->addItem(u"new.up"_s);
+            close(editor);
+            // Escape is taken by the editor only while its add area is open.
+            if (editor->isVisible())
+                editor->reject();
+        });
+        w.SrcEditBtn->click();
+        EXPECT_EQ(watcher.names(), QStringList{u"SrcEditF"_s});
+        QStringList items;
+        for (int row = 0; row < w.SrcFile->count(); ++row)
+            items << w.SrcFile->item(row)->text();
+        EXPECT_EQ(items, (QStringList{u"a.up"_s, u"c.up"_s, u"new.up"_s}));
+    }
+}
+
+TEST_F(MainWindowTest, SettingsAndAboutOpenModallyFromMenuAndIconMenu) {
+    TMorvexF& w = create({u"/x"_s});
+    ModalWatcher watcher([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    for (QAction* command : {w.ShowResultSetting, w.KS1, w.About, w.KA1})
+        command->trigger();
+    EXPECT_EQ(watcher.names(),
+              (QStringList{u"SettingF"_s, u"SettingF"_s, u"AboutF"_s, u"AboutF"_s}));
+}
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url; }
+};
+
+TEST_F(MainWindowTest, HelpOpensTheManualBesideTheProgramOrNamesTheMissingFile) {
+    TMorvexF& w = create({u"/x"_s});
+    const QString manual = programDirectory() + u"Morvex.html"_s;
+    QFile::remove(manual);
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(u"file"_s, &recorder, "open");
+
+    w.Contents->trigger();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].second.contains(manual)) << messages[0].second.toStdString();
+    EXPECT_TRUE(recorder.opened.isEmpty());
+
+    ASSERT_TRUE(writeBytes(manual, "<html></html>"));
+    w.Contents->trigger();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(recorder.opened, QList<QUrl>{QUrl::fromLocalFile(manual)});
+    EXPECT_EQ(application.HelpFile, manual);
+
+    QDesktopServices::unsetUrlHandler(u"file"_s);
+    QFile::remove(manual);
+}
+
+TEST_F(MainWindowTest, TheTitleBarCloseAndTheExitCommandSaveAndEndAtOnce) {
+    for (bool byCommand : {false, true}) {
+        SCOPED_TRACE(byCommand ? "ExitClick" : "title-bar close");
+        QFile::remove(SettingsStore::defaultFilePath());
+        endStatus.reset();
+        TMorvexF& w = create();
+        w.move(120, 90);
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        w.SrcFile->addItem(u"x.up"_s);
+        w.AppRunTimer->start();
+
+        if (byCommand)
+            w.Exit->trigger();
+        else
+            w.close();
+
+        EXPECT_EQ(endStatus, 0);
+        EXPECT_FALSE(w.AppRunTimer->isActive());
+        EXPECT_EQ(storedNumber(u"System"_s, u"Version"_s), 120);
+        EXPECT_EQ(storedNumber(u"System"_s, u"WindowTop"_s), w.frameGeometry().top());
+        EXPECT_EQ(storedNumber(u"System"_s, u"WindowLeft"_s), w.frameGeometry().left());
+        EXPECT_EQ(storedNumber(u"System"_s, u"ClientHeight"_s), 161);
+        EXPECT_EQ(storedNumber(u"File"_s, u"SrcFileCount"_s), 1);
+        EXPECT_EQ(storedText(u"File"_s, u"SrcFileName"_s), u"x.up"_s);
+    }
+}
+
+TEST_F(MainWindowTest, AWindowNeverShownSavesNoPosition) {
+    TMorvexF& w = create({u"/x"_s});
+    w.SaveAndQuit();
+    EXPECT_EQ(endStatus, 0);
+    EXPECT_EQ(storedNumber(u"System"_s, u"Version"_s), 120);
+    EXPECT_FALSE(storedNumber(u"System"_s, u"WindowTop"_s).has_value());
+    EXPECT_FALSE(storedNumber(u"System"_s, u"WindowLeft"_s).has_value());
+}
+
+TEST_F(MainWindowTest, TheIconMenusExitEndsTheLoopWithoutSaving) {
+    TMorvexF& w = create();
+    w.show();
+    QTimer::singleShot(0, &w, [&w] { w.Exit1->trigger(); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(endStatus.has_value());
+    EXPECT_FALSE(QFile::exists(SettingsStore::defaultFilePath()));
+    w.hide();
+    w.Show1->trigger();
+    EXPECT_TRUE(w.isVisible());
+}
+
+} // namespace
+} // namespace morvex::test
+
+#include "MainCommandsTest.moc"

@@ -1,0 +1,195 @@
+// The main window as laid out: every control at its place with its text, hint and limit.
+#include "MainWindowTestSupport.h"
+#include "MaruBtn.h"
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace morvex::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+struct ControlRow {
+    const char* name;
+    QRect place; ///< width and height 0: an auto-sized label, only its corner is designed
+    QString text;
+    QString hint;
+    int maxLength = -1;
+};
+
+QString textOf(const QWidget* control) {
+    if (const auto* label = qobject_cast<const QLabel*>(control))
+        return label->text();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control))
+        return edit->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        return button->text();
+    return {};
+}
+
+TEST_F(MainWindowTest, EveryControlHasItsDesignedPlaceTextHintAndLimit) {
+    TMorvexF& w = create({u"/x"_s});
+    const ControlRow rows[] = {
+        {"SrcLbl", {4, 8, 0, 0}, u"変換ﾌｧｲﾙ:"_s, {}},
+        {"SrcFile", {60, 5, 269, 40}, {}, {}},
+        {"SrcEditBtn", {4, 24, 53, 21}, u"編集(&E)..."_s, {}},
+        {"Label6", {8, 56, 0, 0}, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子(&B):"_s, {}},
+        {"BackExt",
+         {148, 54, 33, 18},
+         u".bak"_s,
+         u"同名ﾌｧｲﾙ時のﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子を指定します（｢.｣も付ける）"_s,
+         4},
+        {"Label1", {8, 76, 0, 0}, u"行頭の"_s, {}},
+        {"HeadConvChar",
+         {48, 73, 15, 18},
+         u"]"_s,
+         u"この文字が行頭にあるとヘッダに変換されます"_s,
+         1},
+        {"Label2", {66, 76, 0, 0}, u"をﾍｯﾀﾞに変換する。"_s, {}},
+        {"Label4", {8, 97, 0, 0}, u"行頭の"_s, {}},
+        {"ConvChar", {48, 94, 15, 18}, u")"_s, u"この文字が行頭にあるとフッタに変換されます"_s, 1},
+        {"Label5", {66, 97, 0, 0}, u"をﾌｯﾀに変換する。"_s, {}},
+        {"ConvBtn", {194, 54, 135, 59}, u"変換(&C)"_s, u"ヘッダ・フッタを挿入し変換を行います"_s},
+        {"HeaderLbl", {4, 124, 0, 0}, u"ﾍｯﾀﾞﾘｽﾄ(&H):"_s, {}},
+        {"HeaderBtn", {66, 122, 17, 17}, {}, {}},
+        {"HFile",
+         {86, 122, 200, 18},
+         w.HFile->text(),
+         u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s},
+        {"HBBtn", {290, 122, 39, 18}, u"参照..."_s, {}},
+        {"FutterLbl", {4, 144, 0, 0}, u"ﾌｯﾀﾘｽﾄ(&L):"_s, {}},
+        {"FutterBtn", {66, 142, 17, 17}, {}, {}},
+        {"FFile",
+         {86, 142, 200, 18},
+         w.FFile->text(),
+         u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s},
+        {"FBBtn", {290, 142, 39, 18}, u"参照..."_s, {}},
+    };
+    for (const ControlRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto* control = w.MainPnl->findChild<QWidget*>(QString::fromLatin1(row.name));
+        ASSERT_NE(control, nullptr);
+        if (row.place.width() == 0)
+            EXPECT_EQ(control->pos(), row.place.topLeft());
+        else
+            EXPECT_EQ(control->geometry(), row.place);
+        EXPECT_EQ(textOf(control), row.text);
+        EXPECT_EQ(control->toolTip(), row.hint);
+        if (row.maxLength >= 0) {
+            EXPECT_EQ(qobject_cast<const QLineEdit*>(control)->maxLength(), row.maxLength);
+        }
+    }
+    EXPECT_EQ(w.Label6->buddy(), w.BackExt);
+    EXPECT_EQ(w.HeaderLbl->buddy(), w.HFile);
+    EXPECT_EQ(w.FutterLbl->buddy(), w.FFile);
+    EXPECT_FALSE(w.ConvBtn->icon().isNull());
+    for (TMaruBtn* round : {w.HeaderBtn, w.FutterBtn}) {
+        EXPECT_EQ(round->groupIndex(), 1);
+        EXPECT_TRUE(round->allowAllUp());
+        EXPECT_FALSE(round->down());
+    }
+}
+
+TEST_F(MainWindowTest, TheWindowIsSmallFixedAndMinimiseOnly) {
+    TMorvexF& w = create({u"/x"_s});
+    EXPECT_EQ(w.windowTitle(), u"Morvex"_s);
+    EXPECT_EQ(w.centralWidget()->size(), QSize(332, 161));
+    EXPECT_EQ(w.MainPnl->geometry(), QRect(0, 0, 332, 164));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_EQ(w.height(), w.menuBar()->sizeHint().height() + 161);
+    const Qt::WindowFlags flags = w.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(w.font().family(), u"ＭＳ Ｐゴシック"_s);
+    EXPECT_EQ(w.font().pixelSize(), 12);
+    for (const auto& [name, place] :
+         {std::pair{"Bevel1", QRect(0, 0, 332, 2)}, std::pair{"Bevel2", QRect(0, 48, 333, 2)},
+          std::pair{"Bevel3", QRect(0, 117, 333, 2)}, std::pair{"Bevel4", QRect(188, 49, 2, 68)}}) {
+        const auto* line = w.MainPnl->findChild<QFrame*>(QString::fromLatin1(name));
+        ASSERT_NE(line, nullptr) << name;
+        EXPECT_EQ(line->geometry(), place) << name;
+        EXPECT_EQ(line->frameShadow(), QFrame::Sunken) << name;
+    }
+}
+
+TEST_F(MainWindowTest, TabOrderRunsFromTheConvertButtonToTheFooterBrowseButton) {
+    TMorvexF& w = create({u"/x"_s});
+    const QWidget* expected[] = {w.ConvBtn,  w.SrcEditBtn, w.SrcFile, w.BackExt, w.HeadConvChar,
+                                 w.ConvChar, w.HFile,      w.HBBtn,   w.FFile,   w.FBBtn};
+    const QWidget* current = w.ConvBtn;
+    for (const QWidget* next : expected) {
+        EXPECT_EQ(current, next) << next->objectName().toStdString();
+        do
+            current = current->nextInFocusChain();
+        while (current->focusPolicy() == Qt::NoFocus || !current->isWidgetType());
+    }
+    EXPECT_EQ(w.HeaderBtn->focusPolicy(), Qt::NoFocus);
+}
+
+QStringList itemsOf(const QMenu* menu) {
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        items << action->objectName() + u'=' + (action->isSeparator() ? u"-"_s : action->text()) +
+                     (action->isVisible() ? QString() : u" (hidden)"_s);
+    }
+    return items;
+}
+
+TEST_F(MainWindowTest, MenusHoldTheirDesignedItemsWithoutShortcutKeys) {
+    TMorvexF& w = create({u"/x"_s});
+    QStringList titles;
+    for (const QAction* menu : w.menuBar()->actions())
+        titles << menu->menu()->objectName() + u'=' + menu->text();
+    EXPECT_EQ(titles, (QStringList{u"File=ファイル(&F)"_s, u"Act=処理(X)"_s, u"Setup=設定(&S)"_s,
+                                   u"Help=ヘルプ(&H)"_s}));
+    EXPECT_EQ(itemsOf(w.File), (QStringList{u"SrcOpenMnu=変換元ﾌｧｲﾙを開く(&S)..."_s,
+                                            u"OutOpenMnu=変換先ﾌｧｲﾙを開く(&O)..."_s, u"N1=-"_s,
+                                            u"HeaderOpenMnu=ヘッダリストを開く(&H)..."_s,
+                                            u"FutterOpenMnu=フッタリストを開く(&F)..."_s, u"N2=-"_s,
+                                            u"Exit=終了(&X)"_s}));
+    EXPECT_EQ(itemsOf(w.Act), QStringList{u"ConvMnu=変換(&C)"_s});
+    EXPECT_EQ(itemsOf(w.Setup), QStringList{u"ShowResultSetting=動作環境(&E)..."_s});
+    EXPECT_EQ(itemsOf(w.Help),
+              (QStringList{u"Contents=目次(&C)"_s, u"N3=-"_s, u"About=バージョン情報(&A)"_s}));
+    EXPECT_EQ(itemsOf(w.HeaderBPMnu), (QStringList{u"HeaderDirB=フォルダで参照(&D)"_s,
+                                                   u"HeaderFileB=ファイルで参照(&F)"_s}));
+    EXPECT_EQ(itemsOf(w.FutterBPMnu), (QStringList{u"FutterDirB=フォルダで参照(&D)"_s,
+                                                   u"FutterFileB=ファイルで参照(&F)"_s}));
+    EXPECT_EQ(itemsOf(w.ObserveMnu),
+              (QStringList{u"Show1=Show (hidden)"_s, u"N6=- (hidden)"_s, u"KS1=設定(&S) (hidden)"_s,
+                           u"N5=- (hidden)"_s, u"KA1=バージョン情報(&A)"_s, u"N4=-"_s,
+                           u"Exit1=終了(&X)"_s}));
+    for (const QMenu* menu : w.findChildren<QMenu*>()) {
+        for (const QAction* action : menu->actions())
+            EXPECT_TRUE(action->shortcut().isEmpty()) << action->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, DialogsAndTimersAreDescribedAsDesigned) {
+    TMorvexF& w = create({u"/x"_s});
+    EXPECT_EQ(w.OutFileSave.title, u"変換先ﾌｧｲﾙの指定"_s);
+    EXPECT_EQ(w.OutFileSave.filter, u"UPファイル (*.up)|*.up|全てのファイル (*.*)|*.*"_s);
+    EXPECT_TRUE(w.OutFileSave.save);
+    EXPECT_EQ(w.HeaderFileOpen.title, u"ヘッダリストの選択"_s);
+    EXPECT_EQ(w.HeaderFileOpen.filter, u"Morvex ヘッダリスト (*.mhl)|*.mhl|全てのﾌｧｲﾙ (*.*)|*.*"_s);
+    EXPECT_TRUE(w.HeaderFileOpen.mustExist);
+    EXPECT_EQ(w.FutterFileOpen.title, u"フッタリストの選択"_s);
+    EXPECT_EQ(w.FutterFileOpen.filter, u"Morvex フッタリスト (*.mfl)|*.mfl|全てのﾌｧｲﾙ (*.*)|*.*"_s);
+    EXPECT_TRUE(w.FutterFileOpen.mustExist);
+    EXPECT_FALSE(w.HeaderFileOpen.save || w.FutterFileOpen.save);
+    EXPECT_EQ(w.AppRunTimer->interval(), 1234);
+    EXPECT_EQ(w.ObserveTimer->interval(), 2000);
+    EXPECT_FALSE(w.AppRunTimer->isActive() || w.ObserveTimer->isActive());
+}
+
+} // namespace
+} // namespace morvex::test

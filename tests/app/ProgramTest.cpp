@@ -1,0 +1,253 @@
+// The built program, started as a child process with its own settings file and upload files.
+#include "SettingsStore.h"
+#include "StoreFiles.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace morvex::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr int kHangGuardMs = 60000;
+
+enum class Desktop { None, Offscreen };
+
+struct Outcome {
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Where the upload files start: a header and a footer, two footers and a header, no markers.
+const QByteArray kUploadA = "]Hello\r\nbody\r\n)\r\n";
+const QByteArray kUploadB = "]Subject\r\n)\r\ntext\r\n)\r\n";
+const QByteArray kUploadC = "no markers here\r\n";
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.isValid());
+        ASSERT_TRUE(writeBytes(work(u"f.mfl"_s), "-- sig\r\n"));
+        ASSERT_TRUE(writeBytes(work(u"h.mhl"_s), "Re: \\H\r\n"));
+        ASSERT_TRUE(writeBytes(work(u"a.up"_s), kUploadA));
+        ASSERT_TRUE(writeBytes(work(u"b.up"_s), kUploadB));
+        ASSERT_TRUE(writeBytes(work(u"c.up"_s), kUploadC));
+        QDir().mkpath(m_root.filePath(u"tmp"_s));
+    }
+
+    QString work(const QString& name) const { return m_root.filePath(u"work/"_s + name); }
+    QString storePath() const { return m_root.filePath(u"config/morvex/settings.reg"_s); }
+
+    StoreSection fileGroup() const {
+        return {u"File"_s,
+                {numberValue(u"SrcFileCount"_s, 1), textValue(u"SrcFileName"_s, work(u"*.up"_s)),
+                 textValue(u"FutterFileName"_s, work(u"f.mfl"_s)),
+                 textValue(u"HeaderFileName"_s, work(u"h.mhl"_s))}};
+    }
+
+    static StoreSection resultGroup(bool show, bool autoClose = false) {
+        return {u"Result"_s,
+                {numberValue(u"ShowResult"_s, show), numberValue(u"NotShowResult"_s, !show),
+                 numberValue(u"GoByClose"_s, autoClose), numberValue(u"WaitTime"_s, 0)}};
+    }
+
+    void writeStore(const QList<StoreSection>& sections) {
+        ASSERT_TRUE(writeBytes(storePath(), storeText(sections)));
+    }
+
+    QProcessEnvironment environment(Desktop desktop) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+            env.remove(name);
+        if (desktop == Desktop::Offscreen)
+            env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"XDG_CONFIG_HOME"_s, m_root.filePath(u"config"_s));
+        env.insert(u"TMPDIR"_s, m_root.filePath(u"tmp"_s));
+        return env;
+    }
+
+    /// Starts the program; the quit signals stay blocked in the child until it has its handler,
+    /// so a signal sent right after the start is never lost to the default action.
+    void start(QProcess& process, const QStringList& arguments, Desktop desktop) const {
+        process.setProgram(QString::fromUtf8(MORVEX_PROGRAM));
+        process.setArguments(arguments);
+        process.setWorkingDirectory(m_root.filePath(u"work"_s));
+        process.setProcessEnvironment(environment(desktop));
+        process.setChildProcessModifier([] {
+            sigset_t quit;
+            sigemptyset(&quit);
+            for (int number : {SIGTERM, SIGINT, SIGHUP})
+                sigaddset(&quit, number);
+            sigprocmask(SIG_BLOCK, &quit, nullptr);
+        });
+        process.start();
+    }
+
+    Outcome finish(QProcess& process) const {
+        Outcome outcome;
+        if (!process.waitForFinished(kHangGuardMs)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "the program did not end";
+        }
+        outcome.exitCode = process.exitCode();
+        outcome.status = process.exitStatus();
+        outcome.out = process.readAllStandardOutput();
+        outcome.err = process.readAllStandardError();
+        return outcome;
+    }
+
+    Outcome run(const QStringList& arguments, Desktop desktop = Desktop::None) const {
+        QProcess process;
+        start(process, arguments, desktop);
+        return finish(process);
+    }
+
+    Outcome runUntilSignal(const QStringList& arguments, int signalNumber) const {
+        QProcess process;
+        start(process, arguments, Desktop::None);
+        EXPECT_TRUE(process.waitForStarted());
+        ::kill(static_cast<pid_t>(process.processId()), signalNumber);
+        return finish(process);
+    }
+
+    QByteArray expectedLines() const {
+        return "変換結果: ﾌｧｲﾙ: " + work(u"a.up"_s).toUtf8() +
+               ", ﾍｯﾀﾞ変換数: 1個, ﾌｯﾀ変換数: 1個\n"
+               "変換結果: ﾌｧｲﾙ: " +
+               work(u"b.up"_s).toUtf8() + ", ﾍｯﾀﾞ変換数: 1個, ﾌｯﾀ変換数: 2個\n";
+    }
+
+    void expectConverted() const {
+        EXPECT_EQ(readBytes(work(u"a.up"_s)), "Re: Hello\r\nbody\r\n-- sig\r\n");
+        EXPECT_EQ(readBytes(work(u"b.up"_s)), "Re: Subject\r\n-- sig\r\ntext\r\n-- sig\r\n");
+        // A second pass would have backed up the converted text.
+        EXPECT_EQ(readBytes(work(u"a.bak"_s)), kUploadA);
+        EXPECT_EQ(readBytes(work(u"b.bak"_s)), kUploadB);
+    }
+
+    void expectUntouched() const {
+        EXPECT_EQ(readBytes(work(u"a.up"_s)), kUploadA);
+        EXPECT_FALSE(QFileInfo::exists(work(u"a.bak"_s)));
+    }
+
+    std::optional<qint32> storedNumber(const QString& key, const QString& name) const {
+        SettingsStore store(storePath());
+        if (!store.StoreOpen(u"\\Software\\QOR\\Morvex\\"_s + key, false) ||
+            !store.ValuePresent(name))
+            return std::nullopt;
+        const StoreValue<qint32> value = store.ReadNumber(name);
+        return value ? std::optional<qint32>(value.value()) : std::nullopt;
+    }
+
+private:
+    QTemporaryDir m_root;
+};
+
+TEST_F(ProgramTest, ConvertOnceWithoutDesktopWritesEachResultAsALineAndSavesNothing) {
+    writeStore({fileGroup(), resultGroup(true)});
+    const QByteArray storeBefore = readBytes(storePath());
+
+    const Outcome outcome = run({u"/c"_s});
+
+    EXPECT_EQ(outcome.status, QProcess::NormalExit);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.out, expectedLines());
+    EXPECT_EQ(outcome.err, QByteArray());
+    expectConverted();
+    EXPECT_EQ(readBytes(work(u"c.up"_s)), kUploadC);
+    EXPECT_EQ(readBytes(storePath()), storeBefore);
+}
+
+TEST_F(ProgramTest, ConvertOnceWithNotShowResultConvertsSilently) {
+    writeStore({fileGroup(), resultGroup(false)});
+    const Outcome outcome = run({u"/c"_s});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.out, QByteArray());
+    expectConverted();
+}
+
+TEST_F(ProgramTest, ConvertOnceOnADesktopShowsResultDialogsThatCloseThemselves) {
+    writeStore({fileGroup(), resultGroup(true, true)});
+    const QByteArray storeBefore = readBytes(storePath());
+
+    const Outcome outcome = run({u"/c"_s}, Desktop::Offscreen);
+
+    // Two dialogs, each gone after 417 ms; on a desktop nothing goes to standard output.
+    EXPECT_EQ(outcome.status, QProcess::NormalExit);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.out, QByteArray());
+    expectConverted();
+    EXPECT_EQ(readBytes(storePath()), storeBefore);
+}
+
+TEST_F(ProgramTest, EveryFormOfTheConvertSwitchConvertsOnceAndOnlyTheFirstArgumentCounts) {
+    const QList<QStringList> commandLines = {
+        {u"-c"_s}, {u"/C"_s}, {u"-C"_s}, {u"/c"_s, u"/w"_s}, {u"-c"_s, u"/x"_s, u"/a"_s}};
+    for (const QStringList& arguments : commandLines) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        SetUp();
+        writeStore({fileGroup(), resultGroup(true)});
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_EQ(outcome.out, expectedLines());
+        expectConverted();
+        for (const char* name : {"a.bak", "b.bak", "c.bak"})
+            QFile::remove(work(QString::fromLatin1(name)));
+    }
+}
+
+TEST_F(ProgramTest, OtherFirstArgumentsIdleUntilAQuitSignalThenSave) {
+    const QList<std::pair<QStringList, int>> cases = {
+        {{u"/x"_s}, SIGTERM},
+        {{u"A"_s}, SIGTERM},
+        {{u"/auto"_s}, SIGTERM},
+        {{u"a"_s, u"/c"_s}, SIGINT},
+        {{u"-platform"_s, u"offscreen"_s, u"/c"_s}, SIGHUP},
+    };
+    for (const auto& [arguments, signalNumber] : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        QFile::remove(storePath());
+        writeStore({fileGroup()});
+
+        const Outcome outcome = runUntilSignal(arguments, signalNumber);
+
+        EXPECT_EQ(outcome.status, QProcess::NormalExit);
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_EQ(outcome.out, QByteArray());
+        expectUntouched();
+        // Saved by the signal: the System group did not exist before.
+        EXPECT_EQ(storedNumber(u"System"_s, u"Version"_s), 120);
+        EXPECT_EQ(storedNumber(u"File"_s, u"SrcFileCount"_s), 1);
+    }
+}
+
+TEST_F(ProgramTest, WithoutArgumentOrDesktopItSaysSoAndFails) {
+    const Outcome outcome = run({});
+    EXPECT_EQ(outcome.status, QProcess::NormalExit);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.err.contains("desktop")) << outcome.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(storePath()));
+}
+
+TEST_F(ProgramTest, AStoreFailureWithoutDesktopIsALineOnStderrAndEndsTheRun) {
+    writeStore({{u"System"_s, {textValue(u"WindowTop"_s, u"high"_s)}}, fileGroup()});
+    const QByteArray storeBefore = readBytes(storePath());
+
+    const Outcome outcome = run({u"/c"_s});
+
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.out, QByteArray());
+    EXPECT_EQ(outcome.err, "Morvex: 'WindowTop' のﾃﾞｰﾀ型が不正です\n");
+    expectUntouched();
+    EXPECT_EQ(readBytes(storePath()), storeBefore);
+}
+
+} // namespace
+} // namespace morvex::test
