@@ -23,12 +23,14 @@ TTrackBar::TTrackBar(QWidget* parent)
 void TTrackBar::setMin(int value) {
     const QScopedValueRollback guard(m_settingByCode, true);
     setMinimum(value);
+    applyTicks();
     update();
 }
 
 void TTrackBar::setMax(int value) {
     const QScopedValueRollback guard(m_settingByCode, true);
     setMaximum(value);
+    applyTicks();
     update();
 }
 

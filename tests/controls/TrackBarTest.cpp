@@ -69,6 +69,8 @@ TEST(TrackBarTicks, TickPropertiesMapToTheSlider) {
     EXPECT_EQ(bar.tickInterval(), 3);
     bar.setTickStyle(tsManual);
     EXPECT_EQ(bar.tickInterval(), 10);
+    bar.setMax(20);
+    EXPECT_EQ(bar.tickInterval(), 20);
     bar.setTickStyle(tsNone);
     EXPECT_EQ(bar.tickPosition(), QSlider::NoTicks);
     bar.setTickStyle(tsAuto);
