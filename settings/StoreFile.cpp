@@ -1,5 +1,6 @@
 #include "StoreFile.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@ namespace {
 
 constexpr int lockWaitMs = 10000;
 constexpr int staleLockMs = 60000;
+constexpr qint64 abandonedLockMs = 1000;
 
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -43,7 +45,13 @@ std::variant<RegDocument, QString> read(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return u"設定ファイル \"%1\" を開けません: %2"_s.arg(shown(path), file.errorString());
     // Bounded read: a device or a runaway file must not be read without end.
-    const QByteArray bytes = file.read(MaxFileSize + 1);
+    QByteArray bytes;
+    while (bytes.size() <= MaxFileSize) {
+        const QByteArray chunk = file.read(64 * 1024);
+        if (chunk.isEmpty())
+            break;
+        bytes += chunk;
+    }
     if (file.error() != QFileDevice::NoError)
         return u"設定ファイル \"%1\" を読めません: %2"_s.arg(shown(path), file.errorString());
     if (bytes.size() > MaxFileSize) {
@@ -94,6 +102,11 @@ CommitLock::CommitLock(const QString& path)
     m_lock.setStaleLockTime(staleLockMs);
 }
 
+qint64 CommitLock::lockAge() const {
+    const QDateTime modified = QFileInfo(m_path + u".lock"_s).lastModified();
+    return modified.isValid() ? std::abs(modified.msecsTo(QDateTime::currentDateTime())) : 0;
+}
+
 std::optional<QString> CommitLock::acquire() {
     // QLockFile's own waiting sleeps 100 ms and more between tries; commits take a few ms, so
     // poll at a short, jittered interval instead.
@@ -101,6 +114,12 @@ std::optional<QString> CommitLock::acquire() {
     while (!m_lock.tryLock(0)) {
         if (m_lock.error() != QLockFile::LockFailedError)
             return u"設定ファイル \"%1\" をロックできません"_s.arg(shown(m_path));
+        // A holder killed between creating the lock file and writing its process id into it
+        // leaves a file QLockFile calls stale only after a minute. No commit holds the lock for
+        // a second, and the removal takes the file's native lock first, so it fails while a live
+        // holder has the file.
+        if (lockAge() > abandonedLockMs && m_lock.removeStaleLockFile())
+            continue;
         if (deadline.hasExpired())
             return u"設定ファイル \"%1\" は他のプロセスが書き込み中です"_s.arg(shown(m_path));
         std::this_thread::sleep_for(

@@ -30,6 +30,8 @@ public:
     std::optional<QString> acquire();
 
 private:
+    qint64 lockAge() const;
+
     QLockFile m_lock;
     QString m_path;
 };

@@ -11,6 +11,9 @@
 // Points the user's configuration folder at a fresh temporary folder for each test.
 class StoreTest : public ::testing::Test {
 protected:
+    explicit StoreTest(const QString& base = QDir::tempPath())
+        : m_home(base + QStringLiteral("/morvex-store-test-XXXXXX")) {}
+
     void SetUp() override {
         ASSERT_TRUE(m_home.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
