@@ -74,16 +74,6 @@ TEST(ExpandEntry, RandomRangeEdges) {
     EXPECT_EQ(g.next(), 2395);
 }
 
-TEST(ExpandEntry, NumbersStayInRange) {
-    DrawGenerator g;
-    g.seed(5);
-    for (int i = 0; i < 2000; ++i) {
-        const int n = std::stoi(ExpandEntry("\\R0006", F, "", g));
-        ASSERT_GE(n, 1);
-        ASSERT_LE(n, 6);
-    }
-}
-
 TEST(ExpandEntry, LongEntriesAreHandledInFull) {
     DrawGenerator g;
     g.seed(5);

@@ -111,11 +111,5 @@ TEST(Paths, SearchWithoutDirectoryUsesCurrentDirectory) {
     EXPECT_EQ(found, std::vector<std::string>{"one.mfl"});
 }
 
-TEST(Paths, SystemTempDirEndsInSlash) {
-    const std::string dir = SystemTempDir();
-    ASSERT_FALSE(dir.empty());
-    EXPECT_EQ(dir.back(), '/');
-}
-
 } // namespace
 } // namespace morvex
