@@ -136,6 +136,8 @@ TExLabel* makeExLabel(QWidget* parent, const QString& name, const QString& capti
     label->move(left, top);
     // The disabled look is grey text over a white copy.
     label->setBackFont(clWhite);
+    // Tab pages can be lighter than the button face the label would fill itself with.
+    label->setTransparent(true);
     return label;
 }
 
