@@ -113,6 +113,20 @@ void labels() {
          [](TExLabel& l) {
              l.setEnabled(false);
          }},
+        {"lowered-on-yellow",
+         [](TExLabel& l) {
+             l.setColor(clYellow);
+             l.setFont3D(true);
+             l.setBackFont(clWhite);
+         }},
+        {"raised-depth2-on-yellow",
+         [](TExLabel& l) {
+             l.setColor(clYellow);
+             l.setFont3D(true);
+             l.setStyle3D(bsRaised);
+             l.setFontDepth(2);
+             l.setBackFont(clWhite);
+         }},
         {"rectangle",
          [](TExLabel& l) {
              l.setColor(clYellow);
