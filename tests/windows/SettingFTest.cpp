@@ -104,6 +104,20 @@ TEST_F(SettingF, BothRadioButtonsClearLoadsWithNeitherChecked) {
     EXPECT_FALSE(f.GoByClose->isEnabled());
 }
 
+TEST_F(SettingF, OpeningMovesTheOlderVendorsResultKey) {
+    const QString oldKey = u"\\Software\\ZELT\\Morvex\\Result"_s;
+    writeNumbers(oldKey, {{u"NotShowResult"_s, 1}, {u"GoByClose"_s, 1}, {u"WaitTime"_s, 25}});
+    {
+        TSettingF f;
+        EXPECT_TRUE(f.NotShowResult->isChecked());
+        EXPECT_TRUE(f.GoByClose->isChecked());
+        EXPECT_EQ(f.Time->text(), u"10"_s);
+    }
+    EXPECT_FALSE(readNumber(oldKey, u"GoByClose"_s));
+    EXPECT_EQ(readNumber(resultKey, u"NotShowResult"_s), 1);
+    EXPECT_EQ(readNumber(resultKey, u"WaitTime"_s), 10);
+}
+
 TEST_F(SettingF, TrackbarMovesShowInTime) {
     writeNumbers(resultKey, {{u"GoByClose"_s, 1}});
     TSettingF f;
