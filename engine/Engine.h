@@ -9,6 +9,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace morvex {
@@ -40,6 +41,7 @@ using ResultCallback = std::function<void(const FileResult&)>;
 /// Seconds since the epoch; the generator's seed at the start of each pass.
 using SeedClock = std::function<std::uint32_t()>;
 
+/// Insertions into one file.
 struct InsertCounts {
     int footers = 0;
     int headers = 0;
@@ -51,7 +53,9 @@ public:
     /// Both sinks may be empty (errors and results are then dropped).
     explicit ConvEngine(ShowError showError = {}, ResultCallback onResult = {});
 
+    /// Replaces the error sink; it is called with a message and the caption "エラー".
     void setShowError(ShowError showError) { m_showError = std::move(showError); }
+    /// Replaces the result callback; called once per converted file with insertions.
     void setResultCallback(ResultCallback onResult) { m_onResult = std::move(onResult); }
     /// Replaces the clock that seeds the generator; an empty clock means the current time.
     void setClock(SeedClock clock) { m_clock = std::move(clock); }
@@ -61,9 +65,9 @@ public:
     /// Seeds and converts the one path with the pools and ConvertedList as they stand.
     void ConvertOne(const std::string& path, const ConvSettings& settings);
 
-    /// Rebuilds FList from the pattern (temporary "_Morvex_.tmp" in the system temp dir).
+    /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir).
     void MakeFooterPool(const std::string& pattern);
-    /// Rebuilds HList from the pattern (temporary "_Morvex_.tmh" in the system temp dir).
+    /// Rebuilds HList from the pattern (through "_Morvex_*.tmh" in the system temp dir).
     void MakeHeaderPool(const std::string& pattern);
 
     /// Backs up, rewrites and records one file with the current pass settings; true when the
