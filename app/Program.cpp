@@ -10,7 +10,9 @@
 #include "Set_U.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QRadioButton>
+#include <QTranslator>
 #include <cstdio>
 #include <exception>
 
@@ -48,6 +50,13 @@ void keepOnlySeriousQtMessages() {
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 writeLine(stderr, qFormatLogMessage(type, context, text).toLocal8Bit());
         });
+}
+
+// The toolkit's own dialogs (the file chooser above all) speak the language of the program.
+void translateStandardDialogs(QApplication& application) {
+    auto* translator = new QTranslator(&application);
+    if (translator->load(u"qtbase_ja"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
 }
 
 int runWindows(MorvexApplication& application, bool headless) {
@@ -89,6 +98,7 @@ int runMorvex(int argc, char** argv) {
 
     QApplication qtApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    translateStandardDialogs(qtApplication);
     if (headless)
         routeMessageBoxesToStderr();
     QString reason;

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 namespace morvex::test {
@@ -189,6 +190,28 @@ TEST_F(MainWindowTest, DialogsAndTimersAreDescribedAsDesigned) {
     EXPECT_EQ(w.AppRunTimer->interval(), 1234);
     EXPECT_EQ(w.ObserveTimer->interval(), 2000);
     EXPECT_FALSE(w.AppRunTimer->isActive() || w.ObserveTimer->isActive());
+}
+
+} // namespace
+} // namespace morvex::test
+
+namespace morvex::test {
+namespace {
+
+TEST_F(MainWindowTest, LabelAcceleratorsFocusTheirFields) {
+    TMorvexF& w = create();
+    w.show();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const std::pair<Qt::Key, QWidget*> rows[] = {
+        {Qt::Key_B, w.BackExt}, {Qt::Key_H, w.HFile}, {Qt::Key_L, w.FFile}};
+    for (const auto& [key, field] : rows) {
+        w.ConvBtn->setFocus();
+        QTest::keyClick(&w, key, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }))
+            << field->objectName().toStdString();
+        EXPECT_FALSE(w.Help->isVisible());
+    }
 }
 
 } // namespace
