@@ -82,7 +82,7 @@ bool TextReader::fill() {
         m_end = static_cast<std::size_t>(static_cast<const char*>(z) - m_buffer.get());
         m_done = true;
     }
-    return true;
+    return m_end > 0; // a buffer that starts with Ctrl-Z holds nothing
 }
 
 int TextReader::get() {

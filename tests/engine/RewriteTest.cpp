@@ -137,6 +137,19 @@ TEST(TextStreams, LargeBuffersAgreeWithTinyOnes) {
     EXPECT_GT(small.counts.footers, 700);
 }
 
+TEST(TextStreams, CtrlZAtEveryBufferBoundary) {
+    ConvEngine engine;
+    engine.FList = {"F"};
+    engine.HList = {"<\\H>"};
+    const std::string input = "ab\r\n)c\r\n]d\r\n\x1A)zz\r\n";
+    for (std::size_t buffer = 1; buffer <= input.size() + 1; ++buffer) {
+        EXPECT_EQ(rewrite(engine, input, {}, buffer).output, "ab\r\nFc\r\n<d>\r\n") << buffer;
+        EXPECT_EQ(rewrite(engine, input.substr(0, 10) + "\x1A", {}, buffer).output,
+                  "ab\r\nFc\r\n<d>\r\n")
+            << buffer;
+    }
+}
+
 class FailingSink : public ByteSink {
 public:
     bool write(const char*, std::size_t) override { return false; }
