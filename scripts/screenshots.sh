@@ -35,6 +35,8 @@ if command -v openbox >/dev/null; then
     pids+=($!)
 fi
 export QT_SCALE_FACTOR=1 QT_QPA_PLATFORM=xcb
+mkdir -m 700 "$scratch/runtime"
+export XDG_RUNTIME_DIR="$scratch/runtime"
 unset WAYLAND_DISPLAY
 
 # The example upload file and lists, in a scratch folder the program may rewrite.
