@@ -112,7 +112,8 @@ TEST(RegDocument, TextThatCannotBeQuotedIsStoredAsHexText) {
     d.setValue(u"Software\\T"_s, u"Multi"_s, RegValue::fromText(u"a\nb"_s));
     // UTF-16LE code units with a terminating NUL, as the exporter writes a text value in hex.
     EXPECT_TRUE(d.serialize().contains("\"Multi\"=hex(1):61,00,0a,00,62,00,00,00\n"));
-    const RegValue* read = parsed(d.serialize()).value(u"Software\\T"_s, u"Multi"_s);
+    const RegDocument again = parsed(d.serialize());
+    const RegValue* read = again.value(u"Software\\T"_s, u"Multi"_s);
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(read->kind, RegValue::Kind::Text);
     EXPECT_EQ(read->text, u"a\nb"_s);

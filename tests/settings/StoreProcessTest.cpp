@@ -21,9 +21,16 @@ using namespace morvex;
 namespace {
 
 const QString writerProgram = QStringLiteral(STORE_WRITER_PATH);
+// Under the sanitizers every process runs several times slower; fewer rounds still cover every
+// path for the memory checks, while the plain build runs the full counts.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int savesPerProcess = 150;
+constexpr int killRuns = 60;
+#else
 constexpr int savesPerProcess = 1000;
 constexpr int killRuns = 220;
-constexpr int safetyMs = 120000; // only to end a hung run; nothing depends on speed
+#endif
+constexpr int safetyMs = 240000; // only to end a hung run; nothing depends on speed
 
 // Memory-backed when possible: the thousands of fsyncs then cost nothing, and nothing tested here
 // depends on the data reaching a disk.
