@@ -48,6 +48,20 @@ using RegState = QMap<QString, QMap<QString, RegValueEntry>>;
 /// A settings file in the registry export format, held as its lines so that a rewrite keeps
 /// every line it does not change (comments, other value types, deletions) in place.
 ///
+/// Read: "Windows Registry Editor Version 5.00" in UTF-8 (with or without BOM) or UTF-16LE with
+/// BOM, or "REGEDIT4" in code page 932; CR LF or LF. Lines: blank, "; comment", "[HKEY_CURRENT_USER
+/// \path]", "[-HKEY_CURRENT_USER\path]" (deletes the tree), "name"=... or @=... with "text"
+/// (only \\ and \" escaped), dword:1-8 hex digits, hex:/hex(n): bytes continued with ",\", or -
+/// (deletes the value). Lines apply in order; a name given twice in one key (in any letter case)
+/// without a deletion between is an error, as is anything else not listed here.
+/// Values: hex(1) is text (UTF-16LE, one terminating NUL dropped) and 4-byte hex(4) a number;
+/// other types stay raw. In a REGEDIT4 file the string types' bytes are code page 932 and are
+/// held as UTF-16LE, since every rewrite produces a version 5 UTF-8 file.
+/// Written: text as "..." when it holds no control character and no unpaired surrogate,
+/// otherwise as hex(1): with its UTF-16LE units and a NUL, which reads back exactly; numbers as
+/// dword:8 hex digits; new values after the last value of their key's last section, new keys at
+/// the end. The original line ends are kept; a byte-order mark is not written.
+///
 /// Key paths here are relative to HKEY_CURRENT_USER without a leading backslash
 /// ("Software\QOR\Morvex"); the empty path is the root. Paths and names match case-insensitively.
 class RegDocument {
