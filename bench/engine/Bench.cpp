@@ -189,8 +189,12 @@ void benchPools(const Options& o) {
     TextMaker text;
     for (int f = 0; f < 10; ++f) {
         std::string list;
-        for (int i = 0; i < 100000; ++i)
-            list += (i % 50 == 0 ? ";" : "") + text.sjis(8 + i % 16) + " \\R0100\r\n";
+        for (int i = 0; i < 100000; ++i) {
+            if (i % 50 == 0)
+                list += ';'; // a comment now and then
+            list += text.sjis(8 + i % 16);
+            list += " \\R0100\r\n";
+        }
         writeAll(dir / ("list" + std::to_string(f) + ".mfl"), list);
     }
     std::vector<double> times;
