@@ -158,6 +158,7 @@ public:
     std::optional<RegParseError> run(QByteArrayView bytes) {
         if (auto error = decode(bytes))
             return error;
+        d.m_lines.reserve(m_physical.size() + 8);
         if (auto error = checkHeader())
             return error;
         for (m_lineNo = 1; m_lineNo < m_physical.size(); ++m_lineNo) {
@@ -691,6 +692,26 @@ RegState RegDocument::state() const {
             values.insert(it.key(), RegValueEntry{m_lines[*it].name, m_lines[*it].value});
     }
     return state;
+}
+
+bool RegDocument::sameContent(const RegDocument& other) const {
+    if (m_keys.size() != other.m_keys.size())
+        return false;
+    for (auto mine = m_keys.cbegin(), theirs = other.m_keys.cbegin(); mine != m_keys.cend();
+         ++mine, ++theirs) {
+        if (mine.key() != theirs.key() || mine->values.size() != theirs->values.size())
+            return false;
+        for (auto it = mine->values.cbegin(); it != mine->values.cend(); ++it) {
+            auto match = theirs->values.constFind(it.key());
+            if (match == theirs->values.cend())
+                return false;
+            const Line& a = m_lines[*it];
+            const Line& b = other.m_lines[*match];
+            if (a.name != b.name || !(a.value == b.value))
+                return false;
+        }
+    }
+    return true;
 }
 
 bool StoreChange::applyTo(RegDocument& document) const {

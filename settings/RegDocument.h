@@ -95,6 +95,8 @@ public:
     bool removeTree(const QString& path);
 
     RegState state() const;
+    /// True when `other` holds the same keys and values (what state() compares, without copying).
+    bool sameContent(const RegDocument& other) const;
     Encoding encoding() const { return m_encoding; }
     /// True once an edit changed something since parsing.
     bool modified() const { return m_modified; }

@@ -175,7 +175,7 @@ StoreResult SettingsStore::commit() {
         const QByteArray bytes = document.serialize();
         const auto reread = RegDocument::parse(bytes);
         const auto* check = std::get_if<RegDocument>(&reread);
-        if (!check || check->state() != document.state())
+        if (!check || !check->sameContent(document))
             return fail(u"書き込む内容を読み直すと一致しないため、書き込みを取りやめました"_s);
         if (auto reason = storefile::write(m_filePath, bytes))
             return fail(*reason);

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         document->removeTree(u"Software\\QOR"_s);
     auto again = RegDocument::parse(document->serialize());
     auto* reread = std::get_if<RegDocument>(&again);
-    if (!reread || reread->state() != document->state())
+    if (!reread || reread->state() != document->state() || !reread->sameContent(*document))
         std::abort();
     return 0;
 }
