@@ -174,7 +174,7 @@ TEST_F(MainWindowTest, MenusHoldTheirDesignedItemsWithoutShortcutKeys) {
     }
 }
 
-// The header label's Alt+H would also open the Help menu; the field wins, as it did by design.
+// Alt+H is also the Help menu's key: a control's accelerator comes before the menu bar's.
 TEST_F(MainWindowTest, LabelAcceleratorsFocusTheirFields) {
     TMorvexF& w = create();
     w.show();
