@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 budget=${1:-60}
-targets=(rewrite expand pool paths)
+targets=(rewrite expand pool paths settings_file)
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target "${targets[@]/#/fuzz_}"
 
@@ -17,7 +17,10 @@ mkdir -p "$out"
 for t in "${targets[@]}"; do
     corpus="$out/corpus-$t"
     mkdir -p "$corpus"
-    cp -n tests/engine/fuzz/corpus/* examples/* "$corpus"/ 2>/dev/null || true
+    case $t in
+        settings_file) cp -n tests/settings/fuzz-corpus/* "$corpus"/ 2>/dev/null || true ;;
+        *) cp -n tests/engine/fuzz/corpus/* examples/* "$corpus"/ 2>/dev/null || true ;;
+    esac
     echo "fuzz: $t for ${each}s"
     if ! build-fuzz/bin/fuzz_"$t" -max_total_time="$each" -max_len=65536 -rss_limit_mb=1024 \
         -timeout=10 -artifact_prefix="$out/$t-" -print_final_stats=0 "$corpus" \
