@@ -2,17 +2,15 @@
 // Starts PROGRAM and prints the milliseconds from the start to the X server mapping its first
 // top-level window, then ends it with SIGTERM. The connection is made before the start, so only
 // the program's own work is timed. Exit status 1 when no window appears within 20 seconds.
-#include <xcb/xcb.h>
-
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace {
 
