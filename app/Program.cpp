@@ -97,6 +97,9 @@ int runMorvex(int argc, char** argv) {
     }
 
     QApplication qtApplication(argc, argv);
+    // Read once, by the line above; the programs Morvex starts must not inherit it.
+    if (headless)
+        qunsetenv("QT_QPA_PLATFORM");
     QApplication::setQuitOnLastWindowClosed(false);
     translateStandardDialogs(qtApplication);
     if (headless)
