@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
+#include <algorithm>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -207,7 +208,10 @@ void TSettingF::buildResultGroup() {
     Time = makeExLabel(ShowResultGroup, u"Time"_s, u"5"_s, 220, 34);
     Time->setAutoSize(false);
     Time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Time->setGeometry(220, 34, 13, Label1->height());
+    // The designed box fits "10" in the designed font but not in its substitute, whose digits are
+    // wider: grow it to the left so the right edge stays where the layout puts it.
+    const int timeWidth = std::max(13, Time->fontMetrics().horizontalAdvance(u"10"_s) + 1);
+    Time->setGeometry(220 + 13 - timeWidth, 34, timeWidth, Label1->height());
     Label2 = makeExLabel(ShowResultGroup, u"Label2"_s, u"秒)"_s, 236, 34);
     MinLbl = makeExLabel(ShowResultGroup, u"MinLbl"_s, u"0秒"_s, 48, 52);
     MaxLbl = makeExLabel(ShowResultGroup, u"MaxLbl"_s, u"10秒"_s, 224, 52);

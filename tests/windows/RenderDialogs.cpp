@@ -1,6 +1,7 @@
 // Writes a PNG of every dialog of the windows folder, for checking the layouts by eye:
 // morvex_render_dialogs <output folder>
 #include "About_U.h"
+#include "DisRangeTrackBar.h"
 #include "GuiStartup.h"
 #include "ProgresU.h"
 #include "Set_U.h"
@@ -39,6 +40,9 @@ bool renderSettings(const QDir& folder) {
     f.GoByClose->click();
     f.CompListChk->click();
     ok &= save(&f, folder, u"SettingF-1-general-autoclose"_s);
+    f.WaitTime->setPosition(10);
+    f.WaitTimeChange();
+    ok &= save(&f, folder, u"SettingF-1-general-10s"_s);
     f.NotShowResult->click();
     ok &= save(&f, folder, u"SettingF-1-general-notshown"_s);
     f.PageControl1->setCurrentIndex(1);
