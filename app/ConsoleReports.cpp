@@ -1,7 +1,5 @@
 #include "ConsoleReports.h"
 
-#include "Dialogs.h"
-
 namespace morvex {
 using namespace Qt::StringLiterals;
 
@@ -32,12 +30,6 @@ void writeLine(std::FILE* stream, const QByteArray& line) {
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
-}
-
-void routeMessageBoxesToStderr() {
-    setMessageSink([](const QString& caption, const QString& text) {
-        writeLine(stderr, messageLine(caption, text));
-    });
 }
 
 } // namespace morvex

@@ -16,7 +16,4 @@ QByteArray resultLine(const QByteArray& path, int footers, int headers);
 /// Writes the line and flushes, so that lines keep their order when both streams share a file.
 void writeLine(std::FILE* stream, const QByteArray& line);
 
-/// Without a desktop: every message box of the program becomes a line on standard error.
-void routeMessageBoxesToStderr();
-
 } // namespace morvex

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace morvex {
 namespace {
@@ -49,22 +50,19 @@ void drawArrow(QPainter& painter) {
 
 } // namespace
 
-QIcon convButtonPicture() {
-    QIcon icon;
-    for (int scale : {1, 2}) {
-        QImage image(kConvPictureSize * scale, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(scale, scale);
-        drawSheet(painter);
-        drawLines(painter);
-        drawArrow(painter);
-        painter.end();
-        image.setDevicePixelRatio(scale);
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
+QIcon convButtonPicture(int scale) {
+    scale = std::max(scale, 1);
+    QImage image(kConvPictureSize * scale, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
+    drawSheet(painter);
+    drawLines(painter);
+    drawArrow(painter);
+    painter.end();
+    image.setDevicePixelRatio(scale);
+    return QIcon(QPixmap::fromImage(image));
 }
 
 } // namespace morvex

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QtMath>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -154,7 +155,7 @@ void TMorvexF::buildMarkerRows() {
 
     ConvBtn = button(MainPnl, u"ConvBtn"_s, u"変換(&C)"_s, {194, 54, 135, 59});
     ConvBtn->setToolTip(u"ヘッダ・フッタを挿入し変換を行います"_s);
-    ConvBtn->setIcon(convButtonPicture());
+    ConvBtn->setIcon(convButtonPicture(qCeil(devicePixelRatioF())));
     ConvBtn->setIconSize(kConvPictureSize);
     ConvBtn->setDefault(true);
 }
@@ -185,6 +186,8 @@ void TMorvexF::buildEtchedLines() {
 void TMorvexF::buildMainMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(u"MainMenu"_s);
+    // The menu bar is part of the designed window, never moved into a desktop's global menu.
+    bar->setNativeMenuBar(false);
     File = named(bar->addMenu(u"ファイル(&F)"_s), u"File"_s);
     SrcOpenMnu = item(File, u"SrcOpenMnu"_s, u"変換元ﾌｧｲﾙを開く(&S)..."_s);
     OutOpenMnu = item(File, u"OutOpenMnu"_s, u"変換先ﾌｧｲﾙを開く(&O)..."_s);

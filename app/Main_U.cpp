@@ -3,11 +3,11 @@
 #include "About_U.h"
 #include "FolderDialog.h"
 #include "MaruBtn.h"
+#include "PassSettings.h"
 #include "ProcessEnd.h"
 #include "ProgresU.h"
 #include "Set_U.h"
 #include "SettingsGroups.h"
-#include "Sjis.h"
 #include "SrcEditU.h"
 #include "engine/Paths.h"
 
@@ -32,12 +32,6 @@ namespace {
 
 std::string bytes(const QString& text) {
     return text.toUtf8().toStdString();
-}
-
-// The first byte of the character as the engine compares it: its code page 932 form.
-unsigned char markerByte(const QString& field) {
-    const QByteArray encoded = sjis::encode(field);
-    return encoded.isEmpty() ? 0 : static_cast<unsigned char>(encoded.front());
 }
 
 QString joinedPattern(const QString& folder, const QString& mask) {
@@ -159,16 +153,7 @@ bool TMorvexF::loadSettings() {
 }
 
 ConvSettings TMorvexF::convSettings() const {
-    ConvSettings settings;
-    settings.footerMarker = markerByte(ConvChar->text());
-    settings.headerMarker = markerByte(HeadConvChar->text());
-    settings.backupExt = bytes(BackExt->text());
-    settings.footerListPattern = bytes(FFile->text());
-    settings.headerListPattern = bytes(HFile->text());
-    for (int row = 0; row < SrcFile->count(); ++row)
-        settings.sources.push_back(bytes(SrcFile->item(row)->text()));
-    settings.skipConverted = SkipConverted;
-    return settings;
+    return passSettings(settingsState(), SkipConverted);
 }
 
 void TMorvexF::ConvBtnClick() {

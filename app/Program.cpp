@@ -3,15 +3,13 @@
 #include "Application.h"
 #include "ConsoleReports.h"
 #include "Dialogs.h"
-#include "DisplayProbe.h"
 #include "GuiStartup.h"
 #include "Main_U.h"
+#include "PassSettings.h"
 #include "QuitSignals.h"
-#include "Set_U.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QRadioButton>
 #include <QTranslator>
 #include <cstdio>
 #include <exception>
@@ -21,25 +19,24 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kNoDesktopStatus = 2;
 constexpr int kStoreFailedStatus = 1;
-
-// Taken from argv itself: QApplication removes its own options (such as "-platform") later,
-// while the mode is decided by the first argument exactly as it was given.
-QStringList argumentsAsGiven(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
-}
 
 // Without a desktop the result dialog cannot be answered; what it would show goes to stdout,
 // under the same setting that decides whether it is shown.
 void reportOnStdout(QWidget* owner, const FileResult& result) {
-    const TSettingF setting(owner);
-    if (setting.ShowResult->isChecked())
+    const auto showError = [owner](const QString& text) {
+        showStandardError(owner, text);
+    };
+    if (storedSettingF(showError).ShowResult)
         writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,
                                      result.headers));
+}
+
+// Without a desktop every message box of the program becomes a line on standard error.
+void routeMessageBoxesToStderr() {
+    setMessageSink([](const QString& caption, const QString& text) {
+        writeLine(stderr, messageLine(caption, text));
+    });
 }
 
 // Without a desktop, standard error carries the reports alone: Qt's own notes about the
@@ -80,22 +77,13 @@ int runWindows(MorvexApplication& application, bool headless) {
 
 } // namespace
 
-int runMorvex(int argc, char** argv) {
+int runMorvex(int argc, char** argv, bool headless) {
     MorvexApplication application;
     application.Arguments = argumentsAsGiven(argc, argv);
-    const bool headless =
-        !platformChosenByUser(argc, argv) && !displayReachable(DisplayEnvironment::fromProcess());
-    if (headless && application.Arguments.isEmpty()) {
-        std::fputs("morvex: no display is reachable; the main window needs a desktop session.\n"
-                   "Run \"morvex /c\" to convert the stored source list without one.\n",
-                   stderr);
-        return kNoDesktopStatus;
-    }
     if (headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         keepOnlySeriousQtMessages();
     }
-
     QApplication qtApplication(argc, argv);
     // Read once, by the line above; the programs Morvex starts must not inherit it.
     if (headless)

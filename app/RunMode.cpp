@@ -32,4 +32,11 @@ RunMode runModeFor(const QStringList& arguments) {
     return RunMode::Idle;
 }
 
+QStringList argumentsAsGiven(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
 } // namespace morvex

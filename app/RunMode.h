@@ -18,4 +18,8 @@ enum class RunMode {
 /// compared whole and case-sensitively with "/x", "-x", "/X" and "-X" of each mode letter.
 RunMode runModeFor(const QStringList& arguments);
 
+/// argv without the program name, exactly as given: QApplication removes its own options
+/// (such as "-platform") later, while the mode is decided by the first argument as it was.
+QStringList argumentsAsGiven(int argc, char** argv);
+
 } // namespace morvex

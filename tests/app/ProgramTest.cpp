@@ -249,5 +249,17 @@ TEST_F(ProgramTest, AStoreFailureWithoutDesktopIsALineOnStderrAndEndsTheRun) {
     EXPECT_EQ(readBytes(storePath()), storeBefore);
 }
 
+TEST_F(ProgramTest, ADialogGroupThatFailsIsReportedAtEachReadAndThePassGoesOn) {
+    // Read once for the footer alignment and once for each result, as the dialog is created.
+    writeStore({fileGroup(), {u"Result"_s, {textValue(u"ShowResult"_s, u"yes"_s)}}});
+    const Outcome outcome = run({u"/c"_s});
+    EXPECT_EQ(outcome.exitCode, 0);
+    const QByteArray line = "Morvex: 'ShowResult' のﾃﾞｰﾀ型が不正です\n";
+    EXPECT_EQ(outcome.err, line + line + line);
+    // The failure stops the load before ShowResult is applied: the design default shows.
+    EXPECT_EQ(outcome.out, expectedLines());
+    expectConverted();
+}
+
 } // namespace
 } // namespace morvex::test
