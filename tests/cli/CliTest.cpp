@@ -55,6 +55,14 @@ constexpr uid_t kNobody = 65534;
 Outcome convert(const Scratch& s, const std::vector<std::string>& args,
                 const std::vector<std::string>& env = {}, bool asNobody = false) {
     const std::string outFile = s.path(".out"), errFile = s.path(".err");
+    // The build tree may sit below a folder only root can enter; an unprivileged run executes a
+    // copy of the converter kept in the scratch directory instead.
+    std::string program = MORVEX_CONVERT;
+    if (asNobody && ::geteuid() == 0) {
+        program = s.path(".morvex-convert");
+        fs::copy_file(MORVEX_CONVERT, program, fs::copy_options::overwrite_existing);
+        fs::permissions(program, fs::perms(0755));
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (::chdir(s.dir().c_str()) != 0)
@@ -67,11 +75,11 @@ Outcome convert(const Scratch& s, const std::vector<std::string>& args,
             ::putenv(const_cast<char*>(e.c_str()));
         if (asNobody && ::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
             ::_exit(122);
-        std::vector<char*> argv{const_cast<char*>(MORVEX_CONVERT)};
+        std::vector<char*> argv{program.data()};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        ::execv(MORVEX_CONVERT, argv.data());
+        ::execv(program.c_str(), argv.data());
         ::_exit(121);
     }
     int status = 0;
