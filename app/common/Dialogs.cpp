@@ -4,40 +4,34 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
-
 #include <deque>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
 namespace {
 
-MessageSink& messageSink()
-{
+MessageSink& messageSink() {
     static MessageSink sink;
     return sink;
 }
 
-std::deque<std::optional<QString>>& queuedAnswers()
-{
+std::deque<std::optional<QString>>& queuedAnswers() {
     static std::deque<std::optional<QString>> answers;
     return answers;
 }
 
-FileDialogSpec& lastSpec()
-{
+FileDialogSpec& lastSpec() {
     static FileDialogSpec spec;
     return spec;
 }
 
 } // namespace
 
-void setMessageSink(MessageSink sink)
-{
+void setMessageSink(MessageSink sink) {
     messageSink() = std::move(sink);
 }
 
-void showStopBox(QWidget* parent, const QString& caption, const QString& text)
-{
+void showStopBox(QWidget* parent, const QString& caption, const QString& text) {
     if (messageSink()) {
         messageSink()(caption, text);
         return;
@@ -46,13 +40,11 @@ void showStopBox(QWidget* parent, const QString& caption, const QString& text)
     box.exec();
 }
 
-void showStandardError(QWidget* parent, const QString& text)
-{
+void showStandardError(QWidget* parent, const QString& text) {
     showStopBox(parent, u"Morvex"_s, text);
 }
 
-QString qtFileFilter(const QString& designed)
-{
+QString qtFileFilter(const QString& designed) {
     const QStringList parts = designed.split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -70,18 +62,15 @@ QString qtFileFilter(const QString& designed)
     return filters.join(u";;"_s);
 }
 
-void queueFileDialogAnswer(std::optional<QString> answer)
-{
+void queueFileDialogAnswer(std::optional<QString> answer) {
     queuedAnswers().push_back(std::move(answer));
 }
 
-FileDialogSpec lastFileDialogSpec()
-{
+FileDialogSpec lastFileDialogSpec() {
     return lastSpec();
 }
 
-std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSpec& spec)
-{
+std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSpec& spec) {
     lastSpec() = spec;
     if (!queuedAnswers().empty()) {
         std::optional<QString> answer = queuedAnswers().front();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -23,10 +22,10 @@ void setMessageSink(MessageSink sink);
 /// The designed description of a file dialog.
 struct FileDialogSpec {
     QString title;
-    QString filter;          ///< designed form: "Text (*.x)|*.x|All (*.*)|*.*"
-    bool save = false;       ///< a save dialog instead of an open dialog
-    bool mustExist = false;  ///< path and file must exist (open dialogs)
-    bool writable = false;   ///< a read-only file is not accepted (open dialogs)
+    QString filter;         ///< designed form: "Text (*.x)|*.x|All (*.*)|*.*"
+    bool save = false;      ///< a save dialog instead of an open dialog
+    bool mustExist = false; ///< path and file must exist (open dialogs)
+    bool writable = false;  ///< a read-only file is not accepted (open dialogs)
     QString startDir;
 };
 

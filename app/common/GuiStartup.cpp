@@ -7,8 +7,7 @@
 namespace morvex {
 using namespace Qt::StringLiterals;
 
-void installFontSubstitutions()
-{
+void installFontSubstitutions() {
     // Noto CJK is deliberately absent: its taller lines clip the fixed 96-dpi layouts.
     const QStringList proportional{u"IPAPGothic"_s, u"VL PGothic"_s};
     const QStringList monospaced{u"IPAGothic"_s, u"VL Gothic"_s};
@@ -18,13 +17,11 @@ void installFontSubstitutions()
         QFont::insertSubstitutions(family, monospaced);
 }
 
-bool shiftJisCodecAvailable()
-{
+bool shiftJisCodecAvailable() {
     return QStringDecoder("windows-31j").isValid();
 }
 
-bool prepareGui(QString* error)
-{
+bool prepareGui(QString* error) {
     installFontSubstitutions();
     if (!shiftJisCodecAvailable()) {
         if (error)
