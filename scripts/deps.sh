@@ -5,10 +5,10 @@ set -euo pipefail
 packages=(
     cmake g++ ninja-build pkg-config
     googletest libgtest-dev libgmock-dev
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev qt6-translations-l10n libxcb1-dev
     fonts-ipafont-gothic
     clang libclang-rt-14-dev
-    xvfb xauth xdg-utils
+    xvfb xauth xdg-utils xdotool x11-utils
     clang-format
 )
 if [ "${MORVEX_DEPS_EXTRA:-}" != "" ]; then
