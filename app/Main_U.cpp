@@ -204,7 +204,7 @@ void TMorvexF::FutterDirBClick() {
     chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s, u"*.mfl"_s);
 }
 
-void TMorvexF::chooseFile(QLineEdit* pattern, const FileDialogSpec& dialog) {
+void TMorvexF::chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog) {
     if (const std::optional<QString> chosen = runFileDialog(this, dialog))
         pattern->setText(*chosen);
 }

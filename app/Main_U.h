@@ -108,9 +108,9 @@ public:
     QAction* Exit1;
 
     // Non-visual parts.
-    FileDialogSpec OutFileSave;
-    FileDialogSpec HeaderFileOpen;
-    FileDialogSpec FutterFileOpen;
+    FileDialogRequest OutFileSave;
+    FileDialogRequest HeaderFileOpen;
+    FileDialogRequest FutterFileOpen;
     TFolderDialog* FolderDialog1;
     QTimer* AppRunTimer;
     QTimer* ObserveTimer;
@@ -178,7 +178,7 @@ private:
     void connectEngine();
     void runGuarded(void (TMorvexF::*handler)());
     void chooseFolder(QLineEdit* pattern, const QString& caption, const QString& listMask);
-    void chooseFile(QLineEdit* pattern, const FileDialogSpec& dialog);
+    void chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog);
     void openListViewer();
     bool loadSettings();
     void saveSettings();

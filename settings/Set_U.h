@@ -115,7 +115,7 @@ public:
     QPushButton* CancelBtn;
 
     /// The file-open dialog of the three browse buttons.
-    FileDialogSpec OpenDialog1;
+    FileDialogRequest OpenDialog1;
 
     void FormCreate();
     void ShowResultClick();

@@ -107,12 +107,12 @@ void TSrcEditF::Button3Click() {
 }
 
 void TSrcEditF::Button1Click() {
-    FileDialogSpec spec;
-    spec.title = u"追加ファイル選択"_s;
-    spec.filter = u"全てのファイル (*.*)|*.*"_s;
-    spec.mustExist = true;
-    spec.writable = true;
-    if (const std::optional<QString> chosen = runFileDialog(this, spec))
+    FileDialogRequest request;
+    request.title = u"追加ファイル選択"_s;
+    request.filter = u"全てのファイル (*.*)|*.*"_s;
+    request.mustExist = true;
+    request.writable = true;
+    if (const std::optional<QString> chosen = runFileDialog(this, request))
         AddFile->setText(*chosen);
 }
 

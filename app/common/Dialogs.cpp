@@ -20,9 +20,9 @@ std::deque<std::optional<QString>>& queuedAnswers() {
     return answers;
 }
 
-FileDialogSpec& lastSpec() {
-    static FileDialogSpec spec;
-    return spec;
+FileDialogRequest& lastRequest() {
+    static FileDialogRequest request;
+    return request;
 }
 
 } // namespace
@@ -66,29 +66,29 @@ void queueFileDialogAnswer(std::optional<QString> answer) {
     queuedAnswers().push_back(std::move(answer));
 }
 
-FileDialogSpec lastFileDialogSpec() {
-    return lastSpec();
+FileDialogRequest lastFileDialogRequest() {
+    return lastRequest();
 }
 
-std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSpec& spec) {
-    lastSpec() = spec;
+std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& request) {
+    lastRequest() = request;
     if (!queuedAnswers().empty()) {
         std::optional<QString> answer = queuedAnswers().front();
         queuedAnswers().pop_front();
         return answer;
     }
-    QFileDialog dialog(parent, spec.title, spec.startDir, qtFileFilter(spec.filter));
-    dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(spec.save || !spec.mustExist ? QFileDialog::AnyFile
-                                                    : QFileDialog::ExistingFile);
+    QFileDialog dialog(parent, request.title, request.startDir, qtFileFilter(request.filter));
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save || !request.mustExist ? QFileDialog::AnyFile
+                                                          : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly, false);
     while (dialog.exec() == QDialog::Accepted) {
         const QStringList chosen = dialog.selectedFiles();
         if (chosen.isEmpty())
             return std::nullopt;
         const QFileInfo info(chosen.first());
-        if (spec.writable && info.exists() && !info.isWritable()) {
-            QMessageBox::warning(&dialog, spec.title, info.fileName());
+        if (request.writable && info.exists() && !info.isWritable()) {
+            QMessageBox::warning(&dialog, request.title, info.fileName());
             continue;
         }
         return info.absoluteFilePath();

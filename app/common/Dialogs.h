@@ -20,7 +20,7 @@ using MessageSink = std::function<void(const QString& caption, const QString& te
 void setMessageSink(MessageSink sink);
 
 /// The designed description of a file dialog.
-struct FileDialogSpec {
+struct FileDialogRequest {
     QString title;
     QString filter;         ///< designed form: "Text (*.x)|*.x|All (*.*)|*.*"
     bool save = false;      ///< a save dialog instead of an open dialog
@@ -33,13 +33,13 @@ struct FileDialogSpec {
 QString qtFileFilter(const QString& designed);
 
 /// Shows the dialog modally; the chosen full path, or nothing when cancelled.
-std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSpec& spec);
+std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& request);
 
 /// Test seam: the next runFileDialog call returns this answer without showing anything
 /// (std::nullopt answers as a cancel). Each call consumes one queued answer.
 void queueFileDialogAnswer(std::optional<QString> answer);
 
-/// The spec of the last dialog run (shown or answered from the queue), for tests.
-FileDialogSpec lastFileDialogSpec();
+/// The request of the last dialog run (shown or answered from the queue), for tests.
+FileDialogRequest lastFileDialogRequest();
 
 } // namespace morvex

@@ -271,7 +271,7 @@ TEST_F(MainWindowTest, AChosenFileReplacesThePatternAndTheOutputChoiceReachesThe
         queueFileDialogAnswer(u"/lists/挨拶.txt"_s);
         row.command->trigger();
         EXPECT_EQ(row.field->text(), u"/lists/挨拶.txt"_s);
-        EXPECT_EQ(lastFileDialogSpec().title, row.title);
+        EXPECT_EQ(lastFileDialogRequest().title, row.title);
         queueFileDialogAnswer(std::nullopt);
         row.command->trigger();
         EXPECT_EQ(row.field->text(), u"/lists/挨拶.txt"_s);
@@ -279,7 +279,7 @@ TEST_F(MainWindowTest, AChosenFileReplacesThePatternAndTheOutputChoiceReachesThe
     queueFileDialogAnswer(u"/up/out.up"_s);
     w.OutOpenMnu->trigger();
     EXPECT_EQ(w.Engine.OutFile, "/up/out.up");
-    EXPECT_EQ(lastFileDialogSpec().title, u"変換先ﾌｧｲﾙの指定"_s);
+    EXPECT_EQ(lastFileDialogRequest().title, u"変換先ﾌｧｲﾙの指定"_s);
 }
 
 TEST_F(MainWindowTest, ARoundButtonSpringsBackUpAndOpensTheViewerForItsLists) {

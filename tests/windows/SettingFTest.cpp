@@ -267,9 +267,9 @@ TEST_F(SettingF, BrowseSetsTheChosenPathAndCancelKeepsTheText) {
     morvex::queueFileDialogAnswer(std::nullopt);
     f.BeforeBtnClick();
     EXPECT_EQ(f.BeforeApp->text(), u"typed"_s);
-    const morvex::FileDialogSpec spec = morvex::lastFileDialogSpec();
-    EXPECT_EQ(spec.filter, u"実行ファイル (*.exe;*.com)|*.exe;*.com|全てのファイル (*.*)|*.*"_s);
-    EXPECT_TRUE(spec.mustExist);
+    const morvex::FileDialogRequest request = morvex::lastFileDialogRequest();
+    EXPECT_EQ(request.filter, u"実行ファイル (*.exe;*.com)|*.exe;*.com|全てのファイル (*.*)|*.*"_s);
+    EXPECT_TRUE(request.mustExist);
 
     morvex::queueFileDialogAnswer(u"/usr/bin/after"_s);
     f.AfterBtnClick();

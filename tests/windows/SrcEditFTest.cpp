@@ -108,11 +108,11 @@ TEST_F(SrcEditF, BrowseReplacesTheTypedNameAndCancelKeepsIt) {
     morvex::queueFileDialogAnswer(std::nullopt);
     QTest::mouseClick(f.Button1, Qt::LeftButton);
     EXPECT_EQ(f.AddFile->text(), u"typed"_s);
-    const morvex::FileDialogSpec spec = morvex::lastFileDialogSpec();
-    EXPECT_EQ(spec.title, u"追加ファイル選択"_s);
-    EXPECT_EQ(spec.filter, u"全てのファイル (*.*)|*.*"_s);
-    EXPECT_TRUE(spec.mustExist);
-    EXPECT_TRUE(spec.writable);
+    const morvex::FileDialogRequest request = morvex::lastFileDialogRequest();
+    EXPECT_EQ(request.title, u"追加ファイル選択"_s);
+    EXPECT_EQ(request.filter, u"全てのファイル (*.*)|*.*"_s);
+    EXPECT_TRUE(request.mustExist);
+    EXPECT_TRUE(request.writable);
     morvex::queueFileDialogAnswer(u"/tmp/chosen.up"_s);
     QTest::mouseClick(f.Button1, Qt::LeftButton);
     EXPECT_EQ(f.AddFile->text(), u"/tmp/chosen.up"_s);
