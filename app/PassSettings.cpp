@@ -37,13 +37,7 @@ ConvSettings withAlignment(ConvSettings settings, const SettingFState& dialog) {
 
 SettingFState storedSettingF(const std::function<void(const QString&)>& showError) {
     SettingFState state;
-    StoreResult result = LoadResultGroup(state);
-    if (result)
-        result = LoadCompListGroup(state);
-    if (result)
-        result = LoadAppRunGroup(state);
-    if (result)
-        result = LoadWatchGroup(state);
+    const StoreResult result = LoadSettingFGroups(state);
     if (!result)
         showError(result.message());
     return state;

@@ -331,13 +331,7 @@ void TSettingF::FormCreate() {
     // Each load applies its values one by one, so after a failure the controls keep what was
     // read before it, and the rest of the creation is skipped.
     SettingFState state = readState();
-    StoreResult result = LoadResultGroup(state);
-    if (result)
-        result = LoadCompListGroup(state);
-    if (result)
-        result = LoadAppRunGroup(state);
-    if (result)
-        result = LoadWatchGroup(state);
+    const StoreResult result = LoadSettingFGroups(state);
     applyState(state);
     if (!result) {
         showStandardError(this, result.message());

@@ -408,6 +408,17 @@ StoreResult LoadWatchGroup(SettingFState& state) {
     });
 }
 
+StoreResult LoadSettingFGroups(SettingFState& state) {
+    StoreResult result = LoadResultGroup(state);
+    if (result)
+        result = LoadCompListGroup(state);
+    if (result)
+        result = LoadAppRunGroup(state);
+    if (result)
+        result = LoadWatchGroup(state);
+    return result;
+}
+
 StoreResult SaveResultGroup(const SettingFState& state) {
     SettingsStore store;
     return GroupSaver(store, currentKey(u"Result"))

@@ -100,6 +100,9 @@ StoreResult LoadCompListGroup(SettingFState& state);
 StoreResult LoadAppRunGroup(SettingFState& state);
 /// Loads the Watch group.
 StoreResult LoadWatchGroup(SettingFState& state);
+/// Loads the Result, CompList, AppRun and Watch groups in this order, stopping at the first
+/// failure (what was read before it stays applied), as the settings dialog's creation does.
+StoreResult LoadSettingFGroups(SettingFState& state);
 /// Writes the Result group.
 StoreResult SaveResultGroup(const SettingFState& state);
 /// Writes the CompList group.
