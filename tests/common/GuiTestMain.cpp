@@ -1,6 +1,8 @@
+// The main of every GUI test program: headless-safe Qt start-up with a private settings folder.
 #include "GuiStartup.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -9,11 +11,12 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
-    // The store lives under XDG_CONFIG_HOME; never touch the user's own settings.
+    // The store lives under XDG_CONFIG_HOME: never the user's own settings.
     QTemporaryDir config;
     if (!config.isValid() || !qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path())))
         return 2;
     QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
     QString error;
     if (!morvex::prepareGui(&error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
