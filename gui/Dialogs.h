@@ -26,6 +26,9 @@ struct FileDialogRequest {
     bool save = false;      ///< a save dialog instead of an open dialog
     bool mustExist = false; ///< path and file must exist (open dialogs)
     bool writable = false;  ///< a read-only file is not accepted (open dialogs)
+    /// The first filter shows the folder's executable files, whatever its designed text
+    /// ("*.exe;*.com" names no Linux program).
+    bool executables = false;
     QString startDir;
 };
 
