@@ -27,7 +27,7 @@ const QString writerProgram = QStringLiteral(STORE_WRITER_PATH);
 constexpr int savesPerProcess = 150;
 constexpr int killRuns = 60;
 #else
-constexpr int savesPerProcess = 1000;
+constexpr int savesPerProcess = 300;
 constexpr int killRuns = 220;
 #endif
 constexpr int safetyMs = 240000; // only to end a hung run; nothing depends on speed
