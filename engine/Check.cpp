@@ -54,7 +54,7 @@ EntryScan scanEntry(std::string_view entry) {
         } else if (entry[pos] != '\\') {
             ++pos;
         } else if (pos + 1 >= entry.size()) {
-            scan.cutShort = "\\";
+            scan.cutShort.assign(1, '\\');
             break;
         } else {
             const char letter = entry[pos + 1];
