@@ -55,53 +55,61 @@ void PreviewPass::previewFile(const std::string& path, const ConvSettings& setti
 
 InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
                                         const ConvSettings& settings) {
+    // The byte loop of RewriteStream, counting lines; even an LF can be a marker.
     InsertCounts counts;
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
-    std::string line;
-    for (std::size_t number = 1;; ++number) {
-        const bool ended = in.readLine(line);
-        if (!ended && line.empty())
-            break;
-        // Markers are tested while the line start lasts: after each marker, again.
-        for (std::size_t pos = 0; pos < line.size(); ++pos) {
-            const int c = static_cast<unsigned char>(line[pos]);
-            if (c == footerMarker) {
-                counts.footers += insert(EntryKind::Footer, path, number, {}, settings);
-            } else if (c == headerMarker) {
-                if (insert(EntryKind::Header, path, number, std::string_view(line).substr(pos + 1),
-                           settings)) {
-                    ++counts.headers;
-                    break; // the header took the rest of the line
-                }
-            } else {
+    std::size_t number = 1;
+    bool lineStart = true;
+    std::string text;
+    for (;;) {
+        if (!lineStart) {
+            if (!in.readLine(text))
                 break;
-            }
+            ++number;
+            lineStart = true;
+            continue;
         }
-        if (!ended)
+        const int c = in.get();
+        if (c < 0)
             break;
+        const std::size_t here = number;
+        if (c == '\n')
+            ++number;
+        if (c == footerMarker) {
+            if (const auto index = DrawIndex(FList, Generator)) {
+                report(EntryKind::Footer, path, here, *index, {}, settings);
+                ++counts.footers;
+            }
+        } else if (c == headerMarker) {
+            if (const auto index = DrawIndex(HList, Generator)) {
+                std::string rest; // a header takes the rest of its line, as PutHeader does
+                if (in.readLine(rest))
+                    ++number;
+                report(EntryKind::Header, path, here, *index, rest, settings);
+                ++counts.headers;
+            }
+        } else {
+            lineStart = c == '\n';
+        }
     }
     return counts;
 }
 
-bool PreviewPass::insert(EntryKind kind, std::string_view path, std::size_t line,
+void PreviewPass::report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,
                          std::string_view rest, const ConvSettings& settings) {
     const bool footer = kind == EntryKind::Footer;
     const Pool& pool = footer ? FList : HList;
-    const auto index = DrawIndex(pool, Generator);
-    if (!index)
-        return false;
     Insertion insertion;
     insertion.path = path;
     insertion.line = line;
     insertion.kind = kind;
-    insertion.origin = (footer ? FListSources : HListSources).find(*index);
-    insertion.text = ExpandEntry(pool[*index], kind, rest, Generator);
+    insertion.origin = (footer ? FListSources : HListSources).find(index);
+    insertion.text = ExpandEntry(pool[index], kind, rest, Generator);
     if (footer && settings.alignFooters)
         insertion.text = AlignFooter(insertion.text, settings.alignColumn);
     if (m_onInsert)
         m_onInsert(insertion);
-    return true;
 }
 
 } // namespace morvex

@@ -45,8 +45,8 @@ public:
 
 private:
     void previewFile(const std::string& path, const ConvSettings& settings);
-    bool insert(EntryKind kind, std::string_view path, std::size_t line, std::string_view rest,
-                const ConvSettings& settings);
+    void report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,
+                std::string_view rest, const ConvSettings& settings);
 
     ShowError m_showError;
     InsertionCallback m_onInsert;

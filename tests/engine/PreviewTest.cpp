@@ -143,6 +143,28 @@ TEST(Preview, EmptyPoolsDropTheMarkerAndTheNextByteIsTestedAgain) {
     EXPECT_EQ(p.seen[0].text, "H");
 }
 
+TEST(Preview, AnLineEndAsAMarkerIsTestedLikeAnyByte) {
+    ConvSettings settings;
+    settings.footerMarker = '\n';
+    settings.headerMarker = '\t';
+    const std::string input = "a\n\n\nb\n\tRest\n\t\nnext\n";
+    Preview p;
+    p.pass.FList = {"F"};
+    p.pass.HList = {"H\\H"};
+    MemorySource source(input);
+    TextReader in(source);
+    p.pass.PreviewStream(in, "m", settings);
+    ConvEngine engine;
+    engine.FList = {"F"};
+    engine.HList = {"H\\H"};
+    EXPECT_EQ(convert(engine, input, settings), "a\r\nFFb\r\nHRest\r\nH\r\nnext\r\n");
+    std::vector<std::pair<std::size_t, std::string>> seen;
+    for (const Seen& s : p.seen)
+        seen.emplace_back(s.line, s.text);
+    EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::string>>{
+                        {2, "F"}, {3, "F"}, {5, "HRest"}, {6, "H"}}));
+}
+
 struct Folder {
     TempDir dir;
     ConvSettings settings;
