@@ -6,6 +6,7 @@
 #include "engine/Encoding.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace morvex {
 namespace {
@@ -113,6 +114,17 @@ TEST(CheckLists, MissingLineEndsUnreachableLinesAndEmptyPools) {
     EXPECT_EQ(l.findings(),
               (std::vector<std::string>{
                   "*.mfl: フッタリストに当てはまるファイルがなく、挿入できる項目がありません"}));
+}
+
+TEST(CheckLists, AListThatCannotBeReadIsAFinding) {
+    Lists l;
+    // Found as a regular file, but reading address 0 of a process fails, for root too.
+    ASSERT_EQ(::symlink("/proc/self/mem", l.dir.file("a.mfl").c_str()), 0);
+    writeFile(l.dir.file("b.mfl"), "b\r\n");
+    writeFile(l.dir.file("h.mhl"), "h\r\n");
+    EXPECT_EQ(l.findings(), std::vector<std::string>{"a.mfl: フッタリストが開けませんでした"});
+    EXPECT_EQ(l.check().footers.files, 2u);
+    EXPECT_EQ(l.check().footers.entries, 1u);
 }
 
 TEST(CheckLists, FootersThatCannotBeAligned) {
