@@ -25,8 +25,10 @@ struct Lists {
     std::vector<std::string> findings(int alignColumn = -1) {
         std::vector<std::string> out;
         for (const CheckFinding& f : check(alignColumn).findings) {
-            const std::string name = f.file.substr(dir.path().size() + 1);
-            out.push_back(name + (f.line ? ":" + std::to_string(f.line) : "") + ": " + f.message);
+            std::string text = f.file.substr(dir.path().size() + 1);
+            if (f.line)
+                text.append(":").append(std::to_string(f.line));
+            out.push_back(text.append(": ").append(f.message));
         }
         return out;
     }
