@@ -1,6 +1,8 @@
 // morvex-convert: one conversion pass from the command line.
+#include "cli/Modes.h"
 #include "engine/Engine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -12,8 +14,15 @@ namespace {
 
 constexpr std::string_view kUsage =
     R"usage(Usage: morvex-convert [OPTIONS] SOURCE...
+       morvex-convert [OPTIONS] -
+       morvex-convert --check [OPTIONS]
 Rewrites each upload file that a SOURCE (a path or wildcard pattern) names, replacing footer and
 header marker lines by entries drawn from the list files; the previous text goes to a backup.
+With "-" as the only SOURCE, converts standard input to standard output and touches no file.
+  -n, --dry-run           write nothing; list each insertion (PATH:LINE: footer|header from
+                          LISTFILE:LISTLINE, then its text) with the draws the same --seed makes
+  --check                 convert nothing; list problems in the footer and header lists
+                          (FILE:LINE: 警告: ...) and end with status 1 when there are any
   --footer-list PATTERN   footer list pattern (default "*.mfl")
   --header-list PATTERN   header list pattern (default "*.mhl")
   --footer-marker CHAR    footer marker, one byte (default ")"; an empty value means the NUL byte)
@@ -22,8 +31,9 @@ header marker lines by entries drawn from the list files; the previous text goes
   --align COLUMN          align footers to end before this column, 0 to 80 (default: no alignment)
   --seed N                seed the generator with N, 0 to 4294967295 (default: the current time in seconds)
   --help, --version
-For every file with insertions prints: path TAB footers TAB headers.
-Exit status: 0 no error, 1 an error was reported (the pass went on), 2 usage error.
+For every file with insertions prints: path TAB footers TAB headers ("-" goes to standard error).
+Exit status: 0 no error, 1 an error was reported (the pass went on), 2 usage error;
+with --check: 0 nothing found, 1 findings, 2 usage error.
 )usage";
 
 struct Options {
@@ -31,6 +41,8 @@ struct Options {
     std::optional<std::uint32_t> seed;
     bool help = false;
     bool version = false;
+    bool dryRun = false;
+    bool check = false;
 };
 
 struct UsageError {
@@ -94,6 +106,20 @@ bool takesValue(std::string_view name) {
     return false;
 }
 
+// The combinations of modes and sources that make sense.
+void checkModes(const Options& o) {
+    const auto& sources = o.settings.sources;
+    const bool filter = std::find(sources.begin(), sources.end(), "-") != sources.end();
+    if (o.check && (o.dryRun || !sources.empty()))
+        throw UsageError{"--check takes no SOURCE and no --dry-run"};
+    if (!o.check && sources.empty())
+        throw UsageError{"no SOURCE given (try --help)"};
+    if (filter && sources.size() > 1)
+        throw UsageError{"\"-\" must be the only SOURCE"};
+    if (filter && o.dryRun)
+        throw UsageError{"\"-\" cannot be used with --dry-run"};
+}
+
 Options parseArguments(const std::vector<std::string_view>& args) {
     Options o;
     bool optionsDone = false;
@@ -107,6 +133,10 @@ Options parseArguments(const std::vector<std::string_view>& args) {
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--dry-run" || arg == "-n") {
+            o.dryRun = true;
+        } else if (arg == "--check") {
+            o.check = true;
         } else if (const std::size_t eq = arg.find('='); eq != std::string_view::npos) {
             applyOption(o, arg.substr(0, eq), arg.substr(eq + 1));
         } else if (!takesValue(arg)) {
@@ -117,8 +147,8 @@ Options parseArguments(const std::vector<std::string_view>& args) {
             applyOption(o, arg, args[++i]);
         }
     }
-    if (!o.help && !o.version && o.settings.sources.empty())
-        throw UsageError{"no SOURCE given (try --help)"};
+    if (!o.help && !o.version)
+        checkModes(o);
     return o;
 }
 
@@ -160,5 +190,11 @@ int main(int argc, char** argv) {
         std::printf("morvex-convert %s\n", MORVEX_VERSION);
         return 0;
     }
+    if (options.check)
+        return morvex::cli::RunCheck(options.settings);
+    if (options.settings.sources == std::vector<std::string>{"-"})
+        return morvex::cli::RunFilter(options.settings, options.seed);
+    if (options.dryRun)
+        return morvex::cli::RunDryRun(options.settings, options.seed);
     return runPass(options);
 }

@@ -75,15 +75,22 @@ bool isEligible(std::string_view line) {
 }
 
 std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& generator) {
+    const auto index = DrawIndex(pool, generator);
+    if (!index)
+        return std::nullopt;
+    return std::string_view(pool[*index]);
+}
+
+std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator) {
     const std::size_t reach = std::min(pool.size(), kDrawReach);
     if (std::none_of(pool.begin(), pool.begin() + static_cast<long>(reach),
                      [](const std::string& line) { return isEligible(line); }))
         return std::nullopt;
     // The generator has full period, so every value 0..32767 comes up: the loop ends.
     for (;;) {
-        const std::string& line = pool[static_cast<std::size_t>(generator.next()) % pool.size()];
-        if (isEligible(line))
-            return std::string_view(line);
+        const std::size_t index = static_cast<std::size_t>(generator.next()) % pool.size();
+        if (isEligible(pool[index]))
+            return index;
     }
 }
 

@@ -42,6 +42,9 @@ bool isEligible(std::string_view line);
 /// comments and empty lines, or none among the first 32768 lines).
 std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& generator);
 
+/// DrawEntry giving the drawn line's index in the pool.
+std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator);
+
 /// Expands the backslash escapes of an entry; `rest` is the rest of the marker line (headers).
 std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
                         DrawGenerator& generator);

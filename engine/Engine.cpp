@@ -19,12 +19,12 @@ void ConvEngine::showError(const char* text) const {
 
 void ConvEngine::MakeFooterPool(const std::string& pattern) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
-               ListMerge);
+               ListMerge, &FListSources);
 }
 
 void ConvEngine::MakeHeaderPool(const std::string& pattern) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
-               ListMerge);
+               ListMerge, &HListSources);
 }
 
 void ConvEngine::beginPass(const ConvSettings& settings) {

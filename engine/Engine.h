@@ -79,6 +79,8 @@ public:
 
     Pool FList;                             ///< footer pool
     Pool HList;                             ///< header pool
+    PoolSources FListSources;               ///< list file and line of every FList line
+    PoolSources HListSources;               ///< list file and line of every HList line
     std::vector<std::string> ConvertedList; ///< paths converted in this pass, in order
     DrawGenerator Generator;                ///< the one generator of the engine
     MergeState ListMerge;                   ///< TmpListFile / TmpListLbl of the last merge

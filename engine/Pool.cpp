@@ -6,6 +6,7 @@
 #include "engine/Sys.h"
 #include "engine/TextStream.h"
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace morvex {
@@ -26,9 +27,10 @@ std::pair<std::string, std::string> splitTempName(const std::string& tempName) {
     return {tempName.substr(0, dot), tempName.substr(dot)};
 }
 
-// Appends one list file in text mode; on a read failure the temporary file is cut back to
-// where this list began, so a half-read list never reaches the pool.
-bool appendList(const std::string& path, int tempFd, TextWriter& out) {
+// Appends one list file in text mode, counting its line ends for the pool's sources; on a read
+// failure the temporary file is cut back to where this list began, so a half-read list never
+// reaches the pool.
+bool appendList(const std::string& path, int tempFd, TextWriter& out, PoolSources& sources) {
     struct stat st {};
     const int fd = openRegularForRead(path, st);
     if (fd < 0)
@@ -37,11 +39,20 @@ bool appendList(const std::string& path, int tempFd, TextWriter& out) {
     const off_t start = ::lseek(tempFd, 0, SEEK_CUR);
     FdSource source(fd);
     TextReader in(source);
-    in.copyAll(out);
+    std::size_t lineEnds = 0;
+    while (in.copyLine(out) && !out.failed())
+        ++lineEnds;
     closeFd(fd);
-    if (!in.failed())
-        return true;
     out.flush();
+    if (!in.failed()) {
+        // Whether text follows the last line end shows in the last byte written.
+        const off_t end = ::lseek(tempFd, 0, SEEK_CUR);
+        char last = '\n';
+        if (start >= 0 && end > start && ::pread(tempFd, &last, 1, end - 1) != 1)
+            last = '\n';
+        sources.addFile(path, lineEnds, end > start && last != '\n');
+        return true;
+    }
     if (start >= 0 && ::ftruncate(tempFd, start) == 0)
         ::lseek(tempFd, start, SEEK_SET);
     return false;
@@ -56,7 +67,72 @@ bool readBack(int tempFd, Pool& lines) {
     return !in.failed();
 }
 
+// Reads one list file whole into its lines.
+ListText readList(const std::string& path) {
+    ListText list;
+    list.path = path;
+    struct stat st {};
+    const int fd = openRegularForRead(path, st);
+    if (fd < 0)
+        return list;
+    FdSource source(fd);
+    TextReader in(source);
+    std::string line;
+    while (in.readLine(line))
+        list.lines.push_back(line);
+    if (!line.empty()) {
+        list.lines.push_back(std::move(line));
+        list.openLine = true;
+    }
+    closeFd(fd);
+    list.opened = !in.failed();
+    if (!list.opened) {
+        list.lines.clear();
+        list.openLine = false;
+    }
+    return list;
+}
+
 } // namespace
+
+void PoolSources::clear() {
+    m_files.clear();
+    m_runs.clear();
+    m_next = 0;
+    m_open = false;
+}
+
+void PoolSources::addFile(const std::string& path, std::size_t lineEnds, bool openLine) {
+    const std::size_t file = m_files.size();
+    m_files.push_back(path);
+    if (lineEnds == 0 && !openLine)
+        return; // an empty file adds no line and leaves an open line open
+    std::size_t ends = lineEnds;
+    std::size_t firstLine = 1;
+    if (m_open) {
+        if (ends == 0)
+            return; // all of it continues the open line
+        // The file's first line completes the open line, which stays with the earlier file.
+        ++m_next;
+        --ends;
+        firstLine = 2;
+    }
+    m_runs.push_back(Run{file, m_next, firstLine});
+    m_next += ends;
+    m_open = openLine;
+}
+
+PoolSources::Origin PoolSources::find(std::size_t index) const {
+    // The last run that begins at or before the line; runs of files that added no line of
+    // their own begin where the next one does and lose to it.
+    const auto after =
+        std::upper_bound(m_runs.begin(), m_runs.end(), index,
+                         [](std::size_t i, const Run& r) { return i < r.firstIndex; });
+    if (after == m_runs.begin())
+        return {};
+    const Run& run = *(after - 1);
+    return {&m_files[run.file], run.firstLine + (index - run.firstIndex)};
+}
 
 void LoadPoolLines(TextReader& in, Pool& pool) {
     std::string line;
@@ -68,7 +144,7 @@ void LoadPoolLines(TextReader& in, Pool& pool) {
 
 void MergeLists(const std::string& pattern, const std::string& tempDir, const std::string& tempName,
                 Pool& destination, const std::string& openMessage, const ShowError& showError,
-                MergeState& state) {
+                MergeState& state, PoolSources* sources) {
     const auto parts = splitTempName(tempName);
     const std::string& prefix = parts.first;
     const std::string& suffix = parts.second;
@@ -83,9 +159,10 @@ void MergeLists(const std::string& pattern, const std::string& tempDir, const st
     FdSink sink(temp.fd);
     TextWriter out(sink);
     const std::string dir = DirectoryPart(pattern);
+    PoolSources origins;
     for (const std::string& name : FindFiles(pattern)) {
         state.TmpListLbl = dir + name;
-        if (!appendList(state.TmpListLbl, temp.fd, out))
+        if (!appendList(state.TmpListLbl, temp.fd, out, origins))
             show(showError, openMessage);
     }
     Pool lines;
@@ -97,6 +174,45 @@ void MergeLists(const std::string& pattern, const std::string& tempDir, const st
         return;
     }
     destination = std::move(lines);
+    if (sources)
+        *sources = std::move(origins);
+}
+
+std::vector<ListText> ReadLists(const std::string& pattern, const std::string& openMessage,
+                                const ShowError& showError) {
+    std::vector<ListText> lists;
+    const std::string dir = DirectoryPart(pattern);
+    for (const std::string& name : FindFiles(pattern)) {
+        lists.push_back(readList(dir + name));
+        if (!lists.back().opened)
+            show(showError, openMessage);
+    }
+    return lists;
+}
+
+void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources) {
+    pool.clear();
+    sources.clear();
+    bool open = false; // the pool's last line waits for the rest of its text
+    for (const ListText& list : lists) {
+        if (!list.opened)
+            continue;
+        auto line = list.lines.begin();
+        if (open && line != list.lines.end()) {
+            pool.back() += *line;
+            ++line;
+            open = list.lines.size() == 1 && list.openLine;
+        }
+        pool.insert(pool.end(), line, list.lines.end());
+        if (line != list.lines.end())
+            open = list.openLine;
+        sources.addFile(list.path, list.lines.size() - (list.openLine ? 1 : 0), list.openLine);
+    }
+}
+
+void LoadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
+               const std::string& openMessage, const ShowError& showError) {
+    JoinLists(ReadLists(pattern, openMessage, showError), pool, sources);
 }
 
 } // namespace morvex

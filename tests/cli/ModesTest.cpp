@@ -1,0 +1,244 @@
+// morvex-convert --dry-run, "-" and --check, run as a child process in temporary directories.
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder {
+public:
+    Folder() {
+        std::string pattern = (fs::temp_directory_path() / "morvex-modes-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        m_dir = pattern;
+        fs::create_directory(m_dir / "tmp");
+        fs::create_directory(m_dir / "io");
+    }
+    ~Folder() { fs::remove_all(m_dir); }
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+    void write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // Every file below the folder (the runner's io/ left out) with its bytes, mode and time.
+    std::map<std::string, std::string> snapshot() const {
+        std::map<std::string, std::string> out;
+        for (const auto& e : fs::recursive_directory_iterator(m_dir)) {
+            const std::string name = fs::relative(e.path(), m_dir).string();
+            if (name.rfind("io", 0) == 0)
+                continue;
+            struct stat st {};
+            ::lstat(e.path().c_str(), &st);
+            out[name] = std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+                        std::to_string(st.st_mtim.tv_nsec) + " " +
+                        (e.is_regular_file() ? read(name) : std::string());
+        }
+        return out;
+    }
+    const fs::path& dir() const { return m_dir; }
+
+private:
+    fs::path m_dir;
+};
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the converter in the folder with TMPDIR inside it; `input` becomes its standard input.
+// With `joined`, standard error goes to the same file as standard output, as editors do.
+Outcome run(const Folder& f, const std::vector<std::string>& args, const std::string& input = "",
+            bool joined = false) {
+    const std::string in = f.path("io/in"), out = f.path("io/out"), err = f.path("io/err");
+    f.write("io/in", input);
+    const std::string tmp = "TMPDIR=" + f.path("tmp");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(f.dir().c_str()) != 0)
+            ::_exit(120);
+        ::dup2(::open(in.c_str(), O_RDONLY), 0);
+        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        if (joined)
+            ::dup2(1, 2);
+        else
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        ::putenv(const_cast<char*>(tmp.c_str()));
+        std::vector<char*> argv{const_cast<char*>(MORVEX_CONVERT)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(MORVEX_CONVERT, argv.data());
+        ::_exit(121);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Outcome r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = f.read("io/out");
+    r.err = joined ? "" : f.read("io/err");
+    return r;
+}
+
+// The hand-worked golden case of the engine tests (seed 20240101).
+const char* const kFooters = "; sig\r\nYamada\r\n\\S02-- \\R0050\r\n\r\nTaro\r\n";
+const char* const kHeaders = "Re: \\H\r\n;\r\n[\\I] \\R0007\r\n";
+const char* const kInput = "]Hello\r\nbody\r\n)\r\n)x\r\n]\r\n";
+
+TEST(CliModes, UsageErrorsAndHelp) {
+    Folder f;
+    f.write("memo.up", ")\r\n");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"-", "memo.up"},
+             {"memo.up", "-"},
+             {"-n", "-"},
+             {"--dry-run"},
+             {"--check", "memo.up"},
+             {"--check", "-n"},
+             {"--check", "-"},
+             {"-nx", "memo.up"},
+         }) {
+        const Outcome r = run(f, args);
+        EXPECT_EQ(r.status, 2) << args.front() << " " << args.back();
+        EXPECT_EQ(r.err.rfind("morvex-convert: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+    }
+    EXPECT_EQ(f.read("memo.up"), ")\r\n");
+    const Outcome help = run(f, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* text : {"-n, --dry-run", "--check", "morvex-convert [OPTIONS] -\n",
+                             "PATH:LINE: footer|header from"})
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
+}
+
+TEST(CliModes, DryRunWritesNothingAndShowsWhatTheSameSeedThenInserts) {
+    Folder f;
+    f.write("sig.mfl", kFooters);
+    f.write("hdr.mhl", kHeaders);
+    f.write("golden.up", kInput);
+    f.write("golden.bak", "an older backup");
+    f.write("plain.up", "no markers\r\n");
+    ::chmod(f.path("golden.up").c_str(), 0640);
+    const auto before = f.snapshot();
+    const Outcome dry = run(f, {"-n", "--seed", "20240101", "golden.up", "plain.up", "golden.up"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(dry.err, "");
+    EXPECT_EQ(dry.out, "golden.up:1: header from hdr.mhl:3\n"
+                       "    [H] 1\n"
+                       "golden.up:3: footer from sig.mfl:3\n"
+                       "      -- 26\n"
+                       "golden.up:4: footer from sig.mfl:3\n"
+                       "      -- 1\n"
+                       "golden.up:5: header from hdr.mhl:3\n"
+                       "    [] 7\n"
+                       "golden.up\t2\t2\n");
+    EXPECT_EQ(f.snapshot(), before) << "no file, backup, temporary file or time changed";
+
+    const Outcome real = run(f, {"--seed", "20240101", "golden.up", "plain.up", "golden.up"});
+    EXPECT_EQ(real.status, 0) << real.err;
+    EXPECT_EQ(real.out, "golden.up\t2\t2\n");
+    EXPECT_EQ(f.read("golden.up"), "[H] 1\r\nbody\r\n  -- 26\r\n  -- 1x\r\n[] 7\r\n");
+}
+
+TEST(CliModes, DryRunShowsShiftJisDecodedAndStrayBytesVisibly) {
+    Folder f;
+    // 署名 in Shift-JIS, an \N, a stray 0x80 and a TAB.
+    f.write("a.mfl", "; first list\r\n\x8F\x90\x96\xBC\\N\x80\tend\r\n");
+    f.write("h.mhl", "");
+    f.write("memo.up", "text\r\n)))\r\n");
+    const Outcome r = run(f, {"--dry-run", "--seed=1", "memo.up"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string one = "memo.up:2: footer from a.mfl:2\n    署名\n    \\x80\tend\n";
+    EXPECT_EQ(r.out, one + one + one + "memo.up\t3\t0\n");
+}
+
+TEST(CliModes, FilterWritesWhatAFileConversionWrites) {
+    const std::vector<std::string> inputs = {
+        kInput,
+        "]Subject\r\nbody\r\n)\r\n)tail",   // no final line end
+        "a\rb\r\n)\r\r\n]x\ry\r\n",         // lone CRs
+        ")\r\nkept\r\n\x1A)\r\nhidden\r\n", // Ctrl-Z ends the text
+        "",
+    };
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        Folder f;
+        f.write("sig.mfl", kFooters);
+        f.write("hdr.mhl", kHeaders);
+        const auto before = f.snapshot();
+        const Outcome filter = run(f, {"--seed", "77", "--align", "30", "-"}, inputs[i]);
+        EXPECT_EQ(filter.status, 0) << filter.err;
+        EXPECT_EQ(f.snapshot(), before) << "input " << i << ": no file touched";
+
+        f.write("memo.up", inputs[i]);
+        const Outcome file = run(f, {"--seed", "77", "--align", "30", "memo.up"});
+        EXPECT_EQ(filter.out, f.read("memo.up")) << "input " << i;
+        const std::string counts = file.out.empty() ? "" : file.out.substr(file.out.find('\t'));
+        EXPECT_EQ(filter.err, counts.empty() ? "" : "-" + counts) << "input " << i;
+    }
+}
+
+TEST(CliModes, FilterLeavesTheResultLineOutOfAJoinedOutput) {
+    Folder f;
+    f.write("sig.mfl", "F\r\n");
+    const Outcome r = run(f, {"-"}, ")\r\nbody\r\n", true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "F\r\nbody\r\n") << "as vim's :%! collects both streams";
+}
+
+TEST(CliModes, FilterReportsListErrors) {
+    Folder f;
+    fs::create_directory(f.path("box"));
+    const Outcome r = run(f, {"--footer-list", "box", "-"}, ")x\r\n");
+    EXPECT_EQ(r.status, 0) << "a pattern without a match is no error";
+    EXPECT_EQ(r.out, "x\r\n");
+    // A list that is found but fails to read, for root too: reading address 0 of a process.
+    fs::create_symlink("/proc/self/mem", f.path("f.mfl"));
+    f.write("g.mfl", "G\r\n");
+    const Outcome failed = run(f, {"-"}, ")x\r\n");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err, "エラー: フッタリストが開けませんでした\n-\t1\t0\n");
+    EXPECT_EQ(failed.out, "Gx\r\n") << "the other list still loads";
+}
+
+TEST(CliModes, CheckCleanListsAndFindings) {
+    Folder f;
+    f.write("sig.mfl", kFooters);
+    f.write("hdr.mhl", kHeaders);
+    const Outcome clean = run(f, {"--check", "--align", "71"});
+    EXPECT_EQ(clean.status, 0) << clean.out;
+    EXPECT_EQ(clean.out, "フッタリスト 1 ファイル 3 項目、ヘッダリスト 1 ファイル 2 項目: "
+                         "問題は見つかりませんでした\n");
+
+    // A list saved as UTF-8 by a Linux editor, and one that lacks its last line end.
+    f.write("utf8.mfl", "よろしく\n署名です\n");
+    f.write("a.mhl", "Re: \\H \\R0000");
+    const Outcome found = run(f, {"--check", "--footer-list=*.mfl", "--header-list", "*.mhl"});
+    EXPECT_EQ(found.status, 1);
+    EXPECT_EQ(found.out,
+              "utf8.mfl:2: 警告: Shift-JIS ではありません: ファイル全体が UTF-8 として読め"
+              "ます（1 行）。Shift-JIS で保存し直してください\n"
+              "a.mhl:1: 警告: 最後の行に改行がないため、次のファイル hdr.mhl の 1 行目と"
+              "つながって 1 つの項目になります\n"
+              "a.mhl:1: 警告: \\R0000 は範囲がなく、数を挿入しません\n"
+              "フッタリスト 2 ファイル 5 項目、ヘッダリスト 2 ファイル 2 項目: 警告 3 件\n");
+    EXPECT_EQ(found.err, "");
+}
+
+} // namespace
