@@ -1,7 +1,9 @@
 // morvex-convert: one conversion pass from the command line.
 #include "engine/Engine.h"
 
+#include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -64,9 +66,9 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
     } else if (name == "--header-marker") {
         s.headerMarker = parseMarker(name, value);
     } else if (name == "--backup-ext") {
-        if (value.size() > 4)
-            throw UsageError{"--backup-ext takes at most 4 bytes, not \"" + std::string(value) +
-                             "\""};
+        if (value.size() > 4 || value.find('/') != std::string_view::npos)
+            throw UsageError{"--backup-ext takes at most 4 bytes and no \"/\", not \"" +
+                             std::string(value) + "\""};
         s.backupExt = value;
     } else if (name == "--align") {
         const auto column = parseNumber<int>(value, 80);
@@ -122,21 +124,50 @@ Options parseArguments(const std::vector<std::string_view>& args) {
     return o;
 }
 
+// A name holding a line end or a TAB would break the line format: such bytes are escaped, and
+// so is the backslash that escapes them.
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 int runPass(const Options& o) {
     bool errors = false;
+    bool readerGone = false; // "| head": the pass goes on, quietly
     morvex::ConvEngine engine(
         [&](const std::string& text, const std::string& caption) {
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), escaped(text).c_str());
             errors = true;
         },
-        [](const morvex::FileResult& r) {
-            std::printf("%s\t%d\t%d\n", r.path.c_str(), r.footers, r.headers);
-            std::fflush(stdout);
+        [&](const morvex::FileResult& r) {
+            if (readerGone)
+                return;
+            std::printf("%s\t%d\t%d\n", escaped(r.path).c_str(), r.footers, r.headers);
+            if (std::fflush(stdout) != 0 && errno == EPIPE)
+                readerGone = true;
         });
     if (o.seed)
         engine.setClock([seed = *o.seed] { return seed; });
     engine.ConvertAll(o.settings);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    if (!readerGone && (std::fflush(stdout) != 0 || std::ferror(stdout)) && errno != EPIPE)
         errors = true;
     return errors ? 1 : 0;
 }
@@ -144,6 +175,7 @@ int runPass(const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN); // a closed reader must not end the pass half way
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     Options options;
     try {
