@@ -206,15 +206,44 @@ StoreResult readFileValues(SettingsStore& store, MainWindowSettings& state) {
         .result();
 }
 
-StoreResult readCurrentFileGroup(SettingsStore& store, MainWindowSettings& state) {
-    qint32 count = 0;
+// The numbered source list when the key holds a count; `found` tells whether it did.
+StoreResult readCountedList(SettingsStore& store, QStringList& list, bool& found) {
+    std::optional<qint32> count;
     if (StoreResult r =
             GroupLoader(store).number(u"SrcFileCount"_s, [&](qint32 v) { count = v; }).result();
         !r.ok())
         return r;
-    if (StoreResult r = readSourceList(store, count, state.SrcFile); !r.ok())
+    found = count.has_value();
+    return readSourceList(store, count.value_or(0), list);
+}
+
+StoreResult readCurrentFileGroup(SettingsStore& store, MainWindowSettings& state) {
+    bool found = false;
+    if (StoreResult r = readCountedList(store, state.SrcFile, found); !r.ok())
         return r;
     return readFileValues(store, state);
+}
+
+// The older File key normally has no source list; one it does have is kept like the current
+// key's. `moved` tells whether it had one.
+StoreResult readOldFileGroup(SettingsStore& store, MainWindowSettings& state, bool& moved) {
+    if (StoreResult r = readFileValues(store, state); !r.ok())
+        return r;
+    QStringList list;
+    if (StoreResult r = readCountedList(store, list, moved); !r.ok())
+        return r;
+    if (moved)
+        state.SrcFile = list;
+    return {};
+}
+
+// The older vendor's key read where it is, on top of what is already read: the old values win,
+// as they do once moved.
+StoreResult readOldKeyInPlace(SettingsStore& store, QStringView group, const Reader& read) {
+    const auto opened = openExisting(store, oldKey(group));
+    if (!opened.ok() || !opened.value())
+        return opened.status();
+    return readAndClose(store, read);
 }
 
 // The File group; with `keepStoredList` a source list already stored is left as it is.
@@ -341,16 +370,67 @@ StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDi
         return r;
     state.FFile = programDir + u"*.mfl"_s;
     state.HFile = programDir + u"*.mhl"_s;
-    // The older File key has no source list; moving it must not replace the stored one.
+    // Without a source list of its own, moving the older File key must not replace the stored
+    // one; with one, that list is moved and then read back with the rest of the current key.
+    bool movedList = false;
     const Reader file = [&](SettingsStore& s) {
-        return readFileValues(s, state);
+        return readOldFileGroup(s, state, movedList);
     };
     if (StoreResult r =
-            moveOldKey(store, u"File", file, [&] { return saveFileGroup(state, true); });
+            moveOldKey(store, u"File", file, [&] { return saveFileGroup(state, !movedList); });
         !r.ok())
         return r;
+    if (movedList)
+        state.SrcFile.clear();
     return loadCurrentKey(store, u"File",
                           [&](SettingsStore& s) { return readCurrentFileGroup(s, state); });
+}
+
+StoreResult LoadMainSettingsUnchanged(MainWindowSettings& state, const QString& programDir) {
+    SettingsStore store;
+    const Reader system = [&](SettingsStore& s) {
+        return readSystemValues(s, state);
+    };
+    if (StoreResult r = loadCurrentKey(store, u"System", system); !r.ok())
+        return r;
+    bool oldSystem = false;
+    if (StoreResult r = readOldKeyInPlace(store, u"System",
+                                          [&](SettingsStore& s) {
+                                              oldSystem = true;
+                                              return system(s);
+                                          });
+        !r.ok())
+        return r;
+    if (oldSystem)
+        state.version = MorvexStoredVersion; // what the move would have saved
+    state.FFile = programDir + u"*.mfl"_s;
+    state.HFile = programDir + u"*.mhl"_s;
+    // A move saves the whole File group from the old values over the window's own ones; only
+    // the source list of the current key survives it, unless the old key has one.
+    MainWindowSettings moved = state;
+    bool oldFile = false;
+    bool oldList = false;
+    if (StoreResult r = readOldKeyInPlace(store, u"File",
+                                          [&](SettingsStore& s) {
+                                              oldFile = true;
+                                              return readOldFileGroup(s, moved, oldList);
+                                          });
+        !r.ok())
+        return r;
+    if (StoreResult r = loadCurrentKey(
+            store, u"File", [&](SettingsStore& s) { return readCurrentFileGroup(s, state); });
+        !r.ok() || !oldFile)
+        return r;
+    state.FFile = moved.FFile;
+    state.HFile = moved.HFile;
+    state.FutterMarker = moved.FutterMarker == 0 ? 1 : 0; // saved by the marker rule, read back
+    state.HeaderMarker = moved.HeaderMarker == 0 ? 1 : 0;
+    state.ConvChar = moved.ConvChar;
+    state.HeadConvChar = moved.HeadConvChar;
+    state.BackExt = moved.BackExt;
+    if (oldList)
+        state.SrcFile = moved.SrcFile;
+    return {};
 }
 
 StoreResult SaveSystemGroup(const MainWindowSettings& state) {

@@ -87,6 +87,9 @@ StoreResult PruneOldVendorKey();
 /// Loads the System and File groups (moving the older vendor's keys first) into `state`;
 /// `FFile`/`HFile` always start as `programDir` followed by "*.mfl"/"*.mhl".
 StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDir);
+/// What LoadMainSettings gives, without writing anything: the older vendor's keys are read in
+/// place, their values winning over the current ones. For a run that must save nothing (/c).
+StoreResult LoadMainSettingsUnchanged(MainWindowSettings& state, const QString& programDir);
 /// Writes the System group from `state`'s geometry, and `Version` as 120.
 StoreResult SaveSystemGroup(const MainWindowSettings& state);
 /// Writes the File group: the numbered source list, its count, patterns, markers, extension.
