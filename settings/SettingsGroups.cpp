@@ -31,6 +31,9 @@ QString oldKey(QStringView group) {
 
 constexpr int fontNameBytes = 31;
 
+// Set for a run that saves nothing: the older vendor's keys are read where they are.
+bool g_oldKeysInPlace = false;
+
 // Applies present values of the open key one by one; after the first failure nothing more is read.
 class GroupLoader {
 public:
@@ -342,7 +345,13 @@ QString programDirectory() {
     return dir;
 }
 
+void ReadOldKeysInPlace() {
+    g_oldKeysInPlace = true;
+}
+
 StoreResult PruneOldVendorKey() {
+    if (g_oldKeysInPlace)
+        return {};
     SettingsStore store;
     for (const QString& key : {u"\\Software\\ZELT\\Morvex"_s, u"\\Software\\ZELT"_s}) {
         const auto opened = openExisting(store, key);
@@ -358,6 +367,8 @@ StoreResult PruneOldVendorKey() {
 }
 
 StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDir) {
+    if (g_oldKeysInPlace)
+        return LoadMainSettingsUnchanged(state, programDir);
     SettingsStore store;
     const Reader system = [&](SettingsStore& s) {
         return readSystemValues(s, state);
@@ -453,6 +464,26 @@ StoreResult SaveFileGroup(const MainWindowSettings& state) {
 }
 
 StoreResult LoadResultGroup(SettingFState& state) {
+    if (g_oldKeysInPlace) {
+        // A move saves the four values from the old ones over the dialog's own.
+        SettingFState moved = state;
+        bool oldResult = false;
+        SettingsStore store;
+        StoreResult result = readOldKeyInPlace(store, u"Result", [&](SettingsStore& s) {
+            oldResult = true;
+            return readResultValues(s, moved);
+        });
+        if (result)
+            result = loadCurrentKey(store, u"Result",
+                                    [&](SettingsStore& s) { return readResultValues(s, state); });
+        if (result && oldResult) {
+            state.ShowResult = moved.ShowResult;
+            state.NotShowResult = moved.NotShowResult;
+            state.GoByClose = moved.GoByClose;
+            state.WaitTime = moved.WaitTime;
+        }
+        return result;
+    }
     return loadMovedGroup(
         u"Result", [&](SettingsStore& s) { return readResultValues(s, state); },
         [&] { return SaveResultGroup(state); });
@@ -537,6 +568,28 @@ StoreResult SaveWatchGroup(const SettingFState& state) {
 }
 
 StoreResult LoadViewSettings(ListViewSettings& state) {
+    if (g_oldKeysInPlace) {
+        ListViewSettings moved = state;
+        bool oldView = false;
+        SettingsStore store;
+        const Reader old = [&](SettingsStore& s) {
+            oldView = true;
+            return readViewValues(s, moved);
+        };
+        StoreResult result = readOldKeyInPlace(store, u"ListView", old);
+        if (result)
+            result = loadCurrentKey(store, u"ListView",
+                                    [&](SettingsStore& s) { return readViewValues(s, state); });
+        if (result && oldView) {
+            // A move saves every value but an unset position over the current ones.
+            const auto top = moved.windowTop ? moved.windowTop : state.windowTop;
+            const auto left = moved.windowLeft ? moved.windowLeft : state.windowLeft;
+            state = moved;
+            state.windowTop = top;
+            state.windowLeft = left;
+        }
+        return result;
+    }
     return loadMovedGroup(
         u"ListView", [&](SettingsStore& s) { return readViewValues(s, state); },
         [&] { return SaveViewSettings(state); });

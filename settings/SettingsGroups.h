@@ -82,6 +82,10 @@ struct ListViewSettings {
 /// The directory of the running executable, with a trailing "/".
 QString programDirectory();
 
+/// From now on in this process, the loads read the older vendor's keys where they are instead of
+/// moving them (what they give stays the same), and PruneOldVendorKey removes nothing: for a run
+/// that must save nothing (/c).
+void ReadOldKeysInPlace();
 /// Removes "\Software\ZELT\Morvex" and then "\Software\ZELT" when each has no subkeys left.
 StoreResult PruneOldVendorKey();
 /// Loads the System and File groups (moving the older vendor's keys first) into `state`;
