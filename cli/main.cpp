@@ -20,7 +20,7 @@ header marker lines by entries drawn from the list files; the previous text goes
   --header-list PATTERN   header list pattern (default "*.mhl")
   --footer-marker CHAR    footer marker, one byte (default ")"; an empty value means the NUL byte)
   --header-marker CHAR    header marker, one byte (default "]"; an empty value means the NUL byte)
-  --backup-ext EXT        backup extension with its dot, at most 4 bytes (default ".bak"; empty removes the extension)
+  --backup-ext EXT        backup extension with its dot, at most 4 bytes, no "/" (default ".bak"; empty removes the extension)
   --align COLUMN          align footers to end before this column, 0 to 80 (default: no alignment)
   --seed N                seed the generator with N, 0 to 4294967295 (default: the current time in seconds)
   --help, --version
