@@ -74,6 +74,7 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     m_headers = 0;
     m_pass.sweptDirs.clear();
     m_pass.sources.clear();
+    m_pass.originals.clear();
     m_pass.backups.clear();
     m_pass.held.releaseAll();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
@@ -100,8 +101,10 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
         for (const std::string& name : found) {
             paths.push_back(dir + name);
             fileops::FileId id;
-            if ((literal || BackupPath(paths.back(), settings.backupExt) != paths.back()) &&
-                identify(paths.back(), id))
+            if (!identify(paths.back(), id))
+                continue;
+            m_pass.originals.emplace(paths.back(), id);
+            if (literal || BackupPath(paths.back(), settings.backupExt) != paths.back())
                 m_pass.sources.insert(id);
         }
     }

@@ -146,6 +146,7 @@ BackupResult makeBackup(const std::string& target, const std::string& backupPath
 }
 
 struct Job {
+    std::string path;
     std::string target;
     std::string backupPath;
     std::string canonicalBackup;
@@ -187,12 +188,20 @@ ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
     if (job.canonicalBackup == job.target)
         return ReplaceOutcome::Skipped; // the backup would be the file itself
     // The same file converted again (skip converted off) backs up its first conversion.
-    if (const auto made = pass.backups.find(job.canonicalBackup);
-        made != pass.backups.end() && made->second != job.target)
-        return ReplaceOutcome::BackupCollision;
+    if (const auto made = pass.backups.find(job.canonicalBackup); made != pass.backups.end())
+        return made->second == job.target ? ReplaceOutcome::Replaced
+                                          : ReplaceOutcome::BackupCollision;
     struct stat existing {};
-    if (::lstat(job.canonicalBackup.c_str(), &existing) == 0 &&
-        (pass.sources.count(idOf(existing)) != 0 || pass.converted.count(idOf(existing)) != 0))
+    if (::lstat(job.canonicalBackup.c_str(), &existing) != 0)
+        return ReplaceOutcome::Replaced;
+    const FileId backup = idOf(existing);
+    // The backup is what this path held as the pass began: another pass, ended since, has
+    // converted it. A new backup would lose that original.
+    if (const auto original = pass.originals.find(job.path); original != pass.originals.end() &&
+                                                             original->second == backup &&
+                                                             backup != idOf(job.snap.st))
+        return ReplaceOutcome::ConvertedElsewhere;
+    if (pass.sources.count(backup) != 0 || pass.converted.count(backup) != 0)
         return ReplaceOutcome::BackupCollision;
     return ReplaceOutcome::Replaced;
 }
@@ -310,6 +319,7 @@ ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& bac
                                  const std::function<void(TextReader&, TextWriter&)>& body,
                                  PassFiles& pass) {
     Job job;
+    job.path = path;
     job.backupPath = backupPath;
     ReplaceOutcome outcome = openLocked(path, job, pass);
     if (outcome == ReplaceOutcome::Replaced)

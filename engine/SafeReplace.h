@@ -29,9 +29,10 @@ enum class ReplaceOutcome {
 
 /// What one pass knows of the files it touches, from one replaceWithBackup to the next.
 struct PassFiles {
-    std::set<std::string> sweptDirs;            ///< directories already cleared of leftovers
-    std::set<fileops::FileId> sources;          ///< the files the pass's sources name
-    std::set<fileops::FileId> converted;        ///< the new files the pass has put in place
+    std::set<std::string> sweptDirs;                  ///< directories already cleared of leftovers
+    std::set<fileops::FileId> sources;                ///< the files the pass's sources name
+    std::map<std::string, fileops::FileId> originals; ///< each path -> its file as the pass began
+    std::set<fileops::FileId> converted;              ///< the new files the pass has put in place
     std::map<std::string, std::string> backups; ///< backups made in the pass -> the file backed up
     fileops::HeldFiles held;                    ///< shared locks on the converted files
 };

@@ -18,6 +18,7 @@ TEST(CliUsage, BadArgumentsExitWithStatusTwoAndOneLine) {
         {"--footer-marker", "ab", "memo.up"},
         {"--header-marker=))", "memo.up"},
         {"--backup-ext", ".back", "memo.up"},
+        {"--backup-ext", "./x", "memo.up"},
         {"--align", "81", "memo.up"},
         {"--align", "-1", "memo.up"},
         {"--align", "7x", "memo.up"},
