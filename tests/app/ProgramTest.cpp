@@ -7,6 +7,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <optional>
+#include <unistd.h>
 
 namespace morvex::test {
 namespace {
@@ -74,12 +75,17 @@ protected:
 
     /// Starts the program; the quit signals stay blocked in the child until it has its handler,
     /// so a signal sent right after the start is never lost to the default action.
-    void start(QProcess& process, const QStringList& arguments, Desktop desktop) const {
+    void start(QProcess& process, const QStringList& arguments, Desktop desktop,
+               int standardOutput = -1) const {
         process.setProgram(QString::fromUtf8(MORVEX_PROGRAM));
         process.setArguments(arguments);
         process.setWorkingDirectory(m_root.filePath(u"work"_s));
         process.setProcessEnvironment(environment(desktop));
-        process.setChildProcessModifier([] {
+        process.setChildProcessModifier([standardOutput] {
+            if (standardOutput >= 0)
+                ::dup2(standardOutput, 1);
+            ::signal(SIGPIPE, SIG_DFL); // as a shell starts it
+
             sigset_t quit;
             sigemptyset(&quit);
             for (int number : {SIGTERM, SIGINT, SIGHUP})
@@ -298,6 +304,20 @@ TEST_F(ProgramTest, ConvertOnceRefusesStoredValuesThatWouldBreakThePass) {
         EXPECT_EQ(outcome.out, QByteArray());
         expectUntouched();
     }
+}
+
+TEST_F(ProgramTest, ConvertOnceWhoseReaderIsGoneFinishesThePass) {
+    writeStore({fileGroup(), resultGroup(true)});
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ::close(pipeFds[0]); // "morvex /c | head -0"
+    QProcess process;
+    start(process, {u"/c"_s}, Desktop::None, pipeFds[1]);
+    const Outcome outcome = finish(process);
+    ::close(pipeFds[1]);
+    EXPECT_EQ(outcome.status, QProcess::NormalExit);
+    EXPECT_EQ(outcome.exitCode, 0);
+    expectConverted();
 }
 
 } // namespace
