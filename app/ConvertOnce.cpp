@@ -3,6 +3,7 @@
 #include "ConsoleReports.h"
 #include "PassSettings.h"
 
+#include <csignal>
 #include <cstdio>
 
 namespace morvex {
@@ -17,7 +18,9 @@ void storeError(const QString& text) {
     writeLine(stderr, messageLine(u"Morvex"_s, text));
 }
 
+// "/c" saves nothing: the older vendor's keys are read where they are, not moved or pruned.
 bool loadMainWindowFields(MainWindowSettings& fields) {
+    ReadOldKeysInPlace();
     StoreResult result = PruneOldVendorKey();
     if (result)
         result = LoadMainSettings(fields, programDirectory());
@@ -26,25 +29,27 @@ bool loadMainWindowFields(MainWindowSettings& fields) {
     return result.ok();
 }
 
-void report(const FileResult& result) {
-    if (storedSettingF(storeError).ShowResult)
-        writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,
-                                     result.headers));
-}
-
 } // namespace
 
 int convertOnceWithoutDesktop() {
+    // "morvex /c | head": a reader that goes away must not end the pass half way.
+    std::signal(SIGPIPE, SIG_IGN);
     MainWindowSettings fields;
     if (!loadMainWindowFields(fields))
         return kStoreFailedStatus;
+    // Read once for the pass: a large settings file read again at every result would cost more
+    // than the conversion.
+    const SettingFState dialog = storedSettingF(storeError);
     ConvEngine engine(
         [](const std::string& text, const std::string& caption) {
             writeLine(stderr, messageLine(QString::fromUtf8(caption), QString::fromUtf8(text)));
         },
-        report);
-    const ConvSettings settings = passSettings(fields, true);
-    engine.ConvertAll(withAlignment(settings, storedSettingF(storeError)));
+        [&dialog](const FileResult& result) {
+            if (dialog.ShowResult)
+                writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,
+                                             result.headers));
+        });
+    engine.ConvertAll(withAlignment(passSettings(fields, true), dialog));
     return 0;
 }
 

@@ -137,6 +137,9 @@ void TMorvexF::FormCreate() {
 }
 
 bool TMorvexF::loadSettings() {
+    // "/c" saves nothing, not even the move of the older vendor's keys.
+    if (runModeFor(m_application.Arguments) == RunMode::ConvertOnce)
+        ReadOldKeysInPlace();
     if (const StoreResult pruned = PruneOldVendorKey(); !pruned) {
         showStandardError(this, pruned.message());
         return false;

@@ -20,6 +20,9 @@ ConvSettings passSettings(const MainWindowSettings& fields, bool skipConverted) 
     ConvSettings settings;
     settings.footerMarker = markerByte(fields.ConvChar);
     settings.headerMarker = markerByte(fields.HeadConvChar);
+    // The whole fields go along, so that the pass refuses one of more than one byte.
+    settings.footerMarkerField = bytes(fields.ConvChar);
+    settings.headerMarkerField = bytes(fields.HeadConvChar);
     settings.backupExt = bytes(fields.BackExt);
     settings.footerListPattern = bytes(fields.FFile);
     settings.headerListPattern = bytes(fields.HFile);

@@ -3,7 +3,9 @@
 #include "engine/Engine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -27,7 +29,7 @@ With "-" as the only SOURCE, converts standard input to standard output and touc
   --header-list PATTERN   header list pattern (default "*.mhl")
   --footer-marker CHAR    footer marker, one byte (default ")"; an empty value means the NUL byte)
   --header-marker CHAR    header marker, one byte (default "]"; an empty value means the NUL byte)
-  --backup-ext EXT        backup extension with its dot, at most 4 bytes (default ".bak"; empty removes the extension)
+  --backup-ext EXT        backup extension with its dot, at most 4 bytes, no "/" (default ".bak"; empty removes the extension)
   --align COLUMN          align footers to end before this column, 0 to 80 (default: no alignment)
   --seed N                seed the generator with N, 0 to 4294967295 (default: the current time in seconds)
   --help, --version
@@ -76,9 +78,9 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
     } else if (name == "--header-marker") {
         s.headerMarker = parseMarker(name, value);
     } else if (name == "--backup-ext") {
-        if (value.size() > 4)
-            throw UsageError{"--backup-ext takes at most 4 bytes, not \"" + std::string(value) +
-                             "\""};
+        if (value.size() > 4 || value.find('/') != std::string_view::npos)
+            throw UsageError{"--backup-ext takes at most 4 bytes and no \"/\", not \"" +
+                             std::string(value) + "\""};
         s.backupExt = value;
     } else if (name == "--align") {
         const auto column = parseNumber<int>(value, 80);
@@ -152,21 +154,50 @@ Options parseArguments(const std::vector<std::string_view>& args) {
     return o;
 }
 
+// A name holding a line end or a TAB would break the line format: such bytes are escaped, and
+// so is the backslash that escapes them.
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 int runPass(const Options& o) {
     bool errors = false;
+    bool readerGone = false; // "| head": the pass goes on, quietly
     morvex::ConvEngine engine(
         [&](const std::string& text, const std::string& caption) {
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), escaped(text).c_str());
             errors = true;
         },
-        [](const morvex::FileResult& r) {
-            std::printf("%s\t%d\t%d\n", r.path.c_str(), r.footers, r.headers);
-            std::fflush(stdout);
+        [&](const morvex::FileResult& r) {
+            if (readerGone)
+                return;
+            std::printf("%s\t%d\t%d\n", escaped(r.path).c_str(), r.footers, r.headers);
+            if (std::fflush(stdout) != 0 && errno == EPIPE)
+                readerGone = true;
         });
     if (o.seed)
         engine.setClock([seed = *o.seed] { return seed; });
     engine.ConvertAll(o.settings);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    if (!readerGone && (std::fflush(stdout) != 0 || std::ferror(stdout)) && errno != EPIPE)
         errors = true;
     return errors ? 1 : 0;
 }
@@ -174,6 +205,7 @@ int runPass(const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN); // a closed reader must not end the pass half way
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     Options options;
     try {

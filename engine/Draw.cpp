@@ -23,25 +23,75 @@ int readDigits(std::string_view text, std::size_t pos, int width, int fallback) 
     return value;
 }
 
-void appendFirstCharacter(std::string& out, std::string_view rest) {
+// The expansion as one string.
+class StringOut {
+public:
+    explicit StringOut(std::string& out)
+        : m_out(out) {}
+    void add(char c) { m_out += c; }
+    void add(std::string_view piece) { m_out.append(piece); }
+    void spaces(std::size_t n) { m_out.append(n, ' '); }
+
+private:
+    std::string& m_out;
+};
+
+// The expansion in pieces of bounded size; a long piece goes out as it is, uncopied.
+class PieceOut {
+public:
+    explicit PieceOut(const std::function<void(std::string_view)>& emit)
+        : m_emit(emit) {}
+    void add(char c) {
+        m_buffer += c;
+        if (m_buffer.size() >= kPiece)
+            flush();
+    }
+    void add(std::string_view piece) {
+        if (piece.size() < kPiece) {
+            m_buffer.append(piece);
+            if (m_buffer.size() >= kPiece)
+                flush();
+            return;
+        }
+        flush();
+        m_emit(piece);
+    }
+    void spaces(std::size_t n) {
+        m_buffer.append(n, ' ');
+        if (m_buffer.size() >= kPiece)
+            flush();
+    }
+    void flush() {
+        if (!m_buffer.empty())
+            m_emit(m_buffer);
+        m_buffer.clear();
+    }
+
+private:
+    static constexpr std::size_t kPiece = 64 * 1024;
+    const std::function<void(std::string_view)>& m_emit;
+    std::string m_buffer;
+};
+
+template <typename Out> void appendFirstCharacter(Out& out, std::string_view rest) {
     if (rest.empty())
         return;
-    out += rest[0];
-    if (isLeadByte(static_cast<unsigned char>(rest[0])) && rest.size() > 1)
-        out += rest[1];
+    const bool pair = isLeadByte(static_cast<unsigned char>(rest[0])) && rest.size() > 1;
+    out.add(rest.substr(0, pair ? 2 : 1));
 }
 
 // Expands the escape whose letter is `letter`; `pos` points after the letter and is moved past
 // the digits the escape consumes.
-void expandEscape(std::string& out, char letter, std::string_view entry, std::size_t& pos,
-                  EntryKind kind, std::string_view rest, DrawGenerator& generator) {
+template <typename Out>
+void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& pos, EntryKind kind,
+                  std::string_view rest, DrawGenerator& generator) {
     const bool header = kind == EntryKind::Header;
     switch (upperAscii(letter)) {
     case 'N':
-        out += '\n';
+        out.add('\n');
         break;
     case 'S':
-        out.append(static_cast<std::size_t>(readDigits(entry, pos, 2, 0)), ' ');
+        out.spaces(static_cast<std::size_t>(readDigits(entry, pos, 2, 0)));
         pos += 2;
         break;
     case 'R': {
@@ -49,15 +99,15 @@ void expandEscape(std::string& out, char letter, std::string_view entry, std::si
         pos += 4;
         const int v = generator.next(); // taken even for an empty range, so later draws keep
         if (range > 0)                  // their place
-            out += std::to_string(v % range + 1);
+            out.add(std::string_view(std::to_string(v % range + 1)));
         break;
     }
     case '\\':
-        out += '\\';
+        out.add('\\');
         break;
     case 'H':
         if (header)
-            out.append(rest);
+            out.add(rest);
         break;
     case 'I':
         if (header)
@@ -65,6 +115,30 @@ void expandEscape(std::string& out, char letter, std::string_view entry, std::si
         break;
     default:
         break;
+    }
+}
+
+template <typename Out>
+void expandInto(Out& out, std::string_view entry, EntryKind kind, std::string_view rest,
+                DrawGenerator& generator) {
+    std::size_t pos = 0;
+    while (pos < entry.size()) {
+        const char c = entry[pos];
+        if (isLeadByte(static_cast<unsigned char>(c))) {
+            // A lone lead byte at the very end is copied alone.
+            const std::size_t n = std::min<std::size_t>(2, entry.size() - pos);
+            out.add(entry.substr(pos, n));
+            pos += n;
+        } else if (c != '\\') {
+            out.add(c);
+            ++pos;
+        } else if (pos + 1 >= entry.size()) {
+            break; // a backslash as the last byte ends the entry
+        } else {
+            const char letter = entry[pos + 1];
+            pos += 2;
+            expandEscape(out, letter, entry, pos, kind, rest, generator);
+        }
     }
 }
 
@@ -96,28 +170,18 @@ std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator)
 
 std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
                         DrawGenerator& generator) {
-    std::string out;
-    out.reserve(entry.size());
-    std::size_t pos = 0;
-    while (pos < entry.size()) {
-        const char c = entry[pos];
-        if (isLeadByte(static_cast<unsigned char>(c))) {
-            // A lone lead byte at the very end is copied alone.
-            const std::size_t n = std::min<std::size_t>(2, entry.size() - pos);
-            out.append(entry.substr(pos, n));
-            pos += n;
-        } else if (c != '\\') {
-            out += c;
-            ++pos;
-        } else if (pos + 1 >= entry.size()) {
-            break; // a backslash as the last byte ends the entry
-        } else {
-            const char letter = entry[pos + 1];
-            pos += 2;
-            expandEscape(out, letter, entry, pos, kind, rest, generator);
-        }
-    }
-    return out;
+    std::string text;
+    text.reserve(entry.size());
+    StringOut out(text);
+    expandInto(out, entry, kind, rest, generator);
+    return text;
+}
+
+void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
+                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit) {
+    PieceOut out(emit);
+    expandInto(out, entry, kind, rest, generator);
+    out.flush();
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +49,11 @@ std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator)
 /// Expands the backslash escapes of an entry; `rest` is the rest of the marker line (headers).
 std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
                         DrawGenerator& generator);
+
+/// Expands like ExpandEntry, handing the text to `emit` in pieces instead of building it whole,
+/// so that an expansion larger than memory (a long rest repeated by many "\H") can be written.
+void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
+                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit);
 
 /// Pads or trims an expanded footer so that the byte after it stands in column `column`.
 std::string AlignFooter(std::string_view footer, int column);

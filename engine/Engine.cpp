@@ -1,60 +1,166 @@
 #include "engine/Engine.h"
 
-#include "engine/SafeReplace.h"
+#include "engine/PassValues.h"
 #include "engine/TextStream.h"
 
 #include <algorithm>
 #include <ctime>
+#include <sys/stat.h>
 
 namespace morvex {
+namespace {
+
+bool hasWildcards(std::string_view entry) {
+    return entry.find_first_of("*?") != std::string_view::npos;
+}
+
+bool identify(const std::string& path, fileops::FileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    id = fileops::idOf(st);
+    return true;
+}
+
+// Hands the expansion of a header to the writer in pieces, so that a long rest of line repeated by
+// many "\H" never has to fit in memory at once.
+class WriterOut {
+public:
+    explicit WriterOut(TextWriter& out)
+        : m_out(out) {}
+    void operator()(std::string_view piece) { m_out.write(piece); }
+
+private:
+    TextWriter& m_out;
+};
+
+} // namespace
 
 ConvEngine::ConvEngine(ShowError showError, ResultCallback onResult)
     : m_showError(std::move(showError))
     , m_onResult(std::move(onResult)) {}
 
-void ConvEngine::showError(const char* text) const {
+void ConvEngine::showError(const std::string& text) const {
     if (m_showError)
         m_showError(text, kErrorCaption);
+}
+
+void ConvEngine::showError(const char* text, const std::string& subject) const {
+    showError(std::string(text) + ": " + subject);
 }
 
 void ConvEngine::MakeFooterPool(const std::string& pattern) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
                ListMerge, &FListSources);
+    m_footerPoolWarned = false;
 }
 
 void ConvEngine::MakeHeaderPool(const std::string& pattern) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
                ListMerge, &HListSources);
+    m_headerPoolWarned = false;
+}
+
+bool ConvEngine::refused(const ConvSettings& settings) const {
+    const std::string refusal = RefusedPassValue(settings);
+    if (!refusal.empty())
+        showError(refusal);
+    return !refusal.empty();
 }
 
 void ConvEngine::beginPass(const ConvSettings& settings) {
     m_settings = settings;
     m_footers = 0;
     m_headers = 0;
-    m_cleanedDirs.clear();
+    m_pass.sweptDirs.clear();
+    m_pass.sources.clear();
+    m_pass.originals.clear();
+    m_pass.backups.clear();
+    m_pass.held.releaseAll();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
 }
 
 void ConvEngine::ConvertAll(const ConvSettings& settings) {
+    if (refused(settings))
+        return;
     MakeFooterPool(settings.footerListPattern);
     MakeHeaderPool(settings.headerListPattern);
     ConvertedList.clear();
+    m_pass.converted.clear();
     beginPass(settings);
+    // Every file of the pass is known before the first backup, so that no backup replaces one.
+    // A file a pattern finds that is its own backup name is an older backup (as with "*.*"),
+    // which a new backup may replace; one named as it is stays a source.
+    std::vector<std::string> paths;
     for (const std::string& entry : settings.sources) {
         const std::string dir = DirectoryPart(entry);
-        for (const std::string& name : FindFiles(entry))
-            ConvertFile(dir + name);
+        const std::vector<std::string> found = FindFiles(entry);
+        const bool literal = !hasWildcards(entry);
+        if (found.empty() && literal)
+            showError(kMsgSourceMissing, entry);
+        for (const std::string& name : found) {
+            paths.push_back(dir + name);
+            fileops::FileId id;
+            if (!identify(paths.back(), id))
+                continue;
+            m_pass.originals.emplace(paths.back(), id);
+            if (literal || BackupPath(paths.back(), settings.backupExt) != paths.back())
+                m_pass.sources.insert(id);
+        }
     }
+    for (const std::string& path : paths)
+        ConvertFile(path);
+    m_pass.held.releaseAll();
 }
 
 void ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
+    if (refused(settings))
+        return;
     beginPass(settings);
+    fileops::FileId id;
+    if (identify(path, id))
+        m_pass.sources.insert(id);
     ConvertFile(path);
+    m_pass.held.releaseAll();
+}
+
+void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) const {
+    switch (outcome) {
+    case ReplaceOutcome::Replaced:
+    case ReplaceOutcome::Skipped:
+    case ReplaceOutcome::ConvertedElsewhere: // that pass reports it
+        break;
+    case ReplaceOutcome::OpenFailed:
+        showError(kMsgInputOpen, path);
+        break;
+    case ReplaceOutcome::BackupFailed:
+        showError(kMsgBackupCreate, path);
+        break;
+    case ReplaceOutcome::BackupCollision:
+        showError(kMsgBackupCollision, path);
+        break;
+    case ReplaceOutcome::OutOfMemory:
+        showError(kMsgOutOfMemory, path);
+        break;
+    case ReplaceOutcome::CreateFailed:
+        showError(kMsgOutputCreate);
+        break;
+    case ReplaceOutcome::WriteFailed:
+        showError(kMsgOutputWrite);
+        break;
+    case ReplaceOutcome::ReadFailed:
+        showError(kMsgInputRead);
+        break;
+    case ReplaceOutcome::Changed:
+        showError(kMsgChangedMeanwhile);
+        break;
+    }
 }
 
 bool ConvEngine::ConvertFile(const std::string& path) {
-    if (m_settings.skipConverted &&
-        std::find(ConvertedList.begin(), ConvertedList.end(), path) != ConvertedList.end())
+    // At most once per pass: the file itself counts, whatever path names it.
+    fileops::FileId id;
+    if (m_settings.skipConverted && identify(path, id) && m_pass.converted.count(id) != 0)
         return false;
     TmpStr = path;
     OutFile = path;
@@ -65,25 +171,11 @@ bool ConvEngine::ConvertFile(const std::string& path) {
     const ReplaceOutcome outcome = replaceWithBackup(
         OutFile, TmpLbl,
         [&](TextReader& in, TextWriter& out) { counts = RewriteStream(in, out, m_settings); },
-        m_cleanedDirs);
+        m_pass);
     m_footers = 0;
     m_headers = 0;
-    switch (outcome) {
-    case ReplaceOutcome::Replaced:
-        break;
-    case ReplaceOutcome::Skipped:
-        return false;
-    case ReplaceOutcome::CreateFailed:
-        showError(kMsgOutputCreate);
-        return false;
-    case ReplaceOutcome::WriteFailed:
-        showError(kMsgOutputWrite);
-        return false;
-    case ReplaceOutcome::ReadFailed:
-        showError(kMsgInputRead);
-        return false;
-    case ReplaceOutcome::Changed:
-        showError(kMsgChangedMeanwhile);
+    if (outcome != ReplaceOutcome::Replaced) {
+        reportFailure(outcome, path);
         return false;
     }
     ConvertedList.push_back(path);
@@ -124,8 +216,13 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
 
 void ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
     const auto entry = DrawEntry(FList, Generator);
-    if (!entry)
+    if (!entry) {
+        // The marker is dropped as designed; once per pass the user learns why.
+        if (!m_footerPoolWarned)
+            showError(kMsgFooterPoolEmpty, m_settings.footerListPattern);
+        m_footerPoolWarned = true;
         return;
+    }
     std::string text = ExpandEntry(*entry, EntryKind::Footer, {}, Generator);
     if (settings.alignFooters)
         text = AlignFooter(text, settings.alignColumn);
@@ -135,11 +232,15 @@ void ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
 
 void ConvEngine::PutHeader(TextReader& in, TextWriter& out) {
     const auto entry = DrawEntry(HList, Generator);
-    if (!entry)
+    if (!entry) {
+        if (!m_headerPoolWarned)
+            showError(kMsgHeaderPoolEmpty, m_settings.headerListPattern);
+        m_headerPoolWarned = true;
         return; // the rest of the line stays, copied as ordinary text
+    }
     std::string rest;
     in.readLine(rest);
-    out.write(ExpandEntry(*entry, EntryKind::Header, rest, Generator));
+    ExpandEntryTo(*entry, EntryKind::Header, rest, Generator, WriterOut(out));
     out.put('\n');
     ++m_headers;
 }

@@ -4,9 +4,11 @@
 #include "engine/Messages.h"
 #include "engine/Paths.h"
 #include "engine/Pool.h"
+#include "engine/SafeReplace.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -28,6 +30,10 @@ struct ConvSettings {
     bool alignFooters = false;
     int alignColumn = 71;
     bool skipConverted = true;
+    /// The marker fields as typed or stored (UTF-8), when the markers come from fields: a pass
+    /// refuses a field longer than one Shift-JIS byte rather than take its first byte.
+    std::optional<std::string> footerMarkerField;
+    std::optional<std::string> headerMarkerField;
 };
 
 /// One converted file with at least one insertion.
@@ -92,13 +98,18 @@ private:
     void PutFooter(TextWriter& out, const ConvSettings& settings);
     void PutHeader(TextReader& in, TextWriter& out);
     void beginPass(const ConvSettings& settings);
-    void showError(const char* text) const;
+    bool refused(const ConvSettings& settings) const;
+    void showError(const std::string& text) const;
+    void showError(const char* text, const std::string& subject) const;
+    void reportFailure(ReplaceOutcome outcome, const std::string& path) const;
 
     ShowError m_showError;
     ResultCallback m_onResult;
     SeedClock m_clock;
     ConvSettings m_settings;
-    std::set<std::string> m_cleanedDirs;
+    PassFiles m_pass;
+    bool m_footerPoolWarned = false;
+    bool m_headerPoolWarned = false;
     int m_footers = 0;
     int m_headers = 0;
 };

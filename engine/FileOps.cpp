@@ -7,7 +7,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace morvex::fileops {
 namespace {
@@ -33,6 +35,19 @@ bool lockWhole(int fd) {
     return ::fcntl(fd, F_SETLK, &lock) == 0;
 }
 
+// The mark of a temporary file of ours; a file that merely has such a name lacks it.
+constexpr const char* kMarkName = "user.morvex";
+constexpr std::string_view kMarkValue = "temporary";
+
+bool hasMark(int fd) {
+    char value[16];
+    const ssize_t n = ::fgetxattr(fd, kMarkName, value, sizeof value);
+    return n == static_cast<ssize_t>(kMarkValue.size()) &&
+           std::string_view(value, static_cast<std::size_t>(n)) == kMarkValue;
+}
+
+constexpr const char* kAclNames[] = {"system.posix_acl_access", "system.posix_acl_default"};
+
 bool isUniqueChar(char c) {
     return kAlphabet.find(c) != std::string_view::npos;
 }
@@ -49,6 +64,8 @@ UniqueFile createUniqueFile(const std::string& dir, const std::string& prefix,
                                  0600);
         if (f.fd >= 0) {
             lockWhole(f.fd);
+            // Without extended attributes the file has no mark, so it is never swept.
+            ::fsetxattr(f.fd, kMarkName, kMarkValue.data(), kMarkValue.size(), 0);
             return f;
         }
         if (errno != EEXIST)
@@ -68,6 +85,10 @@ bool isUniqueName(std::string_view name, std::string_view prefix, std::string_vi
     return true;
 }
 
+void unmarkUniqueFile(int fd) {
+    ::fremovexattr(fd, kMarkName);
+}
+
 void removeStaleFiles(const std::string& dir, const std::function<bool(std::string_view)>& isOurs) {
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
     if (!d)
@@ -82,7 +103,10 @@ void removeStaleFiles(const std::string& dir, const std::function<bool(std::stri
             continue;
         struct stat st {};
         // A live writer holds its lock; only files nobody holds are leftovers.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && lockWhole(fd))
+        // Ours: marked, or a second name of a file that lives on under another (the previous
+        // file of a killed swap, which is also its backup). Removing either loses nothing.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (hasMark(fd) || st.st_nlink > 1) &&
+            lockWhole(fd))
             sys::calls().unlink(path.c_str());
         ::close(fd);
     }
@@ -95,10 +119,36 @@ int openRegularForRead(const std::string& path, struct stat& st) {
         return -1;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         sys::calls().close(fd);
+        errno = EINVAL;
         return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+bool copyAccessAcl(int from, int to) {
+    for (const char* name : kAclNames) {
+        std::vector<char> value(256);
+        ssize_t n = ::fgetxattr(from, name, value.data(), value.size());
+        if (n < 0 && errno == ERANGE) {
+            n = ::fgetxattr(from, name, nullptr, 0);
+            if (n > 0) {
+                value.resize(static_cast<std::size_t>(n));
+                n = ::fgetxattr(from, name, value.data(), value.size());
+            }
+        }
+        if (n >= 0) {
+            if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(n), 0) != 0)
+                return false;
+        } else if (errno == ENODATA) {
+            // None before: none after, whatever the folder's default ACL gave the new file.
+            if (::fremovexattr(to, name) != 0 && errno != ENODATA && errno != ENOTSUP)
+                return false;
+        } else if (errno != ENOTSUP) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool closeFd(int fd) {

@@ -14,4 +14,17 @@ inline constexpr const char* kMsgInputRead = "変換元ファイルの読み込�
 inline constexpr const char* kMsgChangedMeanwhile =
     "変換中にファイルが変更されたため、置き換えませんでした";
 
+// Messages that are followed by ": " and the file, list pattern or source entry they concern.
+inline constexpr const char* kMsgSourceMissing = "変換元ファイルが見つかりませんでした";
+inline constexpr const char* kMsgInputOpen = "変換元ファイルが開けませんでした";
+inline constexpr const char* kMsgBackupCreate = "バックアップファイルの作成に失敗しました";
+inline constexpr const char* kMsgBackupCollision =
+    "バックアップが変換元のファイルか作成したばかりのバックアップを置き換えるため、"
+    "変換しませんでした";
+inline constexpr const char* kMsgOutOfMemory = "メモリが足りないため、変換できませんでした";
+inline constexpr const char* kMsgFooterPoolEmpty =
+    "フッタリストが見つからないか空のため、フッタ記号を取り除いただけです";
+inline constexpr const char* kMsgHeaderPoolEmpty =
+    "ヘッダリストが見つからないか空のため、ヘッダ記号を取り除いただけです";
+
 } // namespace morvex

@@ -29,12 +29,18 @@ std::pair<std::string, std::string> splitTempName(const std::string& tempName) {
 
 // Appends one list file in text mode, counting its line ends for the pool's sources; on a read
 // failure the temporary file is cut back to where this list began, so a half-read list never
-// reaches the pool.
-bool appendList(const std::string& path, int tempFd, TextWriter& out, PoolSources& sources) {
+// reaches the pool. The temporary file itself, matched by a pattern for the temporary folder, is
+// left out: it would grow while it is read.
+bool appendList(const std::string& path, int tempFd, const struct stat& tempSt, TextWriter& out,
+                PoolSources& sources) {
     struct stat st {};
     const int fd = openRegularForRead(path, st);
     if (fd < 0)
         return false;
+    if (st.st_dev == tempSt.st_dev && st.st_ino == tempSt.st_ino) {
+        closeFd(fd);
+        return true;
+    }
     out.flush();
     const off_t start = ::lseek(tempFd, 0, SEEK_CUR);
     FdSource source(fd);
@@ -156,13 +162,15 @@ void MergeLists(const std::string& pattern, const std::string& tempDir, const st
         show(showError, kMsgTempCreate);
         return;
     }
+    struct stat tempSt {};
+    ::fstat(temp.fd, &tempSt);
     FdSink sink(temp.fd);
     TextWriter out(sink);
     const std::string dir = DirectoryPart(pattern);
     PoolSources origins;
     for (const std::string& name : FindFiles(pattern)) {
         state.TmpListLbl = dir + name;
-        if (!appendList(state.TmpListLbl, temp.fd, out, origins))
+        if (!appendList(state.TmpListLbl, temp.fd, tempSt, out, origins))
             show(showError, openMessage);
     }
     Pool lines;

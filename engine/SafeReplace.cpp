@@ -1,13 +1,15 @@
 #include "engine/SafeReplace.h"
 
-#include "engine/FileOps.h"
+#include "engine/Paths.h"
 #include "engine/Sys.h"
 #include "engine/TextStream.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <new>
 #include <unistd.h>
 
 namespace morvex {
@@ -20,6 +22,7 @@ constexpr std::string_view kTempSuffix = ".tmp";
 constexpr std::size_t kTempTail = 8 + 6 + 4; // tag, unique part, suffix
 constexpr std::size_t kMaxBaseInTemp = 200;  // keeps the temporary name under NAME_MAX
 constexpr std::size_t kCopyBlock = 256 * 1024;
+constexpr int kOpenAttempts = 100; // a file replaced again and again while we wait for it
 
 struct Snapshot {
     struct stat st {};
@@ -54,6 +57,11 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+bool names(const std::string& path, FileId id) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && idOf(st) == id;
+}
+
 bool unchanged(const Snapshot& before, const std::string& path) {
     struct stat now {};
     return ::stat(path.c_str(), &now) == 0 && sameFile(before.st, now) &&
@@ -61,17 +69,20 @@ bool unchanged(const Snapshot& before, const std::string& path) {
            now.st_mtim.tv_nsec == before.st.st_mtim.tv_nsec;
 }
 
-// Gives the new file the old one's owner (where allowed) and permission bits, then makes it
-// durable and closes it.
-bool finishNewFile(UniqueFile& tmp, const Snapshot& snap) {
-    if (::fchown(tmp.fd, snap.st.st_uid, snap.st.st_gid) != 0) {
-        // Not permitted for another user's file: the new file is ours, with the same bits.
+// Gives a new file the old one's ACL, owner (where allowed) and permission bits, never more
+// access than before, and makes it durable. The descriptor stays open.
+bool finishNewFile(int fd, int input, const Snapshot& snap) {
+    if (!copyAccessAcl(input, fd))
+        return false;
+    mode_t mode = snap.st.st_mode & 07777;
+    if (::fchown(fd, snap.st.st_uid, snap.st.st_gid) != 0) {
+        // Not permitted for another user's file: the new file is ours. Its group may then be
+        // another one, which must not get the old group's access.
+        struct stat mine {};
+        if (::fstat(fd, &mine) != 0 || mine.st_gid != snap.st.st_gid)
+            mode &= ~mode_t(070);
     }
-    const bool ok = sys::calls().fchmod(tmp.fd, snap.st.st_mode & 07777) == 0 &&
-                    sys::calls().fsync(tmp.fd) == 0;
-    const bool closed = closeFd(tmp.fd);
-    tmp.fd = -1;
-    return ok && closed;
+    return sys::calls().fchmod(fd, mode) == 0 && sys::calls().fsync(fd) == 0;
 }
 
 bool copyBytes(int from, int to) {
@@ -97,10 +108,11 @@ bool copyBackup(int input, const Snapshot& snap, const std::string& backupPath) 
                                       std::string(kTempSuffix));
     if (tmp.fd < 0)
         return false;
-    const bool ok = copyBytes(input, tmp.fd) && finishNewFile(tmp, snap) &&
-                    sys::calls().rename(tmp.path.c_str(), backupPath.c_str()) == 0;
-    if (tmp.fd >= 0)
-        closeFd(tmp.fd);
+    bool ok = copyBytes(input, tmp.fd) && finishNewFile(tmp.fd, input, snap);
+    ok = ok && sys::calls().rename(tmp.path.c_str(), backupPath.c_str()) == 0;
+    if (ok)
+        unmarkUniqueFile(tmp.fd); // only now: until the rename it is a leftover to sweep
+    ok = closeFd(tmp.fd) && ok;
     if (!ok)
         sys::calls().unlink(tmp.path.c_str());
     return ok;
@@ -109,6 +121,10 @@ bool copyBackup(int input, const Snapshot& snap, const std::string& backupPath) 
 bool linkUnsupported(int error) {
     return error == EXDEV || error == EPERM || error == ENOTSUP || error == EOPNOTSUPP ||
            error == EMLINK || error == ENOSYS;
+}
+
+bool exchangeUnsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
 }
 
 enum class BackupResult { Made, Failed, Changed };
@@ -130,42 +146,131 @@ BackupResult makeBackup(const std::string& target, const std::string& backupPath
 }
 
 struct Job {
+    std::string path;
     std::string target;
     std::string backupPath;
+    std::string canonicalBackup;
     int input = -1;
     Snapshot snap;
     UniqueFile tmp;
+    FileId tmpId;
+    int kept = -1; ///< the new file, open after the temporary descriptor is closed
 };
 
-ReplaceOutcome writeNew(Job& job, const std::function<void(TextReader&, TextWriter&)>& body) {
-    FdSource source(job.input);
-    FdSink sink(job.tmp.fd, true);
-    TextReader in(source);
-    TextWriter out(sink);
-    body(in, out);
-    const bool written = out.flush();
-    if (in.failed())
-        return ReplaceOutcome::ReadFailed;
-    if (!written || !finishNewFile(job.tmp, job.snap))
-        return ReplaceOutcome::WriteFailed;
+// Opens the file and takes its conversion lock; when another pass replaced it meanwhile, the
+// file now at the path is taken instead.
+ReplaceOutcome openLocked(const std::string& path, Job& job, PassFiles& pass) {
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        if (!realPath(path, job.target))
+            return errno == ENOENT ? ReplaceOutcome::Skipped : ReplaceOutcome::OpenFailed;
+        job.input = openRegularForRead(job.target, job.snap.st);
+        if (job.input < 0) {
+            return errno == ENOENT || errno == EINVAL ? ReplaceOutcome::Skipped
+                                                      : ReplaceOutcome::OpenFailed;
+        }
+        pass.held.release(idOf(job.snap.st)); // our own new file, met again
+        if (lockForConversion(job.input) == ConversionLock::ConvertedElsewhere)
+            return ReplaceOutcome::ConvertedElsewhere;
+        struct stat now {};
+        if (::stat(job.target.c_str(), &now) == 0 && sameFile(now, job.snap.st) &&
+            ::fstat(job.input, &job.snap.st) == 0)
+            return ReplaceOutcome::Replaced;
+        closeFd(job.input);
+        job.input = -1;
+    }
+    return ReplaceOutcome::Skipped;
+}
+
+// A backup may replace an older backup, never a file this pass converts or a backup it made.
+ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
+    if (!canonicalSibling(job.backupPath, job.canonicalBackup))
+        return ReplaceOutcome::BackupFailed;
+    if (job.canonicalBackup == job.target)
+        return ReplaceOutcome::Skipped; // the backup would be the file itself
+    // The same file converted again (skip converted off) backs up its first conversion.
+    if (const auto made = pass.backups.find(job.canonicalBackup); made != pass.backups.end())
+        return made->second == job.target ? ReplaceOutcome::Replaced
+                                          : ReplaceOutcome::BackupCollision;
+    struct stat existing {};
+    if (::lstat(job.canonicalBackup.c_str(), &existing) != 0)
+        return ReplaceOutcome::Replaced;
+    const FileId backup = idOf(existing);
+    // The backup is what this path held as the pass began: another pass, ended since, has
+    // converted it. A new backup would lose that original.
+    if (const auto original = pass.originals.find(job.path); original != pass.originals.end() &&
+                                                             original->second == backup &&
+                                                             backup != idOf(job.snap.st))
+        return ReplaceOutcome::ConvertedElsewhere;
+    if (pass.sources.count(backup) != 0 || pass.converted.count(backup) != 0)
+        return ReplaceOutcome::BackupCollision;
     return ReplaceOutcome::Replaced;
 }
 
-ReplaceOutcome commitNew(Job& job) {
+ReplaceOutcome writeNew(Job& job, const std::function<void(TextReader&, TextWriter&)>& body) {
+    try {
+        FdSource source(job.input);
+        FdSink sink(job.tmp.fd, true);
+        TextReader in(source);
+        TextWriter out(sink);
+        body(in, out);
+        const bool written = out.flush();
+        if (in.failed())
+            return ReplaceOutcome::ReadFailed;
+        if (!written || !finishNewFile(job.tmp.fd, job.input, job.snap))
+            return ReplaceOutcome::WriteFailed;
+    } catch (const std::bad_alloc&) {
+        return ReplaceOutcome::OutOfMemory;
+    }
+    job.kept = ::fcntl(job.tmp.fd, F_DUPFD_CLOEXEC, 0);
+    const bool closed = closeFd(job.tmp.fd);
+    job.tmp.fd = -1;
+    return closed && job.kept >= 0 ? ReplaceOutcome::Replaced : ReplaceOutcome::WriteFailed;
+}
+
+// Puts the new file in place in one step that also hands back what was there: an editor's save
+// that landed after the last look is put back, so it is never lost.
+ReplaceOutcome swapIntoPlace(Job& job) {
+    const char* const tmp = job.tmp.path.c_str();
+    const char* const target = job.target.c_str();
+    // The mark comes off once the new file is no longer a temporary one.
+    if (sys::calls().exchange(tmp, target) != 0) {
+        if (!exchangeUnsupported(errno) || sys::calls().rename(tmp, target) != 0)
+            return ReplaceOutcome::WriteFailed;
+        unmarkUniqueFile(job.kept);
+        return ReplaceOutcome::Replaced;
+    }
+    if (names(job.tmp.path, idOf(job.snap.st))) {
+        unmarkUniqueFile(job.kept);
+        sys::calls().unlink(tmp); // the previous file lives on as the backup
+        return ReplaceOutcome::Replaced;
+    }
+    sys::calls().exchange(tmp, target);
+    return ReplaceOutcome::Changed;
+}
+
+ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
     if (!unchanged(job.snap, job.target))
         return ReplaceOutcome::Changed;
     switch (makeBackup(job.target, job.backupPath, job.input, job.snap)) {
     case BackupResult::Failed:
-        return ReplaceOutcome::Skipped;
+        return ReplaceOutcome::BackupFailed;
     case BackupResult::Changed:
         return ReplaceOutcome::Changed;
     case BackupResult::Made:
         break;
     }
+    pass.backups[job.canonicalBackup] = job.target;
     if (!unchanged(job.snap, job.target))
         return ReplaceOutcome::Changed;
-    if (sys::calls().rename(job.tmp.path.c_str(), job.target.c_str()) != 0)
-        return ReplaceOutcome::WriteFailed;
+    // Held before it appears at the path, so that no other pass ever finds it unheld.
+    pass.held.hold(job.tmpId, job.kept);
+    const ReplaceOutcome placed = swapIntoPlace(job);
+    if (placed != ReplaceOutcome::Replaced) {
+        pass.held.release(job.tmpId);
+        return placed;
+    }
+    pass.converted.insert(job.tmpId);
+    pass.sources.erase(idOf(job.snap.st)); // now a backup, which a later backup may replace
     syncDirectory(directoryOf(job.target));
     if (directoryOf(job.backupPath) != directoryOf(job.target))
         syncDirectory(directoryOf(job.backupPath));
@@ -177,6 +282,32 @@ void sweepOnce(const std::string& dir, std::set<std::string>& sweptDirs) {
         removeStaleFiles(dir, isReplaceTempName);
 }
 
+ReplaceOutcome convertLocked(Job& job, const std::function<void(TextReader&, TextWriter&)>& body,
+                             PassFiles& pass) {
+    if (const ReplaceOutcome checked = checkBackup(job, pass); checked != ReplaceOutcome::Replaced)
+        return checked;
+    const std::string dir = directoryOf(job.target);
+    sweepOnce(dir, pass.sweptDirs);
+    sweepOnce(directoryOf(job.backupPath), pass.sweptDirs);
+    job.tmp = createUniqueFile(dir, tempPrefixFor(job.target), std::string(kTempSuffix));
+    if (job.tmp.fd < 0)
+        return ReplaceOutcome::CreateFailed;
+    struct stat created {};
+    ::fstat(job.tmp.fd, &created);
+    job.tmpId = idOf(created);
+    ReplaceOutcome outcome = writeNew(job, body);
+    if (outcome == ReplaceOutcome::Replaced)
+        outcome = commitNew(job, pass);
+    if (job.tmp.fd >= 0)
+        closeFd(job.tmp.fd);
+    if (job.kept >= 0)
+        ::close(job.kept);
+    // Only our own file: after a swap back the name may hold someone else's.
+    if (outcome != ReplaceOutcome::Replaced && names(job.tmp.path, job.tmpId))
+        sys::calls().unlink(job.tmp.path.c_str());
+    return outcome;
+}
+
 } // namespace
 
 bool isReplaceTempName(std::string_view name) {
@@ -186,32 +317,14 @@ bool isReplaceTempName(std::string_view name) {
 
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
                                  const std::function<void(TextReader&, TextWriter&)>& body,
-                                 std::set<std::string>& sweptDirs) {
+                                 PassFiles& pass) {
     Job job;
-    std::string canonicalBackup;
-    // A link stays a link: its target is rewritten. A backup naming the file itself is refused.
-    if (!realPath(path, job.target) || !canonicalSibling(backupPath, canonicalBackup) ||
-        canonicalBackup == job.target)
-        return ReplaceOutcome::Skipped;
+    job.path = path;
     job.backupPath = backupPath;
-    job.input = openRegularForRead(job.target, job.snap.st);
-    if (job.input < 0)
-        return ReplaceOutcome::Skipped;
-    const std::string dir = directoryOf(job.target);
-    sweepOnce(dir, sweptDirs);
-    sweepOnce(directoryOf(backupPath), sweptDirs);
-    job.tmp = createUniqueFile(dir, tempPrefixFor(job.target), std::string(kTempSuffix));
-    ReplaceOutcome outcome = ReplaceOutcome::CreateFailed;
-    if (job.tmp.fd >= 0) {
-        outcome = writeNew(job, body);
-        if (outcome == ReplaceOutcome::Replaced)
-            outcome = commitNew(job);
-        if (job.tmp.fd >= 0)
-            closeFd(job.tmp.fd);
-        if (outcome != ReplaceOutcome::Replaced)
-            sys::calls().unlink(job.tmp.path.c_str());
-    }
-    closeFd(job.input);
+    ReplaceOutcome outcome = openLocked(path, job, pass);
+    if (outcome == ReplaceOutcome::Replaced)
+        outcome = convertLocked(job, body, pass);
+    closeFd(job.input); // and with it the conversion lock
     return outcome;
 }
 

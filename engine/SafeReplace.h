@@ -1,6 +1,10 @@
 #pragma once
 
+#include "engine/FileLock.h"
+#include "engine/FileOps.h"
+
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 
@@ -10,21 +14,36 @@ class TextReader;
 class TextWriter;
 
 enum class ReplaceOutcome {
-    Replaced,     ///< new text in place, backup made
-    Skipped,      ///< not a regular file, vanished, or no backup could be made: untouched
-    CreateFailed, ///< the new file could not be created: untouched
-    WriteFailed,  ///< writing, syncing or putting the new file in place failed: untouched
-    ReadFailed,   ///< reading the file failed: untouched
-    Changed,      ///< the file changed on disk meanwhile: the newer text stays
+    Replaced,           ///< new text in place, backup made
+    Skipped,            ///< not a regular file, vanished, or its backup would be itself: untouched
+    ConvertedElsewhere, ///< another pass still running has converted it: untouched
+    OpenFailed,         ///< the file could not be opened (no permission, name too long): untouched
+    BackupFailed,       ///< no backup could be made: untouched
+    BackupCollision,    ///< the backup would replace a source or a backup of this pass: untouched
+    CreateFailed,       ///< the new file could not be created: untouched
+    WriteFailed,        ///< writing, syncing or putting the new file in place failed: untouched
+    ReadFailed,         ///< reading the file failed: untouched
+    OutOfMemory,        ///< the new text did not fit in memory: untouched
+    Changed,            ///< the file changed on disk meanwhile: the newer text stays
+};
+
+/// What one pass knows of the files it touches, from one replaceWithBackup to the next.
+struct PassFiles {
+    std::set<std::string> sweptDirs;                  ///< directories already cleared of leftovers
+    std::set<fileops::FileId> sources;                ///< the files the pass's sources name
+    std::map<std::string, fileops::FileId> originals; ///< each path -> its file as the pass began
+    std::set<fileops::FileId> converted;              ///< the new files the pass has put in place
+    std::map<std::string, std::string> backups; ///< backups made in the pass -> the file backed up
+    fileops::HeldFiles held;                    ///< shared locks on the converted files
 };
 
 /// Rewrites `body` over the file at `path` (a link's target) through a temporary file in the
-/// target's directory, makes `backupPath` hold the exact previous file, and renames the new
-/// file into place with the old permissions. `sweptDirs` remembers directories already cleared
-/// of leftover temporary files.
+/// target's directory, makes `backupPath` hold the exact previous file, and swaps the new file
+/// into place with the old permissions and ACL. While it works it holds the file's conversion
+/// lock; the new file joins `pass.converted` and is held until the pass releases it.
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
                                  const std::function<void(TextReader&, TextWriter&)>& body,
-                                 std::set<std::string>& sweptDirs);
+                                 PassFiles& pass);
 
 /// True for a temporary file name that replaceWithBackup creates.
 bool isReplaceTempName(std::string_view name);

@@ -11,8 +11,12 @@ int realOpen(const char* path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
 }
 
-const Calls kReal{realOpen, ::read, ::write,  ::fsync, ::close,
-                  ::rename, ::link, ::unlink, ::fchmod};
+int realExchange(const char* a, const char* b) {
+    return ::renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_EXCHANGE);
+}
+
+const Calls kReal{realOpen, ::read, ::write,  ::fsync,  ::close,
+                  ::rename, ::link, ::unlink, ::fchmod, realExchange};
 
 } // namespace
 

@@ -17,6 +17,8 @@ struct Calls {
     int (*link)(const char* from, const char* to);
     int (*unlink)(const char* path);
     int (*fchmod)(int fd, mode_t mode);
+    /// Swaps the two names in one step (renameat2 with RENAME_EXCHANGE).
+    int (*exchange)(const char* a, const char* b);
 };
 
 /// The table in use; starts with the real calls.

@@ -31,6 +31,9 @@ QString oldKey(QStringView group) {
 
 constexpr int fontNameBytes = 31;
 
+// Set for a run that saves nothing: the older vendor's keys are read where they are.
+bool g_oldKeysInPlace = false;
+
 // Applies present values of the open key one by one; after the first failure nothing more is read.
 class GroupLoader {
 public:
@@ -206,15 +209,44 @@ StoreResult readFileValues(SettingsStore& store, MainWindowSettings& state) {
         .result();
 }
 
-StoreResult readCurrentFileGroup(SettingsStore& store, MainWindowSettings& state) {
-    qint32 count = 0;
+// The numbered source list when the key holds a count; `found` tells whether it did.
+StoreResult readCountedList(SettingsStore& store, QStringList& list, bool& found) {
+    std::optional<qint32> count;
     if (StoreResult r =
             GroupLoader(store).number(u"SrcFileCount"_s, [&](qint32 v) { count = v; }).result();
         !r.ok())
         return r;
-    if (StoreResult r = readSourceList(store, count, state.SrcFile); !r.ok())
+    found = count.has_value();
+    return readSourceList(store, count.value_or(0), list);
+}
+
+StoreResult readCurrentFileGroup(SettingsStore& store, MainWindowSettings& state) {
+    bool found = false;
+    if (StoreResult r = readCountedList(store, state.SrcFile, found); !r.ok())
         return r;
     return readFileValues(store, state);
+}
+
+// The older File key normally has no source list; one it does have is kept like the current
+// key's. `moved` tells whether it had one.
+StoreResult readOldFileGroup(SettingsStore& store, MainWindowSettings& state, bool& moved) {
+    if (StoreResult r = readFileValues(store, state); !r.ok())
+        return r;
+    QStringList list;
+    if (StoreResult r = readCountedList(store, list, moved); !r.ok())
+        return r;
+    if (moved)
+        state.SrcFile = list;
+    return {};
+}
+
+// The older vendor's key read where it is, on top of what is already read: the old values win,
+// as they do once moved.
+StoreResult readOldKeyInPlace(SettingsStore& store, QStringView group, const Reader& read) {
+    const auto opened = openExisting(store, oldKey(group));
+    if (!opened.ok() || !opened.value())
+        return opened.status();
+    return readAndClose(store, read);
 }
 
 // The File group; with `keepStoredList` a source list already stored is left as it is.
@@ -313,7 +345,13 @@ QString programDirectory() {
     return dir;
 }
 
+void ReadOldKeysInPlace() {
+    g_oldKeysInPlace = true;
+}
+
 StoreResult PruneOldVendorKey() {
+    if (g_oldKeysInPlace)
+        return {};
     SettingsStore store;
     for (const QString& key : {u"\\Software\\ZELT\\Morvex"_s, u"\\Software\\ZELT"_s}) {
         const auto opened = openExisting(store, key);
@@ -329,6 +367,8 @@ StoreResult PruneOldVendorKey() {
 }
 
 StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDir) {
+    if (g_oldKeysInPlace)
+        return LoadMainSettingsUnchanged(state, programDir);
     SettingsStore store;
     const Reader system = [&](SettingsStore& s) {
         return readSystemValues(s, state);
@@ -341,16 +381,67 @@ StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDi
         return r;
     state.FFile = programDir + u"*.mfl"_s;
     state.HFile = programDir + u"*.mhl"_s;
-    // The older File key has no source list; moving it must not replace the stored one.
+    // Without a source list of its own, moving the older File key must not replace the stored
+    // one; with one, that list is moved and then read back with the rest of the current key.
+    bool movedList = false;
     const Reader file = [&](SettingsStore& s) {
-        return readFileValues(s, state);
+        return readOldFileGroup(s, state, movedList);
     };
     if (StoreResult r =
-            moveOldKey(store, u"File", file, [&] { return saveFileGroup(state, true); });
+            moveOldKey(store, u"File", file, [&] { return saveFileGroup(state, !movedList); });
         !r.ok())
         return r;
+    if (movedList)
+        state.SrcFile.clear();
     return loadCurrentKey(store, u"File",
                           [&](SettingsStore& s) { return readCurrentFileGroup(s, state); });
+}
+
+StoreResult LoadMainSettingsUnchanged(MainWindowSettings& state, const QString& programDir) {
+    SettingsStore store;
+    const Reader system = [&](SettingsStore& s) {
+        return readSystemValues(s, state);
+    };
+    if (StoreResult r = loadCurrentKey(store, u"System", system); !r.ok())
+        return r;
+    bool oldSystem = false;
+    if (StoreResult r = readOldKeyInPlace(store, u"System",
+                                          [&](SettingsStore& s) {
+                                              oldSystem = true;
+                                              return system(s);
+                                          });
+        !r.ok())
+        return r;
+    if (oldSystem)
+        state.version = MorvexStoredVersion; // what the move would have saved
+    state.FFile = programDir + u"*.mfl"_s;
+    state.HFile = programDir + u"*.mhl"_s;
+    // A move saves the whole File group from the old values over the window's own ones; only
+    // the source list of the current key survives it, unless the old key has one.
+    MainWindowSettings moved = state;
+    bool oldFile = false;
+    bool oldList = false;
+    if (StoreResult r = readOldKeyInPlace(store, u"File",
+                                          [&](SettingsStore& s) {
+                                              oldFile = true;
+                                              return readOldFileGroup(s, moved, oldList);
+                                          });
+        !r.ok())
+        return r;
+    if (StoreResult r = loadCurrentKey(
+            store, u"File", [&](SettingsStore& s) { return readCurrentFileGroup(s, state); });
+        !r.ok() || !oldFile)
+        return r;
+    state.FFile = moved.FFile;
+    state.HFile = moved.HFile;
+    state.FutterMarker = moved.FutterMarker == 0 ? 1 : 0; // saved by the marker rule, read back
+    state.HeaderMarker = moved.HeaderMarker == 0 ? 1 : 0;
+    state.ConvChar = moved.ConvChar;
+    state.HeadConvChar = moved.HeadConvChar;
+    state.BackExt = moved.BackExt;
+    if (oldList)
+        state.SrcFile = moved.SrcFile;
+    return {};
 }
 
 StoreResult SaveSystemGroup(const MainWindowSettings& state) {
@@ -373,6 +464,26 @@ StoreResult SaveFileGroup(const MainWindowSettings& state) {
 }
 
 StoreResult LoadResultGroup(SettingFState& state) {
+    if (g_oldKeysInPlace) {
+        // A move saves the four values from the old ones over the dialog's own.
+        SettingFState moved = state;
+        bool oldResult = false;
+        SettingsStore store;
+        StoreResult result = readOldKeyInPlace(store, u"Result", [&](SettingsStore& s) {
+            oldResult = true;
+            return readResultValues(s, moved);
+        });
+        if (result)
+            result = loadCurrentKey(store, u"Result",
+                                    [&](SettingsStore& s) { return readResultValues(s, state); });
+        if (result && oldResult) {
+            state.ShowResult = moved.ShowResult;
+            state.NotShowResult = moved.NotShowResult;
+            state.GoByClose = moved.GoByClose;
+            state.WaitTime = moved.WaitTime;
+        }
+        return result;
+    }
     return loadMovedGroup(
         u"Result", [&](SettingsStore& s) { return readResultValues(s, state); },
         [&] { return SaveResultGroup(state); });
@@ -457,6 +568,28 @@ StoreResult SaveWatchGroup(const SettingFState& state) {
 }
 
 StoreResult LoadViewSettings(ListViewSettings& state) {
+    if (g_oldKeysInPlace) {
+        ListViewSettings moved = state;
+        bool oldView = false;
+        SettingsStore store;
+        const Reader old = [&](SettingsStore& s) {
+            oldView = true;
+            return readViewValues(s, moved);
+        };
+        StoreResult result = readOldKeyInPlace(store, u"ListView", old);
+        if (result)
+            result = loadCurrentKey(store, u"ListView",
+                                    [&](SettingsStore& s) { return readViewValues(s, state); });
+        if (result && oldView) {
+            // A move saves every value but an unset position over the current ones.
+            const auto top = moved.windowTop ? moved.windowTop : state.windowTop;
+            const auto left = moved.windowLeft ? moved.windowLeft : state.windowLeft;
+            state = moved;
+            state.windowTop = top;
+            state.windowLeft = left;
+        }
+        return result;
+    }
     return loadMovedGroup(
         u"ListView", [&](SettingsStore& s) { return readViewValues(s, state); },
         [&] { return SaveViewSettings(state); });

@@ -82,11 +82,18 @@ struct ListViewSettings {
 /// The directory of the running executable, with a trailing "/".
 QString programDirectory();
 
+/// From now on in this process, the loads read the older vendor's keys where they are instead of
+/// moving them (what they give stays the same), and PruneOldVendorKey removes nothing: for a run
+/// that must save nothing (/c).
+void ReadOldKeysInPlace();
 /// Removes "\Software\ZELT\Morvex" and then "\Software\ZELT" when each has no subkeys left.
 StoreResult PruneOldVendorKey();
 /// Loads the System and File groups (moving the older vendor's keys first) into `state`;
 /// `FFile`/`HFile` always start as `programDir` followed by "*.mfl"/"*.mhl".
 StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDir);
+/// What LoadMainSettings gives, without writing anything: the older vendor's keys are read in
+/// place, their values winning over the current ones. For a run that must save nothing (/c).
+StoreResult LoadMainSettingsUnchanged(MainWindowSettings& state, const QString& programDir);
 /// Writes the System group from `state`'s geometry, and `Version` as 120.
 StoreResult SaveSystemGroup(const MainWindowSettings& state);
 /// Writes the File group: the numbered source list, its count, patterns, markers, extension.

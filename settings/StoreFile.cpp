@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -39,11 +41,27 @@ void syncDirectory(const QString& dir) {
 } // namespace
 
 std::variant<RegDocument, QString> read(const QString& path) {
-    QFile file(path);
-    if (!QFileInfo::exists(path))
+    // Opened without blocking and checked before anything is read: a FIFO or a device in the
+    // file's place would otherwise hang the start or never end.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
         return RegDocument();
-    if (!file.open(QIODevice::ReadOnly))
+    if (fd < 0) {
+        return u"設定ファイル \"%1\" を開けません: %2"_s.arg(
+            shown(path), QString::fromLocal8Bit(strerror(errno)));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return u"設定ファイル \"%1\" は通常のファイルではありません"_s.arg(shown(path));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return u"設定ファイル \"%1\" を開けません: %2"_s.arg(shown(path), file.errorString());
+    }
     // Bounded read: a device or a runaway file must not be read without end.
     QByteArray bytes;
     while (bytes.size() <= MaxFileSize) {

@@ -185,6 +185,23 @@ TEST_F(MainWindowTest, FooterAlignmentComesFromTheStoreAtEachPass) {
     EXPECT_EQ(results.size(), 2u);
 }
 
+TEST_F(MainWindowTest, APassRefusesAMarkerOfTwoBytesAndSaysWhich) {
+    Uploads uploads;
+    writeStore({uploads.fileGroup()});
+    std::vector<FileResult> results;
+    TMorvexF& w = create({u"/x"_s}, [&](TMorvexF& made) { collectInto(made, results); });
+    w.ConvChar->setText(u"！"_s); // Shift-JIS 81 49: its first byte would match lead bytes
+    messages.clear();
+
+    w.ConvBtnClick();
+
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, u"エラー"_s);
+    EXPECT_TRUE(messages[0].second.contains(u"\"！\""_s)) << messages[0].second.toStdString();
+    EXPECT_TRUE(results.empty());
+    EXPECT_EQ(readBytes(uploads.path(u"b.up"_s)), ")\r\n)\r\n");
+}
+
 TEST_F(MainWindowTest, EnterInAFieldPressesTheConvertButton) {
     Uploads uploads;
     writeStore({uploads.fileGroup(), {u"Result"_s, {numberValue(u"ShowResult"_s, 0)}}});

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <optional>
+#include <unistd.h>
 
 namespace morvex::test {
 namespace {
@@ -74,12 +75,17 @@ protected:
 
     /// Starts the program; the quit signals stay blocked in the child until it has its handler,
     /// so a signal sent right after the start is never lost to the default action.
-    void start(QProcess& process, const QStringList& arguments, Desktop desktop) const {
+    void start(QProcess& process, const QStringList& arguments, Desktop desktop,
+               int standardOutput = -1) const {
         process.setProgram(QString::fromUtf8(MORVEX_PROGRAM));
         process.setArguments(arguments);
         process.setWorkingDirectory(m_root.filePath(u"work"_s));
         process.setProcessEnvironment(environment(desktop));
-        process.setChildProcessModifier([] {
+        process.setChildProcessModifier([standardOutput] {
+            if (standardOutput >= 0)
+                ::dup2(standardOutput, 1);
+            ::signal(SIGPIPE, SIG_DFL); // as a shell starts it
+
             sigset_t quit;
             sigemptyset(&quit);
             for (int number : {SIGTERM, SIGINT, SIGHUP})
@@ -249,15 +255,68 @@ TEST_F(ProgramTest, AStoreFailureWithoutDesktopIsALineOnStderrAndEndsTheRun) {
     EXPECT_EQ(readBytes(storePath()), storeBefore);
 }
 
-TEST_F(ProgramTest, ADialogGroupThatFailsIsReportedAtEachReadAndThePassGoesOn) {
-    // Read once for the footer alignment and once for each result, as the dialog is created.
+TEST_F(ProgramTest, ADialogGroupThatFailsIsReportedOnceAndThePassGoesOn) {
+    // Read once for the pass (the footer alignment and every result), not at each result.
     writeStore({fileGroup(), {u"Result"_s, {textValue(u"ShowResult"_s, u"yes"_s)}}});
     const Outcome outcome = run({u"/c"_s});
     EXPECT_EQ(outcome.exitCode, 0);
-    const QByteArray line = "Morvex: 'ShowResult' のﾃﾞｰﾀ型が不正です\n";
-    EXPECT_EQ(outcome.err, line + line + line);
+    EXPECT_EQ(outcome.err, "Morvex: 'ShowResult' のﾃﾞｰﾀ型が不正です\n");
     // The failure stops the load before ShowResult is applied: the design default shows.
     EXPECT_EQ(outcome.out, expectedLines());
+    expectConverted();
+}
+
+TEST_F(ProgramTest, ConvertOnceWithTheOlderVendorsKeySavesNothingAndKeepsItsSourceList) {
+    for (const Desktop desktop : {Desktop::None, Desktop::Offscreen}) {
+        // The older vendor's keys alone, a source list among them: a move would rewrite all.
+        const QByteArray store = "Windows Registry Editor Version 5.00\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\ZELT\\Morvex\\File]\n" +
+                                 fileGroup().values.join(u'\n').toUtf8() +
+                                 "\n\n[HKEY_CURRENT_USER\\Software\\ZELT\\Morvex\\Result]\n" +
+                                 resultGroup(false).values.join(u'\n').toUtf8() + "\n";
+        ASSERT_TRUE(writeBytes(storePath(), store));
+        ASSERT_TRUE(writeBytes(work(u"a.up"_s), kUploadA));
+        ASSERT_TRUE(writeBytes(work(u"b.up"_s), kUploadB));
+        QFile::remove(work(u"a.bak"_s));
+        QFile::remove(work(u"b.bak"_s));
+        const QByteArray before = readBytes(storePath());
+
+        const Outcome outcome = run({u"/c"_s}, desktop);
+
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+        expectConverted();
+        EXPECT_EQ(readBytes(storePath()), before) << "not moved, not pruned: nothing saved";
+    }
+}
+
+TEST_F(ProgramTest, ConvertOnceRefusesStoredValuesThatWouldBreakThePass) {
+    const QList<std::pair<QString, QString>> values = {
+        {u"ConvChar"_s, u"！"_s}, {u"HeadConvChar"_s, u"】"_s}, {u"BackUpExt"_s, u".d/../x"_s}};
+    for (const auto& [name, value] : values) {
+        StoreSection file = fileGroup();
+        file.values.append(textValue(name, value));
+        writeStore({file});
+        const Outcome outcome = run({u"/c"_s});
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_TRUE(outcome.err.startsWith("エラー: ")) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains("\"" + value.toUtf8() + "\""))
+            << outcome.err.toStdString();
+        EXPECT_EQ(outcome.out, QByteArray());
+        expectUntouched();
+    }
+}
+
+TEST_F(ProgramTest, ConvertOnceWhoseReaderIsGoneFinishesThePass) {
+    writeStore({fileGroup(), resultGroup(true)});
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ::close(pipeFds[0]); // "morvex /c | head -0"
+    QProcess process;
+    start(process, {u"/c"_s}, Desktop::None, pipeFds[1]);
+    const Outcome outcome = finish(process);
+    ::close(pipeFds[1]);
+    EXPECT_EQ(outcome.status, QProcess::NormalExit);
+    EXPECT_EQ(outcome.exitCode, 0);
     expectConverted();
 }
 

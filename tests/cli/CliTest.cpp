@@ -1,101 +1,11 @@
 // End-to-end tests of morvex-convert, run as a child process in temporary directories.
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
+#include "CliSupport.h"
+
 #include <gtest/gtest.h>
-#include <iterator>
-#include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "morvex-cli-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        m_dir = pattern;
-    }
-    ~Scratch() { fs::remove_all(m_dir); }
-    std::string path(const std::string& name) const { return (m_dir / name).string(); }
-    const fs::path& dir() const { return m_dir; }
-
-    void write(const std::string& name, const std::string& bytes) const {
-        fs::create_directories(fs::path(path(name)).parent_path());
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    bool exists(const std::string& name) const { return fs::exists(path(name)); }
-
-private:
-    fs::path m_dir;
-};
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-constexpr uid_t kNobody = 65534;
-
-// Runs the converter in the scratch directory; `env` entries ("NAME=value") are added to its
-// environment. With `asNobody` a root caller runs it as an unprivileged user, so that
-// permissions apply.
-Outcome convert(const Scratch& s, const std::vector<std::string>& args,
-                const std::vector<std::string>& env = {}, bool asNobody = false) {
-    const std::string outFile = s.path(".out"), errFile = s.path(".err");
-    // The build tree may sit below a folder only root can enter; an unprivileged run executes a
-    // copy of the converter kept in the scratch directory instead.
-    std::string program = MORVEX_CONVERT;
-    if (asNobody && ::geteuid() == 0) {
-        program = s.path(".morvex-convert");
-        fs::copy_file(MORVEX_CONVERT, program, fs::copy_options::overwrite_existing);
-        fs::permissions(program, fs::perms(0755));
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(s.dir().c_str()) != 0)
-            ::_exit(120);
-        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        for (const std::string& e : env)
-            ::putenv(const_cast<char*>(e.c_str()));
-        if (asNobody && ::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
-            ::_exit(122);
-        std::vector<char*> argv{program.data()};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(121);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = s.read(".out");
-    r.err = s.read(".err");
-    fs::remove(outFile);
-    fs::remove(errFile);
-    return r;
-}
-
-int lines(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
+using namespace clitest;
 
 TEST(CliUsage, BadArgumentsExitWithStatusTwoAndOneLine) {
     Scratch s;
@@ -108,6 +18,7 @@ TEST(CliUsage, BadArgumentsExitWithStatusTwoAndOneLine) {
         {"--footer-marker", "ab", "memo.up"},
         {"--header-marker=))", "memo.up"},
         {"--backup-ext", ".back", "memo.up"},
+        {"--backup-ext", "./x", "memo.up"},
         {"--align", "81", "memo.up"},
         {"--align", "-1", "memo.up"},
         {"--align", "7x", "memo.up"},
@@ -211,7 +122,9 @@ TEST(CliConvert, ErrorsGoToStandardErrorAndThePassGoesOn) {
     const Outcome r = convert(s, {"memo.up"}, {"TMPDIR=/proc"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "エラー: テンポラリファイルの作成に失敗しました\n"
-                     "エラー: テンポラリファイルの作成に失敗しました\n");
+                     "エラー: テンポラリファイルの作成に失敗しました\n"
+                     "エラー: フッタリストが見つからないか空のため、フッタ記号を取り除いただけです"
+                     ": *.mfl\n");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(s.read("memo.up"), "a\r\n") << "converted with empty pools";
 }

@@ -206,7 +206,9 @@ TEST(CliModes, FilterReportsListErrors) {
     Folder f;
     fs::create_directory(f.path("box"));
     const Outcome r = run(f, {"--footer-list", "box", "-"}, ")x\r\n");
-    EXPECT_EQ(r.status, 0) << "a pattern without a match is no error";
+    // The marker is still dropped, but the user is told the lists were not found.
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("フッタリストが見つからないか空のため"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "x\r\n");
     // A list that is found but fails to read, for root too: reading address 0 of a process.
     fs::create_symlink("/proc/self/mem", f.path("f.mfl"));

@@ -315,6 +315,7 @@ TEST(Convert, FailedRenameKeepsTheFile) {
     writeFile(p.path("memo.up"), kOld);
     test::SysGuard guard;
     sys::calls().rename = failRename;
+    sys::calls().exchange = failRename;
     p.run({p.path("memo.up")});
     EXPECT_EQ(readFile(p.path("memo.up")), kOld);
     EXPECT_EQ(readFile(p.path("memo.bak")), kOld) << "the backup was made before";
@@ -365,7 +366,10 @@ TEST(Convert, NoBackupMeansNoRewrite) {
     EXPECT_FALSE(exists(p.path("memo.bak")));
     EXPECT_EQ(readFile(p.path("dir.up")), kOld);
     EXPECT_TRUE(p.results.empty());
-    EXPECT_TRUE(p.messages.empty()) << "a file that cannot be backed up is passed over";
+    EXPECT_EQ(p.messages,
+              (std::vector<std::string>{std::string(kMsgBackupCreate) + ": " + p.path("memo.up"),
+                                        std::string(kMsgBackupCreate) + ": " + p.path("dir.up")}))
+        << "a file that cannot be backed up is left as it is, and the user is told";
     EXPECT_FALSE(p.tempLeft());
 }
 
@@ -412,7 +416,13 @@ TEST(Convert, LeftoverTemporaryFilesAreRemoved) {
     writeFile(p.path("memo.up"), kOld);
     writeFile(p.path(".memo.up.morvex-Ab12Cd.tmp"), "half written");
     writeFile(p.path(".other.up.morvex-Zz99Yy.tmp"), "half written too");
+    test::markAsTemporary(p.path(".memo.up.morvex-Ab12Cd.tmp"));
+    test::markAsTemporary(p.path(".other.up.morvex-Zz99Yy.tmp"));
     writeFile(p.path(".memo.up.morvex-short.tmp"), "not ours");
+    writeFile(p.path(".mine.up.morvex-Ab12Cd.tmp"), "not ours either: no mark");
+    // The previous file of a swap killed before it was unlinked: also the backup.
+    writeFile(p.path("old.bak"), "previous");
+    ASSERT_EQ(::link(p.path("old.bak").c_str(), p.path(".old.up.morvex-Qq11Ww.tmp").c_str()), 0);
     // A live conversion in another process holds its lock: its file must stay.
     int ready[2], release[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -438,8 +448,9 @@ TEST(Convert, LeftoverTemporaryFilesAreRemoved) {
     ::waitpid(child, &status, 0);
     for (int fd : {ready[0], ready[1], release[0], release[1]})
         ::close(fd);
-    EXPECT_EQ(names, ".live.up.morvex-Live00.tmp .memo.up.morvex-short.tmp f.mfl h.mhl memo.bak "
-                     "memo.up");
+    EXPECT_EQ(names, ".live.up.morvex-Live00.tmp .memo.up.morvex-short.tmp "
+                     ".mine.up.morvex-Ab12Cd.tmp f.mfl h.mhl memo.bak memo.up old.bak");
+    EXPECT_EQ(readFile(p.path("old.bak")), "previous");
 }
 
 } // namespace

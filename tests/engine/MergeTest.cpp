@@ -162,10 +162,12 @@ TEST(MergeLists, FullTemporaryDirectoryKeepsThePool) {
 TEST(MergeLists, LeftoverOfAKilledMergeIsRemoved) {
     Merge m;
     writeFile(m.temp.file("_Morvex_Ab12Cd.tmp"), "stale");
+    test::markAsTemporary(m.temp.file("_Morvex_Ab12Cd.tmp"));
     writeFile(m.temp.file("_Morvex_keep.tmp"), "not ours: wrong length");
+    writeFile(m.temp.file("_Morvex_Xy12Zw.tmp"), "not ours: no mark");
     writeFile(m.lists.file("a.mfl"), "x\r\n");
     m.run("*.mfl");
-    EXPECT_EQ(test::listDir(m.temp.path()), "_Morvex_keep.tmp");
+    EXPECT_EQ(test::listDir(m.temp.path()), "_Morvex_Xy12Zw.tmp _Morvex_keep.tmp");
 }
 
 TEST(MergeLists, EnginePoolsUseTheirOwnMessages) {

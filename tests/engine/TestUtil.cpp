@@ -10,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -51,6 +52,11 @@ std::string listDir(const std::string& dir) {
     for (const auto& n : names)
         out += (out.empty() ? "" : " ") + n;
     return out;
+}
+
+void markAsTemporary(const std::string& path) {
+    if (::setxattr(path.c_str(), "user.morvex", "temporary", 9, 0) != 0)
+        throw std::runtime_error("no extended attributes for " + path);
 }
 
 bool fdPathContains(int fd, std::string_view part) {

@@ -29,6 +29,9 @@ bool exists(const std::string& path);
 /// Names in a directory, sorted, "." and ".." left out.
 std::string listDir(const std::string& dir);
 
+/// Gives a file the mark of a temporary file made by the engine, as a killed run leaves it.
+void markAsTemporary(const std::string& path);
+
 /// True when the open descriptor's path holds `part`.
 bool fdPathContains(int fd, std::string_view part);
 

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace morvex;
@@ -378,4 +379,59 @@ TEST(ProgramDirectory, IsTheExecutablesFolderWithASlash) {
     EXPECT_TRUE(dir.endsWith(u'/'));
     EXPECT_EQ(QDir(dir).canonicalPath(),
               QDir(QCoreApplication::applicationDirPath()).canonicalPath());
+}
+
+TEST_F(GroupTest, AnOldFileKeysSourceListMovesWithIt) {
+    writeFile(v5 + hkcu +
+              "ZELT\\Morvex\\File]\n\"SrcFileCount\"=dword:2\n"
+              "\"SrcFileName\"=\"old1.up\"\n\"SrcFileName1\"=\"old2.up\"\n\n" +
+              hkcu + "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:1\n\"SrcFileName\"=\"cur.up\"\n");
+    MainWindowSettings state;
+    ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
+    EXPECT_EQ(state.SrcFile, (QStringList{u"old1.up"_s, u"old2.up"_s})) << "once, old values win";
+    EXPECT_EQ(number(qorFile, u"SrcFileCount"_s), 2);
+    EXPECT_EQ(text(qorFile, u"SrcFileName1"_s), u"old2.up"_s);
+    EXPECT_FALSE(keyExists(u"\\Software\\ZELT\\Morvex\\File"_s));
+}
+
+// What a run that saves nothing (/c) reads: the same as a start that moves the old keys.
+TEST_F(GroupTest, ReadingInPlaceGivesWhatAMoveGivesAndWritesNothing) {
+    const QByteArray file =
+        v5 + hkcu +
+        "ZELT\\Morvex\\File]\n\"SrcFileCount\"=dword:1\n\"SrcFileName\"=\"old.up\"\n"
+        "\"ConvChar\"=\"}\"\n\n" +
+        hkcu + "ZELT\\Morvex\\System]\n\"WindowTop\"=dword:20\n\n" + hkcu +
+        "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:1\n\"SrcFileName\"=\"cur.up\"\n"
+        "\"HeadConvChar\"=\"[\"\n\"ConvChar\"=\"{\"\n\n" +
+        hkcu + "QOR\\Morvex\\System]\n\"WindowTop\"=dword:5\n\"WindowLeft\"=dword:7\n";
+    writeFile(file);
+    MainWindowSettings inPlace;
+    ASSERT_TRUE(LoadMainSettingsUnchanged(inPlace, programDir).ok());
+    EXPECT_EQ(fileBytes(), file) << "not a byte written";
+
+    MainWindowSettings moved;
+    ASSERT_TRUE(LoadMainSettings(moved, programDir).ok());
+    EXPECT_EQ(inPlace.SrcFile, moved.SrcFile);
+    EXPECT_EQ(inPlace.SrcFile, QStringList{u"old.up"_s});
+    EXPECT_EQ(inPlace.ConvChar, u"}"_s);
+    EXPECT_EQ(inPlace.HeadConvChar, u"]"_s) << "a move saves the window's own value over it";
+    EXPECT_EQ(inPlace.HeadConvChar, moved.HeadConvChar);
+    EXPECT_EQ(inPlace.windowTop, 0x20);
+    EXPECT_EQ(inPlace.windowLeft, 7);
+    EXPECT_EQ(inPlace.windowTop, moved.windowTop);
+    EXPECT_EQ(inPlace.windowLeft, moved.windowLeft);
+    EXPECT_EQ(inPlace.version, moved.version);
+    EXPECT_EQ(inPlace.FFile, moved.FFile);
+    EXPECT_EQ(inPlace.FutterMarker, moved.FutterMarker);
+}
+
+TEST_F(GroupTest, AFifoInTheStoresPlaceIsRefusedAtOnce) {
+    QDir().mkpath(configDir() + u"/morvex"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(storeFile()).constData(), 0600), 0);
+    MainWindowSettings state;
+    const StoreResult loaded = LoadMainSettings(state, programDir); // must not hang
+    ASSERT_FALSE(loaded.ok());
+    EXPECT_TRUE(loaded.message().contains(u"通常のファイルではありません"_s))
+        << loaded.message().toStdString();
+    EXPECT_FALSE(SaveFileGroup(state).ok()) << "and nothing is written in its place";
 }

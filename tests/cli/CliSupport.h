@@ -1,0 +1,148 @@
+// Running morvex-convert as a child process in a scratch directory, for the end-to-end tests.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace clitest {
+
+namespace fs = std::filesystem;
+
+class Scratch {
+public:
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "morvex-cli-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        m_dir = pattern;
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+    const fs::path& dir() const { return m_dir; }
+
+    void write(const std::string& name, const std::string& bytes) const {
+        fs::create_directories(fs::path(path(name)).parent_path());
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    bool exists(const std::string& name) const {
+        return fs::exists(fs::symlink_status(path(name)));
+    }
+
+private:
+    fs::path m_dir;
+};
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+constexpr uid_t kNobody = 65534;
+
+/// What a run may change in the child before the converter starts (limits, descriptors).
+using ChildSetup = std::function<void()>;
+
+/// A started converter; finish() waits for it and collects its output.
+class ConvertRun {
+public:
+    // `env` entries ("NAME=value") are added to the child's environment. With `asNobody` a root
+    // caller runs it as an unprivileged user, so that permissions apply.
+    ConvertRun(const Scratch& s, const std::vector<std::string>& args,
+               const std::vector<std::string>& env = {}, bool asNobody = false,
+               const ChildSetup& setup = {}) {
+        static int counter = 0;
+        const std::string tag = std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        m_outFile = s.path(".out" + tag);
+        m_errFile = s.path(".err" + tag);
+        // The build tree may sit below a folder only root can enter; an unprivileged run
+        // executes a copy of the converter kept in the scratch directory instead.
+        std::string program = MORVEX_CONVERT;
+        // Another build of the converter (an older one, to see a test fail) may be named here.
+        if (const char* other = std::getenv("MORVEX_CONVERT_UNDER_TEST"))
+            program = other;
+        if (asNobody && ::geteuid() == 0) {
+            const std::string built = program;
+            program = s.path(".morvex-convert");
+            fs::copy_file(built, program, fs::copy_options::overwrite_existing);
+            fs::permissions(program, fs::perms(0755));
+        }
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            if (::chdir(s.dir().c_str()) != 0)
+                ::_exit(120);
+            const int out = ::open(m_outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            for (const std::string& e : env)
+                ::putenv(const_cast<char*>(e.c_str()));
+            if (setup)
+                setup();
+            if (asNobody && ::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+                ::_exit(122);
+            std::vector<char*> argv{program.data()};
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(121);
+        }
+    }
+
+    /// The exit status (-1 for a signal, with the signal in `signal`), standard output and error.
+    Outcome finish() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        Outcome r;
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        m_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        r.out = readAll(m_outFile);
+        r.err = readAll(m_errFile);
+        fs::remove(m_outFile);
+        fs::remove(m_errFile);
+        return r;
+    }
+    int signal() const { return m_signal; }
+
+private:
+    static std::string readAll(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    pid_t m_pid = -1;
+    int m_signal = 0;
+    std::string m_outFile;
+    std::string m_errFile;
+};
+
+inline Outcome convert(const Scratch& s, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env = {}, bool asNobody = false,
+                       const ChildSetup& setup = {}) {
+    return ConvertRun(s, args, env, asNobody, setup).finish();
+}
+
+inline int lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+} // namespace clitest
