@@ -5,6 +5,7 @@
 #include "FolderDialog.h"
 #include "Main_U.h"
 #include "MaruBtn.h"
+#include "SjisByteValidator.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -139,18 +140,22 @@ void TMorvexF::buildMarkerRows() {
     BackExt = edit(MainPnl, u"BackExt"_s, u".bak"_s, {148, 54, 33, 18},
                    u"同名ﾌｧｲﾙ時のﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子を指定します（｢.｣も付ける）"_s);
     BackExt->setMaxLength(4);
+    // The limits are bytes of Shift-JIS, as the pass takes them; "/" would leave the folder.
+    limitToSjisBytes(BackExt, 4, u"/"_s);
     Label6->setBuddy(BackExt);
 
     Label1 = label(MainPnl, u"Label1"_s, u"行頭の"_s, 8, 76);
     HeadConvChar = edit(MainPnl, u"HeadConvChar"_s, u"]"_s, {48, 73, 15, 18},
                         u"この文字が行頭にあるとヘッダに変換されます"_s);
     HeadConvChar->setMaxLength(1);
+    limitToSjisBytes(HeadConvChar, 1);
     Label2 = label(MainPnl, u"Label2"_s, u"をﾍｯﾀﾞに変換する。"_s, 66, 76);
 
     Label4 = label(MainPnl, u"Label4"_s, u"行頭の"_s, 8, 97);
     ConvChar = edit(MainPnl, u"ConvChar"_s, u")"_s, {48, 94, 15, 18},
                     u"この文字が行頭にあるとフッタに変換されます"_s);
     ConvChar->setMaxLength(1);
+    limitToSjisBytes(ConvChar, 1);
     Label5 = label(MainPnl, u"Label5"_s, u"をﾌｯﾀに変換する。"_s, 66, 97);
 
     ConvBtn = button(MainPnl, u"ConvBtn"_s, u"変換(&C)"_s, {194, 54, 135, 59});
