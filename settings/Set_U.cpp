@@ -181,6 +181,7 @@ TSettingF::TSettingF(QWidget* parent)
 
     OpenDialog1.filter = u"実行ファイル (*.exe;*.com)|*.exe;*.com|全てのファイル (*.*)|*.*"_s;
     OpenDialog1.mustExist = true;
+    OpenDialog1.executables = true;
 
     connectHandlers();
     FormCreate();
