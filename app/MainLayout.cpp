@@ -7,6 +7,7 @@
 #include "MaruBtn.h"
 #include "SjisByteValidator.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +36,19 @@ QLabel* label(QWidget* parent, const QString& name, const QString& caption, int 
     item->adjustSize();
     item->move(left, top);
     return item;
+}
+
+// A caption that would run into the control beside it (the substitute font is wider than the
+// designed one) is drawn just condensed enough to end `gap` pixels before `right`.
+void endBefore(QLabel* caption, int right, int gap) {
+    const QString shown = QString(caption->text()).remove(u'&');
+    const int room = right - gap - caption->x();
+    QFont font = caption->font();
+    for (int stretch = 100; stretch > 50 && QFontMetrics(font).horizontalAdvance(shown) > room;
+         --stretch)
+        font.setStretch(stretch - 1);
+    caption->setFont(font);
+    caption->adjustSize();
 }
 
 QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, const QRect& place,
@@ -168,6 +182,7 @@ void TMorvexF::buildMarkerRows() {
 void TMorvexF::buildListRows() {
     HeaderLbl = label(MainPnl, u"HeaderLbl"_s, u"ﾍｯﾀﾞﾘｽﾄ(&H):"_s, 4, 124);
     HeaderBtn = roundButton(MainPnl, u"HeaderBtn"_s, {66, 122, 17, 17});
+    endBefore(HeaderLbl, HeaderBtn->x(), 3);
     HFile = edit(MainPnl, u"HFile"_s, u"*.mhl"_s, {86, 122, 200, 18},
                  u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     HeaderLbl->setBuddy(HFile);
@@ -175,6 +190,7 @@ void TMorvexF::buildListRows() {
 
     FutterLbl = label(MainPnl, u"FutterLbl"_s, u"ﾌｯﾀﾘｽﾄ(&L):"_s, 4, 144);
     FutterBtn = roundButton(MainPnl, u"FutterBtn"_s, {66, 142, 17, 17});
+    endBefore(FutterLbl, FutterBtn->x(), 3);
     FFile = edit(MainPnl, u"FFile"_s, u"*.mfl"_s, {86, 142, 200, 18},
                  u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     FutterLbl->setBuddy(FFile);

@@ -1,9 +1,11 @@
 // The main window where a user would otherwise be left without a way on: a stored place on no
 // screen, a manual that cannot be shown.
 #include "MainWindowTestSupport.h"
+#include "MaruBtn.h"
 #include "SettingsGroups.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +36,18 @@ TEST_F(MainWindowTest, AStoredPlaceOnNoScreenIsLeftToTheSystemAnyOtherIsKeptExac
                      {numberValue(u"WindowTop"_s, c.top), numberValue(u"WindowLeft"_s, c.left)}}});
         TMorvexF& w = create();
         EXPECT_EQ(w.pos(), c.kept ? QPoint(c.left, c.top) : unplaced);
+    }
+}
+
+TEST_F(MainWindowTest, TheListCaptionsEndClearOfTheirRoundButtons) {
+    TMorvexF& w = create({u"/x"_s});
+    for (const auto& [caption, round] :
+         {std::pair{w.HeaderLbl, w.HeaderBtn}, std::pair{w.FutterLbl, w.FutterBtn}}) {
+        SCOPED_TRACE(caption->objectName().toStdString());
+        const QString shown = QString(caption->text()).remove(u'&');
+        const int end = caption->x() + caption->fontMetrics().horizontalAdvance(shown);
+        EXPECT_LE(end + 3, round->x());
+        EXPECT_EQ(caption->pos(), QPoint(4, round->y() + 2));
     }
 }
 
