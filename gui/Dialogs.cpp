@@ -84,10 +84,11 @@ QLocale dialogLocale() {
     return japanese ? QLocale(QLocale::Japanese, QLocale::Japan) : QLocale();
 }
 
+constexpr int kSizeColumn = 1;
 constexpr int kDateColumn = 3;
 
 // The view of the dialog's folder model: when asked, only the folder's executable files (and
-// its folders, to move through); dates in the dialog's locale.
+// its folders, to move through); sizes and dates in the dialog's locale.
 class FileViewModel : public QSortFilterProxyModel {
 public:
     explicit FileViewModel(QObject* parent)
@@ -102,11 +103,15 @@ public:
     bool executablesOnly() const { return m_executablesOnly; }
 
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role == Qt::DisplayRole && index.column() == kDateColumn) {
-            if (const auto* files = folderModel()) {
-                const QDateTime modified = files->lastModified(mapToSource(index));
+        const auto* files = folderModel();
+        if (role == Qt::DisplayRole && files) {
+            const QModelIndex source = mapToSource(index);
+            if (index.column() == kDateColumn) {
+                const QDateTime modified = files->lastModified(source);
                 if (modified.isValid())
                     return dialogLocale().toString(modified, QLocale::ShortFormat);
+            } else if (index.column() == kSizeColumn && !files->isDir(source)) {
+                return dialogLocale().formattedDataSize(files->size(source));
             }
         }
         return QSortFilterProxyModel::data(index, role);

@@ -109,7 +109,7 @@ TEST_F(FileDialogTest, TheProgramFilterShowsTheFolderExecutablesUnderItsDesigned
 TEST_F(FileDialogTest, OtherDialogsKeepTheirPatternsWithFittedColumnsAndLocalDates) {
     QStringList shown;
     QList<int> tooNarrow;
-    QString date, expectedDate;
+    QString size, date;
     ModalWatcher watcher([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
@@ -123,8 +123,10 @@ TEST_F(FileDialogTest, OtherDialogsKeepTheirPatternsWithFittedColumnsAndLocalDat
                 tooNarrow << column;
         const QModelIndex root = view->rootIndex();
         for (int row = 0; row < view->model()->rowCount(root); ++row)
-            if (view->model()->index(row, 0, root).data().toString() == u"list.mhl"_s)
+            if (view->model()->index(row, 0, root).data().toString() == u"list.mhl"_s) {
+                size = view->model()->index(row, 1, root).data().toString();
                 date = view->model()->index(row, 3, root).data().toString();
+            }
         dialog->reject();
     });
     const std::optional<QString> chosen = runFileDialog(
@@ -138,6 +140,7 @@ TEST_F(FileDialogTest, OtherDialogsKeepTheirPatternsWithFittedColumnsAndLocalDat
         QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_ja.qm"_s);
     const QLocale locale = japanese ? QLocale(QLocale::Japanese, QLocale::Japan) : QLocale();
     EXPECT_EQ(date, locale.toString(modified, QLocale::ShortFormat));
+    EXPECT_EQ(size, locale.formattedDataSize(2));
 }
 
 // Where a dialog opens: centred on its shown owner, else on the screen.
