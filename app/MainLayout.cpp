@@ -5,7 +5,9 @@
 #include "FolderDialog.h"
 #include "Main_U.h"
 #include "MaruBtn.h"
+#include "SjisByteValidator.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +36,19 @@ QLabel* label(QWidget* parent, const QString& name, const QString& caption, int 
     item->adjustSize();
     item->move(left, top);
     return item;
+}
+
+// A caption that would run into the control beside it (the substitute font is wider than the
+// designed one) is drawn just condensed enough to end `gap` pixels before `right`.
+void endBefore(QLabel* caption, int right, int gap) {
+    const QString shown = QString(caption->text()).remove(u'&');
+    const int room = right - gap - caption->x();
+    QFont font = caption->font();
+    for (int stretch = 100; stretch > 50 && QFontMetrics(font).horizontalAdvance(shown) > room;
+         --stretch)
+        font.setStretch(stretch - 1);
+    caption->setFont(font);
+    caption->adjustSize();
 }
 
 QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, const QRect& place,
@@ -139,18 +154,22 @@ void TMorvexF::buildMarkerRows() {
     BackExt = edit(MainPnl, u"BackExt"_s, u".bak"_s, {148, 54, 33, 18},
                    u"同名ﾌｧｲﾙ時のﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子を指定します（｢.｣も付ける）"_s);
     BackExt->setMaxLength(4);
+    // The limits are bytes of Shift-JIS, as the pass takes them; "/" would leave the folder.
+    limitToSjisBytes(BackExt, 4, u"/"_s);
     Label6->setBuddy(BackExt);
 
     Label1 = label(MainPnl, u"Label1"_s, u"行頭の"_s, 8, 76);
     HeadConvChar = edit(MainPnl, u"HeadConvChar"_s, u"]"_s, {48, 73, 15, 18},
                         u"この文字が行頭にあるとヘッダに変換されます"_s);
     HeadConvChar->setMaxLength(1);
+    limitToSjisBytes(HeadConvChar, 1);
     Label2 = label(MainPnl, u"Label2"_s, u"をﾍｯﾀﾞに変換する。"_s, 66, 76);
 
     Label4 = label(MainPnl, u"Label4"_s, u"行頭の"_s, 8, 97);
     ConvChar = edit(MainPnl, u"ConvChar"_s, u")"_s, {48, 94, 15, 18},
                     u"この文字が行頭にあるとフッタに変換されます"_s);
     ConvChar->setMaxLength(1);
+    limitToSjisBytes(ConvChar, 1);
     Label5 = label(MainPnl, u"Label5"_s, u"をﾌｯﾀに変換する。"_s, 66, 97);
 
     ConvBtn = button(MainPnl, u"ConvBtn"_s, u"変換(&C)"_s, {194, 54, 135, 59});
@@ -163,6 +182,7 @@ void TMorvexF::buildMarkerRows() {
 void TMorvexF::buildListRows() {
     HeaderLbl = label(MainPnl, u"HeaderLbl"_s, u"ﾍｯﾀﾞﾘｽﾄ(&H):"_s, 4, 124);
     HeaderBtn = roundButton(MainPnl, u"HeaderBtn"_s, {66, 122, 17, 17});
+    endBefore(HeaderLbl, HeaderBtn->x(), 3);
     HFile = edit(MainPnl, u"HFile"_s, u"*.mhl"_s, {86, 122, 200, 18},
                  u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     HeaderLbl->setBuddy(HFile);
@@ -170,6 +190,7 @@ void TMorvexF::buildListRows() {
 
     FutterLbl = label(MainPnl, u"FutterLbl"_s, u"ﾌｯﾀﾘｽﾄ(&L):"_s, 4, 144);
     FutterBtn = roundButton(MainPnl, u"FutterBtn"_s, {66, 142, 17, 17});
+    endBefore(FutterLbl, FutterBtn->x(), 3);
     FFile = edit(MainPnl, u"FFile"_s, u"*.mfl"_s, {86, 142, 200, 18},
                  u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     FutterLbl->setBuddy(FFile);

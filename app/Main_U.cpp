@@ -3,6 +3,7 @@
 #include "About_U.h"
 #include "FolderDialog.h"
 #include "MaruBtn.h"
+#include "OpenDocument.h"
 #include "PassSettings.h"
 #include "ProcessEnd.h"
 #include "ProgresU.h"
@@ -20,9 +21,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <exception>
 
 namespace morvex {
@@ -32,6 +35,13 @@ namespace {
 
 std::string bytes(const QString& text) {
     return text.toUtf8().toStdString();
+}
+
+bool onSomeScreen(const QRect& frame) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return std::any_of(screens.cbegin(), screens.cend(), [&frame](const QScreen* screen) {
+        return screen->availableGeometry().intersects(frame);
+    });
 }
 
 QString joinedPattern(const QString& folder, const QString& mask) {
@@ -263,8 +273,10 @@ void TMorvexF::ContentsClick() {
         showStandardError(this, u"ヘルプファイル %1 が見つかりません。"_s.arg(manual));
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+    // No application for HTML files, or one that fails, must not leave the user with nothing.
+    openDocument(this, manual, [this, manual] {
         showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。"_s.arg(manual));
+    });
 }
 
 void TMorvexF::ExitClick() {
@@ -337,8 +349,12 @@ MainWindowSettings TMorvexF::settingsState() const {
 
 void TMorvexF::applySettingsState(const MainWindowSettings& state) {
     if (state.windowTop || state.windowLeft) {
-        move(state.windowLeft.value_or(x()), state.windowTop.value_or(y()));
-        m_positionKnown = true;
+        const QPoint stored(state.windowLeft.value_or(x()), state.windowTop.value_or(y()));
+        // A place on no screen (a monitor unplugged, a smaller screen) is left to the system.
+        if (onSomeScreen(QRect(stored, frameGeometry().size()))) {
+            move(stored);
+            m_positionKnown = true;
+        }
     }
     SrcFile->clear();
     SrcFile->addItems(state.SrcFile);

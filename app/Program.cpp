@@ -65,8 +65,9 @@ int runWindows(MorvexApplication& application, bool headless) {
             [&window](const FileResult& result) { reportOnStdout(&window, result); });
     }
     window.FormCreate();
-    // Nobody can send the close request that would end the idling a store failure leaves.
-    if (headless && !window.settingsLoaded())
+    // After a store failure nothing is shown: idling on would leave a process that nobody can
+    // see or end (nor, without a desktop, send the close request).
+    if (!window.settingsLoaded())
         return kStoreFailedStatus;
     // The list viewer is made here, after the main window, and stays hidden until opened.
     if (application.ShowMainWindow)

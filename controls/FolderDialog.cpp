@@ -3,11 +3,14 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <deque>
@@ -39,11 +42,19 @@ private:
     void hideSiblingsOfRoot(const QModelIndex& parent, int first, int last);
     bool isBelowRoot(QModelIndex index) const;
     void selectionChanged();
+    void keepStartInSight();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     QFileSystemModel* m_model;
     QTreeView* m_tree;
     QDialogButtonBox* m_buttons;
     QPersistentModelIndex m_root;
+    QPersistentModelIndex m_start; ///< the preselected folder, until the user takes over
+    QTimer m_follow;
 };
 
 FolderBrowser::FolderBrowser(QWidget* owner, const QString& caption, const QString& root)
@@ -115,7 +126,54 @@ void FolderBrowser::select(const QString& path) {
     for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
         m_tree->expand(parent);
     m_tree->setCurrentIndex(index);
-    m_tree->scrollTo(index);
+    m_start = index;
+    // The folders on the way are read in the background, and each batch of rows they bring
+    // (sorted in later) pushes the start folder down: it is brought back into sight after each,
+    // until the user takes over the tree.
+    m_follow.setSingleShot(true);
+    m_follow.setInterval(0);
+    connect(&m_follow, &QTimer::timeout, this, &FolderBrowser::keepStartInSight,
+            Qt::UniqueConnection);
+    const auto follow = [this] {
+        m_follow.start();
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, &m_follow, follow);
+    connect(m_model, &QAbstractItemModel::rowsInserted, &m_follow, follow);
+    connect(m_model, &QAbstractItemModel::layoutChanged, &m_follow, follow);
+    for (QObject* part :
+         {static_cast<QObject*>(m_tree->viewport()),
+          static_cast<QObject*>(m_tree->verticalScrollBar()), static_cast<QObject*>(m_tree)})
+        part->installEventFilter(this);
+    keepStartInSight();
+}
+
+void FolderBrowser::keepStartInSight() {
+    if (!m_start.isValid() || m_tree->currentIndex() != m_start) {
+        m_start = QPersistentModelIndex(); // the user has moved on
+        return;
+    }
+    for (QModelIndex parent = m_start.parent(); parent.isValid(); parent = parent.parent())
+        m_tree->expand(parent);
+    m_tree->scrollTo(m_start, QAbstractItemView::PositionAtCenter);
+}
+
+bool FolderBrowser::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+        m_start = QPersistentModelIndex(); // the user's own scrolling is not undone
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void FolderBrowser::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Only a laid-out view knows where its rows are.
+    QTimer::singleShot(0, this, &FolderBrowser::keepStartInSight);
 }
 
 QString FolderBrowser::chosenPath() const {

@@ -1,9 +1,20 @@
 #include "Dialogs.h"
 
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLayout>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSortFilterProxyModel>
 #include <QStringList>
+#include <QTreeView>
+#include <algorithm>
 #include <deque>
 
 namespace morvex {
@@ -25,6 +36,152 @@ FileDialogRequest& lastRequest() {
     return request;
 }
 
+// Centres `dialog` on the window of `owner` while that is shown, else on the screen, and keeps it
+// on the screen. Set before the dialog is first mapped, the place is the program's, not the
+// window manager's (which would put it in a corner).
+void centreOnOwner(QWidget* dialog, QWidget* owner) {
+    QWidget* window = owner ? owner->window() : nullptr;
+    QScreen* screen = window && window->isVisible() ? window->screen() : dialog->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    QRect frame = dialog->frameGeometry();
+    frame.moveCenter(window && window->isVisible() ? window->frameGeometry().center()
+                                                   : area.center());
+    frame.moveLeft(std::clamp(frame.left(), area.left(),
+                              std::max(area.left(), area.right() - frame.width() + 1)));
+    frame.moveTop(std::clamp(frame.top(), area.top(),
+                             std::max(area.top(), area.bottom() - frame.height() + 1)));
+    dialog->move(frame.topLeft());
+}
+
+class StopBox : public QMessageBox {
+public:
+    StopBox(const QString& caption, const QString& text, QWidget* owner)
+        : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner)
+        , m_owner(owner) {}
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event); // gives the box its size
+        if (!event->spontaneous())
+            // The size the layout gives is final only now.
+            if (layout())
+                layout()->activate();
+        centreOnOwner(this, m_owner);
+    }
+
+private:
+    QWidget* m_owner;
+};
+
+// Dates as a Japanese reader writes them, when the toolkit speaks Japanese to the user.
+QLocale dialogLocale() {
+    static const bool japanese =
+        QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_ja.qm"_s);
+    return japanese ? QLocale(QLocale::Japanese, QLocale::Japan) : QLocale();
+}
+
+constexpr int kSizeColumn = 1;
+constexpr int kDateColumn = 3;
+
+// The view of the dialog's folder model: when asked, only the folder's executable files (and
+// its folders, to move through); sizes and dates in the dialog's locale.
+class FileViewModel : public QSortFilterProxyModel {
+public:
+    explicit FileViewModel(QObject* parent)
+        : QSortFilterProxyModel(parent) {}
+
+    void setExecutablesOnly(bool on) {
+        if (on == m_executablesOnly)
+            return;
+        m_executablesOnly = on;
+        invalidateFilter();
+    }
+    bool executablesOnly() const { return m_executablesOnly; }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = folderModel();
+        if (role == Qt::DisplayRole && files) {
+            const QModelIndex source = mapToSource(index);
+            if (index.column() == kDateColumn) {
+                const QDateTime modified = files->lastModified(source);
+                if (modified.isValid())
+                    return dialogLocale().toString(modified, QLocale::ShortFormat);
+            } else if (index.column() == kSizeColumn && !files->isDir(source)) {
+                return dialogLocale().formattedDataSize(files->size(source));
+            }
+        }
+        return QSortFilterProxyModel::data(index, role);
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = folderModel();
+        if (!m_executablesOnly || !files)
+            return true;
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        return info.isDir() || (info.isFile() && info.isExecutable());
+    }
+
+private:
+    const QFileSystemModel* folderModel() const {
+        return qobject_cast<const QFileSystemModel*>(sourceModel());
+    }
+
+    bool m_executablesOnly = false;
+};
+
+class FileDialog : public QFileDialog {
+public:
+    FileDialog(QWidget* owner, const FileDialogRequest& request)
+        : QFileDialog(owner, request.title, request.startDir, qtFileFilter(request.filter))
+        , m_owner(owner) {
+        // Qt's own dialog on every desktop: the filters and columns below are its.
+        setOption(QFileDialog::DontUseNativeDialog);
+        m_view = new FileViewModel(this);
+        setProxyModel(m_view);
+        // Every column as wide as its longest entry, the names taking what is left.
+        if (auto* details = findChild<QTreeView*>(u"treeView"_s)) {
+            QHeaderView* header = details->header();
+            header->setStretchLastSection(false);
+            header->setSectionResizeMode(0, QHeaderView::Stretch);
+            for (int column = 1; column < header->count(); ++column)
+                header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+        if (request.executables) {
+            // The designed text names Windows programs; the folder's own programs are meant.
+            const QStringList filters = nameFilters();
+            const auto useFilter = [this, filters](const QString& chosen) {
+                const bool first = !filters.isEmpty() && chosen == filters.first();
+                if (first)
+                    if (auto* files = qobject_cast<QFileSystemModel*>(m_view->sourceModel()))
+                        files->setNameFilters({});
+                m_view->setExecutablesOnly(first);
+            };
+            connect(this, &QFileDialog::filterSelected, this, useFilter);
+            useFilter(selectedNameFilter());
+        }
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QFileDialog::showEvent(event);
+        if (event->spontaneous())
+            return;
+        // The size the layout gives is final only now.
+        if (layout())
+            layout()->activate();
+        centreOnOwner(this, m_owner);
+    }
+
+private:
+    QWidget* m_owner;
+    FileViewModel* m_view = nullptr;
+};
+
 } // namespace
 
 void setMessageSink(MessageSink sink) {
@@ -36,7 +193,7 @@ void showStopBox(QWidget* parent, const QString& caption, const QString& text) {
         messageSink()(caption, text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    StopBox box(caption, text, parent);
     box.exec();
 }
 
@@ -77,7 +234,7 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& r
         queuedAnswers().pop_front();
         return answer;
     }
-    QFileDialog dialog(parent, request.title, request.startDir, qtFileFilter(request.filter));
+    FileDialog dialog(parent, request);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save || !request.mustExist ? QFileDialog::AnyFile
                                                           : QFileDialog::ExistingFile);

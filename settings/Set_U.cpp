@@ -99,6 +99,9 @@ bool TUpDown::eventFilter(QObject* watched, QEvent* event) {
 
 namespace {
 
+constexpr int kBracketLeft = 216; // where "(" stands before the seconds
+constexpr int kBracketGap = 2;
+
 QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption,
                      const QRect& geometry) {
     auto* group = new DesignedGroupBox(caption, parent);
@@ -181,6 +184,7 @@ TSettingF::TSettingF(QWidget* parent)
 
     OpenDialog1.filter = u"実行ファイル (*.exe;*.com)|*.exe;*.com|全てのファイル (*.*)|*.*"_s;
     OpenDialog1.mustExist = true;
+    OpenDialog1.executables = true;
 
     connectHandlers();
     FormCreate();
@@ -204,7 +208,7 @@ void TSettingF::buildResultGroup() {
     ShowResult->setChecked(true);
     GoByClose = makeChoice<QCheckBox>(ShowResultGroup, u"GoByClose"_s,
                                       u"一定時間経過後、自動的に消す"_s, {28, 32, 181, 17});
-    Label1 = makeExLabel(ShowResultGroup, u"Label1"_s, u"("_s, 216, 34);
+    Label1 = makeExLabel(ShowResultGroup, u"Label1"_s, u"("_s, kBracketLeft, 34);
     Time = makeExLabel(ShowResultGroup, u"Time"_s, u"5"_s, 220, 34);
     Time->setAutoSize(false);
     Time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -344,7 +348,7 @@ void TSettingF::FormCreate() {
     GoByClose->setEnabled(ShowResult->isChecked());
     if (!ShowResult->isChecked())
         WaitTime->setEnabled(false);
-    Time->setText(QString::number(WaitTime->position()));
+    showWaitTime();
     m_loaded = true;
 }
 
@@ -374,7 +378,15 @@ void TSettingF::GoByCloseClick() {
 }
 
 void TSettingF::WaitTimeChange() {
+    showWaitTime();
+}
+
+void TSettingF::showWaitTime() {
     Time->setText(QString::number(WaitTime->position()));
+    // "(" keeps its place unless the seconds need its room: then it steps left, clear of them.
+    const int textLeft =
+        Time->geometry().right() + 1 - Time->fontMetrics().horizontalAdvance(Time->text());
+    Label1->move(std::min(kBracketLeft, textLeft - kBracketGap - Label1->width()), Label1->y());
 }
 
 void TSettingF::BeforeRunChkClick() {
@@ -436,8 +448,13 @@ void TSettingF::CancelBtnClick() {
 
 void TSettingF::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        centreOnScreen(this);
+    if (event->spontaneous())
+        return;
+    centreOnScreen(this);
+    // Keyboard users start at the first control of the tab order, whether or not the window
+    // manager activates the dialog at once.
+    if (!focusWidget())
+        focusNextChild();
 }
 
 void TSettingF::keyPressEvent(QKeyEvent* event) {

@@ -143,6 +143,7 @@ private:
     void buildWatchPage();
     void connectHandlers();
     void setTimeLabelsLook(bool enabled);
+    void showWaitTime();
     void browseInto(QLineEdit* edit);
 
     bool m_loaded = false;

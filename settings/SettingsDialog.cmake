@@ -3,6 +3,7 @@
 # the windows folder can build on it.
 add_library(morvex_settings_dialog STATIC
     ${CMAKE_CURRENT_LIST_DIR}/Set_U.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SjisByteValidator.cpp
     ${PROJECT_SOURCE_DIR}/windows/DesignedWindow.cpp)
 target_include_directories(morvex_settings_dialog PUBLIC
     ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/windows)

@@ -5,6 +5,7 @@
 #include "Set_U.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <algorithm>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -28,14 +30,44 @@ QFrame* makePanel(QWidget* parent, const QString& name, const QRect& geometry,
     return panel;
 }
 
-// A right-aligned auto-sized label keeps its right edge where the layout put it.
-void setRightAnchoredText(QLabel* label, const QString& text, int right) {
-    label->setText(text);
-    label->adjustSize();
-    label->move(right - label->width(), label->y());
+constexpr int countRight = 84; // where "個" begins, in both count panels
+constexpr int footerBoxLeft = 64;
+
+// A count grows to the left of its fixed right edge. When it needs the room its caption takes,
+// the caption is drawn condensed, just enough for both to show whole.
+void placeCount(QLabel* caption, QLabel* count, const QString& text, int minLeft) {
+    count->setText(text);
+    count->adjustSize();
+    const int left = std::min(minLeft, countRight - count->width());
+    count->setGeometry(left, count->y(), countRight - left, count->height());
+
+    QFont font = caption->font();
+    font.setStretch(QFont::Unstretched);
+    const int room = left - 1 - caption->x();
+    const int natural = QFontMetrics(font).horizontalAdvance(caption->text());
+    if (natural > room) {
+        int stretch = std::max(1, room * 100 / natural);
+        for (font.setStretch(stretch);
+             stretch > 1 && QFontMetrics(font).horizontalAdvance(caption->text()) > room;
+             font.setStretch(--stretch)) {
+        }
+    }
+    caption->setFont(font);
+    caption->adjustSize();
 }
 
-constexpr int headCountRight = 84;
+// The path in the width given, cut in its folders so that the file name stays whole.
+QString fittedPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString name = path.mid(slash + 1);
+    const QString tail = u"/"_s + name;
+    const int folderRoom = width - metrics.horizontalAdvance(tail);
+    if (slash < 0 || folderRoom < metrics.horizontalAdvance(u"…"_s))
+        return metrics.elidedText(name, Qt::ElideMiddle, width);
+    return metrics.elidedText(path.left(slash), Qt::ElideRight, folderRoom) + tail;
+}
 
 } // namespace
 
@@ -65,25 +97,27 @@ void TProgressF::buildPanels() {
     Label4 = makeLabel(HeadConvPnl, u"Label4"_s, u"ﾍｯﾀﾞ変換数:"_s, 4, 4);
     HeadConvCount = makeLabel(HeadConvPnl, u"HeadConvCount"_s, QString(), 0, 4);
     HeadConvCount->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    setRightAnchoredText(HeadConvCount, u"0"_s, headCountRight);
     Label5 = makeLabel(HeadConvPnl, u"Label5"_s, u"個"_s, 84, 4);
 
     ConvPnl = makePanel(BackPnl, u"ConvPnl"_s, {114, 33, 101, 21}, QFrame::Sunken);
     Label2 = makeLabel(ConvPnl, u"Label2"_s, u"ﾌｯﾀ変換数:"_s, 4, 4);
-    ConvCount = makeLabel(ConvPnl, u"ConvCount"_s, u"0"_s, 64, 4);
+    ConvCount = makeLabel(ConvPnl, u"ConvCount"_s, QString(), footerBoxLeft, 4);
     ConvCount->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    ConvCount->setGeometry(64, 4, 20, ConvCount->height());
     Label3 = makeLabel(ConvPnl, u"Label3"_s, u"個"_s, 84, 4);
+    setCounts(0, 0);
 }
 
 void TProgressF::setFileName(const QString& path) {
-    FileName->setText(path);
-    FileName->adjustSize();
+    // The label ends inside the panel's bevel; what does not fit is cut from the folders.
+    const int width = FileNamePnl->contentsRect().right() - 1 - FileName->x();
+    FileName->setText(fittedPath(path, FileName->fontMetrics(), width));
+    FileName->setToolTip(path);
+    FileName->setGeometry(FileName->x(), FileName->y(), width, FileName->height());
 }
 
 void TProgressF::setCounts(int footers, int headers) {
-    ConvCount->setText(QString::number(footers));
-    setRightAnchoredText(HeadConvCount, QString::number(headers), headCountRight);
+    placeCount(Label2, ConvCount, QString::number(footers), footerBoxLeft);
+    placeCount(Label4, HeadConvCount, QString::number(headers), countRight);
 }
 
 void TProgressF::showEvent(QShowEvent* event) {

@@ -400,6 +400,9 @@ TEST_F(MainWindowTest, HelpOpensTheManualBesideTheProgramOrNamesTheMissingFile) 
     QFile::remove(manual);
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler(u"file"_s, &recorder, "open");
+    // With no launcher to find, the manual goes to Qt's URL handlers, one of which is ours.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
 
     w.Contents->trigger();
     ASSERT_EQ(messages.size(), 1u);
@@ -413,6 +416,7 @@ TEST_F(MainWindowTest, HelpOpensTheManualBesideTheProgramOrNamesTheMissingFile) 
     EXPECT_EQ(application.HelpFile, manual);
 
     QDesktopServices::unsetUrlHandler(u"file"_s);
+    qputenv("PATH", path);
     QFile::remove(manual);
 }
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <functional>
@@ -125,6 +126,31 @@ TEST_F(FolderDialogRun, PreselectsStartDirBelowTheRoot) {
     // Cancelling the next browse empties Path.
     EXPECT_FALSE(executeWith(dialog, [](QDialog& chooser) { chooser.reject(); }));
     EXPECT_TRUE(dialog.Path().isEmpty());
+}
+
+TEST_F(FolderDialogRun, TheStartFolderIsExpandedAndScrolledIntoViewFromTheFileSystemRoot) {
+    // Enough folders before it that the tree must scroll to show it.
+    for (int i = 0; i < 80; ++i)
+        ASSERT_TRUE(QDir(root).mkpath(u"a%1"_s.arg(i, 2, 10, QChar(u'0'))));
+    ASSERT_TRUE(QDir(root).mkpath(u"zz/deep/target"_s));
+    const QString target = root + u"/zz/deep/target"_s;
+    TFolderDialog dialog(&owner); // no root: the tree starts at "/"
+    dialog.setStartDir(target);
+    executeWith(dialog, [&](QDialog& chooser) {
+        auto* tree = chooser.findChild<QTreeView*>(u"FolderTree"_s);
+        const auto inSight = [tree] {
+            const QRect row = tree->visualRect(tree->currentIndex());
+            return row.isValid() && row.top() >= 0 && row.bottom() < tree->viewport()->height() &&
+                   row.left() >= 0 && row.left() < tree->viewport()->width();
+        };
+        EXPECT_TRUE(QTest::qWaitFor(inSight, 5000));
+        EXPECT_EQ(currentPath(chooser), target);
+        for (QModelIndex up = tree->currentIndex().parent(); up.isValid(); up = up.parent())
+            EXPECT_TRUE(tree->isExpanded(up)) << up.data().toString().toStdString();
+        // It stays there once every folder on the way has been read.
+        QTest::qWait(300);
+        EXPECT_TRUE(inSight());
+    });
 }
 
 TEST_F(FolderDialogRun, StartDirOutsideTheRootOrMissingSelectsNothing) {

@@ -70,6 +70,12 @@ bool renderOthers(const QDir& folder) {
     progress.setFileName(u"/home/user/投稿/mail.up"_s);
     progress.setCounts(12, 3);
     bool ok = save(&progress, folder, u"ProgressF"_s);
+    // Counts of many digits and a path too long for the box.
+    TProgressF large;
+    large.setFileName(
+        u"/home/user/とても長いフォルダの名前/その下のフォルダ/もう一つ下/日本語の投稿.up"_s);
+    large.setCounts(8000, 888);
+    ok &= save(&large, folder, u"ProgressF-large"_s);
     TAboutF about;
     ok &= save(&about, folder, u"AboutF"_s);
     return ok;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QInputMethodEvent>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -44,7 +45,7 @@ public:
 private:
     std::function<void(QWidget*)> m_act;
     QTimer m_timer;
-    QWidget* m_seen = nullptr;
+    QPointer<QWidget> m_seen; // cleared when the dialog goes: its successor may reuse the address
     int m_count = 0;
 };
 

@@ -1,0 +1,46 @@
+// The settings dialog as it opens and as its seconds change: focus and spacing.
+#include "DisRangeTrackBar.h"
+#include "ExLabel.h"
+#include "Set_U.h"
+#include "TestSupport.h"
+
+#include <QTabBar>
+#include <QTabWidget>
+
+namespace {
+using namespace Qt::StringLiterals;
+using morvex::TSettingF;
+
+class SettingFLook : public morvex::test::StoreTest {};
+
+TEST_F(SettingFLook, OpensWithTheFirstControlOfItsTabOrderFocused) {
+    TSettingF f;
+    f.show(); // no events yet: the window manager may not have activated it
+    QWidget* focus = f.focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus == f.PageControl1 || f.PageControl1->tabBar() == focus)
+        << focus->metaObject()->className();
+    EXPECT_EQ(f.PageControl1->currentIndex(), 0);
+}
+
+TEST_F(SettingFLook, TheSecondsNeverTouchTheirBrackets) {
+    TSettingF f;
+    f.show();
+    for (int seconds = 0; seconds <= 10; ++seconds) {
+        SCOPED_TRACE(seconds);
+        f.WaitTime->setPosition(seconds);
+        f.WaitTimeChange();
+        ASSERT_EQ(f.Time->text(), QString::number(seconds));
+        const int textRight = f.Time->geometry().right() + 1;
+        const int textLeft = textRight - f.Time->fontMetrics().horizontalAdvance(f.Time->text());
+        EXPECT_GE(textLeft - (f.Label1->geometry().right() + 1), 2);
+        EXPECT_GE(f.Label2->x() - textRight, 2);
+        EXPECT_EQ(textRight, 233); // the box's right edge stays
+        EXPECT_EQ(f.Label2->x(), 236);
+        if (seconds < 10) { // one digit: "(" where the layout puts it
+            EXPECT_EQ(f.Label1->x(), 216);
+        }
+    }
+}
+
+} // namespace
