@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QByteArrayView>
+#include <string>
+#include <vector>
+
+namespace morvex {
+
+/// The rows of the list viewer over one merged text: the bytes are kept as merged and a row is
+/// decoded from Shift-JIS only when it is asked for, so a pool of a million lines costs its
+/// bytes and one offset per line, not a million strings.
+class MergedListModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    explicit MergedListModel(QObject* parent = nullptr);
+
+    /// Replaces every row by the lines of `text` (each ending in LF; the last may lack it).
+    void setText(std::string text);
+    /// The bytes of a row, without its line end.
+    QByteArrayView rowBytes(int row) const;
+    /// The merged text as held.
+    const std::string& text() const { return m_text; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    std::string m_text;
+    std::vector<std::size_t> m_starts; ///< offset of each row's first byte
+};
+
+} // namespace morvex
