@@ -2,6 +2,8 @@
 
 #include "Sjis.h"
 
+#include <QApplication>
+#include <QPainter>
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -53,6 +55,38 @@ QVariant MergedListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.column() != 0)
         return {};
     return sjis::decode(rowBytes(index.row()));
+}
+
+QSize ListRowDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+}
+
+void ListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString text = item.text;
+    item.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+    // The foot of the line (descenders, underscores) inside the row; what a taller line loses
+    // is the empty leading above the characters.
+    textRect.setTop(item.rect.top() + std::min(0, m_height - item.fontMetrics.height()));
+    textRect.setHeight(item.fontMetrics.height());
+    const bool selected = item.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (item.state & QStyle::State_Active) ? QPalette::Active
+                                                                             : QPalette::Inactive;
+    painter->save();
+    painter->setFont(item.font);
+    painter->setPen(
+        item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(textRect,
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
+    painter->restore();
 }
 
 } // namespace morvex

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QByteArrayView>
+#include <QStyledItemDelegate>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,26 @@ public:
 private:
     std::string m_text;
     std::vector<std::size_t> m_starts; ///< offset of each row's first byte
+};
+
+/// Rows of a fixed height, as the designed list boxes have, with the foot of the text line on the
+/// foot of the row: the fonts that stand in for the designed ones are a pixel taller than the
+/// designed row, and centring the line would cut every underscore.
+class ListRowDelegate : public QStyledItemDelegate {
+public:
+    ListRowDelegate(int rowHeight, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , m_height(rowHeight) {}
+
+    void setRowHeight(int height) { m_height = height; }
+    int rowHeight() const { return m_height; }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+private:
+    int m_height;
 };
 
 } // namespace morvex

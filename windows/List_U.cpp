@@ -16,7 +16,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -45,21 +44,6 @@ int fontPixels(const QFont& font) {
 std::string bytes(const QString& text) {
     return text.toUtf8().toStdString();
 }
-
-// Rows as high as the font's pixel size: 12 for the designed font, as the list box has them.
-class RowHeightDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void setRowHeight(int height) { m_height = height; }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
-    }
-
-private:
-    int m_height = 12;
-};
 
 QToolButton* toolButton(QWidget* parent, const QString& name, int left, const QString& hint) {
     auto* button = new QToolButton(parent);
@@ -113,7 +97,7 @@ TListF::TListF(QWidget* parent)
     ListBox = new QListView(client);
     ListBox->setObjectName(u"ListBox"_s);
     ListBox->setModel(m_model);
-    ListBox->setItemDelegate(new RowHeightDelegate(ListBox));
+    ListBox->setItemDelegate(new ListRowDelegate(12, ListBox));
     // Every row is as high as the first: no row is measured, whatever the number of rows.
     ListBox->setUniformItemSizes(true);
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -303,7 +287,7 @@ void TListF::setListFont(const QFont& font) {
     const int pixels = std::max(1, fontPixels(font));
     m_listFont.setPixelSize(pixels);
     ListBox->setFont(m_listFont);
-    static_cast<RowHeightDelegate*>(ListBox->itemDelegate())->setRowHeight(pixels);
+    static_cast<ListRowDelegate*>(ListBox->itemDelegate())->setRowHeight(pixels);
     // Rows are measured once for all; a new font needs a new measure.
     ListBox->setUniformItemSizes(false);
     ListBox->setUniformItemSizes(true);

@@ -2,6 +2,7 @@
 
 #include "DesignedWindow.h"
 #include "LaunchEditor.h"
+#include "ListModel.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,7 +26,8 @@ TSelectListF::TSelectListF(QWidget* parent)
     FileList->setObjectName(u"FileList"_s);
     FileList->setGeometry(0, 20, 285, 220);
     FileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setItemHeight(FileList, 12);
+    FileList->setItemDelegate(new ListRowDelegate(12, FileList));
+    FileList->setUniformItemSizes(true);
     TextEditBtn = makeButton(this, u"TextEditBtn"_s, u"編集(&E)"_s, {296, 20, 75, 21});
     CalcelBtn = makeButton(this, u"CalcelBtn"_s, u"ｷｬﾝｾﾙ"_s, {296, 44, 75, 21});
 
