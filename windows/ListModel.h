@@ -23,6 +23,10 @@ public:
     QByteArrayView rowBytes(int row) const;
     /// The merged text as held.
     const std::string& text() const { return m_text; }
+    /// The bytes the rows take: the text and the row offsets, as allocated.
+    std::size_t heldBytes() const {
+        return m_text.capacity() + m_starts.capacity() * sizeof(std::size_t);
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
