@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,6 +138,76 @@ protected:
     MessageCapture boxes;
     std::vector<EditorCall> editorCalls;
 };
+
+QStringList menuTexts(const QMenu* menu) {
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << (action->isSeparator() ? u"-"_s : action->text());
+    return texts;
+}
+
+TEST_F(ListFTest, TheWindowHasItsDesignedMenusToolStripAndList) {
+    EXPECT_FALSE(viewer.isVisible()) << "made hidden";
+    EXPECT_EQ(viewer.windowTitle(), u"リストファイルビューア"_s);
+    QStringList titles;
+    for (const QAction* action : viewer.menuBar()->actions())
+        titles << action->text();
+    EXPECT_EQ(titles, (QStringList{u"ファイル(&F)"_s, u"処理(&X)"_s, u"設定(&S)"_s}));
+    EXPECT_EQ(menuTexts(viewer.FileMnu), QStringList{u"閉じる(&C)"_s});
+    EXPECT_EQ(menuTexts(viewer.ActMnu),
+              (QStringList{u"リストを編集(&E)"_s, u"-"_s, u"リストの表示を更新(&N)"_s}));
+    EXPECT_EQ(menuTexts(viewer.SetupMnu),
+              (QStringList{u"フォント(&F)"_s, u"背景色(&B)"_s, u"-"_s, u"テキストエディタ(&E)"_s}));
+
+    const std::tuple<QToolButton*, int, QString> buttons[] = {
+        {viewer.ListEditBtn, 4, u"リストを編集"_s},
+        {viewer.ReloadBtn, 29, u"リストの表示を更新"_s},
+        {viewer.FontBtn, 64, u"フォントを設定"_s},
+        {viewer.SpeedButton1, 89, u"背景色を設定"_s},
+        {viewer.TextEditorBtn, 114, u"ﾃｷｽﾄｴﾃﾞｨﾀを設定"_s},
+    };
+    for (const auto& [button, left, hint] : buttons) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        EXPECT_EQ(button->geometry(), QRect(left, 4, 25, 25));
+        EXPECT_EQ(button->toolTip(), hint);
+        EXPECT_TRUE(button->autoRaise());
+    }
+    EXPECT_EQ(viewer.SpeedButton1->text(), u"色"_s);
+    EXPECT_TRUE(viewer.SpeedButton1->font().bold());
+    // Our own pictures, and the greyed copies where the design has them.
+    for (QToolButton* button : {viewer.ListEditBtn, viewer.FontBtn, viewer.TextEditorBtn}) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        const QIcon icon = button->icon();
+        const QImage normal = icon.pixmap(16, 16).toImage();
+        const QImage greyed = icon.pixmap({16, 16}, QIcon::Disabled).toImage();
+        ASSERT_EQ(normal.size(), QSize(16, 16));
+        EXPECT_NE(normal, greyed);
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const QColor pixel = greyed.pixelColor(x, y);
+                if (pixel.alpha() != 0) {
+                    EXPECT_TRUE(pixel == QColor(128, 128, 128) || pixel == QColor(Qt::white))
+                        << x << "," << y;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(viewer.ReloadBtn->icon().pixmap(16, 16).size(), QSize(16, 16));
+
+    viewer.show();
+    EXPECT_EQ(viewer.frameGeometry().size(), QSize(514, 359));
+    EXPECT_EQ(viewer.ToolPanel->geometry(), QRect(0, 0, viewer.centralWidget()->width(), 33));
+    EXPECT_EQ(viewer.ListBox->geometry(),
+              QRect(0, 33, viewer.centralWidget()->width(), viewer.centralWidget()->height() - 33));
+    EXPECT_EQ(viewer.ListBox->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(viewer.ListBox->font().family(), u"ＭＳ ゴシック"_s);
+    EXPECT_EQ(viewer.ListBox->font().pixelSize(), 12);
+    EXPECT_EQ(viewer.ListBox->palette().color(QPalette::Base), QColor(Qt::black));
+    EXPECT_EQ(viewer.ListBox->palette().color(QPalette::Text), QColor(Qt::white));
+    writeList(u"a.mfl"_s, "x\r\n");
+    viewer.LoadListBtnClick();
+    EXPECT_EQ(viewer.ListBox->sizeHintForRow(0), 12);
+}
 
 TEST_F(ListFTest, TheFooterListsAreShownLineByLineWithNothingBetweenFiles) {
     writeList(u"b.mfl"_s, "z\r\n");
