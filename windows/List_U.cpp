@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <utility>
@@ -29,7 +30,7 @@ namespace {
 
 // Sizes are designed at 96 dots per inch, where 9 points are 12 pixels.
 int pixelsFromPoints(qint32 points) {
-    return int(std::lround(double(points) * 96.0 / 72.0));
+    return int(std::lround(std::clamp(double(points) * 96.0 / 72.0, 1.0, 4096.0)));
 }
 
 qint32 pointsFromPixels(int pixels) {
@@ -284,7 +285,8 @@ void TListF::FormClose() {
 
 void TListF::setListFont(const QFont& font) {
     m_listFont = font;
-    const int pixels = std::max(1, fontPixels(font));
+    // A stored size that no screen could show (a damaged store) is held to one that can.
+    const int pixels = std::clamp(fontPixels(font), 1, 4096);
     m_listFont.setPixelSize(pixels);
     ListBox->setFont(m_listFont);
     static_cast<ListRowDelegate*>(ListBox->itemDelegate())->setRowHeight(pixels);

@@ -482,6 +482,16 @@ TEST_F(ListFTest, StoredValuesApplyAtEveryOpeningAndChangesLastUntilTheNext) {
     EXPECT_EQ(viewer.TextEditorLbl, u"kate"_s);
 }
 
+TEST_F(ListFTest, AStoredFontSizeOutOfReachKeepsOrLimitsTheSize) {
+    for (const auto& [stored, pixels] :
+         {std::pair(0, 12), std::pair(-5, 12), std::pair(0x7FFFFFFF, 4096), std::pair(1, 1)}) {
+        writeNumbers(kListView, {{u"FontSize"_s, stored}});
+        viewer.show();
+        EXPECT_EQ(viewer.listFont().pixelSize(), pixels) << stored;
+        viewer.hide();
+    }
+}
+
 TEST_F(ListFTest, AStoredFontNameIsCutToThirtyOneShiftJisBytesBetweenCharacters) {
     // "a" and sixteen two-byte characters: 33 bytes, the 31st the first half of a character.
     writeText(kListView, u"FontName"_s, u"aＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰ"_s);
