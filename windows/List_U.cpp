@@ -11,6 +11,7 @@
 #include "engine/Paths.h"
 
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -240,11 +241,21 @@ void TListF::ListEditClick() {
 }
 
 void TListF::Font1Click() {
-    // The dialog counts in points at the screen's resolution; the list in designed pixels.
+    // The dialog lists the installed families only: it starts at the one that stands in for
+    // the list's, and a choice of that same family keeps the list's own name.
+    const QString shown = QFontInfo(m_listFont).family();
     QFont start = m_listFont;
+    start.setFamily(shown);
+    // The dialog counts in points at the screen's resolution; the list in designed pixels.
     start.setPointSizeF(double(fontPixels(m_listFont)) * 72.0 / 96.0);
-    if (const std::optional<QFont> chosen = runFontDialog(this, start))
-        setListFont(*chosen);
+    if (const std::optional<FontChoice> chosen =
+            runFontDialog(this, {start, toQColor(m_fontColor, palette())})) {
+        QFont font = chosen->font;
+        if (font.family() == shown)
+            font.setFamily(m_listFont.family());
+        setListFont(font);
+        setListColors(m_backColor, toTColor(chosen->color));
+    }
 }
 
 void TListF::BackColorClick() {

@@ -4,11 +4,14 @@
 #include "LaunchEditor.h"
 #include "ListModel.h"
 #include "Select_U.h"
+#include "StyleDialogs.h"
 #include "TestSupport.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -59,6 +62,29 @@ TEST(EditorF, EnterIsOkAndEscapeDoesNothing) {
         QTest::keyClick(f.TextEditor, key);
         EXPECT_EQ(f.isVisible(), key == Qt::Key_Escape) << key;
         EXPECT_EQ(f.result(), key == Qt::Key_Return ? int(result) : 0);
+    }
+}
+
+TEST(FontDialog, OffersTheSixteenColoursBesideTheEffectsAndReturnsTheChosenOne) {
+    QFont start(u"IPAGothic"_s);
+    start.setPointSize(9);
+    std::optional<FontChoice> choice;
+    for (const auto& [color, entries] :
+         {std::pair(QColor(Qt::white), 16), std::pair(QColor(1, 2, 3), 17)}) {
+        ModalWatcher watcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFontDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            auto* colors = dialog->findChild<QComboBox*>(u"FontColor"_s);
+            ASSERT_NE(colors, nullptr);
+            EXPECT_EQ(colors->count(), entries);
+            EXPECT_EQ(colors->currentData().value<QColor>(), color) << "starts at the colour";
+            colors->setCurrentIndex(9); // 赤
+            dialog->accept();
+        });
+        choice = runFontDialog(nullptr, {start, color});
+        ASSERT_TRUE(choice.has_value());
+        EXPECT_EQ(choice->color, QColor(255, 0, 0));
+        EXPECT_EQ(choice->font.family(), u"IPAGothic"_s);
     }
 }
 

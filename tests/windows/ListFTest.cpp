@@ -363,16 +363,27 @@ TEST_F(ListFTest, ABarePatternGivesBareNamesAndNoMatchAnEmptyDialog) {
 TEST_F(ListFTest, TheFontDialogStartsAtTheListFontAndItsChoiceIsApplied) {
     queueFontDialogAnswer(std::nullopt);
     viewer.FontBtn->click();
-    EXPECT_EQ(lastFontDialogStart().family(), u"ＭＳ ゴシック"_s);
-    EXPECT_DOUBLE_EQ(lastFontDialogStart().pointSizeF(), 9.0) << "12 pixels at 96 dpi";
+    EXPECT_EQ(lastFontDialogStart().font.family(), u"IPAGothic"_s) << "the installed stand-in";
+    EXPECT_DOUBLE_EQ(lastFontDialogStart().font.pointSizeF(), 9.0) << "12 pixels at 96 dpi";
+    EXPECT_EQ(lastFontDialogStart().color, QColor(Qt::white));
     EXPECT_EQ(viewer.listFont().pixelSize(), 12);
+
+    // The stand-in chosen again keeps the designed name.
+    QFont same(u"IPAGothic"_s);
+    same.setPointSize(9);
+    queueFontDialogAnswer(FontChoice{same, QColor(Qt::white)});
+    viewer.FontBtn->click();
+    EXPECT_EQ(viewer.listFont().family(), u"ＭＳ ゴシック"_s);
 
     QFont chosen(u"IPAPGothic"_s);
     chosen.setPointSize(12);
     chosen.setItalic(true);
     chosen.setUnderline(true);
-    queueFontDialogAnswer(chosen);
+    queueFontDialogAnswer(FontChoice{chosen, QColor(255, 255, 0)});
     viewer.Font1->trigger();
+    EXPECT_EQ(viewer.listFontColor(), TColor(0x0000FFFF));
+    EXPECT_EQ(viewer.ListBox->palette().color(QPalette::Text), QColor(255, 255, 0));
+    EXPECT_EQ(viewer.listBackColor(), clBlack);
     EXPECT_EQ(viewer.listFont().family(), u"IPAPGothic"_s);
     EXPECT_EQ(viewer.listFont().pixelSize(), 16);
     EXPECT_TRUE(viewer.listFont().italic());
@@ -382,6 +393,7 @@ TEST_F(ListFTest, TheFontDialogStartsAtTheListFontAndItsChoiceIsApplied) {
     viewer.LoadListBtnClick();
     EXPECT_EQ(viewer.ListBox->sizeHintForRow(0), 16) << "rows as high as the font";
     EXPECT_EQ(viewer.viewSettings().fontSize, 12);
+    EXPECT_EQ(viewer.viewSettings().fontColor, 0x0000FFFFu);
 }
 
 TEST_F(ListFTest, TheColourDialogStartsFromItsOwnLastChoice) {

@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <cstdio>
 
@@ -129,6 +130,15 @@ bool renderListViewer(const QDir& folder) {
     ok &= save(&select, folder, u"SelectListF"_s);
     TEditorF editor;
     ok &= save(&editor, folder, u"EditorF"_s);
+
+    // The viewer's font dialog with the colour list in its effects, grabbed while it runs.
+    QTimer::singleShot(0, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            ok &= save(dialog, folder, u"FontDialog"_s);
+            dialog->close();
+        }
+    });
+    viewer.Font1Click();
     return ok;
 }
 
