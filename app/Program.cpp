@@ -4,6 +4,8 @@
 #include "ConsoleReports.h"
 #include "Dialogs.h"
 #include "GuiStartup.h"
+#include "ListViewerLink.h"
+#include "List_U.h"
 #include "Main_U.h"
 #include "PassSettings.h"
 #include "QuitSignals.h"
@@ -70,6 +72,8 @@ int runWindows(MorvexApplication& application, bool headless) {
     if (!window.settingsLoaded())
         return kStoreFailedStatus;
     // The list viewer is made here, after the main window, and stays hidden until opened.
+    TListF listViewer;
+    attachListViewer(window, listViewer);
     if (application.ShowMainWindow)
         window.show();
     QApplication::exec();

@@ -148,9 +148,14 @@ void LoadPoolLines(TextReader& in, Pool& pool) {
         pool.push_back(std::move(line));
 }
 
-void MergeLists(const std::string& pattern, const std::string& tempDir, const std::string& tempName,
-                Pool& destination, const std::string& openMessage, const ShowError& showError,
-                MergeState& state, PoolSources* sources) {
+namespace {
+
+// The steps every merge shares; `readBack` turns the finished temporary file into the result,
+// which the caller takes only when this returns true.
+bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
+                      const std::string& tempName, const std::string& openMessage,
+                      const ShowError& showError, MergeState& state,
+                      const std::function<bool(int tempFd)>& readBack, PoolSources* sources) {
     const auto parts = splitTempName(tempName);
     const std::string& prefix = parts.first;
     const std::string& suffix = parts.second;
@@ -160,7 +165,7 @@ void MergeLists(const std::string& pattern, const std::string& tempDir, const st
     state.TmpListFile = temp.fd >= 0 ? temp.path : tempDir + tempName;
     if (temp.fd < 0) {
         show(showError, kMsgTempCreate);
-        return;
+        return false;
     }
     struct stat tempSt {};
     ::fstat(temp.fd, &tempSt);
@@ -173,17 +178,56 @@ void MergeLists(const std::string& pattern, const std::string& tempDir, const st
         if (!appendList(state.TmpListLbl, temp.fd, tempSt, out, origins))
             show(showError, openMessage);
     }
-    Pool lines;
-    const bool ok = out.flush() && readBack(temp.fd, lines);
+    const bool ok = out.flush() && readBack(temp.fd);
     sys::calls().unlink(temp.path.c_str());
     closeFd(temp.fd);
-    if (!ok) {
+    if (!ok)
         show(showError, kMsgTempWrite);
-        return;
-    }
-    destination = std::move(lines);
-    if (sources)
+    else if (sources)
         *sources = std::move(origins);
+    return ok;
+}
+
+// The temporary file as the text-mode reader gives it, in one string sized to the file first
+// (no doubling growth: the viewer holds lists of tens of megabytes).
+bool readBackText(int tempFd, std::string& text) {
+    struct stat st {};
+    if (::fstat(tempFd, &st) != 0 || ::lseek(tempFd, 0, SEEK_SET) != 0)
+        return false;
+    text.reserve(static_cast<std::size_t>(st.st_size));
+    FdSource source(tempFd);
+    TextReader in(source);
+    std::string line;
+    while (in.readLine(line)) {
+        text += line;
+        text += '\n';
+    }
+    text += line;
+    return !in.failed();
+}
+
+} // namespace
+
+void MergeLists(const std::string& pattern, const std::string& tempDir, const std::string& tempName,
+                Pool& destination, const std::string& openMessage, const ShowError& showError,
+                MergeState& state, PoolSources* sources) {
+    Pool lines;
+    if (mergeThroughTemp(
+            pattern, tempDir, tempName, openMessage, showError, state,
+            [&](int fd) { return readBack(fd, lines); }, sources))
+        destination = std::move(lines);
+}
+
+bool MergeListText(const std::string& pattern, const std::string& tempDir,
+                   const std::string& tempName, std::string& destination,
+                   const std::string& openMessage, const ShowError& showError, MergeState& state) {
+    std::string text;
+    if (!mergeThroughTemp(
+            pattern, tempDir, tempName, openMessage, showError, state,
+            [&](int fd) { return readBackText(fd, text); }, nullptr))
+        return false;
+    destination = std::move(text);
+    return true;
 }
 
 std::vector<ListText> ReadLists(const std::string& pattern, const std::string& openMessage,

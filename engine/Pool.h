@@ -81,6 +81,12 @@ void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sour
 void LoadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
                const std::string& openMessage, const ShowError& showError);
 
+/// The same merge with the merged text kept whole for a viewer: `destination` gets the lines
+/// each ending in LF (the last one without, when its file had none); true when it was replaced.
+bool MergeListText(const std::string& pattern, const std::string& tempDir,
+                   const std::string& tempName, std::string& destination,
+                   const std::string& openMessage, const ShowError& showError, MergeState& state);
+
 /// Reads text-mode lines (CR dropped, Ctrl-Z ends) into `pool`; a last line without LF counts.
 void LoadPoolLines(TextReader& in, Pool& pool);
 

@@ -2,15 +2,20 @@
 // morvex_render_dialogs <output folder>
 #include "About_U.h"
 #include "DisRangeTrackBar.h"
+#include "Editor_U.h"
 #include "GuiStartup.h"
+#include "List_U.h"
 #include "ProgresU.h"
+#include "Select_U.h"
 #include "Set_U.h"
 #include "SettingsGroups.h"
+#include "Sjis.h"
 #include "SrcEditU.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
@@ -18,6 +23,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 
 namespace {
@@ -81,6 +88,66 @@ bool renderOthers(const QDir& folder) {
     return ok;
 }
 
+bool writeList(const QDir& dir, const QString& name, const QString& text) {
+    QFile file(dir.filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write(sjis::encode(text)) >= 0;
+}
+
+bool renderListViewer(const QDir& folder) {
+    QTemporaryDir lists;
+    const QDir dir(lists.path());
+    if (!writeList(dir, u"a.mfl"_s,
+                   u"; 署名その一\r\n-- \\N山田太郎 <taro@example.jp>\r\n\r\n"
+                   u"; 署名その二\r\n--\\S4ﾊﾅｺ\\N  hanako@example.jp\r\n"_s) ||
+        !writeList(dir, u"b.mfl"_s, u"またね！ (\\R100 回目の投稿)\r\n"_s) ||
+        !writeList(dir, u"c.mfl"_s, u"では、また。\r\n"_s) ||
+        !writeList(dir, u"h.mhl"_s, u"こんにちは、\\Hさん。\r\n[\\I] Re: \\H\r\n"_s))
+        return false;
+    QLineEdit footer(dir.filePath(u"*.mfl"_s));
+    QLineEdit header(dir.filePath(u"h.mhl"_s));
+    TListF viewer;
+    viewer.setMainWindowFields({&footer, &header, nullptr, nullptr});
+    viewer.LoadListBtnClick();
+    bool ok = save(&viewer, folder, u"ListF-footers"_s);
+    viewer.LoadHeadListBtnClick();
+    ok &= save(&viewer, folder, u"ListF-headers"_s);
+    for (QToolButton* button : {viewer.ListEditBtn, viewer.ReloadBtn, viewer.FontBtn,
+                                viewer.SpeedButton1, viewer.TextEditorBtn})
+        button->setEnabled(false);
+    ok &= save(&viewer, folder, u"ListF-buttons-disabled"_s);
+    for (QToolButton* button : {viewer.ListEditBtn, viewer.ReloadBtn, viewer.FontBtn,
+                                viewer.SpeedButton1, viewer.TextEditorBtn})
+        button->setEnabled(true);
+    ListViewSettings changed = viewer.viewSettings();
+    changed.fontName = u"ＭＳ Ｐゴシック"_s;
+    changed.fontSize = 12;
+    changed.backColor = 0x00804000; // a dark blue
+    changed.fontColor = 0x0000FFFF; // yellow
+    viewer.applyViewSettings(changed);
+    viewer.LoadListBtnClick();
+    ok &= save(&viewer, folder, u"ListF-font-and-colour"_s);
+    viewer.hide();
+
+    TSelectListF select;
+    for (const char* name : {"a.mfl", "b.mfl", "c.mfl"})
+        select.FileList->addItem(dir.filePath(QString::fromLatin1(name)));
+    for (int row = select.FileList->count() - 1; row >= 0; --row)
+        select.FileList->item(row)->setSelected(true);
+    ok &= save(&select, folder, u"SelectListF"_s);
+    TEditorF editor;
+    ok &= save(&editor, folder, u"EditorF"_s);
+
+    // The viewer's font dialog with the colour list in its effects, grabbed while it runs.
+    QTimer::singleShot(0, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            ok &= save(dialog, folder, u"FontDialog"_s);
+            dialog->close();
+        }
+    });
+    viewer.Font1Click();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -96,6 +163,7 @@ int main(int argc, char** argv) {
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"render"_s);
     if (!QDir().mkpath(folder.path()))
         return 2;
-    const bool ok = renderSettings(folder) & renderSourceEditor(folder) & renderOthers(folder);
+    const bool ok = renderSettings(folder) & renderSourceEditor(folder) & renderOthers(folder) &
+                    renderListViewer(folder);
     return ok ? 0 : 1;
 }

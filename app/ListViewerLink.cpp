@@ -1,0 +1,23 @@
+#include "ListViewerLink.h"
+
+#include "List_U.h"
+#include "Main_U.h"
+
+namespace morvex {
+
+void attachListViewer(TMorvexF& window, TListF& viewer) {
+    viewer.setMainWindowFields({window.FFile, window.HFile, window.HeaderBtn, window.FutterBtn});
+    window.setListViewer(ListViewerSlot{
+        [&viewer] { viewer.LoadHeadListBtnClick(); },
+        [&viewer] { viewer.LoadListBtnClick(); },
+        [&viewer] {
+            if (viewer.isMinimized())
+                viewer.setWindowState(viewer.windowState() & ~Qt::WindowMinimized);
+            viewer.show();
+            viewer.raise();
+            viewer.activateWindow();
+        },
+    });
+}
+
+} // namespace morvex

@@ -1,0 +1,237 @@
+// The viewer's dialogs and the editor start: TSelectListF, TEditorF, LaunchEditor, and the row
+// model under the viewer's list.
+#include "Editor_U.h"
+#include "LaunchEditor.h"
+#include "ListModel.h"
+#include "Select_U.h"
+#include "StyleDialogs.h"
+#include "TestSupport.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFontDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+namespace morvex::test {
+namespace {
+using namespace Qt::StringLiterals;
+
+TEST(EditorF, HasItsDesignedLayoutAndBrowsesForExecutables) {
+    TEditorF f;
+    EXPECT_EQ(f.windowTitle(), u"エディタの指定"_s);
+    EXPECT_EQ(f.size(), QSize(298, 77));
+    EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(f.Label1->text(), u"テキストエディタ(&T):"_s);
+    EXPECT_EQ(f.Label1->pos(), QPoint(12, 6));
+    EXPECT_EQ(f.Label1->buddy(), f.TextEditor);
+    EXPECT_EQ(f.TextEditor->geometry(), QRect(12, 20, 209, 18));
+    EXPECT_EQ(f.TextEditor->text(), u"notepad"_s);
+    EXPECT_EQ(f.Button1->geometry(), QRect(228, 20, 57, 19));
+    EXPECT_EQ(f.Button1->text(), u"参照(&B)..."_s);
+    EXPECT_EQ(f.Button2->geometry(), QRect(64, 48, 77, 21));
+    EXPECT_EQ(f.Button3->geometry(), QRect(156, 48, 77, 21));
+    EXPECT_EQ(f.Button3->text(), u"ｷｬﾝｾﾙ"_s);
+
+    queueFileDialogAnswer(std::nullopt);
+    f.Button1->click();
+    EXPECT_EQ(f.TextEditor->text(), u"notepad"_s) << "cancel keeps the text";
+    const FileDialogRequest request = lastFileDialogRequest();
+    EXPECT_TRUE(request.executables);
+    EXPECT_TRUE(request.mustExist);
+    EXPECT_EQ(request.filter, u"ｱﾌﾟﾘｹｰｼｮﾝ (*.exe)|*.exe|全てのファイル (*.*)|*.*"_s);
+    EXPECT_TRUE(request.startDir.isEmpty());
+    queueFileDialogAnswer(u"/usr/bin/mousepad"_s);
+    f.Button1->click();
+    EXPECT_EQ(f.TextEditor->text(), u"/usr/bin/mousepad"_s);
+}
+
+TEST(EditorF, EnterIsOkAndEscapeDoesNothing) {
+    for (const auto& [key, result] : {std::pair(Qt::Key_Return, QDialog::Accepted),
+                                      std::pair(Qt::Key_Escape, QDialog::Rejected)}) {
+        TEditorF f;
+        f.show();
+        f.TextEditor->setFocus();
+        QTest::keyClick(f.TextEditor, key);
+        EXPECT_EQ(f.isVisible(), key == Qt::Key_Escape) << key;
+        EXPECT_EQ(f.result(), key == Qt::Key_Return ? int(result) : 0);
+    }
+}
+
+TEST(FontDialog, OffersTheSixteenColoursBesideTheEffectsAndReturnsTheChosenOne) {
+    QFont start(u"IPAGothic"_s);
+    start.setPointSize(9);
+    std::optional<FontChoice> choice;
+    for (const auto& [color, entries] :
+         {std::pair(QColor(Qt::white), 16), std::pair(QColor(1, 2, 3), 17)}) {
+        ModalWatcher watcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFontDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            auto* colors = dialog->findChild<QComboBox*>(u"FontColor"_s);
+            ASSERT_NE(colors, nullptr);
+            EXPECT_EQ(colors->count(), entries);
+            EXPECT_EQ(colors->currentData().value<QColor>(), color) << "starts at the colour";
+            colors->setCurrentIndex(9); // 赤
+            dialog->accept();
+        });
+        choice = runFontDialog(nullptr, {start, color});
+        ASSERT_TRUE(choice.has_value());
+        EXPECT_EQ(choice->color, QColor(255, 0, 0));
+        EXPECT_EQ(choice->font.family(), u"IPAGothic"_s);
+    }
+}
+
+TEST(SelectListF, HasItsDesignedLayoutAndEscapeCloses) {
+    TSelectListF f;
+    EXPECT_EQ(f.windowTitle(), u"リストファイルを編集"_s);
+    EXPECT_EQ(f.size(), QSize(381, 240));
+    EXPECT_TRUE(f.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(f.Label1->text(), u"編集するリストファイルを選択してください（複数選択可）"_s);
+    EXPECT_EQ(f.FileList->geometry(), QRect(0, 20, 285, 220));
+    EXPECT_EQ(f.FileList->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(f.TextEditBtn->geometry(), QRect(296, 20, 75, 21));
+    EXPECT_EQ(f.TextEditBtn->text(), u"編集(&E)"_s);
+    EXPECT_EQ(f.CalcelBtn->geometry(), QRect(296, 44, 75, 21));
+    f.show();
+    QTest::keyClick(&f, Qt::Key_Escape);
+    EXPECT_FALSE(f.isVisible());
+}
+
+// Collects what reaches the desktop's handler for file URLs.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    UrlCatcher() { QDesktopServices::setUrlHandler(u"file"_s, this, "open"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(u"file"_s); }
+
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { urls << url; }
+};
+
+QList<int> zombieChildren() {
+    QList<int> zombies;
+    const QString self = u"/proc/%1/task"_s.arg(QCoreApplication::applicationPid());
+    for (const QString& task : QDir(self).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(self + u'/' + task + u"/children"_s);
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& pid : children.readAll().split(' ')) {
+            QFile stat(u"/proc/%1/stat"_s.arg(QString::fromLatin1(pid.trimmed())));
+            if (!pid.trimmed().isEmpty() && stat.open(QIODevice::ReadOnly) &&
+                stat.readAll().contains(") Z "))
+                zombies << pid.toInt();
+        }
+    }
+    return zombies;
+}
+
+class LaunchEditorTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    // A stand-in editor that writes each argument on a line of its own to `log`.
+    QString writeEditor(const QString& folder, const QString& log) {
+        QDir().mkpath(folder);
+        const QString path = folder + u"/record editor"_s;
+        QFile script(path);
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >\"" +
+                     QFile::encodeName(log) + ".part\"\nmv \"" + QFile::encodeName(log) +
+                     ".part\" \"" + QFile::encodeName(log) + "\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    QByteArray waitForLog(const QString& log) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(log); }, 10000)) << "no start";
+        QFile file(log);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir m_dir;
+    MessageCapture boxes;
+};
+
+TEST_F(LaunchEditorTest, NotepadInAnyCaseOpensTheFileInTheDesktopsApplication) {
+    UrlCatcher catcher;
+    const QString oldDir = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+    LaunchEditor(u"notepad"_s, u"a.mfl"_s);
+    LaunchEditor(u"NotePad.EXE"_s, m_dir.filePath(u"b c.mfl"_s));
+    QDir::setCurrent(oldDir);
+    EXPECT_EQ(catcher.urls, (QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(u"a.mfl"_s)),
+                                         QUrl::fromLocalFile(m_dir.filePath(u"b c.mfl"_s))}));
+}
+
+TEST_F(LaunchEditorTest, TheSettingIsSplitAndThePathStaysOneArgument) {
+    std::vector<std::pair<QString, QStringList>> calls;
+    setEditorStarter([&](const QString& program, const QStringList& arguments) {
+        calls.emplace_back(program, arguments);
+    });
+    UrlCatcher catcher;
+    LaunchEditor(u"emacsclient -n"_s, u"/lists/my list.mfl"_s);
+    LaunchEditor(u"\"my editor\" --new"_s, u"-x.mfl"_s);
+    LaunchEditor(QString(), u"/lists/a.mfl"_s);
+    LaunchEditor(u"   "_s, u"/lists/a.mfl"_s);
+    LaunchEditor(u"notepad --x"_s, u"/lists/a.mfl"_s);
+    setEditorStarter({});
+    EXPECT_EQ(calls, (std::vector<std::pair<QString, QStringList>>{
+                         {u"emacsclient"_s, {u"-n"_s, u"/lists/my list.mfl"_s}},
+                         {u"my editor"_s, {u"--new"_s, u"-x.mfl"_s}},
+                         {u"notepad"_s, {u"--x"_s, u"/lists/a.mfl"_s}}}));
+    EXPECT_TRUE(catcher.urls.isEmpty()) << "an empty setting starts nothing";
+}
+
+TEST_F(LaunchEditorTest, ARealEditorGetsThePathAsOneArgumentAndLeavesNoZombie) {
+    const QString log = m_dir.filePath(u"args"_s);
+    const QString editor = writeEditor(m_dir.filePath(u"bin dir"_s), log);
+    const QString path = m_dir.filePath(u"my lists/署名 *.mfl"_s);
+    // A program path with spaces, given whole, is one program.
+    LaunchEditor(editor, path);
+    EXPECT_EQ(waitForLog(log), QFile::encodeName(path) + '\n');
+    EXPECT_TRUE(QTest::qWaitFor([] { return zombieChildren().isEmpty(); }, 5000))
+        << "every child is reaped";
+
+    // Quoted in a command line, with arguments of its own.
+    QFile::remove(log);
+    LaunchEditor(u"\""_s + editor + u"\" -n"_s, path);
+    EXPECT_EQ(waitForLog(log), "-n\n" + QFile::encodeName(path) + '\n');
+
+    // A program that is not there: nothing happens and nothing is said.
+    LaunchEditor(m_dir.filePath(u"missing editor"_s), path);
+    LaunchEditor(u"morvex-no-such-editor"_s, path);
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
+TEST(MergedListModel, RowsAreTheLinesOfTheTextDecodedWhenAsked) {
+    MergedListModel model;
+    EXPECT_EQ(model.rowCount(), 0);
+    model.setText("x\n\n;c\n\x82\xA0\nlast");
+    ASSERT_EQ(model.rowCount(), 5);
+    EXPECT_EQ(model.data(model.index(1)).toString(), QString());
+    EXPECT_EQ(model.data(model.index(3)).toString(), u"あ"_s);
+    EXPECT_EQ(model.data(model.index(4)).toString(), u"last"_s);
+    EXPECT_EQ(model.rowBytes(2), QByteArrayView(";c"));
+    EXPECT_FALSE(model.data(model.index(0), Qt::EditRole).isValid());
+    model.setText("only\n");
+    EXPECT_EQ(model.rowCount(), 1) << "a final line end opens no row";
+    EXPECT_TRUE(model.rowBytes(1).isNull());
+    model.setText(std::string());
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+} // namespace
+} // namespace morvex::test
+
+#include "ListDialogsTest.moc"

@@ -1,0 +1,92 @@
+#include "ListModel.h"
+
+#include "Sjis.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace morvex {
+
+MergedListModel::MergedListModel(QObject* parent)
+    : QAbstractListModel(parent) {}
+
+void MergedListModel::setText(std::string text) {
+    beginResetModel();
+    m_text = std::move(text);
+    m_starts.clear();
+    m_starts.shrink_to_fit();
+    const char* begin = m_text.data();
+    const char* end = begin + m_text.size();
+    std::size_t rows = 0;
+    for (const char* p = begin; p < end;) {
+        const void* lf = std::memchr(p, '\n', std::size_t(end - p));
+        p = lf ? static_cast<const char*>(lf) + 1 : end;
+        ++rows;
+    }
+    m_starts.reserve(rows);
+    for (const char* p = begin; p < end;) {
+        m_starts.push_back(std::size_t(p - begin));
+        const void* lf = std::memchr(p, '\n', std::size_t(end - p));
+        p = lf ? static_cast<const char*>(lf) + 1 : end;
+    }
+    endResetModel();
+}
+
+QByteArrayView MergedListModel::rowBytes(int row) const {
+    if (row < 0 || std::size_t(row) >= m_starts.size())
+        return {};
+    const std::size_t start = m_starts[std::size_t(row)];
+    std::size_t stop =
+        std::size_t(row) + 1 < m_starts.size() ? m_starts[std::size_t(row) + 1] : m_text.size();
+    if (stop > start && m_text[stop - 1] == '\n')
+        --stop;
+    return QByteArrayView(m_text.data() + start, qsizetype(stop - start));
+}
+
+int MergedListModel::rowCount(const QModelIndex& parent) const {
+    // QAbstractItemView counts rows in int; a text with more lines shows the first ones.
+    return parent.isValid() ? 0 : int(std::min<std::size_t>(m_starts.size(), INT_MAX));
+}
+
+QVariant MergedListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.column() != 0)
+        return {};
+    return sjis::decode(rowBytes(index.row()));
+}
+
+QSize ListRowDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+}
+
+void ListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString text = item.text;
+    item.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+    // The foot of the line (descenders, underscores) inside the row; what a taller line loses
+    // is the empty leading above the characters.
+    textRect.setTop(item.rect.top() + std::min(0, m_height - item.fontMetrics.height()));
+    textRect.setHeight(item.fontMetrics.height());
+    const bool selected = item.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (item.state & QStyle::State_Active) ? QPalette::Active
+                                                                             : QPalette::Inactive;
+    painter->save();
+    painter->setFont(item.font);
+    painter->setPen(
+        item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(textRect,
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
+    painter->restore();
+}
+
+} // namespace morvex

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QByteArrayView>
+#include <QStyledItemDelegate>
+#include <string>
+#include <vector>
+
+namespace morvex {
+
+/// The rows of the list viewer over one merged text: the bytes are kept as merged and a row is
+/// decoded from Shift-JIS only when it is asked for, so a pool of a million lines costs its
+/// bytes and one offset per line, not a million strings.
+class MergedListModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    explicit MergedListModel(QObject* parent = nullptr);
+
+    /// Replaces every row by the lines of `text` (each ending in LF; the last may lack it).
+    void setText(std::string text);
+    /// The bytes of a row, without its line end.
+    QByteArrayView rowBytes(int row) const;
+    /// The merged text as held.
+    const std::string& text() const { return m_text; }
+    /// The bytes the rows take: the text and the row offsets, as allocated.
+    std::size_t heldBytes() const {
+        return m_text.capacity() + m_starts.capacity() * sizeof(std::size_t);
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    std::string m_text;
+    std::vector<std::size_t> m_starts; ///< offset of each row's first byte
+};
+
+/// Rows of a fixed height, as the designed list boxes have, with the foot of the text line on the
+/// foot of the row: the fonts that stand in for the designed ones are a pixel taller than the
+/// designed row, and centring the line would cut every underscore.
+class ListRowDelegate : public QStyledItemDelegate {
+public:
+    ListRowDelegate(int rowHeight, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , m_height(rowHeight) {}
+
+    void setRowHeight(int height) { m_height = height; }
+    int rowHeight() const { return m_height; }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+private:
+    int m_height;
+};
+
+} // namespace morvex
