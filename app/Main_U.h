@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -21,6 +22,7 @@ class TMaruBtn;
 namespace morvex {
 
 struct MainWindowSettings;
+class UnattendedModes;
 
 /// The list viewer as the round buttons use it; empty until a viewer is attached.
 struct ListViewerSlot {
@@ -115,13 +117,11 @@ public:
     QTimer* AppRunTimer;
     QTimer* ObserveTimer;
 
-    // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine.
+    // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine;
+    // ExeCmd, BeforeApp, AfterApp, AppProcess and the watch records in Modes (app/Unattended.h),
+    // made when an unattended mode starts.
     ConvEngine Engine;
-    QString ExeCmd;
-    QString BeforeApp;
-    QString AfterApp;
-    QStringList OldSrcFileName;
-    QStringList OldSrcFileTime;
+    std::unique_ptr<UnattendedModes> Modes;
     int HeaderBtnMarker = 0;   ///< 1 when the viewer was last opened for the header lists
     int FutterBtnMarker = 0;   ///< 1 when the viewer was last opened for the footer lists
     bool SkipConverted = true; ///< off for as long as a watch mode runs
@@ -150,6 +150,11 @@ public:
     void Show1Click();
     /// The close requests (title-bar close, the quit signals): save both groups and end.
     void SaveAndQuit();
+    // The unattended modes (app/MainModes.cpp).
+    void AppRunTimerTimer();
+    void ObserveTimerTimer();
+    void RunApp(bool before);
+    void ExpandExeCmd();
 
     /// The screen point where the pop-up menu of a browse button opens.
     QPoint popupPoint(const QWidget* button) const;
@@ -183,6 +188,7 @@ private:
     bool loadSettings();
     void saveSettings();
     void reportResult(const FileResult& result);
+    void startUnattended();
 
     MorvexApplication& m_application;
     RunMode m_runMode = RunMode::Interactive;

@@ -47,9 +47,9 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     }
 }
 
-void ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
+bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
     beginPass(settings);
-    ConvertFile(path);
+    return ConvertFile(path);
 }
 
 bool ConvEngine::ConvertFile(const std::string& path) {
