@@ -21,6 +21,7 @@ class TMaruBtn;
 namespace morvex {
 
 struct MainWindowSettings;
+class TTaskIcon;
 
 /// The list viewer as the round buttons use it; empty until a viewer is attached.
 struct ListViewerSlot {
@@ -114,6 +115,8 @@ public:
     TFolderDialog* FolderDialog1;
     QTimer* AppRunTimer;
     QTimer* ObserveTimer;
+    TTaskIcon* AppRunTask;  ///< the icon of the automatic run mode
+    TTaskIcon* ObserveTask; ///< the icon of the watch modes
 
     // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine.
     ConvEngine Engine;
@@ -173,6 +176,7 @@ private:
     void buildMainMenu();
     void buildPopupMenus();
     void buildDialogs();
+    void buildComponents();
     void setTabOrder();
     void connectCommands();
     void connectEngine();
