@@ -21,6 +21,8 @@ class TMaruBtn;
 namespace morvex {
 
 struct MainWindowSettings;
+class TAnimateWindow;
+class TCheckMutex;
 class TTaskIcon;
 
 /// The list viewer as the round buttons use it; empty until a viewer is attached.
@@ -117,6 +119,8 @@ public:
     QTimer* ObserveTimer;
     TTaskIcon* AppRunTask;  ///< the icon of the automatic run mode
     TTaskIcon* ObserveTask; ///< the icon of the watch modes
+    TAnimateWindow* AnimateWindow1;
+    TCheckMutex* CheckMutex1; ///< no name: any number of instances run
 
     // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine.
     ConvEngine Engine;
@@ -153,6 +157,8 @@ public:
     void Show1Click();
     /// The close requests (title-bar close, the quit signals): save both groups and end.
     void SaveAndQuit();
+    /// The request to pop up the icon menu: `ObserveMnu` at the cursor.
+    void PopupObserveMenu();
 
     /// The screen point where the pop-up menu of a browse button opens.
     QPoint popupPoint(const QWidget* button) const;

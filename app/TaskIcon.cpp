@@ -1,5 +1,7 @@
 #include "TaskIcon.h"
 
+#include "ConsoleReports.h"
+#include "DBusRequests.h"
 #include "Sjis.h"
 
 #include <QApplication>
@@ -36,6 +38,21 @@ QIcon applicationIcon() {
     if (!icon.isNull())
         return icon;
     return QApplication::style()->standardIcon(QStyle::SP_DesktopIcon);
+}
+
+// An icon nobody can see must not leave a process nobody can find: say once how to end it.
+void reportMissingTray() {
+    static bool reported = false;
+    if (reported)
+        return;
+    reported = true;
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    writeLine(stderr, u"morvex: no notification area was found, so Morvex runs without its icon; "
+                      u"end it with \"kill %1\" or \"gdbus call --session --dest %2 "
+                      u"--object-path %3 --method jp.qor.Morvex.SaveAndQuit\""_s
+                          .arg(pid, DBusRequests::instanceName(),
+                               QString::fromLatin1(DBusRequests::kObjectPath))
+                          .toLocal8Bit());
 }
 
 } // namespace
@@ -109,6 +126,8 @@ void TTaskIcon::setVisible(bool visible) {
 
 void TTaskIcon::addIcon() {
     m_kind = currentTrayKind();
+    if (m_kind == TrayKind::None)
+        reportMissingTray();
     m_tray = new QSystemTrayIcon(m_icon.isNull() ? applicationIcon() : m_icon, this);
     m_tray->setToolTip(shownTooltip(m_tooltipText));
     // A StatusNotifierItem host draws the menu itself from what Qt exports; an XEmbed tray
