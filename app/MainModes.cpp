@@ -3,15 +3,11 @@
 #include "Main_U.h"
 #include "PassSettings.h"
 #include "Set_U.h"
+#include "TaskIcon.h"
 #include "Unattended.h"
 
 #include <QCoreApplication>
 #include <QTimer>
-
-#if __has_include("TaskIcon.h")
-#include "TaskIcon.h"
-#define MORVEX_HAS_TASK_ICONS 1
-#endif
 
 namespace morvex {
 
@@ -39,19 +35,12 @@ void TMorvexF::startUnattended() {
     host.skipConvertedOff = [this] {
         SkipConverted = false;
     };
-#ifdef MORVEX_HAS_TASK_ICONS
     host.setAppRunIconVisible = [this](bool visible) {
         AppRunTask->setVisible(visible);
     };
     host.setObserveIconVisible = [this](bool visible) {
         ObserveTask->setVisible(visible);
     };
-#else
-    host.setAppRunIconVisible = [](bool) {
-    };
-    host.setObserveIconVisible = [](bool) {
-    };
-#endif
     // On a desktop a program that cannot be started is not reported.
     host.startFailed = [](const QString&, const QString&) {
     };

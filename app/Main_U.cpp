@@ -45,6 +45,7 @@ TMorvexF::TMorvexF(MorvexApplication& application, QWidget* parent)
     : QMainWindow(parent)
     , m_application(application) {
     buildPanel();
+    buildComponents();
     connectCommands();
     connectEngine();
     m_reporter = [this](const FileResult& result) {

@@ -23,6 +23,9 @@ namespace morvex {
 
 struct MainWindowSettings;
 class UnattendedModes;
+class TAnimateWindow;
+class TCheckMutex;
+class TTaskIcon;
 
 /// The list viewer as the round buttons use it; empty until a viewer is attached.
 struct ListViewerSlot {
@@ -116,6 +119,10 @@ public:
     TFolderDialog* FolderDialog1;
     QTimer* AppRunTimer;
     QTimer* ObserveTimer;
+    TTaskIcon* AppRunTask;  ///< the icon of the automatic run mode
+    TTaskIcon* ObserveTask; ///< the icon of the watch modes
+    TAnimateWindow* AnimateWindow1;
+    TCheckMutex* CheckMutex1; ///< no name: any number of instances run
 
     // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine;
     // ExeCmd, BeforeApp, AfterApp, AppProcess and the watch records in Modes (app/Unattended.h),
@@ -155,6 +162,8 @@ public:
     void ObserveTimerTimer();
     void RunApp(bool before);
     void ExpandExeCmd();
+    /// The request to pop up the icon menu: `ObserveMnu` at the cursor.
+    void PopupObserveMenu();
 
     /// The screen point where the pop-up menu of a browse button opens.
     QPoint popupPoint(const QWidget* button) const;
@@ -178,6 +187,7 @@ private:
     void buildMainMenu();
     void buildPopupMenus();
     void buildDialogs();
+    void buildComponents();
     void setTabOrder();
     void connectCommands();
     void connectEngine();

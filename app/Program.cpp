@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "ConsoleReports.h"
+#include "DBusRequests.h"
 #include "Dialogs.h"
 #include "GuiStartup.h"
 #include "Main_U.h"
@@ -60,6 +61,10 @@ int runWindows(MorvexApplication& application, bool headless) {
     QuitSignals quitSignals;
     TMorvexF window(application);
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &window, &TMorvexF::SaveAndQuit);
+    const DBusRequests requests({[&window] { window.SaveAndQuit(); },
+                                 [&window] {
+                                     window.PopupObserveMenu();
+                                 }});
     if (headless) {
         window.setResultReporter(
             [&window](const FileResult& result) { reportOnStdout(&window, result); });
