@@ -59,11 +59,17 @@ void WatchRecords::update(std::size_t record, std::string stamp, const FileIdent
 }
 
 WatchPass::WatchPass(Hooks hooks)
-    : m_hooks(std::move(hooks)) {
-    if (!m_hooks.statFile)
-        m_hooks.statFile = [](const char* path, struct stat* st) {
-            return ::stat(path, st);
-        };
+    : m_hooks(std::move(hooks)) {}
+
+int WatchPass::readStatus(const std::string& path, const struct stat& found, struct stat& st) {
+    if (m_hooks.statFile)
+        return m_hooks.statFile(path.c_str(), &st);
+    // The search's status is current until a conversion (and its result dialog) has taken time.
+    if (!m_readAgain) {
+        st = found;
+        return 0;
+    }
+    return ::stat(path.c_str(), &st);
 }
 
 template <typename Visit>
@@ -71,10 +77,11 @@ void WatchPass::forEachFile(const std::vector<std::string>& sources, Visit visit
     std::string path;
     for (const std::string& entry : sources) {
         const std::string dir = DirectoryPart(entry);
-        for (const std::string& name : FindFiles(entry)) {
-            path.assign(dir).append(name);
-            visit(path);
+        for (const FoundFile& file : FindFilesWithStatus(entry)) {
+            path.assign(dir).append(file.name);
+            visit(path, file.status);
         }
+        m_readAgain = false; // the next entry's search is new
     }
 }
 
@@ -86,10 +93,13 @@ bool WatchPass::tick(const std::vector<std::string>& sources) {
         bool& running;
         ~Done() { running = false; }
     } done{m_running};
+    m_readAgain = false;
     if (!m_observeStarted)
         takeBaseline(sources);
     else
-        forEachFile(sources, [this](const std::string& path) { examine(path); });
+        forEachFile(sources, [this](const std::string& path, const struct stat& found) {
+            examine(path, found);
+        });
     return true;
 }
 
@@ -97,17 +107,17 @@ void WatchPass::takeBaseline(const std::vector<std::string>& sources) {
     if (m_hooks.buildPools)
         m_hooks.buildPools();
     m_observeStarted = true;
-    forEachFile(sources, [this](const std::string& path) {
+    forEachFile(sources, [this](const std::string& path, const struct stat& found) {
         struct stat st {};
         // A file whose time cannot be read gets no record; it counts as new once it can.
-        if (m_hooks.statFile(path.c_str(), &st) == 0)
+        if (readStatus(path, found, st) == 0)
             m_records.append(path, FileStamp(st.st_mtim), FileIdentity::of(st));
     });
 }
 
-void WatchPass::examine(const std::string& path) {
+void WatchPass::examine(const std::string& path, const struct stat& found) {
     struct stat st {};
-    if (m_hooks.statFile(path.c_str(), &st) != 0)
+    if (readStatus(path, found, st) != 0)
         return; // skipped for this tick: no record, no conversion
     const FileIdentity now = FileIdentity::of(st);
     const std::optional<std::size_t> record = m_records.find(path);
@@ -121,13 +131,14 @@ void WatchPass::examine(const std::string& path) {
         return;
     const auto failed = m_failed.find(path);
     const bool quiet = failed != m_failed.end() && failed->second == now;
+    m_readAgain = true;
     if (!m_hooks.convertOne(path, quiet)) {
         m_failed.insert_or_assign(path, now);
         return; // the record stays, so the next tick tries again
     }
     m_failed.erase(path);
     // Read again after the rewrite, so that Morvex's own rewrite never counts as a change.
-    if (m_hooks.statFile(path.c_str(), &st) != 0)
+    if ((m_hooks.statFile ? m_hooks.statFile(path.c_str(), &st) : ::stat(path.c_str(), &st)) != 0)
         return;
     if (record)
         m_records.update(*record, FileStamp(st.st_mtim), FileIdentity::of(st));

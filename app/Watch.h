@@ -57,7 +57,8 @@ public:
         /// Converts one file with the pools as they stand; true when the new text is in place.
         /// `quiet`: the same file failed the same way before, so its error is not shown again.
         std::function<bool(const std::string& path, bool quiet)> convertOne;
-        /// stat(2) (following links); replaceable so tests can make it fail.
+        /// Reads a file's status (stat(2)); empty: the directory search's status, read again
+        /// after a conversion in the same tick. Tests set it to make the read fail.
         std::function<int(const char* path, struct stat* st)> statFile;
     };
 
@@ -74,7 +75,8 @@ public:
 
 private:
     void takeBaseline(const std::vector<std::string>& sources);
-    void examine(const std::string& path);
+    void examine(const std::string& path, const struct stat& found);
+    int readStatus(const std::string& path, const struct stat& found, struct stat& st);
     template <typename Visit>
     void forEachFile(const std::vector<std::string>& sources, Visit visit);
 
@@ -85,6 +87,7 @@ private:
     std::unordered_map<std::string, FileIdentity> m_failed;
     bool m_observeStarted = false;
     bool m_running = false;
+    bool m_readAgain = false; ///< a conversion ran since the current search: stat afresh
 };
 
 } // namespace morvex

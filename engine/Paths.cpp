@@ -88,15 +88,15 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
            matchPlain(pattern.substr(0, pattern.size() - 2), name);
 }
 
-std::vector<std::string> FindFiles(const std::string& pattern) {
-    std::vector<std::string> names;
+std::vector<FoundFile> FindFilesWithStatus(const std::string& pattern) {
+    std::vector<FoundFile> found;
     const std::string dir = DirectoryPart(pattern);
     const std::string_view namePattern = std::string_view(pattern).substr(dir.size());
     if (namePattern.empty())
-        return names;
+        return found;
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
     if (!d)
-        return names;
+        return found;
     const int dfd = ::dirfd(d);
     while (const dirent* e = ::readdir(d)) {
         const std::string_view name = e->d_name;
@@ -104,10 +104,18 @@ std::vector<std::string> FindFiles(const std::string& pattern) {
             continue;
         struct stat st {};
         if (::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
-            names.emplace_back(name);
+            found.push_back({std::string(name), st});
     }
     ::closedir(d);
-    std::sort(names.begin(), names.end(), nameOrderLess);
+    std::sort(found.begin(), found.end(),
+              [](const FoundFile& a, const FoundFile& b) { return nameOrderLess(a.name, b.name); });
+    return found;
+}
+
+std::vector<std::string> FindFiles(const std::string& pattern) {
+    std::vector<std::string> names;
+    for (FoundFile& file : FindFilesWithStatus(pattern))
+        names.push_back(std::move(file.name));
     return names;
 }
 

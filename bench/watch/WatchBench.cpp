@@ -111,8 +111,8 @@ pid_t spawn(const std::vector<std::string>& words, const char* out,
 
 double findMs(const fs::path& root) {
     const auto start = Clock::now();
-    const pid_t pid = spawn({"find", root.string(), "-name", "*.up", "-printf", "%T@ %p\n"},
-                            "/dev/null");
+    const pid_t pid =
+        spawn({"find", root.string(), "-name", "*.up", "-printf", "%T@ %p\n"}, "/dev/null");
     int status = 0;
     ::waitpid(pid, &status, 0);
     return msSince(start);
@@ -207,9 +207,9 @@ void measureRunning(const Options& options) {
     writeFile(lists / "h.mhl", "Re: \\H\r\n");
     const fs::path config = fs::absolute(options.dir / "config");
     writeSettings(config, fs::absolute(lists), sources);
-    const pid_t pid = spawn({options.morvex, "/o"}, "/dev/null",
-                            {"XDG_CONFIG_HOME=" + config.string(),
-                             "TMPDIR=" + fs::absolute(options.dir).string()});
+    const pid_t pid = spawn(
+        {options.morvex, "/o"}, "/dev/null",
+        {"XDG_CONFIG_HOME=" + config.string(), "TMPDIR=" + fs::absolute(options.dir).string()});
     std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // past the baseline
     const double before = cpuSeconds(pid);
     std::this_thread::sleep_for(std::chrono::seconds(options.idleSeconds));

@@ -127,10 +127,7 @@ protected:
                     }
                     return m_engine.ConvertOne(file, m_settings);
                 },
-            .statFile =
-                [this](const char* file, struct stat* st) {
-                    return m_unreadable.contains(file) ? -1 : ::stat(file, st);
-                },
+            .statFile = {},
         };
     }
 
@@ -313,7 +310,11 @@ TEST_F(WatchTick, NamesThatDifferByCaseAreTwoFiles) {
 TEST_F(WatchTick, AFileWhoseTimeCannotBeReadIsSkippedForThatTick) {
     write("a.up", kMarked);
     m_unreadable.insert(path("a.up"));
-    WatchPass watch(hooks());
+    WatchPass::Hooks failing = hooks();
+    failing.statFile = [this](const char* file, struct stat* st) {
+        return m_unreadable.contains(file) ? -1 : ::stat(file, st);
+    };
+    WatchPass watch(failing);
     const std::vector<std::string> sources = {path("*.up")};
     watch.tick(sources);
     EXPECT_EQ(watch.records().size(), 0u);
@@ -357,6 +358,30 @@ TEST_F(WatchTick, AFailedConversionIsRetriedAndItsErrorShownOncePerVersion) {
     watch.tick(sources); // a failure after a success tells again
     EXPECT_EQ(m_quiet.back(), false);
     EXPECT_EQ(m_converted.size(), 5u);
+}
+
+TEST_F(WatchTick, ASaveMadeWhileAConversionRunsIsSeenInTheSameTick) {
+    write("a.up", kMarked);
+    write("b.up", kMarked);
+    WatchPass::Hooks slow = hooks();
+    slow.convertOne = [&](const std::string& file, bool) {
+        m_converted.push_back(file);
+        if (file == path("a.up")) {
+            // While a result dialog is open, the user saves b.up (after the search ran).
+            timespec later = timeOf("b.up");
+            later.tv_sec += 10;
+            setTime("b.up", later);
+        }
+        return m_engine.ConvertOne(file, m_settings);
+    };
+    WatchPass watch(slow);
+    const std::vector<std::string> sources = {path("*.up")};
+    watch.tick(sources);
+    timespec later = timeOf("a.up");
+    later.tv_sec += 10;
+    setTime("a.up", later);
+    watch.tick(sources);
+    EXPECT_EQ(m_converted, (std::vector<std::string>{path("a.up"), path("b.up")}));
 }
 
 TEST_F(WatchTick, ATickDuringARunningTickIsSkipped) {
