@@ -45,9 +45,18 @@ std::optional<std::size_t> WatchRecords::find(const std::string& path) const {
     return found->second;
 }
 
+std::optional<std::size_t> WatchRecords::find(const std::string& path, std::size_t& cursor) const {
+    if (cursor < size() && m_isFirst[cursor] && OldSrcFileName[cursor] == path)
+        return cursor++;
+    const std::optional<std::size_t> found = find(path);
+    if (found)
+        cursor = *found + 1;
+    return found;
+}
+
 void WatchRecords::append(const std::string& path, std::string stamp,
                           const FileIdentity& identity) {
-    m_first.try_emplace(path, OldSrcFileName.size());
+    m_isFirst.push_back(m_first.try_emplace(path, OldSrcFileName.size()).second);
     OldSrcFileName.push_back(path);
     OldSrcFileTime.push_back(std::move(stamp));
     Identity.push_back(identity);
@@ -94,6 +103,7 @@ bool WatchPass::tick(const std::vector<std::string>& sources) {
         ~Done() { running = false; }
     } done{m_running};
     m_readAgain = false;
+    m_cursor = 0;
     if (!m_observeStarted)
         takeBaseline(sources);
     else
@@ -120,7 +130,7 @@ void WatchPass::examine(const std::string& path, const struct stat& found) {
     if (readStatus(path, found, st) != 0)
         return; // skipped for this tick: no record, no conversion
     const FileIdentity now = FileIdentity::of(st);
-    const std::optional<std::size_t> record = m_records.find(path);
+    const std::optional<std::size_t> record = m_records.find(path, m_cursor);
     // Unchanged since it was recorded: also true when only the local time zone moved.
     if (record && m_records.Identity[*record] == now)
         return;

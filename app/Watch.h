@@ -41,11 +41,15 @@ public:
     std::size_t size() const { return OldSrcFileName.size(); }
     /// The first record of `path`.
     std::optional<std::size_t> find(const std::string& path) const;
+    /// The same, trying the record at `cursor` first and leaving `cursor` after the one found:
+    /// a pass visits files in the order of their records, so most lookups need no hashing.
+    std::optional<std::size_t> find(const std::string& path, std::size_t& cursor) const;
     void append(const std::string& path, std::string stamp, const FileIdentity& identity);
     void update(std::size_t record, std::string stamp, const FileIdentity& identity);
 
 private:
     std::unordered_map<std::string, std::size_t> m_first;
+    std::vector<bool> m_isFirst; ///< per record: the first record of its path
 };
 
 /// The watch pass of the modes /o and /w, one call per tick of ObserveTimer.
@@ -88,6 +92,7 @@ private:
     bool m_observeStarted = false;
     bool m_running = false;
     bool m_readAgain = false; ///< a conversion ran since the current search: stat afresh
+    std::size_t m_cursor = 0; ///< the record expected next in this pass
 };
 
 } // namespace morvex

@@ -53,17 +53,6 @@ bool matchPlain(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-bool nameOrderLess(const std::string& a, const std::string& b) {
-    const auto less = [](char x, char y) {
-        return foldCase(static_cast<unsigned char>(x)) < foldCase(static_cast<unsigned char>(y));
-    };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), less))
-        return true;
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), less))
-        return false;
-    return a < b; // names differing only in case: a stable, deterministic order
-}
-
 } // namespace
 
 std::string DirectoryPart(std::string_view path) {
@@ -107,9 +96,28 @@ std::vector<FoundFile> FindFilesWithStatus(const std::string& pattern) {
             found.push_back({std::string(name), st});
     }
     ::closedir(d);
-    std::sort(found.begin(), found.end(),
-              [](const FoundFile& a, const FoundFile& b) { return nameOrderLess(a.name, b.name); });
-    return found;
+    // Name order with a-z as A-Z (the order NTFS gives), on keys folded once, through indices.
+    std::vector<std::string> folded;
+    folded.reserve(found.size());
+    for (const FoundFile& file : found) {
+        std::string key = file.name;
+        for (char& c : key)
+            c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
+        folded.push_back(std::move(key));
+    }
+    std::vector<std::size_t> order(found.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        // Names differing only in case: a stable, deterministic order.
+        const int byFolded = folded[a].compare(folded[b]);
+        return byFolded != 0 ? byFolded < 0 : found[a].name < found[b].name;
+    });
+    std::vector<FoundFile> sorted;
+    sorted.reserve(found.size());
+    for (std::size_t i : order)
+        sorted.push_back(std::move(found[i]));
+    return sorted;
 }
 
 std::vector<std::string> FindFiles(const std::string& pattern) {

@@ -15,6 +15,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -109,19 +110,53 @@ pid_t spawn(const std::vector<std::string>& words, const char* out,
     return pid;
 }
 
-double findMs(const fs::path& root) {
+double ms(const timeval& t) {
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+}
+
+// Wall time, and user and system CPU time, of one measured piece of work.
+struct Cost {
+    double wallMs = 0;
+    double userMs = 0;
+    double systemMs = 0;
+};
+
+Cost findCost(const fs::path& root) {
     const auto start = Clock::now();
     const pid_t pid =
         spawn({"find", root.string(), "-name", "*.up", "-printf", "%T@ %p\n"}, "/dev/null");
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    return msSince(start);
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    return {msSince(start), ms(usage.ru_utime), ms(usage.ru_stime)};
+}
+
+template <typename Work> Cost ownCost(Work work) {
+    rusage before{};
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const auto start = Clock::now();
+    work();
+    const double wall = msSince(start);
+    ::getrusage(RUSAGE_SELF, &after);
+    return {wall, ms(after.ru_utime) - ms(before.ru_utime),
+            ms(after.ru_stime) - ms(before.ru_stime)};
+}
+
+Cost medianCost(const std::vector<Cost>& costs) {
+    std::vector<double> wall, user, system;
+    for (const Cost& cost : costs) {
+        wall.push_back(cost.wallMs);
+        user.push_back(cost.userMs);
+        system.push_back(cost.systemMs);
+    }
+    return {median(wall), median(user), median(system)};
 }
 
 struct TickFigures {
     int files;
-    double tickMs;
-    double findMs;
+    Cost tick;
+    Cost find;
 };
 
 TickFigures measureTick(const Options& options, int files) {
@@ -136,20 +171,18 @@ TickFigures measureTick(const Options& options, int files) {
                                  },
                              .statFile = {}});
     watch.tick(sources); // the baseline
-    std::vector<double> ticks;
-    std::vector<double> finds;
+    std::vector<Cost> ticks;
+    std::vector<Cost> finds;
     for (int run = 0; run < options.runs; ++run) {
-        const auto start = Clock::now();
-        watch.tick(sources);
-        ticks.push_back(msSince(start));
-        finds.push_back(findMs(root));
+        ticks.push_back(ownCost([&] { watch.tick(sources); }));
+        finds.push_back(findCost(root));
     }
     if (conversions != 0 || watch.records().size() != static_cast<std::size_t>(files)) {
         std::fprintf(stderr, "unexpected: %d conversions, %zu records\n", conversions,
                      watch.records().size());
         std::exit(1);
     }
-    return {files, median(ticks), median(finds)};
+    return {files, medianCost(ticks), medianCost(finds)};
 }
 
 // utime + stime of a process, in seconds.
@@ -279,22 +312,32 @@ int main(int argc, char** argv) {
     std::printf("one watch tick over unchanged files (%d folders, pattern entries), median of %d, "
                 "against find -printf '%%T@ %%p'\n",
                 kFolders, options.runs);
-    std::printf("%9s %11s %11s %7s %14s\n", "files", "tick ms", "find ms", "ratio", "tick us/file");
+    std::printf("%9s | %9s %9s %9s | %9s %9s %9s | %10s %9s | %8s\n", "files", "tick ms", "user ms",
+                "sys ms", "find ms", "user ms", "sys ms", "wall ratio", "CPU ratio", "CPU us/f");
     std::vector<TickFigures> figures;
+    const auto cpu = [](const Cost& cost) {
+        return cost.userMs + cost.systemMs;
+    };
     for (int files : options.sizes) {
         figures.push_back(measureTick(options, files));
         const TickFigures& f = figures.back();
-        std::printf("%9d %11.2f %11.2f %7.2f %14.3f\n", f.files, f.tickMs, f.findMs,
-                    f.tickMs / f.findMs, 1000.0 * f.tickMs / f.files);
+        std::printf("%9d | %9.2f %9.2f %9.2f | %9.2f %9.2f %9.2f | %10.2f %9.2f | %8.3f\n", f.files,
+                    f.tick.wallMs, f.tick.userMs, f.tick.systemMs, f.find.wallMs, f.find.userMs,
+                    f.find.systemMs, f.tick.wallMs / f.find.wallMs, cpu(f.tick) / cpu(f.find),
+                    1000.0 * cpu(f.tick) / f.files);
         std::fflush(stdout);
     }
+    std::printf("(ratios: the tick against find; target <= 2. Wall times include waiting for a "
+                "CPU on a busy machine)\n");
     if (figures.size() >= 2) {
         const TickFigures& small = figures.front();
         const TickFigures& large = figures.back();
-        std::printf("per-file cost at %d against %d: %.2f (target <= 1.5); tick against find: "
-                    "target <= 2\n",
-                    large.files, small.files,
-                    (large.tickMs / large.files) / (small.tickMs / small.files));
+        const auto growth = [&](double largeTotal, double smallTotal) {
+            return (largeTotal / large.files) / (smallTotal / small.files);
+        };
+        std::printf("per-file cost at %d against %d files: CPU %.2f, wall %.2f (target <= 1.5)\n",
+                    large.files, small.files, growth(cpu(large.tick), cpu(small.tick)),
+                    growth(large.tick.wallMs, small.tick.wallMs));
     }
     if (!options.morvex.empty())
         measureRunning(options);
