@@ -1,8 +1,10 @@
 // The unattended modes as the main window runs them: its timers, icons and result reports.
 #include "MainWindowTestSupport.h"
+#include "ModesTestSupport.h"
 #include "TaskIcon.h"
 #include "Unattended.h"
 
+#include <QDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -61,6 +63,31 @@ TEST_F(MainModesTest, AutoRunWaitsWithItsIconAndConvertsAtTheTick) {
     EXPECT_EQ(endStatus, 0);
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(readBytes(path(u"a.up"_s)), "Re: Hello\r\n-- sig\r\n");
+}
+
+TEST_F(MainModesTest, TheAfterProgramWaitsForAResultDialogThatDoesNotCloseByItself) {
+    const QString log = path(u"child.log"_s);
+    const QString after =
+        u"\"%1\" --log=\"%2\" after"_s.arg(QString::fromUtf8(MORVEX_TEST_CHILD), log);
+    writeStore({fileGroup(),
+                {u"Result"_s,
+                 {numberValue(u"ShowResult"_s, 1), numberValue(u"NotShowResult"_s, 0),
+                  numberValue(u"GoByClose"_s, 0)}},
+                {u"AppRun"_s,
+                 {numberValue(u"BeforeCheck"_s, 1), numberValue(u"AfterCheck"_s, 1),
+                  textValue(u"AfterApp"_s, after)}}});
+    TMorvexF& w = create({u"/a"_s});
+    int runsWhileOpen = -1;
+    ModalWatcher watcher([&](QWidget* modal) {
+        QThread::msleep(100); // time enough for a program started too early to write its line
+        runsWhileOpen = static_cast<int>(childRuns(log).size());
+        static_cast<QDialog*>(modal)->accept();
+    });
+    w.AppRunTimerTimer();
+    EXPECT_EQ(watcher.names(), QStringList{u"ProgressF"_s});
+    EXPECT_EQ(runsWhileOpen, 0);
+    EXPECT_EQ(waitForChildRuns(log, 1).size(), 1);
+    EXPECT_EQ(endStatus, 0);
 }
 
 TEST_F(MainModesTest, AutoRunWithoutBeforeProgramEndsInsideCreationWithoutIcon) {
