@@ -126,8 +126,12 @@ void TTaskIcon::setVisible(bool visible) {
 
 void TTaskIcon::addIcon() {
     m_kind = currentTrayKind();
-    if (m_kind == TrayKind::None)
+    if (m_kind == TrayKind::None) {
         reportMissingTray();
+        // Nothing could ever show it there; elsewhere a tray started later still takes it.
+        if (QGuiApplication::platformName() == u"offscreen"_s)
+            return;
+    }
     m_tray = new QSystemTrayIcon(m_icon.isNull() ? applicationIcon() : m_icon, this);
     m_tray->setToolTip(shownTooltip(m_tooltipText));
     // A StatusNotifierItem host draws the menu itself from what Qt exports; an XEmbed tray

@@ -53,6 +53,8 @@ void watch(TTaskIcon* icon) {
     QObject::connect(icon, &TTaskIcon::OnMouseUp, icon, log("up"));
     QObject::connect(icon, &TTaskIcon::OnDblClick, icon, log("dblclick"));
     icon->setVisible(true);
+    // A second time changes nothing: still one icon.
+    icon->setVisible(true);
     say(u"%1 shown %2"_s.arg(name, kindName(icon->trayKind())));
     // The icon's place on the screen, once the tray has embedded it (XEmbed only).
     auto* poll = new QTimer(icon);
@@ -89,8 +91,12 @@ int main(int argc, char** argv) {
     say(u"dbus %1"_s.arg(requests.isRegistered() ? u"registered"_s : u"absent"_s));
     QObject::connect(window.ObserveMnu, &QMenu::aboutToShow, &window, [&window] {
         // The place is only known once the menu is on the screen.
-        QTimer::singleShot(0, &window,
-                           [&window] { say(u"menu shown "_s + point(window.ObserveMnu->pos())); });
+        QTimer::singleShot(0, &window, [&window] {
+            const QRect place = window.ObserveMnu->geometry();
+            say(u"menu shown %1 %2 %3"_s.arg(point(place.topLeft()))
+                    .arg(place.width())
+                    .arg(place.height()));
+        });
     });
     QObject::connect(window.ObserveMnu, &QMenu::aboutToHide, &window,
                      [] { say(u"menu hidden"_s); });
