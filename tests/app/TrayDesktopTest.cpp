@@ -145,6 +145,7 @@ TEST_F(DesktopTest, XEmbedRightClickPopsObserveMnuAtTheCursorAndLeftClickNothing
     ASSERT_TRUE(trayer);
     auto icon = probe(u"ObserveTask"_s);
     ASSERT_GE(icon->waitForLine("ObserveTask shown xembed"), 0) << icon->lines().join('\n').data();
+    EXPECT_GE(icon->waitForLine("ObserveTask icons 1"), 0) << "Visible set twice adds one icon";
     const int placed = icon->waitForLine("ObserveTask geometry");
     ASSERT_GE(placed, 0);
     const QPoint centre = rectOf(icon->lines().at(placed), 2).center();

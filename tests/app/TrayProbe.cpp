@@ -56,6 +56,7 @@ void watch(TTaskIcon* icon) {
     // A second time changes nothing: still one icon.
     icon->setVisible(true);
     say(u"%1 shown %2"_s.arg(name, kindName(icon->trayKind())));
+    say(u"%1 icons %2"_s.arg(name).arg(icon->findChildren<QSystemTrayIcon*>().size()));
     // The icon's place on the screen, once the tray has embedded it (XEmbed only).
     auto* poll = new QTimer(icon);
     QObject::connect(poll, &QTimer::timeout, icon, [icon, poll, name] {
