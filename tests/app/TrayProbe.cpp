@@ -12,6 +12,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 using namespace morvex;
 using namespace Qt::StringLiterals;
@@ -57,11 +58,17 @@ void watch(TTaskIcon* icon) {
     icon->setVisible(true);
     say(u"%1 shown %2"_s.arg(name, kindName(icon->trayKind())));
     say(u"%1 icons %2"_s.arg(name).arg(icon->findChildren<QSystemTrayIcon*>().size()));
-    // The icon's place on the screen, once the tray has embedded it (XEmbed only).
+    // The icon's place on the screen once the tray has embedded it and stopped moving it
+    // (XEmbed only): the same place in four polls in a row.
     auto* poll = new QTimer(icon);
-    QObject::connect(poll, &QTimer::timeout, icon, [icon, poll, name] {
+    auto last = std::make_shared<std::pair<QRect, int>>();
+    QObject::connect(poll, &QTimer::timeout, icon, [icon, poll, name, last] {
         const QRect place = icon->trayIcon() ? icon->trayIcon()->geometry() : QRect();
-        if (place.isEmpty() || place.topLeft() == QPoint(0, 0))
+        if (place.isEmpty() || place.topLeft() == QPoint(0, 0) || place != last->first) {
+            *last = {place, 0};
+            return;
+        }
+        if (++last->second < 4)
             return;
         poll->stop();
         say(u"%1 geometry %2 %3 %4"_s.arg(name, point(place.topLeft()))
