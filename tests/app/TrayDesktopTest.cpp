@@ -72,12 +72,20 @@ QByteArray gdbusCall(const QString& destination, const QString& method) {
     return call.status == 0 ? call.out.trimmed() : "failed: " + call.err;
 }
 
+QByteArray busCall(const QString& method, const QString& name) {
+    return run(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.freedesktop.DBus"_s,
+                            u"--object-path"_s, u"/org/freedesktop/DBus"_s, u"--method"_s,
+                            u"org.freedesktop.DBus."_s + method, name})
+        .out.trimmed();
+}
+
 bool nameHasOwner(const QString& name) {
-    const Run call =
-        run(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.freedesktop.DBus"_s,
-                         u"--object-path"_s, u"/org/freedesktop/DBus"_s, u"--method"_s,
-                         u"org.freedesktop.DBus.NameHasOwner"_s, name});
-    return call.out.contains("true");
+    return busCall(u"NameHasOwner"_s, name) == "(true,)";
+}
+
+/// The unique connection name that owns `name` ("(':1.5',)"), empty when none does.
+QByteArray nameOwner(const QString& name) {
+    return busCall(u"GetNameOwner"_s, name);
 }
 
 QString instanceName(const ChildProcess& process) {
@@ -256,10 +264,17 @@ TEST_F(DesktopTest, TheSharedNameReachesTheFirstInstanceThenPassesOn) {
     ASSERT_TRUE(waitFor([&] { return nameHasOwner(instanceName(*first)); }));
     auto second = morvex({u"/idle"_s});
     ASSERT_TRUE(waitFor([&] { return nameHasOwner(instanceName(*second)); }));
+    const auto sharedNameAt = [](const ChildProcess& instance) {
+        return waitFor([&] {
+            const QByteArray owner = nameOwner(u"jp.qor.Morvex"_s);
+            return !owner.isEmpty() && owner == nameOwner(instanceName(instance));
+        });
+    };
+    ASSERT_TRUE(sharedNameAt(*first));
     EXPECT_EQ(gdbusCall(u"jp.qor.Morvex"_s, u"SaveAndQuit"_s), "()");
     EXPECT_EQ(first->waitForExit(), 0);
     EXPECT_TRUE(second->running());
-    ASSERT_TRUE(waitFor([] { return nameHasOwner(u"jp.qor.Morvex"_s); }));
+    ASSERT_TRUE(sharedNameAt(*second));
     EXPECT_EQ(gdbusCall(u"jp.qor.Morvex"_s, u"SaveAndQuit"_s), "()");
     EXPECT_EQ(second->waitForExit(), 0);
 }
