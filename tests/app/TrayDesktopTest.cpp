@@ -198,6 +198,27 @@ TEST_F(DesktopTest, XEmbedTrayHoldsBothIconsSideBySide) {
     EXPECT_GE(a.height(), 16);
 }
 
+TEST_F(DesktopTest, MinimiseAndRestoreByTheWindowManagerReportTheirEvents) {
+    ChildProcess manager(u"openbox"_s, {});
+    ASSERT_TRUE(waitFor([] {
+        return run(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s})
+            .out.contains("window id");
+    }));
+    auto window = probe(u"window"_s);
+    const int shown = window->waitForLine("window ");
+    ASSERT_GE(shown, 0);
+    const QString id = QString::fromLatin1(window->lines().at(shown).mid(7));
+    ASSERT_EQ(run(u"xdotool"_s, {u"windowminimize"_s, u"--sync"_s, id}).status, 0);
+    const int minimised = window->waitForLine("OnMinimize", shown);
+    ASSERT_GT(minimised, shown);
+    EXPECT_EQ(window->lines().at(minimised), "OnMinimize QApplication");
+    EXPECT_EQ(window->waitForLine("OnRestore", shown, 300), -1);
+    ASSERT_EQ(run(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, id}).status, 0);
+    const int restored = window->waitForLine("OnRestore", minimised);
+    ASSERT_GT(restored, minimised);
+    EXPECT_EQ(window->lines().at(restored), "OnRestore QApplication visible");
+}
+
 TEST_F(DesktopTest, StatusNotifierHostGetsTheTooltipAndTheMenu) {
     ChildProcess watcher(QString::fromUtf8(SNI_WATCHER), {}, environment());
     ASSERT_EQ(watcher.waitForLine("ready"), 0);

@@ -1,6 +1,8 @@
 // A stand-in for the unattended modes: the real main window with one or both of its icons shown,
 // the D-Bus requests registered, and every icon event written to stdout, one line each.
-//   tray_probe [ObserveTask|AppRunTask|both] [--minimise]
+//   tray_probe [ObserveTask|AppRunTask|both|window]
+// "window" shows the main window instead and reports the animation's events.
+#include "AnimWnd.h"
 #include "Application.h"
 #include "DBusRequests.h"
 #include "GuiStartup.h"
@@ -108,6 +110,19 @@ int main(int argc, char** argv) {
     });
     QObject::connect(window.ObserveMnu, &QMenu::aboutToHide, &window,
                      [] { say(u"menu hidden"_s); });
+    if (which == u"window"_s) {
+        QObject::connect(
+            window.AnimateWindow1, &TAnimateWindow::OnMinimize, &window, [](QObject* sender) {
+                say(u"OnMinimize "_s + QString::fromLatin1(sender->metaObject()->className()));
+            });
+        QObject::connect(
+            window.AnimateWindow1, &TAnimateWindow::OnRestore, &window, [&window](QObject* sender) {
+                say(u"OnRestore %1 %2"_s.arg(QString::fromLatin1(sender->metaObject()->className()),
+                                             window.isVisible() ? u"visible"_s : u"hidden"_s));
+            });
+        window.show();
+        say(u"window %1"_s.arg(window.winId()));
+    }
     if (which == u"AppRunTask"_s || which == u"both"_s)
         watch(window.AppRunTask);
     if (which == u"ObserveTask"_s || which == u"both"_s)
