@@ -115,13 +115,16 @@ void TTaskIcon::setPopupMenuR(QMenu* menu) {
 }
 
 void TTaskIcon::setVisible(bool visible) {
-    if (visible != m_visible) {
+    const bool changed = visible != m_visible;
+    if (changed) {
         if (visible)
             addIcon();
         else
             removeIcon();
     }
     m_visible = visible;
+    if (changed)
+        Q_EMIT taskBarButtonChanged(!visible);
 }
 
 void TTaskIcon::addIcon() {

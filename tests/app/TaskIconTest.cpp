@@ -72,19 +72,37 @@ protected:
     QStringList events;
 };
 
-TEST_F(TaskIconTest, VisibleIsStoredInEveryCaseAndWithoutATrayShowsNothing) {
+TEST_F(TaskIconTest, VisibleIsStoredInEveryCaseAndTouchesTheButtonOnlyOnAChange) {
     TTaskIcon icon;
+    QSignalSpy button(&icon, &TTaskIcon::taskBarButtonChanged);
     EXPECT_FALSE(icon.Visible());
     icon.setVisible(false);
     EXPECT_FALSE(icon.Visible());
+    EXPECT_EQ(button.count(), 0);
     EXPECT_EQ(icon.trayIcon(), nullptr);
     icon.setVisible(true);
     icon.setVisible(true);
     EXPECT_TRUE(icon.Visible());
+    ASSERT_EQ(button.count(), 1);
+    EXPECT_FALSE(button.at(0).at(0).toBool());
+    // The offscreen platform has no notification area.
     EXPECT_EQ(icon.trayKind(), TrayKind::None);
     EXPECT_EQ(currentTrayKind(), TrayKind::None);
     icon.setVisible(false);
+    icon.setVisible(false);
     EXPECT_FALSE(icon.Visible());
+    ASSERT_EQ(button.count(), 2);
+    EXPECT_TRUE(button.at(1).at(0).toBool());
+}
+
+TEST(MainWindowShell, AShownIconHidesTheTaskBarButtonAndARemovedOneShowsIt) {
+    MorvexApplication application;
+    application.TaskBarButtonVisible = true;
+    TMorvexF window(application);
+    window.ObserveTask->setVisible(true);
+    EXPECT_FALSE(application.TaskBarButtonVisible);
+    window.ObserveTask->setVisible(false);
+    EXPECT_TRUE(application.TaskBarButtonVisible);
 }
 
 TEST_F(TaskIconTest, APressRunsClickDownMenuUpInThatOrderWithTheCursorPosition) {
