@@ -164,11 +164,13 @@ TEST_F(DesktopTest, XEmbedRightClickPopsObserveMnuAtTheCursorAndLeftClickNothing
     ASSERT_GE(click, 0);
     EXPECT_EQ(pointOf(icon->lines().at(click), 3), centre);
     const int down = icon->waitForLine("ObserveTask down right", click);
-    const int shown = icon->waitForLine("menu shown", down);
+    const int popped = icon->waitForLine("ObserveTask popped ObserveMnu", down);
     const int up = icon->waitForLine("ObserveTask up right", down);
+    const int shown = icon->waitForLine("menu shown", down);
     ASSERT_GT(down, click);
+    ASSERT_GT(popped, down);
+    EXPECT_GT(up, popped);
     ASSERT_GT(shown, down);
-    EXPECT_GT(up, down);
     // Placed at the cursor, moved only as far as the screen's edge needs.
     EXPECT_TRUE(rectOf(icon->lines().at(shown), 2).adjusted(-2, -2, 2, 2).contains(centre))
         << icon->lines().at(shown).data();
@@ -182,6 +184,7 @@ TEST_F(DesktopTest, XEmbedRightClickPopsObserveMnuAtTheCursorAndLeftClickNothing
     EXPECT_GT(icon->waitForLine("ObserveTask down left", left), left);
     EXPECT_GT(icon->waitForLine("ObserveTask up left", left), left);
     EXPECT_EQ(icon->waitForLine("menu shown", hidden, 300), -1) << "a left click opens nothing";
+    EXPECT_EQ(icon->waitForLine("ObserveTask popped", hidden, 0), -1);
 }
 
 TEST_F(DesktopTest, XEmbedTrayHoldsBothIconsSideBySide) {

@@ -55,6 +55,9 @@ void watch(TTaskIcon* icon) {
     QObject::connect(icon, &TTaskIcon::OnMouseDown, icon, log("down"));
     QObject::connect(icon, &TTaskIcon::OnMouseUp, icon, log("up"));
     QObject::connect(icon, &TTaskIcon::OnDblClick, icon, log("dblclick"));
+    QObject::connect(icon, &TTaskIcon::menuPopped, icon, [name](QMenu* menu, QPoint pos) {
+        say(u"%1 popped %2 %3"_s.arg(name, menu->objectName(), point(pos)));
+    });
     icon->setVisible(true);
     // A second time changes nothing: still one icon.
     icon->setVisible(true);
