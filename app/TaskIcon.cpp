@@ -47,12 +47,15 @@ void reportMissingTray() {
         return;
     reported = true;
     const QString pid = QString::number(QCoreApplication::applicationPid());
-    writeLine(stderr, u"morvex: no notification area was found, so Morvex runs without its icon; "
-                      u"end it with \"kill %1\" or \"gdbus call --session --dest %2 "
-                      u"--object-path %3 --method jp.qor.Morvex.SaveAndQuit\""_s
-                          .arg(pid, DBusRequests::instanceName(),
-                               QString::fromLatin1(DBusRequests::kObjectPath))
-                          .toLocal8Bit());
+    QString line = u"morvex: no notification area was found, so Morvex runs without its icon; "
+                   u"end it with \"kill %1\""_s.arg(pid);
+    // Without a session bus nobody can reach the D-Bus requests: no point naming them.
+    if (QDBusConnection::sessionBus().isConnected()) {
+        line += u" or \"gdbus call --session --dest %1 --object-path %2 "
+                u"--method jp.qor.Morvex.SaveAndQuit\""_s.arg(
+                    DBusRequests::instanceName(), QString::fromLatin1(DBusRequests::kObjectPath));
+    }
+    writeLine(stderr, line.toLocal8Bit());
 }
 
 } // namespace

@@ -267,6 +267,18 @@ TEST_F(DesktopTest, WithoutANotificationAreaOneLineTellsHowToEndMorvex) {
     EXPECT_TRUE(err.contains("gdbus call --session --dest jp.qor.Morvex.Instance" + pid +
                              " --object-path /jp/qor/Morvex --method jp.qor.Morvex.SaveAndQuit"))
         << err.data();
+
+    // Without a session bus only the signal can end it.
+    QProcessEnvironment env = environment(true);
+    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path="_s + m_root.filePath(u"no-bus"_s));
+    env.remove(u"DISPLAY"_s);
+    ChildProcess alone(QString::fromUtf8(TRAY_PROBE), {u"ObserveTask"_s}, env);
+    ASSERT_GE(alone.waitForLine("ObserveTask shown none"), 0);
+    const QByteArray alonePid = QByteArray::number(alone.pid());
+    alone.stop();
+    const QByteArray aloneErr = alone.errors();
+    EXPECT_TRUE(aloneErr.contains("\"kill " + alonePid + "\"\n")) << aloneErr.data();
+    EXPECT_FALSE(aloneErr.contains("gdbus")) << aloneErr.data();
 }
 
 TEST_F(DesktopTest, SaveAndQuitOverDBusSavesTheSettingsAndEndsWith0) {
