@@ -35,6 +35,10 @@ void TMorvexF::buildComponents() {
     AppRunTask = taskIcon(this, u"AppRunTask"_s, u"Morvex（待機中）"_s, ObserveMnu);
     ObserveTask =
         taskIcon(this, u"ObserveTask"_s, u"Morvex（ファイルの更新を監視中）"_s, ObserveMnu);
+    for (TTaskIcon* icon : {AppRunTask, ObserveTask}) {
+        connect(icon, &TTaskIcon::taskBarButtonChanged, this,
+                [this](bool visible) { m_application.TaskBarButtonVisible = visible; });
+    }
 }
 
 void TMorvexF::PopupObserveMenu() {

@@ -61,10 +61,6 @@ int runWindows(MorvexApplication& application, bool headless) {
     QuitSignals quitSignals;
     TMorvexF window(application);
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &window, &TMorvexF::SaveAndQuit);
-    const DBusRequests requests({[&window] { window.SaveAndQuit(); },
-                                 [&window] {
-                                     window.PopupObserveMenu();
-                                 }});
     if (headless) {
         window.setResultReporter(
             [&window](const FileResult& result) { reportOnStdout(&window, result); });
@@ -73,6 +69,11 @@ int runWindows(MorvexApplication& application, bool headless) {
     // Nobody can send the close request that would end the idling a store failure leaves.
     if (headless && !window.settingsLoaded())
         return kStoreFailedStatus;
+    // After FormCreate: "/c" has ended by now and never pays for the bus.
+    const DBusRequests requests({[&window] { window.SaveAndQuit(); },
+                                 [&window] {
+                                     window.PopupObserveMenu();
+                                 }});
     // The list viewer is made here, after the main window, and stays hidden until opened.
     if (application.ShowMainWindow)
         window.show();

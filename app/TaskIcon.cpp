@@ -47,12 +47,15 @@ void reportMissingTray() {
         return;
     reported = true;
     const QString pid = QString::number(QCoreApplication::applicationPid());
-    writeLine(stderr, u"morvex: no notification area was found, so Morvex runs without its icon; "
-                      u"end it with \"kill %1\" or \"gdbus call --session --dest %2 "
-                      u"--object-path %3 --method jp.qor.Morvex.SaveAndQuit\""_s
-                          .arg(pid, DBusRequests::instanceName(),
-                               QString::fromLatin1(DBusRequests::kObjectPath))
-                          .toLocal8Bit());
+    QString line = u"morvex: no notification area was found, so Morvex runs without its icon; "
+                   u"end it with \"kill %1\""_s.arg(pid);
+    // Without a session bus nobody can reach the D-Bus requests: no point naming them.
+    if (QDBusConnection::sessionBus().isConnected()) {
+        line += u" or \"gdbus call --session --dest %1 --object-path %2 "
+                u"--method jp.qor.Morvex.SaveAndQuit\""_s.arg(
+                    DBusRequests::instanceName(), QString::fromLatin1(DBusRequests::kObjectPath));
+    }
+    writeLine(stderr, line.toLocal8Bit());
 }
 
 } // namespace
@@ -115,19 +118,26 @@ void TTaskIcon::setPopupMenuR(QMenu* menu) {
 }
 
 void TTaskIcon::setVisible(bool visible) {
-    if (visible != m_visible) {
+    const bool changed = visible != m_visible;
+    if (changed) {
         if (visible)
             addIcon();
         else
             removeIcon();
     }
     m_visible = visible;
+    if (changed)
+        Q_EMIT taskBarButtonChanged(!visible);
 }
 
 void TTaskIcon::addIcon() {
     m_kind = currentTrayKind();
-    if (m_kind == TrayKind::None)
+    if (m_kind == TrayKind::None) {
         reportMissingTray();
+        // Nothing could ever show it there; elsewhere a tray started later still takes it.
+        if (QGuiApplication::platformName() == u"offscreen"_s)
+            return;
+    }
     m_tray = new QSystemTrayIcon(m_icon.isNull() ? applicationIcon() : m_icon, this);
     m_tray->setToolTip(shownTooltip(m_tooltipText));
     // A StatusNotifierItem host draws the menu itself from what Qt exports; an XEmbed tray

@@ -67,6 +67,9 @@ Q_SIGNALS:
     void OnDblClick(Qt::MouseButton button, QPoint pos);
     void OnMouseDown(Qt::MouseButton button, QPoint pos);
     void OnMouseUp(Qt::MouseButton button, QPoint pos);
+    /// The application's task-bar button is hidden while the icon is shown and shown again
+    /// when it is removed; told only when `Visible` really changes.
+    void taskBarButtonChanged(bool visible);
     /// A menu was popped up by the component itself, at `pos`.
     void menuPopped(QMenu* menu, QPoint pos);
 

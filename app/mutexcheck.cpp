@@ -53,8 +53,8 @@ void TCheckMutex::Loaded() {
         return;
     }
     auto lock = std::make_unique<QLockFile>(guardPath(m_mutexId));
-    // Only a dead holder makes a guard stale: Qt's default would also take over the guard of
-    // an instance that has simply been running for more than 30 seconds.
+    // Only a dead holder makes a guard stale. By default Qt also counts age (30 s), which only
+    // the file lock Qt takes as well keeps from breaking a live guard: not every folder has one.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
         endProcess(kRefusedStatus);

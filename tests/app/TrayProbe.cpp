@@ -1,6 +1,8 @@
 // A stand-in for the unattended modes: the real main window with one or both of its icons shown,
 // the D-Bus requests registered, and every icon event written to stdout, one line each.
-//   tray_probe [ObserveTask|AppRunTask|both] [--minimise]
+//   tray_probe [ObserveTask|AppRunTask|both|window]
+// "window" shows the main window instead and reports the animation's events.
+#include "AnimWnd.h"
 #include "Application.h"
 #include "DBusRequests.h"
 #include "GuiStartup.h"
@@ -12,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 using namespace morvex;
 using namespace Qt::StringLiterals;
@@ -52,13 +55,25 @@ void watch(TTaskIcon* icon) {
     QObject::connect(icon, &TTaskIcon::OnMouseDown, icon, log("down"));
     QObject::connect(icon, &TTaskIcon::OnMouseUp, icon, log("up"));
     QObject::connect(icon, &TTaskIcon::OnDblClick, icon, log("dblclick"));
+    QObject::connect(icon, &TTaskIcon::menuPopped, icon, [name](QMenu* menu, QPoint pos) {
+        say(u"%1 popped %2 %3"_s.arg(name, menu->objectName(), point(pos)));
+    });
+    icon->setVisible(true);
+    // A second time changes nothing: still one icon.
     icon->setVisible(true);
     say(u"%1 shown %2"_s.arg(name, kindName(icon->trayKind())));
-    // The icon's place on the screen, once the tray has embedded it (XEmbed only).
+    say(u"%1 icons %2"_s.arg(name).arg(icon->findChildren<QSystemTrayIcon*>().size()));
+    // The icon's place on the screen once the tray has embedded it and stopped moving it
+    // (XEmbed only): the same place in four polls in a row.
     auto* poll = new QTimer(icon);
-    QObject::connect(poll, &QTimer::timeout, icon, [icon, poll, name] {
+    auto last = std::make_shared<std::pair<QRect, int>>();
+    QObject::connect(poll, &QTimer::timeout, icon, [icon, poll, name, last] {
         const QRect place = icon->trayIcon() ? icon->trayIcon()->geometry() : QRect();
-        if (place.isEmpty() || place.topLeft() == QPoint(0, 0))
+        if (place.isEmpty() || place.topLeft() == QPoint(0, 0) || place != last->first) {
+            *last = {place, 0};
+            return;
+        }
+        if (++last->second < 4)
             return;
         poll->stop();
         say(u"%1 geometry %2 %3 %4"_s.arg(name, point(place.topLeft()))
@@ -89,11 +104,28 @@ int main(int argc, char** argv) {
     say(u"dbus %1"_s.arg(requests.isRegistered() ? u"registered"_s : u"absent"_s));
     QObject::connect(window.ObserveMnu, &QMenu::aboutToShow, &window, [&window] {
         // The place is only known once the menu is on the screen.
-        QTimer::singleShot(0, &window,
-                           [&window] { say(u"menu shown "_s + point(window.ObserveMnu->pos())); });
+        QTimer::singleShot(0, &window, [&window] {
+            const QRect place = window.ObserveMnu->geometry();
+            say(u"menu shown %1 %2 %3"_s.arg(point(place.topLeft()))
+                    .arg(place.width())
+                    .arg(place.height()));
+        });
     });
     QObject::connect(window.ObserveMnu, &QMenu::aboutToHide, &window,
                      [] { say(u"menu hidden"_s); });
+    if (which == u"window"_s) {
+        QObject::connect(
+            window.AnimateWindow1, &TAnimateWindow::OnMinimize, &window, [](QObject* sender) {
+                say(u"OnMinimize "_s + QString::fromLatin1(sender->metaObject()->className()));
+            });
+        QObject::connect(
+            window.AnimateWindow1, &TAnimateWindow::OnRestore, &window, [&window](QObject* sender) {
+                say(u"OnRestore %1 %2"_s.arg(QString::fromLatin1(sender->metaObject()->className()),
+                                             window.isVisible() ? u"visible"_s : u"hidden"_s));
+            });
+        window.show();
+        say(u"window %1"_s.arg(window.winId()));
+    }
     if (which == u"AppRunTask"_s || which == u"both"_s)
         watch(window.AppRunTask);
     if (which == u"ObserveTask"_s || which == u"both"_s)
