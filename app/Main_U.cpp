@@ -10,6 +10,7 @@
 #include "Set_U.h"
 #include "SettingsGroups.h"
 #include "SrcEditU.h"
+#include "Unattended.h"
 #include "engine/Paths.h"
 
 #include <QApplication>
@@ -54,6 +55,7 @@ TMorvexF::TMorvexF(MorvexApplication& application, QWidget* parent)
     : QMainWindow(parent)
     , m_application(application) {
     buildPanel();
+    buildComponents();
     connectCommands();
     connectEngine();
     m_reporter = [this](const FileResult& result) {
@@ -140,7 +142,8 @@ void TMorvexF::FormCreate() {
     case RunMode::AutoRun:
     case RunMode::Observe:
     case RunMode::WatchApp:
-        // The unattended modes start from here; until they exist these arguments start nothing.
+        startUnattended();
+        break;
     case RunMode::Idle:
         break;
     }
@@ -303,6 +306,10 @@ void TMorvexF::SaveAndQuit() {
 }
 
 void TMorvexF::Exit1Click() {
+    // An unattended mode ends at once: leaving the loop from a dialog open inside a tick would
+    // let the tick go on to the pass and the after program.
+    if (Modes)
+        endProcess(0);
     // Ends the message loop without closing windows, so nothing is saved.
     QCoreApplication::exit(0);
 }

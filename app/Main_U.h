@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -21,6 +22,10 @@ class TMaruBtn;
 namespace morvex {
 
 struct MainWindowSettings;
+class UnattendedModes;
+class TAnimateWindow;
+class TCheckMutex;
+class TTaskIcon;
 
 /// The list viewer as the round buttons use it; empty until a viewer is attached.
 struct ListViewerSlot {
@@ -114,14 +119,16 @@ public:
     TFolderDialog* FolderDialog1;
     QTimer* AppRunTimer;
     QTimer* ObserveTimer;
+    TTaskIcon* AppRunTask;  ///< the icon of the automatic run mode
+    TTaskIcon* ObserveTask; ///< the icon of the watch modes
+    TAnimateWindow* AnimateWindow1;
+    TCheckMutex* CheckMutex1; ///< no name: any number of instances run
 
-    // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine.
+    // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine;
+    // ExeCmd, BeforeApp, AfterApp, AppProcess and the watch records in Modes (app/Unattended.h),
+    // made when an unattended mode starts.
     ConvEngine Engine;
-    QString ExeCmd;
-    QString BeforeApp;
-    QString AfterApp;
-    QStringList OldSrcFileName;
-    QStringList OldSrcFileTime;
+    std::unique_ptr<UnattendedModes> Modes;
     int HeaderBtnMarker = 0;   ///< 1 when the viewer was last opened for the header lists
     int FutterBtnMarker = 0;   ///< 1 when the viewer was last opened for the footer lists
     bool SkipConverted = true; ///< off for as long as a watch mode runs
@@ -150,6 +157,13 @@ public:
     void Show1Click();
     /// The close requests (title-bar close, the quit signals): save both groups and end.
     void SaveAndQuit();
+    // The unattended modes (app/MainModes.cpp).
+    void AppRunTimerTimer();
+    void ObserveTimerTimer();
+    void RunApp(bool before);
+    void ExpandExeCmd();
+    /// The request to pop up the icon menu: `ObserveMnu` at the cursor.
+    void PopupObserveMenu();
 
     /// The screen point where the pop-up menu of a browse button opens.
     QPoint popupPoint(const QWidget* button) const;
@@ -173,6 +187,7 @@ private:
     void buildMainMenu();
     void buildPopupMenus();
     void buildDialogs();
+    void buildComponents();
     void setTabOrder();
     void connectCommands();
     void connectEngine();
@@ -183,6 +198,7 @@ private:
     bool loadSettings();
     void saveSettings();
     void reportResult(const FileResult& result);
+    void startUnattended();
 
     MorvexApplication& m_application;
     RunMode m_runMode = RunMode::Interactive;

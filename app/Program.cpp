@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "ConsoleReports.h"
+#include "DBusRequests.h"
 #include "Dialogs.h"
 #include "GuiStartup.h"
 #include "ListViewerLink.h"
@@ -71,6 +72,11 @@ int runWindows(MorvexApplication& application, bool headless) {
     // see or end (nor, without a desktop, send the close request).
     if (!window.settingsLoaded())
         return kStoreFailedStatus;
+    // After FormCreate: "/c" has ended by now and never pays for the bus.
+    const DBusRequests requests({[&window] { window.SaveAndQuit(); },
+                                 [&window] {
+                                     window.PopupObserveMenu();
+                                 }});
     // The list viewer is made here, after the main window, and stays hidden until opened.
     TListF listViewer;
     attachListViewer(window, listViewer);

@@ -6,6 +6,7 @@
 #include "DisplayProbe.h"
 #include "RunMode.h"
 #include "SettingsGroups.h"
+#include "UnattendedHeadless.h"
 
 #include <cstdio>
 #include <dlfcn.h>
@@ -55,5 +56,9 @@ int main(int argc, char** argv) {
     }
     if (headless && runModeFor(arguments) == RunMode::ConvertOnce)
         return convertOnce();
+    if (const RunMode mode = runModeFor(arguments);
+        headless &&
+        (mode == RunMode::AutoRun || mode == RunMode::Observe || mode == RunMode::WatchApp))
+        return runUnattendedWithoutDesktop(mode, argc, argv);
     return runWindowModule(argc, argv, headless);
 }

@@ -113,15 +113,16 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     m_pass.held.releaseAll();
 }
 
-void ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
+bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
     if (refused(settings))
-        return;
+        return false;
     beginPass(settings);
     fileops::FileId id;
     if (identify(path, id))
         m_pass.sources.insert(id);
-    ConvertFile(path);
+    const bool replaced = ConvertFile(path);
     m_pass.held.releaseAll();
+    return replaced;
 }
 
 void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) const {

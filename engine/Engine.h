@@ -68,8 +68,9 @@ public:
 
     /// One pass: builds both pools, empties ConvertedList, seeds, converts every source match.
     void ConvertAll(const ConvSettings& settings);
-    /// Seeds and converts the one path with the pools and ConvertedList as they stand.
-    void ConvertOne(const std::string& path, const ConvSettings& settings);
+    /// Seeds and converts the one path with the pools and ConvertedList as they stand; true
+    /// when the new text is in place.
+    bool ConvertOne(const std::string& path, const ConvSettings& settings);
 
     /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir).
     void MakeFooterPool(const std::string& pattern);

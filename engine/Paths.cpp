@@ -53,17 +53,6 @@ bool matchPlain(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-bool nameOrderLess(const std::string& a, const std::string& b) {
-    const auto less = [](char x, char y) {
-        return foldCase(static_cast<unsigned char>(x)) < foldCase(static_cast<unsigned char>(y));
-    };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), less))
-        return true;
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), less))
-        return false;
-    return a < b; // names differing only in case: a stable, deterministic order
-}
-
 } // namespace
 
 std::string DirectoryPart(std::string_view path) {
@@ -88,15 +77,15 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
            matchPlain(pattern.substr(0, pattern.size() - 2), name);
 }
 
-std::vector<std::string> FindFiles(const std::string& pattern) {
-    std::vector<std::string> names;
+std::vector<FoundFile> FindFilesWithStatus(const std::string& pattern) {
+    std::vector<FoundFile> found;
     const std::string dir = DirectoryPart(pattern);
     const std::string_view namePattern = std::string_view(pattern).substr(dir.size());
     if (namePattern.empty())
-        return names;
+        return found;
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
     if (!d)
-        return names;
+        return found;
     const int dfd = ::dirfd(d);
     while (const dirent* e = ::readdir(d)) {
         const std::string_view name = e->d_name;
@@ -104,10 +93,37 @@ std::vector<std::string> FindFiles(const std::string& pattern) {
             continue;
         struct stat st {};
         if (::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
-            names.emplace_back(name);
+            found.push_back({std::string(name), st});
     }
     ::closedir(d);
-    std::sort(names.begin(), names.end(), nameOrderLess);
+    // Name order with a-z as A-Z (the order NTFS gives), on keys folded once, through indices.
+    std::vector<std::string> folded;
+    folded.reserve(found.size());
+    for (const FoundFile& file : found) {
+        std::string key = file.name;
+        for (char& c : key)
+            c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
+        folded.push_back(std::move(key));
+    }
+    std::vector<std::size_t> order(found.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        // Names differing only in case: a stable, deterministic order.
+        const int byFolded = folded[a].compare(folded[b]);
+        return byFolded != 0 ? byFolded < 0 : found[a].name < found[b].name;
+    });
+    std::vector<FoundFile> sorted;
+    sorted.reserve(found.size());
+    for (std::size_t i : order)
+        sorted.push_back(std::move(found[i]));
+    return sorted;
+}
+
+std::vector<std::string> FindFiles(const std::string& pattern) {
+    std::vector<std::string> names;
+    for (FoundFile& file : FindFilesWithStatus(pattern))
+        names.push_back(std::move(file.name));
     return names;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace morvex {
@@ -21,6 +22,15 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 /// them), names starting with "." skipped, in name order (bytes compared with a-z as A-Z).
 /// A missing or unreadable directory gives no names.
 std::vector<std::string> FindFiles(const std::string& pattern);
+
+/// A file FindFilesWithStatus found, with its status as the search read it.
+struct FoundFile {
+    std::string name;
+    struct stat status {};
+};
+
+/// FindFiles with each file's status, for callers that look at every file at every tick.
+std::vector<FoundFile> FindFilesWithStatus(const std::string& pattern);
 
 /// The system's temporary directory (TMPDIR or /tmp), ending in "/".
 std::string SystemTempDir();

@@ -9,6 +9,7 @@ packages=(
     fonts-ipafont-gothic
     clang libclang-rt-14-dev
     xvfb xauth xdg-utils xdotool x11-utils
+    trayer openbox dbus dbus-x11 libglib2.0-bin
     clang-format
 )
 if [ "${MORVEX_DEPS_EXTRA:-}" != "" ]; then

@@ -1,0 +1,146 @@
+// The unattended modes as the main window runs them: its timers, icons and result reports.
+#include "MainWindowTestSupport.h"
+#include "ModesTestSupport.h"
+#include "TaskIcon.h"
+#include "Unattended.h"
+
+#include <QDialog>
+#include <QListWidget>
+#include <QMenu>
+#include <QTemporaryDir>
+
+namespace morvex::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class MainModesTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(m_dir.isValid());
+        writeBytes(path(u"f.mfl"_s), "-- sig\r\n");
+        writeBytes(path(u"h.mhl"_s), "Re: \\H\r\n");
+        writeBytes(path(u"a.up"_s), "]Hello\r\n)\r\n");
+    }
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    StoreSection fileGroup() const {
+        return {u"File"_s,
+                {numberValue(u"SrcFileCount"_s, 1), textValue(u"SrcFileName"_s, path(u"*.up"_s)),
+                 textValue(u"FutterFileName"_s, path(u"f.mfl"_s)),
+                 textValue(u"HeaderFileName"_s, path(u"h.mhl"_s))}};
+    }
+
+    TMorvexF& createCollecting(const QStringList& arguments) {
+        return create(arguments, [this](TMorvexF& w) {
+            w.setResultReporter([this](const FileResult& result) { results.push_back(result); });
+        });
+    }
+
+    QTemporaryDir m_dir;
+    std::vector<FileResult> results;
+};
+
+TEST_F(MainModesTest, AutoRunWaitsWithItsIconAndConvertsAtTheTick) {
+    writeStore({fileGroup(),
+                {u"AppRun"_s,
+                 {numberValue(u"BeforeCheck"_s, 1), textValue(u"BeforeApp"_s, QString()),
+                  numberValue(u"WaitTime"_s, 300)}}});
+    TMorvexF& w = createCollecting({u"/a"_s});
+
+    EXPECT_TRUE(w.AppRunTask->Visible());
+    EXPECT_EQ(w.AppRunTask->TooltipText(), u"Morvex（待機中）"_s);
+    EXPECT_FALSE(w.ObserveTask->Visible());
+    EXPECT_TRUE(w.AppRunTimer->isActive());
+    EXPECT_EQ(w.AppRunTimer->interval(), 300);
+    EXPECT_FALSE(endStatus.has_value());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(application.ShowMainWindow);
+
+    w.AppRunTimerTimer();
+    EXPECT_EQ(endStatus, 0);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(readBytes(path(u"a.up"_s)), "Re: Hello\r\n-- sig\r\n");
+}
+
+TEST_F(MainModesTest, TheAfterProgramWaitsForAResultDialogThatDoesNotCloseByItself) {
+    const QString log = path(u"child.log"_s);
+    const QString after =
+        u"\"%1\" --log=\"%2\" after"_s.arg(QString::fromUtf8(MORVEX_TEST_CHILD), log);
+    writeStore({fileGroup(),
+                {u"Result"_s,
+                 {numberValue(u"ShowResult"_s, 1), numberValue(u"NotShowResult"_s, 0),
+                  numberValue(u"GoByClose"_s, 0)}},
+                {u"AppRun"_s,
+                 {numberValue(u"BeforeCheck"_s, 1), numberValue(u"AfterCheck"_s, 1),
+                  textValue(u"AfterApp"_s, after)}}});
+    TMorvexF& w = create({u"/a"_s});
+    int runsWhileOpen = -1;
+    ModalWatcher watcher([&](QWidget* modal) {
+        QThread::msleep(100); // time enough for a program started too early to write its line
+        runsWhileOpen = static_cast<int>(childRuns(log).size());
+        static_cast<QDialog*>(modal)->accept();
+    });
+    w.AppRunTimerTimer();
+    EXPECT_EQ(watcher.names(), QStringList{u"ProgressF"_s});
+    EXPECT_EQ(runsWhileOpen, 0);
+    EXPECT_EQ(waitForChildRuns(log, 1).size(), 1);
+    EXPECT_EQ(endStatus, 0);
+}
+
+TEST_F(MainModesTest, AutoRunWithoutBeforeProgramEndsInsideCreationWithoutIcon) {
+    writeStore({fileGroup()});
+    TMorvexF& w = createCollecting({u"-A"_s});
+    EXPECT_EQ(endStatus, 0);
+    EXPECT_FALSE(w.AppRunTask->Visible());
+    EXPECT_FALSE(w.AppRunTimer->isActive());
+    EXPECT_EQ(results.size(), 1u);
+}
+
+TEST_F(MainModesTest, TheIconMenuExitEndsAWaitingAutoRunAtOnceWithoutConverting) {
+    writeStore({fileGroup(), {u"AppRun"_s, {numberValue(u"BeforeCheck"_s, 1)}}});
+    const QByteArray storeBefore = storeBytes();
+    TMorvexF& w = createCollecting({u"/a"_s});
+    w.Exit1->trigger();
+    EXPECT_EQ(endStatus, 0);
+    EXPECT_TRUE(results.empty());
+    EXPECT_EQ(readBytes(path(u"a.up"_s)), "]Hello\r\n)\r\n");
+    EXPECT_EQ(storeBytes(), storeBefore);
+}
+
+TEST_F(MainModesTest, ObserveShowsItsIconAndConvertsWhatChangesAfterTheBaseline) {
+    writeStore({fileGroup()});
+    TMorvexF& w = createCollecting({u"-o"_s});
+    EXPECT_TRUE(w.ObserveTask->Visible());
+    EXPECT_EQ(w.ObserveTask->TooltipText(), u"Morvex（ファイルの更新を監視中）"_s);
+    EXPECT_EQ(w.ObserveTask->PopupMenuR(), w.ObserveMnu);
+    EXPECT_TRUE(w.ObserveTimer->isActive());
+    EXPECT_EQ(w.ObserveTimer->interval(), 2000);
+    EXPECT_FALSE(w.AppRunTimer->isActive());
+    EXPECT_FALSE(w.SkipConverted);
+
+    w.ObserveTimerTimer();
+    EXPECT_TRUE(results.empty());
+    writeBytes(path(u"b.up"_s), ")\r\n");
+    w.ObserveTimerTimer();
+    w.ObserveTimerTimer();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].path, path(u"b.up"_s).toStdString());
+    EXPECT_EQ(readBytes(path(u"a.up"_s)), "]Hello\r\n)\r\n");
+    EXPECT_FALSE(endStatus.has_value());
+}
+
+TEST_F(MainModesTest, WatchAppThatCannotStartEndsWithoutIconOrMessage) {
+    writeStore(
+        {fileGroup(), {u"Watch"_s, {textValue(u"WatchApp"_s, u"morvex-no-such-program"_s)}}});
+    TMorvexF& w = createCollecting({u"/W"_s});
+    EXPECT_EQ(endStatus, 0);
+    EXPECT_FALSE(w.ObserveTask->Visible());
+    EXPECT_FALSE(w.ObserveTimer->isActive());
+    EXPECT_TRUE(messages.empty());
+}
+
+} // namespace
+} // namespace morvex::test

@@ -1,0 +1,207 @@
+// The built program in /a, /o and /w without a desktop, with the child recorder as the before,
+// after and watched program. Real timing, each run bounded.
+#include "ModesTestSupport.h"
+#include "SettingsStore.h"
+#include "StoreFiles.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace morvex::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr int kHangGuardMs = 30000;
+const QString kChild = QString::fromUtf8(MORVEX_TEST_CHILD);
+const QByteArray kMarked = "]Hello\r\n)\r\n";
+const QByteArray kConverted = "Re: Hello\r\n-- sig\r\n";
+
+class ModesProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.isValid());
+        ASSERT_TRUE(writeBytes(work(u"f.mfl"_s), "-- sig\r\n"));
+        ASSERT_TRUE(writeBytes(work(u"h.mhl"_s), "Re: \\H\r\n"));
+        ASSERT_TRUE(writeBytes(work(u"a.up"_s), kMarked));
+        QDir().mkpath(m_root.filePath(u"tmp"_s));
+    }
+
+    QString work(const QString& name) const { return m_root.filePath(u"work/"_s + name); }
+    QString log() const { return m_root.filePath(u"child.log"_s); }
+    QString storePath() const { return m_root.filePath(u"config/morvex/settings.reg"_s); }
+    QString child(const QString& rest, int sleepMs = 0) const {
+        return u"\"%1\" --log=\"%2\" --sleep=%3 %4"_s.arg(kChild, log()).arg(sleepMs).arg(rest);
+    }
+
+    void writeStore(const QList<StoreSection>& extra) {
+        QList<StoreSection> sections = {
+            {u"File"_s,
+             {numberValue(u"SrcFileCount"_s, 1), textValue(u"SrcFileName"_s, work(u"*.up"_s)),
+              textValue(u"FutterFileName"_s, work(u"f.mfl"_s)),
+              textValue(u"HeaderFileName"_s, work(u"h.mhl"_s))}}};
+        sections += extra;
+        ASSERT_TRUE(writeBytes(storePath(), storeText(sections)));
+    }
+
+    void start(QProcess& process, const QStringList& arguments) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+            env.remove(name);
+        env.insert(u"XDG_CONFIG_HOME"_s, m_root.filePath(u"config"_s));
+        env.insert(u"TMPDIR"_s, m_root.filePath(u"tmp"_s));
+        process.setProgram(QString::fromUtf8(MORVEX_PROGRAM));
+        process.setArguments(arguments);
+        process.setWorkingDirectory(m_root.filePath(u"work"_s));
+        process.setProcessEnvironment(env);
+        process.start();
+        ASSERT_TRUE(process.waitForStarted());
+    }
+
+    void finish(QProcess& process, int timeoutMs = kHangGuardMs) {
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "the program did not end";
+        }
+        m_endedMs = QDateTime::currentMSecsSinceEpoch();
+        m_out = process.readAllStandardOutput();
+        m_err = process.readAllStandardError();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        m_exitCode = process.exitCode();
+    }
+
+    void run(const QStringList& arguments) {
+        QProcess process;
+        start(process, arguments);
+        finish(process);
+    }
+
+    QByteArray resultLine(const QString& name) const {
+        return "変換結果: ﾌｧｲﾙ: " + work(name).toUtf8() + ", ﾍｯﾀﾞ変換数: 1個, ﾌｯﾀ変換数: 1個\n";
+    }
+
+    QTemporaryDir m_root;
+    QByteArray m_out;
+    QByteArray m_err;
+    int m_exitCode = -1;
+    qint64 m_endedMs = 0;
+};
+
+TEST_F(ModesProgram, AutoRunWaitsForTheBeforeProgramAndLeavesTheAfterProgramRunning) {
+    writeStore({{u"AppRun"_s,
+                 {numberValue(u"BeforeCheck"_s, 1),
+                  textValue(u"BeforeApp"_s, child(u"before %2 %0 %5"_s, 400)),
+                  numberValue(u"AfterCheck"_s, 1), textValue(u"AfterApp"_s, child(u"after"_s, 700)),
+                  numberValue(u"WaitTime"_s, 300)}}});
+    run({u"/a"_s, u"受信.up"_s});
+
+    EXPECT_EQ(m_exitCode, 0);
+    EXPECT_EQ(m_out, resultLine(u"a.up"_s));
+    EXPECT_EQ(m_err, QByteArray());
+    EXPECT_EQ(readBytes(work(u"a.up"_s)), kConverted);
+    // Morvex has ended; the after program is still running and finishes on its own.
+    ASSERT_EQ(childRuns(log()).size(), 1);
+    const QList<ChildRun> runs = waitForChildRuns(log(), 2);
+    ASSERT_EQ(runs.size(), 2);
+    const ChildRun& before = runs[0];
+    const ChildRun& after = runs[1];
+    EXPECT_EQ(before.arguments,
+              (QStringList{u"before"_s, u"受信.up"_s, QString::fromUtf8(MORVEX_PROGRAM)}));
+    EXPECT_LE(before.endMs, epochMs(work(u"a.up"_s)));
+    EXPECT_GE(after.startMs, epochMs(work(u"a.up"_s)));
+    EXPECT_GT(after.endMs, m_endedMs);
+    for (const ChildRun& started : runs) {
+        EXPECT_TRUE(started.sessionLeader);
+        EXPECT_EQ(started.descriptors.join(u','), u"0,1,2"_s);
+        EXPECT_EQ(started.directory, QDir(work(QString())).canonicalPath());
+    }
+}
+
+TEST_F(ModesProgram, AutoRunWithAnEmptyBeforeProgramConvertsAfterOneInterval) {
+    writeStore(
+        {{u"AppRun"_s, {numberValue(u"BeforeCheck"_s, 1)}},
+         {u"Result"_s, {numberValue(u"ShowResult"_s, 0), numberValue(u"NotShowResult"_s, 1)}}});
+    QElapsedTimer clock;
+    clock.start();
+    run({u"/a"_s});
+    EXPECT_GE(clock.elapsed(), 900); // the stored interval, 1000 ms by default
+    EXPECT_EQ(m_exitCode, 0);
+    EXPECT_EQ(m_out, QByteArray());
+    EXPECT_EQ(m_err, QByteArray());
+    EXPECT_EQ(readBytes(work(u"a.up"_s)), kConverted);
+}
+
+TEST_F(ModesProgram, AnAfterProgramThatCannotStartIsOneLineOnStderr) {
+    writeStore({{u"AppRun"_s,
+                 {numberValue(u"AfterCheck"_s, 1),
+                  textValue(u"AfterApp"_s, u"morvex-no-such-program %1"_s)}}});
+    run({u"-a"_s});
+    EXPECT_EQ(m_exitCode, 0);
+    EXPECT_EQ(m_out, resultLine(u"a.up"_s));
+    EXPECT_EQ(m_err,
+              "morvex: cannot start \"morvex-no-such-program -a\": No such file or directory\n");
+}
+
+TEST_F(ModesProgram, ObserveConvertsEachSaveAfterTheBaselineOnceAndSavesOnSigterm) {
+    writeStore({});
+    QProcess process;
+    start(process, {u"/o"_s});
+    QElapsedTimer clock;
+    clock.start();
+    // Changed before the baseline (the first tick, 2 s in): not converted.
+    QThread::msleep(300);
+    ASSERT_TRUE(writeBytes(work(u"a.up"_s), kMarked + "x\r\n"));
+    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 3000 - clock.elapsed())));
+    ASSERT_TRUE(writeBytes(work(u"b.up"_s), kMarked));
+    for (int i = 0; i < 50 && readBytes(work(u"b.up"_s)) != kConverted; ++i)
+        QThread::msleep(100);
+    EXPECT_EQ(readBytes(work(u"b.up"_s)), kConverted);
+    QThread::msleep(2200); // at least one more tick: no second conversion
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    finish(process);
+
+    EXPECT_EQ(m_exitCode, 0);
+    EXPECT_EQ(m_out, resultLine(u"b.up"_s));
+    EXPECT_EQ(m_err, QByteArray());
+    EXPECT_EQ(readBytes(work(u"b.bak"_s)), kMarked);
+    EXPECT_EQ(readBytes(work(u"a.up"_s)), kMarked + "x\r\n");
+    SettingsStore store(storePath());
+    EXPECT_TRUE(store.StoreOpen(u"\\Software\\QOR\\Morvex\\System"_s, false));
+    EXPECT_TRUE(store.ValuePresent(u"Version"_s));
+}
+
+TEST_F(ModesProgram, WatchAppEndsAfterItsProgramAndThatProgramInheritsNoDescriptor) {
+    writeStore({{u"Watch"_s, {textValue(u"WatchApp"_s, child(u"watched %2"_s, 1500))}}});
+    QElapsedTimer clock;
+    clock.start();
+    run({u"/w"_s, u"x"_s});
+    EXPECT_EQ(m_exitCode, 0);
+    EXPECT_LT(clock.elapsed(), 6000);
+    const QList<ChildRun> runs = childRuns(log());
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_EQ(runs[0].arguments, (QStringList{u"watched"_s, u"%2"_s}));
+    EXPECT_EQ(runs[0].descriptors.join(u','), u"0,1,2"_s);
+    EXPECT_LE(runs[0].endMs, m_endedMs);
+}
+
+TEST_F(ModesProgram, WatchAppWithAnEmptyOrMissingProgramEndsAtOnce) {
+    for (const QString& command : {QString(), u"morvex-no-such-program"_s}) {
+        SCOPED_TRACE(command.toStdString());
+        writeStore({{u"Watch"_s, {textValue(u"WatchApp"_s, command)}}});
+        QElapsedTimer clock;
+        clock.start();
+        run({u"/w"_s});
+        EXPECT_EQ(m_exitCode, 0);
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_EQ(m_out, QByteArray());
+        EXPECT_EQ(m_err.count('\n'), command.isEmpty() ? 0 : 1) << m_err.toStdString();
+        EXPECT_EQ(readBytes(work(u"a.up"_s)), kMarked);
+    }
+}
+
+} // namespace
+} // namespace morvex::test
