@@ -47,16 +47,16 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://qor.jp/morvex/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS ${font_package})
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "${translation_package}, xdg-utils")
+# cpack puts the summary first and indents every line of the rest; an empty line becomes " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Morvex is for people who write their bulletin-board messages offline.
- Where a greeting or a signature belongs, a line starts with a marker;
- Morvex rewrites each upload file in place, replacing every marker line
- by an entry drawn at random from the header and footer lists, and keeps
- the previous text of the file in a backup.
- .
- The package holds the program with its main window and its unattended
- modes (convert once, convert around another program, watch the files),
- the command-line converter morvex-convert and a user service for the
- watch mode.")
+    "Morvex is for people who write their bulletin-board messages offline.
+Where a greeting or a signature belongs, a line starts with a marker;
+Morvex rewrites each upload file in place, replacing every marker line
+by an entry drawn at random from the header and footer lists, and keeps
+the previous text of the file in a backup.
+
+The package holds the program with its main window and its unattended
+modes (convert once, convert around another program, watch the files),
+the command-line converter morvex-convert and a user service for the
+watch mode.")
 include(CPack)
