@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth xdg-utils xdotool x11-utils
     clang-format
+    desktop-file-utils appstream groff-base lintian fakeroot dpkg-dev
 )
 if [ "${MORVEX_DEPS_EXTRA:-}" != "" ]; then
     read -r -a extra <<<"$MORVEX_DEPS_EXTRA"

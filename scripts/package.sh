@@ -15,6 +15,7 @@ fail() {
     echo "package: FAILED: $*" >&2
     exit 1
 }
+scripts/deps.sh
 for tool in cmake cpack dpkg-deb dpkg-shlibdeps dpkg-buildflags lintian fakeroot; do
     command -v "$tool" >/dev/null ||
         fail "$tool is missing (Debian: cmake, dpkg-dev, lintian, fakeroot)"
