@@ -103,6 +103,45 @@ grep -qx "manual: $root/share/doc/morvex/Morvex.html" <<<"$version" ||
     fail "manual not found: $version"
 nodesk "$morvex" --help | grep -q '^Usage: morvex' || fail "morvex --help"
 
+# The main window on a display of its own, as the desktop entry starts it: its window class must
+# be the entry's StartupWMClass, or the desktop shows it as an unknown program.
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
+    step "installed morvex opens its main window (Xvfb)"
+    exec 3>"$scratch/display"
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    exec 3>&-
+    for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+    [ -s "$scratch/display" ] || { kill "$xvfb"; fail "Xvfb did not start"; }
+    env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=":$(cat "$scratch/display")" \
+        XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/runtime" "$morvex" \
+        2>"$scratch/err" &
+    program=$!
+    window=""
+    for _ in $(seq 100); do
+        window=$(DISPLAY=":$(cat "$scratch/display")" xdotool search --name '^Morvex$' 2>/dev/null |
+            head -1) || true
+        [ -n "$window" ] && break
+        sleep 0.2
+    done
+    class=""
+    [ -z "$window" ] || class=$(DISPLAY=":$(cat "$scratch/display")" xprop -id "$window" WM_CLASS)
+    kill -TERM "$program" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+    if kill -KILL "$program" 2>/dev/null; then
+        status="still running 5 s after SIGTERM"
+        wait "$program" 2>/dev/null || true
+    else
+        wait "$program" && status=0 || status=$?
+    fi
+    kill "$xvfb"
+    wait "$xvfb" 2>/dev/null || true
+    [ -n "$window" ] || { cat "$scratch/err" >&2; fail "no main window within 20 s"; }
+    wmclass=$(sed -n 's/^StartupWMClass=//p' "$root/share/applications/jp.qor.Morvex.desktop")
+    grep -q "\"$wmclass\"" <<<"$class" || fail "window class $class, the desktop entry says $wmclass"
+    [ "$status" = 0 ] || fail "morvex did not end with status 0 on SIGTERM ($status)"
+fi
+
 step "desktop entry, AppStream data, man pages"
 desktop-file-validate "$root/share/applications/jp.qor.Morvex.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/share/metainfo/jp.qor.Morvex.metainfo.xml" >"$scratch/as" ||
