@@ -1,6 +1,7 @@
 // The program's start: decides, before any window code is loaded, whether windows are needed.
-// They live in the window module beside the program, loaded only when they are: "/c" without
-// a desktop then costs no more than the conversion and the settings store.
+// They live in the window module (beside the program in the build tree, in a private library
+// folder once installed), loaded only when they are: "/c" without a desktop then costs no more
+// than the conversion and the settings store.
 #include "CommandLineHelp.h"
 #include "ConsoleReports.h"
 #include "ConvertOnce.h"
