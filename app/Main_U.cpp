@@ -2,6 +2,7 @@
 
 #include "About_U.h"
 #include "FolderDialog.h"
+#include "InstallLayout.h"
 #include "MaruBtn.h"
 #include "OpenDocument.h"
 #include "PassSettings.h"
@@ -270,12 +271,15 @@ void TMorvexF::AboutClick() {
 }
 
 void TMorvexF::ContentsClick() {
-    m_application.HelpFile = programDirectory() + u"Morvex.html"_s;
-    const QString& manual = m_application.HelpFile;
-    if (!QFileInfo(manual).isFile()) {
-        showStandardError(this, u"ヘルプファイル %1 が見つかりません。"_s.arg(manual));
+    const InstalledFile found = findManual(programDirectory());
+    if (found.found.isEmpty()) {
+        m_application.HelpFile = found.lookedAt.first();
+        showStandardError(this, u"ヘルプファイル Morvex.html が見つかりません。\n探した場所:\n"_s +
+                                    found.lookedAt.join(u'\n'));
         return;
     }
+    m_application.HelpFile = found.found;
+    const QString manual = m_application.HelpFile;
     // No application for HTML files, or one that fails, must not leave the user with nothing.
     openDocument(this, manual, [this, manual] {
         showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。"_s.arg(manual));

@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include "AppIcon.h"
 #include "Application.h"
 #include "ConsoleReports.h"
 #include "DBusRequests.h"
@@ -100,6 +101,8 @@ int runMorvex(int argc, char** argv, bool headless) {
     if (headless)
         qunsetenv("QT_QPA_PLATFORM");
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(applicationIcon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     translateStandardDialogs(qtApplication);
     if (headless)
         routeMessageBoxesToStderr();

@@ -1,9 +1,12 @@
 // The program's start: decides, before any window code is loaded, whether windows are needed.
-// They live in the window module beside the program, loaded only when they are: "/c" without
-// a desktop then costs no more than the conversion and the settings store.
+// They live in the window module (beside the program in the build tree, in a private library
+// folder once installed), loaded only when they are: "/c" without a desktop then costs no more
+// than the conversion and the settings store.
+#include "CommandLineHelp.h"
 #include "ConsoleReports.h"
 #include "ConvertOnce.h"
 #include "DisplayProbe.h"
+#include "InstallLayout.h"
 #include "RunMode.h"
 #include "SettingsGroups.h"
 #include "UnattendedHeadless.h"
@@ -18,10 +21,16 @@ using namespace Qt::StringLiterals;
 
 constexpr int kNoDesktopStatus = 2;
 constexpr int kModuleMissingStatus = 1;
+constexpr int kWriteFailedStatus = 1;
 
 int runWindowModule(int argc, char** argv, bool headless) {
-    const QByteArray module = (morvex::programDirectory() + u"libmorvex-window.so"_s).toLocal8Bit();
-    void* handle = dlopen(module.constData(), RTLD_LAZY | RTLD_LOCAL);
+    const morvex::InstalledFile module = morvex::findWindowModule(morvex::programDirectory());
+    if (module.found.isEmpty()) {
+        std::fprintf(stderr, "morvex: the window module is missing; looked for %s\n",
+                     module.lookedAt.join(u" and "_s).toLocal8Bit().constData());
+        return kModuleMissingStatus;
+    }
+    void* handle = dlopen(module.found.toLocal8Bit().constData(), RTLD_LAZY | RTLD_LOCAL);
     using Entry = int (*)(int, char**, bool);
     auto entry = handle ? reinterpret_cast<Entry>(dlsym(handle, "morvexRunWindows")) : nullptr;
     if (!entry) {
@@ -29,6 +38,12 @@ int runWindowModule(int argc, char** argv, bool headless) {
         return kModuleMissingStatus;
     }
     return entry(argc, argv, headless);
+}
+
+// A help text that could not be written (a full disk, a closed pipe) is not a success.
+int printInfo(const QByteArray& text) {
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : kWriteFailedStatus;
 }
 
 int convertOnce() {
@@ -46,6 +61,17 @@ int convertOnce() {
 int main(int argc, char** argv) {
     using namespace morvex;
     const QStringList arguments = argumentsAsGiven(argc, argv);
+    // Answered before the display check, so they work alike on a desktop and without one.
+    switch (infoRequestFor(arguments)) {
+    case InfoRequest::Help:
+        return printInfo(helpText());
+    case InfoRequest::Version: {
+        const QString dir = programDirectory();
+        return printInfo(versionText(findWindowModule(dir), findManual(dir)));
+    }
+    case InfoRequest::None:
+        break;
+    }
     const bool headless =
         !platformChosenByUser(argc, argv) && !displayReachable(DisplayEnvironment::fromProcess());
     if (headless && arguments.isEmpty()) {

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdg-utils xdotool x11-utils
     trayer openbox dbus dbus-x11 libglib2.0-bin
     clang-format
+    desktop-file-utils appstream groff-base lintian fakeroot dpkg-dev
 )
 if [ "${MORVEX_DEPS_EXTRA:-}" != "" ]; then
     read -r -a extra <<<"$MORVEX_DEPS_EXTRA"

@@ -2,38 +2,68 @@
 # Runs the real program under Xvfb with the Japanese fonts and photographs the main window, its
 # menus and pop-up menus, and the dialogs opened from it, into <build>/screenshots/.
 #   scripts/screenshots.sh [build-dir]     (default: build)
-# Needs xvfb, xdotool and imagemagick; openbox, when present, draws the title bars.
-set -euo pipefail
+# Installs what it needs through scripts/deps.sh (xvfb, xdotool, x11-utils, and imagemagick and
+# openbox, which draws the title bars). Every wait is bounded: a step that fails says so and the
+# script ends with a non-zero status.
+set -Eeuo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${1:-build}")
+build=$(realpath -m "${1:-build}")
 program="$build/bin/morvex"
 out="$build/screenshots"
-[ -x "$program" ] || { echo "no program at $program; build first" >&2; exit 1; }
-for tool in Xvfb xdotool xwininfo import convert; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (see scripts/deps.sh)" >&2; exit 1; }
+current="start"
+fail() {
+    # Once: a failure inside $(...) is seen again by the caller's error trap.
+    [ -e "${scratch:-/nonexistent}/failed" ] ||
+        echo "screenshots: FAILED at step \"$current\": $*" >&2
+    [ -z "${scratch:-}" ] || : >"$scratch/failed"
+    exit 1
+}
+step() {
+    current=$1
+    echo "$1"
+}
+[ -x "$program" ] || fail "no program at $program; build first"
+MORVEX_DEPS_EXTRA="${MORVEX_DEPS_EXTRA:-} imagemagick openbox" scripts/deps.sh ||
+    fail "could not install the packages it needs; as root: scripts/deps.sh, then apt-get install imagemagick openbox"
+for pair in Xvfb:xvfb xdotool:xdotool xwininfo:x11-utils import:imagemagick convert:imagemagick \
+    openbox:openbox; do
+    command -v "${pair%%:*}" >/dev/null || fail "${pair%%:*} is missing (Debian package ${pair#*:})"
 done
 mkdir -p "$out"
 rm -f "$out"/*.png
 
 scratch=$(mktemp -d)
 pids=()
+# Ends a process: SIGTERM, up to 5 s to go, then SIGKILL. Never waits without a bound.
+stop() {
+    kill -TERM "$1" 2>/dev/null || return 0
+    for _ in $(seq 50); do
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    local status=$?
+    for pid in "${pids[@]}"; do stop "$pid"; done
     rm -rf "$scratch"
+    exit "$status"
 }
 trap cleanup EXIT
+trap 'fail "a command failed (line $LINENO)"' ERR
 
-# A display of its own, and a window manager for the title bars when there is one.
+# A display of its own, and a window manager for the title bars.
+step "Starting Xvfb and openbox:"
 exec 3>"$scratch/display"
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+exec 3>&-
+for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+[ -s "$scratch/display" ] || fail "Xvfb did not start within 10 s"
 export DISPLAY=":$(cat "$scratch/display")"
-if command -v openbox >/dev/null; then
-    openbox >/dev/null 2>&1 &
-    pids+=($!)
-fi
+openbox >/dev/null 2>&1 &
+pids+=($!)
 export QT_SCALE_FACTOR=1 QT_QPA_PLATFORM=xcb
 mkdir -m 700 "$scratch/runtime"
 export XDG_RUNTIME_DIR="$scratch/runtime"
@@ -78,7 +108,17 @@ shot() {
     convert "$scratch/raw.png" -bordercolor black -border 1 -trim +repage "$out/$1.png"
     echo "  $out/$1.png"
 }
-wait_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -1; }
+# The first visible window whose title matches, waiting at most 20 s for it.
+wait_window() {
+    local id
+    id=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+    if [ -z "$id" ]; then
+        echo "screenshots: no window \"$1\" appeared within 20 s; the program said:" >&2
+        sed 's/^/  /' "$scratch/stderr" >&2 || true
+        fail "waiting for the window \"$1\""
+    fi
+    echo "$id"
+}
 # X, Y, WIDTH, HEIGHT of a window's client area on the screen (xdotool's own report counts the
 # window manager's frame twice).
 geometry() {
@@ -93,8 +133,9 @@ start_program() {
     program_pid=$!
     pids+=("$program_pid")
 }
+stop_program() { stop "$program_pid"; }
 
-echo "Main window and its menus:"
+step "Main window and its menus:"
 write_store "$placed"
 start_program
 main=$(wait_window '^Morvex$')
@@ -123,7 +164,7 @@ click $(at 309 151)
 shot popup-footer-browse
 key Escape
 
-echo "Dialogs opened from it:"
+step "Dialogs opened from it:"
 key alt+f s
 wait_window '変換ファイルリストの編集' >/dev/null
 shot source-list-editor
@@ -167,17 +208,15 @@ shot result-dialog
 key Return
 pause 1
 xdotool search --onlyvisible --name '変換結果' >/dev/null 2>&1 && key Return
-kill -TERM "$program_pid"
-wait "$program_pid" || true
+stop_program
 
-echo "The store error box:"
+step "The store error box:"
 write_store '"WindowTop"="top"'
 start_program
 wait_window '^Morvex$' >/dev/null
 pause 1
 shot store-error
-kill -TERM "$program_pid"
-wait "$program_pid" || true
+stop_program
 
 mkdir -p docs
 cp "$out/main-window-framed.png" docs/main-window.png

@@ -25,7 +25,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-/// "ＭＳ Ｐゴシック" at a 12-pixel height, the font of every dialog of this folder.
+/// "ＭＳ Ｐゴシック" at a 12-pixel height, the font of the designed dialogs.
 QFont designedDialogFont();
 
 /// Fixed dialog border; with `systemMenu` the title bar carries the system menu and close box.
