@@ -76,6 +76,7 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     m_pass.sources.clear();
     m_pass.originals.clear();
     m_pass.backups.clear();
+    m_pass.converted.clear();
     m_pass.held.releaseAll();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
 }
@@ -86,7 +87,7 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     MakeFooterPool(settings.footerListPattern);
     MakeHeaderPool(settings.headerListPattern);
     ConvertedList.clear();
-    m_pass.converted.clear();
+    m_converted.clear();
     beginPass(settings);
     // Every file of the pass is known before the first backup, so that no backup replaces one.
     // A file a pattern finds that is its own backup name is an older backup (as with "*.*"),
@@ -110,7 +111,7 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     }
     for (const std::string& path : paths)
         ConvertFile(path);
-    m_pass.held.releaseAll();
+    endPass();
 }
 
 bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
@@ -121,8 +122,13 @@ bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& setting
     if (identify(path, id))
         m_pass.sources.insert(id);
     const bool replaced = ConvertFile(path);
-    m_pass.held.releaseAll();
+    endPass();
     return replaced;
+}
+
+void ConvEngine::endPass() {
+    m_pass.held.releaseAll();
+    m_converted.insert(m_pass.converted.begin(), m_pass.converted.end());
 }
 
 void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) const {
@@ -161,7 +167,8 @@ void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) 
 bool ConvEngine::ConvertFile(const std::string& path) {
     // At most once per pass: the file itself counts, whatever path names it.
     fileops::FileId id;
-    if (m_settings.skipConverted && identify(path, id) && m_pass.converted.count(id) != 0)
+    if (m_settings.skipConverted && identify(path, id) &&
+        (m_pass.converted.count(id) != 0 || m_converted.count(id) != 0))
         return false;
     TmpStr = path;
     OutFile = path;

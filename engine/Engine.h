@@ -99,6 +99,7 @@ private:
     void PutFooter(TextWriter& out, const ConvSettings& settings);
     void PutHeader(TextReader& in, TextWriter& out);
     void beginPass(const ConvSettings& settings);
+    void endPass();
     bool refused(const ConvSettings& settings) const;
     void showError(const std::string& text) const;
     void showError(const char* text, const std::string& subject) const;
@@ -109,6 +110,10 @@ private:
     SeedClock m_clock;
     ConvSettings m_settings;
     PassFiles m_pass;
+    // The new files of ConvertedList's earlier passes (each ConvertOne is a pass of its own):
+    // skipped while skip converted is on, but no longer this pass's, so a backup may replace
+    // one (a watched file's earlier conversion, edited since).
+    std::set<fileops::FileId> m_converted;
     bool m_footerPoolWarned = false;
     bool m_headerPoolWarned = false;
     int m_footers = 0;

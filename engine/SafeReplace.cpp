@@ -195,11 +195,14 @@ ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
     if (::lstat(job.canonicalBackup.c_str(), &existing) != 0)
         return ReplaceOutcome::Replaced;
     const FileId backup = idOf(existing);
+    // Another name of this very file, as a swap that failed after the backup leaves it: naming
+    // the file anew loses nothing, and refusing would block the file for good.
+    if (backup == idOf(job.snap.st))
+        return ReplaceOutcome::Replaced;
     // The backup is what this path held as the pass began: another pass, ended since, has
     // converted it. A new backup would lose that original.
-    if (const auto original = pass.originals.find(job.path); original != pass.originals.end() &&
-                                                             original->second == backup &&
-                                                             backup != idOf(job.snap.st))
+    if (const auto original = pass.originals.find(job.path);
+        original != pass.originals.end() && original->second == backup)
         return ReplaceOutcome::ConvertedElsewhere;
     if (pass.sources.count(backup) != 0 || pass.converted.count(backup) != 0)
         return ReplaceOutcome::BackupCollision;

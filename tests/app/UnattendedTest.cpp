@@ -222,15 +222,17 @@ TEST_F(Modes, AWatchConversionThatFailsTellsOnceUntilTheFileChanges) {
     modes.StartObserve();
     modes.ObserveTimerTimer();
     write("b.up", ")\r\n");
-    // Every rename fails: the new text can never be put in place.
-    const auto realRename = sys::calls().rename;
-    sys::calls().rename = [](const char*, const char*) {
+    // Every swap and rename fails: the new text can never be put in place.
+    const sys::Calls saved = sys::calls();
+    const auto fail = [](const char*, const char*) {
         errno = EIO;
         return -1;
     };
+    sys::calls().exchange = fail;
+    sys::calls().rename = fail;
     for (int i = 0; i < 4; ++i)
         modes.ObserveTimerTimer();
-    sys::calls().rename = realRename;
+    sys::calls() = saved;
     EXPECT_EQ(m_errors.size(), 1u);
     EXPECT_EQ(read("b.up"), ")\r\n");
     modes.ObserveTimerTimer(); // works again: the same file converts now

@@ -124,6 +124,29 @@ TEST(Convert, ConvertOneKeepsTheRecordAndThePools) {
     EXPECT_TRUE(p.messages.empty()) << "a vanished file is passed over";
 }
 
+// Each ConvertOne is a pass of its own: the file an earlier one put in place, edited since, is
+// an ordinary backup for the next one, however often the file changes.
+TEST(Convert, ConvertOneBacksUpEachEditOfAnEarlierConversion) {
+    Pass p;
+    p.run({});
+    p.settings.skipConverted = false;
+    for (int edit = 1; edit <= 4; ++edit) {
+        const std::string text = ")edit " + std::to_string(edit) + "\r\n";
+        writeFile(p.path("memo.up"), text); // in place: the file of the last conversion
+        EXPECT_TRUE(p.engine.ConvertOne(p.path("memo.up"), p.settings)) << edit;
+        EXPECT_EQ(readFile(p.path("memo.up")), "Fedit " + std::to_string(edit) + "\r\n");
+        EXPECT_EQ(readFile(p.path("memo.bak")), text) << edit;
+    }
+    EXPECT_TRUE(p.messages.empty());
+    EXPECT_EQ(p.engine.ConvertedList.size(), 4u);
+
+    // Skip converted on: the file a ConvertOne put in place is not converted again, by any name.
+    p.settings.skipConverted = true;
+    const std::string converted = readFile(p.path("memo.up"));
+    EXPECT_FALSE(p.engine.ConvertOne(p.path("./memo.up"), p.settings));
+    EXPECT_EQ(readFile(p.path("memo.up")), converted);
+}
+
 TEST(Convert, BackupThatWouldBeTheFileItselfIsRefused) {
     Pass p;
     writeFile(p.path("memo.up"), kOld);
@@ -313,15 +336,32 @@ TEST(Convert, FailedFileDoesNotStopThePass) {
 TEST(Convert, FailedRenameKeepsTheFile) {
     Pass p;
     writeFile(p.path("memo.up"), kOld);
-    test::SysGuard guard;
-    sys::calls().rename = failRename;
-    sys::calls().exchange = failRename;
-    p.run({p.path("memo.up")});
+    {
+        test::SysGuard guard;
+        sys::calls().rename = failRename;
+        sys::calls().exchange = failRename;
+        p.run({p.path("memo.up")});
+    }
     EXPECT_EQ(readFile(p.path("memo.up")), kOld);
     EXPECT_EQ(readFile(p.path("memo.bak")), kOld) << "the backup was made before";
     EXPECT_EQ(p.messages, std::vector<std::string>{kMsgOutputWrite});
     EXPECT_TRUE(p.results.empty());
     EXPECT_FALSE(p.tempLeft());
+
+    // The backup left behind is another name of the file itself: it does not block the file.
+    for (const bool one : {true, false}) {
+        p.messages.clear();
+        writeFile(p.path("memo.up"), kOld);
+        ASSERT_EQ(::unlink(p.path("memo.bak").c_str()), 0);
+        ASSERT_EQ(::link(p.path("memo.up").c_str(), p.path("memo.bak").c_str()), 0);
+        if (one)
+            EXPECT_TRUE(p.engine.ConvertOne(p.path("memo.up"), p.settings));
+        else
+            p.run({p.path("memo.up")});
+        EXPECT_EQ(readFile(p.path("memo.up")), kNew) << one;
+        EXPECT_EQ(readFile(p.path("memo.bak")), kOld) << one;
+        EXPECT_TRUE(p.messages.empty()) << one;
+    }
 }
 
 int g_linkErrno = EPERM;
