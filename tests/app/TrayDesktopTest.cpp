@@ -246,7 +246,7 @@ TEST_F(DesktopTest, MinimiseAndRestoreByTheWindowManagerReportTheirEvents) {
     ASSERT_TRUE(waitFor([] {
         return run(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s})
             .out.contains("window id");
-    }));
+    })) << (QCoreApplication::processEvents(), manager.errors().data());
     auto window = probe(u"window"_s);
     const int shown = window->waitForLine("window ");
     ASSERT_GE(shown, 0);
