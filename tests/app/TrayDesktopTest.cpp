@@ -1,9 +1,12 @@
 // The notification-area icons and the D-Bus requests on a real desktop: an X server (Xvfb), an
 // XEmbed tray (trayer) clicked with xdotool, a stand-in StatusNotifierWatcher and the session
-// bus of dbus-run-session. The helper programs are killed when each test ends.
+// bus of dbus-run-session. The helper programs are killed when each test ends; the tray lives as
+// long as the tests that need it.
 #include "ChildProcess.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRect>
 #include <QTemporaryDir>
@@ -54,9 +57,9 @@ QRect rectOf(const QByteArray& line, int skip) {
     return v.size() >= 4 ? QRect(v.at(0), v.at(1), v.at(2), v.at(3)) : QRect();
 }
 
-// Polls `done` every 50 ms for at most the usual wait.
-template <typename F> bool waitFor(F done) {
-    QDeadlineTimer deadline(ChildProcess::kWaitMs);
+// Polls `done` every 50 ms for at most `timeoutMs`.
+template <typename F> bool waitFor(F done, int timeoutMs = ChildProcess::kWaitMs) {
+    QDeadlineTimer deadline(timeoutMs);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
@@ -120,24 +123,6 @@ protected:
                                               environment(offscreen));
     }
 
-    /// An XEmbed tray along the bottom edge, once its panel is on the screen.
-    std::unique_ptr<ChildProcess> tray() const {
-        const auto panelShown = [] {
-            return !run(u"xdotool"_s, {u"search"_s, u"--name"_s, u"^panel$"_s}).out.isEmpty();
-        };
-        // A tray of an earlier test may still hold the tray selection: a second one gives up.
-        if (!waitFor([&] { return !panelShown(); }))
-            return nullptr;
-        auto trayer = std::make_unique<ChildProcess>(
-            u"trayer"_s,
-            QStringList{u"--edge"_s, u"bottom"_s, u"--align"_s, u"right"_s, u"--widthtype"_s,
-                        u"request"_s, u"--height"_s, u"32"_s, u"--iconspacing"_s, u"4"_s});
-        if (waitFor(panelShown))
-            return trayer;
-        ADD_FAILURE() << "trayer: running " << trayer->running() << ", " << trayer->errors().data();
-        return nullptr;
-    }
-
     std::unique_ptr<ChildProcess> morvex(const QStringList& arguments) const {
         return std::make_unique<ChildProcess>(QString::fromUtf8(MORVEX_PROGRAM), arguments,
                                               environment(true));
@@ -148,9 +133,67 @@ protected:
     QTemporaryDir m_root;
 };
 
-TEST_F(DesktopTest, XEmbedRightClickPopsObserveMnuAtTheCursorAndLeftClickNothing) {
-    auto trayer = tray();
-    ASSERT_TRUE(trayer);
+bool panelShown() {
+    return !run(u"xdotool"_s, {u"search"_s, u"--name"_s, u"^panel$"_s}).out.isEmpty();
+}
+
+/// The tests that embed icons in an XEmbed tray along the bottom edge. One trayer serves them
+/// all: each start of a GTK program is slow on a busy machine, and a tray of a test before could
+/// still hold the tray selection when the next one started.
+class XEmbedTrayTest : public DesktopTest {
+protected:
+    // A GTK program starting while builds share the machine: give it three of the usual waits.
+    static constexpr int kTrayWaitMs = 3 * ChildProcess::kWaitMs;
+
+    static void SetUpTestSuite() {
+        s_trayProblem.clear();
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            return;
+        QElapsedTimer started;
+        started.start();
+        // A tray from before still holding the selection makes trayer run without one.
+        if (!waitFor([] { return !panelShown(); }, kTrayWaitMs)) {
+            s_trayProblem = "another panel stayed on the screen";
+            return;
+        }
+        s_tray = std::make_unique<ChildProcess>(
+            u"trayer"_s,
+            QStringList{u"--edge"_s, u"bottom"_s, u"--align"_s, u"right"_s, u"--widthtype"_s,
+                        u"request"_s, u"--height"_s, u"32"_s, u"--iconspacing"_s, u"4"_s});
+        // Events let the process notice trayer's end and take in what it wrote to stderr.
+        const bool shown = waitFor(
+            [] {
+                QCoreApplication::processEvents();
+                return !s_tray->running() || panelShown();
+            },
+            kTrayWaitMs);
+        QCoreApplication::processEvents();
+        const QByteArray errors = s_tray->errors();
+        const bool running = s_tray->running();
+        if (running && shown && !errors.contains("another systray already running"))
+            return;
+        s_trayProblem = QByteArray(!running ? "trayer ended"
+                                   : shown  ? "trayer got no tray selection"
+                                            : "trayer showed no panel") +
+                        " after " + QByteArray::number(started.elapsed()) + " ms: " + errors;
+        s_tray.reset();
+    }
+    static void TearDownTestSuite() { s_tray.reset(); }
+
+    void SetUp() override {
+        DesktopTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(s_tray) << s_trayProblem.data();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(s_tray->running()) << "trayer ended: " << s_tray->errors().data();
+    }
+
+    static inline std::unique_ptr<ChildProcess> s_tray;
+    static inline QByteArray s_trayProblem;
+};
+
+TEST_F(XEmbedTrayTest, RightClickPopsObserveMnuAtTheCursorAndLeftClickNothing) {
     auto icon = probe(u"ObserveTask"_s);
     ASSERT_GE(icon->waitForLine("ObserveTask shown xembed"), 0) << icon->lines().join('\n').data();
     EXPECT_GE(icon->waitForLine("ObserveTask icons 1"), 0) << "Visible set twice adds one icon";
@@ -187,9 +230,7 @@ TEST_F(DesktopTest, XEmbedRightClickPopsObserveMnuAtTheCursorAndLeftClickNothing
     EXPECT_EQ(icon->waitForLine("ObserveTask popped", hidden, 0), -1);
 }
 
-TEST_F(DesktopTest, XEmbedTrayHoldsBothIconsSideBySide) {
-    auto trayer = tray();
-    ASSERT_TRUE(trayer);
+TEST_F(XEmbedTrayTest, TrayHoldsBothIconsSideBySide) {
     auto icons = probe(u"both"_s);
     const int first = icons->waitForLine("AppRunTask geometry");
     const int second = icons->waitForLine("ObserveTask geometry");
@@ -206,7 +247,7 @@ TEST_F(DesktopTest, MinimiseAndRestoreByTheWindowManagerReportTheirEvents) {
     ASSERT_TRUE(waitFor([] {
         return run(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s})
             .out.contains("window id");
-    }));
+    })) << (QCoreApplication::processEvents(), manager.errors().data());
     auto window = probe(u"window"_s);
     const int shown = window->waitForLine("window ");
     ASSERT_GE(shown, 0);
