@@ -79,7 +79,7 @@ RUN
 display=""
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
     exec 3>"$root/tmp/display"
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb=$!
     exec 3>&-
     for _ in $(seq 100); do [ -s "$root/tmp/display" ] && break; sleep 0.1; done

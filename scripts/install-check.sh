@@ -108,7 +108,9 @@ nodesk "$morvex" --help | grep -q '^Usage: morvex' || fail "morvex --help"
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
     step "installed morvex opens its main window (Xvfb)"
     exec 3>"$scratch/display"
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+    # -noreset: the program's display probe connects and leaves first, and a server that resets
+    # when its last client leaves would drop the window's own connection being made meanwhile.
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb=$!
     exec 3>&-
     for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done

@@ -56,7 +56,7 @@ trap 'fail "a command failed (line $LINENO)"' ERR
 # A display of its own, and a window manager for the title bars.
 step "Starting Xvfb and openbox:"
 exec 3>"$scratch/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done

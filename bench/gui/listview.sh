@@ -29,7 +29,7 @@ cleanup() {
 trap cleanup EXIT
 if $x11; then
     exec 3>"$scratch/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
     export DISPLAY=":$(cat "$scratch/display")" QT_QPA_PLATFORM=xcb

@@ -19,7 +19,7 @@ public:
     Xvfb() {
         m_server.setProgram(QStandardPaths::findExecutable(u"Xvfb"_s));
         m_server.setArguments({u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"800x600x24"_s,
-                               u"-nolisten"_s, u"tcp"_s});
+                               u"-nolisten"_s, u"tcp"_s, u"-noreset"_s});
         m_server.setStandardErrorFile(QProcess::nullDevice());
         m_server.start();
         if (m_server.waitForStarted() && m_server.waitForReadyRead(10000))
