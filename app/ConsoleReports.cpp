@@ -1,5 +1,7 @@
 #include "ConsoleReports.h"
 
+#include "SettingsGroups.h"
+
 namespace morvex {
 using namespace Qt::StringLiterals;
 
@@ -30,6 +32,25 @@ void writeLine(std::FILE* stream, const QByteArray& line) {
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
+}
+
+void writeStoreError(const QString& text) {
+    writeLine(stderr, messageLine(QStringLiteral("Morvex"), text));
+}
+
+void writeEngineError(const std::string& text, const std::string& caption) {
+    writeLine(stderr, messageLine(QString::fromUtf8(caption), QString::fromUtf8(text)));
+}
+
+bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysInPlace) {
+    if (readOldKeysInPlace)
+        ReadOldKeysInPlace();
+    StoreResult result = PruneOldVendorKey();
+    if (result)
+        result = LoadMainSettings(fields, programDirectory());
+    if (!result)
+        writeStoreError(result.message());
+    return result.ok();
 }
 
 } // namespace morvex

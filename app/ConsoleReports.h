@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdio>
+#include <string>
 
 namespace morvex {
 
@@ -15,5 +16,18 @@ QByteArray resultLine(const QByteArray& path, int footers, int headers);
 
 /// Writes the line and flushes, so that lines keep their order when both streams share a file.
 void writeLine(std::FILE* stream, const QByteArray& line);
+
+struct MainWindowSettings;
+
+/// A store failure on standard error, captioned "Morvex" as the main window's error box is.
+void writeStoreError(const QString& text);
+
+/// An engine message on standard error, with the caption its box would have.
+void writeEngineError(const std::string& text, const std::string& caption);
+
+/// The main window's fields from the store, failures written to standard error. With
+/// `readOldKeysInPlace` ("/c", which saves nothing) the older vendor's keys are read where they
+/// are instead of being moved.
+bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysInPlace);
 
 } // namespace morvex

@@ -17,25 +17,8 @@ namespace {
 
 constexpr int kStoreFailedStatus = 1;
 
-void storeError(const QString& text) {
-    writeLine(stderr, messageLine(u"Morvex"_s, text));
-}
-
-bool loadMainWindowFields(MainWindowSettings& fields) {
-    StoreResult result = PruneOldVendorKey();
-    if (result)
-        result = LoadMainSettings(fields, programDirectory());
-    if (!result)
-        storeError(result.message());
-    return result.ok();
-}
-
-void engineError(const std::string& text, const std::string& caption) {
-    writeLine(stderr, messageLine(QString::fromUtf8(caption), QString::fromUtf8(text)));
-}
-
 void report(const FileResult& result) {
-    if (storedSettingF(storeError).ShowResult)
+    if (storedSettingF(writeStoreError).ShowResult)
         writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,
                                      result.headers));
 }
@@ -43,9 +26,9 @@ void report(const FileResult& result) {
 // What the close requests do: save both groups of the main window, then end.
 void saveAndQuit(const MainWindowSettings& fields) {
     if (const StoreResult saved = SaveSystemGroup(fields); !saved)
-        storeError(saved.message());
+        writeStoreError(saved.message());
     if (const StoreResult saved = SaveFileGroup(fields); !saved)
-        storeError(saved.message());
+        writeStoreError(saved.message());
     endProcess(0);
 }
 
@@ -55,9 +38,9 @@ int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const QStringList arguments = argumentsAsGiven(argc, argv);
     MainWindowSettings fields;
-    if (!loadMainWindowFields(fields))
+    if (!loadMainFieldsWithoutDesktop(fields, false))
         return kStoreFailedStatus;
-    ConvEngine engine(engineError, report);
+    ConvEngine engine(writeEngineError, report);
     bool skipConverted = true;
     QTimer appRunTimer;
     QTimer observeTimer;
@@ -68,19 +51,19 @@ int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
     host.arguments = arguments;
     host.programPath = programFilePath();
     host.settingF = [] {
-        return storedSettingF(storeError);
+        return storedSettingF(writeStoreError);
     };
     host.passValues = [&] {
         return passSettings(fields, skipConverted);
     };
     const auto convSettings = [&] {
-        return withAlignment(passSettings(fields, skipConverted), storedSettingF(storeError));
+        return withAlignment(passSettings(fields, skipConverted), storedSettingF(writeStoreError));
     };
     host.convSettings = convSettings;
     host.convertAll = [&] {
         engine.ConvertAll(convSettings());
     };
-    host.engineErrors = engineError;
+    host.engineErrors = writeEngineError;
     host.skipConvertedOff = [&] {
         skipConverted = false;
     };
