@@ -71,6 +71,8 @@ public:
     /// Seeds and converts the one path with the pools and ConvertedList as they stand; true
     /// when the new text is in place.
     bool ConvertOne(const std::string& path, const ConvSettings& settings);
+    /// The next ConvertOne calls form a new look (of the watch modes).
+    void beginLook() {}
 
     /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir).
     void MakeFooterPool(const std::string& pattern);

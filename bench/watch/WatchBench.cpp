@@ -167,9 +167,12 @@ TickFigures measureTick(const Options& options, int files) {
                              .convertOne =
                                  [&](const std::string&, bool) {
                                      ++conversions;
-                                     return true;
+                                     return morvex::WatchPass::Outcome::Converted;
                                  },
-                             .statFile = {}});
+                             .statFile = {},
+                             .beginLook = {},
+                             .betweenFiles = {},
+                             .writers = {}});
     watch.tick(sources); // the baseline
     std::vector<Cost> ticks;
     std::vector<Cost> finds;
