@@ -163,6 +163,12 @@ void SaveNotices::settle(int folder, const std::string& name, std::uint64_t mark
         found->second.files.erase(heard);
 }
 
+void SaveNotices::heardWriting(int folder, const std::string& name) {
+    const auto found = m_folders.find(folder);
+    if (found != m_folders.end())
+        found->second.files[name].writing = true;
+}
+
 std::map<int, std::set<std::string>> SaveNotices::takeFinished() {
     return std::exchange(m_finished, {});
 }

@@ -54,6 +54,8 @@ public:
     /// A look that began at `mark` has seen the file as it is: what was heard of it until then
     /// is used up; a write heard stays unless `writerGone` (the look found nobody writing).
     void settle(int folder, const std::string& name, std::uint64_t mark, bool writerGone = false);
+    /// A look found the file open for writing: it counts as being written until it is closed.
+    void heardWriting(int folder, const std::string& name);
     /// The names finished with since the last call, by folder.
     std::map<int, std::set<std::string>> takeFinished();
     bool hasFinished() const { return !m_finished.empty(); }

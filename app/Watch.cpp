@@ -223,6 +223,7 @@ void WatchPass::examine(const Found& file, bool fullLook) {
 bool WatchPass::finished(const Found& file, const FileIdentity& now, bool fullLook) {
     const Writers writers = m_hooks.writers ? m_hooks.writers(file.path) : writersOf(file.path);
     if (writers == Writers::Some) {
+        m_notices.heardWriting(file.folder, std::string(file.name));
         m_steadying.erase(file.path);
         return false;
     }

@@ -6,6 +6,7 @@
 #include "ProcessEnd.h"
 #include "engine/Sys.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <fstream>
@@ -60,6 +61,7 @@ protected:
             return m_values;
         };
         host.convSettings = [this] {
+            ++m_convSettingsRead;
             return m_values;
         };
         host.convertAll = [this] {
@@ -109,6 +111,7 @@ protected:
     std::function<void()> m_duringPass;
     QStringList m_startFailures;
     int m_settingFs = 0;
+    int m_convSettingsRead = 0;
 };
 
 TEST(AppRunInterval, TheStoredTextOrOneSecondWhenItWouldNeverTick) {
@@ -215,6 +218,25 @@ TEST_F(Modes, ObserveShowsTheIconAndWatchesWithoutSkippingConvertedFiles) {
     EXPECT_EQ(read("b.up"), "-- sig\r\n");
     EXPECT_EQ(read("a.up"), "]Hi\r\n)\r\n");
     EXPECT_FALSE(m_endStatus.has_value());
+}
+
+TEST_F(Modes, AFinishedSaveIsConvertedAtOnceAndALookReadsItsValuesOnce) {
+    UnattendedModes& modes = make({u"/o"_s});
+    modes.StartObserve();
+    modes.ObserveTimerTimer(); // baseline
+    for (const char* name : {"b.up", "c.up", "d.up"})
+        write(name, ")\r\n");
+    modes.ObserveTimerTimer();
+    EXPECT_EQ(m_convSettingsRead, 1);
+    EXPECT_EQ(read("d.up"), "-- sig\r\n");
+
+    // Nothing here connects the timer to the tick: only the kernel's word converts the save.
+    write("e.up", ")\r\n");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (read("e.up") != "-- sig\r\n" && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(read("e.up"), "-- sig\r\n");
+    EXPECT_EQ(read("e.bak"), ")\r\n");
 }
 
 TEST_F(Modes, AWatchConversionThatFailsTellsOnceUntilTheFileChanges) {
