@@ -88,21 +88,19 @@ protected:
 
     QString work(const QString& name) const { return m_root.filePath(u"work/"_s + name); }
 
-    void writeStore(const QStringList& sources) {
+    void writeStore(const QStringList& sources, const QList<StoreSection>& extra = {}) {
         QStringList values = {numberValue(u"SrcFileCount"_s, quint32(sources.size())),
                               textValue(u"FutterFileName"_s, work(u"f.mfl"_s)),
                               textValue(u"HeaderFileName"_s, work(u"h.mhl"_s))};
         for (int i = 0; i < sources.size(); ++i)
             values << textValue(u"SrcFileName"_s + (i ? QString::number(i) : QString()),
                                 sources[i]);
-        const QByteArray text = storeText({{u"File"_s, values}});
+        const QByteArray text = storeText(QList<StoreSection>{{u"File"_s, values}} + extra);
         ASSERT_TRUE(writeBytes(m_root.filePath(u"config/morvex/settings.reg"_s), text));
     }
 
-    // Starts "morvex /o" and waits until its first look has passed: a probe file saved after
-    // it is converted.
-    void startWatch(Notification notification = Notification::Kernel,
-                    const QStringList& extraEnv = {}) {
+    QProcessEnvironment environment(Notification notification,
+                                    const QStringList& extraEnv = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
             env.remove(name);
@@ -116,14 +114,25 @@ protected:
         }
         for (const QString& entry : extraEnv)
             env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+        return env;
+    }
+
+    void launch(QProcess& process, const QString& mode, const QProcessEnvironment& env) const {
         // Another build (an older one, to see a test fail) may be named here.
         const QByteArray other = qgetenv("MORVEX_UNDER_TEST");
-        m_process.setProgram(QString::fromUtf8(other.isEmpty() ? MORVEX_PROGRAM : other));
-        m_process.setArguments({u"/o"_s});
-        m_process.setWorkingDirectory(m_root.filePath(u"work"_s));
-        m_process.setProcessEnvironment(env);
-        m_process.start();
-        ASSERT_TRUE(m_process.waitForStarted());
+        process.setProgram(QString::fromUtf8(other.isEmpty() ? MORVEX_PROGRAM : other));
+        process.setArguments({mode});
+        process.setWorkingDirectory(m_root.filePath(u"work"_s));
+        process.setProcessEnvironment(env);
+        process.start();
+        ASSERT_TRUE(process.waitForStarted());
+    }
+
+    // Starts "morvex /o" and waits until its first look has passed: a probe file saved after
+    // it is converted.
+    void startWatch(Notification notification = Notification::Kernel,
+                    const QStringList& extraEnv = {}) {
+        launch(m_process, u"/o"_s, environment(notification, extraEnv));
         QThread::msleep(2300);
         ASSERT_TRUE(writeBytes(m_probe, ")\r\n"));
         ASSERT_TRUE(waitUntil([&] { return readBytes(m_probe) == "-- sig\r\n"; }, 15000))
@@ -282,6 +291,68 @@ TEST_F(WatchProgram, EditorsSavesAreEachConvertedOnce) {
     stopWatch();
     for (const QString& editor : editors)
         EXPECT_EQ(resultsFor(work(editor + u".up"_s)), 1) << editor.toStdString();
+}
+
+TEST_F(WatchProgram, AnotherPassBesideTheWatchLeavesTheOriginalInTheBackup) {
+    writeStore({work(u"*.up"_s)});
+    const QStringList names = {u"a.up"_s, u"b.up"_s, u"c.up"_s};
+    for (const QString& name : names)
+        ASSERT_TRUE(writeBytes(work(name), kMarked));
+    startWatch();
+    QProcess convert;
+    convert.setWorkingDirectory(work(QString()));
+    convert.start(QString::fromUtf8(MORVEX_CONVERT),
+                  QStringList{u"--footer-list"_s, u"f.mfl"_s, u"--header-list"_s, u"h.mhl"_s} +
+                      names);
+    ASSERT_TRUE(convert.waitForFinished(10000));
+    ASSERT_EQ(convert.exitCode(), 0) << convert.readAllStandardError().toStdString();
+    QThread::msleep(2500); // the watch has heard of it and has looked
+    stopWatch();
+    for (const QString& name : names) {
+        EXPECT_EQ(readBytes(work(name)), kConverted) << name.toStdString();
+        EXPECT_EQ(readBytes(work(name.chopped(3) + u".bak"_s)), kMarked) << name.toStdString();
+    }
+}
+
+TEST_F(WatchProgram, TwoWatchersOnOneFolderConvertASaveOnce) {
+    writeStore({work(u"*.up"_s)});
+    startWatch();
+    QProcess second;
+    launch(second, u"/o"_s, environment(Notification::Kernel));
+    QThread::msleep(2500); // its baseline
+    const QString memo = work(u"memo.up"_s);
+    ASSERT_TRUE(writeBytes(memo, kMarked));
+    ASSERT_TRUE(waitUntil([&] { return readBytes(memo) == kConverted; }, 10000));
+    QThread::msleep(2500);
+    struct stat settled {};
+    ASSERT_EQ(::stat(QFile::encodeName(memo).constData(), &settled), 0);
+    QThread::msleep(4500); // two looks of each: no rewrite after rewrite
+    struct stat later {};
+    ASSERT_EQ(::stat(QFile::encodeName(memo).constData(), &later), 0);
+    EXPECT_EQ(later.st_ino, settled.st_ino);
+    EXPECT_EQ(later.st_mtim.tv_nsec, settled.st_mtim.tv_nsec);
+    EXPECT_EQ(readBytes(memo), kConverted);
+    EXPECT_EQ(readBytes(work(u"memo.bak"_s)), kMarked) << "the saved text stays in the backup";
+    ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
+    EXPECT_TRUE(second.waitForFinished(10000));
+    stopWatch();
+}
+
+TEST_F(WatchProgram, TheFinalPassOfWatchAppConvertsNothingTheWatchConverted) {
+    // The watched program runs for a while; a pattern is listed twice.
+    const QString watched = u"\"%1\" --log=\"%2\" --sleep=7000"_s.arg(
+        QString::fromUtf8(MORVEX_TEST_CHILD), m_root.filePath(u"child.log"_s));
+    writeStore({work(u"*.up"_s), work(u"*.up"_s)},
+               {{u"Watch"_s, {textValue(u"WatchApp"_s, watched)}}});
+    launch(m_process, u"/w"_s, environment(Notification::Kernel));
+    QThread::msleep(2500);
+    const QString memo = work(u"memo.up"_s);
+    ASSERT_TRUE(writeBytes(memo, kMarked));
+    ASSERT_TRUE(waitUntil([&] { return readBytes(memo) == kConverted; }, 10000));
+    ASSERT_TRUE(m_process.waitForFinished(20000));
+    EXPECT_EQ(m_process.exitCode(), 0);
+    EXPECT_EQ(readBytes(memo), kConverted);
+    EXPECT_EQ(readBytes(work(u"memo.bak"_s)), kMarked) << "the saved text stays in the backup";
 }
 
 // In memory where there is a memory file system: the disk's speed is not what is tested.
