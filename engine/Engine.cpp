@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <ctime>
 #include <sys/stat.h>
+#include <utility>
 
 namespace morvex {
 namespace {
@@ -52,13 +53,11 @@ void ConvEngine::showError(const char* text, const std::string& subject) const {
 void ConvEngine::MakeFooterPool(const std::string& pattern) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
                ListMerge, &FListSources);
-    m_footerPoolWarned = false;
 }
 
 void ConvEngine::MakeHeaderPool(const std::string& pattern) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
                ListMerge, &HListSources);
-    m_headerPoolWarned = false;
 }
 
 bool ConvEngine::refused(const ConvSettings& settings) const {
@@ -72,12 +71,11 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     m_settings = settings;
     m_footers = 0;
     m_headers = 0;
-    m_pass.sweptDirs.clear();
     m_pass.sources.clear();
     m_pass.originals.clear();
-    m_pass.backups.clear();
     m_pass.converted.clear();
     m_pass.held.releaseAll();
+    m_unchanged.clear();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
 }
 
@@ -89,6 +87,8 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     ConvertedList.clear();
     m_converted.clear();
     beginPass(settings);
+    // Swept once per folder in this call, whatever the current look has swept.
+    std::set<std::string> lookSwept = std::exchange(m_pass.sweptDirs, {});
     // Every file of the pass is known before the first backup, so that no backup replaces one.
     // A file a pattern finds that is its own backup name is an older backup (as with "*.*"),
     // which a new backup may replace; one named as it is stays a source.
@@ -111,7 +111,12 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     }
     for (const std::string& path : paths)
         ConvertFile(path);
+    m_pass.sweptDirs = std::move(lookSwept);
     endPass();
+}
+
+void ConvEngine::beginLook() {
+    m_pass.sweptDirs.clear();
 }
 
 bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
@@ -134,7 +139,9 @@ void ConvEngine::endPass() {
 void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) const {
     switch (outcome) {
     case ReplaceOutcome::Replaced:
+    case ReplaceOutcome::Unchanged:
     case ReplaceOutcome::Skipped:
+    case ReplaceOutcome::Abandoned:          // its reason is told where it arose
     case ReplaceOutcome::ConvertedElsewhere: // that pass reports it
         break;
     case ReplaceOutcome::OpenFailed:
@@ -164,11 +171,18 @@ void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) 
     }
 }
 
+void ConvEngine::reportEmptyPool(EntryKind kind, const std::string& path) const {
+    const bool footer = kind == EntryKind::Footer;
+    showError(EmptyPoolMessage(
+        footer, footer ? m_settings.footerListPattern : m_settings.headerListPattern, path));
+}
+
 bool ConvEngine::ConvertFile(const std::string& path) {
     // At most once per pass: the file itself counts, whatever path names it.
     fileops::FileId id;
     if (m_settings.skipConverted && identify(path, id) &&
-        (m_pass.converted.count(id) != 0 || m_converted.count(id) != 0))
+        (m_pass.converted.count(id) != 0 || m_converted.count(id) != 0 ||
+         m_unchanged.count(id) != 0))
         return false;
     TmpStr = path;
     OutFile = path;
@@ -176,13 +190,29 @@ bool ConvEngine::ConvertFile(const std::string& path) {
     if (TmpLbl == path)
         return false; // the backup would be the file itself
     InsertCounts counts;
+    const std::uint32_t drawsBefore = Generator.state();
     const ReplaceOutcome outcome = replaceWithBackup(
         OutFile, TmpLbl,
-        [&](TextReader& in, TextWriter& out) { counts = RewriteStream(in, out, m_settings); },
+        [&](TextReader& in, TextWriter& out) {
+            counts = RewriteStream(in, out, m_settings);
+            return !counts.emptyPool;
+        },
         m_pass);
     m_footers = 0;
     m_headers = 0;
-    if (outcome != ReplaceOutcome::Replaced) {
+    switch (outcome) {
+    case ReplaceOutcome::Replaced:
+        break;
+    case ReplaceOutcome::Unchanged:
+        if (identify(path, id))
+            m_unchanged.insert(id);
+        return true;
+    case ReplaceOutcome::Abandoned:
+        // As if the file were not in the pass: the files after it get the same draws.
+        Generator.seed(drawsBefore);
+        reportEmptyPool(*counts.emptyPool, path);
+        return false;
+    default:
         reportFailure(outcome, path);
         return false;
     }
@@ -211,46 +241,44 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
         if (c < 0)
             break;
         if (c == footerMarker) {
-            PutFooter(out, settings); // the flag stays set: the next byte is tested again
+            // The flag stays set: the next byte is tested again.
+            if (!PutFooter(out, settings))
+                return {m_footers, m_headers, EntryKind::Footer};
         } else if (c == headerMarker) {
-            PutHeader(in, out);
+            if (!PutHeader(in, out))
+                return {m_footers, m_headers, EntryKind::Header};
         } else {
             out.put(static_cast<char>(c));
             lineStart = c == '\n';
         }
     }
-    return {m_footers, m_headers};
+    return {m_footers, m_headers, std::nullopt};
 }
 
-void ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
+// With nothing to draw, the marker would be dropped and the user's text lost with it (the
+// design drops it): false, and the caller leaves the whole file as it was.
+bool ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
     const auto entry = DrawEntry(FList, Generator);
-    if (!entry) {
-        // The marker is dropped as designed; once per pass the user learns why.
-        if (!m_footerPoolWarned)
-            showError(kMsgFooterPoolEmpty, m_settings.footerListPattern);
-        m_footerPoolWarned = true;
-        return;
-    }
+    if (!entry)
+        return false;
     std::string text = ExpandEntry(*entry, EntryKind::Footer, {}, Generator);
     if (settings.alignFooters)
         text = AlignFooter(text, settings.alignColumn);
     out.write(text);
     ++m_footers;
+    return true;
 }
 
-void ConvEngine::PutHeader(TextReader& in, TextWriter& out) {
+bool ConvEngine::PutHeader(TextReader& in, TextWriter& out) {
     const auto entry = DrawEntry(HList, Generator);
-    if (!entry) {
-        if (!m_headerPoolWarned)
-            showError(kMsgHeaderPoolEmpty, m_settings.headerListPattern);
-        m_headerPoolWarned = true;
-        return; // the rest of the line stays, copied as ordinary text
-    }
+    if (!entry)
+        return false;
     std::string rest;
     in.readLine(rest);
     ExpandEntryTo(*entry, EntryKind::Header, rest, Generator, WriterOut(out));
     out.put('\n');
     ++m_headers;
+    return true;
 }
 
 } // namespace morvex

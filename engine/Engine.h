@@ -51,6 +51,9 @@ using SeedClock = std::function<std::uint32_t()>;
 struct InsertCounts {
     int footers = 0;
     int headers = 0;
+    /// The kind of a marker that met a pool with nothing to draw; the text stops there and the
+    /// file is to be left as it is.
+    std::optional<EntryKind> emptyPool;
 };
 
 /// The conversion engine: pools, generator and the record of converted paths.
@@ -67,12 +70,13 @@ public:
     void setClock(SeedClock clock) { m_clock = std::move(clock); }
 
     /// One pass: builds both pools, empties ConvertedList, seeds, converts every source match.
+    /// Each folder is swept of leftover temporary files once per call.
     void ConvertAll(const ConvSettings& settings);
     /// Seeds and converts the one path with the pools and ConvertedList as they stand; true
-    /// when the new text is in place.
+    /// when the file holds its new text (put in place, or already its text).
     bool ConvertOne(const std::string& path, const ConvSettings& settings);
-    /// The next ConvertOne calls form a new look (of the watch modes).
-    void beginLook() {}
+    /// The next ConvertOne calls belong to a new look: each folder is swept again once.
+    void beginLook();
 
     /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir).
     void MakeFooterPool(const std::string& pattern);
@@ -80,10 +84,13 @@ public:
     void MakeHeaderPool(const std::string& pattern);
 
     /// Backs up, rewrites and records one file with the current pass settings; true when the
-    /// new text is in place (false: skipped or failed, the file keeps its previous content).
+    /// file holds its new text (false: skipped or failed, the file keeps its previous content).
+    /// A file whose new text is its text is left untouched, unrecorded and unreported; one with
+    /// a marker that meets an empty pool is left untouched and uses no draws.
     bool ConvertFile(const std::string& path);
 
-    /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries.
+    /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries; stops
+    /// at a marker whose pool has nothing to draw (see InsertCounts::emptyPool).
     InsertCounts RewriteStream(TextReader& in, TextWriter& out, const ConvSettings& settings);
 
     Pool FList;                             ///< footer pool
@@ -98,26 +105,29 @@ public:
     std::string OutFile;                    ///< its output path (equal to TmpStr)
 
 private:
-    void PutFooter(TextWriter& out, const ConvSettings& settings);
-    void PutHeader(TextReader& in, TextWriter& out);
+    bool PutFooter(TextWriter& out, const ConvSettings& settings);
+    bool PutHeader(TextReader& in, TextWriter& out);
     void beginPass(const ConvSettings& settings);
     void endPass();
     bool refused(const ConvSettings& settings) const;
     void showError(const std::string& text) const;
     void showError(const char* text, const std::string& subject) const;
     void reportFailure(ReplaceOutcome outcome, const std::string& path) const;
+    void reportEmptyPool(EntryKind kind, const std::string& path) const;
 
     ShowError m_showError;
     ResultCallback m_onResult;
     SeedClock m_clock;
     ConvSettings m_settings;
+    // Lives as long as the engine: backups made in the run are never replaced by another file's,
+    // and folders swept in the current look (ConvertAll has its own) are not swept again.
     PassFiles m_pass;
     // The new files of ConvertedList's earlier passes (each ConvertOne is a pass of its own):
     // skipped while skip converted is on, but no longer this pass's, so a backup may replace
     // one (a watched file's earlier conversion, edited since).
     std::set<fileops::FileId> m_converted;
-    bool m_footerPoolWarned = false;
-    bool m_headerPoolWarned = false;
+    // Files of this pass whose new text was their text: done, as far as skip converted goes.
+    std::set<fileops::FileId> m_unchanged;
     int m_footers = 0;
     int m_headers = 0;
 };

@@ -34,7 +34,8 @@ public:
     void Run(const ConvSettings& settings);
     /// Builds FList and HList (with their sources) from the settings' patterns in memory.
     void MakePools(const ConvSettings& settings);
-    /// Walks one upload text as ConvEngine::RewriteStream does, reporting its insertions.
+    /// Walks one upload text as ConvEngine::RewriteStream does, reporting its insertions; stops
+    /// where RewriteStream stops, at a marker whose pool has nothing to draw.
     InsertCounts PreviewStream(TextReader& in, std::string_view path, const ConvSettings& settings);
 
     Pool FList;
@@ -45,6 +46,8 @@ public:
 
 private:
     void previewFile(const std::string& path, const ConvSettings& settings);
+    bool wouldNotChange(int fd, off_t size, std::uint32_t drawsBefore,
+                        const ConvSettings& settings);
     void report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,
                 std::string_view rest, const ConvSettings& settings);
 
@@ -53,6 +56,7 @@ private:
     ResultCallback m_onResult;
     SeedClock m_clock;
     std::vector<std::string> m_seen; // the paths a real pass would have converted so far
+    ConvEngine m_rewriter;           // the real byte loop, lent this pass's pools for a moment
 };
 
 } // namespace morvex

@@ -4,12 +4,14 @@
 #include "engine/Sys.h"
 #include "engine/TextStream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 namespace morvex {
@@ -181,20 +183,25 @@ ReplaceOutcome openLocked(const std::string& path, Job& job, PassFiles& pass) {
     return ReplaceOutcome::Skipped;
 }
 
-// A backup may replace an older backup, never a file this pass converts or a backup it made.
+// A backup may replace an older backup, never a file this pass converts, a backup it made, or a
+// backup made earlier in the run for another file.
 ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
     if (!canonicalSibling(job.backupPath, job.canonicalBackup))
         return ReplaceOutcome::BackupFailed;
     if (job.canonicalBackup == job.target)
         return ReplaceOutcome::Skipped; // the backup would be the file itself
-    // The same file converted again (skip converted off) backs up its first conversion.
-    if (const auto made = pass.backups.find(job.canonicalBackup); made != pass.backups.end())
-        return made->second == job.target ? ReplaceOutcome::Replaced
-                                          : ReplaceOutcome::BackupCollision;
     struct stat existing {};
     if (::lstat(job.canonicalBackup.c_str(), &existing) != 0)
         return ReplaceOutcome::Replaced;
     const FileId backup = idOf(existing);
+    if (const auto made = pass.backups.find(job.canonicalBackup);
+        made != pass.backups.end() && made->second.file == backup) {
+        if (made->second.source != job.target)
+            return ReplaceOutcome::BackupCollision;
+        // The same file converted again backs up its newer text, unless it is named as a source.
+        if (pass.sources.count(backup) == 0)
+            return ReplaceOutcome::Replaced;
+    }
     // Another name of this very file, as a swap that failed after the backup leaves it: naming
     // the file anew loses nothing, and refusing would block the file for good.
     if (backup == idOf(job.snap.st))
@@ -209,17 +216,100 @@ ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
     return ReplaceOutcome::Replaced;
 }
 
-ReplaceOutcome writeNew(Job& job, const std::function<void(TextReader&, TextWriter&)>& body) {
+// Copies the first `length` bytes of a file to `to`; false with `failure` set when that fails.
+bool copyPrefix(int from, off_t length, ByteSink& to, ReplaceOutcome& failure) {
+    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    for (off_t offset = 0; offset < length;) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<off_t>(kCopyBlock, length - offset));
+        const ssize_t n = ::pread(from, block.get(), want, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failure = ReplaceOutcome::ReadFailed;
+            return false;
+        }
+        if (!to.write(block.get(), static_cast<std::size_t>(n))) {
+            failure = ReplaceOutcome::WriteFailed;
+            return false;
+        }
+        offset += n;
+    }
+    return true;
+}
+
+// Holds the new text back while it equals the file's text, so that a file that would not change
+// never gets a temporary file; at the first difference the temporary file is created and the
+// equal part copied into it from the file.
+class DeferredSink : public ByteSink {
+public:
+    explicit DeferredSink(Job& job)
+        : m_job(job)
+        , m_compare(job.input, job.snap.st.st_size) {}
+
+    bool write(const char* data, std::size_t size) override {
+        if (!m_out) {
+            m_compare.write(data, size);
+            if (m_compare.matching())
+                return true;
+            if (!diverge())
+                return false;
+        }
+        if (m_out->write(data, size))
+            return true;
+        m_failure = ReplaceOutcome::WriteFailed;
+        return false;
+    }
+    /// After the last write: true when the new text is the file's text.
+    bool same() const { return !m_out && m_compare.same(); }
+    /// Creates the temporary file, when not done yet, holding everything written so far.
+    bool diverge();
+    /// Why a write failed.
+    ReplaceOutcome failure() const { return m_failure; }
+
+private:
+    Job& m_job;
+    FileCompareSink m_compare;
+    std::optional<FdSink> m_out;
+    ReplaceOutcome m_failure = ReplaceOutcome::WriteFailed;
+};
+
+bool DeferredSink::diverge() {
+    if (m_out)
+        return true;
+    m_job.tmp = createUniqueFile(directoryOf(m_job.target), tempPrefixFor(m_job.target),
+                                 std::string(kTempSuffix));
+    if (m_job.tmp.fd < 0) {
+        m_failure = ReplaceOutcome::CreateFailed;
+        return false;
+    }
+    struct stat created {};
+    ::fstat(m_job.tmp.fd, &created);
+    m_job.tmpId = idOf(created);
+    m_out.emplace(m_job.tmp.fd, true);
+    return copyPrefix(m_job.input, m_compare.matched(), *m_out, m_failure);
+}
+
+ReplaceOutcome writeNew(Job& job, const ReplaceBody& body) {
     try {
         FdSource source(job.input);
-        FdSink sink(job.tmp.fd, true);
+        DeferredSink sink(job);
         TextReader in(source);
         TextWriter out(sink);
-        body(in, out);
+        const bool kept = body(in, out);
         const bool written = out.flush();
         if (in.failed())
             return ReplaceOutcome::ReadFailed;
-        if (!written || !finishNewFile(job.tmp.fd, job.input, job.snap))
+        if (!kept)
+            return ReplaceOutcome::Abandoned;
+        if (!written)
+            return sink.failure();
+        if (sink.same())
+            return ReplaceOutcome::Unchanged;
+        // A new text that is the start of the file's text (a Ctrl-Z cut) still differs.
+        if (!sink.diverge())
+            return sink.failure();
+        if (!finishNewFile(job.tmp.fd, job.input, job.snap))
             return ReplaceOutcome::WriteFailed;
     } catch (const std::bad_alloc&) {
         return ReplaceOutcome::OutOfMemory;
@@ -262,7 +352,9 @@ ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
     case BackupResult::Made:
         break;
     }
-    pass.backups[job.canonicalBackup] = job.target;
+    struct stat made {};
+    if (::lstat(job.canonicalBackup.c_str(), &made) == 0)
+        pass.backups[job.canonicalBackup] = MadeBackup{job.target, idOf(made)};
     if (!unchanged(job.snap, job.target))
         return ReplaceOutcome::Changed;
     // Held before it appears at the path, so that no other pass ever finds it unheld.
@@ -285,19 +377,11 @@ void sweepOnce(const std::string& dir, std::set<std::string>& sweptDirs) {
         removeStaleFiles(dir, isReplaceTempName);
 }
 
-ReplaceOutcome convertLocked(Job& job, const std::function<void(TextReader&, TextWriter&)>& body,
-                             PassFiles& pass) {
+ReplaceOutcome convertLocked(Job& job, const ReplaceBody& body, PassFiles& pass) {
     if (const ReplaceOutcome checked = checkBackup(job, pass); checked != ReplaceOutcome::Replaced)
         return checked;
-    const std::string dir = directoryOf(job.target);
-    sweepOnce(dir, pass.sweptDirs);
+    sweepOnce(directoryOf(job.target), pass.sweptDirs);
     sweepOnce(directoryOf(job.backupPath), pass.sweptDirs);
-    job.tmp = createUniqueFile(dir, tempPrefixFor(job.target), std::string(kTempSuffix));
-    if (job.tmp.fd < 0)
-        return ReplaceOutcome::CreateFailed;
-    struct stat created {};
-    ::fstat(job.tmp.fd, &created);
-    job.tmpId = idOf(created);
     ReplaceOutcome outcome = writeNew(job, body);
     if (outcome == ReplaceOutcome::Replaced)
         outcome = commitNew(job, pass);
@@ -319,8 +403,7 @@ bool isReplaceTempName(std::string_view name) {
 }
 
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
-                                 const std::function<void(TextReader&, TextWriter&)>& body,
-                                 PassFiles& pass) {
+                                 const ReplaceBody& body, PassFiles& pass) {
     Job job;
     job.path = path;
     job.backupPath = backupPath;

@@ -25,25 +25,39 @@ enum class ReplaceOutcome {
     ReadFailed,         ///< reading the file failed: untouched
     OutOfMemory,        ///< the new text did not fit in memory: untouched
     Changed,            ///< the file changed on disk meanwhile: the newer text stays
+    Unchanged,          ///< the new text is byte for byte the file's text: untouched, no backup
+    Abandoned,          ///< the body gave the file up: untouched, no backup
 };
 
-/// What one pass knows of the files it touches, from one replaceWithBackup to the next.
+/// A backup made in this run and the source file it was made for.
+struct MadeBackup {
+    std::string source;   ///< the converted file (its resolved path)
+    fileops::FileId file; ///< the backup itself, as it was made
+};
+
+/// What one pass knows of the files it touches, from one replaceWithBackup to the next; the
+/// owner empties the per-pass parts between passes and keeps `backups` and `sweptDirs` as long
+/// as it decides.
 struct PassFiles {
     std::set<std::string> sweptDirs;                  ///< directories already cleared of leftovers
     std::set<fileops::FileId> sources;                ///< the files the pass's sources name
     std::map<std::string, fileops::FileId> originals; ///< each path -> its file as the pass began
     std::set<fileops::FileId> converted;              ///< the new files the pass has put in place
-    std::map<std::string, std::string> backups; ///< backups made in the pass -> the file backed up
-    fileops::HeldFiles held;                    ///< shared locks on the converted files
+    std::map<std::string, MadeBackup> backups;        ///< resolved backup path -> what it holds
+    fileops::HeldFiles held;                          ///< shared locks on the converted files
 };
+
+/// Writes the new text from the file's text; false gives the file up (it stays untouched).
+using ReplaceBody = std::function<bool(TextReader&, TextWriter&)>;
 
 /// Rewrites `body` over the file at `path` (a link's target) through a temporary file in the
 /// target's directory, makes `backupPath` hold the exact previous file, and swaps the new file
-/// into place with the old permissions and ACL. While it works it holds the file's conversion
-/// lock; the new file joins `pass.converted` and is held until the pass releases it.
+/// into place with the old permissions and ACL. A new text equal to the file's text touches
+/// nothing (Unchanged). A backup never replaces one that `pass.backups` holds for another file.
+/// While it works it holds the file's conversion lock; the new file joins `pass.converted` and
+/// is held until the pass releases it.
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
-                                 const std::function<void(TextReader&, TextWriter&)>& body,
-                                 PassFiles& pass);
+                                 const ReplaceBody& body, PassFiles& pass);
 
 /// True for a temporary file name that replaceWithBackup creates.
 bool isReplaceTempName(std::string_view name);
