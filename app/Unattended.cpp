@@ -53,6 +53,8 @@ UnattendedModes::UnattendedModes(ModeHost host, ConvEngine& engine, QTimer& appR
                   m_lookSettings.reset();
                   m_sinceEvents.start();
                   m_engine.beginLook();
+                  if (m_host.lookBegins)
+                      m_host.lookBegins();
               },
           .betweenFiles = [this] { return betweenFiles(); },
           .writers = {},

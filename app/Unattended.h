@@ -40,6 +40,8 @@ struct ModeHost {
     std::function<void(const QString& command, const QString& reason)> startFailed;
     /// Handles pending events at the start of a watch tick (the window's message queue).
     std::function<void()> processEvents;
+    /// A watch look that may convert begins: what is read for each result may be read again.
+    std::function<void()> lookBegins;
 };
 
 /// The modes /a, /o and /w: their starts, RunApp and ExpandExeCmd, and the two timer
