@@ -114,7 +114,7 @@ void UnattendedModes::startObserveTimer(int tag) {
 }
 
 void UnattendedModes::lookAtFinishedSaves() {
-    if (m_inObserveTick || !m_observeTimer.isActive())
+    if (m_inObserveTick || m_inAppRunTick || !m_observeTimer.isActive())
         return; // the running look, or the next tick, takes them
     const TickGuard guard(m_inObserveTick);
     for (int look = 0; look < kFinishedLooksInARow && Watch.notices().hasFinished(); ++look) {
@@ -180,7 +180,9 @@ void UnattendedModes::AppRunTimerTimer() {
 }
 
 void UnattendedModes::ObserveTimerTimer() {
-    if (m_inObserveTick)
+    // Nor inside the final pass of /w (from its result dialog): a conversion of its own there
+    // would begin a new pass in the engine in the middle of that one.
+    if (m_inObserveTick || m_inAppRunTick)
         return;
     {
         const TickGuard guard(m_inObserveTick);

@@ -304,6 +304,31 @@ TEST_F(Modes, WatchAppEndsThroughAppRunTimerWithAFullPassThatRebuildsThePools) {
     EXPECT_EQ(runs[0].arguments, QStringList{u"%2"_s});
 }
 
+TEST_F(Modes, NoWatchLookRunsInsideTheFinalPassOfWatchApp) {
+    m_setting.WatchApp = child(QString(), 600);
+    UnattendedModes& modes = make({u"/w"_s});
+    modes.StartWatchApp();
+    modes.ObserveTimerTimer(); // baseline, the program still running
+    ASSERT_FALSE(m_endStatus.has_value());
+    ASSERT_EQ(waitForChildRuns(log(), 1).size(), 1);
+    write("b.up", ")\r\n");
+    write("c.up", ")\r\n");
+    int nested = 0;
+    m_engine.setResultCallback([&](const FileResult&) {
+        // A result dialog's event loop: the other timer and the kernel's word may come.
+        const int before = m_convSettingsRead;
+        modes.ObserveTimerTimer();
+        QCoreApplication::processEvents();
+        nested += m_convSettingsRead - before;
+    });
+    tickAppRunUntilEnd();
+    EXPECT_EQ(m_endStatus, 0);
+    EXPECT_EQ(m_passMs.size(), 1u);
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(read("c.up"), "-- sig\r\n");
+    EXPECT_EQ(read("c.bak"), ")\r\n");
+}
+
 TEST_F(Modes, WatchAppEndsThroughObserveTimerAfterItsPassWithoutAFullPass) {
     m_setting.WatchApp = child(QString(), 200);
     UnattendedModes& modes = make({u"/w"_s});
