@@ -143,7 +143,7 @@ void SaveNotices::drop(int folder) {
         it = it->second == folder ? m_keys.erase(it) : std::next(it);
 }
 
-SaveNotices::Activity SaveNotices::activity(int folder, const std::string& name) const {
+SaveNotices::Activity SaveNotices::activity(int folder, std::string_view name) const {
     const auto found = m_folders.find(folder);
     if (found == m_folders.end())
         return Activity::Unknown;
@@ -153,7 +153,7 @@ SaveNotices::Activity SaveNotices::activity(int folder, const std::string& name)
     return heard->second.writing ? Activity::Writing : Activity::Finished;
 }
 
-void SaveNotices::settle(int folder, const std::string& name, std::uint64_t mark, bool writerGone) {
+void SaveNotices::settle(int folder, std::string_view name, std::uint64_t mark, bool writerGone) {
     const auto found = m_folders.find(folder);
     if (found == m_folders.end())
         return;
@@ -163,10 +163,10 @@ void SaveNotices::settle(int folder, const std::string& name, std::uint64_t mark
         found->second.files.erase(heard);
 }
 
-void SaveNotices::heardWriting(int folder, const std::string& name) {
+void SaveNotices::heardWriting(int folder, std::string_view name) {
     const auto found = m_folders.find(folder);
     if (found != m_folders.end())
-        found->second.files[name].writing = true;
+        found->second.files[std::string(name)].writing = true;
 }
 
 std::map<int, std::set<std::string>> SaveNotices::takeFinished() {

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace morvex {
@@ -50,12 +51,12 @@ public:
 
     /// Reads every pending event; true when some file was finished with.
     bool read();
-    Activity activity(int folder, const std::string& name) const;
+    Activity activity(int folder, std::string_view name) const;
     /// A look that began at `mark` has seen the file as it is: what was heard of it until then
     /// is used up; a write heard stays unless `writerGone` (the look found nobody writing).
-    void settle(int folder, const std::string& name, std::uint64_t mark, bool writerGone = false);
+    void settle(int folder, std::string_view name, std::uint64_t mark, bool writerGone = false);
     /// A look found the file open for writing: it counts as being written until it is closed.
-    void heardWriting(int folder, const std::string& name);
+    void heardWriting(int folder, std::string_view name);
     /// The names finished with since the last call, by folder.
     std::map<int, std::set<std::string>> takeFinished();
     bool hasFinished() const { return !m_finished.empty(); }
@@ -71,8 +72,15 @@ private:
         bool writing = false;
         std::uint64_t last = 0; ///< the number of the last event
     };
+    // Names looked up by view, without making a string of each.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
     struct Folder {
-        std::unordered_map<std::string, Heard> files;
+        std::unordered_map<std::string, Heard, NameHash, std::equal_to<>> files;
     };
 
     void apply(int folder, std::uint32_t mask, const std::string& name);

@@ -203,7 +203,7 @@ void WatchPass::examine(const Found& file, bool fullLook) {
     const std::optional<std::size_t> record = m_records.find(file.path, m_cursor);
     // Unchanged since it was recorded: also true when only the local time zone moved.
     if (record && m_records.Identity[*record] == now) {
-        m_notices.settle(file.folder, std::string(file.name), m_heardBefore);
+        m_notices.settle(file.folder, file.name, m_heardBefore);
         m_steadying.erase(file.path);
         return;
     }
@@ -223,18 +223,17 @@ void WatchPass::examine(const Found& file, bool fullLook) {
 bool WatchPass::finished(const Found& file, const FileIdentity& now, bool fullLook) {
     const Writers writers = m_hooks.writers ? m_hooks.writers(file.path) : writersOf(file.path);
     if (writers == Writers::Some) {
-        m_notices.heardWriting(file.folder, std::string(file.name));
+        m_notices.heardWriting(file.folder, file.name);
         m_steadying.erase(file.path);
         return false;
     }
     const auto failed = m_failed.find(file.path);
     if (failed != m_failed.end() && failed->second == now)
         return true; // judged finished before; a retry needs no new word
-    const std::string name(file.name);
-    SaveNotices::Activity activity = m_notices.activity(file.folder, name);
+    SaveNotices::Activity activity = m_notices.activity(file.folder, file.name);
     if (activity == SaveNotices::Activity::Unknown) {
         m_notices.read(); // the change may be newer than the events read so far
-        activity = m_notices.activity(file.folder, name);
+        activity = m_notices.activity(file.folder, file.name);
     }
     switch (activity) {
     case SaveNotices::Activity::Finished:
@@ -280,12 +279,12 @@ void WatchPass::convert(const Found& file, const FileIdentity& now,
         return;
     m_doneInLook.insert({st.st_dev, st.st_ino});
     remember(file, record, st);
-    m_notices.settle(file.folder, std::string(file.name), m_heardBefore, true);
+    m_notices.settle(file.folder, file.name, m_heardBefore, true);
 }
 
 void WatchPass::remember(const Found& file, std::optional<std::size_t> record,
                          const struct stat& st) {
-    m_notices.settle(file.folder, std::string(file.name), m_heardBefore);
+    m_notices.settle(file.folder, file.name, m_heardBefore);
     m_steadying.erase(file.path);
     if (record)
         m_records.update(*record, FileStamp(st.st_mtim), FileIdentity::of(st));
