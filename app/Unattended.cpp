@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <exception>
 
 namespace morvex {
 
@@ -108,8 +109,15 @@ void UnattendedModes::startObserveTimer(int tag) {
         std::make_unique<QSocketNotifier>(Watch.notices().fd(), QSocketNotifier::Read);
     QObject::connect(m_savesNotifier.get(), &QSocketNotifier::activated, m_savesNotifier.get(),
                      [this] {
-                         if (Watch.notices().read())
-                             lookAtFinishedSaves();
+                         // No exception crosses the event loop: it is shown as the timers'
+                         // handlers show theirs, in the standard error box.
+                         try {
+                             if (Watch.notices().read())
+                                 lookAtFinishedSaves();
+                         } catch (const std::exception& error) {
+                             if (m_host.engineErrors)
+                                 m_host.engineErrors(error.what(), "Morvex");
+                         }
                      });
 }
 
