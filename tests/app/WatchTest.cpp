@@ -537,50 +537,6 @@ TEST_F(WatchTick, AWriterTheKernelReportsStillOpenIsWaitedForWhateverTheEventsSa
     EXPECT_EQ(m_converted.size(), 2u);
 }
 
-TEST_F(WatchTick, TheEndOfDaylightSavingTimeHidesNoSaveAndASetBackTimeStaysAlone) {
-    const TimeZone zone("America/New_York");
-    write("a.up", kMarked);
-    // 2026-11-01 01:50 EDT (05:50 UTC); at 02:00 EDT the clocks go back to 01:00 EST.
-    constexpr time_t kRecorded = 1793512200;
-    setTime("a.up", {kRecorded, 0});
-    WatchPass watch(hooks());
-    const std::vector<std::string> sources = {path("*.up")};
-    watch.tick(sources);
-    ASSERT_EQ(watch.records().OldSrcFileTime[0], "461101015000");
-
-    // 01:40 EDT: ten minutes earlier, a restored older copy.
-    setTime("a.up", {kRecorded - 600, 0});
-    watch.tick(sources);
-    EXPECT_TRUE(m_converted.empty());
-
-    // 01:20 EST: thirty minutes later in real time, though its stamp is lower.
-    setTime("a.up", {kRecorded + 1800, 0});
-    ASSERT_LT(FileStamp(timeOf("a.up")), watch.records().OldSrcFileTime[0]);
-    watch.tick(sources);
-    EXPECT_EQ(m_converted.size(), 1u);
-    EXPECT_EQ(read("a.up"), kConverted);
-    // The record keeps the designed stamp text of the converted file.
-    EXPECT_EQ(watch.records().OldSrcFileTime[0], FileStamp(timeOf("a.up")));
-}
-
-TEST_F(WatchTick, OneFolderNamedTwiceIsConvertedOncePerChange) {
-    write("a.up", "old\r\n");
-    ASSERT_EQ(::symlink(m_dir.path().toStdString().c_str(), path("link").c_str()), 0);
-    WatchPass watch(hooks());
-    const std::vector<std::string> sources = {path("*.up"), path("./*.up"), path("link/a.up")};
-    watch.tick(sources);
-    ASSERT_EQ(watch.records().size(), 3u);
-    for (int change = 1; change <= 2; ++change) {
-        write("a.up", kMarked);
-        watch.lookAtFinished(sources);
-        for (int look = 0; look < 3; ++look)
-            watch.tick(sources);
-        EXPECT_EQ(m_converted.size(), static_cast<std::size_t>(change));
-        EXPECT_EQ(read("a.up"), kConverted);
-        EXPECT_EQ(read("a.bak"), kMarked) << "the saved text stays in the backup";
-    }
-}
-
 TEST_F(WatchTick, ALookEndsBetweenTwoFilesWhenAskedAndTheNextGoesOn) {
     const std::vector<std::string> names = {"a.up", "b.up", "c.up", "d.up"};
     for (const std::string& name : names)
