@@ -2,7 +2,10 @@
 
 #include "ProcessEnd.h"
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <exception>
 
 namespace morvex {
 
@@ -11,6 +14,10 @@ namespace {
 constexpr int kWaitPerTickMs = 100;
 constexpr int kAppRunDesignInterval = 1234;
 constexpr int kObserveInterval = 2000;
+// How often a long look lets the event loop run, to hear a quit request between two files.
+constexpr int kEventsDuringLookMs = 50;
+// Looks at finished saves in a row, before waiting for the next event or tick.
+constexpr int kFinishedLooksInARow = 3;
 
 // Clears a flag when a handler returns, however it returns.
 struct TickGuard {
@@ -42,6 +49,16 @@ UnattendedModes::UnattendedModes(ModeHost host, ConvEngine& engine, QTimer& appR
           .convertOne = [this](const std::string& path,
                                bool quiet) { return convertOne(path, quiet); },
           .statFile = {},
+          .beginLook =
+              [this] {
+                  m_lookSettings.reset();
+                  m_sinceEvents.start();
+                  m_engine.beginLook();
+                  if (m_host.lookBegins)
+                      m_host.lookBegins();
+              },
+          .betweenFiles = [this] { return betweenFiles(); },
+          .writers = {},
       })
     , m_host(std::move(host))
     , m_engine(engine)
@@ -52,17 +69,66 @@ UnattendedModes::~UnattendedModes() = default;
 
 void UnattendedModes::muteRepeatedErrors() {
     m_engine.setShowError([this](const std::string& text, const std::string& caption) {
+        ++m_errorsShown;
         if (!m_quietErrors && m_host.engineErrors)
             m_host.engineErrors(text, caption);
     });
 }
 
-bool UnattendedModes::convertOne(const std::string& path, bool quiet) {
-    const ConvSettings settings = m_host.convSettings();
+WatchPass::Outcome UnattendedModes::convertOne(const std::string& path, bool quiet) {
+    // Read once per look: a look over thousands of files must not read the store for each.
+    if (!m_lookSettings)
+        m_lookSettings = m_host.convSettings();
+    const int errorsBefore = m_errorsShown;
     m_quietErrors = quiet;
-    const bool replaced = m_engine.ConvertOne(path, settings);
+    const bool replaced = m_engine.ConvertOne(path, *m_lookSettings);
     m_quietErrors = false;
-    return replaced;
+    if (replaced)
+        return WatchPass::Outcome::Converted;
+    // Not rewritten without an error: nothing to change, or another pass's work.
+    return m_errorsShown == errorsBefore ? WatchPass::Outcome::LeftAlone
+                                         : WatchPass::Outcome::Failed;
+}
+
+bool UnattendedModes::betweenFiles() {
+    if (m_sinceEvents.elapsed() >= kEventsDuringLookMs) {
+        QCoreApplication::processEvents();
+        m_sinceEvents.start();
+    }
+    // A close request stops the timer (or ends the process): no further file is begun.
+    return m_observeTimer.isActive();
+}
+
+void UnattendedModes::startObserveTimer(int tag) {
+    ObserveTimerTag = tag;
+    m_observeTimer.setInterval(kObserveInterval);
+    m_observeTimer.start();
+    if (Watch.notices().fd() < 0 || m_savesNotifier)
+        return;
+    m_savesNotifier =
+        std::make_unique<QSocketNotifier>(Watch.notices().fd(), QSocketNotifier::Read);
+    QObject::connect(m_savesNotifier.get(), &QSocketNotifier::activated, m_savesNotifier.get(),
+                     [this] {
+                         // No exception crosses the event loop: it is shown as the timers'
+                         // handlers show theirs, in the standard error box.
+                         try {
+                             if (Watch.notices().read())
+                                 lookAtFinishedSaves();
+                         } catch (const std::exception& error) {
+                             if (m_host.engineErrors)
+                                 m_host.engineErrors(error.what(), "Morvex");
+                         }
+                     });
+}
+
+void UnattendedModes::lookAtFinishedSaves() {
+    if (m_inObserveTick || m_inAppRunTick || !m_observeTimer.isActive())
+        return; // the running look, or the next tick, takes them
+    const TickGuard guard(m_inObserveTick);
+    for (int look = 0; look < kFinishedLooksInARow && Watch.notices().hasFinished(); ++look) {
+        Watch.lookAtFinished(m_host.passValues().sources);
+        Watch.notices().read();
+    }
 }
 
 void UnattendedModes::StartAutoRun() {
@@ -87,9 +153,7 @@ void UnattendedModes::StartObserve() {
     m_host.skipConvertedOff();
     muteRepeatedErrors();
     m_host.setObserveIconVisible(true);
-    ObserveTimerTag = 0;
-    m_observeTimer.setInterval(kObserveInterval);
-    m_observeTimer.start();
+    startObserveTimer(0);
 }
 
 void UnattendedModes::StartWatchApp() {
@@ -107,9 +171,7 @@ void UnattendedModes::StartWatchApp() {
     m_appRunTimer.setInterval(kAppRunDesignInterval);
     m_appRunTimer.start();
     m_host.setObserveIconVisible(true);
-    ObserveTimerTag = 1;
-    m_observeTimer.setInterval(kObserveInterval);
-    m_observeTimer.start();
+    startObserveTimer(1);
 }
 
 void UnattendedModes::AppRunTimerTimer() {
@@ -126,12 +188,18 @@ void UnattendedModes::AppRunTimerTimer() {
 }
 
 void UnattendedModes::ObserveTimerTimer() {
-    if (m_inObserveTick)
+    // Nor inside the final pass of /w (from its result dialog): a conversion of its own there
+    // would begin a new pass in the engine in the middle of that one.
+    if (m_inObserveTick || m_inAppRunTick)
         return;
-    const TickGuard guard(m_inObserveTick);
-    if (m_host.processEvents)
-        m_host.processEvents();
-    Watch.tick(m_host.passValues().sources);
+    {
+        const TickGuard guard(m_inObserveTick);
+        if (m_host.processEvents)
+            m_host.processEvents();
+        Watch.tick(m_host.passValues().sources);
+    }
+    // Saves finished while the look ran, after it had passed their files.
+    lookAtFinishedSaves();
     if (ObserveTimerTag != 1)
         return;
     if (AppProcess.waitFor(kWaitPerTickMs) != ChildProcess::State::Running) {

@@ -5,11 +5,14 @@
 #include "Watch.h"
 #include "engine/Engine.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
+class QSocketNotifier;
 class QTimer;
 
 namespace morvex {
@@ -37,6 +40,8 @@ struct ModeHost {
     std::function<void(const QString& command, const QString& reason)> startFailed;
     /// Handles pending events at the start of a watch tick (the window's message queue).
     std::function<void()> processEvents;
+    /// A watch look that may convert begins: what is read for each result may be read again.
+    std::function<void()> lookBegins;
 };
 
 /// The modes /a, /o and /w: their starts, RunApp and ExpandExeCmd, and the two timer
@@ -68,13 +73,22 @@ public:
     WatchPass Watch;
 
 private:
-    bool convertOne(const std::string& path, bool quiet);
+    WatchPass::Outcome convertOne(const std::string& path, bool quiet);
+    bool betweenFiles();
     void muteRepeatedErrors();
+    /// ObserveTimer on, with the kernel's word on finished saves heard in between.
+    void startObserveTimer(int tag);
+    /// Converts the files the kernel reported finished, unless a look is running.
+    void lookAtFinishedSaves();
 
     ModeHost m_host;
     ConvEngine& m_engine;
     QTimer& m_appRunTimer;
     QTimer& m_observeTimer;
+    std::unique_ptr<QSocketNotifier> m_savesNotifier;
+    std::optional<ConvSettings> m_lookSettings; ///< the conversion values of the running look
+    QElapsedTimer m_sinceEvents;                ///< since the event loop last ran in a look
+    int m_errorsShown = 0;
     bool m_quietErrors = false;
     bool m_inAppRunTick = false;
     bool m_inObserveTick = false;

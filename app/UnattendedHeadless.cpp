@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -17,11 +18,23 @@ namespace {
 
 constexpr int kStoreFailedStatus = 1;
 
-void report(const FileResult& result) {
-    if (storedSettingF(writeStoreError).ShowResult)
-        writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,
-                                     result.headers));
-}
+// The result lines, as the Result group asks: read from the store once per pass or watch look,
+// not once per file, which a look over thousands of files would pay for.
+class ResultLines {
+public:
+    void report(const FileResult& result) {
+        if (!m_show)
+            m_show = storedSettingF(writeStoreError).ShowResult;
+        if (*m_show)
+            writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,
+                                         result.headers));
+    }
+    /// A new pass or look reads the group afresh.
+    void readAgain() { m_show.reset(); }
+
+private:
+    std::optional<bool> m_show;
+};
 
 // What the close requests do: save both groups of the main window, then end.
 void saveAndQuit(const MainWindowSettings& fields) {
@@ -36,7 +49,9 @@ int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
     MainWindowSettings fields;
     if (!loadMainFieldsWithoutDesktop(fields, false))
         return kStoreFailedStatus;
-    ConvEngine engine(writeEngineError, report);
+    ResultLines results;
+    ConvEngine engine(writeEngineError,
+                      [&results](const FileResult& result) { results.report(result); });
     bool skipConverted = true;
     QTimer appRunTimer;
     QTimer observeTimer;
@@ -57,7 +72,11 @@ int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
     };
     host.convSettings = convSettings;
     host.convertAll = [&] {
+        results.readAgain();
         engine.ConvertAll(convSettings());
+    };
+    host.lookBegins = [&results] {
+        results.readAgain();
     };
     host.engineErrors = writeEngineError;
     host.skipConvertedOff = [&] {

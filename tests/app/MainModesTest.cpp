@@ -8,6 +8,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 
 namespace morvex::test {
 namespace {
@@ -130,6 +132,34 @@ TEST_F(MainModesTest, ObserveShowsItsIconAndConvertsWhatChangesAfterTheBaseline)
     EXPECT_EQ(results[0].path, path(u"b.up"_s).toStdString());
     EXPECT_EQ(readBytes(path(u"a.up"_s)), "]Hello\r\n)\r\n");
     EXPECT_FALSE(endStatus.has_value());
+}
+
+TEST_F(MainModesTest, ACloseRequestDuringALongLookEndsItBetweenTwoFiles) {
+    writeStore({fileGroup()});
+    TMorvexF& w = create({u"/o"_s}, [this](TMorvexF& window) {
+        window.setResultReporter([this, &window](const FileResult& result) {
+            results.push_back(result);
+            QThread::msleep(1); // however fast the machine, the look takes a while
+            // A close request (SIGTERM, D-Bus SaveAndQuit) arrives while the look goes on.
+            if (results.size() == 3)
+                QTimer::singleShot(0, &window, [&window] { window.SaveAndQuit(); });
+        });
+    });
+    w.ObserveTimerTimer(); // baseline
+    constexpr int kFiles = 400;
+    for (int i = 0; i < kFiles; ++i)
+        writeBytes(path(u"m%1.up"_s.arg(i, 3, 10, QChar(u'0'))), "]Hi\r\n)\r\n");
+    w.ObserveTimerTimer();
+    EXPECT_EQ(endStatus, 0);
+    EXPECT_GE(results.size(), 3u);
+    EXPECT_LT(results.size(), std::size_t(kFiles)) << "the look ended before its last file";
+    std::size_t converted = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        const QByteArray text = readBytes(path(u"m%1.up"_s.arg(i, 3, 10, QChar(u'0'))));
+        converted += text == "Re: Hi\r\n-- sig\r\n" ? 1 : 0;
+        EXPECT_TRUE(text == "Re: Hi\r\n-- sig\r\n" || text == "]Hi\r\n)\r\n") << i;
+    }
+    EXPECT_EQ(converted, results.size());
 }
 
 TEST_F(MainModesTest, WatchAppThatCannotStartEndsWithoutIconOrMessage) {

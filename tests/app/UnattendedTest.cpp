@@ -6,6 +6,7 @@
 #include "ProcessEnd.h"
 #include "engine/Sys.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <fstream>
@@ -60,6 +61,7 @@ protected:
             return m_values;
         };
         host.convSettings = [this] {
+            ++m_convSettingsRead;
             return m_values;
         };
         host.convertAll = [this] {
@@ -109,6 +111,7 @@ protected:
     std::function<void()> m_duringPass;
     QStringList m_startFailures;
     int m_settingFs = 0;
+    int m_convSettingsRead = 0;
 };
 
 TEST(AppRunInterval, TheStoredTextOrOneSecondWhenItWouldNeverTick) {
@@ -217,6 +220,25 @@ TEST_F(Modes, ObserveShowsTheIconAndWatchesWithoutSkippingConvertedFiles) {
     EXPECT_FALSE(m_endStatus.has_value());
 }
 
+TEST_F(Modes, AFinishedSaveIsConvertedAtOnceAndALookReadsItsValuesOnce) {
+    UnattendedModes& modes = make({u"/o"_s});
+    modes.StartObserve();
+    modes.ObserveTimerTimer(); // baseline
+    for (const char* name : {"b.up", "c.up", "d.up"})
+        write(name, ")\r\n");
+    modes.ObserveTimerTimer();
+    EXPECT_EQ(m_convSettingsRead, 1);
+    EXPECT_EQ(read("d.up"), "-- sig\r\n");
+
+    // Nothing here connects the timer to the tick: only the kernel's word converts the save.
+    write("e.up", ")\r\n");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (read("e.up") != "-- sig\r\n" && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(read("e.up"), "-- sig\r\n");
+    EXPECT_EQ(read("e.bak"), ")\r\n");
+}
+
 TEST_F(Modes, AWatchConversionThatFailsTellsOnceUntilTheFileChanges) {
     UnattendedModes& modes = make({u"/o"_s});
     modes.StartObserve();
@@ -280,6 +302,31 @@ TEST_F(Modes, WatchAppEndsThroughAppRunTimerWithAFullPassThatRebuildsThePools) {
     const QList<ChildRun> runs = waitForChildRuns(log(), 1);
     ASSERT_EQ(runs.size(), 1);
     EXPECT_EQ(runs[0].arguments, QStringList{u"%2"_s});
+}
+
+TEST_F(Modes, NoWatchLookRunsInsideTheFinalPassOfWatchApp) {
+    m_setting.WatchApp = child(QString(), 600);
+    UnattendedModes& modes = make({u"/w"_s});
+    modes.StartWatchApp();
+    modes.ObserveTimerTimer(); // baseline, the program still running
+    ASSERT_FALSE(m_endStatus.has_value());
+    ASSERT_EQ(waitForChildRuns(log(), 1).size(), 1);
+    write("b.up", ")\r\n");
+    write("c.up", ")\r\n");
+    int nested = 0;
+    m_engine.setResultCallback([&](const FileResult&) {
+        // A result dialog's event loop: the other timer and the kernel's word may come.
+        const int before = m_convSettingsRead;
+        modes.ObserveTimerTimer();
+        QCoreApplication::processEvents();
+        nested += m_convSettingsRead - before;
+    });
+    tickAppRunUntilEnd();
+    EXPECT_EQ(m_endStatus, 0);
+    EXPECT_EQ(m_passMs.size(), 1u);
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(read("c.up"), "-- sig\r\n");
+    EXPECT_EQ(read("c.bak"), ")\r\n");
 }
 
 TEST_F(Modes, WatchAppEndsThroughObserveTimerAfterItsPassWithoutAFullPass) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace morvex::test {
 namespace {
@@ -123,12 +124,20 @@ protected:
                     m_quiet.push_back(quiet);
                     if (m_failNext > 0) {
                         --m_failNext;
-                        return false;
+                        return WatchPass::Outcome::Failed;
                     }
-                    return m_engine.ConvertOne(file, m_settings);
+                    return convert(file);
                 },
             .statFile = {},
+            .beginLook = {},
+            .betweenFiles = {},
+            .writers = {},
         };
+    }
+
+    WatchPass::Outcome convert(const std::string& file) {
+        return m_engine.ConvertOne(file, m_settings) ? WatchPass::Outcome::Converted
+                                                     : WatchPass::Outcome::Failed;
     }
 
     // A marked file, as the user saves it, and what the conversion makes of it.
@@ -322,7 +331,12 @@ TEST_F(WatchTick, AFileWhoseTimeCannotBeReadIsSkippedForThatTick) {
     EXPECT_TRUE(m_converted.empty());
     EXPECT_EQ(watch.records().size(), 0u);
 
-    m_unreadable.clear(); // readable again: a new file
+    // Readable again: a new file, of which the kernel said nothing, so it must look the same
+    // at two more looks first.
+    m_unreadable.clear();
+    watch.tick(sources);
+    watch.tick(sources);
+    EXPECT_TRUE(m_converted.empty());
     watch.tick(sources);
     EXPECT_EQ(m_converted.size(), 1u);
     EXPECT_EQ(watch.records().size(), 1u);
@@ -372,7 +386,7 @@ TEST_F(WatchTick, ASaveMadeWhileAConversionRunsIsSeenInTheSameTick) {
             later.tv_sec += 10;
             setTime("b.up", later);
         }
-        return m_engine.ConvertOne(file, m_settings);
+        return convert(file);
     };
     WatchPass watch(slow);
     const std::vector<std::string> sources = {path("*.up")};
@@ -394,7 +408,7 @@ TEST_F(WatchTick, ATickDuringARunningTickIsSkipped) {
         m_converted.push_back(file);
         // A result dialog's event loop lets the timer tick again.
         nestedRan += watching->tick({path("*.up")}) ? 1 : 0;
-        return m_engine.ConvertOne(file, m_settings);
+        return convert(file);
     };
     WatchPass watch(nested);
     watching = &watch;
@@ -409,6 +423,248 @@ TEST_F(WatchTick, ATickDuringARunningTickIsSkipped) {
     EXPECT_EQ(nestedRan, 0);
     EXPECT_EQ(m_converted, (std::vector<std::string>{path("a.up"), path("b.up")}));
     EXPECT_TRUE(watch.tick(sources)); // the guard is down again afterwards
+}
+
+// A file held open for writing, as a slow copy or a logging program holds it.
+class OpenWriter {
+public:
+    OpenWriter(const std::string& path, int flags)
+        : m_fd(::open(path.c_str(), flags | O_CLOEXEC, 0644)) {}
+    ~OpenWriter() { close(); }
+    bool write(const std::string& bytes) const {
+        return ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+    void close() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+TEST_F(WatchTick, AFileStillBeingWrittenIsConvertedOnlyWholeOnceItsWriterCloses) {
+    for (const bool notify : {true, false}) {
+        SCOPED_TRACE(notify ? "with notification" : "without notification");
+        m_converted.clear();
+        write("a.up", "old\r\n");
+        WatchPass watch(hooks(), notify);
+        const std::vector<std::string> sources = {path("*.up")};
+        watch.tick(sources);
+
+        OpenWriter writer(path("a.up"), O_WRONLY | O_TRUNC);
+        ASSERT_GE(writer.fd(), 0);
+        for (const std::string piece : {"]Hi\r\n", ")\r\n"}) {
+            ASSERT_TRUE(writer.write(piece));
+            for (int look = 0; look < 4; ++look) // pauses of any length
+                watch.tick(sources);
+            watch.lookAtFinished(sources);
+        }
+        EXPECT_TRUE(m_converted.empty());
+        EXPECT_EQ(read("a.up"), kMarked);
+
+        writer.close();
+        if (notify) {
+            // The close is word enough: converted without waiting for a look.
+            EXPECT_TRUE(watch.lookAtFinished(sources));
+        } else {
+            watch.tick(sources); // seen changed
+            watch.tick(sources); // the same once
+            EXPECT_TRUE(m_converted.empty());
+            watch.tick(sources); // the same twice
+        }
+        EXPECT_EQ(m_converted, std::vector<std::string>{path("a.up")});
+        EXPECT_EQ(read("a.up"), kConverted);
+        EXPECT_EQ(read("a.bak"), kMarked);
+    }
+}
+
+TEST_F(WatchTick, WithoutNotificationAChangedFileMustLookTheSameAtTwoLooksInARow) {
+    write("a.up", "old\r\n");
+    WatchPass::Hooks unknownWriters = hooks();
+    unknownWriters.writers = [](const std::string&) {
+        return Writers::Unknown; // a network file system
+    };
+    WatchPass watch(unknownWriters, false);
+    const std::vector<std::string> sources = {path("*.up")};
+    watch.tick(sources);
+
+    // A writer that closes between pieces, each pause shorter than two looks.
+    timespec time = timeOf("a.up");
+    for (const char* text : {"]Hi\r\n", "]Hi\r\n)", kMarked}) {
+        write("a.up", text);
+        time.tv_sec += 1;
+        setTime("a.up", time);
+        watch.tick(sources);
+        watch.tick(sources);
+    }
+    EXPECT_TRUE(m_converted.empty());
+    watch.tick(sources);
+    EXPECT_EQ(m_converted.size(), 1u);
+    EXPECT_EQ(read("a.up"), kConverted);
+    for (int look = 0; look < 3; ++look)
+        watch.tick(sources);
+    EXPECT_EQ(m_converted.size(), 1u);
+}
+
+TEST_F(WatchTick, AWriterTheKernelReportsStillOpenIsWaitedForWhateverTheEventsSay) {
+    write("a.up", "old\r\n");
+    Writers writers = Writers::None;
+    WatchPass::Hooks asked = hooks();
+    asked.writers = [&](const std::string&) {
+        return writers;
+    };
+    WatchPass watch(asked);
+    const std::vector<std::string> sources = {path("*.up")};
+    watch.tick(sources);
+    write("a.up", kMarked); // closed: the events say finished
+
+    writers = Writers::Some; // but another writer has it open
+    watch.tick(sources);
+    watch.lookAtFinished(sources);
+    EXPECT_TRUE(m_converted.empty());
+    writers = Writers::None;
+    watch.tick(sources);
+    EXPECT_EQ(m_converted.size(), 1u);
+
+    // Written and never closed as far as the events go (truncated by name, say): when the
+    // kernel says nobody has it open for writing, it is finished.
+    OpenWriter writer(path("a.up"), O_WRONLY | O_APPEND);
+    ASSERT_TRUE(writer.write("]Re\r\n"));
+    watch.tick(sources);
+    EXPECT_EQ(m_converted.size(), 2u);
+}
+
+TEST_F(WatchTick, ALookEndsBetweenTwoFilesWhenAskedAndTheNextGoesOn) {
+    const std::vector<std::string> names = {"a.up", "b.up", "c.up", "d.up"};
+    for (const std::string& name : names)
+        write(name, "old\r\n");
+    int filesBegun = 0;
+    int stopAfter = 2;
+    WatchPass::Hooks stopping = hooks();
+    stopping.betweenFiles = [&] {
+        return filesBegun++ < stopAfter;
+    };
+    int looks = 0;
+    stopping.beginLook = [&] {
+        ++looks;
+    };
+    WatchPass watch(stopping);
+    const std::vector<std::string> sources = {path("*.up")};
+    watch.tick(sources);
+    EXPECT_EQ(looks, 0) << "the baseline converts nothing";
+    for (const std::string& name : names)
+        write(name, kMarked);
+
+    watch.tick(sources);
+    EXPECT_EQ(looks, 1);
+    EXPECT_EQ(m_converted, (std::vector<std::string>{path("a.up"), path("b.up")}));
+    for (const char* name : {"c.up", "d.up"})
+        EXPECT_EQ(read(name), kMarked) << name;
+
+    filesBegun = 0;
+    stopAfter = 100;
+    watch.tick(sources);
+    EXPECT_EQ(m_converted.size(), 4u);
+    for (const std::string& name : names)
+        EXPECT_EQ(read(name), kConverted) << name;
+}
+
+TEST_F(WatchTick, AFileLeftAloneWithoutAnErrorIsRecordedAndNotTriedAgain) {
+    write("a.up", "old\r\n");
+    WatchPass::Hooks leaving = hooks();
+    leaving.convertOne = [this](const std::string& file, bool) {
+        m_converted.push_back(file);
+        return WatchPass::Outcome::LeftAlone;
+    };
+    WatchPass watch(leaving);
+    const std::vector<std::string> sources = {path("*.up")};
+    watch.tick(sources);
+    write("a.up", kMarked);
+    for (int look = 0; look < 3; ++look)
+        watch.tick(sources);
+    EXPECT_EQ(m_converted.size(), 1u);
+    EXPECT_EQ(watch.records().Identity[0].modified.tv_nsec, timeOf("a.up").tv_nsec);
+}
+
+TEST(SaveNotices, TellWhoIsWritingWhatWasFinishedAndForgetWhatWasSeen) {
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString() + "/";
+    SaveNotices notices;
+    ASSERT_GE(notices.fd(), 0);
+    const int folder = notices.watch(root);
+    ASSERT_GE(folder, 0);
+    EXPECT_EQ(notices.watch(root + "./"), folder) << "one folder, one key";
+    EXPECT_EQ(notices.folderOf(root), folder);
+    EXPECT_EQ(notices.watch(root + "missing/"), -1);
+    using Activity = SaveNotices::Activity;
+
+    OpenWriter writer(root + "a.up", O_WRONLY | O_CREAT);
+    ASSERT_TRUE(writer.write("piece"));
+    notices.read();
+    EXPECT_EQ(notices.activity(folder, "a.up"), Activity::Writing);
+    EXPECT_FALSE(notices.hasFinished());
+    notices.settle(folder, "a.up", notices.mark());
+    EXPECT_EQ(notices.activity(folder, "a.up"), Activity::Writing) << "a write stays heard";
+    writer.close();
+    EXPECT_TRUE(notices.read());
+    EXPECT_EQ(notices.activity(folder, "a.up"), Activity::Finished);
+
+    std::ofstream(root + ".b.tmp") << "x";
+    ASSERT_EQ(::rename((root + ".b.tmp").c_str(), (root + "b.up").c_str()), 0);
+    const timespec times[2] = {{1000, 0}, {1000, 0}};
+    std::ofstream(root + "c.up") << "x";
+    notices.read();
+    notices.takeFinished();
+    ASSERT_EQ(::utimensat(AT_FDCWD, (root + "c.up").c_str(), times, 0), 0);
+    ASSERT_EQ(::unlink((root + "a.up").c_str()), 0);
+    notices.read();
+    const auto finished = notices.takeFinished();
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished.begin()->second, (std::set<std::string>{"c.up"}));
+    EXPECT_FALSE(notices.hasFinished());
+    EXPECT_EQ(notices.activity(folder, "a.up"), Activity::Unknown) << "removed";
+    EXPECT_EQ(notices.activity(folder, "b.up"), Activity::Finished) << "renamed into place";
+
+    const std::uint64_t mark = notices.mark();
+    notices.settle(folder, "b.up", mark);
+    EXPECT_EQ(notices.activity(folder, "b.up"), Activity::Unknown);
+    std::ofstream(root + "c.up") << "later";
+    notices.read();
+    notices.settle(folder, "c.up", mark); // heard after the mark: not used up
+    EXPECT_EQ(notices.activity(folder, "c.up"), Activity::Finished);
+    notices.forgetBefore(notices.mark());
+    EXPECT_EQ(notices.activity(folder, "c.up"), Activity::Unknown);
+
+    SaveNotices none(false);
+    EXPECT_EQ(none.fd(), -1);
+    EXPECT_EQ(none.watch(root), -1);
+    EXPECT_FALSE(none.read());
+}
+
+TEST(SaveNotices, TheKernelTellsWhetherAFileIsOpenForWriting) {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath(u"a.up"_s).toStdString();
+    std::ofstream(file) << "text";
+    const struct {
+        int flags;
+        Writers expected;
+    } rows[] = {
+        {-1, Writers::None},
+        {O_RDONLY, Writers::None},
+        {O_WRONLY, Writers::Some},
+        {O_RDWR, Writers::Some},
+        {O_WRONLY | O_APPEND, Writers::Some},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.flags);
+        OpenWriter holder(row.flags < 0 ? std::string("/nonexistent/x") : file,
+                          row.flags < 0 ? O_RDONLY : row.flags);
+        EXPECT_EQ(writersOf(file), row.expected);
+    }
+    EXPECT_EQ(writersOf(file + ".missing"), Writers::Unknown);
 }
 
 } // namespace
