@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RunMode.h"
+#include "modes/RunMode.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "ConvPicture.h"
+#include "app/ConvPicture.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "ListViewerLink.h"
+#include "app/ListViewerLink.h"
 
-#include "List_U.h"
-#include "Main_U.h"
+#include "app/Main_U.h"
+#include "windows/List_U.h"
 
 namespace morvex {
 

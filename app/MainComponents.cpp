@@ -1,9 +1,9 @@
 // The main window's non-visual parts of the shell: the single-instance guard, the animation and
 // the notification-area icons with their menu.
-#include "AnimWnd.h"
-#include "Main_U.h"
-#include "TaskIcon.h"
-#include "mutexcheck.h"
+#include "app/Main_U.h"
+#include "app/desktop/AnimWnd.h"
+#include "app/desktop/TaskIcon.h"
+#include "app/desktop/mutexcheck.h"
 
 #include <QApplication>
 #include <QCursor>

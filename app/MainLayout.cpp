@@ -1,11 +1,11 @@
 // The layout of the main window: controls, lines, menus, dialogs and timers at their designed
 // places, names and texts. The commands themselves are in Main_U.cpp.
-#include "ConvPicture.h"
-#include "FixedRowDelegate.h"
-#include "FolderDialog.h"
-#include "Main_U.h"
-#include "MaruBtn.h"
-#include "SjisByteValidator.h"
+#include "app/ConvPicture.h"
+#include "app/FixedRowDelegate.h"
+#include "app/Main_U.h"
+#include "controls/FolderDialog.h"
+#include "controls/MaruBtn.h"
+#include "settings/SjisByteValidator.h"
 
 #include <QFontMetrics>
 #include <QFrame>

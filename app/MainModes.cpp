@@ -1,91 +1,88 @@
-// The main window's side of the unattended modes: what UnattendedModes asks of it, and the
-// designed handlers, which hand over to it.
-#include "Main_U.h"
-#include "PassSettings.h"
-#include "Set_U.h"
-#include "TaskIcon.h"
-#include "Unattended.h"
+// The main window as the host of the modes: what they ask of it, and the designed handlers,
+// which hand over to the running unattended mode.
+#include "app/Main_U.h"
+#include "app/desktop/TaskIcon.h"
+#include "modes/PassSettings.h"
+#include "modes/Unattended.h"
+#include "settings/Set_U.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 
 namespace morvex {
 
-void TMorvexF::startUnattended() {
-    ModeHost host;
-    host.arguments = m_application.Arguments;
-    host.programPath = programFilePath();
-    host.settingF = [this] {
-        const TSettingF setting(this);
-        return setting.readState();
-    };
-    host.passValues = [this] {
-        return convSettings();
-    };
-    host.convSettings = [this] {
-        const TSettingF setting(this);
-        return withAlignment(convSettings(), setting.readState());
-    };
-    host.convertAll = [this] {
-        ConvBtnClick();
-    };
-    host.engineErrors = [this](const std::string& text, const std::string& caption) {
-        showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
-    };
-    host.skipConvertedOff = [this] {
-        SkipConverted = false;
-    };
-    host.setAppRunIconVisible = [this](bool visible) {
-        AppRunTask->setVisible(visible);
-    };
-    host.setObserveIconVisible = [this](bool visible) {
-        ObserveTask->setVisible(visible);
-    };
-    // On a desktop a program that cannot be started is not reported.
-    host.startFailed = [](const QString&, const QString&) {
-    };
-    host.processEvents = [] {
-        QCoreApplication::processEvents();
-    };
-    Modes = std::make_unique<UnattendedModes>(std::move(host), Engine, *AppRunTimer, *ObserveTimer);
+void TMorvexF::startInteractive() {
+    m_application.TaskBarButtonVisible = true;
+    m_application.ShowMainWindow = true;
+}
 
-    connect(AppRunTimer, &QTimer::timeout, this,
-            [this] { runGuarded(&TMorvexF::AppRunTimerTimer); });
-    connect(ObserveTimer, &QTimer::timeout, this,
-            [this] { runGuarded(&TMorvexF::ObserveTimerTimer); });
-    switch (m_runMode) {
-    case RunMode::AutoRun:
-        Modes->StartAutoRun();
-        break;
-    case RunMode::Observe:
-        Modes->StartObserve();
-        break;
-    case RunMode::WatchApp:
-        Modes->StartWatchApp();
-        break;
-    default:
-        break;
-    }
+QStringList TMorvexF::arguments() const {
+    return m_application.Arguments;
+}
+
+SettingFState TMorvexF::settingF() {
+    const TSettingF setting(this);
+    return setting.readState();
+}
+
+ConvSettings TMorvexF::passValues() {
+    return convSettings();
+}
+
+ConvSettings TMorvexF::conversionValues() {
+    const TSettingF setting(this);
+    return withAlignment(convSettings(), setting.readState());
+}
+
+void TMorvexF::convertAll() {
+    ConvBtnClick();
+}
+
+void TMorvexF::engineError(const std::string& text, const std::string& caption) {
+    showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
+}
+
+void TMorvexF::skipConvertedOff() {
+    SkipConverted = false;
+}
+
+void TMorvexF::setAppRunIconVisible(bool visible) {
+    AppRunTask->setVisible(visible);
+}
+
+void TMorvexF::setObserveIconVisible(bool visible) {
+    ObserveTask->setVisible(visible);
+}
+
+void TMorvexF::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TMorvexF::appRunTimerTick() {
+    runGuarded(&TMorvexF::AppRunTimerTimer);
+}
+
+void TMorvexF::observeTimerTick() {
+    runGuarded(&TMorvexF::ObserveTimerTimer);
 }
 
 void TMorvexF::AppRunTimerTimer() {
-    if (Modes)
-        Modes->AppRunTimerTimer();
+    if (modes())
+        modes()->AppRunTimerTimer();
 }
 
 void TMorvexF::ObserveTimerTimer() {
-    if (Modes)
-        Modes->ObserveTimerTimer();
+    if (modes())
+        modes()->ObserveTimerTimer();
 }
 
 void TMorvexF::RunApp(bool before) {
-    if (Modes)
-        Modes->RunApp(before);
+    if (modes())
+        modes()->RunApp(before);
 }
 
 void TMorvexF::ExpandExeCmd() {
-    if (Modes)
-        Modes->ExpandExeCmd();
+    if (modes())
+        modes()->ExpandExeCmd();
 }
 
 } // namespace morvex

@@ -1,18 +1,17 @@
-#include "Main_U.h"
+#include "app/Main_U.h"
 
-#include "About_U.h"
-#include "FolderDialog.h"
-#include "InstallLayout.h"
-#include "MaruBtn.h"
-#include "OpenDocument.h"
-#include "PassSettings.h"
-#include "ProcessEnd.h"
-#include "ProgresU.h"
-#include "Set_U.h"
-#include "SettingsGroups.h"
-#include "SrcEditU.h"
-#include "Unattended.h"
+#include "app/desktop/OpenDocument.h"
+#include "controls/FolderDialog.h"
+#include "controls/MaruBtn.h"
 #include "engine/Paths.h"
+#include "modes/InstallLayout.h"
+#include "modes/PassSettings.h"
+#include "modes/ProcessEnd.h"
+#include "settings/Set_U.h"
+#include "settings/SettingsGroups.h"
+#include "windows/About_U.h"
+#include "windows/ProgresU.h"
+#include "windows/SrcEditU.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -131,23 +130,7 @@ void TMorvexF::FormCreate() {
     if (!m_settingsLoaded)
         return;
     m_runMode = runModeFor(m_application.Arguments);
-    switch (m_runMode) {
-    case RunMode::Interactive:
-        m_application.TaskBarButtonVisible = true;
-        m_application.ShowMainWindow = true;
-        break;
-    case RunMode::ConvertOnce:
-        ConvBtnClick();
-        endProcess(0);
-        break;
-    case RunMode::AutoRun:
-    case RunMode::Observe:
-    case RunMode::WatchApp:
-        startUnattended();
-        break;
-    case RunMode::Idle:
-        break;
-    }
+    start(m_runMode);
 }
 
 bool TMorvexF::loadSettings() {
@@ -300,21 +283,21 @@ bool TMorvexF::FormCloseQuery() {
 void TMorvexF::FormClose() {
     ObserveTimer->stop();
     AppRunTimer->stop();
-    endProcess(m_saveFailed ? kSaveFailedStatus : 0);
+    endProcess(m_saveFailed ? ExitStatus::SaveFailed : ExitStatus::Done);
 }
 
 void TMorvexF::SaveAndQuit() {
     const bool saved = saveSettings();
     ObserveTimer->stop();
     AppRunTimer->stop();
-    endProcess(saved ? 0 : kSaveFailedStatus);
+    endProcess(saved ? ExitStatus::Done : ExitStatus::SaveFailed);
 }
 
 void TMorvexF::Exit1Click() {
     // An unattended mode ends at once: leaving the loop from a dialog open inside a tick would
     // let the tick go on to the pass and the after program.
-    if (Modes)
-        endProcess(0);
+    if (modes())
+        endProcess(ExitStatus::Done);
     // Ends the message loop without closing windows, so nothing is saved.
     QCoreApplication::exit(0);
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "Application.h"
-#include "Dialogs.h"
+#include "app/Application.h"
 #include "engine/Engine.h"
+#include "gui/Dialogs.h"
+#include "modes/ModeHost.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -23,7 +24,6 @@ namespace morvex {
 
 struct MainWindowSettings;
 struct StoreBase;
-class UnattendedModes;
 class TAnimateWindow;
 class TCheckMutex;
 class TTaskIcon;
@@ -38,8 +38,9 @@ struct ListViewerSlot {
 };
 
 /// The main window: the source list, list patterns, markers and backup extension of a pass,
-/// the pools (through the engine) and every command of the program.
-class TMorvexF : public QMainWindow {
+/// the pools (through the engine) and every command of the program. It hosts the modes on a
+/// desktop (app/MainModes.cpp).
+class TMorvexF : public QMainWindow, public ModeHost {
     Q_OBJECT
 
 public:
@@ -126,10 +127,9 @@ public:
     TCheckMutex* CheckMutex1; ///< no name: any number of instances run
 
     // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine;
-    // ExeCmd, BeforeApp, AfterApp, AppProcess and the watch records in Modes (app/Unattended.h),
-    // made when an unattended mode starts.
+    // ExeCmd, BeforeApp, AfterApp, AppProcess and the watch records in modes()
+    // (modes/Unattended.h), made when an unattended mode starts.
     ConvEngine Engine;
-    std::unique_ptr<UnattendedModes> Modes;
     int HeaderBtnMarker = 0;   ///< 1 when the viewer was last opened for the header lists
     int FutterBtnMarker = 0;   ///< 1 when the viewer was last opened for the footer lists
     bool SkipConverted = true; ///< off for as long as a watch mode runs
@@ -174,10 +174,29 @@ public:
     MainWindowSettings settingsState() const;
     void applySettingsState(const MainWindowSettings& state);
 
+    // What the modes ask of the window (app/MainModes.cpp).
+    QStringList arguments() const override;
+    SettingFState settingF() override;
+    ConvSettings passValues() override;
+    ConvSettings conversionValues() override;
+    void convertAll() override;
+    void engineError(const std::string& text, const std::string& caption) override;
+    void skipConvertedOff() override;
+    void setAppRunIconVisible(bool visible) override;
+    void setObserveIconVisible(bool visible) override;
+    void processEvents() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+
+    void startInteractive() override;
+    ConvEngine& engine() override { return Engine; }
+    QTimer& appRunTimer() override { return *AppRunTimer; }
+    QTimer& observeTimer() override { return *ObserveTimer; }
+    void appRunTimerTick() override;
+    void observeTimerTick() override;
 
 private:
     void buildPanel();
@@ -200,7 +219,6 @@ private:
     /// Saves both groups; false (after the error box) when a save failed.
     bool saveSettings();
     void reportResult(const FileResult& result);
-    void startUnattended();
 
     MorvexApplication& m_application;
     RunMode m_runMode = RunMode::Interactive;

@@ -1,16 +1,16 @@
-#include "Program.h"
+#include "app/Program.h"
 
-#include "AppIcon.h"
-#include "Application.h"
-#include "ConsoleReports.h"
-#include "DBusRequests.h"
-#include "Dialogs.h"
-#include "GuiStartup.h"
-#include "ListViewerLink.h"
-#include "List_U.h"
-#include "Main_U.h"
-#include "PassSettings.h"
-#include "QuitSignals.h"
+#include "app/Application.h"
+#include "app/ListViewerLink.h"
+#include "app/Main_U.h"
+#include "app/desktop/DBusRequests.h"
+#include "gui/AppIcon.h"
+#include "gui/Dialogs.h"
+#include "gui/GuiStartup.h"
+#include "modes/ConsoleReports.h"
+#include "modes/PassSettings.h"
+#include "modes/QuitSignals.h"
+#include "windows/List_U.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -23,17 +23,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kStoreFailedStatus = 1;
-
 // Without a desktop the result dialog cannot be answered; what it would show goes to stdout,
-// under the same setting that decides whether it is shown.
+// under the same setting, read as the dialog reads it for each file, that decides whether it is.
 void reportOnStdout(QWidget* owner, const FileResult& result) {
     const auto showError = [owner](const QString& text) {
         showStandardError(owner, text);
     };
-    if (storedSettingF(showError).ShowResult)
-        writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,
-                                     result.headers));
+    writeResult(result, storedSettingF(showError));
 }
 
 // Without a desktop every message box of the program becomes a line on standard error.
@@ -72,7 +68,7 @@ int runWindows(MorvexApplication& application, bool headless) {
     // After a store failure nothing is shown: idling on would leave a process that nobody can
     // see or end (nor, without a desktop, send the close request).
     if (!window.settingsLoaded())
-        return kStoreFailedStatus;
+        return exitCode(ExitStatus::StoreFailed);
     // After FormCreate: "/c" has ended by now and never pays for the bus.
     const DBusRequests requests({[&window] { window.SaveAndQuit(); },
                                  [&window] {
@@ -84,7 +80,7 @@ int runWindows(MorvexApplication& application, bool headless) {
     if (application.ShowMainWindow)
         window.show();
     QApplication::exec();
-    return 0;
+    return exitCode(ExitStatus::Done);
 }
 
 } // namespace
@@ -109,14 +105,14 @@ int runMorvex(int argc, char** argv, bool headless) {
     QString reason;
     if (!prepareGui(&reason)) {
         showStandardError(nullptr, reason);
-        return 1;
+        return exitCode(ExitStatus::GuiFailed);
     }
     try {
         return runWindows(application, headless);
     } catch (const std::exception& error) {
         showStandardError(nullptr, QString::fromLocal8Bit(error.what()));
     }
-    return 0;
+    return exitCode(ExitStatus::Done);
 }
 
 } // namespace morvex

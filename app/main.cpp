@@ -2,14 +2,15 @@
 // They live in the window module (beside the program in the build tree, in a private library
 // folder once installed), loaded only when they are: "/c" without a desktop then costs no more
 // than the conversion and the settings store.
-#include "CommandLineHelp.h"
-#include "ConsoleReports.h"
-#include "ConvertOnce.h"
-#include "DisplayProbe.h"
-#include "InstallLayout.h"
-#include "RunMode.h"
-#include "SettingsGroups.h"
-#include "UnattendedHeadless.h"
+#include "modes/CommandLineHelp.h"
+#include "modes/ConsoleReports.h"
+#include "modes/ConvertOnce.h"
+#include "modes/DisplayProbe.h"
+#include "modes/ExitStatus.h"
+#include "modes/InstallLayout.h"
+#include "modes/RunMode.h"
+#include "modes/UnattendedHeadless.h"
+#include "settings/SettingsGroups.h"
 
 #include <cstdio>
 #include <dlfcn.h>
@@ -19,23 +20,19 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr int kNoDesktopStatus = 2;
-constexpr int kModuleMissingStatus = 1;
-constexpr int kWriteFailedStatus = 1;
-
 int runWindowModule(int argc, char** argv, bool headless) {
     const morvex::InstalledFile module = morvex::findWindowModule(morvex::programDirectory());
     if (module.found.isEmpty()) {
         std::fprintf(stderr, "morvex: the window module is missing; looked for %s\n",
                      module.lookedAt.join(u" and "_s).toLocal8Bit().constData());
-        return kModuleMissingStatus;
+        return exitCode(morvex::ExitStatus::ModuleMissing);
     }
     void* handle = dlopen(module.found.toLocal8Bit().constData(), RTLD_LAZY | RTLD_LOCAL);
     using Entry = int (*)(int, char**, bool);
     auto entry = handle ? reinterpret_cast<Entry>(dlsym(handle, "morvexRunWindows")) : nullptr;
     if (!entry) {
         std::fprintf(stderr, "morvex: cannot load the window module: %s\n", dlerror());
-        return kModuleMissingStatus;
+        return exitCode(morvex::ExitStatus::ModuleMissing);
     }
     return entry(argc, argv, headless);
 }
@@ -43,17 +40,18 @@ int runWindowModule(int argc, char** argv, bool headless) {
 // A help text that could not be written (a full disk, a closed pipe) is not a success.
 int printInfo(const QByteArray& text) {
     std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : kWriteFailedStatus;
+    const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    return exitCode(written ? morvex::ExitStatus::Done : morvex::ExitStatus::WriteFailed);
 }
 
-int convertOnce() {
+int convertOnce(const QStringList& arguments) {
     try {
-        return morvex::convertOnceWithoutDesktop();
+        return morvex::convertOnceWithoutDesktop(arguments);
     } catch (const std::exception& error) {
         morvex::writeLine(stderr,
                           morvex::messageLine(u"Morvex"_s, QString::fromLocal8Bit(error.what())));
     }
-    return 0;
+    return exitCode(morvex::ExitStatus::Done);
 }
 
 } // namespace
@@ -78,10 +76,10 @@ int main(int argc, char** argv) {
         std::fputs("morvex: no display is reachable; the main window needs a desktop session.\n"
                    "Run \"morvex /c\" to convert the stored source list without one.\n",
                    stderr);
-        return kNoDesktopStatus;
+        return exitCode(ExitStatus::NoDesktop);
     }
     if (headless && runModeFor(arguments) == RunMode::ConvertOnce)
-        return convertOnce();
+        return convertOnce(arguments);
     if (const RunMode mode = runModeFor(arguments);
         headless &&
         (mode == RunMode::AutoRun || mode == RunMode::Observe || mode == RunMode::WatchApp))

@@ -5,12 +5,12 @@
 // the process gained over the empty viewer's (targets: 1,000,000 lines within 1000 ms, memory
 // under 2 times the text), and the change of resident and peak resident memory. The anonymous
 // figure also counts what the allocator keeps of the merge's freed buffers (some hundred KB).
-#include "Application.h"
-#include "GuiStartup.h"
-#include "ListModel.h"
-#include "ListViewerLink.h"
-#include "List_U.h"
-#include "Main_U.h"
+#include "app/Application.h"
+#include "app/ListViewerLink.h"
+#include "app/Main_U.h"
+#include "gui/GuiStartup.h"
+#include "windows/ListModel.h"
+#include "windows/List_U.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // close to the converted file, a batch of changed files converted by the watch against
 // morvex-convert, and the time SIGTERM takes during such a look. Prints its figures; never run
 // as a test.
-#include "Watch.h"
+#include "modes/Watch.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,11 +1,11 @@
 // The list viewer as the program joins it to the main window: opened from the round buttons,
 // releasing them when it closes, and stored only by its own close.
-#include "ListViewerLink.h"
+#include "app/ListViewerLink.h"
 
-#include "ListModel.h"
-#include "List_U.h"
 #include "MainWindowTestSupport.h"
-#include "MaruBtn.h"
+#include "controls/MaruBtn.h"
+#include "windows/ListModel.h"
+#include "windows/List_U.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // The main window's creation, commands and ways of ending, driven in-process.
-#include "FolderDialog.h"
 #include "MainWindowTestSupport.h"
-#include "MaruBtn.h"
-#include "SettingsGroups.h"
-#include "SrcEditU.h"
+#include "controls/FolderDialog.h"
+#include "controls/MaruBtn.h"
+#include "settings/SettingsGroups.h"
+#include "windows/SrcEditU.h"
 
 #include <QDesktopServices>
 #include <QLineEdit>

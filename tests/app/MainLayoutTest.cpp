@@ -1,6 +1,6 @@
 // The main window as laid out: every control at its place with its text, hint and limit.
 #include "MainWindowTestSupport.h"
-#include "MaruBtn.h"
+#include "controls/MaruBtn.h"
 
 #include <QAbstractButton>
 #include <QFrame>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Application.h"
-#include "Dialogs.h"
-#include "Main_U.h"
-#include "ProcessEnd.h"
-#include "SettingsStore.h"
 #include "StoreFiles.h"
+#include "app/Application.h"
+#include "app/Main_U.h"
+#include "gui/Dialogs.h"
+#include "modes/ProcessEnd.h"
+#include "settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -1,6 +1,6 @@
 // Takes the single-instance guard named by its argument, then says "running" and waits to be
 // killed. A refused start ends inside the check, with nothing written.
-#include "mutexcheck.h"
+#include "app/desktop/mutexcheck.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -1,12 +1,12 @@
 // The notification-area icon, the animation events and the main window's shell parts, in-process
 // on the offscreen platform (which has no notification area).
-#include "TaskIcon.h"
+#include "app/desktop/TaskIcon.h"
 
-#include "AnimWnd.h"
-#include "Application.h"
-#include "Main_U.h"
-#include "Sjis.h"
-#include "mutexcheck.h"
+#include "app/Application.h"
+#include "app/Main_U.h"
+#include "app/desktop/AnimWnd.h"
+#include "app/desktop/mutexcheck.h"
+#include "settings/Sjis.h"
 
 #include <QMainWindow>
 #include <QMenu>

@@ -2,12 +2,12 @@
 // the D-Bus requests registered, and every icon event written to stdout, one line each.
 //   tray_probe [ObserveTask|AppRunTask|both|window]
 // "window" shows the main window instead and reports the animation's events.
-#include "AnimWnd.h"
-#include "Application.h"
-#include "DBusRequests.h"
-#include "GuiStartup.h"
-#include "Main_U.h"
-#include "TaskIcon.h"
+#include "app/Application.h"
+#include "app/Main_U.h"
+#include "app/desktop/AnimWnd.h"
+#include "app/desktop/DBusRequests.h"
+#include "app/desktop/TaskIcon.h"
+#include "gui/GuiStartup.h"
 
 #include <QApplication>
 #include <QMenu>

@@ -1,6 +1,6 @@
 // Where the program looks for the files it needs at run time: beside itself, then in the folders
 // the install rules put them in, relative to its own folder.
-#include "InstallLayout.h"
+#include "modes/InstallLayout.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,61 @@
+#include "app/desktop/DBusRequests.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+namespace morvex {
+using namespace Qt::StringLiterals;
+
+DBusRequests::DBusRequests(Handlers handlers, QObject* parent)
+    : QObject(parent)
+    , m_handlers(std::move(handlers)) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    if (!bus.registerObject(QString::fromLatin1(kObjectPath), this,
+                            QDBusConnection::ExportScriptableSlots))
+        return;
+    // The shared name waits in the bus's queue while another instance holds it.
+    bus.interface()->registerService(QString::fromLatin1(kServiceName),
+                                     QDBusConnectionInterface::QueueService,
+                                     QDBusConnectionInterface::DontAllowReplacement);
+    m_registered = bus.registerService(instanceName());
+}
+
+DBusRequests::~DBusRequests() {
+    if (!m_registered)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterService(instanceName());
+    bus.unregisterService(QString::fromLatin1(kServiceName));
+    bus.unregisterObject(QString::fromLatin1(kObjectPath));
+}
+
+QString DBusRequests::instanceName() {
+    return QString::fromLatin1(kInstancePrefix) +
+           QString::number(QCoreApplication::applicationPid());
+}
+
+void DBusRequests::SaveAndQuit() {
+    if (calledFromDBus()) {
+        // The process ends without returning to the event loop: answer first, and wait for a
+        // round trip to the bus so that the answer has surely left before the end.
+        setDelayedReply(true);
+        QDBusConnection bus = connection();
+        bus.send(message().createReply());
+        bus.call(QDBusMessage::createMethodCall(u"org.freedesktop.DBus"_s,
+                                                u"/org/freedesktop/DBus"_s,
+                                                u"org.freedesktop.DBus"_s, u"GetId"_s));
+    }
+    if (m_handlers.saveAndQuit)
+        m_handlers.saveAndQuit();
+}
+
+void DBusRequests::PopupObserveMenu() {
+    if (m_handlers.popupObserveMenu)
+        m_handlers.popupObserveMenu();
+}
+
+} // namespace morvex

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "modes/ExitStatus.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdio>
+#include <string>
+
+namespace morvex {
+
+/// One line for standard error saying what a message box would have said: "caption: text".
+QByteArray messageLine(const QString& caption, const QString& text);
+
+/// One line for standard output saying what the result dialog would have shown for a file.
+/// `path` is the file's path as the engine has it (native bytes, written unchanged).
+QByteArray resultLine(const QByteArray& path, int footers, int headers);
+
+/// Writes the line and flushes, so that lines keep their order when both streams share a file.
+void writeLine(std::FILE* stream, const QByteArray& line);
+
+struct FileResult;
+struct MainWindowSettings;
+struct SettingFState;
+
+/// Stands for the result dialog where no desktop answers: the file's result line on `stream`
+/// when the Result group, as `dialog` holds it, shows results.
+void writeResult(const FileResult& result, const SettingFState& dialog, std::FILE* stream = stdout);
+
+/// A store failure on standard error, captioned "Morvex" as the main window's error box is.
+void writeStoreError(const QString& text);
+
+/// An engine message on standard error, with the caption its box would have.
+void writeEngineError(const std::string& text, const std::string& caption);
+
+/// The main window's fields from the store, failures written to standard error. With
+/// `readOldKeysInPlace` ("/c", which saves nothing) the older vendor's keys are read where they
+/// are instead of being moved.
+bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysInPlace);
+
+/// Saves the System and File groups from `fields`, failures written to standard error. The exit
+/// status the close request ends with: Done, or SaveFailed when a save failed.
+ExitStatus saveMainFieldsWithoutDesktop(const MainWindowSettings& fields);
+
+} // namespace morvex

@@ -1,0 +1,68 @@
+#include "modes/ModeHost.h"
+
+#include "modes/ProcessEnd.h"
+#include "modes/RunApp.h"
+#include "modes/Unattended.h"
+
+#include <QTimer>
+
+namespace morvex {
+
+ModeHost::ModeHost() = default;
+
+ModeHost::~ModeHost() = default;
+
+void ModeHost::start(RunMode mode) {
+    switch (mode) {
+    case RunMode::Interactive:
+        startInteractive();
+        return;
+    case RunMode::ConvertOnce:
+        convertAll();
+        endProcess(ExitStatus::Done);
+        return;
+    case RunMode::AutoRun:
+    case RunMode::Observe:
+    case RunMode::WatchApp:
+        startUnattended(mode);
+        return;
+    case RunMode::Idle:
+        return;
+    }
+}
+
+void ModeHost::startUnattended(RunMode mode) {
+    m_modes = std::make_unique<UnattendedModes>(*this, engine(), appRunTimer(), observeTimer());
+    QObject::connect(&appRunTimer(), &QTimer::timeout, &appRunTimer(),
+                     [this] { appRunTimerTick(); });
+    QObject::connect(&observeTimer(), &QTimer::timeout, &observeTimer(),
+                     [this] { observeTimerTick(); });
+    if (mode == RunMode::AutoRun)
+        m_modes->StartAutoRun();
+    else if (mode == RunMode::Observe)
+        m_modes->StartObserve();
+    else
+        m_modes->StartWatchApp();
+}
+
+QString ModeHost::programPath() const {
+    return programFilePath();
+}
+
+void ModeHost::setAppRunIconVisible(bool) {}
+
+void ModeHost::setObserveIconVisible(bool) {}
+
+void ModeHost::startFailed(const QString&, const QString&) {}
+
+void ModeHost::processEvents() {}
+
+void ModeHost::appRunTimerTick() {
+    m_modes->AppRunTimerTimer();
+}
+
+void ModeHost::observeTimerTick() {
+    m_modes->ObserveTimerTimer();
+}
+
+} // namespace morvex

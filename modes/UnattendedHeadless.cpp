@@ -1,0 +1,27 @@
+#include "modes/UnattendedHeadless.h"
+
+#include "modes/ConsoleReports.h"
+#include "modes/DesktopLessHost.h"
+#include "modes/QuitSignals.h"
+
+#include <QCoreApplication>
+
+namespace morvex {
+
+int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    MainWindowSettings fields;
+    if (!loadMainFieldsWithoutDesktop(fields, false))
+        return exitCode(ExitStatus::StoreFailed);
+    DesktopLessHost host(std::move(fields), argumentsAsGiven(argc, argv));
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &application,
+                     [&host] { host.saveAndQuit(); });
+    host.start(mode);
+    // Only the unattended modes wait for their timers; any other has done all it does.
+    if (!host.modes())
+        return exitCode(ExitStatus::Done);
+    return QCoreApplication::exec();
+}
+
+} // namespace morvex
