@@ -12,7 +12,7 @@
 
 namespace morvex::test {
 
-/// One line of the child recorder's log (tests/app/ChildRecorder.cpp).
+/// One line of the child recorder's log (tests/modes/ChildRecorder.cpp).
 struct ChildRun {
     qint64 startMs = 0;
     qint64 endMs = 0;
