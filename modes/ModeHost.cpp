@@ -10,7 +10,10 @@ namespace morvex {
 
 ModeHost::ModeHost() = default;
 
-ModeHost::~ModeHost() = default;
+ModeHost::~ModeHost() {
+    QObject::disconnect(m_appRunTicks);
+    QObject::disconnect(m_observeTicks);
+}
 
 void ModeHost::start(RunMode mode) {
     switch (mode) {
@@ -33,10 +36,10 @@ void ModeHost::start(RunMode mode) {
 
 void ModeHost::startUnattended(RunMode mode) {
     m_modes = std::make_unique<UnattendedModes>(*this, engine(), appRunTimer(), observeTimer());
-    QObject::connect(&appRunTimer(), &QTimer::timeout, &appRunTimer(),
-                     [this] { appRunTimerTick(); });
-    QObject::connect(&observeTimer(), &QTimer::timeout, &observeTimer(),
-                     [this] { observeTimerTick(); });
+    m_appRunTicks = QObject::connect(&appRunTimer(), &QTimer::timeout, &appRunTimer(),
+                                     [this] { appRunTimerTick(); });
+    m_observeTicks = QObject::connect(&observeTimer(), &QTimer::timeout, &observeTimer(),
+                                      [this] { observeTimerTick(); });
     if (mode == RunMode::AutoRun)
         m_modes->StartAutoRun();
     else if (mode == RunMode::Observe)

@@ -4,6 +4,7 @@
 #include "modes/RunMode.h"
 #include "settings/SettingsGroups.h"
 
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -70,6 +71,9 @@ private:
     void startUnattended(RunMode mode);
 
     std::unique_ptr<UnattendedModes> m_modes;
+    // The timers may outlive the host: its ticks must not reach it once it is gone.
+    QMetaObject::Connection m_appRunTicks;
+    QMetaObject::Connection m_observeTicks;
 };
 
 } // namespace morvex

@@ -1,15 +1,23 @@
-// The steps of /a, /o and /w with a host that records what they ask for; the timer handlers are
-// called directly, the started programs are the child recorder.
+// The start of each mode and the steps of /a, /o and /w with a host that records what they ask
+// for; the timer handlers are called directly, the started programs are the child recorder. Last,
+// the desktop-less host on its own.
 #include "modes/Unattended.h"
 
 #include "ModesTestSupport.h"
 #include "engine/Sys.h"
+#include "modes/DesktopLessHost.h"
 #include "modes/ModeHost.h"
 #include "modes/ProcessEnd.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
@@ -85,7 +93,7 @@ protected:
         }
 
     protected:
-        void startInteractive() override {}
+        void startInteractive() override { ++m_test.m_interactive; }
         ConvEngine& engine() override { return m_test.m_engine; }
         QTimer& appRunTimer() override { return m_test.m_appRunTimer; }
         QTimer& observeTimer() override { return m_test.m_observeTimer; }
@@ -126,6 +134,7 @@ protected:
     QStringList m_startFailures;
     int m_settingFs = 0;
     int m_convSettingsRead = 0;
+    int m_interactive = 0;
 };
 
 TEST(AppRunInterval, TheStoredTextOrOneSecondWhenItWouldNeverTick) {
@@ -133,6 +142,52 @@ TEST(AppRunInterval, TheStoredTextOrOneSecondWhenItWouldNeverTick) {
     EXPECT_EQ(appRunInterval(u"1"_s), 1);
     for (const QString& text : {u"0"_s, u"-5"_s, u"abc"_s, QString(), u"12x"_s})
         EXPECT_EQ(appRunInterval(text), 1000) << text.toStdString();
+}
+
+TEST_F(Modes, StartDoesWhatEachModeDoesFirst) {
+    // The stored settings are the design's: "/a" converts at once, "/w" has no program to watch.
+    struct Row {
+        RunMode mode;
+        int interactive;
+        std::size_t passes;
+        std::optional<int> end;
+        bool unattended;
+        bool watching;
+    };
+    const Row rows[] = {
+        {RunMode::Interactive, 1, 0, std::nullopt, false, false},
+        {RunMode::ConvertOnce, 0, 1, 0, false, false},
+        {RunMode::AutoRun, 0, 1, 0, true, false},
+        {RunMode::Observe, 0, 0, std::nullopt, true, true},
+        {RunMode::WatchApp, 0, 0, 0, true, false},
+        {RunMode::Idle, 0, 0, std::nullopt, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.mode));
+        m_endStatus.reset();
+        m_passMs.clear();
+        m_observeIcon.reset();
+        m_interactive = 0;
+        m_observeTimer.stop();
+        RecordingHost host(*this, {});
+        host.start(row.mode);
+        EXPECT_EQ(m_interactive, row.interactive);
+        EXPECT_EQ(m_passMs.size(), row.passes);
+        EXPECT_EQ(m_endStatus, row.end);
+        EXPECT_EQ(host.modes() != nullptr, row.unattended);
+        EXPECT_EQ(m_observeTimer.isActive(), row.watching);
+        EXPECT_EQ(m_observeIcon.value_or(false), row.watching);
+        EXPECT_FALSE(m_appRunTimer.isActive());
+    }
+}
+
+TEST_F(Modes, TheTimersOfAStartedModeTickIt) {
+    RecordingHost host(*this, {u"/o"_s});
+    host.start(RunMode::Observe);
+    ASSERT_NE(host.modes(), nullptr);
+    m_observeTimer.start(0);
+    // The first tick takes the baseline.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.modes()->Watch.ObserveStarted(); }));
 }
 
 TEST_F(Modes, AutoRunWithoutBeforeProgramConvertsStartsTheAfterProgramAndEnds) {
@@ -356,6 +411,43 @@ TEST_F(Modes, WatchAppEndsThroughObserveTimerAfterItsPassWithoutAFullPass) {
     EXPECT_FALSE(m_observeTimer.isActive());
     EXPECT_TRUE(m_passMs.empty());
     EXPECT_EQ(read("b.up"), "-- sig\r\n"); // its own watch pass ran first
+}
+
+TEST_F(Modes, WithoutADesktopConvertOnceWritesALinePerFileWithInsertionsAsTheResultGroupSays) {
+    write("b.up", "no markers\r\n");
+    MainWindowSettings fields;
+    fields.SrcFile = {QString::fromStdString(path("*.up"))};
+    fields.FFile = QString::fromStdString(path("f.mfl"));
+    fields.HFile = QString::fromStdString(path("h.mhl"));
+    const QString store = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                          u"/morvex/settings.reg"_s;
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(store).path()));
+    for (const bool show : {true, false}) {
+        SCOPED_TRACE(show);
+        write("a.up", "]Hi\r\n)\r\n");
+        QFile file(store);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("Windows Registry Editor Version 5.00\n\n"
+                   "[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\Result]\n");
+        file.write(show ? "\"ShowResult\"=dword:00000001\n\"NotShowResult\"=dword:00000000\n"
+                        : "\"ShowResult\"=dword:00000000\n\"NotShowResult\"=dword:00000001\n");
+        file.close();
+        m_endStatus.reset();
+        std::FILE* lines = std::tmpfile();
+        ASSERT_NE(lines, nullptr);
+        DesktopLessHost(fields, {u"/c"_s}, lines).start(RunMode::ConvertOnce);
+        EXPECT_EQ(m_endStatus, 0);
+        EXPECT_EQ(read("a.up"), "Re: Hi\r\n-- sig\r\n");
+        std::rewind(lines);
+        char text[1024] = {};
+        EXPECT_LT(std::fread(text, 1, sizeof text - 1, lines), sizeof text - 1);
+        std::fclose(lines);
+        // b.up had nothing to insert: no line.
+        EXPECT_EQ(std::string(text),
+                  show ? "変換結果: ﾌｧｲﾙ: " + path("a.up") + ", ﾍｯﾀﾞ変換数: 1個, ﾌｯﾀ変換数: 1個\n"
+                       : std::string());
+    }
+    QFile::remove(store);
 }
 
 } // namespace
