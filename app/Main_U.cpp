@@ -3,13 +3,13 @@
 #include "About_U.h"
 #include "FolderDialog.h"
 #include "InstallLayout.h"
+#include "MainWindowGroups.h"
 #include "MaruBtn.h"
 #include "OpenDocument.h"
 #include "PassSettings.h"
 #include "ProcessEnd.h"
 #include "ProgresU.h"
 #include "Set_U.h"
-#include "SettingsGroups.h"
 #include "SrcEditU.h"
 #include "Unattended.h"
 #include "engine/Paths.h"
@@ -46,6 +46,12 @@ bool onSomeScreen(const QRect& frame) {
     });
 }
 
+// "/c" saves nothing, not even the move of the older vendor's keys.
+LoadWrites loadWritesFor(const QStringList& arguments) {
+    return runModeFor(arguments) == RunMode::ConvertOnce ? LoadWrites::Discarded
+                                                         : LoadWrites::Saved;
+}
+
 QString joinedPattern(const QString& folder, const QString& mask) {
     return folder.endsWith(u'/') ? folder + mask : folder + u'/' + mask;
 }
@@ -60,7 +66,8 @@ TMorvexF::TMorvexF(MorvexApplication& application, QWidget* parent)
     connectCommands();
     connectEngine();
     m_reporter = [this](const FileResult& result) {
-        ShowFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers);
+        ShowFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers,
+                       loadWritesFor(m_application.Arguments));
     };
 }
 
@@ -151,17 +158,15 @@ void TMorvexF::FormCreate() {
 }
 
 bool TMorvexF::loadSettings() {
-    // "/c" saves nothing, not even the move of the older vendor's keys.
-    if (runModeFor(m_application.Arguments) == RunMode::ConvertOnce)
-        ReadOldKeysInPlace();
-    if (const StoreResult pruned = PruneOldVendorKey(); !pruned) {
+    const LoadWrites writes = loadWritesFor(m_application.Arguments);
+    if (const StoreResult pruned = PruneOldVendorKey(writes); !pruned) {
         showStandardError(this, pruned.message());
         return false;
     }
     MainWindowSettings state = settingsState();
     state.windowTop.reset();
     state.windowLeft.reset();
-    const StoreResult loaded = LoadMainSettings(state, programDirectory());
+    const StoreResult loaded = LoadMainSettings(state, programDirectory(), writes);
     m_storeBase = std::make_unique<StoreBase>(state.base);
     // Values read before a failure stay applied, as the store hands them over.
     applySettingsState(state);
@@ -178,7 +183,7 @@ void TMorvexF::ConvBtnClick() {
     ConvSettings settings = convSettings();
     {
         // The alignment is what the store holds now, read through an unseen settings dialog.
-        const TSettingF setting(this);
+        const TSettingF setting(this, loadWritesFor(m_application.Arguments));
         settings.alignFooters = setting.CompListChk->isChecked();
         settings.alignColumn = setting.CompListUpDown->position();
     }

@@ -34,7 +34,7 @@ int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const QStringList arguments = argumentsAsGiven(argc, argv);
     MainWindowSettings fields;
-    if (!loadMainFieldsWithoutDesktop(fields, false))
+    if (!loadMainFieldsWithoutDesktop(fields, LoadWrites::Saved))
         return kStoreFailedStatus;
     ConvEngine engine(writeEngineError, report);
     bool skipConverted = true;

@@ -7,8 +7,8 @@
 #include "ConvertOnce.h"
 #include "DisplayProbe.h"
 #include "InstallLayout.h"
+#include "MainWindowGroups.h"
 #include "RunMode.h"
-#include "SettingsGroups.h"
 #include "UnattendedHeadless.h"
 
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "Set_U.h"
+#include "settings/Set_U.h"
 
-#include "DesignedWindow.h"
-#include "DisRangeTrackBar.h"
-#include "ExLabel.h"
-#include "SettingsGroups.h"
+#include "controls/DisRangeTrackBar.h"
+#include "controls/ExLabel.h"
+#include "gui/DesignedWindow.h"
+#include "settings/SettingFGroups.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -163,8 +163,9 @@ void setEditUsable(QLineEdit* edit, bool usable) {
 
 } // namespace
 
-TSettingF::TSettingF(QWidget* parent)
-    : QDialog(parent) {
+TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
+    : QDialog(parent)
+    , m_loadWrites(writes) {
     setObjectName(u"SettingF"_s);
     setWindowTitle(u"設定"_s);
     setDialogBorder(this, false);
@@ -337,7 +338,7 @@ void TSettingF::FormCreate() {
     // Each load applies its values one by one, so after a failure the controls keep what was
     // read before it, and the rest of the creation is skipped.
     SettingFState state = readState();
-    const StoreResult result = LoadSettingFGroups(state);
+    const StoreResult result = loadSettingFGroups(state, m_loadWrites);
     m_storeBase = std::make_unique<StoreBase>(state.base);
     applyState(state);
     if (!result) {

@@ -146,13 +146,14 @@ void TProgressF::keyPressEvent(QKeyEvent* event) {
         QDialog::keyPressEvent(event);
 }
 
-void ShowFileResult(QWidget* parent, const QString& path, int footers, int headers) {
+void ShowFileResult(QWidget* parent, const QString& path, int footers, int headers,
+                    LoadWrites writes) {
     if (footers == 0 && headers == 0)
         return;
     int waitSeconds = 0;
     int autoClose = 0;
     {
-        const TSettingF settings(parent);
+        const TSettingF settings(parent, writes);
         if (!settings.ShowResult->isChecked())
             return;
         waitSeconds = settings.WaitTime->position();

@@ -1,8 +1,8 @@
 // The main window's creation, commands and ways of ending, driven in-process.
 #include "FolderDialog.h"
+#include "MainWindowGroups.h"
 #include "MainWindowTestSupport.h"
 #include "MaruBtn.h"
-#include "SettingsGroups.h"
 #include "SrcEditU.h"
 
 #include <QDesktopServices>

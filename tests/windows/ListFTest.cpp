@@ -2,10 +2,10 @@
 // ListView group.
 #include "LaunchEditor.h"
 #include "ListModel.h"
+#include "ListViewGroup.h"
 #include "List_U.h"
 #include "MaruBtn.h"
 #include "Select_U.h"
-#include "SettingsGroups.h"
 #include "Sjis.h"
 #include "StyleDialogs.h"
 #include "TestSupport.h"
