@@ -275,14 +275,18 @@ void TMorvexF::ContentsClick() {
     if (found.found.isEmpty()) {
         m_application.HelpFile = found.lookedAt.first();
         showStandardError(this, u"ヘルプファイル Morvex.html が見つかりません。\n探した場所:\n"_s +
-                                    found.lookedAt.join(u'\n'));
+                                    found.lookedAt.join(u'\n') +
+                                    u"\n\nMorvex をインストールし直してください。"_s);
         return;
     }
     m_application.HelpFile = found.found;
     const QString manual = m_application.HelpFile;
     // No application for HTML files, or one that fails, must not leave the user with nothing.
     openDocument(this, manual, [this, manual] {
-        showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。"_s.arg(manual));
+        showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。\n\n"
+                                u"HTML ファイルを表示するアプリケーション(Web ブラウザ)を"
+                                u"インストールするか、このファイルをブラウザで直接開いてください。"_s
+                                    .arg(manual));
     });
 }
 

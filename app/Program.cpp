@@ -91,12 +91,13 @@ int runWindows(MorvexApplication& application, bool headless) {
 
 int runMorvex(int argc, char** argv, bool headless) {
     MorvexApplication application;
-    application.Arguments = argumentsAsGiven(argc, argv);
     if (headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         keepOnlySeriousQtMessages();
     }
     QApplication qtApplication(argc, argv);
+    // What Qt leaves after taking its own options ("-style Fusion", "-display :1").
+    application.Arguments = QCoreApplication::arguments().mid(1);
     // Read once, by the line above; the programs Morvex starts must not inherit it.
     if (headless)
         qunsetenv("QT_QPA_PLATFORM");

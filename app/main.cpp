@@ -60,7 +60,8 @@ int convertOnce() {
 
 int main(int argc, char** argv) {
     using namespace morvex;
-    const QStringList arguments = argumentsAsGiven(argc, argv);
+    // The mode is read from what Qt leaves, as the windows will read it.
+    const QStringList arguments = withoutToolkitOptions(argumentsAsGiven(argc, argv));
     // Answered before the display check, so they work alike on a desktop and without one.
     switch (infoRequestFor(arguments)) {
     case InfoRequest::Help:

@@ -1,5 +1,6 @@
 #include "MaruBtn.h"
 
+#include <QAccessibleWidget>
 #include <QCursor>
 #include <QKeySequence>
 #include <QMouseEvent>
@@ -78,8 +79,63 @@ QRect centred(const QPainter& painter, QRect box, const QString& text, int flags
 
 } // namespace
 
+namespace {
+
+// To a screen reader the round button is a button with a press action (a toggle button while it
+// belongs to a group), named by its caption or its accessible name.
+class AccessibleMaruBtn : public QAccessibleWidget {
+public:
+    explicit AccessibleMaruBtn(TMaruBtn* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    TMaruBtn* button() const { return static_cast<TMaruBtn*>(widget()); }
+
+    QString text(QAccessible::Text t) const override {
+        QString value = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && value.isEmpty())
+            value = QKeySequence::mnemonic(button()->caption()).isEmpty()
+                        ? button()->caption()
+                        : QString(button()->caption()).remove(button()->caption().indexOf(u'&'), 1);
+        return value;
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (button()->groupIndex() != 0) {
+            state.checkable = true;
+            state.checked = button()->down();
+        }
+        state.pressed = button()->state() == TMaruBtn::StatePressed;
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        return button()->isEnabled() ? QStringList{pressAction()} : QStringList();
+    }
+
+    void doAction(const QString& action) override {
+        if (action == pressAction())
+            button()->AccessiblePress();
+    }
+
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+};
+
+QAccessibleInterface* accessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("TMaruBtn") && object && object->isWidgetType())
+        return new AccessibleMaruBtn(static_cast<TMaruBtn*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 TMaruBtn::TMaruBtn(QWidget* parent)
     : QWidget(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setGeometry(0, 0, 50, 50);
     setMouseTracking(true);
 }
@@ -295,6 +351,19 @@ void TMaruBtn::mouseReleaseEvent(QMouseEvent* event) {
     }
     if (inside)
         Click();
+}
+
+void TMaruBtn::AccessiblePress() {
+    if (!isEnabled())
+        return;
+    m_state = StateUp;
+    if (m_groupIndex != 0) {
+        setDown(!m_down);
+        if (m_down)
+            m_state = StateLatched;
+    }
+    update();
+    Q_EMIT clicked();
 }
 
 bool TMaruBtn::event(QEvent* event) {

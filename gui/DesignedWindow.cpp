@@ -5,6 +5,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -32,6 +35,49 @@ void DesignedGroupBox::paintEvent(QPaintEvent*) {
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(caption, Qt::AlignCenter | Qt::TextShowMnemonic, title());
+}
+
+QString fittedPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString name = path.mid(slash + 1);
+    const QString tail = u"/"_s + name;
+    const int folderRoom = width - metrics.horizontalAdvance(tail);
+    if (slash < 0 || folderRoom < metrics.horizontalAdvance(u"…"_s))
+        return metrics.elidedText(name, Qt::ElideMiddle, width);
+    return metrics.elidedText(path.left(slash), Qt::ElideRight, folderRoom) + tail;
+}
+
+namespace {
+
+// Qt hands an accelerator that two owners share to each in turn; the label's turn opens the
+// menu as well, so the key never lands in the field (where the next letter would replace it).
+class AcceleratorToMenu : public QObject {
+public:
+    AcceleratorToMenu(QLabel* label, QMenuBar* bar, QMenu* menu)
+        : QObject(label)
+        , m_bar(bar)
+        , m_menu(menu) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Shortcut)
+            return false;
+        if (m_bar && m_menu)
+            m_bar->setActiveAction(m_menu->menuAction());
+        return true;
+    }
+
+private:
+    QPointer<QMenuBar> m_bar;
+    QPointer<QMenu> m_menu;
+};
+
+} // namespace
+
+void yieldAcceleratorToMenu(QLabel* label, QMenuBar* bar, QMenu* menu) {
+    label->installEventFilter(new AcceleratorToMenu(label, bar, menu));
 }
 
 QFont designedDialogFont() {

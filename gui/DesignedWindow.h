@@ -5,6 +5,9 @@
 #include <QString>
 
 class QDialog;
+class QFontMetrics;
+class QMenu;
+class QMenuBar;
 class QKeyEvent;
 class QLabel;
 class QListWidget;
@@ -24,6 +27,15 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+/// `path` cut to `width` pixels in its folders, so that the file name stays whole while it fits;
+/// a name wider than the width alone is cut in its middle.
+QString fittedPath(const QString& path, const QFontMetrics& metrics, int width);
+
+/// The accelerator of `label` (which focuses its buddy) yields to the menu bar's menu with the
+/// same letter: the key opens `menu`, as the designed platform's menu bar takes its letter
+/// first. The buddy stays reachable by Tab and click.
+void yieldAcceleratorToMenu(QLabel* label, QMenuBar* bar, QMenu* menu);
 
 /// "ＭＳ Ｐゴシック" at a 12-pixel height, the font of the designed dialogs.
 QFont designedDialogFont();

@@ -3,6 +3,7 @@
 #include "MaruBtn.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -175,19 +176,56 @@ TEST_F(MainWindowTest, MenusHoldTheirDesignedItemsWithoutShortcutKeys) {
 }
 
 // Alt+H is also the Help menu's key: a control's accelerator comes before the menu bar's.
-TEST_F(MainWindowTest, LabelAcceleratorsFocusTheirFields) {
+TEST_F(MainWindowTest, LabelAcceleratorsFocusTheirFieldsAndAltHIsTheHelpMenus) {
     TMorvexF& w = create();
     w.show();
     QApplication::setActiveWindow(&w);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    const std::pair<Qt::Key, QWidget*> rows[] = {
-        {Qt::Key_B, w.BackExt}, {Qt::Key_H, w.HFile}, {Qt::Key_L, w.FFile}};
+    const std::pair<Qt::Key, QWidget*> rows[] = {{Qt::Key_B, w.BackExt}, {Qt::Key_L, w.FFile}};
     for (const auto& [key, field] : rows) {
         w.ConvBtn->setFocus();
         QTest::keyClick(&w, key, Qt::AltModifier);
         EXPECT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }))
             << field->objectName().toStdString();
         EXPECT_FALSE(w.Help->isVisible());
+    }
+
+    // Alt+H and then A, the usual way to the about box, reach it and leave the header alone.
+    const QString pattern = w.HFile->text();
+    w.ConvBtn->setFocus();
+    ModalWatcher watcher([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    QTest::keyClick(&w, Qt::Key_H, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Help->isVisible(); }));
+    EXPECT_FALSE(w.HFile->hasFocus());
+    QTest::keyClick(w.Help, Qt::Key_A);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.names() == QStringList{u"AboutF"_s}; }));
+    EXPECT_EQ(w.HFile->text(), pattern);
+}
+
+TEST_F(MainWindowTest, NoAltCombinationReplacesAFieldsText) {
+    TMorvexF& w = create();
+    w.show();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const QList<QLineEdit*> fields = {w.BackExt, w.HeadConvChar, w.ConvChar, w.HFile, w.FFile};
+    QStringList texts;
+    for (const QLineEdit* field : fields)
+        texts << field->text();
+    // Whatever an Alt key opens is closed again before the next.
+    ModalWatcher watcher([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    for (QLineEdit* focus : fields) {
+        for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) {
+            focus->setFocus();
+            QTest::keyClick(&w, Qt::Key(key), Qt::AltModifier);
+            for (QMenu* menu : w.findChildren<QMenu*>())
+                menu->hide();
+            QCoreApplication::processEvents();
+            QStringList now;
+            for (const QLineEdit* field : fields)
+                now << field->text();
+            ASSERT_EQ(now, texts) << "Alt+" << char(key) << " in "
+                                  << focus->objectName().toStdString();
+        }
     }
 }
 

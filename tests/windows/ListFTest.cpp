@@ -75,6 +75,7 @@ protected:
         HFile.setText(list(u"*.mhl"_s));
         setEditorStarter([this](const QString& program, const QStringList& arguments) {
             editorCalls.push_back({program, arguments});
+            return true;
         });
     }
 
