@@ -1,5 +1,6 @@
 #include "ConsoleReports.h"
 
+#include "ListFolder.h"
 #include "SettingsGroups.h"
 
 namespace morvex {
@@ -47,7 +48,7 @@ bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysIn
         ReadOldKeysInPlace();
     StoreResult result = PruneOldVendorKey();
     if (result)
-        result = LoadMainSettings(fields, programDirectory());
+        result = LoadMainSettings(fields, listFolder());
     if (!result)
         writeStoreError(result.message());
     return result.ok();

@@ -3,6 +3,7 @@
 #include "About_U.h"
 #include "FolderDialog.h"
 #include "InstallLayout.h"
+#include "ListFolder.h"
 #include "MaruBtn.h"
 #include "OpenDocument.h"
 #include "PassSettings.h"
@@ -10,7 +11,9 @@
 #include "ProgresU.h"
 #include "Set_U.h"
 #include "SettingsGroups.h"
+#include "SettingsStore.h"
 #include "SrcEditU.h"
+#include "StarterLists.h"
 #include "Unattended.h"
 #include "engine/Paths.h"
 
@@ -127,6 +130,7 @@ void TMorvexF::reportResult(const FileResult& result) {
 }
 
 void TMorvexF::FormCreate() {
+    const bool firstStart = !QFileInfo::exists(SettingsStore::defaultFilePath());
     m_settingsLoaded = loadSettings();
     if (!m_settingsLoaded)
         return;
@@ -135,6 +139,11 @@ void TMorvexF::FormCreate() {
     case RunMode::Interactive:
         m_application.TaskBarButtonVisible = true;
         m_application.ShowMainWindow = true;
+        // Where the list fields look, so that lists can be put there; once, a new user is
+        // offered starter lists, over the window once it is shown.
+        makeListFolder();
+        if (firstStart)
+            QTimer::singleShot(0, this, [this] { offerStarterLists(this, listFolder()); });
         break;
     case RunMode::ConvertOnce:
         ConvBtnClick();
@@ -161,7 +170,7 @@ bool TMorvexF::loadSettings() {
     MainWindowSettings state = settingsState();
     state.windowTop.reset();
     state.windowLeft.reset();
-    const StoreResult loaded = LoadMainSettings(state, programDirectory());
+    const StoreResult loaded = LoadMainSettings(state, listFolder());
     // Values read before a failure stay applied, as the store hands them over.
     applySettingsState(state);
     if (!loaded)
@@ -283,10 +292,11 @@ void TMorvexF::ContentsClick() {
     const QString manual = m_application.HelpFile;
     // No application for HTML files, or one that fails, must not leave the user with nothing.
     openDocument(this, manual, [this, manual] {
-        showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。\n\n"
-                                u"HTML ファイルを表示するアプリケーション(Web ブラウザ)を"
-                                u"インストールするか、このファイルをブラウザで直接開いてください。"_s
-                                    .arg(manual));
+        showStandardError(
+            this,
+            u"ヘルプファイル %1 を表示できませんでした。\n\n"
+            u"HTML ファイルを表示するアプリケーション(Web ブラウザ)を"
+            u"インストールするか、このファイルをブラウザで直接開いてください。"_s.arg(manual));
     });
 }
 

@@ -17,16 +17,28 @@ bool isSwitch(const QString& argument, char16_t letter) {
 
 // Qt's options and its X11 platform's, with and without a value; each may also start with "--".
 constexpr std::u16string_view kOptionsWithValue[] = {
-    u"-platform", u"-platformpluginpath", u"-platformtheme", u"-plugin",   u"-qwindowgeometry",
-    u"-qwindowicon", u"-qwindowtitle", u"-session",     u"-style",    u"-stylesheet",
-    u"-display",  u"-geometry",  u"-title",         u"-icon",     u"-name",
-    u"-visual",   u"-ncols",
+    u"-platform",
+    u"-platformpluginpath",
+    u"-platformtheme",
+    u"-plugin",
+    u"-qwindowgeometry",
+    u"-qwindowicon",
+    u"-qwindowtitle",
+    u"-session",
+    u"-style",
+    u"-stylesheet",
+    u"-display",
+    u"-geometry",
+    u"-title",
+    u"-icon",
+    u"-name",
+    u"-visual",
+    u"-ncols",
 };
 constexpr std::u16string_view kFlags[] = {
     u"-reverse", u"-widgetcount", u"-testability", u"-nograb", u"-dograb", u"-sync", u"-cmap",
 };
-constexpr std::u16string_view kJoinedPrefixes[] = {u"-style=", u"-stylesheet=",
-                                                   u"-qmljsdebugger="};
+constexpr std::u16string_view kJoinedPrefixes[] = {u"-style=", u"-stylesheet=", u"-qmljsdebugger="};
 
 template <size_t N> bool isOneOf(QStringView word, const std::u16string_view (&list)[N]) {
     return std::any_of(std::begin(list), std::end(list),
@@ -45,11 +57,9 @@ QStringList withoutToolkitOptions(const QStringList& arguments) {
             ++i; // its value goes with it
             continue;
         }
-        const bool joined =
-            std::any_of(std::begin(kJoinedPrefixes), std::end(kJoinedPrefixes),
-                        [word](std::u16string_view prefix) {
-                            return word.startsWith(QStringView(prefix));
-                        });
+        const bool joined = std::any_of(
+            std::begin(kJoinedPrefixes), std::end(kJoinedPrefixes),
+            [word](std::u16string_view prefix) { return word.startsWith(QStringView(prefix)); });
         if (!joined && !isOneOf(word, kFlags))
             left << arguments[i];
     }

@@ -7,8 +7,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>

@@ -31,20 +31,21 @@ bool start(const QString& program, const QStringList& arguments) {
 }
 
 void reportNoProgram(QWidget* owner, const QString& setting, const QString& path) {
-    showStandardError(owner, u"テキストエディタ「%1」を起動できませんでした。\n"
-                             u"リストファイル: %2\n\n"
-                             u"リストファイルビューアの「設定(S)」→「テキストエディタ(E)」で"
-                             u"インストール済みのエディタを指定するか、"
-                             u"このファイルをお使いのエディタで直接開いてください。"_s.arg(
-                                 setting, path));
+    showStandardError(owner,
+                      u"テキストエディタ「%1」を起動できませんでした。\n"
+                      u"リストファイル: %2\n\n"
+                      u"リストファイルビューアの「設定(S)」→「テキストエディタ(E)」で"
+                      u"インストール済みのエディタを指定するか、"
+                      u"このファイルをお使いのエディタで直接開いてください。"_s.arg(setting, path));
 }
 
 void reportNoApplication(QWidget* owner, const QString& path) {
-    showStandardError(owner, u"リストファイル %1 を開くアプリケーションが見つかりませんでした。\n\n"
-                             u"テキストエディタをインストールしてこの種類のファイルに関連付けるか、"
-                             u"リストファイルビューアの「設定(S)」→「テキストエディタ(E)」で"
-                             u"使うエディタを指定してください。"
-                             u"このファイルをお使いのエディタで直接開くこともできます。"_s.arg(path));
+    showStandardError(owner,
+                      u"リストファイル %1 を開くアプリケーションが見つかりませんでした。\n\n"
+                      u"テキストエディタをインストールしてこの種類のファイルに関連付けるか、"
+                      u"リストファイルビューアの「設定(S)」→「テキストエディタ(E)」で"
+                      u"使うエディタを指定してください。"
+                      u"このファイルをお使いのエディタで直接開くこともできます。"_s.arg(path));
 }
 
 } // namespace

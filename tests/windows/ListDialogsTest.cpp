@@ -216,8 +216,8 @@ TEST_F(LaunchEditorTest, EveryFailureToOpenTheFileIsSaidWithTheFileAndWhatToDo) 
     // It has one: nothing to say.
     installLauncher(bin, 0);
     EXPECT_TRUE(LaunchEditor(u"notepad"_s, list));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return readBytes(bin + u"/opened"_s).count('\n') == 2; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return readBytes(bin + u"/opened"_s).count('\n') == 2; }, 5000));
     QTest::qWait(100);
     EXPECT_EQ(boxes.messages.size(), 1u);
 
