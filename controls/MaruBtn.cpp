@@ -18,16 +18,16 @@ std::unique_ptr<QImage>& latchPattern() {
     return pattern;
 }
 
-/// A checkerboard of white and button face, 8 x 8.
+/// A checkerboard of the light edge colour (white on the classic scheme) and button face, 8 x 8.
 const QImage& makeLatchPattern(const QPalette& palette) {
     auto& pattern = latchPattern();
     if (!pattern) {
         pattern = std::make_unique<QImage>(8, 8, QImage::Format_RGB32);
         pattern->fill(toQColor(clBtnFace, palette));
-        const QRgb white = toQColor(clWhite, palette).rgb();
+        const QRgb light = toQColor(clBtnHighlight, palette).rgb();
         for (int y = 0; y < 8; ++y)
             for (int x = y % 2; x < 8; x += 2)
-                pattern->setPixel(x, y, white);
+                pattern->setPixel(x, y, light);
     }
     return *pattern;
 }
@@ -413,7 +413,11 @@ void TMaruBtn::paintEvent(QPaintEvent*) {
 
     paintRing(painter);
 
-    painter.setPen(QPen(toQColor(m_outLineColor, pal), 1));
+    // The designed shadow outline, on a dark scheme barely apart from the window, takes the
+    // edge colour that stands out there.
+    const QColor outline =
+        m_outLineColor == clBtnShadow ? edgeAgainstWindow(pal) : toQColor(m_outLineColor, pal);
+    painter.setPen(QPen(outline, 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(shapeBox({0, 0, width(), height()}));
 
@@ -457,8 +461,8 @@ void TMaruBtn::DrawCaption3D(QPainter& painter, const QRect& rect, RoundButtonSt
     };
     if (state == StateDisabled) {
         const QRect at = centredAt(1);
-        draw(at, clWhite);
-        draw(at.translated(-1, -1), clGray);
+        draw(at, clBtnHighlight);
+        draw(at.translated(-1, -1), clGrayText);
         return;
     }
     if (state == StatePressed || state == StateLatched)

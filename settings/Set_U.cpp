@@ -138,8 +138,9 @@ TExLabel* makeExLabel(QWidget* parent, const QString& name, const QString& capti
     auto* label = new TExLabel(caption, parent);
     label->setObjectName(name);
     label->move(left, top);
-    // The disabled look is grey text over a white copy.
-    label->setBackFont(clWhite);
+    // The disabled look is grey text over a copy in the light edge colour (white on the
+    // classic scheme); both come from the palette, so they suit dark schemes too.
+    label->setBackFont(clBtnHighlight);
     // Tab pages can be lighter than the button face the label would fill itself with.
     label->setTransparent(true);
     return label;
@@ -353,7 +354,9 @@ void TSettingF::FormCreate() {
 }
 
 void TSettingF::setTimeLabelsLook(bool enabled) {
-    const TColor colour = enabled ? rgbColor(0, 0, 0) : rgbColor(128, 128, 128);
+    // Black and 128 grey on the classic scheme; from the palette, so that enabled text is the
+    // readable one on a dark scheme as well.
+    const TColor colour = enabled ? clWindowText : clGrayText;
     for (TExLabel* label : {MinLbl, MaxLbl, Label1, Label2, Time}) {
         label->setFontColor(colour);
         label->setFont3D(!enabled);
