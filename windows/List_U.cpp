@@ -57,12 +57,17 @@ QToolButton* toolButton(QWidget* parent, const QString& name, int left, const QS
     return button;
 }
 
-// The picture and, where the design has one, its greyed copy for the disabled state.
+// The picture and, where the design has one, its greyed copy for the disabled state; each
+// drawn at twice the size too, which a display scale of 2 takes instead of a blurred enlargement.
 QIcon toolPicture(const QString& name, bool greyed) {
     QIcon icon;
-    icon.addFile(u":/windows/pictures/"_s + name + u".png"_s, {16, 16}, QIcon::Normal);
+    const auto add = [&icon](const QString& file, QIcon::Mode mode) {
+        icon.addFile(u":/windows/pictures/"_s + file + u".png"_s, {16, 16}, mode);
+        icon.addFile(u":/windows/pictures/"_s + file + u"@2x.png"_s, {32, 32}, mode);
+    };
+    add(name, QIcon::Normal);
     if (greyed)
-        icon.addFile(u":/windows/pictures/"_s + name + u"-grey.png"_s, {16, 16}, QIcon::Disabled);
+        add(name + u"-grey"_s, QIcon::Disabled);
     return icon;
 }
 
