@@ -1,5 +1,7 @@
 #include "Accessibility.h"
 
+#include "DesignedWindow.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
@@ -53,8 +55,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && watched->isWidgetType()) {
             auto* widget = static_cast<QWidget*>(watched);
-            if (widget->isWindow())
+            if (widget->isWindow()) {
+                giveTransientParent(widget);
                 describeForAccessibility(widget);
+            }
         }
         return false;
     }

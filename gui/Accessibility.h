@@ -15,7 +15,8 @@ QString spokenCaption(const QString& caption);
 /// accessible description from its hint. Labels keep speaking their own text as it changes.
 void describeForAccessibility(QWidget* window);
 
-/// From now on every window is described so when it is first shown.
+/// From now on every window is described so when it is shown, and a dialog without a window
+/// it belongs to gets one (giveTransientParent).
 void describeWindowsWhenShown();
 
 } // namespace morvex

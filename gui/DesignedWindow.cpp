@@ -1,5 +1,6 @@
 #include "DesignedWindow.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
+#include <QWindow>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -92,6 +94,41 @@ void setDialogBorder(QDialog* dialog, bool systemMenu) {
     if (systemMenu)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     dialog->setWindowFlags(flags);
+}
+
+namespace {
+
+QWindow* handleOf(QWidget* widget) {
+    return widget ? widget->window()->windowHandle() : nullptr;
+}
+
+QWidget* shownMainWindow(const QWidget* besides) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != besides && top->isVisible() && top->windowType() == Qt::Window)
+            return top;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void giveTransientParent(QWidget* dialog) {
+    const Qt::WindowType type = dialog->windowType();
+    if (type != Qt::Dialog && type != Qt::Sheet)
+        return;
+    dialog->winId(); // the window handle, made now if it is not yet
+    QWindow* own = dialog->windowHandle();
+    if (!own || own->transientParent())
+        return;
+    for (QWidget* candidate :
+         {dialog->parentWidget(), QApplication::activeWindow(), shownMainWindow(dialog)}) {
+        QWindow* parent =
+            candidate && candidate->window() != dialog ? handleOf(candidate) : nullptr;
+        if (parent && parent != own) {
+            own->setTransientParent(parent);
+            return;
+        }
+    }
 }
 
 void centreOnScreen(QWidget* window) {

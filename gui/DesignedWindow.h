@@ -43,6 +43,11 @@ QFont designedDialogFont();
 /// Fixed dialog border; with `systemMenu` the title bar carries the system menu and close box.
 void setDialogBorder(QDialog* dialog, bool systemMenu);
 
+/// A dialog about to be shown without a window it belongs to (a transient parent) gets one: its
+/// parent's window, else the application's active window, else the shown main window. So every
+/// compositor, Wayland's included, places it over that window and keeps it there.
+void giveTransientParent(QWidget* dialog);
+
 /// Places the window's frame centred on the screen that holds it (or the primary one).
 void centreOnScreen(QWidget* window);
 
