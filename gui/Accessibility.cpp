@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QToolButton>
 #include <QWidget>
 
 namespace morvex {
@@ -16,6 +17,22 @@ using namespace Qt::StringLiterals;
 namespace {
 
 QString captionOf(const QWidget* control) {
+    // Arrow buttons (of up-down controls, of tab bars) say which way they go.
+    if (const auto* arrow = qobject_cast<const QToolButton*>(control);
+        arrow && arrow->text().isEmpty()) {
+        switch (arrow->arrowType()) {
+        case Qt::UpArrow:
+            return u"増やす"_s;
+        case Qt::DownArrow:
+            return u"減らす"_s;
+        case Qt::LeftArrow:
+            return u"左へ"_s;
+        case Qt::RightArrow:
+            return u"右へ"_s;
+        case Qt::NoArrow:
+            break;
+        }
+    }
     if (const auto* button = qobject_cast<const QAbstractButton*>(control))
         return button->text();
     if (const auto* group = qobject_cast<const QGroupBox*>(control))

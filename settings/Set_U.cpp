@@ -227,6 +227,7 @@ void TSettingF::buildResultGroup() {
     WaitTime = new TDisRangeTrackBar(TabSheet1);
     WaitTime->setObjectName(u"WaitTime"_s);
     WaitTime->setGeometry(72, 52, 157, 17);
+    WaitTime->setAccessibleName(u"自動的に消すまでの秒数"_s);
     WaitTime->setOrientation(Qt::Horizontal);
     WaitTime->setMin(0);
     WaitTime->setMax(10);
