@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtMath>
+#include <algorithm>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -45,9 +46,22 @@ void endBefore(QLabel* caption, int right, int gap) {
     const QString shown = QString(caption->text()).remove(u'&');
     const int room = right - gap - caption->x();
     QFont font = caption->font();
-    for (int stretch = 100; stretch > 50 && QFontMetrics(font).horizontalAdvance(shown) > room;
-         --stretch)
-        font.setStretch(stretch - 1);
+    const int natural = QFontMetrics(font).horizontalAdvance(shown);
+    if (natural <= room)
+        return;
+    // Widths shrink about in step with the stretch: start near the answer, as each stretch tried
+    // loads a font of its own.
+    const auto fits = [&font, &shown, room](int stretch) {
+        font.setStretch(stretch);
+        return QFontMetrics(font).horizontalAdvance(shown) <= room;
+    };
+    int stretch = std::clamp(100 * room / std::max(natural, 1), 50, 99);
+    while (stretch > 50 && !fits(stretch))
+        --stretch;
+    // The widest that fits, as a search down from 100 would find it.
+    while (stretch < 99 && fits(stretch + 1))
+        ++stretch;
+    font.setStretch(stretch);
     caption->setFont(font);
     caption->adjustSize();
 }

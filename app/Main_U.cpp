@@ -143,7 +143,11 @@ void TMorvexF::FormCreate() {
         // offered starter lists, over the window once it is shown.
         makeListFolder();
         if (firstStart)
-            QTimer::singleShot(0, this, [this] { offerStarterLists(this, listFolder()); });
+            QTimer::singleShot(0, this, [this] {
+                // The window first, the question over it.
+                QGuiApplication::sync();
+                offerStarterLists(this, listFolder());
+            });
         break;
     case RunMode::ConvertOnce:
         ConvBtnClick();
