@@ -129,9 +129,8 @@ void TMorvexF::buildPanel() {
     setObjectName(u"MorvexF"_s);
     setWindowTitle(u"Morvex"_s);
     setFont(designedMainFont());
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    setPalette(palette);
+    // The designed black text is the scheme's window text: black on a light scheme, and readable
+    // on a dark one.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);

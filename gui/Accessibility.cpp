@@ -74,6 +74,7 @@ protected:
             auto* widget = static_cast<QWidget*>(watched);
             if (widget->isWindow()) {
                 giveTransientParent(widget);
+                askForFixedFrame(widget);
                 describeForAccessibility(widget);
             }
         }

@@ -13,7 +13,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -129,6 +133,56 @@ void giveTransientParent(QWidget* dialog) {
             return;
         }
     }
+}
+
+namespace {
+
+// The Motif hints, as window managers read them from _MOTIF_WM_HINTS.
+constexpr uint32_t kHintsFunctions = 1;
+constexpr uint32_t kHintsDecorations = 2;
+constexpr uint32_t kFunctionMove = 4;
+constexpr uint32_t kFunctionMinimize = 8;
+constexpr uint32_t kFunctionClose = 32;
+constexpr uint32_t kDecorBorder = 2;
+constexpr uint32_t kDecorTitle = 8;
+constexpr uint32_t kDecorMenu = 16;
+constexpr uint32_t kDecorMinimize = 32;
+
+void writeFrameHints(QWidget* window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !window->windowHandle())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const QByteArray name = QByteArrayLiteral("_MOTIF_WM_HINTS");
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData()),
+        nullptr);
+    if (!atom)
+        return;
+    const Qt::WindowFlags flags = window->windowFlags();
+    const bool minimise = flags & Qt::WindowMinimizeButtonHint; // the main window keeps its own
+    const uint32_t hints[5] = {
+        kHintsFunctions | kHintsDecorations,
+        kFunctionMove | (flags & Qt::WindowCloseButtonHint ? kFunctionClose : 0) |
+            (minimise ? kFunctionMinimize : 0),
+        kDecorBorder | kDecorTitle | (flags & Qt::WindowSystemMenuHint ? kDecorMenu : 0) |
+            (minimise ? kDecorMinimize : 0),
+        0, 0};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()),
+                        atom->atom, atom->atom, 32, 5, hints);
+    xcb_flush(connection);
+    free(atom);
+}
+
+} // namespace
+
+void askForFixedFrame(QWidget* window) {
+    if (!window->isWindow() || window->minimumSize() != window->maximumSize() ||
+        QGuiApplication::platformName() != u"xcb"_s)
+        return;
+    writeFrameHints(window);
+    // Qt writes its own hints as it maps the window; ours go on top of them.
+    QTimer::singleShot(0, window, [window] { writeFrameHints(window); });
 }
 
 void centreOnScreen(QWidget* window) {

@@ -48,6 +48,11 @@ void setDialogBorder(QDialog* dialog, bool systemMenu);
 /// compositor, Wayland's included, places it over that window and keeps it there.
 void giveTransientParent(QWidget* dialog);
 
+/// A fixed-size window asks its X11 window manager for a frame without a maximise button, and
+/// without a minimise button unless its flags ask for one (Qt alone leaves the buttons to the
+/// window manager). Elsewhere the fixed size says as much.
+void askForFixedFrame(QWidget* window);
+
 /// Places the window's frame centred on the screen that holds it (or the primary one).
 void centreOnScreen(QWidget* window);
 

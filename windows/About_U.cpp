@@ -57,7 +57,9 @@ QColor readableOn(QColor colour, const QColor& face, double ratio) {
 }
 
 QImage DrawLogo(const QImage& source, const QPalette& palette) {
-    const QColor face = palette.color(QPalette::Button);
+    // The dialog's own face, which the button face is on the designed platform: the logo has no
+    // box of its own on a scheme whose buttons differ from the window.
+    const QColor face = palette.color(QPalette::Window);
     QImage logo = DrawTransparent(source, face);
     // The name's two blues are the palette's link colour, which a scheme keeps readable on its
     // own faces (the classic blue and navy on a light one); held to at least 3:1 all the same.
@@ -94,6 +96,8 @@ TAboutF::TAboutF(QWidget* parent)
     Version->setAutoSize(false);
     Version->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     Version->setFont3D(true);
+    // Drawn on the dialog's face, as the design's button face is; no band of its own.
+    Version->setTransparent(true);
     Version->setGeometry(56, 34, 245, 12);
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {104, 88, 93, 21});
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);

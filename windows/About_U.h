@@ -35,7 +35,7 @@ private:
 /// `source` with every pixel of its top-left pixel's colour replaced by `background`.
 QImage DrawTransparent(const QImage& source, const QColor& background);
 
-/// The logo as the box shows it: transparent on the palette's button face, the name's blues
+/// The logo as the box shows it: transparent on the palette's window face, the name's blues
 /// in the palette's link colour and a shade of it, each at least 3:1 against the face.
 QImage DrawLogo(const QImage& source, const QPalette& palette);
 

@@ -1,17 +1,21 @@
 // The main window as laid out: every control at its place with its text, hint and limit.
+#include "FixedRowDelegate.h"
 #include "MainWindowTestSupport.h"
 #include "MaruBtn.h"
 
 #include <QAbstractButton>
 #include <QDialog>
 #include <QFrame>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 
 namespace morvex::test {
 namespace {
@@ -200,6 +204,37 @@ TEST_F(MainWindowTest, LabelAcceleratorsFocusTheirFieldsAndAltHIsTheHelpMenus) {
     QTest::keyClick(w.Help, Qt::Key_A);
     EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.names() == QStringList{u"AboutF"_s}; }));
     EXPECT_EQ(w.HFile->text(), pattern);
+}
+
+TEST_F(MainWindowTest, SourceRowsShowTheFileNameWholeWithTheFullPathAsTooltip) {
+    TMorvexF& w = create({u"/x"_s});
+    const QString longPath = u"/home/user/documents/bulletin-board/offline/2026/memo.up"_s;
+    w.SrcFile->addItems({u"today.up"_s, longPath});
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.SrcFile->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_FALSE(w.SrcFile->horizontalScrollBar()->isVisible());
+
+    const auto* rows = dynamic_cast<PathRowDelegate*>(w.SrcFile->itemDelegate());
+    ASSERT_NE(rows, nullptr);
+    QStyleOptionViewItem option;
+    option.initFrom(w.SrcFile->viewport());
+    option.rect = w.SrcFile->visualItemRect(w.SrcFile->item(1));
+    const QString shown = rows->shownText(option, longPath);
+    EXPECT_TRUE(shown.startsWith(u"/home/"_s)) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(u"/memo.up"_s)) << shown.toStdString();
+    EXPECT_LE(option.fontMetrics.horizontalAdvance(shown), option.rect.width());
+    option.rect = w.SrcFile->visualItemRect(w.SrcFile->item(0));
+    EXPECT_EQ(rows->shownText(option, u"today.up"_s), u"today.up"_s);
+
+    // The row's tooltip is the whole entry.
+    const QRect row = w.SrcFile->visualItemRect(w.SrcFile->item(1));
+    QHelpEvent help(QEvent::ToolTip, row.center(),
+                    w.SrcFile->viewport()->mapToGlobal(row.center()));
+    QCoreApplication::sendEvent(w.SrcFile->viewport(), &help);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000));
+    EXPECT_EQ(QToolTip::text(), longPath);
+    QToolTip::hideText();
 }
 
 TEST_F(MainWindowTest, NoAltCombinationReplacesAFieldsText) {

@@ -108,7 +108,7 @@ TEST(Scheme, TheAboutBoxNameReadsOnEveryFaceAndIsTheClassicBlueOnALightOne) {
         TAboutF f;
         const QImage source = f.SrcImg->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
         const QImage logo = morvex::DrawLogo(source, palette);
-        const QColor face = palette.color(QPalette::Button);
+        const QColor face = palette.color(QPalette::Window);
         int letters = 0;
         for (int y = 0; y < source.height(); ++y) {
             for (int x = 0; x < source.width(); ++x) {
