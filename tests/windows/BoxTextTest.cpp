@@ -44,8 +44,8 @@ TEST(BoxText, APathBreaksOnlyAfterASlashAndReadsAsBefore) {
                 if (start <= first || start >= last || shown[start - 1] == u'\n')
                     continue;
                 // Inside the paths: only right after a "/" (and the break mark put there).
-                EXPECT_EQ(shown[start - 1], QChar(0x200B)) << "width " << width << ", line from "
-                                                           << shown.mid(start, 12).toStdString();
+                EXPECT_EQ(shown[start - 1], QChar(0x200B))
+                    << "width " << width << ", line from " << shown.mid(start, 12).toStdString();
             }
         }
     }
