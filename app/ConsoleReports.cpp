@@ -1,5 +1,6 @@
 #include "ConsoleReports.h"
 
+#include "ListFolder.h"
 #include "MainWindowGroups.h"
 #include "ProcessEnd.h"
 
@@ -46,7 +47,7 @@ void writeEngineError(const std::string& text, const std::string& caption) {
 bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, LoadWrites writes) {
     StoreResult result = PruneOldVendorKey(writes);
     if (result)
-        result = LoadMainSettings(fields, programDirectory(), writes);
+        result = LoadMainSettings(fields, listFolder(), writes);
     if (!result)
         writeStoreError(result.message());
     return result.ok();

@@ -3,6 +3,7 @@
 #include "About_U.h"
 #include "FolderDialog.h"
 #include "InstallLayout.h"
+#include "ListFolder.h"
 #include "MainWindowGroups.h"
 #include "MaruBtn.h"
 #include "OpenDocument.h"
@@ -10,7 +11,9 @@
 #include "ProcessEnd.h"
 #include "ProgresU.h"
 #include "Set_U.h"
+#include "SettingsStore.h"
 #include "SrcEditU.h"
+#include "StarterLists.h"
 #include "Unattended.h"
 #include "engine/Paths.h"
 
@@ -134,6 +137,7 @@ void TMorvexF::reportResult(const FileResult& result) {
 }
 
 void TMorvexF::FormCreate() {
+    const bool firstStart = !QFileInfo::exists(SettingsStore::defaultFilePath());
     m_settingsLoaded = loadSettings();
     if (!m_settingsLoaded)
         return;
@@ -142,6 +146,15 @@ void TMorvexF::FormCreate() {
     case RunMode::Interactive:
         m_application.TaskBarButtonVisible = true;
         m_application.ShowMainWindow = true;
+        // Where the list fields look, so that lists can be put there; once, a new user is
+        // offered starter lists, over the window once it is shown.
+        makeListFolder();
+        if (firstStart)
+            QTimer::singleShot(0, this, [this] {
+                // The window first, the question over it.
+                QGuiApplication::sync();
+                offerStarterLists(this, listFolder());
+            });
         break;
     case RunMode::ConvertOnce:
         ConvBtnClick();
@@ -166,7 +179,7 @@ bool TMorvexF::loadSettings() {
     MainWindowSettings state = settingsState();
     state.windowTop.reset();
     state.windowLeft.reset();
-    const StoreResult loaded = LoadMainSettings(state, programDirectory(), writes);
+    const StoreResult loaded = LoadMainSettings(state, listFolder(), writes);
     m_storeBase = std::make_unique<StoreBase>(state.base);
     // Values read before a failure stay applied, as the store hands them over.
     applySettingsState(state);
@@ -281,14 +294,19 @@ void TMorvexF::ContentsClick() {
     if (found.found.isEmpty()) {
         m_application.HelpFile = found.lookedAt.first();
         showStandardError(this, u"ヘルプファイル Morvex.html が見つかりません。\n探した場所:\n"_s +
-                                    found.lookedAt.join(u'\n'));
+                                    found.lookedAt.join(u'\n') +
+                                    u"\n\nMorvex をインストールし直してください。"_s);
         return;
     }
     m_application.HelpFile = found.found;
     const QString manual = m_application.HelpFile;
     // No application for HTML files, or one that fails, must not leave the user with nothing.
     openDocument(this, manual, [this, manual] {
-        showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。"_s.arg(manual));
+        showStandardError(
+            this,
+            u"ヘルプファイル %1 を表示できませんでした。\n\n"
+            u"HTML ファイルを表示するアプリケーション(Web ブラウザ)を"
+            u"インストールするか、このファイルをブラウザで直接開いてください。"_s.arg(manual));
     });
 }
 
