@@ -1,18 +1,31 @@
 // The main window as the host of the modes: what they ask of it, and the designed handlers,
 // which hand over to the running unattended mode.
 #include "app/Main_U.h"
+#include "app/StarterLists.h"
 #include "app/desktop/TaskIcon.h"
 #include "modes/PassSettings.h"
 #include "modes/Unattended.h"
+#include "settings/ListFolder.h"
 #include "settings/Set_U.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTimer>
 
 namespace morvex {
 
 void TMorvexF::startInteractive() {
     m_application.TaskBarButtonVisible = true;
     m_application.ShowMainWindow = true;
+    // Where the list fields look, so that lists can be put there; once, a new user is offered
+    // starter lists, over the window once it is shown.
+    makeListFolder();
+    if (m_firstStart)
+        QTimer::singleShot(0, this, [this] {
+            // The window first, the question over it.
+            QGuiApplication::sync();
+            offerStarterLists(this, listFolder());
+        });
 }
 
 QStringList TMorvexF::arguments() const {

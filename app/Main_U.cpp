@@ -1,14 +1,17 @@
 #include "app/Main_U.h"
 
-#include "app/desktop/OpenDocument.h"
+#include "app/StarterLists.h"
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
 #include "engine/Paths.h"
+#include "gui/OpenDocument.h"
 #include "modes/InstallLayout.h"
 #include "modes/PassSettings.h"
 #include "modes/ProcessEnd.h"
+#include "settings/ListFolder.h"
+#include "settings/MainWindowGroups.h"
 #include "settings/Set_U.h"
-#include "settings/SettingsGroups.h"
+#include "settings/SettingsStore.h"
 #include "windows/About_U.h"
 #include "windows/ProgresU.h"
 #include "windows/SrcEditU.h"
@@ -45,6 +48,12 @@ bool onSomeScreen(const QRect& frame) {
     });
 }
 
+// "/c" saves nothing, not even the move of the older vendor's keys.
+LoadWrites loadWritesFor(const QStringList& arguments) {
+    return runModeFor(arguments) == RunMode::ConvertOnce ? LoadWrites::Discarded
+                                                         : LoadWrites::Saved;
+}
+
 QString joinedPattern(const QString& folder, const QString& mask) {
     return folder.endsWith(u'/') ? folder + mask : folder + u'/' + mask;
 }
@@ -59,7 +68,8 @@ TMorvexF::TMorvexF(MorvexApplication& application, QWidget* parent)
     connectCommands();
     connectEngine();
     m_reporter = [this](const FileResult& result) {
-        ShowFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers);
+        ShowFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers,
+                       loadWritesFor(m_application.Arguments));
     };
 }
 
@@ -126,6 +136,7 @@ void TMorvexF::reportResult(const FileResult& result) {
 }
 
 void TMorvexF::FormCreate() {
+    m_firstStart = !QFileInfo::exists(SettingsStore::defaultFilePath());
     m_settingsLoaded = loadSettings();
     if (!m_settingsLoaded)
         return;
@@ -134,17 +145,15 @@ void TMorvexF::FormCreate() {
 }
 
 bool TMorvexF::loadSettings() {
-    // "/c" saves nothing, not even the move of the older vendor's keys.
-    if (runModeFor(m_application.Arguments) == RunMode::ConvertOnce)
-        ReadOldKeysInPlace();
-    if (const StoreResult pruned = PruneOldVendorKey(); !pruned) {
+    const LoadWrites writes = loadWritesFor(m_application.Arguments);
+    if (const StoreResult pruned = PruneOldVendorKey(writes); !pruned) {
         showStandardError(this, pruned.message());
         return false;
     }
     MainWindowSettings state = settingsState();
     state.windowTop.reset();
     state.windowLeft.reset();
-    const StoreResult loaded = LoadMainSettings(state, programDirectory());
+    const StoreResult loaded = LoadMainSettings(state, listFolder(), writes);
     m_storeBase = std::make_unique<StoreBase>(state.base);
     // Values read before a failure stay applied, as the store hands them over.
     applySettingsState(state);
@@ -161,7 +170,7 @@ void TMorvexF::ConvBtnClick() {
     ConvSettings settings = convSettings();
     {
         // The alignment is what the store holds now, read through an unseen settings dialog.
-        const TSettingF setting(this);
+        const TSettingF setting(this, loadWritesFor(m_application.Arguments));
         settings.alignFooters = setting.CompListChk->isChecked();
         settings.alignColumn = setting.CompListUpDown->position();
     }
@@ -259,14 +268,19 @@ void TMorvexF::ContentsClick() {
     if (found.found.isEmpty()) {
         m_application.HelpFile = found.lookedAt.first();
         showStandardError(this, u"ヘルプファイル Morvex.html が見つかりません。\n探した場所:\n"_s +
-                                    found.lookedAt.join(u'\n'));
+                                    found.lookedAt.join(u'\n') +
+                                    u"\n\nMorvex をインストールし直してください。"_s);
         return;
     }
     m_application.HelpFile = found.found;
     const QString manual = m_application.HelpFile;
     // No application for HTML files, or one that fails, must not leave the user with nothing.
     openDocument(this, manual, [this, manual] {
-        showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。"_s.arg(manual));
+        showStandardError(
+            this,
+            u"ヘルプファイル %1 を表示できませんでした。\n\n"
+            u"HTML ファイルを表示するアプリケーション(Web ブラウザ)を"
+            u"インストールするか、このファイルをブラウザで直接開いてください。"_s.arg(manual));
     });
 }
 

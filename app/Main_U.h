@@ -227,6 +227,7 @@ private:
     bool m_closeByCommand = false;
     bool m_positionKnown = false;
     bool m_settingsLoaded = false;
+    bool m_firstStart = false;              ///< no settings file before this start: a new user
     bool m_saveFailed = false;              ///< the last save failed: the end's status says so
     std::unique_ptr<StoreBase> m_storeBase; ///< what the load found; the saves compare with it
 };

@@ -1,7 +1,9 @@
 #include "modes/ConsoleReports.h"
 
 #include "engine/Engine.h"
-#include "settings/SettingsGroups.h"
+#include "settings/ListFolder.h"
+#include "settings/MainWindowGroups.h"
+#include "settings/SettingFGroups.h"
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -49,12 +51,10 @@ void writeEngineError(const std::string& text, const std::string& caption) {
     writeLine(stderr, messageLine(QString::fromUtf8(caption), QString::fromUtf8(text)));
 }
 
-bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysInPlace) {
-    if (readOldKeysInPlace)
-        ReadOldKeysInPlace();
-    StoreResult result = PruneOldVendorKey();
+bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, LoadWrites writes) {
+    StoreResult result = PruneOldVendorKey(writes);
     if (result)
-        result = LoadMainSettings(fields, programDirectory());
+        result = LoadMainSettings(fields, listFolder(), writes);
     if (!result)
         writeStoreError(result.message());
     return result.ok();

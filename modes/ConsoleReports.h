@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modes/ExitStatus.h"
+#include "settings/SettingsGroups.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,9 +35,8 @@ void writeStoreError(const QString& text);
 void writeEngineError(const std::string& text, const std::string& caption);
 
 /// The main window's fields from the store, failures written to standard error. With
-/// `readOldKeysInPlace` ("/c", which saves nothing) the older vendor's keys are read where they
-/// are instead of being moved.
-bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysInPlace);
+/// LoadWrites::Discarded ("/c", which saves nothing) the older vendor's keys stay where they are.
+bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, LoadWrites writes);
 
 /// Saves the System and File groups from `fields`, failures written to standard error. The exit
 /// status the close request ends with: Done, or SaveFailed when a save failed.

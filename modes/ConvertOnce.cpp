@@ -12,9 +12,9 @@ int convertOnceWithoutDesktop(const QStringList& arguments) {
     std::signal(SIGPIPE, SIG_IGN);
     MainWindowSettings fields;
     // "/c" saves nothing: the older vendor's keys are read where they are, not moved.
-    if (!loadMainFieldsWithoutDesktop(fields, true))
+    if (!loadMainFieldsWithoutDesktop(fields, LoadWrites::Discarded))
         return exitCode(ExitStatus::StoreFailed);
-    DesktopLessHost host(std::move(fields), arguments);
+    DesktopLessHost host(std::move(fields), arguments, LoadWrites::Discarded);
     host.start(RunMode::ConvertOnce);
     return exitCode(ExitStatus::Done);
 }

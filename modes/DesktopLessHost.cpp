@@ -8,9 +8,10 @@ namespace morvex {
 using namespace Qt::StringLiterals;
 
 DesktopLessHost::DesktopLessHost(MainWindowSettings fields, QStringList arguments,
-                                 std::FILE* results)
+                                 LoadWrites writes, std::FILE* results)
     : m_fields(std::move(fields))
     , m_arguments(std::move(arguments))
+    , m_writes(writes)
     , m_results(results)
     , m_engine(writeEngineError,
                [this](const FileResult& result) { writeResult(result, m_passDialog, m_results); }) {
@@ -26,7 +27,7 @@ void DesktopLessHost::saveAndQuit() {
 }
 
 SettingFState DesktopLessHost::settingF() {
-    return storedSettingF(writeStoreError);
+    return storedSettingF(writeStoreError, m_writes);
 }
 
 ConvSettings DesktopLessHost::passValues() {

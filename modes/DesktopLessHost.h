@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modes/ModeHost.h"
+#include "settings/MainWindowGroups.h"
 
 #include <QTimer>
 #include <cstdio>
@@ -14,8 +15,10 @@ namespace morvex {
 /// file would cost more than the conversion.
 class DesktopLessHost : public ModeHost {
 public:
-    /// `fields`: the main window's fields as the store gave them at the start.
-    DesktopLessHost(MainWindowSettings fields, QStringList arguments, std::FILE* results = stdout);
+    /// `fields`: the main window's fields as the store gave them at the start; `writes`: where
+    /// what the loads of the settings dialog's groups write goes (nowhere for "/c").
+    DesktopLessHost(MainWindowSettings fields, QStringList arguments, LoadWrites writes,
+                    std::FILE* results = stdout);
     ~DesktopLessHost() override;
 
     /// What the close requests do: save the System and File groups, then end.
@@ -40,6 +43,7 @@ protected:
 private:
     MainWindowSettings m_fields;
     QStringList m_arguments;
+    LoadWrites m_writes;
     std::FILE* m_results;
     SettingFState m_passDialog; ///< as the running pass or look read it
     ConvEngine m_engine;

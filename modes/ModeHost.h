@@ -2,7 +2,7 @@
 
 #include "engine/Engine.h"
 #include "modes/RunMode.h"
-#include "settings/SettingsGroups.h"
+#include "settings/SettingFGroups.h"
 
 #include <QMetaObject>
 #include <QString>

@@ -11,9 +11,9 @@ namespace morvex {
 int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
     QCoreApplication application(argc, argv);
     MainWindowSettings fields;
-    if (!loadMainFieldsWithoutDesktop(fields, false))
+    if (!loadMainFieldsWithoutDesktop(fields, LoadWrites::Saved))
         return exitCode(ExitStatus::StoreFailed);
-    DesktopLessHost host(std::move(fields), argumentsAsGiven(argc, argv));
+    DesktopLessHost host(std::move(fields), argumentsAsGiven(argc, argv), LoadWrites::Saved);
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &application,
                      [&host] { host.saveAndQuit(); });

@@ -2,7 +2,7 @@
 // screen, a manual that cannot be shown.
 #include "MainWindowTestSupport.h"
 #include "controls/MaruBtn.h"
-#include "settings/SettingsGroups.h"
+#include "settings/MainWindowGroups.h"
 
 #include <QGuiApplication>
 #include <QLabel>

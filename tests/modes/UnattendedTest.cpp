@@ -435,7 +435,8 @@ TEST_F(Modes, WithoutADesktopConvertOnceWritesALinePerFileWithInsertionsAsTheRes
         m_endStatus.reset();
         std::FILE* lines = std::tmpfile();
         ASSERT_NE(lines, nullptr);
-        DesktopLessHost(fields, {u"/c"_s}, lines).start(RunMode::ConvertOnce);
+        DesktopLessHost(fields, {u"/c"_s}, LoadWrites::Discarded, lines)
+            .start(RunMode::ConvertOnce);
         EXPECT_EQ(m_endStatus, 0);
         EXPECT_EQ(read("a.up"), "Re: Hi\r\n-- sig\r\n");
         std::rewind(lines);
