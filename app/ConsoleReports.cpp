@@ -1,7 +1,8 @@
 #include "ConsoleReports.h"
 
+#include "ListFolder.h"
+#include "MainWindowGroups.h"
 #include "ProcessEnd.h"
-#include "SettingsGroups.h"
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -43,12 +44,10 @@ void writeEngineError(const std::string& text, const std::string& caption) {
     writeLine(stderr, messageLine(QString::fromUtf8(caption), QString::fromUtf8(text)));
 }
 
-bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysInPlace) {
-    if (readOldKeysInPlace)
-        ReadOldKeysInPlace();
-    StoreResult result = PruneOldVendorKey();
+bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, LoadWrites writes) {
+    StoreResult result = PruneOldVendorKey(writes);
     if (result)
-        result = LoadMainSettings(fields, programDirectory());
+        result = LoadMainSettings(fields, listFolder(), writes);
     if (!result)
         writeStoreError(result.message());
     return result.ok();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingsGroups.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdio>
@@ -26,9 +28,8 @@ void writeStoreError(const QString& text);
 void writeEngineError(const std::string& text, const std::string& caption);
 
 /// The main window's fields from the store, failures written to standard error. With
-/// `readOldKeysInPlace` ("/c", which saves nothing) the older vendor's keys are read where they
-/// are instead of being moved.
-bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysInPlace);
+/// LoadWrites::Discarded ("/c", which saves nothing) the older vendor's keys stay where they are.
+bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, LoadWrites writes);
 
 /// Saves the System and File groups from `fields`, failures written to standard error. The exit
 /// status the close request ends with: 0, or kSaveFailedStatus when a save failed.

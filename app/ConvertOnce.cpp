@@ -20,11 +20,11 @@ int convertOnceWithoutDesktop() {
     std::signal(SIGPIPE, SIG_IGN);
     MainWindowSettings fields;
     // "/c" saves nothing: the older vendor's keys are read where they are, not moved.
-    if (!loadMainFieldsWithoutDesktop(fields, true))
+    if (!loadMainFieldsWithoutDesktop(fields, LoadWrites::Discarded))
         return kStoreFailedStatus;
     // Read once for the pass: a large settings file read again at every result would cost more
     // than the conversion.
-    const SettingFState dialog = storedSettingF(writeStoreError);
+    const SettingFState dialog = storedSettingF(writeStoreError, LoadWrites::Discarded);
     ConvEngine engine(writeEngineError, [&dialog](const FileResult& result) {
         if (dialog.ShowResult)
             writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,

@@ -19,4 +19,19 @@ private:
     int m_rowHeight;
 };
 
+/// Rows of paths in a narrow list: each shown cut in its folders with the file name whole, the
+/// full text as the row's tooltip.
+class PathRowDelegate : public FixedRowDelegate {
+public:
+    using FixedRowDelegate::FixedRowDelegate;
+
+    /// The text a row shows in `option`'s rectangle.
+    QString shownText(const QStyleOptionViewItem& option, const QString& text) const;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+};
+
 } // namespace morvex

@@ -1,6 +1,7 @@
 // The layout of the main window: controls, lines, menus, dialogs and timers at their designed
 // places, names and texts. The commands themselves are in Main_U.cpp.
 #include "ConvPicture.h"
+#include "DesignedWindow.h"
 #include "FixedRowDelegate.h"
 #include "FolderDialog.h"
 #include "Main_U.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtMath>
+#include <algorithm>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -44,9 +46,22 @@ void endBefore(QLabel* caption, int right, int gap) {
     const QString shown = QString(caption->text()).remove(u'&');
     const int room = right - gap - caption->x();
     QFont font = caption->font();
-    for (int stretch = 100; stretch > 50 && QFontMetrics(font).horizontalAdvance(shown) > room;
-         --stretch)
-        font.setStretch(stretch - 1);
+    const int natural = QFontMetrics(font).horizontalAdvance(shown);
+    if (natural <= room)
+        return;
+    // Widths shrink about in step with the stretch: start near the answer, as each stretch tried
+    // loads a font of its own.
+    const auto fits = [&font, &shown, room](int stretch) {
+        font.setStretch(stretch);
+        return QFontMetrics(font).horizontalAdvance(shown) <= room;
+    };
+    int stretch = std::clamp(100 * room / std::max(natural, 1), 50, 99);
+    while (stretch > 50 && !fits(stretch))
+        --stretch;
+    // The widest that fits, as a search down from 100 would find it.
+    while (stretch < 99 && fits(stretch + 1))
+        ++stretch;
+    font.setStretch(stretch);
     caption->setFont(font);
     caption->adjustSize();
 }
@@ -114,9 +129,8 @@ void TMorvexF::buildPanel() {
     setObjectName(u"MorvexF"_s);
     setWindowTitle(u"Morvex"_s);
     setFont(designedMainFont());
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    setPalette(palette);
+    // The designed black text is the scheme's window text: black on a light scheme, and readable
+    // on a dark one.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -144,9 +158,12 @@ void TMorvexF::buildSourceRow() {
     SrcLbl = label(MainPnl, u"SrcLbl"_s, u"変換ﾌｧｲﾙ:"_s, 4, 8);
     SrcFile = named(new QListWidget(MainPnl), u"SrcFile"_s);
     SrcFile->setGeometry(60, 5, 269, 40);
-    SrcFile->setItemDelegate(new FixedRowDelegate(12, SrcFile));
+    SrcFile->setItemDelegate(new PathRowDelegate(12, SrcFile));
     SrcFile->setUniformItemSizes(true);
+    // Rows are cut to the list's width, so there is nothing to scroll sideways to.
+    SrcFile->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SrcEditBtn = button(MainPnl, u"SrcEditBtn"_s, u"編集(&E)..."_s, {4, 24, 53, 21});
+    SrcFile->setAccessibleName(u"変換ﾌｧｲﾙ"_s);
 }
 
 void TMorvexF::buildMarkerRows() {
@@ -171,6 +188,9 @@ void TMorvexF::buildMarkerRows() {
     ConvChar->setMaxLength(1);
     limitToSjisBytes(ConvChar, 1);
     Label5 = label(MainPnl, u"Label5"_s, u"をﾌｯﾀに変換する。"_s, 66, 97);
+    // Their labels read around them ("行頭の" … "をﾍｯﾀﾞに変換する。"): one name says it whole.
+    HeadConvChar->setAccessibleName(u"ﾍｯﾀﾞに変換する行頭の文字"_s);
+    ConvChar->setAccessibleName(u"ﾌｯﾀに変換する行頭の文字"_s);
 
     ConvBtn = button(MainPnl, u"ConvBtn"_s, u"変換(&C)"_s, {194, 54, 135, 59});
     ConvBtn->setToolTip(u"ヘッダ・フッタを挿入し変換を行います"_s);
@@ -182,14 +202,17 @@ void TMorvexF::buildMarkerRows() {
 void TMorvexF::buildListRows() {
     HeaderLbl = label(MainPnl, u"HeaderLbl"_s, u"ﾍｯﾀﾞﾘｽﾄ(&H):"_s, 4, 124);
     HeaderBtn = roundButton(MainPnl, u"HeaderBtn"_s, {66, 122, 17, 17});
+    HeaderBtn->setAccessibleName(u"ﾍｯﾀﾞﾘｽﾄを表示"_s);
     endBefore(HeaderLbl, HeaderBtn->x(), 3);
     HFile = edit(MainPnl, u"HFile"_s, u"*.mhl"_s, {86, 122, 200, 18},
                  u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     HeaderLbl->setBuddy(HFile);
+    // Alt+H is the help menu's (buildMainMenu): the field is reached by Tab and click.
     HBBtn = button(MainPnl, u"HBBtn"_s, u"参照..."_s, {290, 122, 39, 18});
 
     FutterLbl = label(MainPnl, u"FutterLbl"_s, u"ﾌｯﾀﾘｽﾄ(&L):"_s, 4, 144);
     FutterBtn = roundButton(MainPnl, u"FutterBtn"_s, {66, 142, 17, 17});
+    FutterBtn->setAccessibleName(u"ﾌｯﾀﾘｽﾄを表示"_s);
     endBefore(FutterLbl, FutterBtn->x(), 3);
     FFile = edit(MainPnl, u"FFile"_s, u"*.mfl"_s, {86, 142, 200, 18},
                  u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
@@ -228,6 +251,7 @@ void TMorvexF::buildMainMenu() {
     Contents = item(Help, u"Contents"_s, u"目次(&C)"_s);
     N3 = separator(Help, u"N3"_s);
     About = item(Help, u"About"_s, u"バージョン情報(&A)"_s);
+    yieldAcceleratorToMenu(HeaderLbl, bar, Help);
 }
 
 void TMorvexF::buildPopupMenus() {

@@ -3,14 +3,17 @@
 #include "About_U.h"
 #include "FolderDialog.h"
 #include "InstallLayout.h"
+#include "ListFolder.h"
+#include "MainWindowGroups.h"
 #include "MaruBtn.h"
 #include "OpenDocument.h"
 #include "PassSettings.h"
 #include "ProcessEnd.h"
 #include "ProgresU.h"
 #include "Set_U.h"
-#include "SettingsGroups.h"
+#include "SettingsStore.h"
 #include "SrcEditU.h"
+#include "StarterLists.h"
 #include "Unattended.h"
 #include "engine/Paths.h"
 
@@ -46,6 +49,12 @@ bool onSomeScreen(const QRect& frame) {
     });
 }
 
+// "/c" saves nothing, not even the move of the older vendor's keys.
+LoadWrites loadWritesFor(const QStringList& arguments) {
+    return runModeFor(arguments) == RunMode::ConvertOnce ? LoadWrites::Discarded
+                                                         : LoadWrites::Saved;
+}
+
 QString joinedPattern(const QString& folder, const QString& mask) {
     return folder.endsWith(u'/') ? folder + mask : folder + u'/' + mask;
 }
@@ -60,7 +69,8 @@ TMorvexF::TMorvexF(MorvexApplication& application, QWidget* parent)
     connectCommands();
     connectEngine();
     m_reporter = [this](const FileResult& result) {
-        ShowFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers);
+        ShowFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers,
+                       loadWritesFor(m_application.Arguments));
     };
 }
 
@@ -127,6 +137,7 @@ void TMorvexF::reportResult(const FileResult& result) {
 }
 
 void TMorvexF::FormCreate() {
+    const bool firstStart = !QFileInfo::exists(SettingsStore::defaultFilePath());
     m_settingsLoaded = loadSettings();
     if (!m_settingsLoaded)
         return;
@@ -135,6 +146,15 @@ void TMorvexF::FormCreate() {
     case RunMode::Interactive:
         m_application.TaskBarButtonVisible = true;
         m_application.ShowMainWindow = true;
+        // Where the list fields look, so that lists can be put there; once, a new user is
+        // offered starter lists, over the window once it is shown.
+        makeListFolder();
+        if (firstStart)
+            QTimer::singleShot(0, this, [this] {
+                // The window first, the question over it.
+                QGuiApplication::sync();
+                offerStarterLists(this, listFolder());
+            });
         break;
     case RunMode::ConvertOnce:
         ConvBtnClick();
@@ -151,17 +171,15 @@ void TMorvexF::FormCreate() {
 }
 
 bool TMorvexF::loadSettings() {
-    // "/c" saves nothing, not even the move of the older vendor's keys.
-    if (runModeFor(m_application.Arguments) == RunMode::ConvertOnce)
-        ReadOldKeysInPlace();
-    if (const StoreResult pruned = PruneOldVendorKey(); !pruned) {
+    const LoadWrites writes = loadWritesFor(m_application.Arguments);
+    if (const StoreResult pruned = PruneOldVendorKey(writes); !pruned) {
         showStandardError(this, pruned.message());
         return false;
     }
     MainWindowSettings state = settingsState();
     state.windowTop.reset();
     state.windowLeft.reset();
-    const StoreResult loaded = LoadMainSettings(state, programDirectory());
+    const StoreResult loaded = LoadMainSettings(state, listFolder(), writes);
     m_storeBase = std::make_unique<StoreBase>(state.base);
     // Values read before a failure stay applied, as the store hands them over.
     applySettingsState(state);
@@ -178,7 +196,7 @@ void TMorvexF::ConvBtnClick() {
     ConvSettings settings = convSettings();
     {
         // The alignment is what the store holds now, read through an unseen settings dialog.
-        const TSettingF setting(this);
+        const TSettingF setting(this, loadWritesFor(m_application.Arguments));
         settings.alignFooters = setting.CompListChk->isChecked();
         settings.alignColumn = setting.CompListUpDown->position();
     }
@@ -276,14 +294,19 @@ void TMorvexF::ContentsClick() {
     if (found.found.isEmpty()) {
         m_application.HelpFile = found.lookedAt.first();
         showStandardError(this, u"ヘルプファイル Morvex.html が見つかりません。\n探した場所:\n"_s +
-                                    found.lookedAt.join(u'\n'));
+                                    found.lookedAt.join(u'\n') +
+                                    u"\n\nMorvex をインストールし直してください。"_s);
         return;
     }
     m_application.HelpFile = found.found;
     const QString manual = m_application.HelpFile;
     // No application for HTML files, or one that fails, must not leave the user with nothing.
     openDocument(this, manual, [this, manual] {
-        showStandardError(this, u"ヘルプファイル %1 を表示できませんでした。"_s.arg(manual));
+        showStandardError(
+            this,
+            u"ヘルプファイル %1 を表示できませんでした。\n\n"
+            u"HTML ファイルを表示するアプリケーション(Web ブラウザ)を"
+            u"インストールするか、このファイルをブラウザで直接開いてください。"_s.arg(manual));
     });
 }
 

@@ -38,9 +38,10 @@ ConvSettings withAlignment(ConvSettings settings, const SettingFState& dialog) {
     return settings;
 }
 
-SettingFState storedSettingF(const std::function<void(const QString&)>& showError) {
+SettingFState storedSettingF(const std::function<void(const QString&)>& showError,
+                             LoadWrites writes) {
     SettingFState state;
-    const StoreResult result = LoadSettingFGroups(state);
+    const StoreResult result = loadSettingFGroups(state, writes);
     if (!result)
         showError(result.message());
     return state;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "SettingsGroups.h"
+#include "MainWindowGroups.h"
+#include "SettingFGroups.h"
 #include "engine/Engine.h"
 
 #include <functional>
@@ -17,6 +18,7 @@ ConvSettings withAlignment(ConvSettings settings, const SettingFState& dialog);
 
 /// The settings dialog's groups loaded in the order its creation loads them; a failure is
 /// passed to `showError` and stops the loading there, as it stops the dialog's creation.
-SettingFState storedSettingF(const std::function<void(const QString&)>& showError);
+SettingFState storedSettingF(const std::function<void(const QString&)>& showError,
+                             LoadWrites writes = LoadWrites::Saved);
 
 } // namespace morvex

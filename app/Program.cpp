@@ -14,9 +14,11 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -73,16 +75,24 @@ int runWindows(MorvexApplication& application, bool headless) {
     // see or end (nor, without a desktop, send the close request).
     if (!window.settingsLoaded())
         return kStoreFailedStatus;
-    // After FormCreate: "/c" has ended by now and never pays for the bus.
-    const DBusRequests requests({[&window] { window.SaveAndQuit(); },
-                                 [&window] {
-                                     window.PopupObserveMenu();
-                                 }});
     // The list viewer is made here, after the main window, and stays hidden until opened.
     TListF listViewer;
     attachListViewer(window, listViewer);
     if (application.ShowMainWindow)
         window.show();
+    // After FormCreate ("/c" has ended by now and never pays for the bus), and once the window is
+    // on the screen: joining the session bus takes round trips (and, with no bus yet, starting
+    // one) that the first window need not wait for.
+    std::unique_ptr<DBusRequests> requests;
+    QTimer::singleShot(0, &window, [&window, &requests, shown = application.ShowMainWindow] {
+        if (shown)
+            QGuiApplication::sync();
+        requests = std::make_unique<DBusRequests>(
+            DBusRequests::Handlers{[&window] { window.SaveAndQuit(); },
+                                   [&window] {
+                                       window.PopupObserveMenu();
+                                   }});
+    });
     QApplication::exec();
     return 0;
 }
@@ -91,12 +101,13 @@ int runWindows(MorvexApplication& application, bool headless) {
 
 int runMorvex(int argc, char** argv, bool headless) {
     MorvexApplication application;
-    application.Arguments = argumentsAsGiven(argc, argv);
     if (headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         keepOnlySeriousQtMessages();
     }
     QApplication qtApplication(argc, argv);
+    // What Qt leaves after taking its own options ("-style Fusion", "-display :1").
+    application.Arguments = QCoreApplication::arguments().mid(1);
     // Read once, by the line above; the programs Morvex starts must not inherit it.
     if (headless)
         qunsetenv("QT_QPA_PLATFORM");

@@ -92,10 +92,9 @@ QString expandWord(const QString& word, const QString& programPath, const QStrin
 }
 
 // `word` as a command line writes it so that splitting gives it back whole: as it is when it
-// holds no blank and no quote, otherwise quoted, each quote in it tripled; an empty word as "".
+// holds no blank and no quote, otherwise quoted, each quote in it tripled.
 QString commandWord(const QString& word) {
-    if (!word.isEmpty() &&
-        std::none_of(word.begin(), word.end(), [](QChar c) { return c.isSpace() || c == u'"'; }))
+    if (std::none_of(word.begin(), word.end(), [](QChar c) { return c.isSpace() || c == u'"'; }))
         return word;
     QString quoted = word;
     quoted.replace(u'"', u"\"\"\""_s);
@@ -112,8 +111,7 @@ QString ExpandExeCmd(const QString& exeCmd, const QString& programPath,
     QStringList words;
     for (const QString& word : QProcess::splitCommand(exeCmd)) {
         const QString expanded = expandWord(word, programPath, arguments);
-        // A placeholder that stands for nothing leaves no word; an empty word written as "" stays.
-        if (!expanded.isEmpty() || !word.contains(u'%'))
+        if (!expanded.isEmpty())
             words << commandWord(expanded);
     }
     return words.join(u' ');

@@ -1,5 +1,8 @@
 #include "RunMode.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace morvex {
 using namespace Qt::StringLiterals;
 
@@ -12,7 +15,56 @@ bool isSwitch(const QString& argument, char16_t letter) {
     return given == QChar(letter) || given == QChar(letter).toUpper();
 }
 
+// Qt's options and its X11 platform's, with and without a value; each may also start with "--".
+constexpr std::u16string_view kOptionsWithValue[] = {
+    u"-platform",
+    u"-platformpluginpath",
+    u"-platformtheme",
+    u"-plugin",
+    u"-qwindowgeometry",
+    u"-qwindowicon",
+    u"-qwindowtitle",
+    u"-session",
+    u"-style",
+    u"-stylesheet",
+    u"-display",
+    u"-geometry",
+    u"-title",
+    u"-icon",
+    u"-name",
+    u"-visual",
+    u"-ncols",
+};
+constexpr std::u16string_view kFlags[] = {
+    u"-reverse", u"-widgetcount", u"-testability", u"-nograb", u"-dograb", u"-sync", u"-cmap",
+};
+constexpr std::u16string_view kJoinedPrefixes[] = {u"-style=", u"-stylesheet=", u"-qmljsdebugger="};
+
+template <size_t N> bool isOneOf(QStringView word, const std::u16string_view (&list)[N]) {
+    return std::any_of(std::begin(list), std::end(list),
+                       [word](std::u16string_view option) { return word == QStringView(option); });
+}
+
 } // namespace
+
+QStringList withoutToolkitOptions(const QStringList& arguments) {
+    QStringList left;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QStringView word(arguments[i]);
+        if (word.startsWith(u"--"))
+            word = word.mid(1);
+        if (isOneOf(word, kOptionsWithValue)) {
+            ++i; // its value goes with it
+            continue;
+        }
+        const bool joined = std::any_of(
+            std::begin(kJoinedPrefixes), std::end(kJoinedPrefixes),
+            [word](std::u16string_view prefix) { return word.startsWith(QStringView(prefix)); });
+        if (!joined && !isOneOf(word, kFlags))
+            left << arguments[i];
+    }
+    return left;
+}
 
 RunMode runModeFor(const QStringList& arguments) {
     if (arguments.isEmpty())

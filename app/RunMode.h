@@ -18,8 +18,13 @@ enum class RunMode {
 /// compared whole and case-sensitively with "/x", "-x", "/X" and "-X" of each mode letter.
 RunMode runModeFor(const QStringList& arguments);
 
-/// argv without the program name, exactly as given: QApplication removes its own options
-/// (such as "-platform") later, while the mode is decided by the first argument as it was.
+/// argv without the program name, exactly as given.
 QStringList argumentsAsGiven(int argc, char** argv);
+
+/// `arguments` less the options that Qt takes for itself when the windows start ("-style
+/// Fusion", "-platform xcb", "-display :1", ...), in the same way: what is left is what
+/// QApplication leaves, from which the mode is read. For the start, which decides before Qt is
+/// loaded.
+QStringList withoutToolkitOptions(const QStringList& arguments);
 
 } // namespace morvex

@@ -48,13 +48,15 @@ void reportMissingTray() {
     reported = true;
     const QString pid = QString::number(QCoreApplication::applicationPid());
     QString line = u"morvex: no notification area was found, so Morvex runs without its icon; "
-                   u"end it with \"kill %1\""_s.arg(pid);
-    // Without a session bus nobody can reach the D-Bus requests: no point naming them.
+                   u"end it with "_s;
+    // The D-Bus request saves the settings, as the icon menu's exit would; without a session bus
+    // nobody can reach it, and only the signal is left to name.
     if (QDBusConnection::sessionBus().isConnected()) {
-        line += u" or \"gdbus call --session --dest %1 --object-path %2 "
-                u"--method jp.qor.Morvex.SaveAndQuit\""_s.arg(
+        line += u"\"gdbus call --session --dest %1 --object-path %2 "
+                u"--method jp.qor.Morvex.SaveAndQuit\" or "_s.arg(
                     DBusRequests::instanceName(), QString::fromLatin1(DBusRequests::kObjectPath));
     }
+    line += u"\"kill %1\""_s.arg(pid);
     writeLine(stderr, line.toLocal8Bit());
 }
 
@@ -134,8 +136,9 @@ void TTaskIcon::addIcon() {
     m_kind = currentTrayKind();
     if (m_kind == TrayKind::None) {
         reportMissingTray();
-        // Nothing could ever show it there; elsewhere a tray started later still takes it.
-        if (QGuiApplication::platformName() == u"offscreen"_s)
+        // Only an X11 tray started later can still take an icon made now; elsewhere (offscreen,
+        // Wayland) Qt's X11 tray code would merely warn that its signal is missing.
+        if (QGuiApplication::platformName() != u"xcb"_s)
             return;
     }
     m_tray = new QSystemTrayIcon(m_icon.isNull() ? applicationIcon() : m_icon, this);

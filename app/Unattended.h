@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RunApp.h"
-#include "SettingsGroups.h"
+#include "SettingFGroups.h"
 #include "Watch.h"
 #include "engine/Engine.h"
 

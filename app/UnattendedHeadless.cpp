@@ -47,7 +47,7 @@ int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const QStringList arguments = argumentsAsGiven(argc, argv);
     MainWindowSettings fields;
-    if (!loadMainFieldsWithoutDesktop(fields, false))
+    if (!loadMainFieldsWithoutDesktop(fields, LoadWrites::Saved))
         return kStoreFailedStatus;
     ResultLines results;
     ConvEngine engine(writeEngineError,

@@ -7,13 +7,17 @@
 #include "ConvertOnce.h"
 #include "DisplayProbe.h"
 #include "InstallLayout.h"
+#include "MainWindowGroups.h"
 #include "RunMode.h"
-#include "SettingsGroups.h"
 #include "UnattendedHeadless.h"
 
 #include <cstdio>
 #include <dlfcn.h>
 #include <exception>
+#include <thread>
+#ifdef MORVEX_WARM_FONTS
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace {
 
@@ -24,6 +28,20 @@ constexpr int kModuleMissingStatus = 1;
 constexpr int kWriteFailedStatus = 1;
 
 int runWindowModule(int argc, char** argv, bool headless) {
+#ifdef MORVEX_WARM_FONTS
+    // Reading the font configuration is the largest single cost before the first window can be
+    // measured and shown; on the second core it overlaps loading the module and Qt's start.
+    std::thread fonts;
+    if (!headless)
+        fonts = std::thread([] { FcInit(); });
+    struct Joined {
+        std::thread& thread;
+        ~Joined() {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joined{fonts};
+#endif
     const morvex::InstalledFile module = morvex::findWindowModule(morvex::programDirectory());
     if (module.found.isEmpty()) {
         std::fprintf(stderr, "morvex: the window module is missing; looked for %s\n",
@@ -60,7 +78,8 @@ int convertOnce() {
 
 int main(int argc, char** argv) {
     using namespace morvex;
-    const QStringList arguments = argumentsAsGiven(argc, argv);
+    // The mode is read from what Qt leaves, as the windows will read it.
+    const QStringList arguments = withoutToolkitOptions(argumentsAsGiven(argc, argv));
     // Answered before the display check, so they work alike on a desktop and without one.
     switch (infoRequestFor(arguments)) {
     case InfoRequest::Help:

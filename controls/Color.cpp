@@ -1,5 +1,8 @@
 #include "Color.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -39,10 +42,49 @@ std::optional<QPalette::ColorRole> systemRole(quint32 index) {
     }
 }
 
+QColor halfway(const QColor& a, const QColor& b) {
+    return QColor((a.red() + b.red() + 1) / 2, (a.green() + b.green() + 1) / 2,
+                  (a.blue() + b.blue() + 1) / 2);
+}
+
+QColor grayText(const QPalette& palette) {
+    const QColor text = palette.color(QPalette::Active, QPalette::Text);
+    const QColor light = palette.color(QPalette::Active, QPalette::Light);
+    const QColor window = palette.color(QPalette::Active, QPalette::Window);
+    const auto distance = [&text](const QColor& other) {
+        return std::abs(other.lightness() - text.lightness());
+    };
+    return halfway(text, distance(light) >= distance(window) ? light : window);
+}
+
+double luminance(const QColor& color) {
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) +
+           0.0722 * channel(rgb.blueF());
+}
+
 } // namespace
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor edgeAgainstWindow(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Active, QPalette::Window);
+    const QColor dark = palette.color(QPalette::Active, QPalette::Dark);
+    const QColor light = palette.color(QPalette::Active, QPalette::Light);
+    return contrastRatio(dark, window) >= contrastRatio(light, window) ? dark : light;
+}
 
 QColor toQColor(TColor color, const QPalette& palette) {
     const quint32 value = color;
+    if (color == clGrayText)
+        return grayText(palette);
     if (isSystemColor(color)) {
         const auto role = systemRole(value & 0x00FFFFFFu);
         return role ? palette.color(QPalette::Active, *role) : QColor(Qt::black);

@@ -15,6 +15,7 @@ enum TColor : quint32 {
     clWindowText = 0x80000008,
     clBtnFace = 0x8000000F,
     clBtnShadow = 0x80000010,
+    clGrayText = 0x80000011,
     clBtnText = 0x80000012,
     clBtnHighlight = 0x80000014,
 };
@@ -31,7 +32,17 @@ constexpr TColor rgbColor(int red, int green, int blue) {
 
 /// The colour to draw with: RGB values as they are, system colours from `palette`'s active
 /// group, as system colours do not change with a control's state (unknown ones are black).
+/// Grey text (17), which Qt has no active role for, lies halfway between the text and whichever
+/// of the light edge and the window stands farther from it: the classic 128 grey on a light
+/// scheme, a dimmed text colour on a dark one.
 QColor toQColor(TColor color, const QPalette& palette);
+
+/// Of the palette's two edge colours (Dark, Light), the one that stands out more against the
+/// window: a round button's outline stays visible on light and dark schemes alike.
+QColor edgeAgainstWindow(const QPalette& palette);
+
+/// The WCAG contrast ratio of two colours (1 to 21).
+double contrastRatio(const QColor& a, const QColor& b);
 
 /// The RGB form of a colour (alpha dropped).
 TColor toTColor(const QColor& color);

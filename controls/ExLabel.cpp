@@ -224,8 +224,8 @@ void TExLabel::paintText(QPainter& painter) {
     };
     if (!isEnabled()) {
         const QRect box = centredAt(1);
-        draw(box, clWhite, measuring);
-        draw(box.translated(-1, -1), clGray, measuring);
+        draw(box, clBtnHighlight, measuring);
+        draw(box.translated(-1, -1), clGrayText, measuring);
     } else if (!m_font3D) {
         draw(centredAt(0), m_fontColor, measuring);
     } else {

@@ -1,5 +1,6 @@
 #include "MaruBtn.h"
 
+#include <QAccessibleWidget>
 #include <QCursor>
 #include <QKeySequence>
 #include <QMouseEvent>
@@ -17,16 +18,16 @@ std::unique_ptr<QImage>& latchPattern() {
     return pattern;
 }
 
-/// A checkerboard of white and button face, 8 x 8.
+/// A checkerboard of the light edge colour (white on the classic scheme) and button face, 8 x 8.
 const QImage& makeLatchPattern(const QPalette& palette) {
     auto& pattern = latchPattern();
     if (!pattern) {
         pattern = std::make_unique<QImage>(8, 8, QImage::Format_RGB32);
         pattern->fill(toQColor(clBtnFace, palette));
-        const QRgb white = toQColor(clWhite, palette).rgb();
+        const QRgb light = toQColor(clBtnHighlight, palette).rgb();
         for (int y = 0; y < 8; ++y)
             for (int x = y % 2; x < 8; x += 2)
-                pattern->setPixel(x, y, white);
+                pattern->setPixel(x, y, light);
     }
     return *pattern;
 }
@@ -78,8 +79,63 @@ QRect centred(const QPainter& painter, QRect box, const QString& text, int flags
 
 } // namespace
 
+namespace {
+
+// To a screen reader the round button is a button with a press action (a toggle button while it
+// belongs to a group), named by its caption or its accessible name.
+class AccessibleMaruBtn : public QAccessibleWidget {
+public:
+    explicit AccessibleMaruBtn(TMaruBtn* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    TMaruBtn* button() const { return static_cast<TMaruBtn*>(widget()); }
+
+    QString text(QAccessible::Text t) const override {
+        QString value = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && value.isEmpty())
+            value = QKeySequence::mnemonic(button()->caption()).isEmpty()
+                        ? button()->caption()
+                        : QString(button()->caption()).remove(button()->caption().indexOf(u'&'), 1);
+        return value;
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (button()->groupIndex() != 0) {
+            state.checkable = true;
+            state.checked = button()->down();
+        }
+        state.pressed = button()->state() == TMaruBtn::StatePressed;
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        return button()->isEnabled() ? QStringList{pressAction()} : QStringList();
+    }
+
+    void doAction(const QString& action) override {
+        if (action == pressAction())
+            button()->AccessiblePress();
+    }
+
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+};
+
+QAccessibleInterface* accessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("TMaruBtn") && object && object->isWidgetType())
+        return new AccessibleMaruBtn(static_cast<TMaruBtn*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 TMaruBtn::TMaruBtn(QWidget* parent)
     : QWidget(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setGeometry(0, 0, 50, 50);
     setMouseTracking(true);
 }
@@ -297,6 +353,19 @@ void TMaruBtn::mouseReleaseEvent(QMouseEvent* event) {
         Click();
 }
 
+void TMaruBtn::AccessiblePress() {
+    if (!isEnabled())
+        return;
+    m_state = StateUp;
+    if (m_groupIndex != 0) {
+        setDown(!m_down);
+        if (m_down)
+            m_state = StateLatched;
+    }
+    update();
+    Q_EMIT clicked();
+}
+
 bool TMaruBtn::event(QEvent* event) {
     if (event->type() == QEvent::Shortcut) {
         auto* shortcut = static_cast<QShortcutEvent*>(event);
@@ -344,7 +413,11 @@ void TMaruBtn::paintEvent(QPaintEvent*) {
 
     paintRing(painter);
 
-    painter.setPen(QPen(toQColor(m_outLineColor, pal), 1));
+    // The designed shadow outline, on a dark scheme barely apart from the window, takes the
+    // edge colour that stands out there.
+    const QColor outline =
+        m_outLineColor == clBtnShadow ? edgeAgainstWindow(pal) : toQColor(m_outLineColor, pal);
+    painter.setPen(QPen(outline, 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(shapeBox({0, 0, width(), height()}));
 
@@ -388,8 +461,8 @@ void TMaruBtn::DrawCaption3D(QPainter& painter, const QRect& rect, RoundButtonSt
     };
     if (state == StateDisabled) {
         const QRect at = centredAt(1);
-        draw(at, clWhite);
-        draw(at.translated(-1, -1), clGray);
+        draw(at, clBtnHighlight);
+        draw(at.translated(-1, -1), clGrayText);
         return;
     }
     if (state == StatePressed || state == StateLatched)

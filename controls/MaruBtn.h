@@ -68,6 +68,10 @@ public:
     bool InEllipse(int x, int y) const;
     /// The click: fires clicked() only when the cursor is over the ellipse now.
     void Click();
+    /// A press from an assistive tool (a screen reader's press action): what a click inside the
+    /// ellipse does (a group button changes its Down, then clicked() fires), wherever the
+    /// cursor is. Does nothing while disabled.
+    void AccessiblePress();
 
     /// The checkerboard brush of latched faces shared by all buttons; null until a latched face
     /// is painted and again after any button is destroyed.

@@ -1,14 +1,23 @@
 #include "DesignedWindow.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
+#include <QTimer>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -34,6 +43,49 @@ void DesignedGroupBox::paintEvent(QPaintEvent*) {
     painter.drawText(caption, Qt::AlignCenter | Qt::TextShowMnemonic, title());
 }
 
+QString fittedPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString name = path.mid(slash + 1);
+    const QString tail = u"/"_s + name;
+    const int folderRoom = width - metrics.horizontalAdvance(tail);
+    if (slash < 0 || folderRoom < metrics.horizontalAdvance(u"…"_s))
+        return metrics.elidedText(name, Qt::ElideMiddle, width);
+    return metrics.elidedText(path.left(slash), Qt::ElideRight, folderRoom) + tail;
+}
+
+namespace {
+
+// Qt hands an accelerator that two owners share to each in turn; the label's turn opens the
+// menu as well, so the key never lands in the field (where the next letter would replace it).
+class AcceleratorToMenu : public QObject {
+public:
+    AcceleratorToMenu(QLabel* label, QMenuBar* bar, QMenu* menu)
+        : QObject(label)
+        , m_bar(bar)
+        , m_menu(menu) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Shortcut)
+            return false;
+        if (m_bar && m_menu)
+            m_bar->setActiveAction(m_menu->menuAction());
+        return true;
+    }
+
+private:
+    QPointer<QMenuBar> m_bar;
+    QPointer<QMenu> m_menu;
+};
+
+} // namespace
+
+void yieldAcceleratorToMenu(QLabel* label, QMenuBar* bar, QMenu* menu) {
+    label->installEventFilter(new AcceleratorToMenu(label, bar, menu));
+}
+
 QFont designedDialogFont() {
     QFont font(u"ＭＳ Ｐゴシック"_s);
     font.setPixelSize(12);
@@ -46,6 +98,91 @@ void setDialogBorder(QDialog* dialog, bool systemMenu) {
     if (systemMenu)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     dialog->setWindowFlags(flags);
+}
+
+namespace {
+
+QWindow* handleOf(QWidget* widget) {
+    return widget ? widget->window()->windowHandle() : nullptr;
+}
+
+QWidget* shownMainWindow(const QWidget* besides) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != besides && top->isVisible() && top->windowType() == Qt::Window)
+            return top;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void giveTransientParent(QWidget* dialog) {
+    const Qt::WindowType type = dialog->windowType();
+    if (type != Qt::Dialog && type != Qt::Sheet)
+        return;
+    dialog->winId(); // the window handle, made now if it is not yet
+    QWindow* own = dialog->windowHandle();
+    if (!own || own->transientParent())
+        return;
+    for (QWidget* candidate :
+         {dialog->parentWidget(), QApplication::activeWindow(), shownMainWindow(dialog)}) {
+        QWindow* parent =
+            candidate && candidate->window() != dialog ? handleOf(candidate) : nullptr;
+        if (parent && parent != own) {
+            own->setTransientParent(parent);
+            return;
+        }
+    }
+}
+
+namespace {
+
+// The Motif hints, as window managers read them from _MOTIF_WM_HINTS.
+constexpr uint32_t kHintsFunctions = 1;
+constexpr uint32_t kHintsDecorations = 2;
+constexpr uint32_t kFunctionMove = 4;
+constexpr uint32_t kFunctionMinimize = 8;
+constexpr uint32_t kFunctionClose = 32;
+constexpr uint32_t kDecorBorder = 2;
+constexpr uint32_t kDecorTitle = 8;
+constexpr uint32_t kDecorMenu = 16;
+constexpr uint32_t kDecorMinimize = 32;
+
+void writeFrameHints(QWidget* window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !window->windowHandle())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const QByteArray name = QByteArrayLiteral("_MOTIF_WM_HINTS");
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData()),
+        nullptr);
+    if (!atom)
+        return;
+    const Qt::WindowFlags flags = window->windowFlags();
+    const bool minimise = flags & Qt::WindowMinimizeButtonHint; // the main window keeps its own
+    const uint32_t hints[5] = {
+        kHintsFunctions | kHintsDecorations,
+        kFunctionMove | (flags & Qt::WindowCloseButtonHint ? kFunctionClose : 0) |
+            (minimise ? kFunctionMinimize : 0),
+        kDecorBorder | kDecorTitle | (flags & Qt::WindowSystemMenuHint ? kDecorMenu : 0) |
+            (minimise ? kDecorMinimize : 0),
+        0, 0};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()),
+                        atom->atom, atom->atom, 32, 5, hints);
+    xcb_flush(connection);
+    free(atom);
+}
+
+} // namespace
+
+void askForFixedFrame(QWidget* window) {
+    if (!window->isWindow() || window->minimumSize() != window->maximumSize() ||
+        QGuiApplication::platformName() != u"xcb"_s)
+        return;
+    writeFrameHints(window);
+    // Qt writes its own hints as it maps the window; ours go on top of them.
+    QTimer::singleShot(0, window, [window] { writeFrameHints(window); });
 }
 
 void centreOnScreen(QWidget* window) {

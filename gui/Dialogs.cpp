@@ -9,6 +9,7 @@
 #include <QLayout>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSortFilterProxyModel>
@@ -24,6 +25,19 @@ namespace {
 MessageSink& messageSink() {
     static MessageSink sink;
     return sink;
+}
+
+QuestionSink& questionSink() {
+    static QuestionSink sink;
+    return sink;
+}
+
+constexpr QChar kWordJoiner = QChar(0x2060);
+constexpr QChar kBreakHere = QChar(0x200B);
+
+// Where a path stops: white space, and the brackets and stops Japanese text puts around it.
+bool endsPath(QChar c) {
+    return c.isSpace() || QStringView(u"「」『』（）()、。\"'").contains(c);
 }
 
 std::deque<std::optional<QString>>& queuedAnswers() {
@@ -60,7 +74,7 @@ void centreOnOwner(QWidget* dialog, QWidget* owner) {
 class StopBox : public QMessageBox {
 public:
     StopBox(const QString& caption, const QString& text, QWidget* owner)
-        : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner)
+        : QMessageBox(QMessageBox::Critical, caption, boxText(text), QMessageBox::Ok, owner)
         , m_owner(owner) {}
 
 protected:
@@ -195,6 +209,46 @@ void showStopBox(QWidget* parent, const QString& caption, const QString& text) {
     }
     StopBox box(caption, text, parent);
     box.exec();
+}
+
+QString boxText(const QString& text) {
+    QString shown;
+    shown.reserve(text.size() * 2);
+    bool inPath = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool afterBoundary = i == 0 || endsPath(text[i - 1]);
+        bool starts = false;
+        if (endsPath(c)) {
+            inPath = false;
+        } else if (!inPath && c == u'/' && (afterBoundary || text[i - 1] == u'~')) {
+            inPath = true;
+            starts = afterBoundary;
+        }
+        // Inside a path the line may break after a "/" and nowhere else.
+        if (inPath && !starts && !shown.isEmpty() && shown.back() != kBreakHere)
+            shown += kWordJoiner;
+        shown += c;
+        if (inPath && c == u'/')
+            shown += kBreakHere;
+    }
+    return shown;
+}
+
+void setQuestionSink(QuestionSink sink) {
+    questionSink() = std::move(sink);
+}
+
+bool askYesNo(QWidget* parent, const QString& caption, const QString& text) {
+    if (questionSink())
+        return questionSink()(caption, text);
+    QMessageBox box(QMessageBox::Question, caption, boxText(text), QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(u"はい(&Y)"_s, QMessageBox::YesRole);
+    QPushButton* no = box.addButton(u"いいえ(&N)"_s, QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void showStandardError(QWidget* parent, const QString& text) {

@@ -14,6 +14,18 @@ void showStopBox(QWidget* parent, const QString& caption, const QString& text);
 /// The toolkit's standard error box: the stop box with the caption "Morvex".
 void showStandardError(QWidget* parent, const QString& text);
 
+/// The text as a box shows it: a path breaks only after one of its "/", never inside a folder
+/// or file name.
+QString boxText(const QString& text);
+
+/// A modal question with the question icon and the buttons はい and いいえ (いいえ the default,
+/// as Esc also answers); true for はい.
+bool askYesNo(QWidget* parent, const QString& caption, const QString& text);
+
+/// Test seam: answers every question until reset (an empty function restores real boxes).
+using QuestionSink = std::function<bool(const QString& caption, const QString& text)>;
+void setQuestionSink(QuestionSink sink);
+
 /// Replaces every message box until reset (an empty function restores real boxes). Used by tests
 /// and by the desktop-less mode, which writes the boxes to standard error instead.
 using MessageSink = std::function<void(const QString& caption, const QString& text)>;

@@ -1,5 +1,7 @@
 #include "GuiStartup.h"
 
+#include "Accessibility.h"
+
 #include <QFont>
 #include <QStringDecoder>
 #include <QStringList>
@@ -23,6 +25,7 @@ bool shiftJisCodecAvailable() {
 
 bool prepareGui(QString* error) {
     installFontSubstitutions();
+    describeWindowsWhenShown();
     if (!shiftJisCodecAvailable()) {
         if (error)
             *error = u"The Shift-JIS codec (windows-31j) is not available in this Qt build."_s;

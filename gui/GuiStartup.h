@@ -11,7 +11,8 @@ void installFontSubstitutions();
 /// True when the Shift-JIS codec ("windows-31j") is available; the program cannot work without it.
 bool shiftJisCodecAvailable();
 
-/// Everything a GUI program or GUI test does before its first window: fonts and codec check.
+/// Everything a GUI program or GUI test does before its first window: fonts, the accessible
+/// names and descriptions of shown windows, and the codec check.
 /// Returns false (with a reason in `error`) when the codec is missing.
 bool prepareGui(QString* error = nullptr);
 

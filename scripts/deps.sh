@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth xdg-utils xdotool x11-utils
     trayer openbox dbus dbus-x11 libglib2.0-bin
+    at-spi2-core python3-pyatspi
     clang-format
     desktop-file-utils appstream groff-base lintian fakeroot dpkg-dev
 )

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs the real program under Xvfb with the Japanese fonts and photographs the main window, its
-# menus and pop-up menus, and the dialogs opened from it, into <build>/screenshots/.
+# menus and pop-up menus, and the dialogs opened from it, into <build>/screenshots/; then the main
+# window, the settings dialog, the list viewer and the about box in a light and a dark colour
+# scheme (qt6ct's "darker", as a desktop sets it) at display scales 1 and 2, into
+# <build>/screenshots/schemes/.
 #   scripts/screenshots.sh [build-dir]     (default: build)
-# Installs what it needs through scripts/deps.sh (xvfb, xdotool, x11-utils, and imagemagick and
-# openbox, which draws the title bars). Every wait is bounded: a step that fails says so and the
-# script ends with a non-zero status.
+# Installs what it needs through scripts/deps.sh (xvfb, xdotool, x11-utils, and imagemagick,
+# openbox, which draws the title bars, and qt6ct, which gives Qt the dark scheme). Every wait is
+# bounded: a step that fails says so and the script ends with a non-zero status.
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath -m "${1:-build}")
@@ -23,14 +26,14 @@ step() {
     echo "$1"
 }
 [ -x "$program" ] || fail "no program at $program; build first"
-MORVEX_DEPS_EXTRA="${MORVEX_DEPS_EXTRA:-} imagemagick openbox" scripts/deps.sh ||
-    fail "could not install the packages it needs; as root: scripts/deps.sh, then apt-get install imagemagick openbox"
+MORVEX_DEPS_EXTRA="${MORVEX_DEPS_EXTRA:-} imagemagick openbox qt6ct" scripts/deps.sh ||
+    fail "could not install the packages it needs; as root: scripts/deps.sh, then apt-get install imagemagick openbox qt6ct"
 for pair in Xvfb:xvfb xdotool:xdotool xwininfo:x11-utils import:imagemagick convert:imagemagick \
     openbox:openbox; do
     command -v "${pair%%:*}" >/dev/null || fail "${pair%%:*} is missing (Debian package ${pair#*:})"
 done
-mkdir -p "$out"
-rm -f "$out"/*.png
+mkdir -p "$out/schemes"
+rm -f "$out"/*.png "$out"/schemes/*.png
 
 scratch=$(mktemp -d)
 pids=()
@@ -56,7 +59,7 @@ trap 'fail "a command failed (line $LINENO)"' ERR
 # A display of its own, and a window manager for the title bars.
 step "Starting Xvfb and openbox:"
 exec 3>"$scratch/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
@@ -217,6 +220,57 @@ wait_window '^Morvex$' >/dev/null
 pause 1
 shot store-error
 stop_program
+
+# The four windows a new user meets, in each scheme at each scale.
+mkdir -p "$scratch/qt6ct"
+cat >"$scratch/qt6ct/qt6ct.conf" <<CONF
+[Appearance]
+color_scheme_path=/usr/share/qt6ct/colors/darker.conf
+custom_palette=true
+style=Fusion
+CONF
+# A window with the frame the window manager draws around it.
+frame_shot() {
+    import -frame -window "$1" "$out/schemes/$2.png"
+    echo "  $out/schemes/$2.png"
+}
+for scheme in light dark; do
+    for scale in 1 2; do
+        step "The $scheme scheme at scale $scale:"
+        export QT_SCALE_FACTOR=$scale
+        if [ "$scheme" = dark ]; then
+            # qt6ct reads its file under XDG_CONFIG_HOME, beside the store.
+            export QT_QPA_PLATFORMTHEME=qt6ct
+            ln -sfn "$scratch/qt6ct" "$XDG_CONFIG_HOME/qt6ct"
+        else
+            unset QT_QPA_PLATFORMTHEME
+            rm -f "$XDG_CONFIG_HOME/qt6ct"
+        fi
+        write_store "$placed"
+        start_program
+        main=$(wait_window '^Morvex$')
+        pause 1
+        frame_shot "$main" "$scheme-x$scale-main-window"
+        key alt+s e
+        frame_shot "$(wait_window '^設定$')" "$scheme-x$scale-settings"
+        stop_program
+        start_program
+        main=$(wait_window '^Morvex$')
+        pause 1
+        key alt+f Right Right Right a
+        frame_shot "$(wait_window 'バージョン情報')" "$scheme-x$scale-about"
+        key Return
+        geometry "$main"
+        menu_height=$((HEIGHT - 161 * scale))
+        # The header list's round button opens the viewer.
+        click $((X + 74 * scale)) $((Y + menu_height + 130 * scale))
+        frame_shot "$(wait_window 'リストファイルビューア')" "$scheme-x$scale-list-viewer"
+        stop_program
+    done
+done
+unset QT_QPA_PLATFORMTHEME
+rm -f "$XDG_CONFIG_HOME/qt6ct"
+export QT_SCALE_FACTOR=1
 
 mkdir -p docs
 cp "$out/main-window-framed.png" docs/main-window.png

@@ -128,7 +128,15 @@ private:
         QHash<QString, int> values; ///< case-folded name -> its Value line
     };
 
-    class Parser;
+    friend class RegParser;
+    /// Reading: starts over with the file's encoding, line end and number of physical lines.
+    void beginReading(Encoding encoding, QString eol, qsizetype lines);
+    /// Reading: a key line, or a key deletion, which drops the tree read so far.
+    void readSection(Line line);
+    /// Reading: a value line, or a value deletion, of the key `foldedPath`. When the key holds a
+    /// value of that name already (no deletion between), nothing is read and that value's name
+    /// as written is returned.
+    std::optional<QString> readValue(const QString& foldedPath, Line line);
 
     int appendLine(Line line);
     int insertAfter(int index, Line line);

@@ -1,9 +1,9 @@
-#include "Set_U.h"
+#include "settings/Set_U.h"
 
-#include "DesignedWindow.h"
-#include "DisRangeTrackBar.h"
-#include "ExLabel.h"
-#include "SettingsGroups.h"
+#include "controls/DisRangeTrackBar.h"
+#include "controls/ExLabel.h"
+#include "gui/DesignedWindow.h"
+#include "settings/SettingFGroups.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -138,8 +138,9 @@ TExLabel* makeExLabel(QWidget* parent, const QString& name, const QString& capti
     auto* label = new TExLabel(caption, parent);
     label->setObjectName(name);
     label->move(left, top);
-    // The disabled look is grey text over a white copy.
-    label->setBackFont(clWhite);
+    // The disabled look is grey text over a copy in the light edge colour (white on the
+    // classic scheme); both come from the palette, so they suit dark schemes too.
+    label->setBackFont(clBtnHighlight);
     // Tab pages can be lighter than the button face the label would fill itself with.
     label->setTransparent(true);
     return label;
@@ -163,8 +164,9 @@ void setEditUsable(QLineEdit* edit, bool usable) {
 
 } // namespace
 
-TSettingF::TSettingF(QWidget* parent)
-    : QDialog(parent) {
+TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
+    : QDialog(parent)
+    , m_loadWrites(writes) {
     setObjectName(u"SettingF"_s);
     setWindowTitle(u"設定"_s);
     setDialogBorder(this, false);
@@ -226,6 +228,7 @@ void TSettingF::buildResultGroup() {
     WaitTime = new TDisRangeTrackBar(TabSheet1);
     WaitTime->setObjectName(u"WaitTime"_s);
     WaitTime->setGeometry(72, 52, 157, 17);
+    WaitTime->setAccessibleName(u"自動的に消すまでの秒数"_s);
     WaitTime->setOrientation(Qt::Horizontal);
     WaitTime->setMin(0);
     WaitTime->setMax(10);
@@ -240,6 +243,7 @@ void TSettingF::buildCompListGroup() {
     CompListChk = makeChoice<QCheckBox>(CompListGroup, u"CompListChk"_s,
                                         u"挿入時にフッタの行末を揃える"_s, {8, 16, 173, 17});
     CompListCount = makeEdit(CompListGroup, u"CompListCount"_s, u"71"_s, {36, 34, 21, 20});
+    CompListCount->setAccessibleName(u"揃える文字目"_s);
     CompListUpDown = new TUpDown(CompListGroup);
     CompListUpDown->setObjectName(u"CompListUpDown"_s);
     CompListUpDown->setGeometry(57, 34, 15, 20);
@@ -259,10 +263,12 @@ void TSettingF::buildAppRunPage() {
     BeforeRunChk =
         makeChoice<QCheckBox>(AppRunGroup, u"BeforeRunChk"_s, u"変換前に実行"_s, {8, 16, 97, 17});
     BeforeApp = makeEdit(AppRunGroup, u"BeforeApp"_s, QString(), {24, 34, 195, 18});
+    BeforeApp->setAccessibleName(u"変換前に実行するｱﾌﾟﾘｹｰｼｮﾝ"_s);
     BeforeBtn = makeButton(AppRunGroup, u"BeforeBtn"_s, u"参照..."_s, {224, 34, 41, 18});
     AfterRunChk =
         makeChoice<QCheckBox>(AppRunGroup, u"AfterRunChk"_s, u"変換後に実行"_s, {8, 58, 97, 17});
     AfterApp = makeEdit(AppRunGroup, u"AfterApp"_s, QString(), {24, 76, 195, 18});
+    AfterApp->setAccessibleName(u"変換後に実行するｱﾌﾟﾘｹｰｼｮﾝ"_s);
     AfterBtn = makeButton(AppRunGroup, u"AfterBtn"_s, u"参照..."_s, {224, 76, 41, 18});
     AppWaitTime = makeHiddenText(AppRunGroup, u"AppWaitTime"_s, u"1000"_s);
 }
@@ -278,6 +284,7 @@ void TSettingF::buildWatchPage() {
     Label5 = makeLabel(GroupBox1, u"Label5"_s, u"更新を監視し、更新されると自動的に変換をします"_s,
                        12, 32);
     WatchApp = makeEdit(GroupBox1, u"WatchApp"_s, QString(), {12, 50, 209, 18});
+    WatchApp->setAccessibleName(u"起動している間監視するｱﾌﾟﾘｹｰｼｮﾝ"_s);
     WatchBtn = makeButton(GroupBox1, u"WatchBtn"_s, u"参照..."_s, {224, 50, 41, 18});
     ObserveWaitTime = makeHiddenText(TabSheet3, u"ObserveWaitTime"_s, u"2000"_s);
 }
@@ -337,7 +344,7 @@ void TSettingF::FormCreate() {
     // Each load applies its values one by one, so after a failure the controls keep what was
     // read before it, and the rest of the creation is skipped.
     SettingFState state = readState();
-    const StoreResult result = LoadSettingFGroups(state);
+    const StoreResult result = loadSettingFGroups(state, m_loadWrites);
     m_storeBase = std::make_unique<StoreBase>(state.base);
     applyState(state);
     if (!result) {
@@ -356,7 +363,9 @@ void TSettingF::FormCreate() {
 }
 
 void TSettingF::setTimeLabelsLook(bool enabled) {
-    const TColor colour = enabled ? rgbColor(0, 0, 0) : rgbColor(128, 128, 128);
+    // Black and 128 grey on the classic scheme; from the palette, so that enabled text is the
+    // readable one on a dark scheme as well.
+    const TColor colour = enabled ? clWindowText : clGrayText;
     for (TExLabel* label : {MinLbl, MaxLbl, Label1, Label2, Time}) {
         label->setFontColor(colour);
         label->setFont3D(!enabled);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "gui/Dialogs.h"
+#include "settings/SettingsGroups.h"
 
 #include <QDialog>
 #include <QWidget>
@@ -20,7 +21,6 @@ class TExLabel;
 namespace morvex {
 
 struct SettingFState;
-struct StoreBase;
 
 /// The up-down control bound to an edit (its buddy): the buddy shows the position, and the
 /// position is read back from the buddy's text, clamped to the range (text that is no number
@@ -60,13 +60,14 @@ private:
 };
 
 /// The settings dialog. Creating one, shown or not, loads the Result, CompList, AppRun and
-/// Watch groups from the store into its controls, so other windows read those settings by
-/// creating a TSettingF unseen and reading its controls.
+/// Watch groups from the store into its controls (with `writes` for the move of the older Result
+/// key), so other windows read those settings by creating a TSettingF unseen and reading its
+/// controls.
 class TSettingF : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TSettingF(QWidget* parent = nullptr);
+    explicit TSettingF(QWidget* parent = nullptr, LoadWrites writes = LoadWrites::Saved);
     ~TSettingF() override;
 
     /// False when the store failed while loading (the error has been shown); the controls then
@@ -148,6 +149,7 @@ private:
     void showWaitTime();
     void browseInto(QLineEdit* edit);
 
+    LoadWrites m_loadWrites;
     bool m_loaded = false;
     std::unique_ptr<StoreBase> m_storeBase; ///< what the load found; the OK button's saves use it
 };

@@ -1,7 +1,7 @@
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
-#include "RegDocument.h"
-#include "StoreFile.h"
+#include "settings/RegDocument.h"
+#include "settings/StoreFile.h"
 
 #include <QStandardPaths>
 #include <algorithm>
@@ -9,6 +9,23 @@
 using namespace Qt::StringLiterals;
 
 namespace morvex {
+
+namespace {
+
+void applyInOrder(const std::vector<StoreChange>& changes, RegDocument& document) {
+    for (auto change = changes.begin(); change != changes.end(); ++change) {
+        // A value written later in this commit makes its key anyway; left to it, a key whose
+        // values all keep what others wrote (a key the user deleted) is not made again empty.
+        if (change->kind == StoreChange::Kind::CreateKey &&
+            std::any_of(change + 1, changes.end(), [&](const StoreChange& later) {
+                return later.kind == StoreChange::Kind::SetValue && later.path == change->path;
+            }))
+            continue;
+        change->applyTo(document);
+    }
+}
+
+} // namespace
 
 QString StoreError::message() const {
     QString text;
@@ -28,11 +45,40 @@ QString StoreError::message() const {
     return m_detail.isEmpty() ? text : text + u'\n' + m_detail;
 }
 
+// The file as the handles in no-commit mode see it: read once, then as their commits left it.
+class StoreCopy {
+public:
+    explicit StoreCopy(QString filePath)
+        : m_filePath(std::move(filePath)) {}
+
+    const QString& filePath() const { return m_filePath; }
+
+    std::variant<RegDocument, QString> read() {
+        if (!m_document) {
+            auto read = storefile::read(m_filePath);
+            if (auto* reason = std::get_if<QString>(&read))
+                return *reason; // read again at the next open, as the file would be
+            m_document = std::get<RegDocument>(std::move(read));
+        }
+        return *m_document;
+    }
+
+    void replace(RegDocument document) { m_document = std::move(document); }
+
+private:
+    QString m_filePath;
+    std::optional<RegDocument> m_document;
+};
+
 SettingsStore::SettingsStore()
     : SettingsStore(defaultFilePath()) {}
 
 SettingsStore::SettingsStore(QString filePath)
     : m_filePath(std::move(filePath)) {}
+
+SettingsStore::SettingsStore(std::shared_ptr<StoreCopy> copy)
+    : m_filePath(copy->filePath())
+    , m_copy(std::move(copy)) {}
 
 SettingsStore::~SettingsStore() {
     if (!m_pending.empty())
@@ -44,8 +90,16 @@ QString SettingsStore::defaultFilePath() {
            u"/morvex/settings.reg"_s;
 }
 
+std::shared_ptr<StoreCopy> SettingsStore::copyInMemory(QString filePath) {
+    return std::make_shared<StoreCopy>(std::move(filePath));
+}
+
+std::variant<RegDocument, QString> SettingsStore::readCurrent() const {
+    return m_copy ? m_copy->read() : storefile::read(m_filePath);
+}
+
 bool SettingsStore::loadDocument() {
-    auto read = storefile::read(m_filePath);
+    auto read = readCurrent();
     if (auto* reason = std::get_if<QString>(&read)) {
         m_fileError = StoreError(StoreError::Kind::FileUnusable, {}, *reason);
         m_document.reset();
@@ -113,7 +167,7 @@ StoreResult SettingsStore::WriteNumber(const QString& name, qint32 value) {
         StoreChange::setValue(m_openKey.value_or(QString()), name, RegValue::fromNumber(value)));
 }
 
-StoreResult SettingsStore::WriteIfStill(const QString& name, const RegValue& value,
+StoreResult SettingsStore::writeIfStill(const QString& name, const RegValue& value,
                                         const std::optional<RegValue>& found) {
     return record(StoreChange::setValueIfStill(m_openKey.value_or(QString()), name, value, found));
 }
@@ -168,39 +222,40 @@ StoreResult SettingsStore::commit() {
         m_fileError = StoreError(StoreError::Kind::FileUnusable, {}, reason);
         return StoreResult(StoreError(StoreError::Kind::WriteFailed, name, reason));
     };
-    if (auto reason = storefile::prepareDirectory(m_filePath))
-        return fail(*reason);
-    storefile::CommitLock lock(m_filePath);
-    if (auto reason = lock.acquire())
-        return fail(*reason);
+    std::optional<storefile::CommitLock> lock;
+    if (!m_copy) {
+        if (auto reason = storefile::prepareDirectory(m_filePath))
+            return fail(*reason);
+        if (auto reason = lock.emplace(m_filePath).acquire())
+            return fail(*reason);
+    }
     // Apply only this handle's changes to the file as it is now, so that other processes'
     // commits since this handle read it are kept.
-    auto current = storefile::read(m_filePath);
+    auto current = readCurrent();
     if (auto* reason = std::get_if<QString>(&current))
         return fail(*reason);
     RegDocument document = std::get<RegDocument>(std::move(current));
-    for (auto change = changes.begin(); change != changes.end(); ++change) {
-        // A value written later in this commit makes its key anyway; left to it, a key whose
-        // values all keep what others wrote (a key the user deleted) is not made again empty.
-        if (change->kind == StoreChange::Kind::CreateKey &&
-            std::any_of(change + 1, changes.end(), [&](const StoreChange& later) {
-                return later.kind == StoreChange::Kind::SetValue && later.path == change->path;
-            }))
-            continue;
-        change->applyTo(document);
-    }
+    applyInOrder(changes, document);
     if (document.modified()) {
-        const QByteArray bytes = document.serialize();
-        const auto reread = RegDocument::parse(bytes);
-        const auto* check = std::get_if<RegDocument>(&reread);
-        if (!check || !check->sameContent(document))
-            return fail(u"書き込む内容を読み直すと一致しないため、書き込みを取りやめました"_s);
-        if (auto reason = storefile::write(m_filePath, bytes))
+        if (auto reason = replaceWith(document))
             return fail(*reason);
     }
     m_document = std::make_unique<RegDocument>(std::move(document));
     m_fileError.reset();
     return {};
+}
+
+std::optional<QString> SettingsStore::replaceWith(const RegDocument& document) {
+    const QByteArray bytes = document.serialize();
+    auto reread = RegDocument::parse(bytes);
+    auto* check = std::get_if<RegDocument>(&reread);
+    if (!check || !check->sameContent(document))
+        return u"書き込む内容を読み直すと一致しないため、書き込みを取りやめました"_s;
+    if (!m_copy)
+        return storefile::write(m_filePath, bytes);
+    // What the file would hold, and a read of it would give.
+    m_copy->replace(std::move(*check));
+    return std::nullopt;
 }
 
 } // namespace morvex

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "StoreError.h"
+#include "settings/StoreError.h"
 
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace morvex {
@@ -13,6 +14,9 @@ namespace morvex {
 class RegDocument;
 struct RegValue;
 struct StoreChange;
+
+/// A store file's content held in memory for handles in no-commit mode (see SettingsStore).
+class StoreCopy;
 
 /// A handle on the current user's settings store, with at most one open key at a time.
 ///
@@ -23,12 +27,18 @@ struct StoreChange;
 /// changes are applied, and the result replaces the file atomically. Nothing is created before
 /// the first commit that changes something. A file that cannot be parsed is never overwritten.
 /// All access is from one thread; several processes may use the same file at once.
+///
+/// In no-commit mode a handle works on a copy of the file in memory instead, shared with the
+/// other handles opened on it: the copy is read from the file at its first use, commits change
+/// only the copy (as they would the file), and the file is never written, locked or created.
 class SettingsStore {
 public:
     /// A handle on the user's store file (defaultFilePath()).
     SettingsStore();
     /// A handle on the store file at `filePath`.
     explicit SettingsStore(QString filePath);
+    /// A handle in no-commit mode on `copy` (see copyInMemory()).
+    explicit SettingsStore(std::shared_ptr<StoreCopy> copy);
     /// Commits pending writes, as StoreClose does; a failure here is lost, so close explicitly.
     ~SettingsStore();
     SettingsStore(const SettingsStore&) = delete;
@@ -54,7 +64,7 @@ public:
     /// For a save that keeps what others wrote: creates or replaces `name` with `value` only if,
     /// when the file is read again at the commit, it still holds `found` under that name (nothing:
     /// no such value). Otherwise the file keeps its value. Fails as WriteText does.
-    StoreResult WriteIfStill(const QString& name, const RegValue& value,
+    StoreResult writeIfStill(const QString& name, const RegValue& value,
                              const std::optional<RegValue>& found);
     /// True when the open key has at least one subkey (values do not count).
     bool HasChildKeys() const;
@@ -69,6 +79,9 @@ public:
 
     /// $XDG_CONFIG_HOME/morvex/settings.reg (by default ~/.config/morvex/settings.reg).
     static QString defaultFilePath();
+    /// A copy in memory of the store file at `filePath`, for handles in no-commit mode; nothing
+    /// is read before the first of them opens a key. It goes with the last handle holding it.
+    static std::shared_ptr<StoreCopy> copyInMemory(QString filePath = defaultFilePath());
 
 private:
     friend struct SettingsStoreAccess;
@@ -77,10 +90,15 @@ private:
     /// The open key's value as stored, of any type; nullptr when absent.
     const RegValue* storedValue(const QString& name) const;
     bool loadDocument();
+    /// The file (or the copy) as it is now.
+    std::variant<RegDocument, QString> readCurrent() const;
     StoreResult commit();
+    /// Replaces the file (or the copy) with `document`, checked to read back the same.
+    std::optional<QString> replaceWith(const RegDocument& document);
     StoreResult record(StoreChange change);
 
     QString m_filePath;
+    std::shared_ptr<StoreCopy> m_copy; ///< set in no-commit mode
     std::unique_ptr<RegDocument> m_document;
     std::vector<StoreChange> m_pending;
     std::optional<QString> m_openKey;

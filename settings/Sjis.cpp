@@ -1,4 +1,4 @@
-#include "Sjis.h"
+#include "settings/Sjis.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -6,21 +6,21 @@
 namespace morvex::sjis {
 
 namespace {
-constexpr const char* codecName = "windows-31j";
+constexpr const char* kCodecName = "windows-31j";
 }
 
 QString decode(QByteArrayView bytes) {
-    QStringDecoder decoder(codecName);
+    QStringDecoder decoder(kCodecName);
     return decoder(bytes);
 }
 
 QByteArray encode(const QString& text) {
-    QStringEncoder encoder(codecName);
+    QStringEncoder encoder(kCodecName);
     return encoder(text);
 }
 
 bool encodable(const QString& text) {
-    QStringEncoder encoder(codecName, QStringConverter::Flag::Stateless);
+    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
     QByteArray bytes = encoder(text);
     return !encoder.hasError() && decode(bytes) == text;
 }

@@ -1,6 +1,6 @@
-#include "SjisByteValidator.h"
+#include "settings/SjisByteValidator.h"
 
-#include "Sjis.h"
+#include "settings/Sjis.h"
 
 #include <QLineEdit>
 #include <algorithm>

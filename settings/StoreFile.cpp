@@ -1,4 +1,4 @@
-#include "StoreFile.h"
+#include "settings/StoreFile.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -21,9 +21,9 @@ namespace morvex::storefile {
 
 namespace {
 
-constexpr int lockWaitMs = 10000;
-constexpr int staleLockMs = 60000;
-constexpr qint64 abandonedLockMs = 1000;
+constexpr int kLockWaitMs = 10000;
+constexpr int kStaleLockMs = 60000;
+constexpr qint64 kAbandonedLockMs = 1000;
 
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -64,7 +64,7 @@ std::variant<RegDocument, QString> read(const QString& path) {
     }
     // Bounded read: a device or a runaway file must not be read without end.
     QByteArray bytes;
-    while (bytes.size() <= MaxFileSize) {
+    while (bytes.size() <= kMaxFileSize) {
         const QByteArray chunk = file.read(64 * 1024);
         if (chunk.isEmpty())
             break;
@@ -72,9 +72,9 @@ std::variant<RegDocument, QString> read(const QString& path) {
     }
     if (file.error() != QFileDevice::NoError)
         return u"設定ファイル \"%1\" を読めません: %2"_s.arg(shown(path), file.errorString());
-    if (bytes.size() > MaxFileSize) {
+    if (bytes.size() > kMaxFileSize) {
         return u"設定ファイル \"%1\" が大きすぎます (%2 MiB まで)"_s.arg(shown(path))
-            .arg(MaxFileSize / (1024 * 1024));
+            .arg(kMaxFileSize / (1024 * 1024));
     }
     auto parsed = RegDocument::parse(bytes);
     if (auto* error = std::get_if<RegParseError>(&parsed))
@@ -117,7 +117,7 @@ std::optional<QString> write(const QString& path, const QByteArray& bytes) {
 CommitLock::CommitLock(const QString& path)
     : m_lock(path + u".lock"_s)
     , m_path(path) {
-    m_lock.setStaleLockTime(staleLockMs);
+    m_lock.setStaleLockTime(kStaleLockMs);
 }
 
 qint64 CommitLock::lockAge() const {
@@ -128,7 +128,7 @@ qint64 CommitLock::lockAge() const {
 std::optional<QString> CommitLock::acquire() {
     // QLockFile's own waiting sleeps 100 ms and more between tries; commits take a few ms, so
     // poll at a short, jittered interval instead.
-    QDeadlineTimer deadline(lockWaitMs);
+    QDeadlineTimer deadline(kLockWaitMs);
     while (!m_lock.tryLock(0)) {
         if (m_lock.error() == QLockFile::PermissionError)
             return u"設定ファイル \"%1\" をロックできません: フォルダに書き込めません"_s.arg(
@@ -143,7 +143,7 @@ std::optional<QString> CommitLock::acquire() {
         // leaves a file QLockFile calls stale only after a minute. No commit holds the lock for
         // a second, and the removal takes the file's native lock first, so it fails while a live
         // holder has the file.
-        if (lockAge() > abandonedLockMs && m_lock.removeStaleLockFile())
+        if (lockAge() > kAbandonedLockMs && m_lock.removeStaleLockFile())
             continue;
         if (deadline.hasExpired())
             return u"設定ファイル \"%1\" は他のプロセスが書き込み中です"_s.arg(shown(m_path));

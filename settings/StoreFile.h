@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RegDocument.h"
+#include "settings/RegDocument.h"
 
 #include <QLockFile>
 #include <QString>
@@ -11,7 +11,7 @@
 namespace morvex::storefile {
 
 /// Larger files are refused rather than read.
-inline constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+inline constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
 
 /// The file parsed; an empty document when it does not exist; otherwise the Japanese reason.
 std::variant<RegDocument, QString> read(const QString& path);

@@ -1,5 +1,6 @@
 #include "About_U.h"
 
+#include "Color.h"
 #include "DesignedWindow.h"
 #include "ExLabel.h"
 
@@ -48,6 +49,35 @@ QImage DrawTransparent(const QImage& source, const QColor& background) {
     return result;
 }
 
+QColor readableOn(QColor colour, const QColor& face, double ratio) {
+    const bool darkFace = face.lightness() < 128;
+    for (int step = 0; step < 20 && contrastRatio(colour, face) < ratio; ++step)
+        colour = darkFace ? colour.lighter(115) : colour.darker(115);
+    return colour;
+}
+
+QImage DrawLogo(const QImage& source, const QPalette& palette) {
+    // The dialog's own face, which the button face is on the designed platform: the logo has no
+    // box of its own on a scheme whose buttons differ from the window.
+    const QColor face = palette.color(QPalette::Window);
+    QImage logo = DrawTransparent(source, face);
+    // The name's two blues are the palette's link colour, which a scheme keeps readable on its
+    // own faces (the classic blue and navy on a light one); held to at least 3:1 all the same.
+    const QColor link = readableOn(palette.color(QPalette::Link), face, 3.0);
+    // Halfway to black on a light face: the classic navy under the blue.
+    const QColor halfDark((link.red() + 1) / 2, (link.green() + 1) / 2, (link.blue() + 1) / 2);
+    const QColor shade =
+        readableOn(face.lightness() < 128 ? link.lighter(130) : halfDark, face, 3.0);
+    const QRgb blue = qRgb(0x00, 0x00, 0xFF);
+    const QRgb navy = qRgb(0x00, 0x00, 0x80);
+    for (int y = 0; y < logo.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(logo.scanLine(y));
+        std::replace(line, line + logo.width(), blue, link.rgb());
+        std::replace(line, line + logo.width(), navy, shade.rgb());
+    }
+    return logo;
+}
+
 TAboutF::TAboutF(QWidget* parent)
     : QDialog(parent) {
     initWindowResources();
@@ -66,6 +96,8 @@ TAboutF::TAboutF(QWidget* parent)
     Version->setAutoSize(false);
     Version->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     Version->setFont3D(true);
+    // Drawn on the dialog's face, as the design's button face is; no band of its own.
+    Version->setTransparent(true);
     Version->setGeometry(56, 34, 245, 12);
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {104, 88, 93, 21});
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
@@ -73,8 +105,7 @@ TAboutF::TAboutF(QWidget* parent)
 }
 
 void TAboutF::FormCreate() {
-    const QImage composed =
-        DrawTransparent(SrcImg->pixmap().toImage(), palette().color(QPalette::Button));
+    const QImage composed = DrawLogo(SrcImg->pixmap().toImage(), palette());
     LogoImg->setPixmap(QPixmap::fromImage(composed));
 }
 

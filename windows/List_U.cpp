@@ -3,20 +3,22 @@
 #include "Dialogs.h"
 #include "Editor_U.h"
 #include "ListModel.h"
+#include "ListViewGroup.h"
 #include "MaruBtn.h"
 #include "Select_U.h"
-#include "SettingsGroups.h"
 #include "StyleDialogs.h"
 #include "engine/Messages.h"
 #include "engine/Paths.h"
 
 #include <QCloseEvent>
 #include <QFontInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -57,12 +59,30 @@ QToolButton* toolButton(QWidget* parent, const QString& name, int left, const QS
     return button;
 }
 
-// The picture and, where the design has one, its greyed copy for the disabled state.
-QIcon toolPicture(const QString& name, bool greyed) {
+// The picture and, where the design has one, its greyed copy for the disabled state; each
+// drawn at twice the size too, which a display scale of 2 takes instead of a blurred enlargement.
+// With `ink`, the picture's black is drawn in that colour instead (the button text of the scheme,
+// so that a black letter stays readable on a dark tool strip).
+QIcon toolPicture(const QString& name, bool greyed, const QColor& ink = Qt::black) {
     QIcon icon;
-    icon.addFile(u":/windows/pictures/"_s + name + u".png"_s, {16, 16}, QIcon::Normal);
+    const auto add = [&icon, &ink](const QString& file, QIcon::Mode mode) {
+        for (const auto& [suffix, side] : {std::pair{u".png"_s, 16}, std::pair{u"@2x.png"_s, 32}}) {
+            const QString path = u":/windows/pictures/"_s + file + suffix;
+            if (mode != QIcon::Normal || ink == QColor(Qt::black)) {
+                icon.addFile(path, {side, side}, mode);
+                continue;
+            }
+            QImage image = QImage(path).convertToFormat(QImage::Format_ARGB32);
+            for (int y = 0; y < image.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+                std::replace(line, line + image.width(), qRgba(0, 0, 0, 255), ink.rgba());
+            }
+            icon.addPixmap(QPixmap::fromImage(image), mode);
+        }
+    };
+    add(name, QIcon::Normal);
     if (greyed)
-        icon.addFile(u":/windows/pictures/"_s + name + u"-grey.png"_s, {16, 16}, QIcon::Disabled);
+        add(name + u"-grey"_s, QIcon::Disabled);
     return icon;
 }
 
@@ -145,16 +165,14 @@ void TListF::buildToolPanel() {
     ReloadBtn = toolButton(ToolPanel, u"ReloadBtn"_s, 29, u"リストの表示を更新"_s);
     ReloadBtn->setIcon(toolPicture(u"reload"_s, false));
     FontBtn = toolButton(ToolPanel, u"FontBtn"_s, 64, u"フォントを設定"_s);
-    FontBtn->setIcon(toolPicture(u"font"_s, true));
+    FontBtn->setIcon(toolPicture(u"font"_s, true, palette().color(QPalette::ButtonText)));
     SpeedButton1 = toolButton(ToolPanel, u"SpeedButton1"_s, 89, u"背景色を設定"_s);
     SpeedButton1->setText(u"色"_s);
     QFont bold(u"ＭＳ Ｐゴシック"_s);
     bold.setPixelSize(12);
     bold.setBold(true);
+    // Its designed black is the scheme's button text, as for every other button.
     SpeedButton1->setFont(bold);
-    QPalette black = SpeedButton1->palette();
-    black.setColor(QPalette::ButtonText, Qt::black);
-    SpeedButton1->setPalette(black);
     TextEditorBtn = toolButton(ToolPanel, u"TextEditorBtn"_s, 114, u"ﾃｷｽﾄｴﾃﾞｨﾀを設定"_s);
     TextEditorBtn->setIcon(toolPicture(u"editor"_s, true));
     for (QToolButton* button : {ListEditBtn, ReloadBtn, FontBtn, TextEditorBtn})

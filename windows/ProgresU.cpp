@@ -56,19 +56,6 @@ void placeCount(QLabel* caption, QLabel* count, const QString& text, int minLeft
     caption->adjustSize();
 }
 
-// The path in the width given, cut in its folders so that the file name stays whole.
-QString fittedPath(const QString& path, const QFontMetrics& metrics, int width) {
-    if (metrics.horizontalAdvance(path) <= width)
-        return path;
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const QString name = path.mid(slash + 1);
-    const QString tail = u"/"_s + name;
-    const int folderRoom = width - metrics.horizontalAdvance(tail);
-    if (slash < 0 || folderRoom < metrics.horizontalAdvance(u"…"_s))
-        return metrics.elidedText(name, Qt::ElideMiddle, width);
-    return metrics.elidedText(path.left(slash), Qt::ElideRight, folderRoom) + tail;
-}
-
 } // namespace
 
 TProgressF::TProgressF(QWidget* parent)
@@ -146,13 +133,14 @@ void TProgressF::keyPressEvent(QKeyEvent* event) {
         QDialog::keyPressEvent(event);
 }
 
-void ShowFileResult(QWidget* parent, const QString& path, int footers, int headers) {
+void ShowFileResult(QWidget* parent, const QString& path, int footers, int headers,
+                    LoadWrites writes) {
     if (footers == 0 && headers == 0)
         return;
     int waitSeconds = 0;
     int autoClose = 0;
     {
-        const TSettingF settings(parent);
+        const TSettingF settings(parent, writes);
         if (!settings.ShowResult->isChecked())
             return;
         waitSeconds = settings.WaitTime->position();

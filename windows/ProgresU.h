@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingsGroups.h"
+
 #include <QDialog>
 
 class QFrame;
@@ -52,8 +54,9 @@ private:
 };
 
 /// The answer to the engine's per-file result: reads the Result settings through an unseen
-/// TSettingF and, when ShowResult is checked, shows a TProgressF modally. Returns at once when
-/// both counts are 0.
-void ShowFileResult(QWidget* parent, const QString& path, int footers, int headers);
+/// TSettingF (loading with `writes`) and, when ShowResult is checked, shows a TProgressF modally.
+/// Returns at once when both counts are 0.
+void ShowFileResult(QWidget* parent, const QString& path, int footers, int headers,
+                    LoadWrites writes = LoadWrites::Saved);
 
 } // namespace morvex

@@ -37,8 +37,10 @@ TSelectListF::TSelectListF(QWidget* parent)
 
 void TSelectListF::TextEditBtnClick() {
     for (int i = 0; i < FileList->count(); ++i) {
-        if (FileList->item(i)->isSelected())
-            LaunchEditor(TextEditorLbl, FileList->item(i)->text());
+        // An editor that cannot start fails alike for every file: said once is enough.
+        if (FileList->item(i)->isSelected() &&
+            !LaunchEditor(TextEditorLbl, FileList->item(i)->text(), this))
+            return;
     }
 }
 

@@ -1,9 +1,12 @@
 // The main window's creation, commands and ways of ending, driven in-process.
 #include "FolderDialog.h"
+#include "ListFolder.h"
+#include "MainWindowGroups.h"
 #include "MainWindowTestSupport.h"
 #include "MaruBtn.h"
-#include "SettingsGroups.h"
+#include "Sjis.h"
 #include "SrcEditU.h"
+#include "StarterLists.h"
 
 #include <QDesktopServices>
 #include <QLineEdit>
@@ -54,14 +57,114 @@ TEST_F(MainWindowTest, FirstRunShowsDesignDefaultsAndWritesNothing) {
     EXPECT_TRUE(application.ShowMainWindow);
     EXPECT_TRUE(application.TaskBarButtonVisible);
     EXPECT_EQ(w.runMode(), RunMode::Interactive);
-    EXPECT_EQ(w.FFile->text(), programDirectory() + u"*.mfl"_s);
-    EXPECT_EQ(w.HFile->text(), programDirectory() + u"*.mhl"_s);
+    EXPECT_EQ(w.FFile->text(), listFolder() + u"*.mfl"_s);
+    EXPECT_EQ(w.HFile->text(), listFolder() + u"*.mhl"_s);
+    EXPECT_TRUE(listFolder().startsWith(qEnvironmentVariable("XDG_DATA_HOME") + u'/'));
+    EXPECT_TRUE(QFileInfo(listFolder()).isDir()) << "made, so that lists can be put there";
     EXPECT_EQ(w.ConvChar->text(), u")"_s);
     EXPECT_EQ(w.HeadConvChar->text(), u"]"_s);
     EXPECT_EQ(w.BackExt->text(), u".bak"_s);
     EXPECT_EQ(w.SrcFile->count(), 0);
     EXPECT_FALSE(QFile::exists(SettingsStore::defaultFilePath()));
     EXPECT_FALSE(w.isVisible());
+}
+
+// Where the starter lists go; emptied before and after each test.
+class StarterListsTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        QDir(listFolder()).removeRecursively();
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        QDir(listFolder()).removeRecursively();
+    }
+};
+
+TEST_F(StarterListsTest, ANewUserIsOfferedStarterListsOnceAndTheyLoad) {
+    answerYes = true;
+    TMorvexF& w = create();
+    EXPECT_TRUE(questions.empty()) << "asked over the shown window, not before";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].first, u"Morvex"_s);
+    EXPECT_TRUE(questions[0].second.contains(listFolder()));
+    for (const QString& name : {u"header.mhl"_s, u"footer.mfl"_s})
+        EXPECT_TRUE(QFileInfo::exists(listFolder() + name)) << name.toStdString();
+
+    // The fields find them: a conversion draws from them.
+    QTemporaryDir work;
+    const QString upload = work.filePath(u"memo.up"_s);
+    ASSERT_TRUE(writeBytes(upload, "]test\r\nbody\r\n)\r\n"));
+    w.SrcFile->addItem(upload);
+    std::vector<FileResult> results;
+    collectInto(w, results);
+    w.ConvBtnClick();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].headers, 1);
+    EXPECT_EQ(results[0].footers, 1);
+    EXPECT_TRUE(messages.empty());
+    const QByteArray converted = readBytes(upload);
+    EXPECT_FALSE(converted.startsWith("]")) << converted.toStdString();
+    EXPECT_FALSE(converted.endsWith(")\r\n")) << converted.toStdString();
+
+    // Once the window has saved its settings, the user is never asked again.
+    w.SaveAndQuit();
+    window.reset();
+    QDir(listFolder()).removeRecursively();
+    create();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(questions.size(), 1u);
+}
+
+TEST_F(StarterListsTest, NoOfferWhenListsAreThereOrTheModeIsUnattendedAndNoIsRespected) {
+    ASSERT_TRUE(QDir().mkpath(listFolder()));
+    ASSERT_TRUE(writeBytes(listFolder() + u"mine.MFL"_s, "-- me\r\n"));
+    create();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(questions.empty());
+    window.reset();
+
+    QFile::remove(listFolder() + u"mine.MFL"_s);
+    create({u"/x"_s});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(questions.empty()) << "only the interactive start asks";
+    window.reset();
+
+    answerYes = false;
+    create();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(QDir(listFolder()).isEmpty());
+}
+
+TEST(StarterLists, AreShiftJisCrLfCommentedShowEveryEscapeAndNameNobody) {
+    const QList<StarterList> lists = starterLists();
+    ASSERT_EQ(lists.size(), 2);
+    for (const StarterList& list : lists) {
+        SCOPED_TRACE(list.name.toStdString());
+        ASSERT_TRUE(list.bytes.endsWith("\r\n"));
+        EXPECT_EQ(list.bytes.count("\r\n"), list.bytes.count('\n')) << "every line ends in CR LF";
+        EXPECT_EQ(list.bytes.count("\r\n"), list.bytes.count('\r'));
+        // Round trip: the bytes are Shift-JIS as the editor and the viewer read them.
+        EXPECT_EQ(sjis::encode(sjis::decode(list.bytes)), list.bytes);
+        const QStringList lines = sjis::decode(list.bytes).split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QStringList entries;
+        for (const QString& line : lines) {
+            if (!line.startsWith(u';'))
+                entries << line;
+        }
+        EXPECT_GE(lines.size() - entries.size(), 8) << "explained in comments";
+        ASSERT_GE(entries.size(), 3);
+        const QString used = entries.join(u'\n');
+        QStringList escapes = {u"\\N"_s, u"\\S"_s, u"\\R"_s, u"\\\\"_s};
+        if (list.name.endsWith(u".mhl"_s))
+            escapes << u"\\H"_s << u"\\I"_s;
+        for (const QString& escape : escapes)
+            EXPECT_TRUE(used.contains(escape)) << escape.toStdString();
+        EXPECT_FALSE(used.contains(u'@')) << "no mail address goes out by default";
+    }
 }
 
 TEST_F(MainWindowTest, StoredValuesReachTheFieldsAndThePosition) {

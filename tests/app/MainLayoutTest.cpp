@@ -1,16 +1,21 @@
 // The main window as laid out: every control at its place with its text, hint and limit.
+#include "FixedRowDelegate.h"
 #include "MainWindowTestSupport.h"
 #include "MaruBtn.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QFrame>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 
 namespace morvex::test {
 namespace {
@@ -175,19 +180,87 @@ TEST_F(MainWindowTest, MenusHoldTheirDesignedItemsWithoutShortcutKeys) {
 }
 
 // Alt+H is also the Help menu's key: a control's accelerator comes before the menu bar's.
-TEST_F(MainWindowTest, LabelAcceleratorsFocusTheirFields) {
+TEST_F(MainWindowTest, LabelAcceleratorsFocusTheirFieldsAndAltHIsTheHelpMenus) {
     TMorvexF& w = create();
     w.show();
     QApplication::setActiveWindow(&w);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    const std::pair<Qt::Key, QWidget*> rows[] = {
-        {Qt::Key_B, w.BackExt}, {Qt::Key_H, w.HFile}, {Qt::Key_L, w.FFile}};
+    const std::pair<Qt::Key, QWidget*> rows[] = {{Qt::Key_B, w.BackExt}, {Qt::Key_L, w.FFile}};
     for (const auto& [key, field] : rows) {
         w.ConvBtn->setFocus();
         QTest::keyClick(&w, key, Qt::AltModifier);
         EXPECT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }))
             << field->objectName().toStdString();
         EXPECT_FALSE(w.Help->isVisible());
+    }
+
+    // Alt+H and then A, the usual way to the about box, reach it and leave the header alone.
+    const QString pattern = w.HFile->text();
+    w.ConvBtn->setFocus();
+    ModalWatcher watcher([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    QTest::keyClick(&w, Qt::Key_H, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Help->isVisible(); }));
+    EXPECT_FALSE(w.HFile->hasFocus());
+    QTest::keyClick(w.Help, Qt::Key_A);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.names() == QStringList{u"AboutF"_s}; }));
+    EXPECT_EQ(w.HFile->text(), pattern);
+}
+
+TEST_F(MainWindowTest, SourceRowsShowTheFileNameWholeWithTheFullPathAsTooltip) {
+    TMorvexF& w = create({u"/x"_s});
+    const QString longPath = u"/home/user/documents/bulletin-board/offline/2026/memo.up"_s;
+    w.SrcFile->addItems({u"today.up"_s, longPath});
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.SrcFile->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_FALSE(w.SrcFile->horizontalScrollBar()->isVisible());
+
+    const auto* rows = dynamic_cast<PathRowDelegate*>(w.SrcFile->itemDelegate());
+    ASSERT_NE(rows, nullptr);
+    QStyleOptionViewItem option;
+    option.initFrom(w.SrcFile->viewport());
+    option.rect = w.SrcFile->visualItemRect(w.SrcFile->item(1));
+    const QString shown = rows->shownText(option, longPath);
+    EXPECT_TRUE(shown.startsWith(u"/home/"_s)) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(u"/memo.up"_s)) << shown.toStdString();
+    EXPECT_LE(option.fontMetrics.horizontalAdvance(shown), option.rect.width());
+    option.rect = w.SrcFile->visualItemRect(w.SrcFile->item(0));
+    EXPECT_EQ(rows->shownText(option, u"today.up"_s), u"today.up"_s);
+
+    // The row's tooltip is the whole entry.
+    const QRect row = w.SrcFile->visualItemRect(w.SrcFile->item(1));
+    QHelpEvent help(QEvent::ToolTip, row.center(),
+                    w.SrcFile->viewport()->mapToGlobal(row.center()));
+    QCoreApplication::sendEvent(w.SrcFile->viewport(), &help);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000));
+    EXPECT_EQ(QToolTip::text(), longPath);
+    QToolTip::hideText();
+}
+
+TEST_F(MainWindowTest, NoAltCombinationReplacesAFieldsText) {
+    TMorvexF& w = create();
+    w.show();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const QList<QLineEdit*> fields = {w.BackExt, w.HeadConvChar, w.ConvChar, w.HFile, w.FFile};
+    QStringList texts;
+    for (const QLineEdit* field : fields)
+        texts << field->text();
+    // Whatever an Alt key opens is closed again before the next.
+    ModalWatcher watcher([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    for (QLineEdit* focus : fields) {
+        for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) {
+            focus->setFocus();
+            QTest::keyClick(&w, Qt::Key(key), Qt::AltModifier);
+            for (QMenu* menu : w.findChildren<QMenu*>())
+                menu->hide();
+            QCoreApplication::processEvents();
+            QStringList now;
+            for (const QLineEdit* field : fields)
+                now << field->text();
+            ASSERT_EQ(now, texts) << "Alt+" << char(key) << " in "
+                                  << focus->objectName().toStdString();
+        }
     }
 }
 

@@ -55,11 +55,16 @@ protected:
             messages.emplace_back(caption, text);
         });
         setProcessEnder([this](int status) { endStatus = status; });
+        setQuestionSink([this](const QString& caption, const QString& text) {
+            questions.emplace_back(caption, text);
+            return answerYes;
+        });
     }
 
     void TearDown() override {
         window.reset();
         setMessageSink({});
+        setQuestionSink({});
         setProcessEnder({});
         QFile::remove(SettingsStore::defaultFilePath());
     }
@@ -104,6 +109,8 @@ protected:
     MorvexApplication application;
     std::unique_ptr<TMorvexF> window;
     std::vector<std::pair<QString, QString>> messages;
+    std::vector<std::pair<QString, QString>> questions; ///< asked, caption and text
+    bool answerYes = false;                             ///< the answer to every question
     std::optional<int> endStatus;
 };
 

@@ -193,6 +193,26 @@ TEST_F(ProgramTest, ConvertOnceOnADesktopShowsResultDialogsThatCloseThemselves) 
     EXPECT_EQ(readBytes(storePath()), storeBefore);
 }
 
+TEST_F(ProgramTest, QtsOwnOptionsComeOffBeforeTheModeIsRead) {
+    const QList<std::pair<QStringList, Desktop>> commandLines = {
+        {{u"-style"_s, u"Fusion"_s, u"/c"_s}, Desktop::Offscreen},
+        {{u"-platform"_s, u"offscreen"_s, u"-reverse"_s, u"/c"_s}, Desktop::None},
+        {{u"--style=Fusion"_s, u"-qwindowtitle"_s, u"x"_s, u"/c"_s}, Desktop::Offscreen},
+        {{u"-widgetcount"_s, u"/c"_s}, Desktop::None},
+    };
+    for (const auto& [arguments, desktop] : commandLines) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        writeStore({fileGroup(), resultGroup(false)});
+        for (const QString& name : {u"a"_s, u"b"_s}) {
+            QFile::remove(work(name + u".bak"_s));
+            ASSERT_TRUE(writeBytes(work(name + u".up"_s), name == u"a"_s ? kUploadA : kUploadB));
+        }
+        const Outcome outcome = run(arguments, desktop);
+        EXPECT_EQ(outcome.exitCode, 0);
+        expectConverted();
+    }
+}
+
 TEST_F(ProgramTest, EveryFormOfTheConvertSwitchConvertsOnceAndOnlyTheFirstArgumentCounts) {
     const QList<QStringList> commandLines = {
         {u"-c"_s}, {u"/C"_s}, {u"-C"_s}, {u"/c"_s, u"/w"_s}, {u"-c"_s, u"/x"_s, u"/a"_s}};
@@ -215,7 +235,8 @@ TEST_F(ProgramTest, OtherFirstArgumentsIdleUntilAQuitSignalThenSave) {
         {{u"A"_s}, SIGTERM},
         {{u"/auto"_s}, SIGTERM},
         {{u"a"_s, u"/c"_s}, SIGINT},
-        {{u"-platform"_s, u"offscreen"_s, u"/c"_s}, SIGHUP},
+        // Qt's options come off first: the mode is read from what is left.
+        {{u"-platform"_s, u"offscreen"_s, u"/x"_s, u"/c"_s}, SIGHUP},
     };
     for (const auto& [arguments, signalNumber] : cases) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());

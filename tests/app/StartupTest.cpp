@@ -48,6 +48,22 @@ TEST(RunModeTest, OnlyTheWholeFirstArgumentInItsFourFormsChoosesAMode) {
         EXPECT_EQ(runModeFor(arguments), mode) << arguments.join(u' ').toStdString();
 }
 
+TEST(RunModeTest, QtsOwnOptionsComeOffWhereverTheyStandAndTheRestStays) {
+    const std::pair<QStringList, QStringList> rows[] = {
+        {{u"-style"_s, u"Fusion"_s}, {}},
+        {{u"-style=Fusion"_s, u"/c"_s}, {u"/c"_s}},
+        {{u"--style"_s, u"Fusion"_s, u"/a"_s, u"x"_s}, {u"/a"_s, u"x"_s}},
+        {{u"/a"_s, u"-platform"_s, u"xcb"_s, u"%1"_s}, {u"/a"_s, u"%1"_s}},
+        {{u"-display"_s, u":1"_s, u"-reverse"_s, u"-widgetcount"_s, u"/o"_s}, {u"/o"_s}},
+        {{u"-qwindowtitle"_s, u"/c"_s, u"/w"_s}, {u"/w"_s}}, // a value may look like a switch
+        {{u"-stylesheet"_s, u"a.qss"_s, u"-qmljsdebugger=port:1"_s}, {}},
+        {{u"-a"_s, u"-c"_s, u"-x"_s, u"-styles"_s}, {u"-a"_s, u"-c"_s, u"-x"_s, u"-styles"_s}},
+        {{u"/c"_s, u"-"_s, u"--"_s}, {u"/c"_s, u"-"_s, u"--"_s}},
+    };
+    for (const auto& [given, left] : rows)
+        EXPECT_EQ(withoutToolkitOptions(given), left) << given.join(u' ').toStdString();
+}
+
 TEST(ConsoleReportsTest, EachReportIsOneLineInTheDialogsWords) {
     EXPECT_EQ(resultLine("/up/メモ.up", 2, 1),
               "変換結果: ﾌｧｲﾙ: /up/メモ.up, ﾍｯﾀﾞ変換数: 1個, ﾌｯﾀ変換数: 2個");

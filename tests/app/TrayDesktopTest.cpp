@@ -305,9 +305,10 @@ TEST_F(DesktopTest, WithoutANotificationAreaOneLineTellsHowToEndMorvex) {
     EXPECT_EQ(err.count("no notification area"), 1) << err.data();
     EXPECT_EQ(err.count('\n'), 1) << err.data();
     EXPECT_TRUE(err.contains("kill " + pid)) << err.data();
-    EXPECT_TRUE(err.contains("gdbus call --session --dest jp.qor.Morvex.Instance" + pid +
-                             " --object-path /jp/qor/Morvex --method jp.qor.Morvex.SaveAndQuit"))
-        << err.data();
+    const QByteArray call = "gdbus call --session --dest jp.qor.Morvex.Instance" + pid +
+                            " --object-path /jp/qor/Morvex --method jp.qor.Morvex.SaveAndQuit";
+    EXPECT_TRUE(err.contains(call)) << err.data();
+    EXPECT_LT(err.indexOf(call), err.indexOf("kill " + pid)) << "the call that saves comes first";
 
     // Without a session bus only the signal can end it.
     QProcessEnvironment env = environment(true);

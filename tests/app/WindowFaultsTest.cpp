@@ -1,8 +1,8 @@
 // The main window where a user would otherwise be left without a way on: a stored place on no
 // screen, a manual that cannot be shown.
+#include "MainWindowGroups.h"
 #include "MainWindowTestSupport.h"
 #include "MaruBtn.h"
-#include "SettingsGroups.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -11,9 +11,13 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
-    // The store lives under XDG_CONFIG_HOME: never the user's own settings.
+    // The store lives under XDG_CONFIG_HOME and the lists under XDG_DATA_HOME: never the
+    // user's own.
     QTemporaryDir config;
     if (!config.isValid() || !qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path())))
+        return 2;
+    QTemporaryDir data;
+    if (!data.isValid() || !qputenv("XDG_DATA_HOME", QFile::encodeName(data.path())))
         return 2;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

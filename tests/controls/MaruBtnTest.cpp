@@ -313,14 +313,19 @@ TEST_F(MaruBtnTest, DisabledButtonTakesNoPress) {
     EXPECT_EQ(first->state(), TMaruBtn::StateUp);
 }
 
-TEST_F(MaruBtnTest, DisabledCaptionIsWhiteUnderGreyOnePixelApart) {
+TEST_F(MaruBtnTest, DisabledCaptionIsLightEdgeUnderGreyTextOnePixelApart) {
     first->setCaption(u"W"_s);
     first->setEnabled(false);
     const QImage image = renderAt1x(first);
     const QRect box = TMaruBtn::InnerTextRect(first->rect()).adjusted(0, 0, 1, 1);
-    const auto grey = pixelsOf(image, QColor(128, 128, 128), box);
-    const auto white = pixelsOf(image, QColor(255, 255, 255), box);
+    // White under 128 grey on the classic scheme; here the palette's own light edge.
+    const auto grey = pixelsOf(image, toQColor(clGrayText, first->palette()).rgb(), box);
     ASSERT_GT(grey.size(), 10);
+    // The ring is drawn in the light edge as well: look around the caption only.
+    QRect caption;
+    for (const auto& [x, y] : grey)
+        caption |= QRect(x, y, 2, 2);
+    const auto white = pixelsOf(image, QColor(0xC0, 0xD0, 0xE0), caption);
     EXPECT_EQ(white, shifted(grey, 1, 1) - grey);
 }
 
@@ -377,11 +382,10 @@ TEST_F(MaruBtnTest, SmallFaceIsLightUpperLeftWhenUpAndReversedWhenLatched) {
     EXPECT_EQ(image.pixelColor(4, 4), dark);
     EXPECT_EQ(image.pixelColor(12, 12), light);
     EXPECT_EQ(image.pixelColor(12, 4), light);
-    // The latched face is a checkerboard of white and button face.
-    const QColor white(255, 255, 255);
-    EXPECT_EQ(image.pixelColor(8, 8), white);
+    // The latched face is a checkerboard of the light edge (white, classically) and the face.
+    EXPECT_EQ(image.pixelColor(8, 8), light);
     EXPECT_EQ(image.pixelColor(9, 8), face);
-    EXPECT_EQ(image.pixelColor(9, 9), white);
+    EXPECT_EQ(image.pixelColor(9, 9), light);
 
     button->setDown(false);
     QTest::mousePress(button, Qt::LeftButton, {}, QPoint(8, 8));
@@ -422,7 +426,7 @@ TEST_F(MaruBtnTest, LatchPatternLivesFromTheFirstLatchedPaintUntilAButtonDies) {
     EXPECT_EQ(pattern->size(), QSize(8, 8));
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-            EXPECT_EQ(pattern->pixelColor(x, y) == QColor(Qt::white), x % 2 == y % 2);
+            EXPECT_EQ(pattern->pixelColor(x, y) == QColor(0xC0, 0xD0, 0xE0), x % 2 == y % 2);
     delete second;
     second = nullptr;
     EXPECT_EQ(TMaruBtn::LatchPattern(), nullptr);

@@ -1,6 +1,6 @@
-#include "RegDocument.h"
+#include "settings/RegDocument.h"
 
-#include "Sjis.h"
+#include "settings/Sjis.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

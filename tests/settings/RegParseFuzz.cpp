@@ -1,7 +1,7 @@
 // libFuzzer target for the settings file parser and writer: any bytes either fail to parse or
 // give a document that, edited and written, reads back exactly as it was held.
 
-#include "RegDocument.h"
+#include "settings/RegDocument.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,10 @@
 // Saves of a process that loaded its groups while another writer (the user in an editor, another
 // Morvex) changed the file: the other writer's values stay, the process's own changes land.
-#include "SettingsGroups.h"
-#include "SettingsStore.h"
 #include "StoreTestSupport.h"
+#include "settings/ListViewGroup.h"
+#include "settings/MainWindowGroups.h"
+#include "settings/SettingFGroups.h"
+#include "settings/SettingsStore.h"
 
 #include <functional>
 
@@ -178,7 +180,7 @@ TEST_F(SaveMergeTest, DialogAndViewerSavesKeepWhatOthersWrote) {
               "\n[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\ListView]\n"
               "\"TextEditor\"=\"notepad\"\n");
     SettingFState dialog;
-    ASSERT_TRUE(LoadSettingFGroups(dialog).ok());
+    ASSERT_TRUE(loadSettingFGroups(dialog).ok());
     ListViewSettings view;
     ASSERT_TRUE(LoadViewSettings(view).ok());
     editFile([](QByteArray& f) {

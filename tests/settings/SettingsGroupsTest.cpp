@@ -1,8 +1,9 @@
-#include "SettingsGroups.h"
-
-#include "SettingsStore.h"
-#include "Sjis.h"
 #include "StoreTestSupport.h"
+#include "settings/ListViewGroup.h"
+#include "settings/MainWindowGroups.h"
+#include "settings/SettingFGroups.h"
+#include "settings/SettingsStore.h"
+#include "settings/Sjis.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -406,7 +407,7 @@ TEST_F(GroupTest, ReadingInPlaceGivesWhatAMoveGivesAndWritesNothing) {
         hkcu + "QOR\\Morvex\\System]\n\"WindowTop\"=dword:5\n\"WindowLeft\"=dword:7\n";
     writeFile(file);
     MainWindowSettings inPlace;
-    ASSERT_TRUE(LoadMainSettingsUnchanged(inPlace, programDir).ok());
+    ASSERT_TRUE(LoadMainSettings(inPlace, programDir, LoadWrites::Discarded).ok());
     EXPECT_EQ(fileBytes(), file) << "not a byte written";
 
     MainWindowSettings moved;
@@ -423,6 +424,113 @@ TEST_F(GroupTest, ReadingInPlaceGivesWhatAMoveGivesAndWritesNothing) {
     EXPECT_EQ(inPlace.version, moved.version);
     EXPECT_EQ(inPlace.FFile, moved.FFile);
     EXPECT_EQ(inPlace.FutterMarker, moved.FutterMarker);
+}
+
+// Every value a load gives, for comparing two loads (what they remember for the saves aside).
+QString loaded(const MainWindowSettings& s) {
+    return QStringList{QString::number(s.windowTop.value_or(-1)),
+                       QString::number(s.windowLeft.value_or(-1)),
+                       QString::number(s.version.value_or(-1)),
+                       s.SrcFile.join(u'|'),
+                       s.FFile,
+                       s.HFile,
+                       s.ConvChar,
+                       s.HeadConvChar,
+                       s.BackExt,
+                       QString::number(s.FutterMarker),
+                       QString::number(s.HeaderMarker)}
+        .join(u", "_s);
+}
+
+QString loaded(const SettingFState& s) {
+    return QStringList{QString::number(s.ShowResult),
+                       QString::number(s.NotShowResult),
+                       QString::number(s.GoByClose),
+                       QString::number(s.WaitTime),
+                       QString::number(s.CompListChk),
+                       QString::number(s.CompListUpDown),
+                       QString::number(s.BeforeRunChk),
+                       s.BeforeApp,
+                       QString::number(s.AfterRunChk),
+                       s.AfterApp,
+                       s.AppWaitTime,
+                       s.WatchApp,
+                       s.ObserveWaitTime}
+        .join(u", "_s);
+}
+
+QString loaded(const ListViewSettings& s) {
+    return QStringList{QString::number(s.windowTop.value_or(-1)),
+                       QString::number(s.windowLeft.value_or(-1)),
+                       QString::number(s.windowWidth),
+                       QString::number(s.windowHeight),
+                       s.TextEditorLbl,
+                       QString::number(s.backColor),
+                       s.fontName,
+                       QString::number(s.fontColor),
+                       QString::number(s.fontSize)}
+        .join(u", "_s);
+}
+
+// What one start (prune, main window, settings dialog, list viewer) gives: values and messages.
+struct StartLoads {
+    MainWindowSettings main;
+    SettingFState dialog;
+    ListViewSettings view;
+    QStringList messages;
+
+    explicit StartLoads(LoadWrites writes) {
+        for (const StoreResult& result :
+             {PruneOldVendorKey(writes), LoadMainSettings(main, programDir, writes),
+              loadSettingFGroups(dialog, writes), LoadViewSettings(view, writes)})
+            messages.append(result.message());
+    }
+};
+
+// The older vendor's keys of every group beside current ones, well formed or not: a load whose
+// writes are dropped gives what the move gives, and leaves the file as it was.
+TEST_F(GroupTest, DiscardedLoadsGiveWhatTheMoveGivesAndWriteNothing) {
+    const QByteArray oldFile = hkcu + "ZELT\\Morvex\\File]\n\"ConvChar\"=\"}\"\n\n";
+    const QByteArray currentList = hkcu + "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:2\n"
+                                          "\"SrcFileName\"=\"a.up\"\n\"SrcFileName1\"=\"b.up\"\n"
+                                          "\"Futter\"=dword:0\n\n";
+    const struct {
+        const char* what;
+        QByteArray file;
+    } cases[] = {
+        {"no file", {}},
+        {"old File key beside a current source list", v5 + oldFile + currentList},
+        {"old Result and ListView keys beside current ones",
+         v5 + hkcu + "ZELT\\Morvex\\Result]\n\"NotShowResult\"=dword:1\n\"WaitTime\"=dword:2\n\n" +
+             hkcu + "QOR\\Morvex\\Result]\n\"GoByClose\"=dword:1\n\n" + hkcu +
+             "ZELT\\Morvex\\ListView]\n\"FontName\"=\"" + QString(20, u'\u3042').toUtf8() +
+             "\"\n\"BackColor\"=dword:ff\n\n" + hkcu +
+             "QOR\\Morvex\\ListView]\n\"WindowTop\"=dword:9\n\"FontSize\"=dword:12\n"},
+        {"wrong types in the old keys",
+         v5 + hkcu + "ZELT\\Morvex\\System]\n\"WindowTop\"=dword:3\n\"Version\"=\"x\"\n\n" + hkcu +
+             "QOR\\Morvex\\System]\n\"WindowLeft\"=dword:4\n\n" + hkcu +
+             "ZELT\\Morvex\\Result]\n\"ShowResult\"=dword:0\n\"GoByClose\"=hex:01\n\n" + hkcu +
+             "ZELT\\Morvex\\ListView]\n\"WindowWidth\"=dword:99\n\"TextEditor\"=dword:1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(configDir()).removeRecursively();
+        if (!c.file.isEmpty())
+            writeFile(c.file);
+        const StartLoads discarded(LoadWrites::Discarded);
+        if (c.file.isEmpty())
+            EXPECT_FALSE(QFileInfo::exists(configDir() + u"/morvex"_s));
+        else
+            EXPECT_EQ(fileBytes(), c.file) << "not a byte written";
+        EXPECT_TRUE(discarded.main.base.keys.isEmpty());
+        EXPECT_TRUE(discarded.view.base.keys.isEmpty());
+
+        const StartLoads saved(LoadWrites::Saved);
+        EXPECT_EQ(discarded.messages, saved.messages);
+        EXPECT_EQ(loaded(discarded.main), loaded(saved.main));
+        EXPECT_EQ(loaded(discarded.dialog), loaded(saved.dialog));
+        EXPECT_EQ(loaded(discarded.view), loaded(saved.view));
+    }
 }
 
 TEST_F(GroupTest, AFifoInTheStoresPlaceIsRefusedAtOnce) {

@@ -1,7 +1,7 @@
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
-#include "RegDocument.h"
 #include "StoreTestSupport.h"
+#include "settings/RegDocument.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -222,7 +222,7 @@ TEST_F(StoreTest, AConditionalWriteLandsOnlyWhereTheFileStillHoldsWhatWasFound) 
         writeFile(v5 + key + c.atOpen);
         SettingsStore store;
         ASSERT_TRUE(store.StoreOpen(systemKey, true));
-        ASSERT_TRUE(store.WriteIfStill(u"Name"_s, RegValue::fromText(u"mine"_s), c.found).ok());
+        ASSERT_TRUE(store.writeIfStill(u"Name"_s, RegValue::fromText(u"mine"_s), c.found).ok());
         writeFile(v5 + key + c.atCommit);
         ASSERT_TRUE(store.StoreClose().ok());
         EXPECT_EQ(fileBytes().toStdString(), (v5 + key + c.expected).toStdString());
@@ -270,4 +270,59 @@ TEST_F(StoreTest, StoreFileInAnUnwritablePlaceFailsWithTheWriteMessage) {
     SettingsStore store;
     EXPECT_FALSE(store.StoreOpen(systemKey, true));
     EXPECT_FALSE(store.WriteNumber(u"WindowTop"_s, 1).ok());
+}
+
+TEST_F(StoreTest, NoCommitHandlesShareTheirChangesAndNeverTouchTheFile) {
+    const QByteArray existing = v5 + "\n[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\System]\n"
+                                     "\"WindowTop\"=dword:00000005\n";
+    for (const bool fileExists : {false, true}) {
+        SCOPED_TRACE(fileExists ? "file exists" : "first run");
+        QDir(configDir()).removeRecursively();
+        if (fileExists)
+            writeFile(existing);
+        const auto copy = SettingsStore::copyInMemory();
+        {
+            SettingsStore writer(copy);
+            ASSERT_TRUE(writer.StoreOpen(systemKey, true));
+            EXPECT_TRUE(writer.WriteNumber(u"WindowLeft"_s, 7).ok());
+            EXPECT_TRUE(writer.StoreClose().ok());
+            ASSERT_TRUE(writer.StoreOpen(u"\\Software\\ZELT\\Morvex\\File"_s, true));
+            EXPECT_TRUE(writer.WriteText(u"ConvChar"_s, u"}"_s).ok());
+            EXPECT_TRUE(writer.StoreClose().ok());
+            EXPECT_TRUE(writer.RemoveKeyTree(u"\\Software\\ZELT\\Morvex\\File"_s));
+        }
+        SettingsStore reader(copy);
+        ASSERT_TRUE(reader.StoreOpen(systemKey, false));
+        EXPECT_EQ(reader.ReadNumber(u"WindowLeft"_s).value(), 7) << "a commit of another handle";
+        EXPECT_EQ(reader.ValuePresent(u"WindowTop"_s), fileExists) << "the file as it was read";
+        EXPECT_FALSE(reader.StoreOpen(u"\\Software\\ZELT\\Morvex\\File"_s, false));
+        EXPECT_TRUE(reader.StoreOpen(u"\\Software\\ZELT\\Morvex"_s, false));
+
+        SettingsStore onFile;
+        EXPECT_EQ(onFile.StoreOpen(systemKey, false), fileExists);
+        EXPECT_FALSE(onFile.ValuePresent(u"WindowLeft"_s));
+        if (fileExists) {
+            EXPECT_EQ(fileBytes(), existing);
+            EXPECT_EQ(QDir(configDir() + u"/morvex"_s).entryList(QDir::Files | QDir::Hidden),
+                      QStringList{u"settings.reg"_s})
+                << "no lock file, no temporary file";
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(configDir() + u"/morvex"_s));
+        }
+    }
+}
+
+TEST_F(StoreTest, NoCommitHandlesRefuseAnUnusableFileAsTheFileHandlesDo) {
+    const QByteArray broken = v5 + "[HKEY_CURRENT_USER\\Software\\T]\n\"oops\n";
+    writeFile(broken);
+    SettingsStore onFile;
+    EXPECT_FALSE(onFile.StoreOpen(systemKey, true));
+    ASSERT_TRUE(onFile.fileError());
+    SettingsStore inMemory(SettingsStore::copyInMemory());
+    EXPECT_FALSE(inMemory.StoreOpen(systemKey, true));
+    ASSERT_TRUE(inMemory.fileError());
+    EXPECT_EQ(inMemory.fileError()->message(), onFile.fileError()->message());
+    EXPECT_EQ(inMemory.WriteNumber(u"WindowTop"_s, 1).message(),
+              onFile.WriteNumber(u"WindowTop"_s, 1).message());
+    EXPECT_EQ(fileBytes(), broken);
 }

@@ -5,8 +5,9 @@
 // Each mode also records every iteration under a key of its own, so that a lost update shows.
 // It prints one line per finished iteration and exits non-zero at the first failure.
 
-#include "SettingsGroups.h"
-#include "SettingsStore.h"
+#include "settings/MainWindowGroups.h"
+#include "settings/SettingFGroups.h"
+#include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -165,19 +165,82 @@ protected:
 
 TEST_F(LaunchEditorTest, NotepadInAnyCaseOpensTheFileInTheDesktopsApplication) {
     UrlCatcher catcher;
+    // With no launcher to find, the file goes to Qt's URL handlers, one of which is ours.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
     const QString oldDir = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
     LaunchEditor(u"notepad"_s, u"a.mfl"_s);
     LaunchEditor(u"NotePad.EXE"_s, m_dir.filePath(u"b c.mfl"_s));
     QDir::setCurrent(oldDir);
+    qputenv("PATH", path);
     EXPECT_EQ(catcher.urls, (QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(u"a.mfl"_s)),
                                          QUrl::fromLocalFile(m_dir.filePath(u"b c.mfl"_s))}));
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
+// A launcher standing in for xdg-open: records its argument and ends with the given status
+// (3: no application for the file).
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void installLauncher(const QString& folder, int status) {
+    const QString path = folder + u"/xdg-open"_s;
+    QFile script(path);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >>\"$(dirname \"$0\")/opened\"\nexit " +
+                 QByteArray::number(status) + "\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(LaunchEditorTest, EveryFailureToOpenTheFileIsSaidWithTheFileAndWhatToDo) {
+    const QString list = m_dir.filePath(u"署名/footer.mfl"_s);
+    const QString bin = m_dir.filePath(u"bin"_s);
+    ASSERT_TRUE(QDir().mkpath(bin));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ":/usr/bin:/bin");
+
+    // The desktop has no application for list files.
+    installLauncher(bin, 3);
+    EXPECT_TRUE(LaunchEditor(u"notepad"_s, list));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes.messages.empty(); }, 5000));
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0].first, u"Morvex"_s);
+    EXPECT_TRUE(boxes.messages[0].second.contains(list));
+    EXPECT_TRUE(boxes.messages[0].second.contains(u"インストール"_s));
+    EXPECT_TRUE(boxes.messages[0].second.contains(u"テキストエディタ(E)"_s));
+
+    // It has one: nothing to say.
+    installLauncher(bin, 0);
+    EXPECT_TRUE(LaunchEditor(u"notepad"_s, list));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return readBytes(bin + u"/opened"_s).count('\n') == 2; }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(boxes.messages.size(), 1u);
+
+    // A configured program that is not there, as a path or as a name: said at once.
+    EXPECT_FALSE(LaunchEditor(m_dir.filePath(u"missing editor"_s), list));
+    EXPECT_FALSE(LaunchEditor(u"morvex-no-such-editor -n"_s, list));
+    qputenv("PATH", path);
+    ASSERT_EQ(boxes.messages.size(), 3u);
+    EXPECT_TRUE(boxes.messages[1].second.contains(u"missing editor"_s));
+    EXPECT_TRUE(boxes.messages[2].second.contains(u"「morvex-no-such-editor -n」"_s));
+    for (size_t i = 1; i < 3; ++i)
+        EXPECT_TRUE(boxes.messages[i].second.contains(list)) << i;
+
+    // An empty setting means no editor: nothing starts and nothing is said.
+    EXPECT_TRUE(LaunchEditor(QString(), list));
+    EXPECT_EQ(boxes.messages.size(), 3u);
 }
 
 TEST_F(LaunchEditorTest, TheSettingIsSplitAndThePathStaysOneArgument) {
     std::vector<std::pair<QString, QStringList>> calls;
     setEditorStarter([&](const QString& program, const QStringList& arguments) {
         calls.emplace_back(program, arguments);
+        return true;
     });
     UrlCatcher catcher;
     LaunchEditor(u"emacsclient -n"_s, u"/lists/my list.mfl"_s);
@@ -207,10 +270,6 @@ TEST_F(LaunchEditorTest, ARealEditorGetsThePathAsOneArgumentAndLeavesNoZombie) {
     QFile::remove(log);
     LaunchEditor(u"\""_s + editor + u"\" -n"_s, path);
     EXPECT_EQ(waitForLog(log), "-n\n" + QFile::encodeName(path) + '\n');
-
-    // A program that is not there: nothing happens and nothing is said.
-    LaunchEditor(m_dir.filePath(u"missing editor"_s), path);
-    LaunchEditor(u"morvex-no-such-editor"_s, path);
     EXPECT_TRUE(boxes.messages.empty());
 }
 

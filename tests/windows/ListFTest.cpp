@@ -2,10 +2,10 @@
 // ListView group.
 #include "LaunchEditor.h"
 #include "ListModel.h"
+#include "ListViewGroup.h"
 #include "List_U.h"
 #include "MaruBtn.h"
 #include "Select_U.h"
-#include "SettingsGroups.h"
 #include "Sjis.h"
 #include "StyleDialogs.h"
 #include "TestSupport.h"
@@ -75,6 +75,7 @@ protected:
         HFile.setText(list(u"*.mhl"_s));
         setEditorStarter([this](const QString& program, const QStringList& arguments) {
             editorCalls.push_back({program, arguments});
+            return true;
         });
     }
 
@@ -193,6 +194,27 @@ TEST_F(ListFTest, TheWindowHasItsDesignedMenusToolStripAndList) {
         }
     }
     EXPECT_EQ(viewer.ReloadBtn->icon().pixmap(16, 16).size(), QSize(16, 16));
+
+    // At a display scale of 2 each picture is drawn at 32 x 32, not enlarged: a smoothed
+    // enlargement would bring in colours the picture does not have.
+    for (QToolButton* button :
+         {viewer.ListEditBtn, viewer.ReloadBtn, viewer.FontBtn, viewer.TextEditorBtn}) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+            const QImage small = button->icon().pixmap({16, 16}, 1.0, mode).toImage();
+            const QImage sharp = button->icon().pixmap({16, 16}, 2.0, mode).toImage();
+            ASSERT_EQ(sharp.size(), QSize(32, 32));
+            QSet<QRgb> own;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    own.insert(small.pixel(x, y));
+            int foreign = 0;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x)
+                    foreign += !own.contains(sharp.pixel(x, y));
+            EXPECT_EQ(foreign, 0) << mode;
+        }
+    }
 
     viewer.show();
     EXPECT_EQ(viewer.frameGeometry().size(), QSize(514, 359));

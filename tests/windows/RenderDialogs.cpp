@@ -4,11 +4,11 @@
 #include "DisRangeTrackBar.h"
 #include "Editor_U.h"
 #include "GuiStartup.h"
+#include "ListViewGroup.h"
 #include "List_U.h"
 #include "ProgresU.h"
 #include "Select_U.h"
 #include "Set_U.h"
-#include "SettingsGroups.h"
 #include "Sjis.h"
 #include "SrcEditU.h"
 

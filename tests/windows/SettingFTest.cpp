@@ -26,14 +26,13 @@ protected:
     }
 
     static void expectLabelsLook(const TSettingF& f, bool enabled) {
-        const TColor colour = enabled ? clBlack : grey;
+        // Black and 128 grey on the classic scheme, as the palette gives them (see Look tests).
+        const TColor colour = enabled ? clWindowText : clGrayText;
         for (const TExLabel* label : timeLabels(f)) {
             EXPECT_EQ(label->fontColor(), colour) << label->objectName().toStdString();
             EXPECT_EQ(label->font3D(), !enabled) << label->objectName().toStdString();
         }
     }
-
-    static constexpr TColor grey = rgbColor(128, 128, 128);
 };
 
 TEST_F(SettingF, EmptyStoreGivesTheDesignValuesAndWritesNothing) {
@@ -64,7 +63,7 @@ TEST_F(SettingF, GoByCloseUncheckedDisablesTrackbarAndGreysLabelsInRelief) {
     EXPECT_EQ(f.Time->text(), u"3"_s);
     expectLabelsLook(f, false);
     for (const TExLabel* label : timeLabels(f))
-        EXPECT_EQ(label->backFont(), clWhite);
+        EXPECT_EQ(label->backFont(), clBtnHighlight); // white on the classic scheme
 }
 
 TEST_F(SettingF, NotShowResultWithGoByCloseDisablesControlsButLabelsStayBlackAndFlat) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the list viewer's 16 x 16 tool-button pictures as PNG files beside this script, and the
-greyed copies of the edit, font and editor pictures for the disabled state. Rerun after changing
-a drawing and commit the results."""
+greyed copies of the edit, font and editor pictures for the disabled state, each also at twice
+the size ("@2x", for a display scale of 2) so that no picture is blurred by scaling. Rerun after
+changing a drawing and commit the results."""
 
 import os
 import struct
@@ -124,6 +125,28 @@ def greyed(px):
     return out
 
 
+def doubled(px):
+    """Twice the size, each pixel becoming four (Scale2x: where two neighbours agree, the
+    corner takes their colour), so that diagonals stay smooth and every edge stays sharp."""
+    size = len(px)
+    out = [[None] * (2 * size) for _ in range(2 * size)]
+    for y in range(size):
+        for x in range(size):
+            p = px[y][x]
+            a = px[y - 1][x] if y > 0 else p
+            b = px[y][x + 1] if x + 1 < size else p
+            c = px[y][x - 1] if x > 0 else p
+            d = px[y + 1][x] if y + 1 < size else p
+            if c == a and c != d and a != b:
+                out[2 * y][2 * x] = a
+            else:
+                out[2 * y][2 * x] = p
+            out[2 * y][2 * x + 1] = b if (a == b and a != c and b != d) else p
+            out[2 * y + 1][2 * x] = c if (d == c and d != b and c != a) else p
+            out[2 * y + 1][2 * x + 1] = d if (b == d and b != a and d != c) else p
+    return out
+
+
 def write_png(path, px):
     raw = bytearray()
     for row in px:
@@ -135,7 +158,7 @@ def write_png(path, px):
         return (struct.pack(">I", len(data)) + kind + data +
                 struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
-    header = struct.pack(">IIBBBBB", 16, 16, 8, 6, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", len(px[0]), len(px), 8, 6, 0, 0, 0)
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
                 chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
@@ -146,9 +169,12 @@ def main():
     for name, drawing, grey in (("listedit", LISTEDIT, True), ("reload", RELOAD, False),
                                 ("font", FONT, True), ("editor", EDITOR, True)):
         px = pixels(drawing)
-        write_png(os.path.join(here, name + ".png"), px)
+        pictures = [(name, px)]
         if grey:
-            write_png(os.path.join(here, name + "-grey.png"), greyed(px))
+            pictures.append((name + "-grey", greyed(px)))
+        for base, picture in pictures:
+            write_png(os.path.join(here, base + ".png"), picture)
+            write_png(os.path.join(here, base + "@2x.png"), doubled(picture))
 
 
 if __name__ == "__main__":

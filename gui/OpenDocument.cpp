@@ -17,6 +17,7 @@ void openDocument(QObject* owner, const QString& path, std::function<void()> fai
             failed();
         return;
     }
+    // Without an owner the launcher ends itself when it is done.
     auto* process = new QProcess(owner);
     process->setProgram(launcher);
     process->setArguments({path});

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace morvex {
+
+/// A caption as a screen reader says it: without its accelerator mark ("(&E)" or "&"), the
+/// "..." of a command that opens a dialog and a closing ":".
+QString spokenCaption(const QString& caption);
+
+/// Gives each control under `window` (the window included) that has none an accessible name,
+/// from its caption, else from the label whose buddy it is, else from its hint; and an
+/// accessible description from its hint. Labels keep speaking their own text as it changes.
+void describeForAccessibility(QWidget* window);
+
+/// From now on every window is described so when it is shown, and a dialog without a window
+/// it belongs to gets one (giveTransientParent).
+void describeWindowsWhenShown();
+
+} // namespace morvex

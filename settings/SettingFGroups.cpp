@@ -1,0 +1,158 @@
+#include "settings/SettingFGroups.h"
+
+#include "settings/GroupIo.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace morvex {
+
+using namespace groupio;
+
+namespace {
+
+qint32 decimalOr(const QString& text, qint32 fallback) {
+    bool ok = false;
+    const qint32 value = text.toInt(&ok, 10);
+    return ok ? value : fallback;
+}
+
+StoreResult readResultValues(SettingsStore& store, SettingFState& state) {
+    return GroupLoader(store)
+        .number(u"ShowResult"_s, [&](qint32 v) { state.setShowResult(v != 0); })
+        .number(u"NotShowResult"_s, [&](qint32 v) { state.setNotShowResult(v != 0); })
+        .number(u"GoByClose"_s, [&](qint32 v) { state.GoByClose = v != 0; })
+        .number(u"WaitTime"_s, [&](qint32 v) { state.setWaitTime(v); })
+        .result();
+}
+
+StoreResult readCompListValues(SettingsStore& store, SettingFState& state) {
+    return GroupLoader(store)
+        .number(u"CompList"_s, [&](qint32 v) { state.CompListChk = v != 0; })
+        .number(u"Count"_s, [&](qint32 v) { state.setCompListPosition(v); })
+        .result();
+}
+
+StoreResult readAppRunValues(SettingsStore& store, SettingFState& state) {
+    return GroupLoader(store)
+        .number(u"BeforeCheck"_s, [&](qint32 v) { state.BeforeRunChk = v != 0; })
+        .text(u"BeforeApp"_s, [&](const QString& v) { state.BeforeApp = v; })
+        .number(u"AfterCheck"_s, [&](qint32 v) { state.AfterRunChk = v != 0; })
+        .text(u"AfterApp"_s, [&](const QString& v) { state.AfterApp = v; })
+        .number(u"WaitTime"_s, [&](qint32 v) { state.AppWaitTime = QString::number(v); })
+        .result();
+}
+
+StoreResult readWatchValues(SettingsStore& store, SettingFState& state) {
+    return GroupLoader(store)
+        .text(u"WatchApp"_s, [&](const QString& v) { state.WatchApp = v; })
+        .number(u"WaitTime"_s, [&](qint32 v) { state.ObserveWaitTime = QString::number(v); })
+        .result();
+}
+
+GroupWrites resultWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"ShowResult"_s, state.ShowResult)
+        .flag(u"NotShowResult"_s, state.NotShowResult)
+        .flag(u"GoByClose"_s, state.GoByClose)
+        .number(u"WaitTime"_s, state.WaitTime);
+    return writes;
+}
+
+GroupWrites compListWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"CompList"_s, state.CompListChk).number(u"Count"_s, qint16(state.CompListUpDown));
+    return writes;
+}
+
+GroupWrites appRunWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"BeforeCheck"_s, state.BeforeRunChk)
+        .text(u"BeforeApp"_s, state.BeforeApp)
+        .flag(u"AfterCheck"_s, state.AfterRunChk)
+        .text(u"AfterApp"_s, state.AfterApp)
+        .number(u"WaitTime"_s, decimalOr(state.AppWaitTime, 1000));
+    return writes;
+}
+
+GroupWrites watchWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.text(u"WatchApp"_s, state.WatchApp)
+        .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, 2000));
+    return writes;
+}
+
+// The state's own reader of one group, as the store operations take it.
+Reader reading(SettingFState& state, StoreResult (*read)(SettingsStore&, SettingFState&)) {
+    return [&state, read](SettingsStore& store) {
+        return read(store, state);
+    };
+}
+
+} // namespace
+
+void SettingFState::setShowResult(bool checked) {
+    ShowResult = checked;
+    if (checked)
+        NotShowResult = false;
+}
+
+void SettingFState::setNotShowResult(bool checked) {
+    NotShowResult = checked;
+    if (checked)
+        ShowResult = false;
+}
+
+void SettingFState::setWaitTime(qint32 position) {
+    WaitTime = std::clamp(position, 0, 10);
+}
+
+void SettingFState::setCompListPosition(qint32 position) {
+    CompListUpDown = std::clamp<qint32>(qint16(position), 0, 80);
+}
+
+StoreResult LoadResultGroup(SettingFState& state, LoadWrites writes) {
+    return loadMovedGroup(state, u"Result", resultWrites, reading(state, readResultValues), writes);
+}
+
+StoreResult LoadCompListGroup(SettingFState& state) {
+    return loadGroup(state, u"CompList", compListWrites, reading(state, readCompListValues));
+}
+
+StoreResult LoadAppRunGroup(SettingFState& state) {
+    return loadGroup(state, u"AppRun", appRunWrites, reading(state, readAppRunValues));
+}
+
+StoreResult LoadWatchGroup(SettingFState& state) {
+    return loadGroup(state, u"Watch", watchWrites, reading(state, readWatchValues));
+}
+
+StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes) {
+    StoreResult result = LoadResultGroup(state, writes);
+    if (result)
+        result = LoadCompListGroup(state);
+    if (result)
+        result = LoadAppRunGroup(state);
+    if (result)
+        result = LoadWatchGroup(state);
+    return result;
+}
+
+StoreResult SaveResultGroup(const SettingFState& state) {
+    return writeGroup(StoreHandles(), currentKey(u"Result"), resultWrites(state), state.base);
+}
+
+StoreResult SaveCompListGroup(const SettingFState& state) {
+    return writeGroup(StoreHandles(), currentKey(u"CompList"), compListWrites(state), state.base);
+}
+
+StoreResult SaveAppRunGroup(const SettingFState& state) {
+    return writeGroup(StoreHandles(), currentKey(u"AppRun"), appRunWrites(state), state.base);
+}
+
+StoreResult SaveWatchGroup(const SettingFState& state) {
+    return writeGroup(StoreHandles(), currentKey(u"Watch"), watchWrites(state), state.base);
+}
+
+} // namespace morvex

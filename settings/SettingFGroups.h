@@ -1,0 +1,61 @@
+#pragma once
+
+#include "settings/SettingsGroups.h"
+
+#include <QString>
+
+// The settings dialog's groups: Result, CompList, AppRun and Watch. Each save writes its group as
+// designed, but where `state.base` holds what a load found, only the values the state changed
+// since and those the file still holds as found (see StoreBase).
+
+namespace morvex {
+
+/// State of the controls of the settings dialog `TSettingF`, with their design values.
+struct SettingFState {
+    bool ShowResult = true; ///< radio button; change through setShowResult
+    bool NotShowResult = false;
+    bool GoByClose = false;
+    qint32 WaitTime = 5; ///< trackbar position, 0 to 10
+    bool CompListChk = false;
+    qint32 CompListUpDown = 71; ///< up-down position, 0 to 80
+    bool BeforeRunChk = false;
+    QString BeforeApp;
+    bool AfterRunChk = false;
+    QString AfterApp;
+    QString AppWaitTime = QStringLiteral("1000"); ///< hidden text, milliseconds
+    QString WatchApp;
+    QString ObserveWaitTime = QStringLiteral("2000"); ///< hidden text, milliseconds
+
+    StoreBase base; ///< filled by the four loads for the four saves
+
+    /// Checks or unchecks `ShowResult`; checking it unchecks `NotShowResult`.
+    void setShowResult(bool checked);
+    /// Checks or unchecks `NotShowResult`; checking it unchecks `ShowResult`.
+    void setNotShowResult(bool checked);
+    /// Sets the trackbar position, clamped to 0..10.
+    void setWaitTime(qint32 position);
+    /// Sets the up-down position as the control takes it: low 16 bits, signed, clamped to 0..80.
+    void setCompListPosition(qint32 position);
+};
+
+/// Loads the Result group (moving the older vendor's key first).
+StoreResult LoadResultGroup(SettingFState& state, LoadWrites writes = LoadWrites::Saved);
+/// Loads the CompList group.
+StoreResult LoadCompListGroup(SettingFState& state);
+/// Loads the AppRun group.
+StoreResult LoadAppRunGroup(SettingFState& state);
+/// Loads the Watch group.
+StoreResult LoadWatchGroup(SettingFState& state);
+/// Loads the Result, CompList, AppRun and Watch groups in this order, stopping at the first
+/// failure (what was read before it stays applied), as the settings dialog's creation does.
+StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes = LoadWrites::Saved);
+/// Writes the Result group.
+StoreResult SaveResultGroup(const SettingFState& state);
+/// Writes the CompList group.
+StoreResult SaveCompListGroup(const SettingFState& state);
+/// Writes the AppRun group; `AppWaitTime` that is not a decimal integer is written as 1000.
+StoreResult SaveAppRunGroup(const SettingFState& state);
+/// Writes the Watch group; `ObserveWaitTime` that is not a decimal integer is written as 2000.
+StoreResult SaveWatchGroup(const SettingFState& state);
+
+} // namespace morvex
