@@ -120,8 +120,8 @@ void UnattendedModes::startObserveTimer(int tag) {
 }
 
 void UnattendedModes::lookAtFinishedSaves() {
-    if (m_inObserveTick || m_inAppRunTick || !m_observeTimer.isActive())
-        return; // the running look, or the next tick, takes them
+    if (!Watch.ObserveStarted() || m_inObserveTick || m_inAppRunTick || !m_observeTimer.isActive())
+        return; // before the baseline nothing is converted; else a look to come takes them
     const TickGuard guard(m_inObserveTick);
     for (int look = 0; look < kFinishedLooksInARow && Watch.notices().hasFinished(); ++look) {
         Watch.lookAtFinished(m_host.passValues().sources);

@@ -189,6 +189,11 @@ TEST_P(WatchWriters, AWriterThatPausesOrTruncatesFirstLeavesNoFragment) {
         }
     }
     slow.close();
+    if (GetParam() != Notification::Kernel) {
+        // No close is heard here: the file must look the same at two looks first.
+        QThread::msleep(1000);
+        EXPECT_EQ(readBytes(pieces), written);
+    }
     const QByteArray whole = "Re: Hello\r\nline one\r\n-- sig\r\nline two\r\n";
     EXPECT_TRUE(waitUntil([&] { return readBytes(pieces) == whole; }, 15000));
     EXPECT_TRUE(waitUntil([&] { return readBytes(truncated) == "Re: Hello\r\n"; }, 15000));
