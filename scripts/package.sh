@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the Debian packages the Debian way: dpkg-buildpackage on a clean copy of the tree gives
-# the source package (.dsc, .tar.xz), the binary package and its debug symbols (-dbgsym .ddeb).
+# the source package (.dsc, .tar.xz), the binary package and its debug symbols (morvex-dbgsym).
 # Then: a second build of the same copy, later, must give the same bytes (SOURCE_DATE_EPOCH
 # comes from debian/changelog); lintian over all of them must find no warning; the dependencies
 # must resolve on a fresh Debian 12; apt installs the package, the installed programs, manual and
@@ -56,12 +56,13 @@ build() {
         dpkg-buildpackage -us -uc) >"$logs/$name.log" 2>&1 ||
         { tail -30 "$logs/$name.log" >&2; fail "dpkg-buildpackage ($name build), log: $logs/$name.log"; }
 }
+# The packages of a build; the .buildinfo and .changes files name the time of the build.
 products() { (cd "$1" && ls ./*.dsc ./*.tar.* ./*.deb ./*.ddeb 2>/dev/null | sed 's|^\./||' | sort); }
+results() { find "$out" -maxdepth 1 -type f -name 'morvex*'; }
 
 step "dpkg-buildpackage -us -uc (morvex $version)"
 build first
-mv "$out"/*.dsc "$out"/*.tar.* "$out"/*.deb "$out"/*.ddeb "$out"/*.changes "$out"/*.buildinfo \
-    "$out/first/"
+results | xargs mv -t "$out/first/"
 step "built in $((SECONDS - start)) s: $(products "$out/first" | tr '\n' ' ')"
 
 if [ "${MORVEX_PACKAGE_ONCE:-}" != 1 ]; then
@@ -80,6 +81,7 @@ if [ "${MORVEX_PACKAGE_ONCE:-}" != 1 ]; then
     done < <(products "$out")
 fi
 rm -rf "$source_dir"
+results | xargs rm -f
 mv "$out"/first/* "$out/"
 rmdir "$out/first"
 changes=$(ls "$out"/*.changes)
