@@ -110,8 +110,11 @@ ls "$root"/share/doc/morvex/README.md* >/dev/null 2>&1 || fail "the README is no
 step "completions in bash, zsh and fish"
 # The package's go where each shell looks by itself; an install elsewhere is pointed at.
 bash_dir="$root/share/bash-completion/completions"
-zsh_dir=$(ls -d "$root"/share/zsh/{vendor-completions,site-functions} 2>/dev/null | head -1) ||
-    fail "no zsh completions under $root/share/zsh"
+zsh_dir=""
+for dir in "$root"/share/zsh/{vendor-completions,site-functions}; do
+    [ -f "$dir/_morvex-convert" ] && zsh_dir=$dir
+done
+[ -n "$zsh_dir" ] || fail "no zsh completions under $root/share/zsh"
 fish_dir="$root/share/fish/vendor_completions.d"
 drivers=tests/packaging/completion
 offered() { # SHELL LINE: the words offered, on one line
@@ -132,7 +135,8 @@ done
 if [ "$prefix" = /usr ]; then
     bash -c '. /usr/share/bash-completion/bash_completion && __load_completion morvex-convert &&
         complete -p morvex-convert' >/dev/null || fail "bash-completion does not find morvex-convert's"
-    fish --no-config -c 'complete -C "morvex-convert --dry"' | grep -q '^--dry-run' ||
+    env HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home" XDG_DATA_HOME="$scratch/home" \
+        fish -c 'complete -C "morvex-convert --dry"' | grep -q '^--dry-run' ||
         fail "fish does not find morvex-convert's completion"
 fi
 
