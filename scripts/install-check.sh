@@ -63,6 +63,11 @@ out=$(cd "$scratch/work" && nodesk "$root/bin/morvex-convert" --seed 1 sample.up
 grep -qxP 'sample\.up\t[1-9]\d*\t[1-9]\d*' <<<"$out" || fail "morvex-convert printed: $out"
 converted morvex-convert
 
+step "the demo with the installed morvex-convert"
+out=$(MORVEX_BIN="$root/bin" MORVEX_DEMO_DIR="$scratch/demo" nodesk scripts/demo.sh) ||
+    fail "scripts/demo.sh ended with $?"
+grep -qP '^    sample\.up\t[1-9]\d*\t[1-9]\d*$' <<<"$out" || fail "the demo showed: $out"
+
 mkdir -p "$scratch/config/morvex" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 cat >"$scratch/config/morvex/settings.reg" <<REG
