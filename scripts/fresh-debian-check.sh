@@ -104,7 +104,8 @@ if wants build || wants install; then
         >>"$scratch/build.log" 2>&1 ||
         { tail -30 "$scratch/build.log" >&2; fail "dpkg-buildpackage: Build-Depends incomplete?"; }
     step "  built with Build-Depends only in $((SECONDS - build_start)) s:" \
-        "$(cd "$root/src" && ls -- *.dsc *.deb *.ddeb | tr '\n' ' ')"
+        "$(cd "$root/src" && find . -maxdepth 1 -type f -name 'morvex*' ! -name '*.build*' \
+            ! -name '*.changes' -printf '%f ')"
     deb=$(ls "$root"/src/morvex_*.deb)
     cp "$deb" "$scratch/morvex.deb"
     deb="$scratch/morvex.deb"
