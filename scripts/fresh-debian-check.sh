@@ -8,9 +8,10 @@
 #   install  that package installed with apt, started (the converters, "morvex /c" with and
 #            without the window module, the main window on a scratch X display), purged with
 #            its automatically installed dependencies, and nothing of it left
+#   test     ./test.sh on a copy of the tree (only when asked for: it builds and runs everything)
 # Needs root and the Debian mirror of apt's sources (MORVEX_DEBIAN_MIRROR to choose another);
 # takes about twenty minutes on two cores, most of it compiling twice. Not part of CI.
-#   scripts/fresh-debian-check.sh [run] [build] [install]      (default: all three)
+#   scripts/fresh-debian-check.sh [run] [build] [install] [test]   (default: the first three)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 step() { echo "fresh-debian: $*"; }
@@ -22,7 +23,7 @@ fail() {
 checks=("$@")
 [ ${#checks[@]} -gt 0 ] || checks=(run build install)
 for check in "${checks[@]}"; do
-    case $check in run | build | install) ;; *) fail "unknown check $check (run, build, install)" ;; esac
+    case $check in run | build | install | test) ;; *) fail "unknown check $check" ;; esac
 done
 wants() { [[ " ${checks[*]} " == *" $1 "* ]]; }
 MORVEX_DEPS_EXTRA="${MORVEX_DEPS_EXTRA:-} debootstrap xvfb xdotool" scripts/deps.sh
@@ -39,8 +40,8 @@ root=""
 xvfb=""
 unmount() {
     local mounted
-    for mounted in "$root/tmp/.X11-unix" "$root/proc"; do
-        mountpoint -q "$mounted" 2>/dev/null && umount "$mounted"
+    for mounted in "$root/tmp/.X11-unix" "$root/dev" "$root/proc"; do
+        mountpoint -q "$mounted" 2>/dev/null && umount -R "$mounted"
     done
     return 0
 }
@@ -184,5 +185,15 @@ RUN
         [ -e "$root$path" ] || [ -L "$root$path" ] && left+=("$path")
     done <<<"$files"
     [ ${#left[@]} -eq 0 ] || fail "left behind: ${left[*]}"
+fi
+if wants test; then
+    fresh_root test
+    # The tests need pseudo-terminals (zsh's completion test) and shared memory.
+    mount --rbind /dev "$root/dev"
+    step "./test.sh on the fresh system"
+    test_start=$SECONDS
+    in_root bash -c 'cd /src/morvex && ./test.sh' >"$scratch/test.log" 2>&1 ||
+        { tail -40 "$scratch/test.log" >&2; fail "./test.sh"; }
+    step "  $(grep 'tests passed' "$scratch/test.log"), $((SECONDS - test_start)) s"
 fi
 step "done on a fresh Debian 12 (${checks[*]}): $((SECONDS - start)) s"
