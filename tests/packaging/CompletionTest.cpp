@@ -42,6 +42,11 @@ std::string offered(Shell shell, const QString& line, const QString& folder) {
     const QStringList command = commandFor(shell, line);
     QProcess process;
     process.setWorkingDirectory(folder);
+    // A home of its own: no completion file or setting of the user's takes part.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : {u"HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_DATA_HOME"_s})
+        env.insert(name, folder + u"/.home"_s);
+    process.setProcessEnvironment(env);
     process.start(command.first(), command.mid(1));
     if (!process.waitForFinished(30000)) {
         process.kill();
