@@ -35,23 +35,24 @@ rm -rf "$out/first" "$logs" "$source_dir" "$out"/morvex[_-]*
 mkdir -p "$logs" "$out/first"
 
 # The files of the tree as git sees them (committed or not, without what .gitignore names);
-# outside a git checkout, everything but the build folders.
-copy_tree() {
-    rm -rf "$source_dir"
-    mkdir -p "$source_dir"
-    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-        git ls-files -z --cached --others --exclude-standard |
-            tar --null --files-from=- --ignore-failed-read --warning=no-failed-read -cf - |
-            tar -xf - -C "$source_dir"
-    else
-        tar --exclude='./build*' --exclude=./.git -cf - . | tar -xf - -C "$source_dir"
-    fi
-}
+# outside a git checkout, everything but the build folders. Taken once, so that both builds
+# start from the same files even when the tree changes meanwhile.
+tree="$out/tree"
+rm -rf "$tree"
+mkdir -p "$tree"
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git ls-files -z --cached --others --exclude-standard |
+        tar --null --files-from=- --ignore-failed-read --warning=no-failed-read -cf - |
+        tar -xf - -C "$tree"
+else
+    tar --exclude='./build*' --exclude=./.git -cf - . | tar -xf - -C "$tree"
+fi
 
 # dpkg-buildpackage leaves its results beside the source folder.
 build() {
     local name=$1
-    copy_tree
+    rm -rf "$source_dir"
+    cp -a "$tree" "$source_dir"
     (cd "$source_dir" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" \
         dpkg-buildpackage -us -uc) >"$logs/$name.log" 2>&1 ||
         { tail -30 "$logs/$name.log" >&2; fail "dpkg-buildpackage ($name build), log: $logs/$name.log"; }
@@ -80,7 +81,7 @@ if [ "${MORVEX_PACKAGE_ONCE:-}" != 1 ]; then
         echo "  $(sha256sum "$out/$file" | cut -c1-16)  $file"
     done < <(products "$out")
 fi
-rm -rf "$source_dir"
+rm -rf "$source_dir" "$tree"
 results | xargs rm -f
 mv "$out"/first/* "$out/"
 rmdir "$out/first"
