@@ -23,9 +23,10 @@ tests=(
     desktop-file-utils appstream groff-base systemd
     bash-completion zsh fish
 )
+# The package's build, and the checks of the installed package (scripts/install-check.sh).
 package=(
     build-essential debhelper dpkg-dev pkg-config bash-completion lintian
-    desktop-file-utils appstream groff-base systemd
+    desktop-file-utils appstream groff-base systemd zsh fish
 )
 for option in "$@"; do
     case $option in
