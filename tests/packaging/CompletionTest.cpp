@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -111,6 +112,44 @@ TEST(Completion, EveryShellOffersTheOptionsModesAndFilesThatFit) {
                          c.line.toStdString());
             EXPECT_EQ(offered(shell, c.line, folder.path()), c.expected.join(u' ').toStdString());
         }
+    }
+}
+
+// The long options and mode switches a program's --help names, sorted.
+QStringList switchesInHelp(const QString& program) {
+    QProcess help;
+    help.start(program, {u"--help"_s});
+    EXPECT_TRUE(help.waitForFinished(30000));
+    static const QRegularExpression word(uR"((?<![\w/-])(--[a-z][a-z-]*|/[a-z])(?![\w/]))"_s);
+    QStringList found;
+    for (const auto& match : word.globalMatch(QString::fromUtf8(help.readAllStandardOutput())))
+        if (!found.contains(match.captured(1)))
+            found << match.captured(1);
+    found.sort();
+    return found;
+}
+
+// A new option in a help text needs its line in each shell's completion.
+TEST(Completion, EveryShellOffersEveryOptionAndModeOfTheHelpTexts) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QStringList convert = switchesInHelp(QString::fromUtf8(MORVEX_CONVERT));
+    const QStringList morvex = switchesInHelp(QString::fromUtf8(MORVEX_PROGRAM));
+    ASSERT_GE(convert.size(), 9);
+    ASSERT_TRUE(morvex.contains(u"/w"_s));
+    for (Shell shell : {Shell::Bash, Shell::Zsh, Shell::Fish}) {
+        SCOPED_TRACE(commandFor(shell, {}).first().toStdString());
+        // bash also offers "--" itself, which ends the options.
+        QString offeredOptions =
+            QString::fromStdString(offered(shell, u"morvex-convert --"_s, folder.path()));
+        offeredOptions.remove(QRegularExpression(u"(^| )--(?= |$)"_s));
+        EXPECT_EQ(offeredOptions.trimmed().toStdString(), convert.join(u' ').toStdString());
+        const QString modes = QString::fromStdString(offered(shell, u"morvex /"_s, folder.path())) +
+                              u' ' +
+                              QString::fromStdString(offered(shell, u"morvex --"_s, folder.path()));
+        QStringList sorted = modes.split(u' ', Qt::SkipEmptyParts);
+        sorted.sort();
+        EXPECT_EQ(sorted.join(u' ').toStdString(), morvex.join(u' ').toStdString());
     }
 }
 
