@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs Morvex: the main window when a desktop is reachable,
-# otherwise the bundled demo (a scratch copy of the example converted by morvex-convert).
+# Installs what building and running Morvex need and this Debian 12 lacks, builds the programs
+# and the window module (not the tests: ./test.sh), and runs Morvex: the main window when a
+# desktop is reachable, otherwise the bundled demo (a scratch copy of the example converted by
+# morvex-convert).
 #   ./run.sh            the main window, or the demo without a desktop
 #   ./run.sh --demo     the demo
 #   ./run.sh ARGS...    morvex with these arguments (e.g. /c: convert once, also without a desktop)
@@ -8,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
 cmake --preset dev >/dev/null
-cmake --build --preset dev
+cmake --build --preset dev --target morvex morvex-convert
 if [ "${1:-}" = "--demo" ]; then
     exec scripts/demo.sh
 fi

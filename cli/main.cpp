@@ -18,25 +18,41 @@ constexpr std::string_view kUsage =
     R"usage(Usage: morvex-convert [OPTIONS] SOURCE...
        morvex-convert [OPTIONS] -
        morvex-convert --check [OPTIONS]
-Rewrites each upload file that a SOURCE (a path or wildcard pattern) names, replacing footer and
-header marker lines by entries drawn from the list files; the previous text goes to a backup.
-With "-" as the only SOURCE, converts standard input to standard output and touches no file.
-  -n, --dry-run           write nothing; list each insertion (PATH:LINE: footer|header from
-                          LISTFILE:LISTLINE, then its text) with the draws the same --seed makes
-  --check                 convert nothing; list problems in the footer and header lists
-                          (FILE:LINE: 警告: ...) and end with status 1 when there are any
-  --footer-list PATTERN   footer list pattern (default "*.mfl")
-  --header-list PATTERN   header list pattern (default "*.mhl")
-  --footer-marker CHAR    footer marker, one byte (default ")"; an empty value means the NUL byte)
-  --header-marker CHAR    header marker, one byte (default "]"; an empty value means the NUL byte)
-  --backup-ext EXT        backup extension with its dot, at most 4 bytes, no "/" (default ".bak"; empty removes the extension)
-  --align COLUMN          align footers to end before this column, 0 to 80 (default: no alignment)
-  --seed N                seed the generator with N, 0 to 4294967295 (default: the current time in seconds)
-  --help, --version
-For every file with insertions prints: path TAB footers TAB headers ("-" goes to standard error).
-Exit status: 0 no error, 1 an error was reported (the pass went on), 2 usage error;
-with --check: 0 nothing found, 1 findings, 2 usage error.
+Rewrites each upload file that a SOURCE (a path or wildcard pattern) names,
+replacing footer and header marker lines by entries drawn from the list files;
+the previous text goes to a backup. With "-" as the only SOURCE, converts
+standard input to standard output and touches no file.
+  -n, --dry-run          write nothing; list each insertion as
+                         PATH:LINE: footer|header from LISTFILE:LISTLINE and
+                         its text, with the draws the same --seed makes
+  --check                convert nothing; list problems in the footer and
+                         header lists (FILE:LINE: 警告: ...) and end with
+                         status 1 when there are any
+  --footer-list PATTERN  footer list pattern (default "*.mfl")
+  --header-list PATTERN  header list pattern (default "*.mhl")
+  --footer-marker CHAR   footer marker, one byte (default ")"; an empty value
+                         means the NUL byte)
+  --header-marker CHAR   header marker, one byte (default "]"; an empty value
+                         means the NUL byte)
+  --backup-ext EXT       backup extension with its dot, at most 4 bytes, no
+                         "/" (default ".bak"; empty removes the extension)
+  --align COLUMN         align footers to end before this column, 0 to 80
+                         (default: no alignment)
+  --seed N               seed the generator with N, 0 to 4294967295
+                         (default: the current time in seconds)
+  -h, --help             show this help and end
+  --version              show the version and the licence and end
+For every file with insertions prints: path TAB footers TAB headers ("-" goes
+to standard error).
+Exit status: 0 no error, 1 an error was reported (the pass went on), 2 usage
+error; with --check: 0 nothing found, 1 findings, 2 usage error.
 )usage";
+
+constexpr std::string_view kVersion = "morvex-convert " MORVEX_VERSION R"version(
+Copyright (c) 2026 The Morvex developers
+This is free software under the MIT License: you may use, copy, change and
+pass it on. There is NO WARRANTY, to the extent permitted by law.
+)version";
 
 struct Options {
     morvex::ConvSettings settings;
@@ -131,7 +147,7 @@ Options parseArguments(const std::vector<std::string_view>& args) {
             o.settings.sources.emplace_back(arg);
         } else if (arg == "--") {
             optionsDone = true;
-        } else if (arg == "--help") {
+        } else if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
@@ -179,6 +195,12 @@ std::string escaped(std::string_view text) {
     return out;
 }
 
+// A help or version text that could not be written (a full disk, a closed pipe) is no success.
+int printInfo(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+}
+
 int runPass(const Options& o) {
     bool errors = false;
     bool readerGone = false; // "| head": the pass goes on, quietly
@@ -214,14 +236,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "morvex-convert: %s\n", e.reason.c_str());
         return 2;
     }
-    if (options.help) {
-        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("morvex-convert %s\n", MORVEX_VERSION);
-        return 0;
-    }
+    if (options.help)
+        return printInfo(kUsage);
+    if (options.version)
+        return printInfo(kVersion);
     if (options.check)
         return morvex::cli::RunCheck(options.settings);
     if (options.settings.sources == std::vector<std::string>{"-"})

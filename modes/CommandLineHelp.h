@@ -21,8 +21,8 @@ InfoRequest infoRequestFor(const QStringList& arguments);
 /// The text of "morvex --help".
 QByteArray helpText();
 
-/// The text of "morvex --version": the version, then where the window module and the manual
-/// were found (or where they were looked for).
+/// The text of "morvex --version": the version, the copyright and licence, then where the window
+/// module and the manual were found (or where they were looked for).
 QByteArray versionText(const InstalledFile& module, const InstalledFile& manual);
 
 } // namespace morvex

@@ -29,7 +29,7 @@ InstalledFile findWindowModule(const QString& programDir) {
 
 InstalledFile findManual(const QString& programDir) {
     return findBesideOrInstalled(programDir, u"Morvex.html"_s,
-                                 {QStringLiteral(MORVEX_DOC_DIR_FROM_BIN)});
+                                 {QStringLiteral(MORVEX_DATA_DIR_FROM_BIN)});
 }
 
 } // namespace morvex

@@ -19,7 +19,8 @@ InstalledFile findBesideOrInstalled(const QString& programDir, const QString& na
 /// The window module, beside the program or in the private library folder of the install.
 InstalledFile findWindowModule(const QString& programDir);
 
-/// The manual Morvex.html, beside the program or in the installed documentation folder.
+/// The manual Morvex.html, beside the program or in the installed data folder (share/morvex),
+/// which stays when an admin strips the documentation folder.
 InstalledFile findManual(const QString& programDir);
 
 } // namespace morvex

@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-convert="$root/${MORVEX_BIN:-build/bin}/morvex-convert"
+# MORVEX_BIN: the folder of the converter to show, relative to the tree or absolute.
+bin=${MORVEX_BIN:-build/bin}
+[[ $bin == /* ]] || bin="$root/$bin"
+convert="$bin/morvex-convert"
 scratch="${MORVEX_DEMO_DIR:-$root/build/demo}"
 
 rm -rf "$scratch"

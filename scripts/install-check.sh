@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Checks what a user gets from an install: the installed morvex-convert and "morvex /c" (without
 # a desktop, then through the window module) convert the example, the installed morvex finds its
-# window module and its manual, and the desktop entry, the AppStream data and the man pages pass
-# their validators.
+# window module and its manual, the completions answer in bash, zsh and fish, the desktop entry,
+# the AppStream data and the man pages pass their validators, and the user service is bound to
+# the graphical session and sandboxed.
 #   scripts/install-check.sh [build-dir]          install build-dir (default: build) into a
 #                                                 scratch DESTDIR and check that
 #   scripts/install-check.sh --installed PREFIX   check what is installed in PREFIX (the package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-for tool in desktop-file-validate appstreamcli groff iconv; do
+for tool in desktop-file-validate appstreamcli groff iconv systemd-analyze; do
     command -v "$tool" >/dev/null || {
-        echo "install-check: $tool is missing (Debian: desktop-file-utils, appstream, groff, libc-bin)" >&2
+        echo "install-check: $tool is missing (scripts/deps.sh --tests installs it)" >&2
         exit 1
     }
 done
@@ -62,6 +63,11 @@ out=$(cd "$scratch/work" && nodesk "$root/bin/morvex-convert" --seed 1 sample.up
 grep -qxP 'sample\.up\t[1-9]\d*\t[1-9]\d*' <<<"$out" || fail "morvex-convert printed: $out"
 converted morvex-convert
 
+step "the demo with the installed morvex-convert"
+out=$(MORVEX_BIN="$root/bin" MORVEX_DEMO_DIR="$scratch/demo" nodesk scripts/demo.sh) ||
+    fail "scripts/demo.sh ended with $?"
+grep -qP '^    sample\.up\t[1-9]\d*\t[1-9]\d*$' <<<"$out" || fail "the demo showed: $out"
+
 mkdir -p "$scratch/config/morvex" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 cat >"$scratch/config/morvex/settings.reg" <<REG
@@ -99,9 +105,45 @@ step "installed morvex finds its window module and manual"
 version=$(nodesk "$morvex" --version) || fail "morvex --version ended with $?"
 grep -qx "window module: $root/lib.*/morvex/libmorvex-window.so" <<<"$version" ||
     fail "window module not found: $version"
-grep -qx "manual: $root/share/doc/morvex/Morvex.html" <<<"$version" ||
+grep -qx "manual: $root/share/morvex/Morvex.html" <<<"$version" ||
     fail "manual not found: $version"
+grep -q "MIT License" <<<"$version" || fail "morvex --version names no licence: $version"
 nodesk "$morvex" --help | grep -q '^Usage: morvex' || fail "morvex --help"
+nodesk "$root/bin/morvex-convert" -h | grep -q '^Usage: morvex-convert' || fail "morvex-convert -h"
+ls "$root"/share/doc/morvex/README.md* >/dev/null 2>&1 || fail "the README is not installed"
+
+step "completions in bash, zsh and fish"
+# The package's go where each shell looks by itself; an install elsewhere is pointed at.
+bash_dir="$root/share/bash-completion/completions"
+zsh_dir=""
+for dir in "$root"/share/zsh/{vendor-completions,site-functions}; do
+    [ -f "$dir/_morvex-convert" ] && zsh_dir=$dir
+done
+[ -n "$zsh_dir" ] || fail "no zsh completions under $root/share/zsh"
+fish_dir="$root/share/fish/vendor_completions.d"
+drivers=tests/packaging/completion
+offered() { # SHELL LINE: the words offered, on one line
+    local shell=$1 line=$2 program=${2%% *}
+    case $shell in
+    bash) bash "$drivers/complete.bash" "$bash_dir/$program" "$line" ;;
+    zsh) timeout 60 zsh -f "$drivers/complete.zsh" "$([ "$prefix" = /usr ] || echo "$zsh_dir")" "$line" ;;
+    fish) fish --no-config -c 'source $argv[1]; complete -C $argv[2]' "$fish_dir/$program.fish" "$line" ;;
+    esac | cut -f1 | sort | tr '\n' ' '
+}
+for shell in bash zsh fish; do
+    command -v "$shell" >/dev/null || fail "$shell is missing (scripts/deps.sh --tests installs it)"
+    got=$(offered "$shell" "morvex-convert --fo")
+    [ "$got" = "--footer-list --footer-marker " ] || fail "$shell offers \"$got\" for --fo"
+    got=$(offered "$shell" "morvex /")
+    [ "$got" = "/a /c /o /w " ] || fail "$shell offers \"$got\" for morvex /"
+done
+if [ "$prefix" = /usr ]; then
+    bash -c '. /usr/share/bash-completion/bash_completion && __load_completion morvex-convert &&
+        complete -p morvex-convert' >/dev/null || fail "bash-completion does not find morvex-convert's"
+    env HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home" XDG_DATA_HOME="$scratch/home" \
+        fish -c 'complete -C "morvex-convert --dry"' | grep -q '^--dry-run' ||
+        fail "fish does not find morvex-convert's completion"
+fi
 
 # The main window on a display of its own, as the desktop entry starts it: its window class must
 # be the entry's StartupWMClass, or the desktop shows it as an unknown program.
@@ -156,6 +198,13 @@ done
 for size in 16 24 32 48 64 128 256; do
     [ -f "$root/share/icons/hicolor/${size}x$size/apps/jp.qor.Morvex.png" ] || fail "no $size px icon"
 done
-grep -qx "ExecStart=$prefix/bin/morvex /o" "$root/lib/systemd/user/morvex-watch.service" ||
+unit="$root/lib/systemd/user/morvex-watch.service"
+grep -qx "ExecStart=$prefix/bin/morvex /o" "$unit" ||
     fail "the user service does not start $prefix/bin/morvex /o"
+grep -qx "WantedBy=graphical-session.target" "$unit" && grep -qx "PartOf=graphical-session.target" "$unit" ||
+    fail "the user service is not bound to the graphical session"
+# systemd-analyze's exposure, 0 (sandboxed) to 10 (not at all), times ten.
+XDG_RUNTIME_DIR="$scratch/runtime" systemd-analyze security --user --offline=true --threshold=25 \
+    "$unit" >"$scratch/security" 2>&1 || { tail -3 "$scratch/security" >&2; fail "the user service is not sandboxed"; }
+echo "  $(grep -o 'Overall exposure level.*' "$scratch/security")"
 step "all checks passed"

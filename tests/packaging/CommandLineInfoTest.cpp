@@ -69,6 +69,10 @@ Outcome run(const QString& program, const QStringList& arguments, Desktop deskto
 const QString kMorvex = QString::fromUtf8(MORVEX_PROGRAM);
 const QString kConvert = QString::fromUtf8(MORVEX_CONVERT);
 
+QString sourceFile(const QString& name) {
+    return QString::fromUtf8(MORVEX_SOURCE_DIR) + u'/' + name;
+}
+
 QString packagingFile(const QString& name) {
     return QString::fromUtf8(MORVEX_PACKAGING_DIR) + u'/' + name;
 }
@@ -92,10 +96,13 @@ TEST(CommandLineInfo, HelpAndVersionEndAtOnceWithStatusZeroWithAndWithoutADeskto
         ASSERT_TRUE(version.ended);
         EXPECT_EQ(version.exitCode, 0);
         const QString binDir = QFileInfo(kMorvex).canonicalPath();
-        EXPECT_EQ(version.out,
-                  "morvex " MORVEX_VERSION "\nwindow module: " +
-                      (binDir + u"/libmorvex-window.so\nmanual: "_s + binDir + u"/Morvex.html\n"_s)
-                          .toUtf8());
+        const QByteArray where =
+            (u"window module: "_s + binDir + u"/libmorvex-window.so\nmanual: "_s + binDir +
+             u"/Morvex.html\n"_s)
+                .toUtf8();
+        EXPECT_TRUE(version.out.startsWith("morvex " MORVEX_VERSION "\nCopyright (c) "))
+            << version.out.data();
+        EXPECT_TRUE(version.out.endsWith(where)) << version.out.data();
     }
 }
 
@@ -114,10 +121,10 @@ TEST(CommandLineInfo, AProgramWithoutItsModuleAndManualStillAnswersAndNamesWhere
         (u"window module: not found; looked for "_s + bin + u"/libmorvex-window.so and "_s)
             .toUtf8()))
         << version.out.data();
-    EXPECT_TRUE(version.out.contains((u"manual: not found; looked for "_s + bin +
-                                      u"/Morvex.html and "_s + QDir::cleanPath(bin + u"/.."_s) +
-                                      u"/share/doc/morvex/Morvex.html\n"_s)
-                                         .toUtf8()))
+    EXPECT_TRUE(
+        version.out.contains((u"manual: not found; looked for "_s + bin + u"/Morvex.html and "_s +
+                              QDir::cleanPath(bin + u"/.."_s) + u"/share/morvex/Morvex.html\n"_s)
+                                 .toUtf8()))
         << version.out.data();
 
     // Without --help the same program needs its module, and says where it looked.
@@ -140,14 +147,74 @@ TEST(CommandLineInfo, OtherSpellingsAndLaterArgumentsAreNotHelpAndIdleUntilAQuit
     }
 }
 
-TEST(CommandLineInfo, WriteFailuresOfHelpAreNotReportedAsSuccess) {
-    QProcess process;
-    process.setProgram(kMorvex);
-    process.setArguments({u"--help"_s});
-    process.setStandardOutputFile(u"/dev/full"_s);
-    process.start();
-    ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_NE(process.exitCode(), 0);
+TEST(CommandLineInfo, WriteFailuresOfHelpAndVersionEndWithStatusOne) {
+    for (const QString& program : {kMorvex, kConvert}) {
+        for (const QString& request : {u"--help"_s, u"--version"_s}) {
+            SCOPED_TRACE((program + u' ' + request).toStdString());
+            QProcess process;
+            process.setProgram(program);
+            process.setArguments({request});
+            process.setProcessEnvironment(environment(Desktop::None));
+            process.setStandardOutputFile(u"/dev/full"_s);
+            process.start();
+            ASSERT_TRUE(process.waitForFinished(30000));
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(process.exitCode(), 1);
+        }
+    }
+}
+
+// Columns on a terminal: East Asian wide characters take two.
+int displayWidth(const QString& line) {
+    int width = 0;
+    for (const char32_t c : line.toUcs4()) {
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+                          (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                          (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                          (c >= 0xFFE0 && c <= 0xFFE6);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+// The lines of `text` wider than an 80-column terminal, one per line.
+std::string overWide(const QByteArray& text) {
+    QStringList wide;
+    for (const QString& line : QString::fromUtf8(text).split(u'\n'))
+        if (displayWidth(line) > 80)
+            wide << line;
+    return wide.join(u'\n').toStdString();
+}
+
+TEST(CommandLineInfo, HelpAndVersionFitEightyColumnsAndNameTheLicence) {
+    const QString licence = readText(QString::fromUtf8(MORVEX_SOURCE_DIR) + u"/LICENSE"_s);
+    const QString copyright = licence.section(u'\n', 2, 2);
+    ASSERT_TRUE(licence.startsWith(u"MIT License\n"_s));
+    ASSERT_TRUE(copyright.startsWith(u"Copyright (c) "_s)) << copyright.toStdString();
+    for (const QString& program : {kMorvex, kConvert}) {
+        SCOPED_TRACE(program.toStdString());
+        for (const QString& request : {u"--help"_s, u"--version"_s}) {
+            const Outcome info = run(program, {request}, Desktop::None);
+            ASSERT_EQ(info.exitCode, 0);
+            EXPECT_EQ(overWide(info.out), "") << request.toStdString();
+        }
+        const QString version =
+            QString::fromUtf8(run(program, {u"--version"_s}, Desktop::None).out);
+        EXPECT_EQ(version.section(u'\n', 1, 1), copyright);
+        EXPECT_TRUE(version.contains(u"MIT License"_s)) << version.toStdString();
+    }
+}
+
+TEST(CommandLineInfo, ShortHelpOfTheConverterIsItsHelp) {
+    const Outcome help = run(kConvert, {u"--help"_s}, Desktop::None);
+    for (const QStringList& arguments : {QStringList{u"-h"_s}, QStringList{u"-h"_s, u"memo.up"_s},
+                                         QStringList{u"-n"_s, u"-h"_s}}) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const Outcome shortHelp = run(kConvert, arguments, Desktop::None);
+        EXPECT_EQ(shortHelp.exitCode, 0);
+        EXPECT_EQ(shortHelp.out, help.out);
+        EXPECT_EQ(shortHelp.err, QByteArray());
+    }
 }
 
 // The options (--x) and mode switches (/x) that a --help text names.
@@ -170,9 +237,11 @@ QString manSection(const QString& page, const QString& name) {
     return text.mid(start, end < 0 ? -1 : end - start);
 }
 
-// Whether a man page section sets `word` in bold as an entry of its own (".B word", ".BI word").
+// Whether a man page section sets `word` in bold as an entry of its own (".B word", ".BI word",
+// or as the second name of ".BR -x ", " word").
 bool namesInBold(const QString& section, const QString& word) {
-    return QRegularExpression(u"^\\.BI? "_s + QRegularExpression::escape(word) + u"( |$)"_s,
+    return QRegularExpression(u"^\\.(BI?|BR -\\w \", \") "_s + QRegularExpression::escape(word) +
+                                  u"( |$)"_s,
                               QRegularExpression::MultilineOption)
         .match(section)
         .hasMatch();
@@ -228,9 +297,75 @@ TEST(CommandLineInfo, DesktopEntryAppStreamAndChangelogNameTheProgramItsIconAndV
     EXPECT_TRUE(
         metainfo.contains(u"<launchable type=\"desktop-id\">jp.qor.Morvex.desktop</launchable>"_s));
 
-    const QString changelog = readText(packagingFile(u"debian/changelog"_s));
+    const QString changelog = readText(sourceFile(u"debian/changelog"_s));
     EXPECT_TRUE(changelog.startsWith(u"morvex (" MORVEX_VERSION ") "_s))
         << changelog.left(40).toStdString();
+}
+
+// The desktop entry's actions: each starts a mode that "morvex --help" lists, and its name ends
+// with that switch.
+TEST(CommandLineInfo, DesktopActionsStartModesOfTheProgram) {
+    const QString entry = readText(packagingFile(u"jp.qor.Morvex.desktop"_s));
+    const QStringList switches = switchesOf(run(kMorvex, {u"--help"_s}, Desktop::None).out);
+    const QRegularExpression actions(u"^Actions=(.*)$"_s, QRegularExpression::MultilineOption);
+    const QStringList ids = actions.match(entry).captured(1).split(u';', Qt::SkipEmptyParts);
+    EXPECT_EQ(ids, (QStringList{u"convert"_s, u"watch"_s}));
+    QStringList started;
+    for (const QString& id : ids) {
+        SCOPED_TRACE(id.toStdString());
+        const QString group =
+            entry.section(u"[Desktop Action "_s + id + u"]\n"_s, 1).section(u"\n["_s, 0, 0);
+        const QString exec = group.section(u"Exec="_s, 1).section(u'\n', 0, 0);
+        const QString name = group.section(u"Name="_s, 1).section(u'\n', 0, 0);
+        ASSERT_TRUE(exec.startsWith(u"morvex "_s)) << exec.toStdString();
+        const QString mode = exec.mid(7);
+        EXPECT_TRUE(switches.contains(mode)) << mode.toStdString();
+        EXPECT_TRUE(name.endsWith(u" ("_s + mode + u')')) << name.toStdString();
+        started << mode;
+    }
+    EXPECT_EQ(started, (QStringList{u"/c"_s, u"/o"_s}));
+}
+
+// Both man pages, as man shows them on an 80-column terminal (man-db sets the line length to 78
+// there), without a line that runs over.
+TEST(CommandLineInfo, ManPagesFitEightyColumns) {
+    for (const QString& page : {u"man/morvex.1.in"_s, u"man/morvex-convert.1.in"_s}) {
+        SCOPED_TRACE(page.toStdString());
+        QProcess groff;
+        groff.start(u"groff"_s, {u"-man"_s, u"-Tutf8"_s, u"-P-cbou"_s, u"-rLL=78n"_s, u"-ww"_s,
+                                 packagingFile(page)});
+        ASSERT_TRUE(groff.waitForFinished(30000)) << "groff (Debian: groff-base) is missing";
+        ASSERT_EQ(groff.exitCode(), 0);
+        const QByteArray text = groff.readAllStandardOutput();
+        EXPECT_GT(text.count('\n'), 50);
+        EXPECT_EQ(overWide(text), "");
+        EXPECT_EQ(groff.readAllStandardError(), QByteArray());
+    }
+}
+
+// The licence is the same everywhere it is named, and no shipped file gives a web or mail address
+// on a domain the project does not own: only reserved ones (example.jp, .invalid) and the
+// standards' own.
+TEST(CommandLineInfo, LicenceAgreesAndNoAddressIsInvented) {
+    EXPECT_TRUE(readText(sourceFile(u"LICENSE"_s)).startsWith(u"MIT License\n"_s));
+    EXPECT_TRUE(readText(packagingFile(u"jp.qor.Morvex.metainfo.xml"_s))
+                    .contains(u"<project_license>MIT</project_license>"_s));
+    const QString copyright = readText(sourceFile(u"debian/copyright"_s));
+    EXPECT_TRUE(copyright.contains(u"\nFiles: *\nCopyright: "_s));
+    EXPECT_EQ(copyright.count(u"\nLicense: MIT\n"_s), 2) << "the files' licence and its text";
+
+    const QRegularExpression address(uR"((https?://[^/\s"<>]+|[\w.+-]+@[\w-]+(\.[\w-]+)+))"_s);
+    const QRegularExpression allowed(
+        uR"(^(https?://(www\.debian\.org|www\.w3\.org)|.*@(example\.jp|[\w.-]+\.invalid))$)"_s);
+    for (const QString& file :
+         {u"README.md"_s, u"app/Morvex.html"_s, u"debian/control"_s, u"debian/copyright"_s,
+          u"debian/changelog"_s, u"packaging/jp.qor.Morvex.metainfo.xml"_s,
+          u"packaging/jp.qor.Morvex.desktop"_s, u"packaging/man/morvex.1.in"_s,
+          u"packaging/man/morvex-convert.1.in"_s, u"packaging/morvex-watch.service.in"_s}) {
+        for (const auto& match : address.globalMatch(readText(sourceFile(file))))
+            EXPECT_TRUE(allowed.match(match.captured(1)).hasMatch())
+                << file.toStdString() << ": " << match.captured(1).toStdString();
+    }
 }
 
 } // namespace
