@@ -31,8 +31,8 @@ PopupObserveMenu pops up the icon menu.
 Settings: $XDG_CONFIG_HOME/morvex/settings.reg
 (default ~/.config/morvex/settings.reg).
 Exit status: 0 normal end; 1 the window module or the settings file could not
-be used, or a save at the end failed; 2 no desktop for the main window; 255
-another instance already runs.
+be used, or a save at the end failed; 2 no desktop for the main window;
+255 another instance already runs.
 )help";
 
 constexpr char kLicence[] = R"licence(Copyright (c) 2026 The Morvex developers
