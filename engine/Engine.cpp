@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include "engine/PassValues.h"
+#include "engine/TakeBack.h"
 #include "engine/TextStream.h"
 
 #include <algorithm>
@@ -78,6 +79,8 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     m_pass.backups.clear();
     m_pass.converted.clear();
     m_pass.held.releaseAll();
+    m_rounds.reset();
+    LastPass.clear();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
 }
 
@@ -128,6 +131,7 @@ bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& setting
 
 void ConvEngine::endPass() {
     m_pass.held.releaseAll();
+    m_rounds.reset(); // and with it the rounds' lock file
     m_converted.insert(m_pass.converted.begin(), m_pass.converted.end());
 }
 
@@ -187,9 +191,65 @@ bool ConvEngine::ConvertFile(const std::string& path) {
         return false;
     }
     ConvertedList.push_back(path);
+    recordConversion(path);
     if ((counts.footers != 0 || counts.headers != 0) && m_onResult)
         m_onResult(FileResult{path, counts.footers, counts.headers});
     return true;
+}
+
+void ConvEngine::recordConversion(const std::string& path) {
+    struct stat backup {};
+    if (::lstat(TmpLbl.c_str(), &backup) == 0)
+        LastPass.push_back(Conversion{path, TmpLbl, fileops::idOf(backup)});
+}
+
+int ConvEngine::UndoLastPass() {
+    int restored = 0;
+    for (const Conversion& conversion : LastPass) {
+        const TakeBackOutcome outcome =
+            ExchangeWithBackup(conversion.path, conversion.backupPath, conversion.backup);
+        if (outcome == TakeBackOutcome::Done)
+            ++restored;
+        else
+            showError(TakeBackMessage(outcome), conversion.path);
+    }
+    LastPass.clear();
+    return restored;
+}
+
+void ConvEngine::RedrawAll(const ConvSettings& settings) {
+    if (refused(settings))
+        return;
+    MakeFooterPool(settings.footerListPattern);
+    MakeHeaderPool(settings.headerListPattern);
+    ConvertedList.clear();
+    m_converted.clear();
+    beginPass(settings);
+    for (const std::string& path : settings.sources)
+        redrawFile(path);
+    endPass();
+}
+
+void ConvEngine::redrawFile(const std::string& path) {
+    TmpStr = path;
+    OutFile = path;
+    TmpLbl = BackupPath(path, m_settings.backupExt);
+    InsertCounts counts;
+    const TakeBackOutcome outcome =
+        TmpLbl == path ? TakeBackOutcome::BackupIsFile
+                       : RewriteFromBackup(path, TmpLbl, [&](TextReader& in, TextWriter& out) {
+                             counts = RewriteStream(in, out, m_settings);
+                             return counts.footers != 0 || counts.headers != 0;
+                         });
+    m_footers = 0;
+    m_headers = 0;
+    if (outcome != TakeBackOutcome::Done) {
+        showError(TakeBackMessage(outcome), path);
+        return;
+    }
+    ConvertedList.push_back(path);
+    if (m_onResult)
+        m_onResult(FileResult{path, counts.footers, counts.headers});
 }
 
 InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
@@ -213,7 +273,7 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
         if (c == footerMarker) {
             PutFooter(out, settings); // the flag stays set: the next byte is tested again
         } else if (c == headerMarker) {
-            PutHeader(in, out);
+            PutHeader(in, out, settings);
         } else {
             out.put(static_cast<char>(c));
             lineStart = c == '\n';
@@ -222,25 +282,34 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
     return {m_footers, m_headers};
 }
 
+std::optional<std::size_t> ConvEngine::drawFrom(EntryKind kind, const ConvSettings& settings) {
+    if (settings.noRepeat && !m_rounds)
+        m_rounds =
+            std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory() : m_stateDir,
+                                         DrawRounds::Mode::Keep, m_showError);
+    const Pool& pool = kind == EntryKind::Footer ? FList : HList;
+    return DrawFrom(pool, kind, Generator, settings.noRepeat ? m_rounds.get() : nullptr);
+}
+
 void ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
-    const auto entry = DrawEntry(FList, Generator);
-    if (!entry) {
+    const auto index = drawFrom(EntryKind::Footer, settings);
+    if (!index) {
         // The marker is dropped as designed; once per pass the user learns why.
         if (!m_footerPoolWarned)
             showError(kMsgFooterPoolEmpty, m_settings.footerListPattern);
         m_footerPoolWarned = true;
         return;
     }
-    std::string text = ExpandEntry(*entry, EntryKind::Footer, {}, Generator);
+    std::string text = ExpandEntry(FList[*index], EntryKind::Footer, {}, Generator);
     if (settings.alignFooters)
         text = AlignFooter(text, settings.alignColumn);
     out.write(text);
     ++m_footers;
 }
 
-void ConvEngine::PutHeader(TextReader& in, TextWriter& out) {
-    const auto entry = DrawEntry(HList, Generator);
-    if (!entry) {
+void ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings) {
+    const auto index = drawFrom(EntryKind::Header, settings);
+    if (!index) {
         if (!m_headerPoolWarned)
             showError(kMsgHeaderPoolEmpty, m_settings.headerListPattern);
         m_headerPoolWarned = true;
@@ -248,7 +317,7 @@ void ConvEngine::PutHeader(TextReader& in, TextWriter& out) {
     }
     std::string rest;
     in.readLine(rest);
-    ExpandEntryTo(*entry, EntryKind::Header, rest, Generator, WriterOut(out));
+    ExpandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out));
     out.put('\n');
     ++m_headers;
 }

@@ -21,6 +21,7 @@ void PreviewPass::MakePools(const ConvSettings& settings) {
 void PreviewPass::Run(const ConvSettings& settings) {
     MakePools(settings);
     m_seen.clear();
+    m_rounds.reset();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
     for (const std::string& entry : settings.sources) {
         const std::string dir = DirectoryPart(entry);
@@ -77,12 +78,12 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
         if (c == '\n')
             ++number;
         if (c == footerMarker) {
-            if (const auto index = DrawIndex(FList, Generator)) {
+            if (const auto index = drawFrom(EntryKind::Footer, settings)) {
                 report(EntryKind::Footer, path, here, *index, {}, settings);
                 ++counts.footers;
             }
         } else if (c == headerMarker) {
-            if (const auto index = DrawIndex(HList, Generator)) {
+            if (const auto index = drawFrom(EntryKind::Header, settings)) {
                 std::string rest; // a header takes the rest of its line, as PutHeader does
                 if (in.readLine(rest))
                     ++number;
@@ -94,6 +95,16 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
         }
     }
     return counts;
+}
+
+// The draws of a real pass; the rounds' state is read once and then kept in memory only.
+std::optional<std::size_t> PreviewPass::drawFrom(EntryKind kind, const ConvSettings& settings) {
+    if (settings.noRepeat && !m_rounds)
+        m_rounds =
+            std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory() : m_stateDir,
+                                         DrawRounds::Mode::Look, m_showError);
+    const Pool& pool = kind == EntryKind::Footer ? FList : HList;
+    return DrawFrom(pool, kind, Generator, settings.noRepeat ? m_rounds.get() : nullptr);
 }
 
 void PreviewPass::report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,

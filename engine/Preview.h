@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,8 @@ public:
 
     /// Replaces the clock that seeds the generator; an empty clock means the current time.
     void setClock(SeedClock clock) { m_clock = std::move(clock); }
+    /// Replaces the folder of the no-repeat rounds; empty means RoundStateDirectory().
+    void setStateDirectory(std::string dir) { m_stateDir = std::move(dir); }
 
     /// Builds both pools without a temporary file, seeds, and walks every source match.
     void Run(const ConvSettings& settings);
@@ -51,8 +54,12 @@ private:
     ShowError m_showError;
     InsertionCallback m_onInsert;
     ResultCallback m_onResult;
+    std::optional<std::size_t> drawFrom(EntryKind kind, const ConvSettings& settings);
+
     SeedClock m_clock;
-    std::vector<std::string> m_seen; // the paths a real pass would have converted so far
+    std::string m_stateDir;
+    std::unique_ptr<DrawRounds> m_rounds; // looked at, never written
+    std::vector<std::string> m_seen;      // the paths a real pass would have converted so far
 };
 
 } // namespace morvex
