@@ -519,6 +519,14 @@ StoreResult LoadWatchGroup(SettingFState& state) {
     });
 }
 
+StoreResult LoadNoRepeat(SettingFState& state) {
+    return loadGroup(u"File", [&](SettingsStore& s) {
+        return GroupLoader(s)
+            .number(u"NoRepeat"_s, [&](qint32 v) { state.NoRepeatChk = v != 0; })
+            .result();
+    });
+}
+
 StoreResult LoadSettingFGroups(SettingFState& state) {
     StoreResult result = LoadResultGroup(state);
     if (result)
@@ -527,6 +535,8 @@ StoreResult LoadSettingFGroups(SettingFState& state) {
         result = LoadAppRunGroup(state);
     if (result)
         result = LoadWatchGroup(state);
+    if (result)
+        result = LoadNoRepeat(state);
     return result;
 }
 
@@ -565,6 +575,20 @@ StoreResult SaveWatchGroup(const SettingFState& state) {
         .text(u"WatchApp"_s, state.WatchApp)
         .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, 2000))
         .close();
+}
+
+StoreResult SaveNoRepeat(const SettingFState& state) {
+    SettingsStore store;
+    // A store that never had the choice keeps the designed File group as it is.
+    if (!state.NoRepeatChk) {
+        const auto opened = openExisting(store, currentKey(u"File"));
+        if (!opened.ok())
+            return opened.status();
+        const bool present = opened.value() && store.ValuePresent(u"NoRepeat"_s);
+        if (StoreResult closed = store.StoreClose(); !closed.ok() || !present)
+            return closed;
+    }
+    return GroupSaver(store, currentKey(u"File")).flag(u"NoRepeat"_s, state.NoRepeatChk).close();
 }
 
 StoreResult LoadViewSettings(ListViewSettings& state) {

@@ -55,6 +55,7 @@ struct SettingFState {
     QString AppWaitTime = QStringLiteral("1000"); ///< hidden text, milliseconds
     QString WatchApp;
     QString ObserveWaitTime = QStringLiteral("2000"); ///< hidden text, milliseconds
+    bool NoRepeatChk = false; ///< draws without repeats; kept in the File group as `NoRepeat`
 
     /// Checks or unchecks `ShowResult`; checking it unchecks `NotShowResult`.
     void setShowResult(bool checked);
@@ -107,8 +108,10 @@ StoreResult LoadCompListGroup(SettingFState& state);
 StoreResult LoadAppRunGroup(SettingFState& state);
 /// Loads the Watch group.
 StoreResult LoadWatchGroup(SettingFState& state);
-/// Loads the Result, CompList, AppRun and Watch groups in this order, stopping at the first
-/// failure (what was read before it stays applied), as the settings dialog's creation does.
+/// Loads `NoRepeat` of the File group (absent: off).
+StoreResult LoadNoRepeat(SettingFState& state);
+/// Loads the Result, CompList, AppRun and Watch groups in this order, then `NoRepeat`, stopping
+/// at the first failure (what was read before it stays applied), as the dialog's creation does.
 StoreResult LoadSettingFGroups(SettingFState& state);
 /// Writes the Result group.
 StoreResult SaveResultGroup(const SettingFState& state);
@@ -118,6 +121,8 @@ StoreResult SaveCompListGroup(const SettingFState& state);
 StoreResult SaveAppRunGroup(const SettingFState& state);
 /// Writes the Watch group; `ObserveWaitTime` that is not a decimal integer is written as 2000.
 StoreResult SaveWatchGroup(const SettingFState& state);
+/// Writes `NoRepeat` into the File group; while it is off and absent, nothing is written.
+StoreResult SaveNoRepeat(const SettingFState& state);
 
 /// Loads the ListView group (moving the older vendor's key first); `FontName` is cut to its first
 /// 31 bytes in Shift-JIS, never inside a character.

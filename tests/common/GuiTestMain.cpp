@@ -1,4 +1,5 @@
-// The main of every GUI test program: headless-safe Qt start-up with a private settings folder.
+// The main of every GUI test program: headless-safe Qt start-up with private settings and state
+// folders.
 #include "GuiStartup.h"
 
 #include <QApplication>
@@ -14,6 +15,10 @@ int main(int argc, char** argv) {
     // The store lives under XDG_CONFIG_HOME: never the user's own settings.
     QTemporaryDir config;
     if (!config.isValid() || !qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path())))
+        return 2;
+    // So are the rounds of draws without repeats, under XDG_STATE_HOME.
+    QTemporaryDir state;
+    if (!state.isValid() || !qputenv("XDG_STATE_HOME", QFile::encodeName(state.path())))
         return 2;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
