@@ -168,34 +168,6 @@ std::vector<std::size_t> drawKept(DrawRounds& rounds, const Pool& pool, std::uin
     return picks;
 }
 
-TEST(KeptRounds, GoOnAcrossPassesAndLookingAtThemChangesNothing) {
-    Kept k;
-    const Pool pool = entries(40);
-    {
-        DrawRounds first = k.rounds();
-        drawKept(first, pool, 5, 15);
-    }
-    const std::string stored =
-        readFile(k.state() + "/" + RoundKey::of(EntryKind::Footer, pool).fileName());
-    const std::string listed = listDir(k.state());
-    // A dry run sees what the next pass will draw, and writes nothing.
-    DrawRounds look = k.rounds(DrawRounds::Mode::Look);
-    const std::vector<std::size_t> looked = drawKept(look, pool, 6, 25);
-    EXPECT_EQ(listDir(k.state()), listed);
-    DrawRounds second = k.rounds();
-    const std::vector<std::size_t> drawn = drawKept(second, pool, 6, 25);
-    EXPECT_EQ(looked, drawn);
-    std::set<std::size_t> all(drawn.begin(), drawn.end());
-    const RoundKey key = RoundKey::of(EntryKind::Footer, pool);
-    const auto before = ParseRound(stored, key);
-    ASSERT_TRUE(before);
-    for (std::size_t i = 0; i < before->drawn.size(); ++i)
-        if (before->drawn[i])
-            all.insert(i);
-    EXPECT_EQ(all, eligibleOf(pool)) << "15 then 25 draws are one round of 40";
-    EXPECT_TRUE(k.messages.empty());
-}
-
 TEST(KeptRounds, AnEditedListStartsANewRound) {
     Kept k;
     Pool pool = entries(50);
@@ -278,35 +250,6 @@ TEST(KeptRounds, TwoProcessesDrawingAtOnceNeverGiveAnEntryTwiceInARound) {
     }
     EXPECT_EQ(picks.size(), 300u);
     EXPECT_EQ(std::set<std::size_t>(picks.begin(), picks.end()), eligibleOf(pool));
-}
-
-TEST(KeptRounds, APassWithTheSameSeedAndStateGivesTheSameText) {
-    TempDir dir;
-    writeFile(dir.file("f.mfl"), "a\r\nb\r\nc\r\nd\r\n");
-    std::string upload;
-    for (int i = 0; i < 4; ++i)
-        upload += ")\r\n";
-    const auto convert = [&](const std::string& state) {
-        ConvEngine engine;
-        engine.setClock([] { return 11u; });
-        engine.setStateDirectory(state);
-        writeFile(dir.file("x.up"), upload);
-        ConvSettings settings;
-        settings.footerListPattern = dir.file("f.mfl");
-        settings.headerListPattern = dir.file("none.mhl");
-        settings.sources = {dir.file("x.up")};
-        settings.noRepeat = true;
-        engine.ConvertAll(settings);
-        return readFile(dir.file("x.up"));
-    };
-    const std::string first = convert(dir.file("one"));
-    EXPECT_EQ(convert(dir.file("two")), first);
-    std::string sorted = first;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, "\n\n\n\n\r\r\r\rabcd") << first;
-    const std::string second = convert(dir.file("one"));
-    EXPECT_NE(second.substr(0, 1), first.substr(first.size() - 3, 1))
-        << "the new round does not begin with the entry drawn last";
 }
 
 } // namespace

@@ -28,24 +28,6 @@ struct Files {
     std::string backup = dir.file("memo.bak");
 };
 
-TEST(Undo, TwiceGivesBackTheExactBytes) {
-    Files f;
-    writeFile(f.file, kConverted);
-    writeFile(f.backup, kOriginal);
-    std::vector<std::string> messages;
-    const ShowError show = [&](const std::string& text, const std::string&) {
-        messages.push_back(text);
-    };
-    ASSERT_TRUE(UndoConversion(f.file, ".bak", show));
-    EXPECT_EQ(readFile(f.file), kOriginal);
-    EXPECT_EQ(readFile(f.backup), kConverted);
-    ASSERT_TRUE(UndoConversion(f.file, ".bak", show));
-    EXPECT_EQ(readFile(f.file), kConverted);
-    EXPECT_EQ(readFile(f.backup), kOriginal);
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(listDir(f.dir.path()), "memo.bak memo.up");
-}
-
 TEST(Undo, AFileReachedThroughALinkIsExchangedWhereItLives) {
     Files f;
     writeFile(f.file, kConverted);
@@ -115,16 +97,6 @@ TEST(TakeBack, RefusesWithoutAUsableBackupAndTouchesNothing) {
     }
 }
 
-TEST(TakeBack, ABackupNameThatIsTheFileItselfIsRefused) {
-    Files f;
-    writeFile(f.file, kConverted);
-    std::string message;
-    EXPECT_FALSE(UndoConversion(
-        f.file, ".up", [&](const std::string& text, const std::string&) { message = text; }));
-    EXPECT_EQ(message, std::string(kMsgBackupIsFile) + ": " + f.file);
-    EXPECT_EQ(readFile(f.file), kConverted);
-}
-
 // A directory with lists whose entries show which pass drew them, and upload files.
 struct Passes {
     TempDir dir;
@@ -178,57 +150,6 @@ TEST(UndoLastPass, TakesBackEveryFileOfThePassUnlessItsBackupWasReplacedSince) {
     EXPECT_EQ(readFile(p.path("b.bak")), ours);
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0], std::string(kMsgBackupReplaced) + ": " + p.path("b.up"));
-}
-
-TEST(Redraw, WritesTheBackupsTextAnewAndKeepsTheBackup) {
-    Passes p;
-    const std::string original = "]x\r\n)\r\n)\r\nend\r\n";
-    writeFile(p.path("memo.up"), original);
-    ::chmod(p.path("memo.up").c_str(), 0640);
-    p.settings.sources = {p.path("memo.up")};
-    p.engine.setClock([] { return 1u; });
-    p.engine.ConvertAll(p.settings);
-    const std::string first = readFile(p.path("memo.up"));
-
-    p.engine.setClock([] { return 2u; });
-    p.engine.RedrawAll(p.settings);
-    EXPECT_EQ(readFile(p.path("memo.bak")), original);
-    // What converting the original with that seed gives.
-    ConvEngine reference;
-    reference.FList = p.engine.FList;
-    reference.Generator.seed(2);
-    std::string expected;
-    MemorySource source(original);
-    StringSink sink(expected);
-    TextReader in(source);
-    TextWriter out(sink);
-    reference.RewriteStream(in, out, p.settings);
-    out.flush();
-    EXPECT_EQ(readFile(p.path("memo.up")), expected);
-    EXPECT_NE(expected, first);
-    struct stat st {};
-    ASSERT_EQ(::stat(p.path("memo.up").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    ASSERT_EQ(p.results.size(), 2u);
-    EXPECT_EQ(p.results[1].path, p.path("memo.up"));
-    EXPECT_EQ(p.results[1].footers, 2);
-    EXPECT_EQ(listDir(p.dir.path()), "f.mfl memo.bak memo.up");
-}
-
-// Once a conversion is taken back, the backup holds its output: drawing that again would put
-// it over the original text.
-TEST(Redraw, ABackupWithNothingToInsertLeavesTheFileAlone) {
-    Passes p;
-    const std::string original = "text\r\n)\r\n";
-    writeFile(p.path("memo.up"), original);
-    p.settings.sources = {p.path("memo.up")};
-    p.engine.ConvertAll(p.settings);
-    EXPECT_EQ(p.engine.UndoLastPass(), 1);
-    p.engine.RedrawAll(p.settings);
-    EXPECT_EQ(readFile(p.path("memo.up")), original);
-    ASSERT_EQ(p.messages.size(), 1u);
-    EXPECT_EQ(p.messages[0], std::string(kMsgNothingToRedraw) + ": " + p.path("memo.up"));
-    EXPECT_EQ(listDir(p.dir.path()), "f.mfl memo.bak memo.up");
 }
 
 } // namespace
