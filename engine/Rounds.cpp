@@ -317,7 +317,7 @@ void DrawRounds::setAside(const std::string& path) {
 }
 
 // The round the state file holds; a fresh one when there is none. A file that cannot be
-// trusted is renamed out of the way (when `setAside`) and a fresh round begins.
+// trusted is renamed out of the way (when `setAsideDamaged`) and a fresh round begins.
 Round DrawRounds::readRound(const RoundKey& key, bool setAsideDamaged) {
     const std::string path = m_dir + key.fileName();
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

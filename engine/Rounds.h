@@ -74,7 +74,7 @@ private:
     };
 
     bool openDirectory();
-    Round readRound(const RoundKey& key, bool setAside);
+    Round readRound(const RoundKey& key, bool setAsideDamaged);
     bool writeRound(const RoundKey& key, const Round& round);
     void setAside(const std::string& path);
     void lost(const std::string& what);
