@@ -1,5 +1,6 @@
 #include "ConsoleReports.h"
 
+#include "ProcessEnd.h"
 #include "SettingsGroups.h"
 
 namespace morvex {
@@ -51,6 +52,17 @@ bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysIn
     if (!result)
         writeStoreError(result.message());
     return result.ok();
+}
+
+int saveMainFieldsWithoutDesktop(const MainWindowSettings& fields) {
+    int status = 0;
+    for (const StoreResult& saved : {SaveSystemGroup(fields), SaveFileGroup(fields)}) {
+        if (!saved) {
+            writeStoreError(saved.message());
+            status = kSaveFailedStatus;
+        }
+    }
+    return status;
 }
 
 } // namespace morvex

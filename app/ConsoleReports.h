@@ -30,4 +30,8 @@ void writeEngineError(const std::string& text, const std::string& caption);
 /// are instead of being moved.
 bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, bool readOldKeysInPlace);
 
+/// Saves the System and File groups from `fields`, failures written to standard error. The exit
+/// status the close request ends with: 0, or kSaveFailedStatus when a save failed.
+int saveMainFieldsWithoutDesktop(const MainWindowSettings& fields);
+
 } // namespace morvex

@@ -163,6 +163,7 @@ bool TMorvexF::loadSettings() {
     state.windowTop.reset();
     state.windowLeft.reset();
     const StoreResult loaded = LoadMainSettings(state, programDirectory());
+    m_storeBase = std::make_unique<StoreBase>(state.base);
     // Values read before a failure stay applied, as the store hands them over.
     applySettingsState(state);
     if (!loaded)
@@ -308,14 +309,14 @@ bool TMorvexF::FormCloseQuery() {
 void TMorvexF::FormClose() {
     ObserveTimer->stop();
     AppRunTimer->stop();
-    endProcess(0);
+    endProcess(m_saveFailed ? kSaveFailedStatus : 0);
 }
 
 void TMorvexF::SaveAndQuit() {
-    saveSettings();
+    const bool saved = saveSettings();
     ObserveTimer->stop();
     AppRunTimer->stop();
-    endProcess(0);
+    endProcess(saved ? 0 : kSaveFailedStatus);
 }
 
 void TMorvexF::Exit1Click() {
@@ -333,14 +334,18 @@ void TMorvexF::Show1Click() {
     activateWindow();
 }
 
-void TMorvexF::saveSettings() {
+bool TMorvexF::saveSettings() {
     if (!m_settingsLoaded)
-        return;
+        return true;
     const MainWindowSettings state = settingsState();
-    if (const StoreResult saved = SaveSystemGroup(state); !saved)
-        showStandardError(this, saved.message());
-    if (const StoreResult saved = SaveFileGroup(state); !saved)
-        showStandardError(this, saved.message());
+    m_saveFailed = false;
+    for (const StoreResult& saved : {SaveSystemGroup(state), SaveFileGroup(state)}) {
+        if (!saved) {
+            showStandardError(this, saved.message());
+            m_saveFailed = true;
+        }
+    }
+    return !m_saveFailed;
 }
 
 MainWindowSettings TMorvexF::settingsState() const {
@@ -364,6 +369,8 @@ MainWindowSettings TMorvexF::settingsState() const {
     state.BackExt = BackExt->text();
     state.FutterMarker = FutterBtnMarker;
     state.HeaderMarker = HeaderBtnMarker;
+    if (m_storeBase)
+        state.base = *m_storeBase;
     return state;
 }
 

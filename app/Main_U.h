@@ -22,6 +22,7 @@ class TMaruBtn;
 namespace morvex {
 
 struct MainWindowSettings;
+struct StoreBase;
 class UnattendedModes;
 class TAnimateWindow;
 class TCheckMutex;
@@ -200,7 +201,8 @@ private:
     void chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog);
     void openListViewer();
     bool loadSettings();
-    void saveSettings();
+    /// Saves both groups; false (after the error box) when a save failed.
+    bool saveSettings();
     void reportResult(const FileResult& result);
     void startUnattended();
 
@@ -211,6 +213,8 @@ private:
     bool m_closeByCommand = false;
     bool m_positionKnown = false;
     bool m_settingsLoaded = false;
+    bool m_saveFailed = false;              ///< the last save failed: the end's status says so
+    std::unique_ptr<StoreBase> m_storeBase; ///< what the load found; the saves compare with it
 };
 
 } // namespace morvex

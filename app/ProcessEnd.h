@@ -4,6 +4,10 @@
 
 namespace morvex {
 
+/// The exit status of an end whose save of the settings failed, so that whoever started Morvex
+/// (a service manager, a script) sees it.
+inline constexpr int kSaveFailedStatus = 1;
+
 /// Ends the process at once with `status`: standard output and error are flushed, nothing else
 /// runs (no event loop, no destructors), as the close commands and the one-shot mode require.
 void endProcess(int status);

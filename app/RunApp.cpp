@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -63,21 +64,24 @@ bool waitWithoutPidfd(pid_t pid, int timeoutMs, int& status) {
 
 } // namespace
 
-QString ExpandExeCmd(const QString& exeCmd, const QString& programPath,
-                     const QStringList& arguments) {
+namespace {
+
+// The placeholders of one word replaced: "%" and the character after it become argument number
+// n, n being that character's code minus '0'.
+QString expandWord(const QString& word, const QString& programPath, const QStringList& arguments) {
     QString result;
-    result.reserve(exeCmd.size());
-    for (qsizetype i = 0; i < exeCmd.size(); ++i) {
-        const QChar c = exeCmd[i];
+    result.reserve(word.size());
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const QChar c = word[i];
         if (c != u'%') {
             result += c;
             continue;
         }
-        if (++i >= exeCmd.size())
+        if (++i >= word.size())
             break; // a final "%" has no number: dropped
-        const int n = exeCmd[i].unicode() - u'0';
+        const int n = word[i].unicode() - u'0';
         // A character outside the basic plane is one placeholder character, not two.
-        if (exeCmd[i].isHighSurrogate() && i + 1 < exeCmd.size() && exeCmd[i + 1].isLowSurrogate())
+        if (word[i].isHighSurrogate() && i + 1 < word.size() && word[i + 1].isLowSurrogate())
             ++i;
         if (n == 0)
             result += programPath;
@@ -85,6 +89,34 @@ QString ExpandExeCmd(const QString& exeCmd, const QString& programPath,
             result += arguments[n - 1];
     }
     return result;
+}
+
+// `word` as a command line writes it so that splitting gives it back whole: as it is when it
+// holds no blank and no quote, otherwise quoted, each quote in it tripled; an empty word as "".
+QString commandWord(const QString& word) {
+    if (!word.isEmpty() &&
+        std::none_of(word.begin(), word.end(), [](QChar c) { return c.isSpace() || c == u'"'; }))
+        return word;
+    QString quoted = word;
+    quoted.replace(u'"', u"\"\"\""_s);
+    return u'"' + quoted + u'"';
+}
+
+} // namespace
+
+QString ExpandExeCmd(const QString& exeCmd, const QString& programPath,
+                     const QStringList& arguments) {
+    if (!exeCmd.contains(u'%'))
+        return exeCmd;
+    // Split first, so that what an argument holds (blanks, quotes) cannot make or merge words.
+    QStringList words;
+    for (const QString& word : QProcess::splitCommand(exeCmd)) {
+        const QString expanded = expandWord(word, programPath, arguments);
+        // A placeholder that stands for nothing leaves no word; an empty word written as "" stays.
+        if (!expanded.isEmpty() || !word.contains(u'%'))
+            words << commandWord(expanded);
+    }
+    return words.join(u' ');
 }
 
 QString programFilePath() {

@@ -6,10 +6,14 @@
 
 namespace morvex {
 
-/// `exeCmd` with each placeholder replaced: "%" and the character after it become Morvex's own
+/// `exeCmd` with each placeholder replaced. The command is split into words first, as
+/// startProgram splits it; in each word "%" and the character after it become Morvex's own
 /// argument number n, n being that character's code minus '0': 0 is `programPath`, 1 to the
 /// number of `arguments` that argument (1 is the mode switch), anything else nothing. Both
-/// characters are consumed, so "%%" gives nothing; a "%" that ends the text is dropped.
+/// characters are consumed, so "%%" gives nothing; a "%" that ends a word is dropped. The words
+/// are joined again, quoted where needed, so that splitting the result gives each expanded word
+/// whole: whatever an argument holds stays in its word. A word that comes out empty is left out,
+/// as splitting leaves out an empty one. A command without "%" is returned as it is.
 /// Commands and expansions of any length.
 QString ExpandExeCmd(const QString& exeCmd, const QString& programPath,
                      const QStringList& arguments);

@@ -25,11 +25,7 @@ void report(const FileResult& result) {
 
 // What the close requests do: save both groups of the main window, then end.
 void saveAndQuit(const MainWindowSettings& fields) {
-    if (const StoreResult saved = SaveSystemGroup(fields); !saved)
-        writeStoreError(saved.message());
-    if (const StoreResult saved = SaveFileGroup(fields); !saved)
-        writeStoreError(saved.message());
-    endProcess(0);
+    endProcess(saveMainFieldsWithoutDesktop(fields));
 }
 
 } // namespace

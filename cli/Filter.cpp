@@ -2,8 +2,10 @@
 #include "cli/Modes.h"
 #include "engine/TextStream.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +29,59 @@ void drainInput() {
     }
 }
 
+// Both pools can draw, so no marker can make the text be given up: it streams through.
+InsertCounts streamText(ConvEngine& engine, const ConvSettings& settings, const ShowError& show) {
+    FdSource source(STDIN_FILENO);
+    FdSink sink(STDOUT_FILENO);
+    TextReader in(source);
+    TextWriter out(sink);
+    const InsertCounts counts = engine.RewriteStream(in, out, settings);
+    if (in.failed())
+        show(kMsgInputRead, kErrorCaption);
+    const bool written = out.flush();
+    if (!written)
+        show(kMsgOutputWrite, kErrorCaption);
+    engine.settleDraws(written); // what went out, even cut short by a read error
+    return counts;
+}
+
+// A pool with nothing to draw: a marker that meets it leaves the text as it came, byte for byte,
+// so the input is held until the end is known.
+InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const ShowError& show) {
+    std::string input;
+    char buffer[65536];
+    ssize_t n = 0;
+    while ((n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            show(kMsgInputRead, kErrorCaption);
+            break;
+        }
+        input.append(buffer, static_cast<std::size_t>(n));
+    }
+    std::string output;
+    MemorySource source(input);
+    StringSink converted(output);
+    TextReader in(source);
+    TextWriter out(converted);
+    const InsertCounts counts = engine.RewriteStream(in, out, settings);
+    out.flush();
+    if (counts.emptyPool) {
+        const bool footer = *counts.emptyPool == EntryKind::Footer;
+        show(EmptyPoolMessage(
+                 footer, footer ? settings.footerListPattern : settings.headerListPattern, "-"),
+             kErrorCaption);
+        output = std::move(input);
+    }
+    FdSink sink(STDOUT_FILENO);
+    const bool written = sink.write(output.data(), output.size());
+    if (!written)
+        show(kMsgOutputWrite, kErrorCaption);
+    engine.settleDraws(written && !counts.emptyPool);
+    return counts;
+}
+
 } // namespace
 
 int RunFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
@@ -41,17 +96,11 @@ int RunFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
     LoadLists(settings.headerListPattern, engine.HList, engine.HListSources, kMsgHeaderListOpen,
               show);
     engine.Generator.seed(seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr)));
-    FdSource source(STDIN_FILENO);
-    FdSink sink(STDOUT_FILENO);
-    TextReader in(source);
-    TextWriter out(sink);
-    const InsertCounts counts = engine.RewriteStream(in, out, settings);
-    if (in.failed())
-        show(kMsgInputRead, kErrorCaption);
-    if (!out.flush())
-        show(kMsgOutputWrite, kErrorCaption);
+    const InsertCounts counts = CanDraw(engine.FList) && CanDraw(engine.HList)
+                                    ? streamText(engine, settings, show)
+                                    : holdText(engine, settings, show);
     drainInput();
-    if ((counts.footers != 0 || counts.headers != 0) && !errorsJoinOutput())
+    if ((counts.footers != 0 || counts.headers != 0) && !counts.emptyPool && !errorsJoinOutput())
         std::fprintf(stderr, "-\t%d\t%d\n", counts.footers, counts.headers);
     return errors ? 1 : 0;
 }

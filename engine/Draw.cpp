@@ -155,10 +155,14 @@ std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& gener
     return std::string_view(pool[*index]);
 }
 
-std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator) {
+bool CanDraw(const Pool& pool) {
     const std::size_t reach = std::min(pool.size(), kDrawReach);
-    if (std::none_of(pool.begin(), pool.begin() + static_cast<long>(reach),
-                     [](const std::string& line) { return isEligible(line); }))
+    return std::any_of(pool.begin(), pool.begin() + static_cast<long>(reach),
+                       [](const std::string& line) { return isEligible(line); });
+}
+
+std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator) {
+    if (!CanDraw(pool))
         return std::nullopt;
     // The generator has full period, so every value 0..32767 comes up: the loop ends.
     for (;;) {

@@ -39,6 +39,9 @@ constexpr bool isLeadByte(unsigned char c) {
 /// True for a pool line that a draw may return: not empty and not starting with ";".
 bool isEligible(std::string_view line);
 
+/// True when a draw from the pool can return an entry: an eligible line among the first 32768.
+bool CanDraw(const Pool& pool);
+
 /// Draws entries until an eligible one comes up; no entry when none can (empty pool, only
 /// comments and empty lines, or none among the first 32768 lines).
 std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& generator);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ctime>
 #include <sys/stat.h>
+#include <utility>
 
 namespace morvex {
 namespace {
@@ -53,13 +54,11 @@ void ConvEngine::showError(const char* text, const std::string& subject) const {
 void ConvEngine::MakeFooterPool(const std::string& pattern) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
                ListMerge, &FListSources);
-    m_footerPoolWarned = false;
 }
 
 void ConvEngine::MakeHeaderPool(const std::string& pattern) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
                ListMerge, &HListSources);
-    m_headerPoolWarned = false;
 }
 
 bool ConvEngine::refused(const ConvSettings& settings) const {
@@ -73,12 +72,11 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     m_settings = settings;
     m_footers = 0;
     m_headers = 0;
-    m_pass.sweptDirs.clear();
     m_pass.sources.clear();
     m_pass.originals.clear();
-    m_pass.backups.clear();
     m_pass.converted.clear();
     m_pass.held.releaseAll();
+    m_unchanged.clear();
     m_rounds.reset();
     LastPass.clear();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
@@ -92,6 +90,8 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     ConvertedList.clear();
     m_converted.clear();
     beginPass(settings);
+    // Swept once per folder in this call, whatever the current look has swept.
+    std::set<std::string> lookSwept = std::exchange(m_pass.sweptDirs, {});
     // Every file of the pass is known before the first backup, so that no backup replaces one.
     // A file a pattern finds that is its own backup name is an older backup (as with "*.*"),
     // which a new backup may replace; one named as it is stays a source.
@@ -114,7 +114,12 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     }
     for (const std::string& path : paths)
         ConvertFile(path);
+    m_pass.sweptDirs = std::move(lookSwept);
     endPass();
+}
+
+void ConvEngine::beginLook() {
+    m_pass.sweptDirs.clear();
 }
 
 bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
@@ -138,7 +143,9 @@ void ConvEngine::endPass() {
 void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) const {
     switch (outcome) {
     case ReplaceOutcome::Replaced:
+    case ReplaceOutcome::Unchanged:
     case ReplaceOutcome::Skipped:
+    case ReplaceOutcome::Abandoned:          // its reason is told where it arose
     case ReplaceOutcome::ConvertedElsewhere: // that pass reports it
         break;
     case ReplaceOutcome::OpenFailed:
@@ -168,11 +175,18 @@ void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) 
     }
 }
 
+void ConvEngine::reportEmptyPool(EntryKind kind, const std::string& path) const {
+    const bool footer = kind == EntryKind::Footer;
+    showError(EmptyPoolMessage(
+        footer, footer ? m_settings.footerListPattern : m_settings.headerListPattern, path));
+}
+
 bool ConvEngine::ConvertFile(const std::string& path) {
     // At most once per pass: the file itself counts, whatever path names it.
     fileops::FileId id;
     if (m_settings.skipConverted && identify(path, id) &&
-        (m_pass.converted.count(id) != 0 || m_converted.count(id) != 0))
+        (m_pass.converted.count(id) != 0 || m_converted.count(id) != 0 ||
+         m_unchanged.count(id) != 0))
         return false;
     TmpStr = path;
     OutFile = path;
@@ -180,13 +194,31 @@ bool ConvEngine::ConvertFile(const std::string& path) {
     if (TmpLbl == path)
         return false; // the backup would be the file itself
     InsertCounts counts;
+    const std::uint32_t drawsBefore = Generator.state();
     const ReplaceOutcome outcome = replaceWithBackup(
         OutFile, TmpLbl,
-        [&](TextReader& in, TextWriter& out) { counts = RewriteStream(in, out, m_settings); },
+        [&](TextReader& in, TextWriter& out) {
+            counts = RewriteStream(in, out, m_settings);
+            return !counts.emptyPool;
+        },
         m_pass);
     m_footers = 0;
     m_headers = 0;
-    if (outcome != ReplaceOutcome::Replaced) {
+    // The rounds move on only for draws the user gets: not for a file left as it was.
+    settleDraws(outcome == ReplaceOutcome::Replaced);
+    switch (outcome) {
+    case ReplaceOutcome::Replaced:
+        break;
+    case ReplaceOutcome::Unchanged:
+        if (identify(path, id))
+            m_unchanged.insert(id);
+        return true;
+    case ReplaceOutcome::Abandoned:
+        // As if the file were not in the pass: the files after it get the same draws.
+        Generator.seed(drawsBefore);
+        reportEmptyPool(*counts.emptyPool, path);
+        return false;
+    default:
         reportFailure(outcome, path);
         return false;
     }
@@ -225,8 +257,10 @@ void ConvEngine::RedrawAll(const ConvSettings& settings) {
     ConvertedList.clear();
     m_converted.clear();
     beginPass(settings);
+    std::set<std::string> lookSwept = std::exchange(m_pass.sweptDirs, {});
     for (const std::string& path : settings.sources)
         redrawFile(path);
+    m_pass.sweptDirs = std::move(lookSwept);
     endPass();
 }
 
@@ -235,21 +269,49 @@ void ConvEngine::redrawFile(const std::string& path) {
     OutFile = path;
     TmpLbl = BackupPath(path, m_settings.backupExt);
     InsertCounts counts;
+    const std::uint32_t drawsBefore = Generator.state();
     const TakeBackOutcome outcome =
-        TmpLbl == path ? TakeBackOutcome::BackupIsFile
-                       : RewriteFromBackup(path, TmpLbl, [&](TextReader& in, TextWriter& out) {
-                             counts = RewriteStream(in, out, m_settings);
-                             return counts.footers != 0 || counts.headers != 0;
-                         });
+        TmpLbl == path
+            ? TakeBackOutcome::BackupIsFile
+            : RewriteFromBackup(
+                  path, TmpLbl,
+                  [&](TextReader& in, TextWriter& out) {
+                      counts = RewriteStream(in, out, m_settings);
+                      return !counts.emptyPool && (counts.footers != 0 || counts.headers != 0);
+                  },
+                  m_pass.sweptDirs);
     m_footers = 0;
     m_headers = 0;
-    if (outcome != TakeBackOutcome::Done) {
+    settleDraws(outcome == TakeBackOutcome::Done);
+    switch (outcome) {
+    case TakeBackOutcome::Done:
+        break;
+    case TakeBackOutcome::Unchanged:
+        return;
+    case TakeBackOutcome::Abandoned:
+        if (!counts.emptyPool) {
+            showError(kMsgNothingToRedraw, path);
+            return;
+        }
+        Generator.seed(drawsBefore);
+        reportEmptyPool(*counts.emptyPool, path);
+        return;
+    default:
         showError(TakeBackMessage(outcome), path);
         return;
     }
     ConvertedList.push_back(path);
     if (m_onResult)
         m_onResult(FileResult{path, counts.footers, counts.headers});
+}
+
+void ConvEngine::settleDraws(bool kept) {
+    if (!m_rounds)
+        return;
+    if (kept)
+        m_rounds->commit();
+    else
+        m_rounds->discard();
 }
 
 InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
@@ -271,55 +333,59 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
         if (c < 0)
             break;
         if (c == footerMarker) {
-            PutFooter(out, settings); // the flag stays set: the next byte is tested again
+            // The flag stays set: the next byte is tested again.
+            if (!PutFooter(out, settings))
+                return {m_footers, m_headers, EntryKind::Footer};
         } else if (c == headerMarker) {
-            PutHeader(in, out, settings);
+            if (!PutHeader(in, out, settings))
+                return {m_footers, m_headers, EntryKind::Header};
         } else {
             out.put(static_cast<char>(c));
             lineStart = c == '\n';
         }
     }
-    return {m_footers, m_headers};
+    return {m_footers, m_headers, std::nullopt};
 }
 
 std::optional<std::size_t> ConvEngine::drawFrom(EntryKind kind, const ConvSettings& settings) {
-    if (settings.noRepeat && !m_rounds)
-        m_rounds =
-            std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory() : m_stateDir,
-                                         DrawRounds::Mode::Keep, m_showError);
     const Pool& pool = kind == EntryKind::Footer ? FList : HList;
-    return DrawFrom(pool, kind, Generator, settings.noRepeat ? m_rounds.get() : nullptr);
+    if (!settings.noRepeat)
+        return DrawIndex(pool, Generator);
+    DrawRounds* rounds = m_lentRounds;
+    if (!rounds) {
+        if (!m_rounds)
+            m_rounds = std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory()
+                                                                       : m_stateDir,
+                                                    DrawRounds::Mode::Keep, m_showError);
+        rounds = m_rounds.get();
+    }
+    return rounds->draw(kind, pool, Generator);
 }
 
-void ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
+// With nothing to draw, the marker would be dropped and the user's text lost with it (the
+// design drops it): false, and the caller leaves the whole file as it was.
+bool ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
     const auto index = drawFrom(EntryKind::Footer, settings);
-    if (!index) {
-        // The marker is dropped as designed; once per pass the user learns why.
-        if (!m_footerPoolWarned)
-            showError(kMsgFooterPoolEmpty, m_settings.footerListPattern);
-        m_footerPoolWarned = true;
-        return;
-    }
+    if (!index)
+        return false;
     std::string text = ExpandEntry(FList[*index], EntryKind::Footer, {}, Generator);
     if (settings.alignFooters)
         text = AlignFooter(text, settings.alignColumn);
     out.write(text);
     ++m_footers;
+    return true;
 }
 
-void ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings) {
+bool ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings) {
     const auto index = drawFrom(EntryKind::Header, settings);
-    if (!index) {
-        if (!m_headerPoolWarned)
-            showError(kMsgHeaderPoolEmpty, m_settings.headerListPattern);
-        m_headerPoolWarned = true;
-        return; // the rest of the line stays, copied as ordinary text
-    }
+    if (!index)
+        return false;
     std::string rest;
     in.readLine(rest);
     ExpandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out));
     out.put('\n');
     ++m_headers;
+    return true;
 }
 
 } // namespace morvex

@@ -62,6 +62,9 @@ struct Conversion {
 struct InsertCounts {
     int footers = 0;
     int headers = 0;
+    /// The kind of a marker that met a pool with nothing to draw; the text stops there and the
+    /// file is to be left as it is.
+    std::optional<EntryKind> emptyPool;
 };
 
 /// The conversion engine: pools, generator and the record of converted paths.
@@ -80,14 +83,19 @@ public:
     void setStateDirectory(std::string dir) { m_stateDir = std::move(dir); }
 
     /// One pass: builds both pools, empties ConvertedList, seeds, converts every source match.
+    /// Each folder is swept of leftover temporary files once per call.
     void ConvertAll(const ConvSettings& settings);
     /// Seeds and converts the one path with the pools and ConvertedList as they stand; true
-    /// when the new text is in place.
+    /// when the file holds its new text (put in place, or already its text).
     bool ConvertOne(const std::string& path, const ConvSettings& settings);
+    /// The next ConvertOne calls belong to a new look: each folder is swept again once.
+    void beginLook();
 
     /// Builds both pools, seeds, and writes each named file anew from its backup's text with new
-    /// draws; the backup stays as it is. A file whose backup is missing, not a regular file, or
-    /// gives no insertion is left as it is, with a message.
+    /// draws; the backup stays as it is. A file whose backup is missing or not a regular file,
+    /// whose backup gives no insertion, or with a marker that meets an empty pool is left as it
+    /// is, with a message (the last uses no draws); one whose new text is its text is not
+    /// written.
     void RedrawAll(const ConvSettings& settings);
     /// Exchanges every file of LastPass with its backup again, unless its backup is no longer
     /// the one the pass made; empties LastPass and returns how many files were restored.
@@ -99,11 +107,21 @@ public:
     void MakeHeaderPool(const std::string& pattern);
 
     /// Backs up, rewrites and records one file with the current pass settings; true when the
-    /// new text is in place (false: skipped or failed, the file keeps its previous content).
+    /// file holds its new text (false: skipped or failed, the file keeps its previous content).
+    /// A file whose new text is its text is left untouched, unrecorded and unreported; one with
+    /// a marker that meets an empty pool is left untouched and uses no draws.
     bool ConvertFile(const std::string& path);
 
-    /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries.
+    /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries; stops
+    /// at a marker whose pool has nothing to draw (see InsertCounts::emptyPool). With noRepeat,
+    /// its draws stay pending until settleDraws.
     InsertCounts RewriteStream(TextReader& in, TextWriter& out, const ConvSettings& settings);
+    /// The no-repeat draws made since the last settling: kept in the rounds when the text they
+    /// went into reached the user, else taken back as if never made.
+    void settleDraws(bool kept);
+    /// RewriteStream draws from these rounds instead of the engine's own (null: its own again);
+    /// the lender settles them.
+    void lendRounds(DrawRounds* rounds) { m_lentRounds = rounds; }
 
     Pool FList;                             ///< footer pool
     Pool HList;                             ///< header pool
@@ -118,8 +136,8 @@ public:
     std::string OutFile;                    ///< its output path (equal to TmpStr)
 
 private:
-    void PutFooter(TextWriter& out, const ConvSettings& settings);
-    void PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings);
+    bool PutFooter(TextWriter& out, const ConvSettings& settings);
+    bool PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings);
     std::optional<std::size_t> drawFrom(EntryKind kind, const ConvSettings& settings);
     void recordConversion(const std::string& path);
     void redrawFile(const std::string& path);
@@ -129,20 +147,24 @@ private:
     void showError(const std::string& text) const;
     void showError(const char* text, const std::string& subject) const;
     void reportFailure(ReplaceOutcome outcome, const std::string& path) const;
+    void reportEmptyPool(EntryKind kind, const std::string& path) const;
 
     ShowError m_showError;
     ResultCallback m_onResult;
     SeedClock m_clock;
     std::string m_stateDir;
     std::unique_ptr<DrawRounds> m_rounds; // the no-repeat rounds of the pass under way
+    DrawRounds* m_lentRounds = nullptr;
     ConvSettings m_settings;
+    // Lives as long as the engine: backups made in the run are never replaced by another file's,
+    // and folders swept in the current look (ConvertAll has its own) are not swept again.
     PassFiles m_pass;
     // The new files of ConvertedList's earlier passes (each ConvertOne is a pass of its own):
     // skipped while skip converted is on, but no longer this pass's, so a backup may replace
     // one (a watched file's earlier conversion, edited since).
     std::set<fileops::FileId> m_converted;
-    bool m_footerPoolWarned = false;
-    bool m_headerPoolWarned = false;
+    // Files of this pass whose new text was their text: done, as far as skip converted goes.
+    std::set<fileops::FileId> m_unchanged;
     int m_footers = 0;
     int m_headers = 0;
 };

@@ -54,9 +54,48 @@ bool isUniqueChar(char c) {
 
 } // namespace
 
+namespace {
+
+// Refusals of O_TMPFILE that mean "not here" (the kernel or the file system lacks it).
+bool tmpFileUnsupported(int error) {
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
+// The file is created without a name, locked and marked, and only then named: no other process
+// ever sees it unmarked, so a kill at any moment leaves a file that the sweep removes. -1 in
+// `fd` when this way is not open here (the caller creates the file by name instead).
+UniqueFile createUnnamed(const std::string& dir, const std::string& base, const std::string& prefix,
+                         const std::string& suffix, bool& failed) {
+    UniqueFile f;
+    const int fd =
+        sys::calls().open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        failed = !tmpFileUnsupported(errno);
+        return f;
+    }
+    lockWhole(fd);
+    ::fsetxattr(fd, kMarkName, kMarkValue.data(), kMarkValue.size(), 0);
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        f.path = base + prefix + randomPart() + suffix;
+        if (sys::calls().linkFd(fd, f.path.c_str()) == 0) {
+            f.fd = fd;
+            return f;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    sys::calls().close(fd);
+    return {};
+}
+
+} // namespace
+
 UniqueFile createUniqueFile(const std::string& dir, const std::string& prefix,
                             const std::string& suffix) {
     const std::string base = dir.empty() ? std::string() : (dir.back() == '/' ? dir : dir + '/');
+    bool failed = false;
+    if (UniqueFile f = createUnnamed(dir, base, prefix, suffix, failed); f.fd >= 0 || failed)
+        return f;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         UniqueFile f;
         f.path = base + prefix + randomPart() + suffix;
@@ -90,7 +129,7 @@ void unmarkUniqueFile(int fd) {
 }
 
 void removeStaleFiles(const std::string& dir, const std::function<bool(std::string_view)>& isOurs) {
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    DIR* d = sys::calls().opendir(dir.empty() ? "." : dir.c_str());
     if (!d)
         return;
     const std::string base = dir.empty() ? std::string() : (dir.back() == '/' ? dir : dir + '/');

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 // The engine's messages and caption, UTF-8.
 namespace morvex {
 
@@ -19,13 +22,19 @@ inline constexpr const char* kMsgSourceMissing = "変換元ファイルが見つ
 inline constexpr const char* kMsgInputOpen = "変換元ファイルが開けませんでした";
 inline constexpr const char* kMsgBackupCreate = "バックアップファイルの作成に失敗しました";
 inline constexpr const char* kMsgBackupCollision =
-    "バックアップが変換元のファイルか作成したばかりのバックアップを置き換えるため、"
+    "バックアップが変換元のファイルか、別のファイルのために作ったバックアップを置き換えるため、"
     "変換しませんでした";
 inline constexpr const char* kMsgOutOfMemory = "メモリが足りないため、変換できませんでした";
-inline constexpr const char* kMsgFooterPoolEmpty =
-    "フッタリストが見つからないか空のため、フッタ記号を取り除いただけです";
-inline constexpr const char* kMsgHeaderPoolEmpty =
-    "ヘッダリストが見つからないか空のため、ヘッダ記号を取り除いただけです";
+
+/// A marker met a pool with nothing to draw, so the file was left as it was: names the list
+/// pattern and the file.
+inline std::string EmptyPoolMessage(bool footer, std::string_view pattern, std::string_view file) {
+    std::string text = footer ? "フッタリスト「" : "ヘッダリスト「";
+    text.append(pattern);
+    text.append("」が見つからないか空のため、変換しませんでした: ");
+    text.append(file);
+    return text;
+}
 
 inline constexpr const char* kMsgRoundDamaged =
     "抽選の記録が壊れていたため、別名で残して新しい巡回を始めました";

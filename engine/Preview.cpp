@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <unistd.h>
+#include <utility>
 
 namespace morvex {
 
@@ -30,7 +32,8 @@ void PreviewPass::Run(const ConvSettings& settings) {
     }
 }
 
-// The checks of ConvEngine::ConvertFile that come before any draw, then the walk.
+// The checks of ConvEngine::ConvertFile that come before any draw, then the walk. Its insertions
+// are shown only once the whole file is known to be converted.
 void PreviewPass::previewFile(const std::string& path, const ConvSettings& settings) {
     if (settings.skipConverted && std::find(m_seen.begin(), m_seen.end(), path) != m_seen.end())
         return;
@@ -40,18 +43,69 @@ void PreviewPass::previewFile(const std::string& path, const ConvSettings& setti
     const int fd = fileops::openRegularForRead(path, st);
     if (fd < 0)
         return;
+    const std::uint32_t drawsBefore = Generator.state();
+    std::vector<Insertion> held;
+    InsertionCallback show =
+        std::exchange(m_onInsert, [&held](const Insertion& i) { held.push_back(i); });
     FdSource source(fd);
     TextReader in(source);
     const InsertCounts counts = PreviewStream(in, path, settings);
+    m_onInsert = std::move(show);
+    const bool inserts = counts.footers != 0 || counts.headers != 0;
+    const bool same = !in.failed() && !counts.emptyPool && inserts &&
+                      wouldNotChange(fd, st.st_size, drawsBefore, settings);
     fileops::closeFd(fd);
+    // The draws count only for a file the pass would rewrite.
+    settleDraws(!in.failed() && !counts.emptyPool && !same);
     if (in.failed()) {
         if (m_showError)
             m_showError(kMsgInputRead, kErrorCaption);
         return;
     }
+    if (counts.emptyPool) {
+        Generator.seed(drawsBefore); // a file left as it was uses no draws
+        const bool footer = *counts.emptyPool == EntryKind::Footer;
+        if (m_showError)
+            m_showError(
+                EmptyPoolMessage(
+                    footer, footer ? settings.footerListPattern : settings.headerListPattern, path),
+                kErrorCaption);
+        return;
+    }
     m_seen.push_back(path);
-    if ((counts.footers != 0 || counts.headers != 0) && m_onResult)
+    if (same)
+        return; // its draws are made, but the file is not rewritten: nothing to show
+    if (m_onInsert)
+        for (const Insertion& insertion : held)
+            m_onInsert(insertion);
+    if (inserts && m_onResult)
         m_onResult(FileResult{path, counts.footers, counts.headers});
+}
+
+// Whether the real byte loop, with the same draws, writes the file's own bytes again: then a
+// pass leaves the file alone and reports nothing for it.
+bool PreviewPass::wouldNotChange(int fd, off_t size, std::uint32_t drawsBefore,
+                                 const ConvSettings& settings) {
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return false;
+    std::swap(FList, m_rewriter.FList);
+    std::swap(HList, m_rewriter.HList);
+    m_rewriter.Generator.seed(drawsBefore);
+    if (settings.noRepeat) {
+        // The same draws again: from the rounds as they were before the file's first draw.
+        rounds().rewind();
+        m_rewriter.lendRounds(&rounds());
+    }
+    FdSource source(fd);
+    TextReader in(source);
+    FileCompareSink compare(fd, size);
+    TextWriter out(compare);
+    m_rewriter.RewriteStream(in, out, settings);
+    out.flush();
+    m_rewriter.lendRounds(nullptr);
+    std::swap(FList, m_rewriter.FList);
+    std::swap(HList, m_rewriter.HList);
+    return !in.failed() && compare.same();
 }
 
 InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
@@ -78,18 +132,24 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
         if (c == '\n')
             ++number;
         if (c == footerMarker) {
-            if (const auto index = drawFrom(EntryKind::Footer, settings)) {
-                report(EntryKind::Footer, path, here, *index, {}, settings);
-                ++counts.footers;
+            const auto index = drawFrom(EntryKind::Footer, settings);
+            if (!index) {
+                counts.emptyPool = EntryKind::Footer;
+                break;
             }
+            report(EntryKind::Footer, path, here, *index, {}, settings);
+            ++counts.footers;
         } else if (c == headerMarker) {
-            if (const auto index = drawFrom(EntryKind::Header, settings)) {
-                std::string rest; // a header takes the rest of its line, as PutHeader does
-                if (in.readLine(rest))
-                    ++number;
-                report(EntryKind::Header, path, here, *index, rest, settings);
-                ++counts.headers;
+            const auto index = drawFrom(EntryKind::Header, settings);
+            if (!index) {
+                counts.emptyPool = EntryKind::Header;
+                break;
             }
+            std::string rest; // a header takes the rest of its line, as PutHeader does
+            if (in.readLine(rest))
+                ++number;
+            report(EntryKind::Header, path, here, *index, rest, settings);
+            ++counts.headers;
         } else {
             lineStart = c == '\n';
         }
@@ -99,12 +159,26 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
 
 // The draws of a real pass; the rounds' state is read once and then kept in memory only.
 std::optional<std::size_t> PreviewPass::drawFrom(EntryKind kind, const ConvSettings& settings) {
-    if (settings.noRepeat && !m_rounds)
+    const Pool& pool = kind == EntryKind::Footer ? FList : HList;
+    return settings.noRepeat ? rounds().draw(kind, pool, Generator) : DrawIndex(pool, Generator);
+}
+
+DrawRounds& PreviewPass::rounds() {
+    if (!m_rounds)
         m_rounds =
             std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory() : m_stateDir,
                                          DrawRounds::Mode::Look, m_showError);
-    const Pool& pool = kind == EntryKind::Footer ? FList : HList;
-    return DrawFrom(pool, kind, Generator, settings.noRepeat ? m_rounds.get() : nullptr);
+    return *m_rounds;
+}
+
+// As a pass settles a file's draws: the rounds move on only for a file it rewrites.
+void PreviewPass::settleDraws(bool kept) {
+    if (!m_rounds)
+        return;
+    if (kept)
+        m_rounds->commit();
+    else
+        m_rounds->discard();
 }
 
 void PreviewPass::report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,

@@ -37,7 +37,8 @@ public:
     void Run(const ConvSettings& settings);
     /// Builds FList and HList (with their sources) from the settings' patterns in memory.
     void MakePools(const ConvSettings& settings);
-    /// Walks one upload text as ConvEngine::RewriteStream does, reporting its insertions.
+    /// Walks one upload text as ConvEngine::RewriteStream does, reporting its insertions; stops
+    /// where RewriteStream stops, at a marker whose pool has nothing to draw.
     InsertCounts PreviewStream(TextReader& in, std::string_view path, const ConvSettings& settings);
 
     Pool FList;
@@ -48,18 +49,23 @@ public:
 
 private:
     void previewFile(const std::string& path, const ConvSettings& settings);
+    bool wouldNotChange(int fd, off_t size, std::uint32_t drawsBefore,
+                        const ConvSettings& settings);
     void report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,
                 std::string_view rest, const ConvSettings& settings);
+
+    std::optional<std::size_t> drawFrom(EntryKind kind, const ConvSettings& settings);
+    DrawRounds& rounds();
+    void settleDraws(bool kept);
 
     ShowError m_showError;
     InsertionCallback m_onInsert;
     ResultCallback m_onResult;
-    std::optional<std::size_t> drawFrom(EntryKind kind, const ConvSettings& settings);
-
     SeedClock m_clock;
     std::string m_stateDir;
     std::unique_ptr<DrawRounds> m_rounds; // looked at, never written
     std::vector<std::string> m_seen;      // the paths a real pass would have converted so far
+    ConvEngine m_rewriter;                // the real byte loop, lent this pass's pools for a moment
 };
 
 } // namespace morvex

@@ -272,6 +272,7 @@ DrawRounds::DrawRounds(std::string directory, Mode mode, ShowError showError)
 }
 
 DrawRounds::~DrawRounds() {
+    discard();
     if (m_lock >= 0)
         ::close(m_lock);
 }
@@ -357,38 +358,76 @@ std::optional<std::size_t> DrawRounds::draw(EntryKind kind, const Pool& pool,
                                             DrawGenerator& generator) {
     PoolRound& entry = m_pools[kind == EntryKind::Footer ? 0 : 1];
     if (!entry.key || entry.pool != &pool || entry.key->lines != pool.size()) {
-        entry = PoolRound{&pool, RoundKey::of(kind, pool), std::nullopt};
+        // Another pool, or the same lines lent to another reader: the round stays when they are.
+        RoundKey key = RoundKey::of(kind, pool);
+        if (entry.key && entry.key->hash == key.hash && entry.key->lines == key.lines)
+            entry.pool = &pool;
+        else
+            entry = PoolRound{&pool, std::move(key), std::nullopt, std::nullopt, std::nullopt};
     }
     const RoundKey& key = *entry.key;
     if (std::none_of(key.eligible.begin(), key.eligible.end(), [](bool e) { return e; }))
         return std::nullopt;
-    if (!entry.round && (m_mode == Mode::Look || m_failed || !openDirectory())) {
-        // Held in memory from here on, starting from what the state file holds (read once,
-        // under a shared lock, never set aside).
-        Round start;
-        if (openDirectory() && retriedFlock(m_lock, LOCK_SH) == 0) {
-            start = readRound(key, false);
-            retriedFlock(m_lock, LOCK_UN);
+    if (!entry.pending) {
+        if (!entry.held && (m_mode == Mode::Look || m_failed || !openDirectory())) {
+            // Held in memory from here on, starting from what the state file holds (read once,
+            // under a shared lock, never set aside).
+            Round start;
+            if (m_locked) {
+                start = readRound(key, false);
+            } else if (openDirectory() && retriedFlock(m_lock, LOCK_SH) == 0) {
+                start = readRound(key, false);
+                retriedFlock(m_lock, LOCK_UN);
+            }
+            entry.held = std::move(start);
         }
-        entry.round = std::move(start);
+        if (entry.held) {
+            entry.start = *entry.held;
+        } else {
+            // Locked until the file's draws are committed or discarded, so that no other pass
+            // draws from the round in between.
+            if (!m_locked)
+                m_locked = retriedFlock(m_lock, LOCK_EX) == 0;
+            entry.start = readRound(key, true);
+        }
+        entry.pending = entry.start;
     }
-    if (entry.round)
-        return DrawInRound(key, *entry.round, generator);
-    // Read, draw and write under the lock, so that no other pass draws in between.
-    retriedFlock(m_lock, LOCK_EX);
-    Round round = readRound(key, true);
-    const std::optional<std::size_t> chosen = DrawInRound(key, round, generator);
-    if (!writeRound(key, round)) {
-        lost(m_dir + key.fileName());
-        entry.round = round;
-    }
-    retriedFlock(m_lock, LOCK_UN);
-    return chosen;
+    return DrawInRound(key, *entry.pending, generator);
 }
 
-std::optional<std::size_t> DrawFrom(const Pool& pool, EntryKind kind, DrawGenerator& generator,
-                                    DrawRounds* rounds) {
-    return rounds ? rounds->draw(kind, pool, generator) : DrawIndex(pool, generator);
+void DrawRounds::commit() {
+    for (PoolRound& entry : m_pools) {
+        if (!entry.pending)
+            continue;
+        if (!entry.held && !writeRound(*entry.key, *entry.pending)) {
+            lost(m_dir + entry.key->fileName());
+            entry.held = std::move(entry.pending);
+        } else if (entry.held) {
+            entry.held = std::move(entry.pending);
+        }
+        entry.start.reset();
+        entry.pending.reset();
+    }
+    unlock();
+}
+
+void DrawRounds::discard() {
+    for (PoolRound& entry : m_pools) {
+        entry.start.reset();
+        entry.pending.reset();
+    }
+    unlock();
+}
+
+void DrawRounds::rewind() {
+    for (PoolRound& entry : m_pools)
+        entry.pending = entry.start;
+}
+
+void DrawRounds::unlock() {
+    if (m_locked)
+        retriedFlock(m_lock, LOCK_UN);
+    m_locked = false;
 }
 
 } // namespace morvex

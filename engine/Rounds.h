@@ -50,27 +50,39 @@ std::optional<Round> ParseRound(std::string_view text, const RoundKey& key);
 /// no eligible reachable line. Taken by both the kept and the looked-at rounds.
 std::optional<std::size_t> DrawInRound(const RoundKey& key, Round& round, DrawGenerator& generator);
 
-/// The rounds of one pass. Keeping them reads and writes each pool's state file under a lock at
-/// every draw, so that passes running at once never give an entry twice in a round; looking at
-/// them (a dry run) reads each state once and writes nothing.
+/// The rounds of one pass. A file's draws stay pending until the file's new text is in place
+/// (commit) or is not (discard: as if they were never made). Keeping the rounds locks the state
+/// directory from a file's first draw until then, reading each pool's state file at its first
+/// draw and writing it at the commit, so that passes running at once never give an entry twice in
+/// a round; looking at them (a dry run) reads each state once and writes nothing.
 class DrawRounds {
 public:
     enum class Mode { Keep, Look };
 
     DrawRounds(std::string directory, Mode mode, ShowError showError);
+    /// Pending draws are discarded.
     ~DrawRounds();
     DrawRounds(const DrawRounds&) = delete;
     DrawRounds& operator=(const DrawRounds&) = delete;
 
-    /// The next entry of the pool's round (an index into the pool); no entry when the pool has
-    /// no eligible reachable line.
+    /// The next entry of the pool's round (an index into the pool), pending; no entry when the
+    /// pool has no eligible reachable line.
     std::optional<std::size_t> draw(EntryKind kind, const Pool& pool, DrawGenerator& generator);
+    /// The pending draws become the rounds' (written, when kept), and the directory is unlocked.
+    void commit();
+    /// The pending draws are forgotten, and the directory is unlocked.
+    void discard();
+    /// The pending draws are forgotten but the directory stays locked, so that the same draws
+    /// can be made again from the same rounds.
+    void rewind();
 
 private:
     struct PoolRound {
         const Pool* pool = nullptr;
         std::optional<RoundKey> key;
-        std::optional<Round> round; ///< held in memory: looked at, or the directory failed
+        std::optional<Round> held;    ///< held in memory: looked at, or the directory failed
+        std::optional<Round> start;   ///< the round before the pending draws
+        std::optional<Round> pending; ///< the round with the pending draws
     };
 
     bool openDirectory();
@@ -78,18 +90,16 @@ private:
     bool writeRound(const RoundKey& key, const Round& round);
     void setAside(const std::string& path);
     void lost(const std::string& what);
+    void unlock();
 
     std::string m_dir;
     Mode m_mode;
     ShowError m_showError;
     int m_lock = -1;
     bool m_opened = false;
+    bool m_locked = false; ///< exclusively, for the pending draws
     bool m_failed = false; ///< rounds are kept in memory only, for this pass
     std::array<PoolRound, 2> m_pools;
 };
-
-/// DrawIndex, or the next entry of the pool's round when `rounds` is given.
-std::optional<std::size_t> DrawFrom(const Pool& pool, EntryKind kind, DrawGenerator& generator,
-                                    DrawRounds* rounds);
 
 } // namespace morvex

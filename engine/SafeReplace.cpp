@@ -4,12 +4,14 @@
 #include "engine/Sys.h"
 #include "engine/TextStream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 namespace morvex {
@@ -152,8 +154,7 @@ struct Job {
     std::string canonicalBackup;
     int input = -1;
     Snapshot snap;
-    UniqueFile tmp;
-    FileId tmpId;
+    NewFile created;
     int kept = -1; ///< the new file, open after the temporary descriptor is closed
 };
 
@@ -181,20 +182,25 @@ ReplaceOutcome openLocked(const std::string& path, Job& job, PassFiles& pass) {
     return ReplaceOutcome::Skipped;
 }
 
-// A backup may replace an older backup, never a file this pass converts or a backup it made.
+// A backup may replace an older backup, never a file this pass converts, a backup it made, or a
+// backup made earlier in the run for another file.
 ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
     if (!canonicalSibling(job.backupPath, job.canonicalBackup))
         return ReplaceOutcome::BackupFailed;
     if (job.canonicalBackup == job.target)
         return ReplaceOutcome::Skipped; // the backup would be the file itself
-    // The same file converted again (skip converted off) backs up its first conversion.
-    if (const auto made = pass.backups.find(job.canonicalBackup); made != pass.backups.end())
-        return made->second == job.target ? ReplaceOutcome::Replaced
-                                          : ReplaceOutcome::BackupCollision;
     struct stat existing {};
     if (::lstat(job.canonicalBackup.c_str(), &existing) != 0)
         return ReplaceOutcome::Replaced;
     const FileId backup = idOf(existing);
+    if (const auto made = pass.backups.find(job.canonicalBackup);
+        made != pass.backups.end() && made->second.file == backup) {
+        if (made->second.source != job.target)
+            return ReplaceOutcome::BackupCollision;
+        // The same file converted again backs up its newer text, unless it is named as a source.
+        if (pass.sources.count(backup) == 0)
+            return ReplaceOutcome::Replaced;
+    }
     // Another name of this very file, as a swap that failed after the backup leaves it: naming
     // the file anew loses nothing, and refusing would block the file for good.
     if (backup == idOf(job.snap.st))
@@ -209,31 +215,108 @@ ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
     return ReplaceOutcome::Replaced;
 }
 
-ReplaceOutcome writeNew(Job& job, const std::function<void(TextReader&, TextWriter&)>& body) {
+// Copies the first `length` bytes of a file to `to`; false with `failure` set when that fails.
+bool copyPrefix(int from, off_t length, ByteSink& to, ReplaceOutcome& failure) {
+    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    for (off_t offset = 0; offset < length;) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<off_t>(kCopyBlock, length - offset));
+        const ssize_t n = ::pread(from, block.get(), want, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failure = ReplaceOutcome::ReadFailed;
+            return false;
+        }
+        if (!to.write(block.get(), static_cast<std::size_t>(n))) {
+            failure = ReplaceOutcome::WriteFailed;
+            return false;
+        }
+        offset += n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool createNewFile(const std::string& target, NewFile& file) {
+    file.tmp =
+        createUniqueFile(directoryOf(target), tempPrefixFor(target), std::string(kTempSuffix));
+    if (file.tmp.fd < 0)
+        return false;
+    struct stat created {};
+    ::fstat(file.tmp.fd, &created);
+    file.id = idOf(created);
+    return true;
+}
+
+NewTextSink::NewTextSink(const std::string& target, int current, off_t size, NewFile& file)
+    : m_target(target)
+    , m_current(current)
+    , m_file(file)
+    , m_compare(current, size) {}
+
+bool NewTextSink::write(const char* data, std::size_t size) {
+    if (!m_out) {
+        m_compare.write(data, size);
+        if (m_compare.matching())
+            return true;
+        if (!diverge())
+            return false;
+    }
+    if (m_out->write(data, size))
+        return true;
+    m_failure = ReplaceOutcome::WriteFailed;
+    return false;
+}
+
+bool NewTextSink::diverge() {
+    if (m_out)
+        return true;
+    if (!createNewFile(m_target, m_file)) {
+        m_failure = ReplaceOutcome::CreateFailed;
+        return false;
+    }
+    m_out.emplace(m_file.tmp.fd, true);
+    return copyPrefix(m_current, m_compare.matched(), *m_out, m_failure);
+}
+
+namespace {
+
+ReplaceOutcome writeNew(Job& job, const ReplaceBody& body) {
     try {
         FdSource source(job.input);
-        FdSink sink(job.tmp.fd, true);
+        NewTextSink sink(job.target, job.input, job.snap.st.st_size, job.created);
         TextReader in(source);
         TextWriter out(sink);
-        body(in, out);
+        const bool kept = body(in, out);
         const bool written = out.flush();
         if (in.failed())
             return ReplaceOutcome::ReadFailed;
-        if (!written || !finishNewFile(job.tmp.fd, job.input, job.snap))
+        if (!kept)
+            return ReplaceOutcome::Abandoned;
+        if (!written)
+            return sink.failure();
+        if (sink.same())
+            return ReplaceOutcome::Unchanged;
+        // A new text that is the start of the file's text (a Ctrl-Z cut) still differs.
+        if (!sink.diverge())
+            return sink.failure();
+        if (!finishNewFile(job.created.tmp.fd, job.input, job.snap))
             return ReplaceOutcome::WriteFailed;
     } catch (const std::bad_alloc&) {
         return ReplaceOutcome::OutOfMemory;
     }
-    job.kept = ::fcntl(job.tmp.fd, F_DUPFD_CLOEXEC, 0);
-    const bool closed = closeFd(job.tmp.fd);
-    job.tmp.fd = -1;
+    job.kept = ::fcntl(job.created.tmp.fd, F_DUPFD_CLOEXEC, 0);
+    const bool closed = closeFd(job.created.tmp.fd);
+    job.created.tmp.fd = -1;
     return closed && job.kept >= 0 ? ReplaceOutcome::Replaced : ReplaceOutcome::WriteFailed;
 }
 
 // Puts the new file in place in one step that also hands back what was there: an editor's save
 // that landed after the last look is put back, so it is never lost.
 ReplaceOutcome swapIntoPlace(Job& job) {
-    const char* const tmp = job.tmp.path.c_str();
+    const char* const tmp = job.created.tmp.path.c_str();
     const char* const target = job.target.c_str();
     // The mark comes off once the new file is no longer a temporary one.
     if (sys::calls().exchange(tmp, target) != 0) {
@@ -242,7 +325,7 @@ ReplaceOutcome swapIntoPlace(Job& job) {
         unmarkUniqueFile(job.kept);
         return ReplaceOutcome::Replaced;
     }
-    if (names(job.tmp.path, idOf(job.snap.st))) {
+    if (names(job.created.tmp.path, idOf(job.snap.st))) {
         unmarkUniqueFile(job.kept);
         sys::calls().unlink(tmp); // the previous file lives on as the backup
         return ReplaceOutcome::Replaced;
@@ -262,17 +345,19 @@ ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
     case BackupResult::Made:
         break;
     }
-    pass.backups[job.canonicalBackup] = job.target;
+    struct stat made {};
+    if (::lstat(job.canonicalBackup.c_str(), &made) == 0)
+        pass.backups[job.canonicalBackup] = MadeBackup{job.target, idOf(made)};
     if (!unchanged(job.snap, job.target))
         return ReplaceOutcome::Changed;
     // Held before it appears at the path, so that no other pass ever finds it unheld.
-    pass.held.hold(job.tmpId, job.kept);
+    pass.held.hold(job.created.id, job.kept);
     const ReplaceOutcome placed = swapIntoPlace(job);
     if (placed != ReplaceOutcome::Replaced) {
-        pass.held.release(job.tmpId);
+        pass.held.release(job.created.id);
         return placed;
     }
-    pass.converted.insert(job.tmpId);
+    pass.converted.insert(job.created.id);
     pass.sources.erase(idOf(job.snap.st)); // now a backup, which a later backup may replace
     syncDirectory(directoryOf(job.target));
     if (directoryOf(job.backupPath) != directoryOf(job.target))
@@ -285,29 +370,21 @@ void sweepOnce(const std::string& dir, std::set<std::string>& sweptDirs) {
         removeStaleFiles(dir, isReplaceTempName);
 }
 
-ReplaceOutcome convertLocked(Job& job, const std::function<void(TextReader&, TextWriter&)>& body,
-                             PassFiles& pass) {
+ReplaceOutcome convertLocked(Job& job, const ReplaceBody& body, PassFiles& pass) {
     if (const ReplaceOutcome checked = checkBackup(job, pass); checked != ReplaceOutcome::Replaced)
         return checked;
-    const std::string dir = directoryOf(job.target);
-    sweepOnce(dir, pass.sweptDirs);
+    sweepOnce(directoryOf(job.target), pass.sweptDirs);
     sweepOnce(directoryOf(job.backupPath), pass.sweptDirs);
-    job.tmp = createUniqueFile(dir, tempPrefixFor(job.target), std::string(kTempSuffix));
-    if (job.tmp.fd < 0)
-        return ReplaceOutcome::CreateFailed;
-    struct stat created {};
-    ::fstat(job.tmp.fd, &created);
-    job.tmpId = idOf(created);
     ReplaceOutcome outcome = writeNew(job, body);
     if (outcome == ReplaceOutcome::Replaced)
         outcome = commitNew(job, pass);
-    if (job.tmp.fd >= 0)
-        closeFd(job.tmp.fd);
+    if (job.created.tmp.fd >= 0)
+        closeFd(job.created.tmp.fd);
     if (job.kept >= 0)
         ::close(job.kept);
     // Only our own file: after a swap back the name may hold someone else's.
-    if (outcome != ReplaceOutcome::Replaced && names(job.tmp.path, job.tmpId))
-        sys::calls().unlink(job.tmp.path.c_str());
+    if (outcome != ReplaceOutcome::Replaced && names(job.created.tmp.path, job.created.id))
+        sys::calls().unlink(job.created.tmp.path.c_str());
     return outcome;
 }
 
@@ -319,8 +396,7 @@ bool isReplaceTempName(std::string_view name) {
 }
 
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
-                                 const std::function<void(TextReader&, TextWriter&)>& body,
-                                 PassFiles& pass) {
+                                 const ReplaceBody& body, PassFiles& pass) {
     Job job;
     job.path = path;
     job.backupPath = backupPath;

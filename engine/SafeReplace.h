@@ -2,16 +2,15 @@
 
 #include "engine/FileLock.h"
 #include "engine/FileOps.h"
+#include "engine/TextStream.h"
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
 namespace morvex {
-
-class TextReader;
-class TextWriter;
 
 enum class ReplaceOutcome {
     Replaced,           ///< new text in place, backup made
@@ -25,25 +24,74 @@ enum class ReplaceOutcome {
     ReadFailed,         ///< reading the file failed: untouched
     OutOfMemory,        ///< the new text did not fit in memory: untouched
     Changed,            ///< the file changed on disk meanwhile: the newer text stays
+    Unchanged,          ///< the new text is byte for byte the file's text: untouched, no backup
+    Abandoned,          ///< the body gave the file up: untouched, no backup
 };
 
-/// What one pass knows of the files it touches, from one replaceWithBackup to the next.
+/// A backup made in this run and the source file it was made for.
+struct MadeBackup {
+    std::string source;   ///< the converted file (its resolved path)
+    fileops::FileId file; ///< the backup itself, as it was made
+};
+
+/// What one pass knows of the files it touches, from one replaceWithBackup to the next; the
+/// owner empties the per-pass parts between passes and keeps `backups` and `sweptDirs` as long
+/// as it decides.
 struct PassFiles {
     std::set<std::string> sweptDirs;                  ///< directories already cleared of leftovers
     std::set<fileops::FileId> sources;                ///< the files the pass's sources name
     std::map<std::string, fileops::FileId> originals; ///< each path -> its file as the pass began
     std::set<fileops::FileId> converted;              ///< the new files the pass has put in place
-    std::map<std::string, std::string> backups; ///< backups made in the pass -> the file backed up
-    fileops::HeldFiles held;                    ///< shared locks on the converted files
+    std::map<std::string, MadeBackup> backups;        ///< resolved backup path -> what it holds
+    fileops::HeldFiles held;                          ///< shared locks on the converted files
 };
+
+/// Writes the new text from the file's text; false gives the file up (it stays untouched).
+using ReplaceBody = std::function<bool(TextReader&, TextWriter&)>;
 
 /// Rewrites `body` over the file at `path` (a link's target) through a temporary file in the
 /// target's directory, makes `backupPath` hold the exact previous file, and swaps the new file
-/// into place with the old permissions and ACL. While it works it holds the file's conversion
-/// lock; the new file joins `pass.converted` and is held until the pass releases it.
+/// into place with the old permissions and ACL. A new text equal to the file's text touches
+/// nothing (Unchanged). A backup never replaces one that `pass.backups` holds for another file.
+/// While it works it holds the file's conversion lock; the new file joins `pass.converted` and
+/// is held until the pass releases it.
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
-                                 const std::function<void(TextReader&, TextWriter&)>& body,
-                                 PassFiles& pass);
+                                 const ReplaceBody& body, PassFiles& pass);
+
+/// A temporary file made to become a file's new text.
+struct NewFile {
+    fileops::UniqueFile tmp; ///< fd -1 until it is made
+    fileops::FileId id;
+};
+
+/// Makes the temporary file for the new text of `target` (a resolved path) in its folder: marked
+/// before it has a name, and named as the sweep of leftover temporary files knows them.
+bool createNewFile(const std::string& target, NewFile& file);
+
+/// The new text of the file `target` (a resolved path), open as `current` with `size` bytes:
+/// held back while it equals the file's text, so that a file that would not change never gets a
+/// temporary file; at the first difference `file` is made (createNewFile) and the equal part
+/// copied into it from the file. The caller closes and removes `file`.
+class NewTextSink : public ByteSink {
+public:
+    NewTextSink(const std::string& target, int current, off_t size, NewFile& file);
+
+    bool write(const char* data, std::size_t size) override;
+    /// After the last write: true when the new text is the file's text.
+    bool same() const { return !m_out && m_compare.same(); }
+    /// Makes the temporary file, when not done yet, holding everything written so far.
+    bool diverge();
+    /// Why a write or diverge failed.
+    ReplaceOutcome failure() const { return m_failure; }
+
+private:
+    std::string m_target;
+    int m_current;
+    NewFile& m_file;
+    FileCompareSink m_compare;
+    std::optional<FdSink> m_out;
+    ReplaceOutcome m_failure = ReplaceOutcome::WriteFailed;
+};
 
 /// True for a temporary file name that replaceWithBackup creates.
 bool isReplaceTempName(std::string_view name);

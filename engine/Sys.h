@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -19,6 +20,10 @@ struct Calls {
     int (*fchmod)(int fd, mode_t mode);
     /// Swaps the two names in one step (renameat2 with RENAME_EXCHANGE).
     int (*exchange)(const char* a, const char* b);
+    /// Gives a file opened with O_TMPFILE, which has no name yet, the name `path` (linkat).
+    int (*linkFd)(int fd, const char* path);
+    /// Opens a folder to sweep it of leftover temporary files.
+    DIR* (*opendir)(const char* path);
 };
 
 /// The table in use; starts with the real calls.

@@ -20,7 +20,6 @@ namespace {
 using namespace fileops;
 
 constexpr int kOpenAttempts = 100; // a file replaced again and again while we wait for it
-constexpr std::size_t kMaxBaseInTemp = 200;
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -36,6 +35,11 @@ bool unchanged(const struct stat& before, const std::string& path) {
 bool names(const std::string& path, const struct stat& file) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && sameFile(st, file);
+}
+
+bool names(const std::string& path, FileId id) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && idOf(st) == id;
 }
 
 void lockExclusive(int fd) {
@@ -120,25 +124,33 @@ int openBackup(const std::string& backupPath, const struct stat& looked) {
     return fd;
 }
 
-// The new text of the file, written from the backup; `inserted` tells whether `body` inserted.
-TakeBackOutcome writeFromBackup(int backup, int out,
-                                const std::function<bool(TextReader&, TextWriter&)>& body,
-                                bool& inserted) {
+// The new text of the file, written from the backup; the file's own text when it would not change
+// (then no temporary file is made).
+TakeBackOutcome writeFromBackup(int backup, const LockedFile& file, NewFile& made,
+                                const ReplaceBody& body) {
     try {
         FdSource source(backup);
-        FdSink sink(out, true);
+        NewTextSink sink(file.target, file.fd, file.st.st_size, made);
         TextReader in(source);
         TextWriter writer(sink);
-        inserted = body(in, writer);
+        const bool kept = body(in, writer);
         const bool written = writer.flush();
         if (in.failed())
             return TakeBackOutcome::ReadFailed;
+        if (!kept)
+            return TakeBackOutcome::Abandoned;
         if (!written)
-            return TakeBackOutcome::WriteFailed;
+            return sink.failure() == ReplaceOutcome::CreateFailed ? TakeBackOutcome::CreateFailed
+                                                                  : TakeBackOutcome::WriteFailed;
+        if (sink.same())
+            return TakeBackOutcome::Unchanged;
+        if (!sink.diverge())
+            return sink.failure() == ReplaceOutcome::CreateFailed ? TakeBackOutcome::CreateFailed
+                                                                  : TakeBackOutcome::WriteFailed;
     } catch (const std::bad_alloc&) {
         return TakeBackOutcome::OutOfMemory;
     }
-    return inserted ? TakeBackOutcome::Done : TakeBackOutcome::NothingInserted;
+    return TakeBackOutcome::Done;
 }
 
 // The file's ACL, owner (where allowed) and permission bits for the new text, never more access
@@ -176,30 +188,27 @@ TakeBackOutcome placeNewFile(const UniqueFile& tmp, int kept, const LockedFile& 
     return TakeBackOutcome::Done;
 }
 
-TakeBackOutcome rewriteLocked(const LockedFile& file, int backup,
-                              const std::function<bool(TextReader&, TextWriter&)>& body) {
+TakeBackOutcome rewriteLocked(const LockedFile& file, int backup, const ReplaceBody& body,
+                              std::set<std::string>& sweptDirs) {
     const std::string dir = directoryOf(file.target);
-    removeStaleFiles(dir, isReplaceTempName);
-    // Named as a pass names its temporary files, so that a pass sweeps one a killed run left.
-    const UniqueFile tmp = createUniqueFile(
-        dir, "." + baseName(file.target).substr(0, kMaxBaseInTemp) + ".morvex-", ".tmp");
-    if (tmp.fd < 0)
-        return TakeBackOutcome::CreateFailed;
-    struct stat created {};
-    ::fstat(tmp.fd, &created);
-    bool inserted = false;
-    TakeBackOutcome outcome = writeFromBackup(backup, tmp.fd, body, inserted);
-    if (outcome == TakeBackOutcome::Done && !finishNewFile(tmp.fd, file))
+    if (sweptDirs.insert(dir).second)
+        removeStaleFiles(dir, isReplaceTempName);
+    NewFile made;
+    TakeBackOutcome outcome = writeFromBackup(backup, file, made, body);
+    if (outcome == TakeBackOutcome::Done && !finishNewFile(made.tmp.fd, file))
         outcome = TakeBackOutcome::WriteFailed;
-    const int kept = ::fcntl(tmp.fd, F_DUPFD_CLOEXEC, 0);
-    if (!closeFd(tmp.fd) || kept < 0)
-        outcome = outcome == TakeBackOutcome::Done ? TakeBackOutcome::WriteFailed : outcome;
+    int kept = -1;
+    if (made.tmp.fd >= 0) {
+        kept = ::fcntl(made.tmp.fd, F_DUPFD_CLOEXEC, 0);
+        if ((!closeFd(made.tmp.fd) || kept < 0) && outcome == TakeBackOutcome::Done)
+            outcome = TakeBackOutcome::WriteFailed;
+    }
     if (outcome == TakeBackOutcome::Done)
-        outcome = placeNewFile(tmp, kept, file);
+        outcome = placeNewFile(made.tmp, kept, file);
     if (kept >= 0)
         ::close(kept);
-    if (outcome != TakeBackOutcome::Done && names(tmp.path, created))
-        sys::calls().unlink(tmp.path.c_str());
+    if (outcome != TakeBackOutcome::Done && !made.tmp.path.empty() && names(made.tmp.path, made.id))
+        sys::calls().unlink(made.tmp.path.c_str());
     if (outcome == TakeBackOutcome::Done)
         syncDirectory(dir);
     return outcome;
@@ -227,8 +236,9 @@ const char* TakeBackMessage(TakeBackOutcome outcome) {
         return kMsgExchangeUnsupported;
     case TakeBackOutcome::ExchangeFailed:
         return kMsgExchangeFailed;
-    case TakeBackOutcome::NothingInserted:
-        return kMsgNothingToRedraw;
+    case TakeBackOutcome::Unchanged:
+    case TakeBackOutcome::Abandoned: // its reason is told where it arose
+        return nullptr;
     case TakeBackOutcome::CreateFailed:
         return kMsgOutputCreate;
     case TakeBackOutcome::WriteFailed:
@@ -260,7 +270,7 @@ TakeBackOutcome ExchangeWithBackup(const std::string& path, const std::string& b
 }
 
 TakeBackOutcome RewriteFromBackup(const std::string& path, const std::string& backupPath,
-                                  const std::function<bool(TextReader&, TextWriter&)>& body) {
+                                  const ReplaceBody& body, std::set<std::string>& sweptDirs) {
     LockedFile file;
     if (const TakeBackOutcome opened = openLocked(path, file); opened != TakeBackOutcome::Done)
         return opened;
@@ -271,7 +281,7 @@ TakeBackOutcome RewriteFromBackup(const std::string& path, const std::string& ba
     const int backup = openBackup(backupPath, looked);
     if (backup < 0)
         return TakeBackOutcome::BackupNotRegular;
-    const TakeBackOutcome outcome = rewriteLocked(file, backup, body);
+    const TakeBackOutcome outcome = rewriteLocked(file, backup, body, sweptDirs);
     closeFd(backup);
     return outcome;
 }

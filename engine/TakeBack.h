@@ -2,18 +2,16 @@
 
 #include "engine/FileOps.h"
 #include "engine/Pool.h"
+#include "engine/SafeReplace.h"
 
-#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 // Taking a conversion back: the file and its backup exchanged in one step, or the backup's text
 // converted again into the file. Both leave the backup as it is and hold the file's conversion
 // lock while they work, so that no pass converts it meanwhile.
 namespace morvex {
-
-class TextReader;
-class TextWriter;
 
 enum class TakeBackOutcome {
     Done,
@@ -25,7 +23,8 @@ enum class TakeBackOutcome {
     BackupReplaced,      ///< the backup is no longer the one the conversion made
     ExchangeUnsupported, ///< the file system cannot swap two names in one step
     ExchangeFailed,
-    NothingInserted, ///< the backup's text gave no insertion: the file is left as it is
+    Unchanged, ///< the new text is byte for byte the file's text: nothing written
+    Abandoned, ///< the body gave the file up: the file is left as it is
     CreateFailed,
     WriteFailed,
     ReadFailed,
@@ -42,10 +41,11 @@ TakeBackOutcome ExchangeWithBackup(const std::string& path, const std::string& b
                                    std::optional<fileops::FileId> expectedBackup = std::nullopt);
 
 /// Writes `body`'s conversion of the backup's text over the file at `path` (a link's target),
-/// safely, with the file's permissions; the backup is only read. `body` returns whether it
-/// inserted anything; when it did not, the file stays as it is.
+/// safely, with the file's permissions; the backup is only read. A body that returns false, or a
+/// new text equal to the file's text, leaves the file as it is with no temporary file. The
+/// file's folder is swept of leftover temporary files unless `sweptDirs` holds it already.
 TakeBackOutcome RewriteFromBackup(const std::string& path, const std::string& backupPath,
-                                  const std::function<bool(TextReader&, TextWriter&)>& body);
+                                  const ReplaceBody& body, std::set<std::string>& sweptDirs);
 
 /// ExchangeWithBackup for a file and its backup name; a refusal is shown through `showError`.
 bool UndoConversion(const std::string& path, const std::string& backupExt,

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace morvex {
 namespace {
@@ -46,6 +47,32 @@ bool FdSink::write(const char* data, std::size_t size) {
         ::posix_fadvise(m_fd, m_started, m_written - m_started, POSIX_FADV_DONTNEED);
         m_started = m_written;
     }
+    return true;
+}
+
+bool FileCompareSink::write(const char* data, std::size_t size) {
+    constexpr std::size_t kBlock = 256 * 1024;
+    if (!m_matching)
+        return true;
+    if (static_cast<off_t>(size) > m_size - m_offset) {
+        m_matching = false;
+        return true;
+    }
+    if (!m_block)
+        m_block.reset(new char[kBlock]);
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::pread(m_fd, m_block.get(), std::min(kBlock, size - done),
+                                  m_offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A read error or a file cut meanwhile: not the same, which only costs a rewrite.
+        if (n <= 0 || std::memcmp(m_block.get(), data + done, static_cast<std::size_t>(n)) != 0) {
+            m_matching = false;
+            return true;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_offset += static_cast<off_t>(size);
     return true;
 }
 

@@ -74,6 +74,30 @@ private:
     std::string& m_target;
 };
 
+/// Compares what is written with the bytes of an open file (not owned) from its start, writing
+/// nothing; after the first difference it reads the file no more.
+class FileCompareSink : public ByteSink {
+public:
+    FileCompareSink(int fd, off_t size)
+        : m_fd(fd)
+        , m_size(size) {}
+    /// Always true: a difference is a result, not an error.
+    bool write(const char* data, std::size_t size) override;
+    /// True while every write so far equals the file's bytes at the same place.
+    bool matching() const { return m_matching; }
+    /// The bytes written before the first write that differed (all of them while matching).
+    off_t matched() const { return m_offset; }
+    /// True when what was written is exactly the file's bytes, no more and no fewer.
+    bool same() const { return m_matching && m_offset == m_size; }
+
+private:
+    int m_fd;
+    off_t m_size;
+    off_t m_offset = 0;
+    bool m_matching = true;
+    std::unique_ptr<char[]> m_block;
+};
+
 class TextWriter;
 
 /// Windows text-mode reading: every CR is dropped and a Ctrl-Z byte ends the input.

@@ -719,6 +719,11 @@ bool StoreChange::applyTo(RegDocument& document) const {
     case Kind::CreateKey:
         return document.createKey(path);
     case Kind::SetValue:
+        if (onlyIfUnchanged) {
+            const RegValue* now = document.value(path, name);
+            if (now ? !(expected && *now == *expected) : expected.has_value())
+                return false;
+        }
         return document.setValue(path, name, value);
     case Kind::RemoveTree:
         return document.removeTree(path);

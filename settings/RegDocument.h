@@ -152,12 +152,23 @@ struct StoreChange {
     QString path;
     QString name;
     RegValue value;
+    /// A SetValue that must not replace what another writer put there: it applies only while the
+    /// document holds `expected` under the name (nothing: no value of that name).
+    bool onlyIfUnchanged = false;
+    std::optional<RegValue> expected;
     static StoreChange createKey(QString path) { return make(Kind::CreateKey, std::move(path)); }
     static StoreChange removeTree(QString path) { return make(Kind::RemoveTree, std::move(path)); }
     static StoreChange setValue(QString path, QString name, RegValue value) {
         StoreChange change = make(Kind::SetValue, std::move(path));
         change.name = std::move(name);
         change.value = std::move(value);
+        return change;
+    }
+    static StoreChange setValueIfStill(QString path, QString name, RegValue value,
+                                       std::optional<RegValue> expected) {
+        StoreChange change = setValue(std::move(path), std::move(name), std::move(value));
+        change.onlyIfUnchanged = true;
+        change.expected = std::move(expected);
         return change;
     }
     static StoreChange make(Kind kind, QString path) {

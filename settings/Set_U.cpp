@@ -345,6 +345,8 @@ SettingFState TSettingF::readState() const {
     state.WatchApp = WatchApp->text();
     state.ObserveWaitTime = ObserveWaitTime->text();
     state.NoRepeatChk = NoRepeatChk->isChecked();
+    if (m_storeBase)
+        state.base = *m_storeBase;
     return state;
 }
 
@@ -370,6 +372,7 @@ void TSettingF::FormCreate() {
     // read before it, and the rest of the creation is skipped.
     SettingFState state = readState();
     const StoreResult result = LoadSettingFGroups(state);
+    m_storeBase = std::make_unique<StoreBase>(state.base);
     applyState(state);
     if (!result) {
         showStandardError(this, result.message());

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QWidget>
+#include <memory>
 
 class QCheckBox;
 class QGroupBox;
@@ -19,6 +20,7 @@ class TExLabel;
 namespace morvex {
 
 struct SettingFState;
+struct StoreBase;
 
 /// The up-down control bound to an edit (its buddy): the buddy shows the position, and the
 /// position is read back from the buddy's text, clamped to the range (text that is no number
@@ -154,6 +156,7 @@ private:
     void browseInto(QLineEdit* edit);
 
     bool m_loaded = false;
+    std::unique_ptr<StoreBase> m_storeBase; ///< what the load found; the OK button's saves use it
 };
 
 } // namespace morvex

@@ -13,9 +13,13 @@ using namespace Qt::StringLiterals;
 
 namespace morvex {
 
-// The group code may list a key's values (to read a numbered list without probing every number).
+// The group code may list a key's values (to read a numbered list without probing every number)
+// and see them as stored (to remember what a load found).
 struct SettingsStoreAccess {
     static QStringList valueNames(const SettingsStore& store) { return store.valueNames(); }
+    static const RegValue* storedValue(const SettingsStore& store, const QString& name) {
+        return store.storedValue(name);
+    }
 };
 
 namespace {
@@ -69,38 +73,117 @@ private:
     StoreResult m_result;
 };
 
-// Writes values in order into a key opened with create; after the first refusal nothing more is
-// written, and close() commits what was written before it.
-class GroupSaver {
+// One value a save writes.
+struct GroupWrite {
+    QString name;
+    RegValue value;
+    int unit = -1; // see StoreBase::Written
+};
+
+// A group's values in the order the save writes them.
+class GroupWrites {
 public:
-    GroupSaver(SettingsStore& store, const QString& key)
-        : m_store(store) {
-        (void)m_store.StoreOpen(key, true); // a failed open shows up as the first write's failure
-    }
-
-    GroupSaver& number(const QString& name, qint32 value) {
-        if (m_result.ok())
-            m_result = m_store.WriteNumber(name, value);
+    GroupWrites& number(const QString& name, qint32 value, int unit = -1) {
+        m_writes.push_back({name, RegValue::fromNumber(value), unit});
         return *this;
     }
-
-    GroupSaver& text(const QString& name, const QString& value) {
-        if (m_result.ok())
-            m_result = m_store.WriteText(name, value);
+    GroupWrites& text(const QString& name, const QString& value, int unit = -1) {
+        m_writes.push_back({name, RegValue::fromText(value), unit});
         return *this;
     }
+    GroupWrites& flag(const QString& name, bool value) { return number(name, value ? 1 : 0); }
 
-    GroupSaver& flag(const QString& name, bool value) { return number(name, value ? 1 : 0); }
-
-    StoreResult close() {
-        StoreResult closed = m_store.StoreClose();
-        return m_result.ok() ? closed : m_result;
-    }
+    const std::vector<GroupWrite>& writes() const { return m_writes; }
 
 private:
-    SettingsStore& m_store;
-    StoreResult m_result;
+    std::vector<GroupWrite> m_writes;
 };
+
+QString folded(const QString& text) {
+    return text.toCaseFolded();
+}
+
+// The values of one unit, by case-folded name.
+QHash<QString, RegValue> unitValues(const std::vector<GroupWrite>& writes, int unit) {
+    QHash<QString, RegValue> values;
+    for (const GroupWrite& write : writes) {
+        if (write.unit == unit)
+            values.insert(folded(write.name), write.value);
+    }
+    return values;
+}
+
+QHash<QString, RegValue> unitValues(const QHash<QString, StoreBase::Written>& written, int unit) {
+    QHash<QString, RegValue> values;
+    for (auto it = written.cbegin(); it != written.cend(); ++it) {
+        if (it->unit == unit)
+            values.insert(it.key(), it->value);
+    }
+    return values;
+}
+
+// True when the state changed the value since its load: it writes something else now.
+bool changedSinceLoad(const GroupWrite& write, const std::vector<GroupWrite>& writes,
+                      const StoreBase::Key& base) {
+    if (write.unit >= 0)
+        return unitValues(writes, write.unit) != unitValues(base.written, write.unit);
+    const auto loaded = base.written.constFind(folded(write.name));
+    return loaded == base.written.cend() || !(loaded->value == write.value);
+}
+
+StoreResult writeValue(SettingsStore& store, const GroupWrite& write) {
+    if (write.value.kind == RegValue::Kind::Number)
+        return store.WriteNumber(write.name, write.value.number);
+    return store.WriteText(write.name, write.value.text);
+}
+
+// Writes the values in order into `key`, opened with create; after the first refusal nothing more
+// is written, and what was written before it is committed. Where `base` knows what a load found
+// in the key, a value the state did not change since is written only if the file still holds
+// what was found: another writer's value stays.
+StoreResult writeGroup(const QString& key, const GroupWrites& group, const StoreBase& base) {
+    SettingsStore store;
+    (void)store.StoreOpen(key, true); // a failed open shows up as the first write's failure
+    const auto known = base.keys.constFind(folded(key));
+    const std::vector<GroupWrite>& writes = group.writes();
+    StoreResult result;
+    for (const GroupWrite& write : writes) {
+        if (known == base.keys.cend() || changedSinceLoad(write, writes, *known)) {
+            result = writeValue(store, write);
+        } else {
+            const auto found = known->found.constFind(folded(write.name));
+            result = store.WriteIfStill(
+                write.name, write.value,
+                found == known->found.cend() ? std::nullopt : std::optional<RegValue>(*found));
+        }
+        if (!result.ok())
+            break;
+    }
+    StoreResult closed = store.StoreClose();
+    return result.ok() ? closed : result;
+}
+
+// Remembers every value the open key holds now, as a load found them.
+void rememberFound(StoreBase* base, const SettingsStore& store, const QString& key) {
+    if (!base)
+        return;
+    StoreBase::Key& remembered = base->keys[folded(key)];
+    remembered.found.clear();
+    for (const QString& name : SettingsStoreAccess::valueNames(store)) {
+        if (const RegValue* value = SettingsStoreAccess::storedValue(store, name))
+            remembered.found.insert(folded(name), *value);
+    }
+}
+
+// Remembers what the state as loaded writes into a key the load read.
+void rememberWritten(StoreBase& base, const QString& key, const GroupWrites& group) {
+    const auto remembered = base.keys.find(folded(key));
+    if (remembered == base.keys.end())
+        return;
+    remembered->written.clear();
+    for (const GroupWrite& write : group.writes())
+        remembered->written.insert(folded(write.name), {write.value, write.unit});
+}
 
 // True when the key opened, false when it is absent; an error when the file is unusable.
 StoreValue<bool> openExisting(SettingsStore& store, const QString& key) {
@@ -133,24 +216,32 @@ StoreResult moveOldKey(SettingsStore& store, QStringView group, const Reader& re
     });
 }
 
-StoreResult loadCurrentKey(SettingsStore& store, QStringView group, const Reader& read) {
+// Reads the current key when present; with `base`, what it holds (nothing, when absent) is
+// remembered for the group's save.
+StoreResult loadCurrentKey(SettingsStore& store, QStringView group, const Reader& read,
+                           StoreBase* base = nullptr) {
     const auto opened = openExisting(store, currentKey(group));
+    if (opened.ok())
+        rememberFound(base, store, currentKey(group));
     if (!opened.ok() || !opened.value())
         return opened.status();
     return readAndClose(store, read);
 }
 
-StoreResult loadGroup(QStringView group, const Reader& read) {
+StoreResult loadGroup(QStringView group, const Reader& read, StoreBase& base) {
     SettingsStore store;
-    return loadCurrentKey(store, group, read);
+    base.keys.remove(folded(currentKey(group)));
+    return loadCurrentKey(store, group, read, &base);
 }
 
+// A move of the older vendor's key saves it whole (the key is not in `base` yet).
 StoreResult loadMovedGroup(QStringView group, const Reader& read,
-                           const std::function<StoreResult()>& save) {
+                           const std::function<StoreResult()>& save, StoreBase& base) {
     SettingsStore store;
+    base.keys.remove(folded(currentKey(group)));
     if (StoreResult moved = moveOldKey(store, group, read, save); !moved.ok())
         return moved;
-    return loadCurrentKey(store, group, read);
+    return loadCurrentKey(store, group, read, &base);
 }
 
 QString sourceValueName(qsizetype index) {
@@ -249,24 +340,50 @@ StoreResult readOldKeyInPlace(SettingsStore& store, QStringView group, const Rea
     return readAndClose(store, read);
 }
 
-// The File group; with `keepStoredList` a source list already stored is left as it is.
-StoreResult saveFileGroup(const MainWindowSettings& state, bool keepStoredList) {
-    SettingsStore store;
-    GroupSaver saver(store, currentKey(u"File"));
-    if (!keepStoredList || !store.ValuePresent(u"SrcFileCount"_s)) {
+constexpr int sourceListUnit = 0;
+
+GroupWrites systemWrites(const MainWindowSettings& state) {
+    GroupWrites writes;
+    if (state.windowTop)
+        writes.number(u"WindowTop"_s, *state.windowTop);
+    if (state.windowLeft)
+        writes.number(u"WindowLeft"_s, *state.windowLeft);
+    writes.number(u"WindowWidth"_s, state.windowWidth)
+        .number(u"WindowHeight"_s, state.windowHeight)
+        .number(u"ClientWidth"_s, state.clientWidth)
+        .number(u"ClientHeight"_s, state.clientHeight)
+        .number(u"Version"_s, MorvexStoredVersion);
+    return writes;
+}
+
+GroupWrites fileWrites(const MainWindowSettings& state, bool withSourceList = true) {
+    GroupWrites writes;
+    if (withSourceList) {
         for (qsizetype i = 0; i < state.SrcFile.size(); ++i)
-            saver.text(sourceValueName(i), state.SrcFile[i]);
-        saver.number(u"SrcFileCount"_s, qint32(state.SrcFile.size()));
+            writes.text(sourceValueName(i), state.SrcFile[i], sourceListUnit);
+        writes.number(u"SrcFileCount"_s, qint32(state.SrcFile.size()), sourceListUnit);
     }
     // A marker of 0 is saved as 1 and any other as 0.
-    return saver.text(u"FutterFileName"_s, state.FFile)
+    writes.text(u"FutterFileName"_s, state.FFile)
         .text(u"HeaderFileName"_s, state.HFile)
         .number(u"Futter"_s, state.FutterMarker == 0 ? 1 : 0)
         .number(u"Header"_s, state.HeaderMarker == 0 ? 1 : 0)
         .text(u"ConvChar"_s, state.ConvChar)
         .text(u"HeadConvChar"_s, state.HeadConvChar)
-        .text(u"BackUpExt"_s, state.BackExt)
-        .close();
+        .text(u"BackUpExt"_s, state.BackExt);
+    return writes;
+}
+
+// The move of the older File key: the whole group, but a source list already stored is left
+// as it is unless the old key brings one.
+StoreResult saveMovedFileGroup(const MainWindowSettings& state, bool keepStoredList) {
+    bool listStored = false;
+    if (keepStoredList) {
+        SettingsStore store;
+        const auto opened = openExisting(store, currentKey(u"File"));
+        listStored = opened.ok() && opened.value() && store.ValuePresent(u"SrcFileCount"_s);
+    }
+    return writeGroup(currentKey(u"File"), fileWrites(state, !listStored), StoreBase());
 }
 
 StoreResult readResultValues(SettingsStore& store, SettingFState& state) {
@@ -366,18 +483,20 @@ StoreResult PruneOldVendorKey() {
     return {};
 }
 
-StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDir) {
-    if (g_oldKeysInPlace)
-        return LoadMainSettingsUnchanged(state, programDir);
+namespace {
+
+// LoadMainSettings without what it remembers for the saves.
+StoreResult loadMainGroups(MainWindowSettings& state, const QString& programDir) {
     SettingsStore store;
     const Reader system = [&](SettingsStore& s) {
         return readSystemValues(s, state);
     };
-    if (StoreResult r =
-            moveOldKey(store, u"System", system, [&] { return SaveSystemGroup(state); });
+    if (StoreResult r = moveOldKey(
+            store, u"System", system,
+            [&] { return writeGroup(currentKey(u"System"), systemWrites(state), StoreBase()); });
         !r.ok())
         return r;
-    if (StoreResult r = loadCurrentKey(store, u"System", system); !r.ok())
+    if (StoreResult r = loadCurrentKey(store, u"System", system, &state.base); !r.ok())
         return r;
     state.FFile = programDir + u"*.mfl"_s;
     state.HFile = programDir + u"*.mhl"_s;
@@ -388,13 +507,27 @@ StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDi
         return readOldFileGroup(s, state, movedList);
     };
     if (StoreResult r =
-            moveOldKey(store, u"File", file, [&] { return saveFileGroup(state, !movedList); });
+            moveOldKey(store, u"File", file, [&] { return saveMovedFileGroup(state, !movedList); });
         !r.ok())
         return r;
     if (movedList)
         state.SrcFile.clear();
-    return loadCurrentKey(store, u"File",
-                          [&](SettingsStore& s) { return readCurrentFileGroup(s, state); });
+    return loadCurrentKey(
+        store, u"File", [&](SettingsStore& s) { return readCurrentFileGroup(s, state); },
+        &state.base);
+}
+
+} // namespace
+
+StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDir) {
+    if (g_oldKeysInPlace)
+        return LoadMainSettingsUnchanged(state, programDir);
+    state.base = StoreBase();
+    const StoreResult result = loadMainGroups(state, programDir);
+    // Also after a failed read: the values read before it are the ones the window holds.
+    rememberWritten(state.base, currentKey(u"System"), systemWrites(state));
+    rememberWritten(state.base, currentKey(u"File"), fileWrites(state));
+    return result;
 }
 
 StoreResult LoadMainSettingsUnchanged(MainWindowSettings& state, const QString& programDir) {
@@ -445,23 +578,79 @@ StoreResult LoadMainSettingsUnchanged(MainWindowSettings& state, const QString& 
 }
 
 StoreResult SaveSystemGroup(const MainWindowSettings& state) {
-    SettingsStore store;
-    GroupSaver saver(store, currentKey(u"System"));
-    if (state.windowTop)
-        saver.number(u"WindowTop"_s, *state.windowTop);
-    if (state.windowLeft)
-        saver.number(u"WindowLeft"_s, *state.windowLeft);
-    return saver.number(u"WindowWidth"_s, state.windowWidth)
-        .number(u"WindowHeight"_s, state.windowHeight)
-        .number(u"ClientWidth"_s, state.clientWidth)
-        .number(u"ClientHeight"_s, state.clientHeight)
-        .number(u"Version"_s, MorvexStoredVersion)
-        .close();
+    return writeGroup(currentKey(u"System"), systemWrites(state), state.base);
 }
 
 StoreResult SaveFileGroup(const MainWindowSettings& state) {
-    return saveFileGroup(state, false);
+    return writeGroup(currentKey(u"File"), fileWrites(state), state.base);
 }
+
+namespace {
+
+GroupWrites resultWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"ShowResult"_s, state.ShowResult)
+        .flag(u"NotShowResult"_s, state.NotShowResult)
+        .flag(u"GoByClose"_s, state.GoByClose)
+        .number(u"WaitTime"_s, state.WaitTime);
+    return writes;
+}
+
+GroupWrites compListWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"CompList"_s, state.CompListChk).number(u"Count"_s, qint16(state.CompListUpDown));
+    return writes;
+}
+
+GroupWrites appRunWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"BeforeCheck"_s, state.BeforeRunChk)
+        .text(u"BeforeApp"_s, state.BeforeApp)
+        .flag(u"AfterCheck"_s, state.AfterRunChk)
+        .text(u"AfterApp"_s, state.AfterApp)
+        .number(u"WaitTime"_s, decimalOr(state.AppWaitTime, 1000));
+    return writes;
+}
+
+GroupWrites watchWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.text(u"WatchApp"_s, state.WatchApp)
+        .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, 2000));
+    return writes;
+}
+
+GroupWrites noRepeatWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"NoRepeat"_s, state.NoRepeatChk);
+    return writes;
+}
+
+GroupWrites viewWrites(const ListViewSettings& state) {
+    GroupWrites writes;
+    if (state.windowTop)
+        writes.number(u"WindowTop"_s, *state.windowTop);
+    if (state.windowLeft)
+        writes.number(u"WindowLeft"_s, *state.windowLeft);
+    writes.number(u"WindowWidth"_s, state.windowWidth)
+        .number(u"WindowHeight"_s, state.windowHeight)
+        .text(u"TextEditor"_s, state.TextEditorLbl)
+        .number(u"BackColor"_s, qint32(state.backColor))
+        .text(u"FontName"_s, state.fontName)
+        .number(u"FontColor"_s, qint32(state.fontColor))
+        .number(u"FontSize"_s, state.fontSize);
+    return writes;
+}
+
+// Runs a load, then remembers what the values it gave write into its key.
+template <typename State>
+StoreResult rememberingWrites(State& state, QStringView group, GroupWrites (*writes)(const State&),
+                              const std::function<StoreResult()>& load) {
+    const StoreResult result = load();
+    rememberWritten(state.base, currentKey(group), writes(state));
+    return result;
+}
+
+} // namespace
 
 StoreResult LoadResultGroup(SettingFState& state) {
     if (g_oldKeysInPlace) {
@@ -484,46 +673,71 @@ StoreResult LoadResultGroup(SettingFState& state) {
         }
         return result;
     }
-    return loadMovedGroup(
-        u"Result", [&](SettingsStore& s) { return readResultValues(s, state); },
-        [&] { return SaveResultGroup(state); });
+    return rememberingWrites(state, u"Result", resultWrites, [&] {
+        return loadMovedGroup(
+            u"Result", [&](SettingsStore& s) { return readResultValues(s, state); },
+            [&] { return writeGroup(currentKey(u"Result"), resultWrites(state), StoreBase()); },
+            state.base);
+    });
 }
 
 StoreResult LoadCompListGroup(SettingFState& state) {
-    return loadGroup(u"CompList", [&](SettingsStore& s) {
-        return GroupLoader(s)
-            .number(u"CompList"_s, [&](qint32 v) { state.CompListChk = v != 0; })
-            .number(u"Count"_s, [&](qint32 v) { state.setCompListPosition(v); })
-            .result();
+    return rememberingWrites(state, u"CompList", compListWrites, [&] {
+        return loadGroup(
+            u"CompList",
+            [&](SettingsStore& s) {
+                return GroupLoader(s)
+                    .number(u"CompList"_s, [&](qint32 v) { state.CompListChk = v != 0; })
+                    .number(u"Count"_s, [&](qint32 v) { state.setCompListPosition(v); })
+                    .result();
+            },
+            state.base);
     });
 }
 
 StoreResult LoadAppRunGroup(SettingFState& state) {
-    return loadGroup(u"AppRun", [&](SettingsStore& s) {
-        return GroupLoader(s)
-            .number(u"BeforeCheck"_s, [&](qint32 v) { state.BeforeRunChk = v != 0; })
-            .text(u"BeforeApp"_s, [&](const QString& v) { state.BeforeApp = v; })
-            .number(u"AfterCheck"_s, [&](qint32 v) { state.AfterRunChk = v != 0; })
-            .text(u"AfterApp"_s, [&](const QString& v) { state.AfterApp = v; })
-            .number(u"WaitTime"_s, [&](qint32 v) { state.AppWaitTime = QString::number(v); })
-            .result();
+    return rememberingWrites(state, u"AppRun", appRunWrites, [&] {
+        return loadGroup(
+            u"AppRun",
+            [&](SettingsStore& s) {
+                return GroupLoader(s)
+                    .number(u"BeforeCheck"_s, [&](qint32 v) { state.BeforeRunChk = v != 0; })
+                    .text(u"BeforeApp"_s, [&](const QString& v) { state.BeforeApp = v; })
+                    .number(u"AfterCheck"_s, [&](qint32 v) { state.AfterRunChk = v != 0; })
+                    .text(u"AfterApp"_s, [&](const QString& v) { state.AfterApp = v; })
+                    .number(u"WaitTime"_s,
+                            [&](qint32 v) { state.AppWaitTime = QString::number(v); })
+                    .result();
+            },
+            state.base);
     });
 }
 
 StoreResult LoadWatchGroup(SettingFState& state) {
-    return loadGroup(u"Watch", [&](SettingsStore& s) {
-        return GroupLoader(s)
-            .text(u"WatchApp"_s, [&](const QString& v) { state.WatchApp = v; })
-            .number(u"WaitTime"_s, [&](qint32 v) { state.ObserveWaitTime = QString::number(v); })
-            .result();
+    return rememberingWrites(state, u"Watch", watchWrites, [&] {
+        return loadGroup(
+            u"Watch",
+            [&](SettingsStore& s) {
+                return GroupLoader(s)
+                    .text(u"WatchApp"_s, [&](const QString& v) { state.WatchApp = v; })
+                    .number(u"WaitTime"_s,
+                            [&](qint32 v) { state.ObserveWaitTime = QString::number(v); })
+                    .result();
+            },
+            state.base);
     });
 }
 
 StoreResult LoadNoRepeat(SettingFState& state) {
-    return loadGroup(u"File", [&](SettingsStore& s) {
-        return GroupLoader(s)
-            .number(u"NoRepeat"_s, [&](qint32 v) { state.NoRepeatChk = v != 0; })
-            .result();
+    return rememberingWrites(state, u"File", noRepeatWrites, [&] {
+        return loadGroup(
+            u"File",
+            [&](SettingsStore& s) {
+                return GroupLoader(s)
+                    .number(u"NoRepeat"_s, [&](qint32 v) { state.NoRepeatChk = v != 0; })
+                    .result();
+            },
+            state.base);
     });
 }
 
@@ -541,46 +755,34 @@ StoreResult LoadSettingFGroups(SettingFState& state) {
 }
 
 StoreResult SaveResultGroup(const SettingFState& state) {
-    SettingsStore store;
-    return GroupSaver(store, currentKey(u"Result"))
-        .flag(u"ShowResult"_s, state.ShowResult)
-        .flag(u"NotShowResult"_s, state.NotShowResult)
-        .flag(u"GoByClose"_s, state.GoByClose)
-        .number(u"WaitTime"_s, state.WaitTime)
-        .close();
+    return writeGroup(currentKey(u"Result"), resultWrites(state), state.base);
 }
 
 StoreResult SaveCompListGroup(const SettingFState& state) {
-    SettingsStore store;
-    return GroupSaver(store, currentKey(u"CompList"))
-        .flag(u"CompList"_s, state.CompListChk)
-        .number(u"Count"_s, qint16(state.CompListUpDown))
-        .close();
+    return writeGroup(currentKey(u"CompList"), compListWrites(state), state.base);
 }
 
 StoreResult SaveAppRunGroup(const SettingFState& state) {
-    SettingsStore store;
-    return GroupSaver(store, currentKey(u"AppRun"))
-        .flag(u"BeforeCheck"_s, state.BeforeRunChk)
-        .text(u"BeforeApp"_s, state.BeforeApp)
-        .flag(u"AfterCheck"_s, state.AfterRunChk)
-        .text(u"AfterApp"_s, state.AfterApp)
-        .number(u"WaitTime"_s, decimalOr(state.AppWaitTime, 1000))
-        .close();
+    return writeGroup(currentKey(u"AppRun"), appRunWrites(state), state.base);
 }
 
 StoreResult SaveWatchGroup(const SettingFState& state) {
-    SettingsStore store;
-    return GroupSaver(store, currentKey(u"Watch"))
-        .text(u"WatchApp"_s, state.WatchApp)
-        .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, 2000))
-        .close();
+    return writeGroup(currentKey(u"Watch"), watchWrites(state), state.base);
 }
 
 StoreResult SaveNoRepeat(const SettingFState& state) {
-    SettingsStore store;
-    // A store that never had the choice keeps the designed File group as it is.
+    const GroupWrites writes = noRepeatWrites(state);
+    // Only a choice made here is written: the File group is the main window's too, and a store
+    // that never had the choice keeps the designed group as it is.
+    if (const auto known = state.base.keys.constFind(folded(currentKey(u"File")));
+        known != state.base.keys.cend()) {
+        const auto loaded = known->written.constFind(folded(u"NoRepeat"_s));
+        if (loaded != known->written.cend() && loaded->value == writes.writes().front().value)
+            return {};
+        return writeGroup(currentKey(u"File"), writes, state.base);
+    }
     if (!state.NoRepeatChk) {
+        SettingsStore store;
         const auto opened = openExisting(store, currentKey(u"File"));
         if (!opened.ok())
             return opened.status();
@@ -588,7 +790,7 @@ StoreResult SaveNoRepeat(const SettingFState& state) {
         if (StoreResult closed = store.StoreClose(); !closed.ok() || !present)
             return closed;
     }
-    return GroupSaver(store, currentKey(u"File")).flag(u"NoRepeat"_s, state.NoRepeatChk).close();
+    return writeGroup(currentKey(u"File"), writes, StoreBase());
 }
 
 StoreResult LoadViewSettings(ListViewSettings& state) {
@@ -614,26 +816,16 @@ StoreResult LoadViewSettings(ListViewSettings& state) {
         }
         return result;
     }
-    return loadMovedGroup(
-        u"ListView", [&](SettingsStore& s) { return readViewValues(s, state); },
-        [&] { return SaveViewSettings(state); });
+    return rememberingWrites(state, u"ListView", viewWrites, [&] {
+        return loadMovedGroup(
+            u"ListView", [&](SettingsStore& s) { return readViewValues(s, state); },
+            [&] { return writeGroup(currentKey(u"ListView"), viewWrites(state), StoreBase()); },
+            state.base);
+    });
 }
 
 StoreResult SaveViewSettings(const ListViewSettings& state) {
-    SettingsStore store;
-    GroupSaver saver(store, currentKey(u"ListView"));
-    if (state.windowTop)
-        saver.number(u"WindowTop"_s, *state.windowTop);
-    if (state.windowLeft)
-        saver.number(u"WindowLeft"_s, *state.windowLeft);
-    return saver.number(u"WindowWidth"_s, state.windowWidth)
-        .number(u"WindowHeight"_s, state.windowHeight)
-        .text(u"TextEditor"_s, state.TextEditorLbl)
-        .number(u"BackColor"_s, qint32(state.backColor))
-        .text(u"FontName"_s, state.fontName)
-        .number(u"FontColor"_s, qint32(state.fontColor))
-        .number(u"FontSize"_s, state.fontSize)
-        .close();
+    return writeGroup(currentKey(u"ListView"), viewWrites(state), state.base);
 }
 
 } // namespace morvex

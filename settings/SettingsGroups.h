@@ -1,7 +1,9 @@
 #pragma once
 
+#include "RegDocument.h"
 #include "StoreError.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -15,6 +17,22 @@ namespace morvex {
 
 /// The version the main window always saves as `Version`.
 inline constexpr qint32 MorvexStoredVersion = 120;
+
+/// What a load found in the keys it read, and what the values it gave would write back. A save of
+/// a state that carries it writes a value only when the state changed it since the load, or when
+/// the file still holds what the load found there: values that another process or the user
+/// (editing the file by hand) wrote meanwhile stay. A key no load read is saved whole.
+struct StoreBase {
+    struct Written {
+        RegValue value;
+        int unit = -1; ///< values that only change together (the numbered source list); -1: alone
+    };
+    struct Key {
+        QHash<QString, RegValue> found;  ///< case-folded value name -> the value the load found
+        QHash<QString, Written> written; ///< case-folded value name -> what the loaded state writes
+    };
+    QHash<QString, Key> keys; ///< case-folded store path -> what was read there
+};
 
 /// State of the main window `TMorvexF` kept in the System and File groups.
 struct MainWindowSettings {
@@ -38,6 +56,8 @@ struct MainWindowSettings {
     QString BackExt = QStringLiteral(".bak");
     qint32 FutterMarker = 0; ///< list-viewer marker of `FutterBtn` (stored as `Futter`)
     qint32 HeaderMarker = 0; ///< list-viewer marker of `HeaderBtn` (stored as `Header`)
+
+    StoreBase base; ///< filled by LoadMainSettings for the System and File saves
 };
 
 /// State of the controls of the settings dialog `TSettingF`, with their design values.
@@ -56,6 +76,8 @@ struct SettingFState {
     QString WatchApp;
     QString ObserveWaitTime = QStringLiteral("2000"); ///< hidden text, milliseconds
     bool NoRepeatChk = false; ///< draws without repeats; kept in the File group as `NoRepeat`
+
+    StoreBase base; ///< filled by the four loads for the four saves
 
     /// Checks or unchecks `ShowResult`; checking it unchecks `NotShowResult`.
     void setShowResult(bool checked);
@@ -78,6 +100,8 @@ struct ListViewSettings {
     QString fontName = QStringLiteral("ＭＳ ゴシック");
     quint32 fontColor = 0x00FFFFFF; ///< TColor, white
     qint32 fontSize = 9;            ///< points
+
+    StoreBase base; ///< filled by LoadViewSettings for SaveViewSettings
 };
 
 /// The directory of the running executable, with a trailing "/".
@@ -95,9 +119,14 @@ StoreResult LoadMainSettings(MainWindowSettings& state, const QString& programDi
 /// What LoadMainSettings gives, without writing anything: the older vendor's keys are read in
 /// place, their values winning over the current ones. For a run that must save nothing (/c).
 StoreResult LoadMainSettingsUnchanged(MainWindowSettings& state, const QString& programDir);
+// Each save below writes its group as designed, but where `state.base` holds what a load found,
+// only the values the state changed since and those the file still holds as found (see
+// StoreBase). Each save replaces the file in one atomic step.
+
 /// Writes the System group from `state`'s geometry, and `Version` as 120.
 StoreResult SaveSystemGroup(const MainWindowSettings& state);
 /// Writes the File group: the numbered source list, its count, patterns, markers, extension.
+/// The source list and its count count as one value.
 StoreResult SaveFileGroup(const MainWindowSettings& state);
 
 /// Loads the Result group (moving the older vendor's key first).

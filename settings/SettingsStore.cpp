@@ -4,6 +4,7 @@
 #include "StoreFile.h"
 
 #include <QStandardPaths>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -112,12 +113,21 @@ StoreResult SettingsStore::WriteNumber(const QString& name, qint32 value) {
         StoreChange::setValue(m_openKey.value_or(QString()), name, RegValue::fromNumber(value)));
 }
 
+StoreResult SettingsStore::WriteIfStill(const QString& name, const RegValue& value,
+                                        const std::optional<RegValue>& found) {
+    return record(StoreChange::setValueIfStill(m_openKey.value_or(QString()), name, value, found));
+}
+
 bool SettingsStore::HasChildKeys() const {
     return m_openKey && m_document && m_document->hasChildKeys(*m_openKey);
 }
 
 QStringList SettingsStore::valueNames() const {
     return m_openKey && m_document ? m_document->valueNames(*m_openKey) : QStringList();
+}
+
+const RegValue* SettingsStore::storedValue(const QString& name) const {
+    return m_openKey && m_document ? m_document->value(*m_openKey, name) : nullptr;
 }
 
 bool SettingsStore::RemoveKeyTree(const QString& keyPath) {
@@ -169,8 +179,16 @@ StoreResult SettingsStore::commit() {
     if (auto* reason = std::get_if<QString>(&current))
         return fail(*reason);
     RegDocument document = std::get<RegDocument>(std::move(current));
-    for (const StoreChange& change : changes)
-        change.applyTo(document);
+    for (auto change = changes.begin(); change != changes.end(); ++change) {
+        // A value written later in this commit makes its key anyway; left to it, a key whose
+        // values all keep what others wrote (a key the user deleted) is not made again empty.
+        if (change->kind == StoreChange::Kind::CreateKey &&
+            std::any_of(change + 1, changes.end(), [&](const StoreChange& later) {
+                return later.kind == StoreChange::Kind::SetValue && later.path == change->path;
+            }))
+            continue;
+        change->applyTo(document);
+    }
     if (document.modified()) {
         const QByteArray bytes = document.serialize();
         const auto reread = RegDocument::parse(bytes);

@@ -11,6 +11,7 @@
 namespace morvex {
 
 class RegDocument;
+struct RegValue;
 struct StoreChange;
 
 /// A handle on the current user's settings store, with at most one open key at a time.
@@ -50,6 +51,11 @@ public:
     StoreResult WriteText(const QString& name, const QString& text);
     /// Creates or replaces `name` as a 32-bit integer; fails when no key is open or refused.
     StoreResult WriteNumber(const QString& name, qint32 value);
+    /// For a save that keeps what others wrote: creates or replaces `name` with `value` only if,
+    /// when the file is read again at the commit, it still holds `found` under that name (nothing:
+    /// no such value). Otherwise the file keeps its value. Fails as WriteText does.
+    StoreResult WriteIfStill(const QString& name, const RegValue& value,
+                             const std::optional<RegValue>& found);
     /// True when the open key has at least one subkey (values do not count).
     bool HasChildKeys() const;
     /// Deletes `keyPath` with every key and value below it, committing at once; false when the
@@ -68,6 +74,8 @@ private:
     friend struct SettingsStoreAccess;
     /// Names of the open key's values, for callers that must not probe name by name.
     QStringList valueNames() const;
+    /// The open key's value as stored, of any type; nullptr when absent.
+    const RegValue* storedValue(const QString& name) const;
     bool loadDocument();
     StoreResult commit();
     StoreResult record(StoreChange change);

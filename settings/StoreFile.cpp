@@ -130,6 +130,13 @@ std::optional<QString> CommitLock::acquire() {
     // poll at a short, jittered interval instead.
     QDeadlineTimer deadline(lockWaitMs);
     while (!m_lock.tryLock(0)) {
+        if (m_lock.error() == QLockFile::PermissionError)
+            return u"設定ファイル \"%1\" をロックできません: フォルダに書き込めません"_s.arg(
+                shown(m_path));
+        // QLockFile gives this when the lock file cannot be written, a full disk above all.
+        if (m_lock.error() == QLockFile::UnknownError)
+            return u"設定ファイル \"%1\" をロックできません: ロックファイルを書けません (ディスクがいっぱいではありませんか)"_s
+                .arg(shown(m_path));
         if (m_lock.error() != QLockFile::LockFailedError)
             return u"設定ファイル \"%1\" をロックできません"_s.arg(shown(m_path));
         // A holder killed between creating the lock file and writing its process id into it

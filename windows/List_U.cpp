@@ -279,6 +279,7 @@ void TListF::Close1Click() {
 void TListF::FormShow() {
     ListViewSettings state = viewSettings();
     const StoreResult loaded = LoadViewSettings(state);
+    m_storeBase = std::make_unique<StoreBase>(state.base);
     // Values read before a failure stay applied, as the store hands them over.
     applyViewSettings(state);
     if (!loaded)
@@ -330,6 +331,8 @@ ListViewSettings TListF::viewSettings() const {
     state.fontName = m_listFont.family();
     state.fontColor = m_fontColor;
     state.fontSize = pointsFromPixels(fontPixels(m_listFont));
+    if (m_storeBase)
+        state.base = *m_storeBase;
     return state;
 }
 

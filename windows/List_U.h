@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QSize>
 #include <QString>
+#include <memory>
 
 class QLineEdit;
 class QListView;
@@ -18,6 +19,7 @@ namespace morvex {
 
 class MergedListModel;
 struct ListViewSettings;
+struct StoreBase;
 
 /// What the viewer reads from and does to the main window: its two list patterns when it
 /// loads, and its two round buttons, released when the viewer closes. Any may be missing.
@@ -126,6 +128,7 @@ private:
     QSize m_pendingOuter;                  ///< an outer size waiting for the frame to be known
     QSize m_requestedSize;                 ///< the client size asked for with it
     bool m_positionKnown = false;
+    std::unique_ptr<StoreBase> m_storeBase; ///< what the last load found; the close's save uses it
 };
 
 } // namespace morvex

@@ -5,6 +5,7 @@
 #include "ModesTestSupport.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <fcntl.h>
@@ -26,24 +27,67 @@ TEST(ExpandExeCmd, ReplacesEachPlaceholderByTheArgumentItNumbers) {
         QString command;
         QString expected;
     } rows[] = {
-        {u"tool %2 %0"_s, u"tool 受信 箱.up /usr/bin/morvex"_s},
+        {u"tool %2 %0"_s, u"tool \"受信 箱.up\" /usr/bin/morvex"_s},
         {u"tool %1"_s, u"tool /a"_s},
-        {u"tool %5 end"_s, u"tool  end"_s}, // beyond the arguments: nothing
-        {u"tool %9%3"_s, u"tool "_s},       // both beyond
-        {u"100%% sure"_s, u"100 sure"_s},   // "%%" is a placeholder of its own
-        {u"a%xb"_s, u"ab"_s},               // any other character: nothing
-        {u"a%:b"_s, u"ab"_s},               // ':' - '0' is 10
-        {u"a%/b"_s, u"ab"_s},               // '/' - '0' is -1
-        {u"end %"_s, u"end "_s},            // a final "%" is dropped
+        {u"tool %5 end"_s, u"tool end"_s}, // beyond the arguments: nothing, and no word
+        {u"tool %9%3"_s, u"tool"_s},       // both beyond
+        {u"100%% sure"_s, u"100 sure"_s},  // "%%" is a placeholder of its own
+        {u"a%xb"_s, u"ab"_s},              // any other character: nothing
+        {u"a%:b"_s, u"ab"_s},              // ':' - '0' is 10
+        {u"a%/b"_s, u"ab"_s},              // '/' - '0' is -1
+        {u"end %"_s, u"end"_s},            // a final "%" is dropped
+        {u"50% off"_s, u"50 off"_s},       // ... also at the end of a word
         {u"%"_s, QString()},
-        {u"x%あy"_s, u"xy"_s},                    // the whole character after "%" goes
-        {u"x%\U0001F600y"_s, u"xy"_s},            // also outside the basic plane
-        {u"日本語 %2"_s, u"日本語 受信 箱.up"_s}, // other text passes unchanged
+        {u"x%あy"_s, u"xy"_s},                          // the whole character after "%" goes
+        {u"x%\U0001F600y"_s, u"xy"_s},                  // also outside the basic plane
+        {u"日本語 %2"_s, u"日本語 \"受信 箱.up\""_s},   // other text passes unchanged
+        {u"--in=%2 -v"_s, u"\"--in=受信 箱.up\" -v"_s}, // a placeholder inside a word
+        {u"\"%2\""_s, u"\"受信 箱.up\""_s},             // quoted in the command: the same
+        {u"\"C:\\Program Files\\x\" %1"_s, u"\"C:\\Program Files\\x\" /a"_s},
+        {u"no  placeholder \"at all\""_s, u"no  placeholder \"at all\""_s}, // as it is
         {QString(), QString()},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.command.toStdString());
-        EXPECT_EQ(ExpandExeCmd(row.command, program, arguments), row.expected);
+        EXPECT_EQ(ExpandExeCmd(row.command, program, arguments).toStdString(),
+                  row.expected.toStdString());
+    }
+}
+
+TEST(ExpandExeCmd, WhatAnArgumentHoldsStaysInItsOneWord) {
+    const QString program = u"/opt/my morvex/morvex"_s;
+    const QString values[] = {
+        u"plain"_s,
+        u"two words"_s,
+        u" lead and trail "_s,
+        u"\""_s,
+        u"\"\""_s,
+        u"\"\"\""_s,
+        u"\"quoted\""_s,
+        u"a\"b"_s,
+        u"a\" \"b"_s,
+        u"\" x"_s,
+        u"x \""_s,
+        u"\"\" two \"\""_s,
+        u"back\\slash"_s,
+        u"trailing\\"_s,
+        u"\\\""_s,
+        u"C:\\Program Files\\"_s,
+        u"tab\there"_s,
+        u"new\nline"_s,
+        u"全角\u3000空白"_s,
+        u"%1 stays literal"_s,
+        u"it's $HOME; a|b > c"_s,
+    };
+    for (const QString& value : values) {
+        for (const QString& other : {u"-"_s, value}) {
+            SCOPED_TRACE(value.toStdString() + " / " + other.toStdString());
+            const QString expanded =
+                ExpandExeCmd(u"tool %2 x%3y %0 %4"_s, program, {u"/a"_s, value, other});
+            EXPECT_EQ(QProcess::splitCommand(expanded),
+                      (QStringList{u"tool"_s, value, u"x"_s + other + u"y"_s, program}))
+                << expanded.toStdString();
+        }
     }
 }
 
@@ -97,6 +141,21 @@ TEST_F(StartProgram, SplitsWithoutAShellAndTheProgramInheritsOnlyWhatItShould) {
     EXPECT_EQ(run.directory, QDir(m_dir.path()).canonicalPath());
     EXPECT_EQ(run.probe, u"inherited"_s);
     EXPECT_EQ(WEXITSTATUS(child.waitStatus()), 0);
+}
+
+TEST_F(StartProgram, PlaceholdersReachTheProgramAsOneArgumentEach) {
+    const QStringList arguments = {u"/a"_s,        u"受信 箱.up"_s, u"say \"hi\" twice"_s,
+                                   u"C:\\dir\\"_s, u"\\\"\""_s,     u"--x=1 --y=2"_s};
+    const QString expanded =
+        ExpandExeCmd(command(u"after %2 %3 %4 %5 pre%6 %7"_s), u"/m"_s, arguments);
+    ChildProcess child = startProgram(expanded);
+    ASSERT_TRUE(child.started());
+    EXPECT_EQ(waitUntilEnded(child), ChildProcess::State::Ended);
+    const QList<ChildRun> runs = childRuns(log());
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_EQ(runs.first().arguments,
+              (QStringList{u"after"_s, u"受信 箱.up"_s, u"say \"hi\" twice"_s, u"C:\\dir\\"_s,
+                           u"\\\"\""_s, u"pre--x=1 --y=2"_s}));
 }
 
 TEST_F(StartProgram, TheWaitTimesOutWhileItRunsAndReapsItOnce) {

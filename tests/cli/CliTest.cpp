@@ -92,7 +92,7 @@ TEST(CliConvert, PatternsPathsAndSkipConverted) {
     EXPECT_EQ(r.out, "box/A.UP\t0\t1\nbox/b.up\t2\t0\nother.up\t1\t0\n");
     EXPECT_EQ(s.read("box/b.up"), "F\r\nF\r\n");
     EXPECT_EQ(s.read("box/b.bak"), ")\r\n)\r\n");
-    EXPECT_TRUE(s.exists("box/c.bak")) << "rewritten and backed up without a result line";
+    EXPECT_FALSE(s.exists("box/c.bak")) << "its text would not change: left alone";
 }
 
 TEST(CliConvert, MarkersAndBackupExtension) {
@@ -123,10 +123,11 @@ TEST(CliConvert, ErrorsGoToStandardErrorAndThePassGoesOn) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "エラー: テンポラリファイルの作成に失敗しました\n"
                      "エラー: テンポラリファイルの作成に失敗しました\n"
-                     "エラー: フッタリストが見つからないか空のため、フッタ記号を取り除いただけです"
-                     ": *.mfl\n");
+                     "エラー: フッタリスト「*.mfl」が見つからないか空のため、変換しませんでした"
+                     ": memo.up\n");
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(s.read("memo.up"), "a\r\n") << "converted with empty pools";
+    EXPECT_EQ(s.read("memo.up"), ")a\r\n") << "the marker meets an empty pool: left as it was";
+    EXPECT_FALSE(s.exists("memo.bak"));
 }
 
 TEST(CliConvert, PermissionFailures) {

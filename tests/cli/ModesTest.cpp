@@ -210,11 +210,14 @@ TEST(CliModes, FilterLeavesTheResultLineOutOfAJoinedOutput) {
 TEST(CliModes, FilterReportsListErrors) {
     Folder f;
     fs::create_directory(f.path("box"));
-    const Outcome r = run(f, {"--footer-list", "box", "-"}, ")x\r\n");
-    // The marker is still dropped, but the user is told the lists were not found.
+    // A marker without a pool gives the text back as it came, byte for byte, and says why.
+    const std::string text = "body\n)x\r\r\n\x1A"
+                             "after";
+    const Outcome r = run(f, {"--footer-list", "box", "-"}, text);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("フッタリストが見つからないか空のため"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "x\r\n");
+    EXPECT_EQ(r.err,
+              "エラー: フッタリスト「box」が見つからないか空のため、変換しませんでした: -\n");
+    EXPECT_EQ(r.out, text);
     // A list that is found but fails to read, for root too: reading address 0 of a process.
     fs::create_symlink("/proc/self/mem", f.path("f.mfl"));
     f.write("g.mfl", "G\r\n");
@@ -222,6 +225,30 @@ TEST(CliModes, FilterReportsListErrors) {
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.err, "エラー: フッタリストが開けませんでした\n-\t1\t0\n");
     EXPECT_EQ(failed.out, "Gx\r\n") << "the other list still loads";
+}
+
+// The preview of a pass in which a marker meets an empty pool: the same message and status,
+// nothing shown for that file, and the others shown with the draws they get without it.
+TEST(CliModes, DryRunTellsOfAnEmptyPoolAsThePassDoes) {
+    Folder f;
+    f.write("sig.mfl", kFooters);
+    f.write("a.up", ")a\r\n");
+    f.write("b.up", ")x\r\n]Subject\r\n");
+    f.write("c.up", ")c\r\n)\r\n");
+    const Outcome without = run(f, {"-n", "--seed", "20240101", "a.up", "c.up"});
+    ASSERT_EQ(without.status, 0) << without.err;
+    const auto before = f.snapshot();
+    const Outcome dry = run(f, {"-n", "--seed", "20240101", "a.up", "b.up", "c.up"});
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_EQ(dry.err, "エラー: ヘッダリスト「*.mhl」が見つからないか空のため、変換しませんでした"
+                       ": b.up\n");
+    EXPECT_EQ(dry.out, without.out);
+    EXPECT_EQ(f.snapshot(), before);
+
+    const Outcome real = run(f, {"--seed", "20240101", "a.up", "b.up", "c.up"});
+    EXPECT_EQ(real.status, 1);
+    EXPECT_EQ(real.err, dry.err);
+    EXPECT_EQ(f.read("b.up"), ")x\r\n]Subject\r\n");
 }
 
 TEST(CliModes, CheckCleanListsAndFindings) {

@@ -112,23 +112,89 @@ TEST(CliSafety, FailuresAreReportedWithStatusOne) {
     EXPECT_EQ(ok.status, 0) << ok.err;
 }
 
-TEST(CliSafety, AnEmptyPoolWarnsOncePerPassAndStillRewrites) {
-    Scratch s;
-    s.write("a.up", ")a\r\n]b\r\n)\r\n");
-    s.write("b.up", ")c\r\n");
-    s.write("h.mhl", "; only a comment\r\n");
-    const Outcome r = convert(s, {"*.up"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(lines(r.err), 2) << r.err;
-    EXPECT_NE(r.err.find("フッタ"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("ヘッダ"), std::string::npos) << r.err;
-    EXPECT_EQ(s.read("a.up"), "a\r\nb\r\n\r\n");
-    EXPECT_EQ(s.read("a.bak"), ")a\r\n]b\r\n)\r\n");
+struct FileStamp {
+    ino_t ino = 0;
+    long long sec = 0;
+    long nsec = 0;
+    bool operator==(const FileStamp&) const = default;
+};
 
-    s.write("c.up", "no markers\r\n");
-    const Outcome quiet = convert(s, {"c.up"});
+FileStamp stampOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return {st.st_ino, static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+}
+
+// No list file (a first start, a mistyped pattern), and the user converts again because nothing
+// seemed to happen: every marker survives, no backup is made, and the files after it come out as
+// if it were not in the pass.
+TEST(CliSafety, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
+    const std::string footers = "F1 \\R9999\r\nF2 \\R9999\r\nF3\r\n";
+    const std::string held = "text\r\n)before\r\n]Subject\r\n)\r\n";
+    Scratch without;
+    without.write("f.mfl", footers);
+    without.write("a.up", ")a\r\n");
+    without.write("c.up", ")c\r\n)c\r\n");
+    const Outcome expected = convert(without, {"--seed", "5", "a.up", "c.up"});
+    ASSERT_EQ(expected.status, 0) << expected.err;
+
+    Scratch s;
+    s.write("f.mfl", footers);
+    s.write("a.up", ")a\r\n");
+    s.write("b.up", held);
+    s.write("c.up", ")c\r\n)c\r\n");
+    const FileStamp before = stampOf(s.path("b.up"));
+    for (int round = 1; round <= 2; ++round) {
+        const Outcome r = convert(s, {"--seed", "5", "a.up", "b.up", "c.up"});
+        EXPECT_EQ(r.status, 1) << round;
+        EXPECT_EQ(r.err,
+                  "エラー: ヘッダリスト「*.mhl」が見つからないか空のため、変換しませんでした: "
+                  "b.up\n")
+            << round;
+        EXPECT_EQ(r.out, round == 1 ? expected.out : "") << round;
+        EXPECT_EQ(s.read("b.up"), held) << round;
+        EXPECT_TRUE(stampOf(s.path("b.up")) == before) << round;
+        EXPECT_FALSE(s.exists("b.bak")) << round;
+        EXPECT_EQ(s.read("a.up"), without.read("a.up")) << round;
+        EXPECT_EQ(s.read("c.up"), without.read("c.up")) << round;
+        EXPECT_EQ(s.read("a.bak"), ")a\r\n") << round;
+    }
+
+    s.write("plain.up", "no markers\r\n");
+    const Outcome quiet = convert(s, {"--footer-list", "none.mfl", "plain.up"});
     EXPECT_EQ(quiet.status, 0) << "no marker, nothing lost, nothing to say";
     EXPECT_EQ(quiet.err, "");
+}
+
+// Another pass over a file an earlier one converted (morvex-convert beside a watch, or twice by
+// hand) finds nothing to change: the file, its time and its backup stay as they were.
+TEST(CliSafety, ASecondPassOverAConvertedFileKeepsTheOriginal) {
+    Scratch s;
+    s.write("f.mfl", "F\r\n");
+    s.write("h.mhl", "H \\H\r\n");
+    s.write("memo.up", "]Subject\r\nbody\r\n)\r\n");
+    s.write("plain.up", "no markers\r\n");
+    const Outcome first = convert(s, {"*.up"});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "memo.up\t1\t1\n");
+    EXPECT_FALSE(s.exists("plain.bak"));
+    const std::string converted = s.read("memo.up");
+    const FileStamp memo = stampOf(s.path("memo.up")), plain = stampOf(s.path("plain.up"));
+    const FileStamp backup = stampOf(s.path("memo.bak"));
+    for (int round = 1; round <= 2; ++round) {
+        const Outcome again = convert(s, {"*.up", "memo.up"});
+        EXPECT_EQ(again.status, 0) << again.err;
+        EXPECT_EQ(again.out, "") << "nothing converted, nothing reported";
+        EXPECT_EQ(s.read("memo.bak"), "]Subject\r\nbody\r\n)\r\n") << round;
+        EXPECT_EQ(s.read("memo.up"), converted);
+        EXPECT_TRUE(stampOf(s.path("memo.up")) == memo) << round;
+        EXPECT_TRUE(stampOf(s.path("memo.bak")) == backup) << round;
+        EXPECT_TRUE(stampOf(s.path("plain.up")) == plain) << round;
+    }
+    std::string names;
+    for (const auto& e : fs::directory_iterator(s.dir()))
+        names += e.path().filename().string() + " ";
+    EXPECT_EQ(names.find(".morvex-"), std::string::npos) << names;
 }
 
 std::string aclOf(const std::string& path) {

@@ -81,8 +81,15 @@ int g_openFlags = 0;
 mode_t g_openMode = 0;
 std::string g_failName;
 
+bool g_refuseUnnamed = false;
+
 int recordingOpen(const char* path, int flags, mode_t mode) {
-    if (std::strstr(path, "_Morvex_")) {
+    const bool unnamed = (flags & O_TMPFILE) == O_TMPFILE;
+    if (unnamed && g_refuseUnnamed) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    if (std::strstr(path, "_Morvex_") || unnamed) {
         g_openFlags = flags;
         g_openMode = mode;
     }
@@ -93,15 +100,23 @@ int recordingOpen(const char* path, int flags, mode_t mode) {
     return sys::realCalls().open(path, flags, mode);
 }
 
+// Created unnamed (nothing planted can be followed), or where the file system refuses that, by
+// name and exclusively; owner-only either way.
 TEST(MergeLists, TemporaryFileIsExclusiveAndOwnerOnly) {
-    Merge m;
-    test::SysGuard guard;
-    g_failName.clear();
-    sys::calls().open = recordingOpen;
-    writeFile(m.lists.file("a.mfl"), "x\r\n");
-    m.run("*.mfl");
-    EXPECT_EQ(g_openFlags & (O_CREAT | O_EXCL | O_NOFOLLOW), O_CREAT | O_EXCL | O_NOFOLLOW);
-    EXPECT_EQ(g_openMode, 0600u);
+    for (const bool refuse : {false, true}) {
+        Merge m;
+        test::SysGuard guard;
+        g_failName.clear();
+        g_refuseUnnamed = refuse;
+        g_openFlags = 0;
+        sys::calls().open = recordingOpen;
+        writeFile(m.lists.file("a.mfl"), "x\r\n");
+        EXPECT_EQ(m.run("*.mfl"), Pool{"x"}) << refuse;
+        g_refuseUnnamed = false;
+        const int expected = refuse ? O_CREAT | O_EXCL | O_NOFOLLOW : O_TMPFILE;
+        EXPECT_EQ(g_openFlags & expected, expected) << refuse;
+        EXPECT_EQ(g_openMode, 0600u) << refuse;
+    }
 }
 
 TEST(MergeLists, UnreadableListShowsOneMessageAndTheRestLoads) {
@@ -142,7 +157,7 @@ TEST(MergeLists, HalfReadListIsLeftOut) {
 }
 
 ssize_t failTempWrite(int fd, const void* data, size_t size) {
-    if (test::fdPathContains(fd, "_Morvex_")) {
+    if (test::isMarkedTemporary(fd)) {
         errno = ENOSPC;
         return -1;
     }

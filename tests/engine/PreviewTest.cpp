@@ -129,18 +129,18 @@ TEST(Preview, ReportsExactlyWhatAConversionWithTheSameSeedInserts) {
     }
 }
 
-TEST(Preview, EmptyPoolsDropTheMarkerAndTheNextByteIsTestedAgain) {
+TEST(Preview, EmptyPoolStopsTheWalkWhereTheByteLoopStops) {
     Preview p;
     p.pass.HList = {"H"};
     ConvSettings settings;
-    MemorySource source(")]rest\n)x\n");
+    MemorySource source("]rest\n)]x\n");
     TextReader in(source);
     const InsertCounts counts = p.pass.PreviewStream(in, "m", settings);
-    EXPECT_EQ(counts.footers, 0);
     EXPECT_EQ(counts.headers, 1);
-    ASSERT_EQ(p.seen.size(), 1u);
+    EXPECT_EQ(counts.footers, 0);
+    EXPECT_EQ(counts.emptyPool, EntryKind::Footer);
+    ASSERT_EQ(p.seen.size(), 1u) << "nothing after the footer marker";
     EXPECT_EQ(p.seen[0].line, 1u);
-    EXPECT_EQ(p.seen[0].text, "H");
 }
 
 TEST(Preview, AnLineEndAsAMarkerIsTestedLikeAnyByte) {

@@ -2,6 +2,7 @@
 #include "engine/TextStream.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace morvex {
 namespace {
@@ -71,13 +72,38 @@ TEST(RewriteStream, ByteLoop) {
     }
 }
 
-TEST(RewriteStream, EmptyPoolsDropTheMarker) {
-    ConvEngine engine;
-    engine.HList = {";only a comment", ""};
-    const Rewrite r = rewrite(engine, ")abc\r\n]abc\r\n");
-    EXPECT_EQ(r.output, "abc\r\nabc\r\n");
-    EXPECT_EQ(r.counts.footers, 0);
-    EXPECT_EQ(r.counts.headers, 0);
+// A marker whose pool has nothing to draw stops the text there: the caller gives the file up.
+TEST(RewriteStream, EmptyPoolStopsTheText) {
+    struct Case {
+        const char* name;
+        Pool footers;
+        Pool headers;
+        std::string input;
+        std::optional<EntryKind> stop;
+        int wantFooters;
+        int wantHeaders;
+    };
+    const Case cases[] = {
+        {"no footer list", {}, {"H"}, "]a\r\n)abc\r\n", EntryKind::Footer, 0, 1},
+        {"header list of comments",
+         {"F"},
+         {";only a comment", ""},
+         ")\r\n]abc\r\n",
+         EntryKind::Header,
+         1,
+         0},
+        {"second marker on a line", {"F"}, {}, ")]x\r\n", EntryKind::Header, 1, 0},
+        {"no marker meets it", {"F"}, {}, ")\r\n ]x\r\n", std::nullopt, 1, 0},
+    };
+    for (const Case& c : cases) {
+        ConvEngine engine;
+        engine.FList = c.footers;
+        engine.HList = c.headers;
+        const Rewrite r = rewrite(engine, c.input);
+        EXPECT_EQ(r.counts.emptyPool, c.stop) << c.name;
+        EXPECT_EQ(r.counts.footers, c.wantFooters) << c.name;
+        EXPECT_EQ(r.counts.headers, c.wantHeaders) << c.name;
+    }
 }
 
 TEST(RewriteStream, MarkerSettings) {

@@ -6,6 +6,7 @@
 #include "engine/TextStream.h"
 
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,13 +81,15 @@ TEST(TakeBack, RefusesWithoutAUsableBackupAndTouchesNothing) {
             writeFile(f.file, kConverted);
             c.prepare(f);
             const std::string listed = listDir(f.dir.path());
-            const TakeBackOutcome outcome =
-                redraw ? RewriteFromBackup(f.file, f.backup,
-                                           [](TextReader&, TextWriter& out) {
-                                               out.write("new");
-                                               return true;
-                                           })
-                       : ExchangeWithBackup(f.file, f.backup);
+            std::set<std::string> swept;
+            const TakeBackOutcome outcome = redraw ? RewriteFromBackup(
+                                                         f.file, f.backup,
+                                                         [](TextReader&, TextWriter& out) {
+                                                             out.write("new");
+                                                             return true;
+                                                         },
+                                                         swept)
+                                                   : ExchangeWithBackup(f.file, f.backup);
             EXPECT_EQ(outcome, c.outcome) << c.name << (redraw ? " (redraw)" : " (undo)");
             EXPECT_NE(TakeBackMessage(outcome), nullptr);
             EXPECT_EQ(listDir(f.dir.path()), listed) << c.name;
@@ -137,17 +140,19 @@ TEST(UndoLastPass, TakesBackEveryFileOfThePassUnlessItsBackupWasReplacedSince) {
     EXPECT_TRUE(p.engine.LastPass.empty());
     EXPECT_EQ(p.engine.UndoLastPass(), 0) << "nothing left to take back";
 
-    // Another pass converts b.up again: its backup is then that pass's, not ours.
+    // b.up is edited and another pass converts it: its backup is then that pass's, not ours.
     p.engine.ConvertAll(p.settings);
-    const std::string ours = readFile(p.path("b.up"));
+    const std::string edited = readFile(p.path("b.up")) + ")\r\n";
+    writeFile(p.path("b.up"), edited);
     ConvEngine other;
     ConvSettings again = p.settings;
     again.sources = {p.path("b.up")};
     other.ConvertAll(again);
     const std::string theirs = readFile(p.path("b.up"));
+    ASSERT_NE(theirs, edited);
     EXPECT_EQ(p.engine.UndoLastPass(), 2);
     EXPECT_EQ(readFile(p.path("b.up")), theirs);
-    EXPECT_EQ(readFile(p.path("b.bak")), ours);
+    EXPECT_EQ(readFile(p.path("b.bak")), edited);
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0], std::string(kMsgBackupReplaced) + ": " + p.path("b.up"));
 }

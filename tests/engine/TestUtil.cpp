@@ -68,4 +68,16 @@ bool fdPathContains(int fd, std::string_view part) {
                         std::string_view::npos;
 }
 
+bool isMarkedTemporary(int fd) {
+    char value[16];
+    const ssize_t n = ::fgetxattr(fd, "user.morvex", value, sizeof value);
+    return n == 9 && std::string_view(value, 9) == "temporary";
+}
+
+bool hasTemporaryMark(const std::string& path) {
+    char value[16];
+    const ssize_t n = ::lgetxattr(path.c_str(), "user.morvex", value, sizeof value);
+    return n == 9 && std::string_view(value, 9) == "temporary";
+}
+
 } // namespace morvex::test

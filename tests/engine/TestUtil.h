@@ -35,6 +35,13 @@ void markAsTemporary(const std::string& path);
 /// True when the open descriptor's path holds `part`.
 bool fdPathContains(int fd, std::string_view part);
 
+/// True when the open descriptor is a temporary file of the engine that still has its mark (its
+/// path does not tell: a file created unnamed keeps its first path in /proc).
+bool isMarkedTemporary(int fd);
+
+/// True when the file at the path carries the mark of the engine's temporary files.
+bool hasTemporaryMark(const std::string& path);
+
 /// Restores the system-call table when the test scope ends.
 class SysGuard {
 public:

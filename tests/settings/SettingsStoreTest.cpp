@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include "RegDocument.h"
 #include "StoreTestSupport.h"
 
 #include <QDateTime>
@@ -190,6 +191,42 @@ TEST_F(StoreTest, HandlesCommitOnlyTheirOwnChanges) {
     EXPECT_EQ(reader.ReadNumber(u"WaitTime"_s).value(), 7);
     ASSERT_TRUE(reader.StoreOpen(systemKey, false));
     EXPECT_EQ(reader.ReadNumber(u"WindowTop"_s).value(), 1);
+}
+
+TEST_F(StoreTest, AConditionalWriteLandsOnlyWhereTheFileStillHoldsWhatWasFound) {
+    using morvex::RegValue;
+    const QByteArray key = "[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\System]\n";
+    const QByteArray other = "\"Other\"=dword:00000001\n";
+    const QByteArray a = "\"Name\"=\"a\"\n";
+    const QByteArray mine = "\"Name\"=\"mine\"\n";
+    const QByteArray theirs = "\"Name\"=\"theirs\"\n";
+    const QByteArray number = "\"Name\"=dword:00000001\n";
+    const struct {
+        const char* what;
+        QByteArray atOpen;   // the key's values when the handle reads the file
+        QByteArray atCommit; // what another writer left there before the commit
+        std::optional<RegValue> found;
+        QByteArray expected; // the key's values after the commit
+    } cases[] = {
+        {"unchanged", a + other, a + other, RegValue::fromText(u"a"_s), mine + other},
+        {"changed meanwhile", a + other, theirs + other, RegValue::fromText(u"a"_s),
+         theirs + other},
+        {"still absent", other, other, std::nullopt, other + mine},
+        {"added meanwhile", other, theirs + other, std::nullopt, theirs + other},
+        {"deleted meanwhile", a + other, other, RegValue::fromText(u"a"_s), other},
+        {"another type meanwhile", "\"Name\"=\"1\"\n" + other, number + other,
+         RegValue::fromText(u"1"_s), number + other},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(v5 + key + c.atOpen);
+        SettingsStore store;
+        ASSERT_TRUE(store.StoreOpen(systemKey, true));
+        ASSERT_TRUE(store.WriteIfStill(u"Name"_s, RegValue::fromText(u"mine"_s), c.found).ok());
+        writeFile(v5 + key + c.atCommit);
+        ASSERT_TRUE(store.StoreClose().ok());
+        EXPECT_EQ(fileBytes().toStdString(), (v5 + key + c.expected).toStdString());
+    }
 }
 
 TEST_F(StoreTest, RemoveKeyTreeDeletesBelowAndKeepsTheParent) {

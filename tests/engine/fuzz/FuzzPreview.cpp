@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemorySource again(text);
     TextReader previewIn(again, 11);
     const InsertCounts shown = pass.PreviewStream(previewIn, "fuzz", s);
-    fuzz::check(shown.footers == real.footers && shown.headers == real.headers);
+    fuzz::check(shown.footers == real.footers && shown.headers == real.headers &&
+                shown.emptyPool == real.emptyPool);
     fuzz::check(inserted == static_cast<std::size_t>(real.footers + real.headers));
     fuzz::check(pass.Generator.state() == engine.Generator.state());
     return 0;
