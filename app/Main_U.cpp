@@ -104,6 +104,7 @@ void TMorvexF::connectCommands() {
         {HeaderOpenMnu, &TMorvexF::HBBtnClick},
         {FutterOpenMnu, &TMorvexF::FBBtnClick},
         {Exit, &TMorvexF::ExitClick},
+        {UndoMnu, &TMorvexF::UndoMnuClick},
         {ConvMnu, &TMorvexF::ConvBtnClick},
         {ShowResultSetting, &TMorvexF::ShowResultSettingClick},
         {Contents, &TMorvexF::ContentsClick},
@@ -199,8 +200,16 @@ void TMorvexF::ConvBtnClick() {
         const TSettingF setting(this, loadWritesFor(m_application.Arguments));
         settings.alignFooters = setting.CompListChk->isChecked();
         settings.alignColumn = setting.CompListUpDown->position();
+        settings.noRepeat = setting.NoRepeatChk->isChecked();
     }
     Engine.ConvertAll(settings);
+    UndoMnu->setEnabled(!Engine.LastPass.empty());
+}
+
+void TMorvexF::UndoMnuClick() {
+    const int restored = Engine.UndoLastPass();
+    UndoMnu->setEnabled(false);
+    showInfoBox(this, u"Morvex"_s, u"%1 個のファイルを元に戻しました。"_s.arg(restored));
 }
 
 void TMorvexF::SrcEditBtnClick() {

@@ -35,6 +35,7 @@ ConvSettings passSettings(const MainWindowSettings& fields, bool skipConverted) 
 ConvSettings withAlignment(ConvSettings settings, const SettingFState& dialog) {
     settings.alignFooters = dialog.CompListChk;
     settings.alignColumn = dialog.CompListUpDown;
+    settings.noRepeat = dialog.NoRepeatChk;
     return settings;
 }
 

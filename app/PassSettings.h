@@ -13,7 +13,7 @@ namespace morvex {
 /// of a path, as UTF-8 bytes. The footer alignment is not among the fields; see withAlignment.
 ConvSettings passSettings(const MainWindowSettings& fields, bool skipConverted);
 
-/// `settings` with the footer alignment of the settings dialog's stored state.
+/// `settings` with the footer alignment and the draw rule of the settings dialog's stored state.
 ConvSettings withAlignment(ConvSettings settings, const SettingFState& dialog);
 
 /// The settings dialog's groups loaded in the order its creation loads them; a failure is

@@ -38,8 +38,10 @@ InsertCounts streamText(ConvEngine& engine, const ConvSettings& settings, const 
     const InsertCounts counts = engine.RewriteStream(in, out, settings);
     if (in.failed())
         show(kMsgInputRead, kErrorCaption);
-    if (!out.flush())
+    const bool written = out.flush();
+    if (!written)
         show(kMsgOutputWrite, kErrorCaption);
+    engine.settleDraws(written); // what went out, even cut short by a read error
     return counts;
 }
 
@@ -73,8 +75,10 @@ InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const Sh
         output = std::move(input);
     }
     FdSink sink(STDOUT_FILENO);
-    if (!sink.write(output.data(), output.size()))
+    const bool written = sink.write(output.data(), output.size());
+    if (!written)
         show(kMsgOutputWrite, kErrorCaption);
+    engine.settleDraws(written && !counts.emptyPool);
     return counts;
 }
 

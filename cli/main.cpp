@@ -1,6 +1,7 @@
 // morvex-convert: one conversion pass from the command line.
 #include "cli/Modes.h"
 #include "engine/Engine.h"
+#include "engine/TakeBack.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +19,8 @@ constexpr std::string_view kUsage =
     R"usage(Usage: morvex-convert [OPTIONS] SOURCE...
        morvex-convert [OPTIONS] -
        morvex-convert --check [OPTIONS]
+       morvex-convert --undo [--backup-ext EXT] FILE...
+       morvex-convert --redraw [OPTIONS] FILE...
 Rewrites each upload file that a SOURCE (a path or wildcard pattern) names, replacing footer and
 header marker lines by entries drawn from the list files; the previous text goes to a backup.
 With "-" as the only SOURCE, converts standard input to standard output and touches no file.
@@ -25,6 +28,10 @@ With "-" as the only SOURCE, converts standard input to standard output and touc
                           LISTFILE:LISTLINE, then its text) with the draws the same --seed makes
   --check                 convert nothing; list problems in the footer and header lists
                           (FILE:LINE: 警告: ...) and end with status 1 when there are any
+  --no-repeat             draw no entry of a list twice before every entry has been drawn
+                          (rounds kept in $XDG_STATE_HOME/morvex/, default ~/.local/state/morvex/)
+  --undo                  exchange each FILE with its backup (again: back as it was)
+  --redraw                convert each FILE's backup again into FILE with new draws; the backup stays
   --footer-list PATTERN   footer list pattern (default "*.mfl")
   --header-list PATTERN   header list pattern (default "*.mhl")
   --footer-marker CHAR    footer marker, one byte (default ")"; an empty value means the NUL byte)
@@ -45,6 +52,8 @@ struct Options {
     bool version = false;
     bool dryRun = false;
     bool check = false;
+    bool undo = false;
+    bool redraw = false;
 };
 
 struct UsageError {
@@ -112,10 +121,16 @@ bool takesValue(std::string_view name) {
 void checkModes(const Options& o) {
     const auto& sources = o.settings.sources;
     const bool filter = std::find(sources.begin(), sources.end(), "-") != sources.end();
+    if (o.undo && o.redraw)
+        throw UsageError{"--undo and --redraw cannot be used together"};
+    if ((o.undo || o.redraw) && (o.check || o.dryRun || filter))
+        throw UsageError{std::string(o.undo ? "--undo" : "--redraw") +
+                         " does not go with --check, --dry-run or \"-\""};
     if (o.check && (o.dryRun || !sources.empty()))
         throw UsageError{"--check takes no SOURCE and no --dry-run"};
     if (!o.check && sources.empty())
-        throw UsageError{"no SOURCE given (try --help)"};
+        throw UsageError{o.undo || o.redraw ? "no FILE given (try --help)"
+                                            : "no SOURCE given (try --help)"};
     if (filter && sources.size() > 1)
         throw UsageError{"\"-\" must be the only SOURCE"};
     if (filter && o.dryRun)
@@ -139,6 +154,12 @@ Options parseArguments(const std::vector<std::string_view>& args) {
             o.dryRun = true;
         } else if (arg == "--check") {
             o.check = true;
+        } else if (arg == "--no-repeat") {
+            o.settings.noRepeat = true;
+        } else if (arg == "--undo") {
+            o.undo = true;
+        } else if (arg == "--redraw") {
+            o.redraw = true;
         } else if (const std::size_t eq = arg.find('='); eq != std::string_view::npos) {
             applyOption(o, arg.substr(0, eq), arg.substr(eq + 1));
         } else if (!takesValue(arg)) {
@@ -179,6 +200,17 @@ std::string escaped(std::string_view text) {
     return out;
 }
 
+int runUndo(const Options& o) {
+    bool errors = false;
+    const morvex::ShowError show = [&](const std::string& text, const std::string& caption) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), escaped(text).c_str());
+        errors = true;
+    };
+    for (const std::string& path : o.settings.sources)
+        morvex::UndoConversion(path, o.settings.backupExt, show);
+    return errors ? 1 : 0;
+}
+
 int runPass(const Options& o) {
     bool errors = false;
     bool readerGone = false; // "| head": the pass goes on, quietly
@@ -196,7 +228,10 @@ int runPass(const Options& o) {
         });
     if (o.seed)
         engine.setClock([seed = *o.seed] { return seed; });
-    engine.ConvertAll(o.settings);
+    if (o.redraw)
+        engine.RedrawAll(o.settings);
+    else
+        engine.ConvertAll(o.settings);
     if (!readerGone && (std::fflush(stdout) != 0 || std::ferror(stdout)) && errno != EPIPE)
         errors = true;
     return errors ? 1 : 0;
@@ -224,6 +259,8 @@ int main(int argc, char** argv) {
     }
     if (options.check)
         return morvex::cli::RunCheck(options.settings);
+    if (options.undo)
+        return runUndo(options);
     if (options.settings.sources == std::vector<std::string>{"-"})
         return morvex::cli::RunFilter(options.settings, options.seed);
     if (options.dryRun)

@@ -23,6 +23,7 @@ void PreviewPass::MakePools(const ConvSettings& settings) {
 void PreviewPass::Run(const ConvSettings& settings) {
     MakePools(settings);
     m_seen.clear();
+    m_rounds.reset();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
     for (const std::string& entry : settings.sources) {
         const std::string dir = DirectoryPart(entry);
@@ -54,6 +55,8 @@ void PreviewPass::previewFile(const std::string& path, const ConvSettings& setti
     const bool same = !in.failed() && !counts.emptyPool && inserts &&
                       wouldNotChange(fd, st.st_size, drawsBefore, settings);
     fileops::closeFd(fd);
+    // The draws count only for a file the pass would rewrite.
+    settleDraws(!in.failed() && !counts.emptyPool && !same);
     if (in.failed()) {
         if (m_showError)
             m_showError(kMsgInputRead, kErrorCaption);
@@ -88,12 +91,18 @@ bool PreviewPass::wouldNotChange(int fd, off_t size, std::uint32_t drawsBefore,
     std::swap(FList, m_rewriter.FList);
     std::swap(HList, m_rewriter.HList);
     m_rewriter.Generator.seed(drawsBefore);
+    if (settings.noRepeat) {
+        // The same draws again: from the rounds as they were before the file's first draw.
+        rounds().rewind();
+        m_rewriter.lendRounds(&rounds());
+    }
     FdSource source(fd);
     TextReader in(source);
     FileCompareSink compare(fd, size);
     TextWriter out(compare);
     m_rewriter.RewriteStream(in, out, settings);
     out.flush();
+    m_rewriter.lendRounds(nullptr);
     std::swap(FList, m_rewriter.FList);
     std::swap(HList, m_rewriter.HList);
     return !in.failed() && compare.same();
@@ -123,7 +132,7 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
         if (c == '\n')
             ++number;
         if (c == footerMarker) {
-            const auto index = DrawIndex(FList, Generator);
+            const auto index = drawFrom(EntryKind::Footer, settings);
             if (!index) {
                 counts.emptyPool = EntryKind::Footer;
                 break;
@@ -131,7 +140,7 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
             report(EntryKind::Footer, path, here, *index, {}, settings);
             ++counts.footers;
         } else if (c == headerMarker) {
-            const auto index = DrawIndex(HList, Generator);
+            const auto index = drawFrom(EntryKind::Header, settings);
             if (!index) {
                 counts.emptyPool = EntryKind::Header;
                 break;
@@ -146,6 +155,30 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
         }
     }
     return counts;
+}
+
+// The draws of a real pass; the rounds' state is read once and then kept in memory only.
+std::optional<std::size_t> PreviewPass::drawFrom(EntryKind kind, const ConvSettings& settings) {
+    const Pool& pool = kind == EntryKind::Footer ? FList : HList;
+    return settings.noRepeat ? rounds().draw(kind, pool, Generator) : DrawIndex(pool, Generator);
+}
+
+DrawRounds& PreviewPass::rounds() {
+    if (!m_rounds)
+        m_rounds =
+            std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory() : m_stateDir,
+                                         DrawRounds::Mode::Look, m_showError);
+    return *m_rounds;
+}
+
+// As a pass settles a file's draws: the rounds move on only for a file it rewrites.
+void PreviewPass::settleDraws(bool kept) {
+    if (!m_rounds)
+        return;
+    if (kept)
+        m_rounds->commit();
+    else
+        m_rounds->discard();
 }
 
 void PreviewPass::report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,

@@ -11,8 +11,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleFactory>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
@@ -100,6 +103,19 @@ bool TUpDown::eventFilter(QObject* watched, QEvent* event) {
 namespace {
 
 constexpr int kBracketLeft = 216; // where "(" stands before the seconds
+constexpr int kDesignedTabSpace = 12;
+
+// The toolkit's style pads each tab wider than the designed tab control: with the designed
+// padding every page's tab fits in the dialog's width, without scroll buttons.
+class DesignedTabStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? std::min(value, kDesignedTabSpace) : value;
+    }
+};
 constexpr int kBracketGap = 2;
 
 QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption,
@@ -176,9 +192,13 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(u"PageControl1"_s);
     PageControl1->setGeometry(0, 0, 289, 193);
+    auto* tabStyle = new DesignedTabStyle(QStyleFactory::create(QApplication::style()->name()));
+    tabStyle->setParent(PageControl1);
+    PageControl1->tabBar()->setStyle(tabStyle);
     buildGeneralPage();
     buildAppRunPage();
     buildWatchPage();
+    buildDrawPage();
     PageControl1->setCurrentIndex(0);
 
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {124, 201, 77, 21});
@@ -289,6 +309,18 @@ void TSettingF::buildWatchPage() {
     ObserveWaitTime = makeHiddenText(TabSheet3, u"ObserveWaitTime"_s, u"2000"_s);
 }
 
+// The choice of drawing without repeats, stored in the File group as `NoRepeat`.
+void TSettingF::buildDrawPage() {
+    DrawPage = new QWidget;
+    DrawPage->setObjectName(u"DrawPage"_s);
+    PageControl1->addTab(DrawPage, u"抽選"_s);
+    DrawGroup = makeGroup(DrawPage, u"DrawGroup"_s, u"ヘッダ・フッタの抽選"_s, {4, 4, 273, 61});
+    NoRepeatChk = makeChoice<QCheckBox>(DrawGroup, u"NoRepeatChk"_s,
+                                        u"一巡するまで同じ項目を選ばない"_s, {8, 16, 257, 17});
+    NoRepeatLbl =
+        makeLabel(DrawGroup, u"NoRepeatLbl"_s, u"全項目を選び終えると次の巡回に入ります"_s, 24, 38);
+}
+
 void TSettingF::connectHandlers() {
     connect(ShowResult, &QRadioButton::clicked, this, &TSettingF::ShowResultClick);
     connect(NotShowResult, &QRadioButton::clicked, this, &TSettingF::NotShowResultClick);
@@ -319,6 +351,7 @@ SettingFState TSettingF::readState() const {
     state.AppWaitTime = AppWaitTime->text();
     state.WatchApp = WatchApp->text();
     state.ObserveWaitTime = ObserveWaitTime->text();
+    state.NoRepeatChk = NoRepeatChk->isChecked();
     if (m_storeBase)
         state.base = *m_storeBase;
     return state;
@@ -338,6 +371,7 @@ void TSettingF::applyState(const SettingFState& state) {
     AppWaitTime->setText(state.AppWaitTime);
     WatchApp->setText(state.WatchApp);
     ObserveWaitTime->setText(state.ObserveWaitTime);
+    NoRepeatChk->setChecked(state.NoRepeatChk);
 }
 
 void TSettingF::FormCreate() {
@@ -447,6 +481,8 @@ void TSettingF::OkBtnClick() {
         result = SaveAppRunGroup(state);
     if (result)
         result = SaveWatchGroup(state);
+    if (result)
+        result = SaveNoRepeat(state);
     if (!result) {
         showStandardError(this, result.message());
         return;

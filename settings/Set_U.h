@@ -114,6 +114,12 @@ public:
     QPushButton* WatchBtn;
     QLineEdit* ObserveWaitTime; ///< hidden
 
+    // The page of the draw rule.
+    QWidget* DrawPage;
+    QGroupBox* DrawGroup;
+    QCheckBox* NoRepeatChk;
+    QLabel* NoRepeatLbl;
+
     QPushButton* OkBtn;
     QPushButton* CancelBtn;
 
@@ -144,6 +150,7 @@ private:
     void buildCompListGroup();
     void buildAppRunPage();
     void buildWatchPage();
+    void buildDrawPage();
     void connectHandlers();
     void setTimeLabelsLook(bool enabled);
     void showWaitTime();

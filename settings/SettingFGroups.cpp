@@ -51,6 +51,12 @@ StoreResult readWatchValues(SettingsStore& store, SettingFState& state) {
         .result();
 }
 
+StoreResult readNoRepeatValue(SettingsStore& store, SettingFState& state) {
+    return GroupLoader(store)
+        .number(u"NoRepeat"_s, [&](qint32 v) { state.NoRepeatChk = v != 0; })
+        .result();
+}
+
 GroupWrites resultWrites(const SettingFState& state) {
     GroupWrites writes;
     writes.flag(u"ShowResult"_s, state.ShowResult)
@@ -80,6 +86,12 @@ GroupWrites watchWrites(const SettingFState& state) {
     GroupWrites writes;
     writes.text(u"WatchApp"_s, state.WatchApp)
         .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, 2000));
+    return writes;
+}
+
+GroupWrites noRepeatWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"NoRepeat"_s, state.NoRepeatChk);
     return writes;
 }
 
@@ -128,6 +140,10 @@ StoreResult LoadWatchGroup(SettingFState& state) {
     return loadGroup(state, u"Watch", watchWrites, reading(state, readWatchValues));
 }
 
+StoreResult LoadNoRepeat(SettingFState& state) {
+    return loadGroup(state, u"File", noRepeatWrites, reading(state, readNoRepeatValue));
+}
+
 StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes) {
     StoreResult result = LoadResultGroup(state, writes);
     if (result)
@@ -136,6 +152,8 @@ StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes) {
         result = LoadAppRunGroup(state);
     if (result)
         result = LoadWatchGroup(state);
+    if (result)
+        result = LoadNoRepeat(state);
     return result;
 }
 
@@ -153,6 +171,29 @@ StoreResult SaveAppRunGroup(const SettingFState& state) {
 
 StoreResult SaveWatchGroup(const SettingFState& state) {
     return writeGroup(StoreHandles(), currentKey(u"Watch"), watchWrites(state), state.base);
+}
+
+StoreResult SaveNoRepeat(const SettingFState& state) {
+    const GroupWrites writes = noRepeatWrites(state);
+    // Only a choice made here is written: the File group is the main window's too, and a store
+    // that never had the choice keeps the designed group as it is.
+    if (const auto known = state.base.keys.constFind(folded(currentKey(u"File")));
+        known != state.base.keys.cend()) {
+        const auto loaded = known->written.constFind(folded(u"NoRepeat"_s));
+        if (loaded != known->written.cend() && loaded->value == writes.writes().front().value)
+            return {};
+        return writeGroup(StoreHandles(), currentKey(u"File"), writes, state.base);
+    }
+    if (!state.NoRepeatChk) {
+        SettingsStore store;
+        const auto opened = openExisting(store, currentKey(u"File"));
+        if (!opened.ok())
+            return opened.status();
+        const bool present = opened.value() && store.ValuePresent(u"NoRepeat"_s);
+        if (StoreResult closed = store.StoreClose(); !closed.ok() || !present)
+            return closed;
+    }
+    return writeGroup(StoreHandles(), currentKey(u"File"), writes, StoreBase());
 }
 
 } // namespace morvex

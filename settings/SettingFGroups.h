@@ -4,7 +4,8 @@
 
 #include <QString>
 
-// The settings dialog's groups: Result, CompList, AppRun and Watch. Each save writes its group as
+// The settings dialog's groups: Result, CompList, AppRun and Watch, and its one value of the
+// main window's File group, `NoRepeat`. Each save writes its group as
 // designed, but where `state.base` holds what a load found, only the values the state changed
 // since and those the file still holds as found (see StoreBase).
 
@@ -25,6 +26,7 @@ struct SettingFState {
     QString AppWaitTime = QStringLiteral("1000"); ///< hidden text, milliseconds
     QString WatchApp;
     QString ObserveWaitTime = QStringLiteral("2000"); ///< hidden text, milliseconds
+    bool NoRepeatChk = false; ///< draws without repeats; kept in the File group as `NoRepeat`
 
     StoreBase base; ///< filled by the four loads for the four saves
 
@@ -46,8 +48,10 @@ StoreResult LoadCompListGroup(SettingFState& state);
 StoreResult LoadAppRunGroup(SettingFState& state);
 /// Loads the Watch group.
 StoreResult LoadWatchGroup(SettingFState& state);
-/// Loads the Result, CompList, AppRun and Watch groups in this order, stopping at the first
-/// failure (what was read before it stays applied), as the settings dialog's creation does.
+/// Loads `NoRepeat` of the File group (absent: off).
+StoreResult LoadNoRepeat(SettingFState& state);
+/// Loads the Result, CompList, AppRun and Watch groups in this order, then `NoRepeat`, stopping
+/// at the first failure (what was read before it stays applied), as the dialog's creation does.
 StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes = LoadWrites::Saved);
 /// Writes the Result group.
 StoreResult SaveResultGroup(const SettingFState& state);
@@ -57,5 +61,7 @@ StoreResult SaveCompListGroup(const SettingFState& state);
 StoreResult SaveAppRunGroup(const SettingFState& state);
 /// Writes the Watch group; `ObserveWaitTime` that is not a decimal integer is written as 2000.
 StoreResult SaveWatchGroup(const SettingFState& state);
+/// Writes `NoRepeat` into the File group; while it is off and absent, nothing is written.
+StoreResult SaveNoRepeat(const SettingFState& state);
 
 } // namespace morvex

@@ -114,6 +114,11 @@ TEST(CliModes, UsageErrorsAndHelp) {
              {"--check", "-n"},
              {"--check", "-"},
              {"-nx", "memo.up"},
+             {"--undo"},
+             {"--undo", "--redraw", "memo.up"},
+             {"--undo", "-n", "memo.up"},
+             {"--redraw", "--check"},
+             {"--redraw", "-"},
          }) {
         const Outcome r = run(f, args);
         EXPECT_EQ(r.status, 2) << args.front() << " " << args.back();
@@ -124,7 +129,7 @@ TEST(CliModes, UsageErrorsAndHelp) {
     const Outcome help = run(f, {"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* text : {"-n, --dry-run", "--check", "morvex-convert [OPTIONS] -\n",
-                             "PATH:LINE: footer|header from"})
+                             "PATH:LINE: footer|header from", "--no-repeat", "--undo", "--redraw"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }
 

@@ -59,6 +59,9 @@ bool renderSettings(const QDir& folder) {
     f.PageControl1->setCurrentIndex(2);
     f.WatchApp->setText(u"/usr/bin/オフライン通信"_s);
     ok &= save(&f, folder, u"SettingF-3-watch"_s);
+    f.PageControl1->setCurrentIndex(3);
+    f.NoRepeatChk->click();
+    ok &= save(&f, folder, u"SettingF-4-draw"_s);
     return ok;
 }
 
