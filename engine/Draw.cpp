@@ -1,5 +1,7 @@
 #include "engine/Draw.h"
 
+#include "engine/Columns.h"
+
 #include <algorithm>
 
 namespace morvex {
@@ -73,9 +75,15 @@ private:
     std::string m_buffer;
 };
 
-template <typename Out> void appendFirstCharacter(Out& out, std::string_view rest) {
+template <typename Out>
+void appendFirstCharacter(Out& out, std::string_view rest, TextEncoding encoding) {
     if (rest.empty())
         return;
+    if (encoding == TextEncoding::Utf8) {
+        // A byte that begins no character is taken alone, as a stray Shift-JIS byte is.
+        out.add(rest.substr(0, std::max<std::size_t>(1, utf8CharLength(rest, 0))));
+        return;
+    }
     const bool pair = isLeadByte(static_cast<unsigned char>(rest[0])) && rest.size() > 1;
     out.add(rest.substr(0, pair ? 2 : 1));
 }
@@ -84,7 +92,7 @@ template <typename Out> void appendFirstCharacter(Out& out, std::string_view res
 // the digits the escape consumes.
 template <typename Out>
 void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& pos, EntryKind kind,
-                  std::string_view rest, DrawGenerator& generator) {
+                  std::string_view rest, DrawGenerator& generator, TextEncoding encoding) {
     const bool header = kind == EntryKind::Header;
     switch (upperAscii(letter)) {
     case 'N':
@@ -111,7 +119,7 @@ void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& po
         break;
     case 'I':
         if (header)
-            appendFirstCharacter(out, rest);
+            appendFirstCharacter(out, rest, encoding);
         break;
     default:
         break;
@@ -120,11 +128,13 @@ void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& po
 
 template <typename Out>
 void expandInto(Out& out, std::string_view entry, EntryKind kind, std::string_view rest,
-                DrawGenerator& generator) {
+                DrawGenerator& generator, TextEncoding encoding) {
+    // No byte of a UTF-8 sequence is a backslash, so UTF-8 text needs no lead-byte rule.
+    const bool sjis = encoding == TextEncoding::ShiftJis;
     std::size_t pos = 0;
     while (pos < entry.size()) {
         const char c = entry[pos];
-        if (isLeadByte(static_cast<unsigned char>(c))) {
+        if (sjis && isLeadByte(static_cast<unsigned char>(c))) {
             // A lone lead byte at the very end is copied alone.
             const std::size_t n = std::min<std::size_t>(2, entry.size() - pos);
             out.add(entry.substr(pos, n));
@@ -137,7 +147,7 @@ void expandInto(Out& out, std::string_view entry, EntryKind kind, std::string_vi
         } else {
             const char letter = entry[pos + 1];
             pos += 2;
-            expandEscape(out, letter, entry, pos, kind, rest, generator);
+            expandEscape(out, letter, entry, pos, kind, rest, generator, encoding);
         }
     }
 }
@@ -169,18 +179,19 @@ std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator)
 }
 
 std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
-                        DrawGenerator& generator) {
+                        DrawGenerator& generator, TextEncoding encoding) {
     std::string text;
     text.reserve(entry.size());
     StringOut out(text);
-    expandInto(out, entry, kind, rest, generator);
+    expandInto(out, entry, kind, rest, generator, encoding);
     return text;
 }
 
 void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
-                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit) {
+                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit,
+                   TextEncoding encoding) {
     PieceOut out(emit);
-    expandInto(out, entry, kind, rest, generator);
+    expandInto(out, entry, kind, rest, generator, encoding);
     out.flush();
 }
 
@@ -206,7 +217,9 @@ std::string normaliseFooter(std::string_view text) {
 
 } // namespace
 
-std::string AlignFooter(std::string_view footer, int column) {
+std::string AlignFooter(std::string_view footer, int column, TextEncoding encoding) {
+    if (encoding == TextEncoding::Utf8)
+        return AlignFooterUtf8(footer, column);
     const std::size_t n = static_cast<std::size_t>(std::clamp(column, 0, 80));
     std::string norm = normaliseFooter(footer);
     const std::size_t width = norm.size() + 1; // the text plus the byte that follows it

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Encoding.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -47,15 +49,20 @@ std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& gener
 std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator);
 
 /// Expands the backslash escapes of an entry; `rest` is the rest of the marker line (headers).
+/// The encoding decides what a character is: a Shift-JIS second byte is never a backslash, and
+/// `\I` takes a whole character of either encoding.
 std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
-                        DrawGenerator& generator);
+                        DrawGenerator& generator, TextEncoding encoding = TextEncoding::ShiftJis);
 
 /// Expands like ExpandEntry, handing the text to `emit` in pieces instead of building it whole,
 /// so that an expansion larger than memory (a long rest repeated by many "\H") can be written.
 void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
-                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit);
+                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit,
+                   TextEncoding encoding = TextEncoding::ShiftJis);
 
-/// Pads or trims an expanded footer so that the byte after it stands in column `column`.
-std::string AlignFooter(std::string_view footer, int column);
+/// Pads or trims an expanded footer so that the byte after it stands in column `column`; bytes
+/// are columns in Shift-JIS, display columns in UTF-8 (see AlignFooterUtf8).
+std::string AlignFooter(std::string_view footer, int column,
+                        TextEncoding encoding = TextEncoding::ShiftJis);
 
 } // namespace morvex

@@ -49,15 +49,19 @@ void ConvEngine::showError(const char* text, const std::string& subject) const {
     showError(std::string(text) + ": " + subject);
 }
 
-void ConvEngine::MakeFooterPool(const std::string& pattern) {
+void ConvEngine::MakeFooterPool(const std::string& pattern, TextEncoding encoding) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
-               ListMerge, &FListSources);
+               ListMerge, &FListSources, encoding);
+    m_footerPoolEncoding = encoding;
+    m_footerPoolPattern = pattern;
     m_footerPoolWarned = false;
 }
 
-void ConvEngine::MakeHeaderPool(const std::string& pattern) {
+void ConvEngine::MakeHeaderPool(const std::string& pattern, TextEncoding encoding) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
-               ListMerge, &HListSources);
+               ListMerge, &HListSources, encoding);
+    m_headerPoolEncoding = encoding;
+    m_headerPoolPattern = pattern;
     m_headerPoolWarned = false;
 }
 
@@ -84,8 +88,8 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
 void ConvEngine::ConvertAll(const ConvSettings& settings) {
     if (refused(settings))
         return;
-    MakeFooterPool(settings.footerListPattern);
-    MakeHeaderPool(settings.headerListPattern);
+    MakeFooterPool(settings.footerListPattern, settings.encoding);
+    MakeHeaderPool(settings.headerListPattern, settings.encoding);
     ConvertedList.clear();
     m_converted.clear();
     beginPass(settings);
@@ -117,6 +121,11 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
 bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
     if (refused(settings))
         return false;
+    // Pools built for the other encoding would insert text the file cannot hold.
+    if (m_footerPoolPattern && m_footerPoolEncoding != settings.encoding)
+        MakeFooterPool(*m_footerPoolPattern, settings.encoding);
+    if (m_headerPoolPattern && m_headerPoolEncoding != settings.encoding)
+        MakeHeaderPool(*m_headerPoolPattern, settings.encoding);
     beginPass(settings);
     fileops::FileId id;
     if (identify(path, id))
@@ -198,6 +207,10 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
     m_headers = 0;
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
+    const bool utf8 = settings.encoding == TextEncoding::Utf8;
+    if (utf8)
+        in.setBinary();
+    bool lineEndKnown = !utf8; // text mode always ends lines with CR LF
     bool lineStart = true;
     while (!out.failed()) {
         if (!lineStart) {
@@ -210,12 +223,20 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
         const int c = in.get();
         if (c < 0)
             break;
+        if ((c == footerMarker || c == headerMarker) && !lineEndKnown) {
+            out.setLineEnd(in.firstLineEndIsCrLf());
+            lineEndKnown = true;
+        }
         if (c == footerMarker) {
             PutFooter(out, settings); // the flag stays set: the next byte is tested again
         } else if (c == headerMarker) {
-            PutHeader(in, out);
+            PutHeader(in, out, settings);
         } else {
-            out.put(static_cast<char>(c));
+            const char byte = static_cast<char>(c);
+            if (utf8)
+                out.writeRaw(std::string_view(&byte, 1));
+            else
+                out.put(byte);
             lineStart = c == '\n';
         }
     }
@@ -231,14 +252,14 @@ void ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
         m_footerPoolWarned = true;
         return;
     }
-    std::string text = ExpandEntry(*entry, EntryKind::Footer, {}, Generator);
+    std::string text = ExpandEntry(*entry, EntryKind::Footer, {}, Generator, settings.encoding);
     if (settings.alignFooters)
-        text = AlignFooter(text, settings.alignColumn);
+        text = AlignFooter(text, settings.alignColumn, settings.encoding);
     out.write(text);
     ++m_footers;
 }
 
-void ConvEngine::PutHeader(TextReader& in, TextWriter& out) {
+void ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings) {
     const auto entry = DrawEntry(HList, Generator);
     if (!entry) {
         if (!m_headerPoolWarned)
@@ -248,7 +269,7 @@ void ConvEngine::PutHeader(TextReader& in, TextWriter& out) {
     }
     std::string rest;
     in.readLine(rest);
-    ExpandEntryTo(*entry, EntryKind::Header, rest, Generator, WriterOut(out));
+    ExpandEntryTo(*entry, EntryKind::Header, rest, Generator, WriterOut(out), settings.encoding);
     out.put('\n');
     ++m_headers;
 }

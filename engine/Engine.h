@@ -30,6 +30,8 @@ struct ConvSettings {
     bool alignFooters = false;
     int alignColumn = 71;
     bool skipConverted = true;
+    /// The upload files' encoding; the pools are converted to it.
+    TextEncoding encoding = TextEncoding::ShiftJis;
     /// The marker fields as typed or stored (UTF-8), when the markers come from fields: a pass
     /// refuses a field longer than one Shift-JIS byte rather than take its first byte.
     std::optional<std::string> footerMarkerField;
@@ -72,16 +74,20 @@ public:
     /// when the new text is in place.
     bool ConvertOne(const std::string& path, const ConvSettings& settings);
 
-    /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir).
-    void MakeFooterPool(const std::string& pattern);
-    /// Rebuilds HList from the pattern (through "_Morvex_*.tmh" in the system temp dir).
-    void MakeHeaderPool(const std::string& pattern);
+    /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir), its
+    /// entries in `encoding`.
+    void MakeFooterPool(const std::string& pattern, TextEncoding encoding = TextEncoding::ShiftJis);
+    /// Rebuilds HList from the pattern (through "_Morvex_*.tmh" in the system temp dir), its
+    /// entries in `encoding`.
+    void MakeHeaderPool(const std::string& pattern, TextEncoding encoding = TextEncoding::ShiftJis);
 
     /// Backs up, rewrites and records one file with the current pass settings; true when the
     /// new text is in place (false: skipped or failed, the file keeps its previous content).
     bool ConvertFile(const std::string& path);
 
-    /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries.
+    /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries. Shift-JIS
+    /// text goes through text mode; UTF-8 text is read in binary mode, every byte kept, and an
+    /// inserted line end is the kind the input's first line end is.
     InsertCounts RewriteStream(TextReader& in, TextWriter& out, const ConvSettings& settings);
 
     Pool FList;                             ///< footer pool
@@ -97,7 +103,7 @@ public:
 
 private:
     void PutFooter(TextWriter& out, const ConvSettings& settings);
-    void PutHeader(TextReader& in, TextWriter& out);
+    void PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings);
     void beginPass(const ConvSettings& settings);
     void endPass();
     bool refused(const ConvSettings& settings) const;
@@ -114,6 +120,10 @@ private:
     // skipped while skip converted is on, but no longer this pass's, so a backup may replace
     // one (a watched file's earlier conversion, edited since).
     std::set<fileops::FileId> m_converted;
+    TextEncoding m_footerPoolEncoding = TextEncoding::ShiftJis;
+    TextEncoding m_headerPoolEncoding = TextEncoding::ShiftJis;
+    std::optional<std::string> m_footerPoolPattern; // of the last build, if any
+    std::optional<std::string> m_headerPoolPattern;
     bool m_footerPoolWarned = false;
     bool m_headerPoolWarned = false;
     int m_footers = 0;
