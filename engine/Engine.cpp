@@ -208,8 +208,13 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
     const bool utf8 = settings.encoding == TextEncoding::Utf8;
-    if (utf8)
+    if (utf8) {
         in.setBinary();
+        // A byte-order mark stays where it is, and the first line still starts after it.
+        constexpr std::string_view kBom = "\xEF\xBB\xBF";
+        if (in.skip(kBom))
+            out.writeRaw(kBom);
+    }
     bool lineEndKnown = !utf8; // text mode always ends lines with CR LF
     bool lineStart = true;
     while (!out.failed()) {

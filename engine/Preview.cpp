@@ -61,8 +61,10 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
     InsertCounts counts;
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
-    if (settings.encoding == TextEncoding::Utf8)
+    if (settings.encoding == TextEncoding::Utf8) {
         in.setBinary();
+        in.skip("\xEF\xBB\xBF"); // as RewriteStream: line 1 starts after a byte-order mark
+    }
     std::size_t number = 1;
     bool lineStart = true;
     std::string text;

@@ -132,6 +132,15 @@ bool TextReader::firstLineEndIsCrLf() {
     return m_firstLineEnd == LineEnd::CrLf;
 }
 
+bool TextReader::skip(std::string_view prefix) {
+    while (m_end - m_pos < prefix.size() && readMore()) {
+    }
+    if (std::string_view(m_buffer.get() + m_pos, m_end - m_pos).substr(0, prefix.size()) != prefix)
+        return false;
+    m_pos += prefix.size();
+    return true;
+}
+
 int TextReader::get() {
     for (;;) {
         if (m_pos == m_end && !fill())

@@ -89,6 +89,8 @@ public:
     /// LF or the input has none). When no line end has been read yet, reads ahead to it, holding
     /// the bytes before it.
     bool firstLineEndIsCrLf();
+    /// Binary mode: when the unread input begins with `prefix`, consumes it and returns true.
+    bool skip(std::string_view prefix);
 
     /// The next byte (0 to 255), or -1 at the end of the input or after an error.
     int get();
