@@ -35,16 +35,6 @@ struct EntryScan {
     std::string longest;     // ... and by its largest
 };
 
-int readDigits(std::string_view text, std::size_t pos, int width, int fallback) {
-    int value = 0;
-    for (int i = 0; i < width; ++i) {
-        const std::size_t at = pos + static_cast<std::size_t>(i);
-        const char c = at < text.size() ? text[at] : 'x';
-        value = value * 10 + ((c >= '0' && c <= '9') ? c - '0' : fallback);
-    }
-    return value;
-}
-
 EntryScan scanEntry(std::string_view entry, TextEncoding encoding) {
     EntryScan scan;
     const bool sjis = encoding == TextEncoding::ShiftJis;
@@ -60,25 +50,24 @@ EntryScan scanEntry(std::string_view entry, TextEncoding encoding) {
             break;
         } else {
             const char letter = entry[pos + 1];
-            pos += 2;
+            pos += 1 + EscapeUnit(entry, pos + 1, encoding);
             const int width = (letter == 'S' || letter == 's')   ? 2
                               : (letter == 'R' || letter == 'r') ? 4
                                                                  : 0;
             if (letter == 'H' || letter == 'h' || letter == 'I' || letter == 'i')
                 scan.headerOnly = true;
-            if (width > 0 && pos + static_cast<std::size_t>(width) > entry.size())
+            const int value = ReadEscapeDigits(entry, pos, width, width == 4 ? 9 : 0, encoding);
+            if (pos > entry.size())
                 scan.cutShort = std::string(entry.substr(start));
+            pos = std::min(entry.size(), pos);
             if (width == 4) {
-                const int range = readDigits(entry, pos, 4, 9);
-                scan.emptyRange = scan.emptyRange || range == 0;
-                pos = std::min(entry.size(), pos + 4);
-                if (range > 0) {
+                scan.emptyRange = scan.emptyRange || value == 0;
+                if (value > 0) {
                     scan.shortest += '1';
-                    scan.longest += std::to_string(range);
+                    scan.longest += std::to_string(value);
                 }
                 continue;
             }
-            pos = std::min(entry.size(), pos + static_cast<std::size_t>(width));
         }
         scan.shortest.append(entry.substr(start, pos - start));
         scan.longest.append(entry.substr(start, pos - start));

@@ -13,18 +13,6 @@ char upperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// Reads `width` decimal digits at `pos`; a byte that is not a digit, or a byte missing because
-// the entry ends early, counts as `fallback`.
-int readDigits(std::string_view text, std::size_t pos, int width, int fallback) {
-    int value = 0;
-    for (int i = 0; i < width; ++i) {
-        const std::size_t at = pos + static_cast<std::size_t>(i);
-        const char c = at < text.size() ? text[at] : 'x';
-        value = value * 10 + ((c >= '0' && c <= '9') ? c - '0' : fallback);
-    }
-    return value;
-}
-
 // The expansion as one string.
 class StringOut {
 public:
@@ -99,12 +87,10 @@ void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& po
         out.add('\n');
         break;
     case 'S':
-        out.spaces(static_cast<std::size_t>(readDigits(entry, pos, 2, 0)));
-        pos += 2;
+        out.spaces(static_cast<std::size_t>(ReadEscapeDigits(entry, pos, 2, 0, encoding)));
         break;
     case 'R': {
-        const int range = readDigits(entry, pos, 4, 9);
-        pos += 4;
+        const int range = ReadEscapeDigits(entry, pos, 4, 9, encoding);
         const int v = generator.next(); // taken even for an empty range, so later draws keep
         if (range > 0)                  // their place
             out.add(std::string_view(std::to_string(v % range + 1)));
@@ -146,13 +132,31 @@ void expandInto(Out& out, std::string_view entry, EntryKind kind, std::string_vi
             break; // a backslash as the last byte ends the entry
         } else {
             const char letter = entry[pos + 1];
-            pos += 2;
+            pos += 1 + EscapeUnit(entry, pos + 1, encoding);
             expandEscape(out, letter, entry, pos, kind, rest, generator, encoding);
         }
     }
 }
 
 } // namespace
+
+std::size_t EscapeUnit(std::string_view text, std::size_t pos, TextEncoding encoding) {
+    if (encoding == TextEncoding::ShiftJis || pos >= text.size())
+        return 1;
+    return std::max<std::size_t>(1, utf8CharLength(text, pos));
+}
+
+int ReadEscapeDigits(std::string_view text, std::size_t& pos, int width, int fallback,
+                     TextEncoding encoding) {
+    int value = 0;
+    for (int i = 0; i < width; ++i) {
+        const char c = pos < text.size() ? text[pos] : 'x';
+        const std::size_t n = EscapeUnit(text, pos, encoding);
+        value = value * 10 + ((n == 1 && c >= '0' && c <= '9') ? c - '0' : fallback);
+        pos += n;
+    }
+    return value;
+}
 
 bool isEligible(std::string_view line) {
     return !line.empty() && line.front() != ';';

@@ -38,6 +38,16 @@ constexpr bool isLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xF0);
 }
 
+/// The bytes an escape takes at `pos` as its letter or as one digit: one in Shift-JIS, as
+/// designed; a whole character in UTF-8 (one byte for a byte that begins none), so that no escape
+/// cuts a character apart. One past the end of the text counts as one.
+std::size_t EscapeUnit(std::string_view text, std::size_t pos, TextEncoding encoding);
+
+/// Reads `width` decimal digits of an escape at `pos`, moving `pos` one unit past each, also past
+/// the end of the text; a unit that is not a digit, or is missing, counts as `fallback`.
+int ReadEscapeDigits(std::string_view text, std::size_t& pos, int width, int fallback,
+                     TextEncoding encoding);
+
 /// True for a pool line that a draw may return: not empty and not starting with ";".
 bool isEligible(std::string_view line);
 

@@ -101,6 +101,15 @@ TEST(CheckLists, EncodingFindingsForEitherUploadEncoding) {
               }));
 }
 
+TEST(CheckLists, Utf8EscapesCountCharacters) {
+    Lists l;
+    writeFile(l.dir.file("a.mfl"), "ok \\Sあ1\r\ncut \\S署\r\n\\R署署署署\r\n");
+    writeFile(l.dir.file("h.mhl"), "h\r\n");
+    EXPECT_EQ(
+        l.findings(-1, TextEncoding::Utf8),
+        std::vector<std::string>{"a.mfl:2: エスケープ \"\\S署\" が項目の終わりで途切れています"});
+}
+
 TEST(CheckLists, Utf8AlignmentCountsColumns) {
     Lists l;
     writeFile(l.dir.file("a.mfl"), "署名署名署名\r\n"    // 1: 12 columns, too long for 12

@@ -104,6 +104,24 @@ TEST(ExpandEntry, Utf8TextHasNoLeadByteRule) {
     EXPECT_EQ(ExpandEntry("署名\\S02表", EntryKind::Footer, {}, g, kUtf8), "署名  表");
 }
 
+TEST(ExpandEntry, Utf8EscapesTakeWholeCharacters) {
+    const struct {
+        const char* entry;
+        std::string expected;
+    } cases[] = {
+        {"a\\あb", "ab"},                       // an unknown escape drops the whole character
+        {"\\Sあ5x", "     x"},                  // a character that is no digit counts as 0
+        {"\\S5😀x", std::string(50, ' ') + "x"}, // 5 and a character counting as 0
+        {"[\\Rあ001]", "[1]"},                  // a range of 9001; the first draw of seed 0 gives 1
+        {"\\S\x80\x80z", "z"},                  // stray bytes are one unit each
+    };
+    for (const auto& c : cases) {
+        DrawGenerator g;
+        const std::string expanded = ExpandEntry(c.entry, EntryKind::Footer, {}, g, kUtf8);
+        EXPECT_EQ(expanded, c.expected) << c.entry;
+    }
+}
+
 TEST(ExpandEntry, FirstCharacterOfTheRestIsWhole) {
     const struct {
         const char* name;
