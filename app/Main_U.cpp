@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -176,10 +177,13 @@ ConvSettings TMorvexF::convSettings() const {
 void TMorvexF::ConvBtnClick() {
     ConvSettings settings = convSettings();
     {
-        // The alignment is what the store holds now, read through an unseen settings dialog.
+        // The alignment and the encoding are what the store holds now, read through an unseen
+        // settings dialog.
         const TSettingF setting(this);
         settings.alignFooters = setting.CompListChk->isChecked();
         settings.alignColumn = setting.CompListUpDown->position();
+        settings.encoding =
+            setting.Utf8Radio->isChecked() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
     }
     Engine.ConvertAll(settings);
 }

@@ -177,6 +177,7 @@ TSettingF::TSettingF(QWidget* parent)
     buildGeneralPage();
     buildAppRunPage();
     buildWatchPage();
+    buildEncodingPage();
     PageControl1->setCurrentIndex(0);
 
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {124, 201, 77, 21});
@@ -282,6 +283,23 @@ void TSettingF::buildWatchPage() {
     ObserveWaitTime = makeHiddenText(TabSheet3, u"ObserveWaitTime"_s, u"2000"_s);
 }
 
+void TSettingF::buildEncodingPage() {
+    TabSheet4 = new QWidget;
+    TabSheet4->setObjectName(u"TabSheet4"_s);
+    PageControl1->addTab(TabSheet4, u"文字コード"_s);
+    EncodingGroup = makeGroup(TabSheet4, u"EncodingGroup"_s, u"アップロードファイルの文字コード"_s,
+                              {4, 4, 273, 97});
+    SjisRadio = makeChoice<QRadioButton>(EncodingGroup, u"SjisRadio"_s, u"Shift-JIS (標準)"_s,
+                                         {8, 16, 181, 17});
+    SjisRadio->setChecked(true);
+    Utf8Radio =
+        makeChoice<QRadioButton>(EncodingGroup, u"Utf8Radio"_s, u"UTF-8"_s, {8, 34, 181, 17});
+    Label6 = makeLabel(EncodingGroup, u"Label6"_s, u"リストファイルは UTF-8 でも Shift-JIS でも"_s,
+                       12, 58);
+    Label7 = makeLabel(EncodingGroup, u"Label7"_s, u"読み込み、この文字コードに直して挿入します"_s,
+                       12, 74);
+}
+
 void TSettingF::connectHandlers() {
     connect(ShowResult, &QRadioButton::clicked, this, &TSettingF::ShowResultClick);
     connect(NotShowResult, &QRadioButton::clicked, this, &TSettingF::NotShowResultClick);
@@ -312,6 +330,7 @@ SettingFState TSettingF::readState() const {
     state.AppWaitTime = AppWaitTime->text();
     state.WatchApp = WatchApp->text();
     state.ObserveWaitTime = ObserveWaitTime->text();
+    state.Utf8Files = Utf8Radio->isChecked();
     return state;
 }
 
@@ -329,6 +348,8 @@ void TSettingF::applyState(const SettingFState& state) {
     AppWaitTime->setText(state.AppWaitTime);
     WatchApp->setText(state.WatchApp);
     ObserveWaitTime->setText(state.ObserveWaitTime);
+    setRadioChecked(SjisRadio, !state.Utf8Files);
+    setRadioChecked(Utf8Radio, state.Utf8Files);
 }
 
 void TSettingF::FormCreate() {
@@ -435,6 +456,8 @@ void TSettingF::OkBtnClick() {
         result = SaveAppRunGroup(state);
     if (result)
         result = SaveWatchGroup(state);
+    if (result)
+        result = SaveFileEncoding(state);
     if (!result) {
         showStandardError(this, result.message());
         return;

@@ -58,8 +58,8 @@ private:
 };
 
 /// The settings dialog. Creating one, shown or not, loads the Result, CompList, AppRun and
-/// Watch groups from the store into its controls, so other windows read those settings by
-/// creating a TSettingF unseen and reading its controls.
+/// Watch groups and the upload files' encoding from the store into its controls, so other
+/// windows read those settings by creating a TSettingF unseen and reading its controls.
 class TSettingF : public QDialog {
     Q_OBJECT
 
@@ -111,6 +111,13 @@ public:
     QPushButton* WatchBtn;
     QLineEdit* ObserveWaitTime; ///< hidden
 
+    QWidget* TabSheet4;
+    QGroupBox* EncodingGroup;
+    QRadioButton* SjisRadio;
+    QRadioButton* Utf8Radio;
+    QLabel* Label6;
+    QLabel* Label7;
+
     QPushButton* OkBtn;
     QPushButton* CancelBtn;
 
@@ -141,6 +148,7 @@ private:
     void buildCompListGroup();
     void buildAppRunPage();
     void buildWatchPage();
+    void buildEncodingPage();
     void connectHandlers();
     void setTimeLabelsLook(bool enabled);
     void showWaitTime();

@@ -519,6 +519,18 @@ StoreResult LoadWatchGroup(SettingFState& state) {
     });
 }
 
+StoreResult LoadFileEncoding(SettingFState& state) {
+    return loadGroup(u"File", [&](SettingsStore& s) {
+        return GroupLoader(s)
+            .text(u"Encoding"_s,
+                  [&](const QString& v) {
+                      const QString name = v.trimmed().toLower();
+                      state.Utf8Files = name == u"utf-8"_s || name == u"utf8"_s;
+                  })
+            .result();
+    });
+}
+
 StoreResult LoadSettingFGroups(SettingFState& state) {
     StoreResult result = LoadResultGroup(state);
     if (result)
@@ -527,6 +539,8 @@ StoreResult LoadSettingFGroups(SettingFState& state) {
         result = LoadAppRunGroup(state);
     if (result)
         result = LoadWatchGroup(state);
+    if (result)
+        result = LoadFileEncoding(state);
     return result;
 }
 
@@ -564,6 +578,13 @@ StoreResult SaveWatchGroup(const SettingFState& state) {
     return GroupSaver(store, currentKey(u"Watch"))
         .text(u"WatchApp"_s, state.WatchApp)
         .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, 2000))
+        .close();
+}
+
+StoreResult SaveFileEncoding(const SettingFState& state) {
+    SettingsStore store;
+    return GroupSaver(store, currentKey(u"File"))
+        .text(u"Encoding"_s, state.Utf8Files ? u"utf-8"_s : u"sjis"_s)
         .close();
 }
 

@@ -55,6 +55,9 @@ struct SettingFState {
     QString AppWaitTime = QStringLiteral("1000"); ///< hidden text, milliseconds
     QString WatchApp;
     QString ObserveWaitTime = QStringLiteral("2000"); ///< hidden text, milliseconds
+    /// The upload files' encoding: radio button `Utf8Radio` checked (else `SjisRadio`). Kept as
+    /// `Encoding` under the File key, "utf-8" or "sjis"; absent means Shift-JIS.
+    bool Utf8Files = false;
 
     /// Checks or unchecks `ShowResult`; checking it unchecks `NotShowResult`.
     void setShowResult(bool checked);
@@ -107,8 +110,12 @@ StoreResult LoadCompListGroup(SettingFState& state);
 StoreResult LoadAppRunGroup(SettingFState& state);
 /// Loads the Watch group.
 StoreResult LoadWatchGroup(SettingFState& state);
-/// Loads the Result, CompList, AppRun and Watch groups in this order, stopping at the first
-/// failure (what was read before it stays applied), as the settings dialog's creation does.
+/// Loads the upload files' encoding (File key, value `Encoding`): "utf-8" in any case (or
+/// "utf8") is UTF-8, any other text Shift-JIS.
+StoreResult LoadFileEncoding(SettingFState& state);
+/// Loads the Result, CompList, AppRun and Watch groups and the encoding in this order, stopping at
+/// the first failure (what was read before it stays applied), as the settings dialog's creation
+/// does.
 StoreResult LoadSettingFGroups(SettingFState& state);
 /// Writes the Result group.
 StoreResult SaveResultGroup(const SettingFState& state);
@@ -118,6 +125,8 @@ StoreResult SaveCompListGroup(const SettingFState& state);
 StoreResult SaveAppRunGroup(const SettingFState& state);
 /// Writes the Watch group; `ObserveWaitTime` that is not a decimal integer is written as 2000.
 StoreResult SaveWatchGroup(const SettingFState& state);
+/// Writes the upload files' encoding as `Encoding` under the File key, leaving its other values.
+StoreResult SaveFileEncoding(const SettingFState& state);
 
 /// Loads the ListView group (moving the older vendor's key first); `FontName` is cut to its first
 /// 31 bytes in Shift-JIS, never inside a character.

@@ -1,9 +1,11 @@
 #include "DisRangeTrackBar.h"
 #include "ExLabel.h"
 #include "Set_U.h"
+#include "SettingsGroups.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +20,7 @@ const QString resultKey = u"\\Software\\QOR\\Morvex\\Result"_s;
 const QString compListKey = u"\\Software\\QOR\\Morvex\\CompList"_s;
 const QString appRunKey = u"\\Software\\QOR\\Morvex\\AppRun"_s;
 const QString watchKey = u"\\Software\\QOR\\Morvex\\Watch"_s;
+const QString fileKey = u"\\Software\\QOR\\Morvex\\File"_s;
 
 class SettingF : public morvex::test::StoreTest {
 protected:
@@ -259,6 +262,40 @@ TEST_F(SettingF, CancelLeavesTheStoreUnchanged) {
     EXPECT_FALSE(again.CompListChk->isChecked());
 }
 
+TEST_F(SettingF, EncodingPageChoosesTheUploadFilesEncoding) {
+    {
+        TSettingF f;
+        EXPECT_EQ(f.PageControl1->tabText(3), u"文字コード"_s);
+        EXPECT_EQ(f.PageControl1->widget(3), f.TabSheet4);
+        EXPECT_TRUE(f.SjisRadio->isChecked()) << "no stored value means Shift-JIS";
+        EXPECT_FALSE(f.Utf8Radio->isChecked());
+        EXPECT_EQ(f.EncodingGroup->geometry(), QRect(4, 4, 273, 97));
+        f.show();
+        f.PageControl1->setCurrentIndex(3);
+        QTest::mouseClick(f.Utf8Radio, Qt::LeftButton, {}, {6, 8});
+        EXPECT_FALSE(f.SjisRadio->isChecked());
+        QTest::mouseClick(f.CancelBtn, Qt::LeftButton);
+    }
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), std::nullopt) << "Cancel writes nothing";
+    {
+        TSettingF f;
+        f.show();
+        f.PageControl1->setCurrentIndex(3);
+        QTest::mouseClick(f.Utf8Radio, Qt::LeftButton, {}, {6, 8});
+        QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+        EXPECT_EQ(f.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), u"utf-8"_s);
+    TSettingF again;
+    EXPECT_TRUE(again.Utf8Radio->isChecked());
+    EXPECT_TRUE(again.readState().Utf8Files);
+    again.show();
+    again.PageControl1->setCurrentIndex(3);
+    QTest::mouseClick(again.SjisRadio, Qt::LeftButton, {}, {6, 8});
+    QTest::mouseClick(again.OkBtn, Qt::LeftButton);
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), u"sjis"_s);
+}
+
 TEST_F(SettingF, BrowseSetsTheChosenPathAndCancelKeepsTheText) {
     writeNumbers(appRunKey, {{u"BeforeCheck"_s, 1}, {u"AfterCheck"_s, 1}});
     TSettingF f;
@@ -314,7 +351,7 @@ TEST_F(SettingF, WindowHasTheDesignedFrameAndNoCloseBox) {
     EXPECT_EQ(f.size(), QSize(290, 228));
     EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(f.windowFlags() & Qt::WindowSystemMenuHint);
-    EXPECT_EQ(f.PageControl1->count(), 3);
+    EXPECT_EQ(f.PageControl1->count(), 4);
     EXPECT_EQ(f.PageControl1->tabText(1), u"/aｵﾌﾟｼｮﾝ起動時"_s);
     EXPECT_EQ(f.WaitTime->parentWidget(), f.TabSheet1);
     EXPECT_EQ(f.WaitTime->geometry(), QRect(72, 52, 157, 17));
