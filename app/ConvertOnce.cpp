@@ -30,7 +30,7 @@ int convertOnceWithoutDesktop() {
             writeLine(stdout, resultLine(QByteArray::fromStdString(result.path), result.footers,
                                          result.headers));
     });
-    engine.ConvertAll(withAlignment(passSettings(fields, true), dialog));
+    engine.ConvertAll(withDialogSettings(passSettings(fields, true), dialog));
     return 0;
 }
 

@@ -24,7 +24,7 @@ void TMorvexF::startUnattended() {
     };
     host.convSettings = [this] {
         const TSettingF setting(this);
-        return withAlignment(convSettings(), setting.readState());
+        return withDialogSettings(convSettings(), setting.readState());
     };
     host.convertAll = [this] {
         ConvBtnClick();

@@ -26,6 +26,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -196,11 +197,14 @@ ConvSettings TMorvexF::convSettings() const {
 void TMorvexF::ConvBtnClick() {
     ConvSettings settings = convSettings();
     {
-        // The alignment is what the store holds now, read through an unseen settings dialog.
+        // The alignment, the draw rule and the encoding are what the store holds now, read
+        // through an unseen settings dialog.
         const TSettingF setting(this, loadWritesFor(m_application.Arguments));
         settings.alignFooters = setting.CompListChk->isChecked();
         settings.alignColumn = setting.CompListUpDown->position();
         settings.noRepeat = setting.NoRepeatChk->isChecked();
+        settings.encoding =
+            setting.Utf8Radio->isChecked() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
     }
     Engine.ConvertAll(settings);
     UndoMnu->setEnabled(!Engine.LastPass.empty());

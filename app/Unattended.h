@@ -23,7 +23,8 @@ struct ModeHost {
     std::function<SettingFState()> settingF;
     /// The values of a pass as the window's fields give them now (sources, list patterns).
     std::function<ConvSettings()> passValues;
-    /// The same with the footer alignment the store holds now: the values of a conversion.
+    /// The same with the footer alignment and encoding the store holds now: the values of a
+    /// conversion.
     std::function<ConvSettings()> convSettings;
     /// ConvBtnClick: one full pass with its result reports.
     std::function<void()> convertAll;

@@ -53,7 +53,8 @@ int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
         return passSettings(fields, skipConverted);
     };
     const auto convSettings = [&] {
-        return withAlignment(passSettings(fields, skipConverted), storedSettingF(writeStoreError));
+        return withDialogSettings(passSettings(fields, skipConverted),
+                                  storedSettingF(writeStoreError));
     };
     host.convSettings = convSettings;
     host.convertAll = [&] {

@@ -92,9 +92,9 @@ int RunFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
     };
     ConvEngine engine(show);
     LoadLists(settings.footerListPattern, engine.FList, engine.FListSources, kMsgFooterListOpen,
-              show);
+              show, settings.encoding);
     LoadLists(settings.headerListPattern, engine.HList, engine.HListSources, kMsgHeaderListOpen,
-              show);
+              show, settings.encoding);
     engine.Generator.seed(seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr)));
     const InsertCounts counts = CanDraw(engine.FList) && CanDraw(engine.HList)
                                     ? streamText(engine, settings, show)

@@ -37,6 +37,9 @@ With "-" as the only SOURCE, converts standard input to standard output and touc
   --footer-marker CHAR    footer marker, one byte (default ")"; an empty value means the NUL byte)
   --header-marker CHAR    header marker, one byte (default "]"; an empty value means the NUL byte)
   --backup-ext EXT        backup extension with its dot, at most 4 bytes, no "/" (default ".bak"; empty removes the extension)
+  --encoding ENC          the upload files' encoding, sjis or utf-8 (default sjis); list files
+                          are read in their own encoding (UTF-8 with a byte-order mark or when
+                          valid UTF-8 throughout, else Shift-JIS) and converted to it
   --align COLUMN          align footers to end before this column, 0 to 80 (default: no alignment)
   --seed N                seed the generator with N, 0 to 4294967295 (default: the current time in seconds)
   --help, --version
@@ -75,6 +78,17 @@ unsigned char parseMarker(std::string_view name, std::string_view value) {
     return value.empty() ? 0 : static_cast<unsigned char>(value.front());
 }
 
+morvex::TextEncoding parseEncoding(std::string_view value) {
+    std::string lower(value);
+    for (char& c : lower)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower == "sjis" || lower == "shift-jis" || lower == "shift_jis" || lower == "cp932")
+        return morvex::TextEncoding::ShiftJis;
+    if (lower == "utf-8" || lower == "utf8")
+        return morvex::TextEncoding::Utf8;
+    throw UsageError{"--encoding takes sjis or utf-8, not \"" + std::string(value) + "\""};
+}
+
 // Applies one option that takes a value.
 void applyOption(Options& o, std::string_view name, std::string_view value) {
     morvex::ConvSettings& s = o.settings;
@@ -98,6 +112,8 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
                              "\""};
         s.alignFooters = true;
         s.alignColumn = *column;
+    } else if (name == "--encoding") {
+        s.encoding = parseEncoding(value);
     } else if (name == "--seed") {
         const auto seed = parseNumber<std::uint32_t>(value, 4294967295u);
         if (!seed)
@@ -110,8 +126,9 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
 }
 
 bool takesValue(std::string_view name) {
-    for (std::string_view known : {"--footer-list", "--header-list", "--footer-marker",
-                                   "--header-marker", "--backup-ext", "--align", "--seed"})
+    for (std::string_view known :
+         {"--footer-list", "--header-list", "--footer-marker", "--header-marker", "--backup-ext",
+          "--align", "--seed", "--encoding"})
         if (name == known)
             return true;
     return false;
@@ -135,6 +152,11 @@ void checkModes(const Options& o) {
         throw UsageError{"\"-\" must be the only SOURCE"};
     if (filter && o.dryRun)
         throw UsageError{"\"-\" cannot be used with --dry-run"};
+    // In UTF-8 text a byte above 0x7F at a line start is part of a character, never a whole one.
+    if (o.settings.encoding == morvex::TextEncoding::Utf8)
+        for (const unsigned char marker : {o.settings.footerMarker, o.settings.headerMarker})
+            if (marker >= 0x80)
+                throw UsageError{"with --encoding utf-8 a marker must be one ASCII byte"};
 }
 
 Options parseArguments(const std::vector<std::string_view>& args) {

@@ -51,14 +51,18 @@ void ConvEngine::showError(const char* text, const std::string& subject) const {
     showError(std::string(text) + ": " + subject);
 }
 
-void ConvEngine::MakeFooterPool(const std::string& pattern) {
+void ConvEngine::MakeFooterPool(const std::string& pattern, TextEncoding encoding) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
-               ListMerge, &FListSources);
+               ListMerge, &FListSources, encoding);
+    m_footerPoolEncoding = encoding;
+    m_footerPoolPattern = pattern;
 }
 
-void ConvEngine::MakeHeaderPool(const std::string& pattern) {
+void ConvEngine::MakeHeaderPool(const std::string& pattern, TextEncoding encoding) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
-               ListMerge, &HListSources);
+               ListMerge, &HListSources, encoding);
+    m_headerPoolEncoding = encoding;
+    m_headerPoolPattern = pattern;
 }
 
 bool ConvEngine::refused(const ConvSettings& settings) const {
@@ -85,8 +89,8 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
 void ConvEngine::ConvertAll(const ConvSettings& settings) {
     if (refused(settings))
         return;
-    MakeFooterPool(settings.footerListPattern);
-    MakeHeaderPool(settings.headerListPattern);
+    MakeFooterPool(settings.footerListPattern, settings.encoding);
+    MakeHeaderPool(settings.headerListPattern, settings.encoding);
     ConvertedList.clear();
     m_converted.clear();
     beginPass(settings);
@@ -125,6 +129,11 @@ void ConvEngine::beginLook() {
 bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
     if (refused(settings))
         return false;
+    // Pools built for the other encoding would insert text the file cannot hold.
+    if (m_footerPoolPattern && m_footerPoolEncoding != settings.encoding)
+        MakeFooterPool(*m_footerPoolPattern, settings.encoding);
+    if (m_headerPoolPattern && m_headerPoolEncoding != settings.encoding)
+        MakeHeaderPool(*m_headerPoolPattern, settings.encoding);
     beginPass(settings);
     fileops::FileId id;
     if (identify(path, id))
@@ -252,8 +261,8 @@ int ConvEngine::UndoLastPass() {
 void ConvEngine::RedrawAll(const ConvSettings& settings) {
     if (refused(settings))
         return;
-    MakeFooterPool(settings.footerListPattern);
-    MakeHeaderPool(settings.headerListPattern);
+    MakeFooterPool(settings.footerListPattern, settings.encoding);
+    MakeHeaderPool(settings.headerListPattern, settings.encoding);
     ConvertedList.clear();
     m_converted.clear();
     beginPass(settings);
@@ -320,6 +329,15 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
     m_headers = 0;
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
+    const bool utf8 = settings.encoding == TextEncoding::Utf8;
+    if (utf8) {
+        in.setBinary();
+        // A byte-order mark stays where it is, and the first line still starts after it.
+        constexpr std::string_view kBom = "\xEF\xBB\xBF";
+        if (in.skip(kBom))
+            out.writeRaw(kBom);
+    }
+    bool lineEndKnown = !utf8; // text mode always ends lines with CR LF
     bool lineStart = true;
     while (!out.failed()) {
         if (!lineStart) {
@@ -332,6 +350,10 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
         const int c = in.get();
         if (c < 0)
             break;
+        if ((c == footerMarker || c == headerMarker) && !lineEndKnown) {
+            out.setLineEnd(in.firstLineEndIsCrLf());
+            lineEndKnown = true;
+        }
         if (c == footerMarker) {
             // The flag stays set: the next byte is tested again.
             if (!PutFooter(out, settings))
@@ -340,7 +362,11 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
             if (!PutHeader(in, out, settings))
                 return {m_footers, m_headers, EntryKind::Header};
         } else {
-            out.put(static_cast<char>(c));
+            const char byte = static_cast<char>(c);
+            if (utf8)
+                out.writeRaw(std::string_view(&byte, 1));
+            else
+                out.put(byte);
             lineStart = c == '\n';
         }
     }
@@ -368,9 +394,10 @@ bool ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
     const auto index = drawFrom(EntryKind::Footer, settings);
     if (!index)
         return false;
-    std::string text = ExpandEntry(FList[*index], EntryKind::Footer, {}, Generator);
+    std::string text =
+        ExpandEntry(FList[*index], EntryKind::Footer, {}, Generator, settings.encoding);
     if (settings.alignFooters)
-        text = AlignFooter(text, settings.alignColumn);
+        text = AlignFooter(text, settings.alignColumn, settings.encoding);
     out.write(text);
     ++m_footers;
     return true;
@@ -382,7 +409,8 @@ bool ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& 
         return false;
     std::string rest;
     in.readLine(rest);
-    ExpandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out));
+    ExpandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out),
+                  settings.encoding);
     out.put('\n');
     ++m_headers;
     return true;

@@ -34,6 +34,8 @@ struct ConvSettings {
     bool skipConverted = true;
     /// Draws take the entries of each pool's round, never one already given in it.
     bool noRepeat = false;
+    /// The upload files' encoding; the pools are converted to it.
+    TextEncoding encoding = TextEncoding::ShiftJis;
     /// The marker fields as typed or stored (UTF-8), when the markers come from fields: a pass
     /// refuses a field longer than one Shift-JIS byte rather than take its first byte.
     std::optional<std::string> footerMarkerField;
@@ -101,10 +103,12 @@ public:
     /// the one the pass made; empties LastPass and returns how many files were restored.
     int UndoLastPass();
 
-    /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir).
-    void MakeFooterPool(const std::string& pattern);
-    /// Rebuilds HList from the pattern (through "_Morvex_*.tmh" in the system temp dir).
-    void MakeHeaderPool(const std::string& pattern);
+    /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir), its
+    /// entries in `encoding`.
+    void MakeFooterPool(const std::string& pattern, TextEncoding encoding = TextEncoding::ShiftJis);
+    /// Rebuilds HList from the pattern (through "_Morvex_*.tmh" in the system temp dir), its
+    /// entries in `encoding`.
+    void MakeHeaderPool(const std::string& pattern, TextEncoding encoding = TextEncoding::ShiftJis);
 
     /// Backs up, rewrites and records one file with the current pass settings; true when the
     /// file holds its new text (false: skipped or failed, the file keeps its previous content).
@@ -114,7 +118,9 @@ public:
 
     /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries; stops
     /// at a marker whose pool has nothing to draw (see InsertCounts::emptyPool). With noRepeat,
-    /// its draws stay pending until settleDraws.
+    /// its draws stay pending until settleDraws. Shift-JIS text goes through text mode; UTF-8
+    /// text is read in binary mode, every byte kept, and an inserted line end is the kind the
+    /// input's first line end is.
     InsertCounts RewriteStream(TextReader& in, TextWriter& out, const ConvSettings& settings);
     /// The no-repeat draws made since the last settling: kept in the rounds when the text they
     /// went into reached the user, else taken back as if never made.
@@ -165,6 +171,10 @@ private:
     std::set<fileops::FileId> m_converted;
     // Files of this pass whose new text was their text: done, as far as skip converted goes.
     std::set<fileops::FileId> m_unchanged;
+    TextEncoding m_footerPoolEncoding = TextEncoding::ShiftJis;
+    TextEncoding m_headerPoolEncoding = TextEncoding::ShiftJis;
+    std::optional<std::string> m_footerPoolPattern; // of the last build, if any
+    std::optional<std::string> m_headerPoolPattern;
     int m_footers = 0;
     int m_headers = 0;
 };

@@ -16,8 +16,10 @@ PreviewPass::PreviewPass(ShowError showError, InsertionCallback onInsert, Result
     , m_onResult(std::move(onResult)) {}
 
 void PreviewPass::MakePools(const ConvSettings& settings) {
-    LoadLists(settings.footerListPattern, FList, FListSources, kMsgFooterListOpen, m_showError);
-    LoadLists(settings.headerListPattern, HList, HListSources, kMsgHeaderListOpen, m_showError);
+    LoadLists(settings.footerListPattern, FList, FListSources, kMsgFooterListOpen, m_showError,
+              settings.encoding);
+    LoadLists(settings.headerListPattern, HList, HListSources, kMsgHeaderListOpen, m_showError,
+              settings.encoding);
 }
 
 void PreviewPass::Run(const ConvSettings& settings) {
@@ -114,6 +116,10 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
     InsertCounts counts;
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
+    if (settings.encoding == TextEncoding::Utf8) {
+        in.setBinary();
+        in.skip("\xEF\xBB\xBF"); // as RewriteStream: line 1 starts after a byte-order mark
+    }
     std::size_t number = 1;
     bool lineStart = true;
     std::string text;
@@ -190,9 +196,9 @@ void PreviewPass::report(EntryKind kind, std::string_view path, std::size_t line
     insertion.line = line;
     insertion.kind = kind;
     insertion.origin = (footer ? FListSources : HListSources).find(index);
-    insertion.text = ExpandEntry(pool[index], kind, rest, Generator);
+    insertion.text = ExpandEntry(pool[index], kind, rest, Generator, settings.encoding);
     if (footer && settings.alignFooters)
-        insertion.text = AlignFooter(insertion.text, settings.alignColumn);
+        insertion.text = AlignFooter(insertion.text, settings.alignColumn, settings.encoding);
     if (m_onInsert)
         m_onInsert(insertion);
 }

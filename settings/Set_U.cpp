@@ -198,6 +198,7 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     buildGeneralPage();
     buildAppRunPage();
     buildWatchPage();
+    buildEncodingPage();
     buildDrawPage();
     PageControl1->setCurrentIndex(0);
 
@@ -321,6 +322,23 @@ void TSettingF::buildDrawPage() {
         makeLabel(DrawGroup, u"NoRepeatLbl"_s, u"全項目を選び終えると次の巡回に入ります"_s, 24, 38);
 }
 
+void TSettingF::buildEncodingPage() {
+    TabSheet4 = new QWidget;
+    TabSheet4->setObjectName(u"TabSheet4"_s);
+    PageControl1->addTab(TabSheet4, u"文字コード"_s);
+    EncodingGroup = makeGroup(TabSheet4, u"EncodingGroup"_s, u"アップロードファイルの文字コード"_s,
+                              {4, 4, 273, 97});
+    SjisRadio = makeChoice<QRadioButton>(EncodingGroup, u"SjisRadio"_s, u"Shift-JIS (標準)"_s,
+                                         {8, 16, 181, 17});
+    SjisRadio->setChecked(true);
+    Utf8Radio =
+        makeChoice<QRadioButton>(EncodingGroup, u"Utf8Radio"_s, u"UTF-8"_s, {8, 34, 181, 17});
+    Label6 = makeLabel(EncodingGroup, u"Label6"_s, u"リストファイルは UTF-8 でも Shift-JIS でも"_s,
+                       12, 58);
+    Label7 = makeLabel(EncodingGroup, u"Label7"_s, u"読み込み、この文字コードに直して挿入します"_s,
+                       12, 74);
+}
+
 void TSettingF::connectHandlers() {
     connect(ShowResult, &QRadioButton::clicked, this, &TSettingF::ShowResultClick);
     connect(NotShowResult, &QRadioButton::clicked, this, &TSettingF::NotShowResultClick);
@@ -352,6 +370,7 @@ SettingFState TSettingF::readState() const {
     state.WatchApp = WatchApp->text();
     state.ObserveWaitTime = ObserveWaitTime->text();
     state.NoRepeatChk = NoRepeatChk->isChecked();
+    state.Utf8Files = Utf8Radio->isChecked();
     if (m_storeBase)
         state.base = *m_storeBase;
     return state;
@@ -372,6 +391,8 @@ void TSettingF::applyState(const SettingFState& state) {
     WatchApp->setText(state.WatchApp);
     ObserveWaitTime->setText(state.ObserveWaitTime);
     NoRepeatChk->setChecked(state.NoRepeatChk);
+    setRadioChecked(SjisRadio, !state.Utf8Files);
+    setRadioChecked(Utf8Radio, state.Utf8Files);
 }
 
 void TSettingF::FormCreate() {
@@ -483,6 +504,8 @@ void TSettingF::OkBtnClick() {
         result = SaveWatchGroup(state);
     if (result)
         result = SaveNoRepeat(state);
+    if (result)
+        result = SaveFileEncoding(state);
     if (!result) {
         showStandardError(this, result.message());
         return;

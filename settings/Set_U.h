@@ -60,9 +60,9 @@ private:
 };
 
 /// The settings dialog. Creating one, shown or not, loads the Result, CompList, AppRun and
-/// Watch groups from the store into its controls (with `writes` for the move of the older Result
-/// key), so other windows read those settings by creating a TSettingF unseen and reading its
-/// controls.
+/// Watch groups and the File group's choices from the store into its controls (with `writes` for
+/// the move of the older Result key), so other windows read those settings by creating a
+/// TSettingF unseen and reading its controls.
 class TSettingF : public QDialog {
     Q_OBJECT
 
@@ -120,6 +120,14 @@ public:
     QCheckBox* NoRepeatChk;
     QLabel* NoRepeatLbl;
 
+    // The page of the upload files' encoding.
+    QWidget* TabSheet4;
+    QGroupBox* EncodingGroup;
+    QRadioButton* SjisRadio;
+    QRadioButton* Utf8Radio;
+    QLabel* Label6;
+    QLabel* Label7;
+
     QPushButton* OkBtn;
     QPushButton* CancelBtn;
 
@@ -151,6 +159,7 @@ private:
     void buildAppRunPage();
     void buildWatchPage();
     void buildDrawPage();
+    void buildEncodingPage();
     void connectHandlers();
     void setTimeLabelsLook(bool enabled);
     void showWaitTime();

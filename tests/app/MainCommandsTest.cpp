@@ -337,6 +337,24 @@ TEST_F(MainWindowTest, APassDrawsWithoutRepeatsWhenTheStoreSaysSo) {
     EXPECT_EQ(drawn, (QByteArrayList{"x\r", "y\r", "z\r"}));
 }
 
+TEST_F(MainWindowTest, TheEncodingComesFromTheStoreAtEachPass) {
+    Uploads uploads;
+    // A UTF-8 footer list and a UTF-8 upload file with LF line ends.
+    writeBytes(uploads.path(u"f.mfl"_s), "署名\\N--\r\n");
+    writeBytes(uploads.path(u"b.up"_s), ")\n本文\n");
+    writeBytes(uploads.path(u"a.up"_s), "text\n");
+    StoreSection file = uploads.fileGroup();
+    file.values.push_back(textValue(u"Encoding"_s, u"utf-8"_s));
+    writeStore({file});
+    std::vector<FileResult> results;
+    create({u"/x"_s}, [&](TMorvexF& w) { collectInto(w, results); });
+
+    window->ConvBtnClick();
+
+    EXPECT_EQ(readBytes(uploads.path(u"b.up"_s)), "署名\n--\n本文\n");
+    EXPECT_EQ(results.size(), 1u);
+}
+
 TEST_F(MainWindowTest, APassRefusesAMarkerOfTwoBytesAndSaysWhich) {
     Uploads uploads;
     writeStore({uploads.fileGroup()});

@@ -1,6 +1,7 @@
 #include "DisRangeTrackBar.h"
 #include "ExLabel.h"
 #include "Set_U.h"
+#include "SettingFGroups.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
@@ -295,6 +296,40 @@ TEST_F(SettingF, CancelLeavesTheStoreUnchanged) {
     EXPECT_FALSE(again.CompListChk->isChecked());
 }
 
+TEST_F(SettingF, EncodingPageChoosesTheUploadFilesEncoding) {
+    {
+        TSettingF f;
+        EXPECT_EQ(f.PageControl1->tabText(3), u"文字コード"_s);
+        EXPECT_EQ(f.PageControl1->widget(3), f.TabSheet4);
+        EXPECT_TRUE(f.SjisRadio->isChecked()) << "no stored value means Shift-JIS";
+        EXPECT_FALSE(f.Utf8Radio->isChecked());
+        EXPECT_EQ(f.EncodingGroup->geometry(), QRect(4, 4, 273, 97));
+        f.show();
+        f.PageControl1->setCurrentIndex(3);
+        QTest::mouseClick(f.Utf8Radio, Qt::LeftButton, {}, {6, 8});
+        EXPECT_FALSE(f.SjisRadio->isChecked());
+        QTest::mouseClick(f.CancelBtn, Qt::LeftButton);
+    }
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), std::nullopt) << "Cancel writes nothing";
+    {
+        TSettingF f;
+        f.show();
+        f.PageControl1->setCurrentIndex(3);
+        QTest::mouseClick(f.Utf8Radio, Qt::LeftButton, {}, {6, 8});
+        QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+        EXPECT_EQ(f.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), u"utf-8"_s);
+    TSettingF again;
+    EXPECT_TRUE(again.Utf8Radio->isChecked());
+    EXPECT_TRUE(again.readState().Utf8Files);
+    again.show();
+    again.PageControl1->setCurrentIndex(3);
+    QTest::mouseClick(again.SjisRadio, Qt::LeftButton, {}, {6, 8});
+    QTest::mouseClick(again.OkBtn, Qt::LeftButton);
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), u"sjis"_s);
+}
+
 TEST_F(SettingF, BrowseSetsTheChosenPathAndCancelKeepsTheText) {
     writeNumbers(appRunKey, {{u"BeforeCheck"_s, 1}, {u"AfterCheck"_s, 1}});
     TSettingF f;
@@ -350,8 +385,8 @@ TEST_F(SettingF, WindowHasTheDesignedFrameAndNoCloseBox) {
     EXPECT_EQ(f.size(), QSize(290, 228));
     EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(f.windowFlags() & Qt::WindowSystemMenuHint);
-    EXPECT_EQ(f.PageControl1->count(), 4);
-    EXPECT_EQ(f.PageControl1->tabText(3), u"抽選"_s);
+    EXPECT_EQ(f.PageControl1->count(), 5);
+    EXPECT_EQ(f.PageControl1->tabText(4), u"抽選"_s);
     EXPECT_EQ(f.NoRepeatChk->parentWidget(), f.DrawGroup);
     EXPECT_EQ(f.DrawGroup->geometry(), QRect(4, 4, 273, 61));
     f.show();
