@@ -103,10 +103,10 @@ bool TUpDown::eventFilter(QObject* watched, QEvent* event) {
 namespace {
 
 constexpr int kBracketLeft = 216; // where "(" stands before the seconds
-constexpr int kDesignedTabSpace = 12;
+constexpr int kDesignedTabSpace = 8;
 
-// The toolkit's style pads each tab wider than the designed tab control: with the designed
-// padding every page's tab fits in the dialog's width, without scroll buttons.
+// The toolkit's style pads each tab wider than the designed tab control: with a narrow padding
+// all four pages' tabs fit in the dialog's fixed width, without scroll buttons.
 class DesignedTabStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -199,7 +199,6 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     buildAppRunPage();
     buildWatchPage();
     buildEncodingPage();
-    buildDrawPage();
     PageControl1->setCurrentIndex(0);
 
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {124, 201, 77, 21});
@@ -310,24 +309,12 @@ void TSettingF::buildWatchPage() {
     ObserveWaitTime = makeHiddenText(TabSheet3, u"ObserveWaitTime"_s, u"2000"_s);
 }
 
-// The choice of drawing without repeats, stored in the File group as `NoRepeat`.
-void TSettingF::buildDrawPage() {
-    DrawPage = new QWidget;
-    DrawPage->setObjectName(u"DrawPage"_s);
-    PageControl1->addTab(DrawPage, u"抽選"_s);
-    DrawGroup = makeGroup(DrawPage, u"DrawGroup"_s, u"ヘッダ・フッタの抽選"_s, {4, 4, 273, 61});
-    NoRepeatChk = makeChoice<QCheckBox>(DrawGroup, u"NoRepeatChk"_s,
-                                        u"一巡するまで同じ項目を選ばない"_s, {8, 16, 257, 17});
-    NoRepeatLbl =
-        makeLabel(DrawGroup, u"NoRepeatLbl"_s, u"全項目を選び終えると次の巡回に入ります"_s, 24, 38);
-}
-
 void TSettingF::buildEncodingPage() {
     TabSheet4 = new QWidget;
     TabSheet4->setObjectName(u"TabSheet4"_s);
     PageControl1->addTab(TabSheet4, u"文字コード"_s);
     EncodingGroup = makeGroup(TabSheet4, u"EncodingGroup"_s, u"アップロードファイルの文字コード"_s,
-                              {4, 4, 273, 97});
+                              {4, 4, 273, 93});
     SjisRadio = makeChoice<QRadioButton>(EncodingGroup, u"SjisRadio"_s, u"Shift-JIS (標準)"_s,
                                          {8, 16, 181, 17});
     SjisRadio->setChecked(true);
@@ -337,6 +324,12 @@ void TSettingF::buildEncodingPage() {
                        12, 58);
     Label7 = makeLabel(EncodingGroup, u"Label7"_s, u"読み込み、この文字コードに直して挿入します"_s,
                        12, 74);
+    // The draw rule, stored in the File group as `NoRepeat`, shares the page.
+    DrawGroup = makeGroup(TabSheet4, u"DrawGroup"_s, u"ヘッダ・フッタの抽選"_s, {4, 102, 273, 61});
+    NoRepeatChk = makeChoice<QCheckBox>(DrawGroup, u"NoRepeatChk"_s,
+                                        u"一巡するまで同じ項目を選ばない"_s, {8, 16, 257, 17});
+    NoRepeatLbl =
+        makeLabel(DrawGroup, u"NoRepeatLbl"_s, u"全項目を選び終えると次の巡回に入ります"_s, 24, 38);
 }
 
 void TSettingF::connectHandlers() {

@@ -114,19 +114,16 @@ public:
     QPushButton* WatchBtn;
     QLineEdit* ObserveWaitTime; ///< hidden
 
-    // The page of the draw rule.
-    QWidget* DrawPage;
-    QGroupBox* DrawGroup;
-    QCheckBox* NoRepeatChk;
-    QLabel* NoRepeatLbl;
-
-    // The page of the upload files' encoding.
+    // The page of the upload files' encoding and the draw rule.
     QWidget* TabSheet4;
     QGroupBox* EncodingGroup;
     QRadioButton* SjisRadio;
     QRadioButton* Utf8Radio;
     QLabel* Label6;
     QLabel* Label7;
+    QGroupBox* DrawGroup;
+    QCheckBox* NoRepeatChk;
+    QLabel* NoRepeatLbl;
 
     QPushButton* OkBtn;
     QPushButton* CancelBtn;
@@ -158,7 +155,6 @@ private:
     void buildCompListGroup();
     void buildAppRunPage();
     void buildWatchPage();
-    void buildDrawPage();
     void buildEncodingPage();
     void connectHandlers();
     void setTimeLabelsLook(bool enabled);

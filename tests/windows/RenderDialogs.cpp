@@ -61,10 +61,8 @@ bool renderSettings(const QDir& folder) {
     ok &= save(&f, folder, u"SettingF-3-watch"_s);
     f.PageControl1->setCurrentIndex(3);
     f.Utf8Radio->click();
-    ok &= save(&f, folder, u"SettingF-4-encoding"_s);
-    f.PageControl1->setCurrentIndex(4);
     f.NoRepeatChk->click();
-    ok &= save(&f, folder, u"SettingF-5-draw"_s);
+    ok &= save(&f, folder, u"SettingF-4-encoding"_s);
     return ok;
 }
 
