@@ -240,6 +240,9 @@ void TMorvexF::buildMainMenu() {
     FutterOpenMnu = item(File, u"FutterOpenMnu"_s, u"フッタリストを開く(&F)..."_s);
     N2 = separator(File, u"N2"_s);
     Exit = item(File, u"Exit"_s, u"終了(&X)"_s);
+    N7 = separator(File, u"N7"_s);
+    UndoMnu = item(File, u"UndoMnu"_s, u"元に戻す(&U)"_s);
+    UndoMnu->setEnabled(false);
 
     Act = named(bar->addMenu(u"処理(X)"_s), u"Act"_s);
     ConvMnu = item(Act, u"ConvMnu"_s, u"変換(&C)"_s);

@@ -43,7 +43,7 @@ ConvSettings TMorvexF::passValues() {
 
 ConvSettings TMorvexF::conversionValues() {
     const TSettingF setting(this);
-    return withAlignment(convSettings(), setting.readState());
+    return withDialogSettings(convSettings(), setting.readState());
 }
 
 void TMorvexF::convertAll() {

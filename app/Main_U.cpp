@@ -25,6 +25,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -103,6 +104,7 @@ void TMorvexF::connectCommands() {
         {HeaderOpenMnu, &TMorvexF::HBBtnClick},
         {FutterOpenMnu, &TMorvexF::FBBtnClick},
         {Exit, &TMorvexF::ExitClick},
+        {UndoMnu, &TMorvexF::UndoMnuClick},
         {ConvMnu, &TMorvexF::ConvBtnClick},
         {ShowResultSetting, &TMorvexF::ShowResultSettingClick},
         {Contents, &TMorvexF::ContentsClick},
@@ -169,12 +171,23 @@ ConvSettings TMorvexF::convSettings() const {
 void TMorvexF::ConvBtnClick() {
     ConvSettings settings = convSettings();
     {
-        // The alignment is what the store holds now, read through an unseen settings dialog.
+        // The alignment, the draw rule and the encoding are what the store holds now, read
+        // through an unseen settings dialog.
         const TSettingF setting(this, loadWritesFor(m_application.Arguments));
         settings.alignFooters = setting.CompListChk->isChecked();
         settings.alignColumn = setting.CompListUpDown->position();
+        settings.noRepeat = setting.NoRepeatChk->isChecked();
+        settings.encoding =
+            setting.Utf8Radio->isChecked() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
     }
     Engine.ConvertAll(settings);
+    UndoMnu->setEnabled(!Engine.LastPass.empty());
+}
+
+void TMorvexF::UndoMnuClick() {
+    const int restored = Engine.UndoLastPass();
+    UndoMnu->setEnabled(false);
+    showInfoBox(this, u"Morvex"_s, u"%1 個のファイルを元に戻しました。"_s.arg(restored));
 }
 
 void TMorvexF::SrcEditBtnClick() {

@@ -89,6 +89,8 @@ public:
     QAction* FutterOpenMnu;
     QAction* N2;
     QAction* Exit;
+    QAction* N7;
+    QAction* UndoMnu; ///< takes back the files of the last pass; greyed while there are none
     QMenu* Act;
     QAction* ConvMnu;
     QMenu* Setup;
@@ -140,6 +142,8 @@ public:
     bool FormCloseQuery();
     void FormClose();
     void ConvBtnClick();
+    /// Exchanges every file the last pass converted with its backup and tells how many.
+    void UndoMnuClick();
     void SrcEditBtnClick();
     void OutBBtnClick();
     void HBBtnClick();

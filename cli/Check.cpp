@@ -8,8 +8,9 @@
 namespace morvex::cli {
 
 int RunCheck(const ConvSettings& settings) {
-    const CheckResult result = CheckLists(settings.footerListPattern, settings.headerListPattern,
-                                          settings.alignFooters ? settings.alignColumn : -1);
+    const CheckResult result =
+        CheckLists(settings.footerListPattern, settings.headerListPattern,
+                   settings.alignFooters ? settings.alignColumn : -1, settings.encoding);
     for (const CheckFinding& f : result.findings) {
         if (f.line > 0)
             std::printf("%s:%zu: 警告: %s\n", f.file.c_str(), f.line, f.message.c_str());

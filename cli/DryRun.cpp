@@ -9,7 +9,7 @@
 namespace morvex::cli {
 namespace {
 
-void printInsertion(const Insertion& insertion) {
+void printInsertion(const Insertion& insertion, TextEncoding encoding) {
     const std::string path(insertion.path);
     const char* kind = insertion.kind == EntryKind::Footer ? "footer" : "header";
     if (insertion.origin.file)
@@ -21,7 +21,7 @@ void printInsertion(const Insertion& insertion) {
     std::string_view text = insertion.text;
     for (;;) {
         const std::size_t lf = text.find('\n');
-        std::printf("    %s\n", DecodeForTerminal(text.substr(0, lf)).c_str());
+        std::printf("    %s\n", DecodeForTerminal(text.substr(0, lf), encoding).c_str());
         if (lf == std::string_view::npos)
             break;
         text.remove_prefix(lf + 1);
@@ -42,7 +42,7 @@ int RunDryRun(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
             PrintError(text, caption);
             errors = true;
         },
-        printInsertion,
+        [&settings](const Insertion& insertion) { printInsertion(insertion, settings.encoding); },
         [](const FileResult& r) {
             std::printf("%s\t%d\t%d\n", r.path.c_str(), r.footers, r.headers);
         });

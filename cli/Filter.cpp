@@ -38,8 +38,10 @@ InsertCounts streamText(ConvEngine& engine, const ConvSettings& settings, const 
     const InsertCounts counts = engine.RewriteStream(in, out, settings);
     if (in.failed())
         show(kMsgInputRead, kErrorCaption);
-    if (!out.flush())
+    const bool written = out.flush();
+    if (!written)
         show(kMsgOutputWrite, kErrorCaption);
+    engine.settleDraws(written); // what went out, even cut short by a read error
     return counts;
 }
 
@@ -73,8 +75,10 @@ InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const Sh
         output = std::move(input);
     }
     FdSink sink(STDOUT_FILENO);
-    if (!sink.write(output.data(), output.size()))
+    const bool written = sink.write(output.data(), output.size());
+    if (!written)
         show(kMsgOutputWrite, kErrorCaption);
+    engine.settleDraws(written && !counts.emptyPool);
     return counts;
 }
 
@@ -88,9 +92,9 @@ int RunFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
     };
     ConvEngine engine(show);
     LoadLists(settings.footerListPattern, engine.FList, engine.FListSources, kMsgFooterListOpen,
-              show);
+              show, settings.encoding);
     LoadLists(settings.headerListPattern, engine.HList, engine.HListSources, kMsgHeaderListOpen,
-              show);
+              show, settings.encoding);
     engine.Generator.seed(seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr)));
     const InsertCounts counts = CanDraw(engine.FList) && CanDraw(engine.HList)
                                     ? streamText(engine, settings, show)

@@ -1,6 +1,7 @@
 // morvex-convert: one conversion pass from the command line.
 #include "cli/Modes.h"
 #include "engine/Engine.h"
+#include "engine/TakeBack.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +19,8 @@ constexpr std::string_view kUsage =
     R"usage(Usage: morvex-convert [OPTIONS] SOURCE...
        morvex-convert [OPTIONS] -
        morvex-convert --check [OPTIONS]
+       morvex-convert --undo [--backup-ext EXT] FILE...
+       morvex-convert --redraw [OPTIONS] FILE...
 Rewrites each upload file that a SOURCE (a path or wildcard pattern) names,
 replacing footer and header marker lines by entries drawn from the list files;
 the previous text goes to a backup. With "-" as the only SOURCE, converts
@@ -28,6 +31,13 @@ standard input to standard output and touches no file.
   --check                convert nothing; list problems in the footer and
                          header lists (FILE:LINE: 警告: ...) and end with
                          status 1 when there are any
+  --no-repeat            draw no entry of a list twice before every entry
+                         has been drawn (rounds kept in $XDG_STATE_HOME/morvex/,
+                         default ~/.local/state/morvex/)
+  --undo                 exchange each FILE with its backup (again: back as
+                         it was)
+  --redraw               convert each FILE's backup again into FILE with new
+                         draws; the backup stays
   --footer-list PATTERN  footer list pattern (default "*.mfl")
   --header-list PATTERN  header list pattern (default "*.mhl")
   --footer-marker CHAR   footer marker, one byte (default ")"; an empty value
@@ -36,6 +46,10 @@ standard input to standard output and touches no file.
                          means the NUL byte)
   --backup-ext EXT       backup extension with its dot, at most 4 bytes, no
                          "/" (default ".bak"; empty removes the extension)
+  --encoding ENC         the upload files' encoding, sjis or utf-8 (default
+                         sjis); list files are read in their own encoding
+                         (UTF-8 with a byte-order mark or when valid UTF-8
+                         throughout, else Shift-JIS) and converted to it
   --align COLUMN         align footers to end before this column, 0 to 80
                          (default: no alignment)
   --seed N               seed the generator with N, 0 to 4294967295
@@ -61,6 +75,8 @@ struct Options {
     bool version = false;
     bool dryRun = false;
     bool check = false;
+    bool undo = false;
+    bool redraw = false;
 };
 
 struct UsageError {
@@ -80,6 +96,17 @@ unsigned char parseMarker(std::string_view name, std::string_view value) {
     if (value.size() > 1)
         throw UsageError{std::string(name) + " takes one byte, not \"" + std::string(value) + "\""};
     return value.empty() ? 0 : static_cast<unsigned char>(value.front());
+}
+
+morvex::TextEncoding parseEncoding(std::string_view value) {
+    std::string lower(value);
+    for (char& c : lower)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower == "sjis" || lower == "shift-jis" || lower == "shift_jis" || lower == "cp932")
+        return morvex::TextEncoding::ShiftJis;
+    if (lower == "utf-8" || lower == "utf8")
+        return morvex::TextEncoding::Utf8;
+    throw UsageError{"--encoding takes sjis or utf-8, not \"" + std::string(value) + "\""};
 }
 
 // Applies one option that takes a value.
@@ -105,6 +132,8 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
                              "\""};
         s.alignFooters = true;
         s.alignColumn = *column;
+    } else if (name == "--encoding") {
+        s.encoding = parseEncoding(value);
     } else if (name == "--seed") {
         const auto seed = parseNumber<std::uint32_t>(value, 4294967295u);
         if (!seed)
@@ -117,8 +146,9 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
 }
 
 bool takesValue(std::string_view name) {
-    for (std::string_view known : {"--footer-list", "--header-list", "--footer-marker",
-                                   "--header-marker", "--backup-ext", "--align", "--seed"})
+    for (std::string_view known :
+         {"--footer-list", "--header-list", "--footer-marker", "--header-marker", "--backup-ext",
+          "--align", "--seed", "--encoding"})
         if (name == known)
             return true;
     return false;
@@ -128,14 +158,25 @@ bool takesValue(std::string_view name) {
 void checkModes(const Options& o) {
     const auto& sources = o.settings.sources;
     const bool filter = std::find(sources.begin(), sources.end(), "-") != sources.end();
+    if (o.undo && o.redraw)
+        throw UsageError{"--undo and --redraw cannot be used together"};
+    if ((o.undo || o.redraw) && (o.check || o.dryRun || filter))
+        throw UsageError{std::string(o.undo ? "--undo" : "--redraw") +
+                         " does not go with --check, --dry-run or \"-\""};
     if (o.check && (o.dryRun || !sources.empty()))
         throw UsageError{"--check takes no SOURCE and no --dry-run"};
     if (!o.check && sources.empty())
-        throw UsageError{"no SOURCE given (try --help)"};
+        throw UsageError{o.undo || o.redraw ? "no FILE given (try --help)"
+                                            : "no SOURCE given (try --help)"};
     if (filter && sources.size() > 1)
         throw UsageError{"\"-\" must be the only SOURCE"};
     if (filter && o.dryRun)
         throw UsageError{"\"-\" cannot be used with --dry-run"};
+    // In UTF-8 text a byte above 0x7F at a line start is part of a character, never a whole one.
+    if (o.settings.encoding == morvex::TextEncoding::Utf8)
+        for (const unsigned char marker : {o.settings.footerMarker, o.settings.headerMarker})
+            if (marker >= 0x80)
+                throw UsageError{"with --encoding utf-8 a marker must be one ASCII byte"};
 }
 
 Options parseArguments(const std::vector<std::string_view>& args) {
@@ -155,6 +196,12 @@ Options parseArguments(const std::vector<std::string_view>& args) {
             o.dryRun = true;
         } else if (arg == "--check") {
             o.check = true;
+        } else if (arg == "--no-repeat") {
+            o.settings.noRepeat = true;
+        } else if (arg == "--undo") {
+            o.undo = true;
+        } else if (arg == "--redraw") {
+            o.redraw = true;
         } else if (const std::size_t eq = arg.find('='); eq != std::string_view::npos) {
             applyOption(o, arg.substr(0, eq), arg.substr(eq + 1));
         } else if (!takesValue(arg)) {
@@ -201,6 +248,17 @@ int printInfo(std::string_view text) {
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
+int runUndo(const Options& o) {
+    bool errors = false;
+    const morvex::ShowError show = [&](const std::string& text, const std::string& caption) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), escaped(text).c_str());
+        errors = true;
+    };
+    for (const std::string& path : o.settings.sources)
+        morvex::UndoConversion(path, o.settings.backupExt, show);
+    return errors ? 1 : 0;
+}
+
 int runPass(const Options& o) {
     bool errors = false;
     bool readerGone = false; // "| head": the pass goes on, quietly
@@ -218,7 +276,10 @@ int runPass(const Options& o) {
         });
     if (o.seed)
         engine.setClock([seed = *o.seed] { return seed; });
-    engine.ConvertAll(o.settings);
+    if (o.redraw)
+        engine.RedrawAll(o.settings);
+    else
+        engine.ConvertAll(o.settings);
     if (!readerGone && (std::fflush(stdout) != 0 || std::ferror(stdout)) && errno != EPIPE)
         errors = true;
     return errors ? 1 : 0;
@@ -242,6 +303,8 @@ int main(int argc, char** argv) {
         return printInfo(kVersion);
     if (options.check)
         return morvex::cli::RunCheck(options.settings);
+    if (options.undo)
+        return runUndo(options);
     if (options.settings.sources == std::vector<std::string>{"-"})
         return morvex::cli::RunFilter(options.settings, options.seed);
     if (options.dryRun)

@@ -1,5 +1,6 @@
 #include "engine/Check.h"
 
+#include "engine/Columns.h"
 #include "engine/Draw.h"
 #include "engine/Encoding.h"
 #include "engine/Messages.h"
@@ -34,22 +35,13 @@ struct EntryScan {
     std::string longest;     // ... and by its largest
 };
 
-int readDigits(std::string_view text, std::size_t pos, int width, int fallback) {
-    int value = 0;
-    for (int i = 0; i < width; ++i) {
-        const std::size_t at = pos + static_cast<std::size_t>(i);
-        const char c = at < text.size() ? text[at] : 'x';
-        value = value * 10 + ((c >= '0' && c <= '9') ? c - '0' : fallback);
-    }
-    return value;
-}
-
-EntryScan scanEntry(std::string_view entry) {
+EntryScan scanEntry(std::string_view entry, TextEncoding encoding) {
     EntryScan scan;
+    const bool sjis = encoding == TextEncoding::ShiftJis;
     std::size_t pos = 0;
     while (pos < entry.size()) {
         const std::size_t start = pos;
-        if (isLeadByte(static_cast<unsigned char>(entry[pos]))) {
+        if (sjis && isLeadByte(static_cast<unsigned char>(entry[pos]))) {
             pos += std::min<std::size_t>(2, entry.size() - pos);
         } else if (entry[pos] != '\\') {
             ++pos;
@@ -58,25 +50,24 @@ EntryScan scanEntry(std::string_view entry) {
             break;
         } else {
             const char letter = entry[pos + 1];
-            pos += 2;
+            pos += 1 + EscapeUnit(entry, pos + 1, encoding);
             const int width = (letter == 'S' || letter == 's')   ? 2
                               : (letter == 'R' || letter == 'r') ? 4
                                                                  : 0;
             if (letter == 'H' || letter == 'h' || letter == 'I' || letter == 'i')
                 scan.headerOnly = true;
-            if (width > 0 && pos + static_cast<std::size_t>(width) > entry.size())
+            const int value = ReadEscapeDigits(entry, pos, width, width == 4 ? 9 : 0, encoding);
+            if (pos > entry.size())
                 scan.cutShort = std::string(entry.substr(start));
+            pos = std::min(entry.size(), pos);
             if (width == 4) {
-                const int range = readDigits(entry, pos, 4, 9);
-                scan.emptyRange = scan.emptyRange || range == 0;
-                pos = std::min(entry.size(), pos + 4);
-                if (range > 0) {
+                scan.emptyRange = scan.emptyRange || value == 0;
+                if (value > 0) {
                     scan.shortest += '1';
-                    scan.longest += std::to_string(range);
+                    scan.longest += std::to_string(value);
                 }
                 continue;
             }
-            pos = std::min(entry.size(), pos + static_cast<std::size_t>(width));
         }
         scan.shortest.append(entry.substr(start, pos - start));
         scan.longest.append(entry.substr(start, pos - start));
@@ -85,21 +76,38 @@ EntryScan scanEntry(std::string_view entry) {
 }
 
 // True when AlignFooter gives the footer back as it is instead of ending it before the column.
-bool cannotAlign(std::string_view entry, int column) {
+bool cannotAlign(std::string_view entry, int column, TextEncoding encoding) {
     DrawGenerator unused; // the entry holds no \R any more
-    const std::string footer = ExpandEntry(entry, EntryKind::Footer, {}, unused);
-    const std::string aligned = AlignFooter(footer, column);
-    return aligned.size() + 1 != static_cast<std::size_t>(column) ||
+    const std::string footer = ExpandEntry(entry, EntryKind::Footer, {}, unused, encoding);
+    const std::string aligned = AlignFooter(footer, column, encoding);
+    const std::size_t columns =
+        encoding == TextEncoding::Utf8 ? Utf8Columns(aligned) : aligned.size();
+    return columns + 1 != static_cast<std::size_t>(column) ||
            aligned.find('\t') != std::string::npos;
+}
+
+// What an unconvertible line holds that the target cannot take.
+std::string unconvertibleText(std::string_view line, TextEncoding from, TextEncoding to) {
+    const Converted converted = ConvertLine(line, from, to);
+    if (from == TextEncoding::Utf8) {
+        const std::size_t n = std::max<std::size_t>(1, utf8CharLength(line, converted.at));
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X",
+                      static_cast<unsigned>(utf8CodePoint(line, converted.at, n)));
+        return std::string(code) + " \"" + std::string(line.substr(converted.at, n)) + "\"";
+    }
+    return hexBytes(
+        line.substr(converted.at, std::max<std::size_t>(1, sjisCharLength(line, converted.at))));
 }
 
 class PoolChecker {
 public:
-    PoolChecker(std::string pattern, EntryKind kind, int alignColumn,
+    PoolChecker(std::string pattern, EntryKind kind, int alignColumn, TextEncoding encoding,
                 std::vector<CheckFinding>& findings)
         : m_pattern(std::move(pattern))
         , m_kind(kind)
         , m_alignColumn(alignColumn)
+        , m_encoding(encoding)
         , m_findings(findings) {}
 
     PoolSummary run();
@@ -110,6 +118,7 @@ private:
     }
     void checkFile(const ListText& list, const ListText* next);
     void checkEncoding(const ListText& list);
+    void checkLeftOut(const std::vector<ListText>& lists, const std::vector<LeftOutEntry>& left);
     void checkEntry(std::string_view entry, const PoolSources::Origin& origin);
     const char* poolName() const {
         return m_kind == EntryKind::Footer ? "フッタリスト" : "ヘッダリスト";
@@ -118,6 +127,7 @@ private:
     std::string m_pattern;
     EntryKind m_kind;
     int m_alignColumn;
+    TextEncoding m_encoding;
     std::vector<CheckFinding>& m_findings;
     std::map<std::string, std::vector<CheckFinding>> m_byFile;
 };
@@ -125,10 +135,12 @@ private:
 PoolSummary PoolChecker::run() {
     const bool footers = m_kind == EntryKind::Footer;
     const std::vector<ListText> lists =
-        ReadLists(m_pattern, footers ? kMsgFooterListOpen : kMsgHeaderListOpen, {});
+        ReadLists(m_pattern, footers ? kMsgFooterListOpen : kMsgHeaderListOpen, {}, m_encoding);
     Pool pool;
     PoolSources sources;
-    JoinLists(lists, pool, sources);
+    std::vector<LeftOutEntry> left;
+    JoinLists(lists, pool, sources, &left);
+    checkLeftOut(lists, left);
     for (std::size_t i = 0; i < lists.size(); ++i) {
         const ListText* next = nullptr;
         for (std::size_t j = i + 1; j < lists.size() && !next; ++j)
@@ -191,31 +203,38 @@ void PoolChecker::checkFile(const ListText& list, const ListText* next) {
 }
 
 void PoolChecker::checkEncoding(const ListText& list) {
-    std::vector<std::pair<std::size_t, std::size_t>> bad; // line index, byte offset
+    // Shift-JIS lines going into Shift-JIS files are bytes, kept whatever they hold; going into
+    // UTF-8 files, a byte that begins no character leaves its line out (checkLeftOut).
+    if (list.encoding != TextEncoding::ShiftJis || m_encoding != TextEncoding::ShiftJis)
+        return;
     for (std::size_t i = 0; i < list.lines.size(); ++i)
         if (const std::size_t at = firstInvalidSjis(list.lines[i]); at != std::string::npos)
-            bad.emplace_back(i, at);
-    if (bad.empty())
-        return;
-    const bool utf8 = std::all_of(list.lines.begin(), list.lines.end(),
-                                  [](const std::string& line) { return isUtf8(line); });
-    if (utf8) {
-        add(list.path, bad.front().first + 1,
-            "Shift-JIS ではありません: ファイル全体が UTF-8 として読めます（" +
-                std::to_string(bad.size()) + " 行）。Shift-JIS で保存し直してください");
-        return;
+            add(list.path, i + 1,
+                "Shift-JIS でないバイトがあります（" + std::to_string(at + 1) +
+                    " バイト目: " + hexBytes(std::string_view(list.lines[i]).substr(at, 2)) + "）");
+}
+
+void PoolChecker::checkLeftOut(const std::vector<ListText>& lists,
+                               const std::vector<LeftOutEntry>& left) {
+    for (const LeftOutEntry& entry : left) {
+        const auto list = std::find_if(lists.begin(), lists.end(),
+                                       [&](const ListText& l) { return l.path == entry.file; });
+        if (list == lists.end() || entry.line > list->lines.size())
+            continue;
+        const std::string& line = list->lines[entry.line - 1];
+        const char* what = list->encoding == TextEncoding::Utf8 ? "文字" : "バイト";
+        add(entry.file, entry.line,
+            std::string(EncodingName(m_encoding)) + " に変換できない" + what + " " +
+                unconvertibleText(line, list->encoding, m_encoding) +
+                " を含むため、この項目は挿入されません");
     }
-    for (const auto& [line, at] : bad)
-        add(list.path, line + 1,
-            "Shift-JIS でないバイトがあります（" + std::to_string(at + 1) +
-                " バイト目: " + hexBytes(std::string_view(list.lines[line]).substr(at, 2)) + "）");
 }
 
 void PoolChecker::checkEntry(std::string_view entry, const PoolSources::Origin& origin) {
     if (!origin.file)
         return;
     const std::string& file = *origin.file;
-    const EntryScan scan = scanEntry(entry);
+    const EntryScan scan = scanEntry(entry, m_encoding);
     const bool footer = m_kind == EntryKind::Footer;
     if (footer && scan.headerOnly)
         add(file, origin.line, "\\H と \\I はフッタでは何も挿入しません");
@@ -227,9 +246,9 @@ void PoolChecker::checkEntry(std::string_view entry, const PoolSources::Origin& 
     if (!footer || m_alignColumn < 0)
         return;
     const std::string column = std::to_string(m_alignColumn);
-    if (cannotAlign(scan.shortest, m_alignColumn))
+    if (cannotAlign(scan.shortest, m_alignColumn, m_encoding))
         add(file, origin.line, "桁 " + column + " に揃えられないため、そのまま挿入されます");
-    else if (cannotAlign(scan.longest, m_alignColumn))
+    else if (cannotAlign(scan.longest, m_alignColumn, m_encoding))
         add(file, origin.line,
             "\\R の数によっては桁 " + column + " に揃えられず、そのまま挿入されます");
 }
@@ -237,12 +256,12 @@ void PoolChecker::checkEntry(std::string_view entry, const PoolSources::Origin& 
 } // namespace
 
 CheckResult CheckLists(const std::string& footerPattern, const std::string& headerPattern,
-                       int alignColumn) {
+                       int alignColumn, TextEncoding encoding) {
     CheckResult result;
     result.footers =
-        PoolChecker(footerPattern, EntryKind::Footer, alignColumn, result.findings).run();
+        PoolChecker(footerPattern, EntryKind::Footer, alignColumn, encoding, result.findings).run();
     result.headers =
-        PoolChecker(headerPattern, EntryKind::Header, alignColumn, result.findings).run();
+        PoolChecker(headerPattern, EntryKind::Header, alignColumn, encoding, result.findings).run();
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Encoding.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -25,10 +27,10 @@ struct CheckResult {
     PoolSummary headers;
 };
 
-/// Reads the footer and header lists as a conversion pass would (writing nothing) and lists
-/// what would make it insert something other than the lists seem to say. `alignColumn` is the
-/// footer alignment column, or negative for none.
+/// Reads the footer and header lists as a conversion pass into `encoding` files would (writing
+/// nothing) and lists what would make it insert something other than the lists seem to say.
+/// `alignColumn` is the footer alignment column, or negative for none.
 CheckResult CheckLists(const std::string& footerPattern, const std::string& headerPattern,
-                       int alignColumn);
+                       int alignColumn, TextEncoding encoding = TextEncoding::ShiftJis);
 
 } // namespace morvex

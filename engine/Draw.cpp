@@ -1,5 +1,7 @@
 #include "engine/Draw.h"
 
+#include "engine/Columns.h"
+
 #include <algorithm>
 
 namespace morvex {
@@ -9,18 +11,6 @@ constexpr std::size_t kDrawReach = 32768; // a draw yields at most 0x7FFF
 
 char upperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Reads `width` decimal digits at `pos`; a byte that is not a digit, or a byte missing because
-// the entry ends early, counts as `fallback`.
-int readDigits(std::string_view text, std::size_t pos, int width, int fallback) {
-    int value = 0;
-    for (int i = 0; i < width; ++i) {
-        const std::size_t at = pos + static_cast<std::size_t>(i);
-        const char c = at < text.size() ? text[at] : 'x';
-        value = value * 10 + ((c >= '0' && c <= '9') ? c - '0' : fallback);
-    }
-    return value;
 }
 
 // The expansion as one string.
@@ -73,9 +63,15 @@ private:
     std::string m_buffer;
 };
 
-template <typename Out> void appendFirstCharacter(Out& out, std::string_view rest) {
+template <typename Out>
+void appendFirstCharacter(Out& out, std::string_view rest, TextEncoding encoding) {
     if (rest.empty())
         return;
+    if (encoding == TextEncoding::Utf8) {
+        // A byte that begins no character is taken alone, as a stray Shift-JIS byte is.
+        out.add(rest.substr(0, std::max<std::size_t>(1, utf8CharLength(rest, 0))));
+        return;
+    }
     const bool pair = isLeadByte(static_cast<unsigned char>(rest[0])) && rest.size() > 1;
     out.add(rest.substr(0, pair ? 2 : 1));
 }
@@ -84,19 +80,17 @@ template <typename Out> void appendFirstCharacter(Out& out, std::string_view res
 // the digits the escape consumes.
 template <typename Out>
 void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& pos, EntryKind kind,
-                  std::string_view rest, DrawGenerator& generator) {
+                  std::string_view rest, DrawGenerator& generator, TextEncoding encoding) {
     const bool header = kind == EntryKind::Header;
     switch (upperAscii(letter)) {
     case 'N':
         out.add('\n');
         break;
     case 'S':
-        out.spaces(static_cast<std::size_t>(readDigits(entry, pos, 2, 0)));
-        pos += 2;
+        out.spaces(static_cast<std::size_t>(ReadEscapeDigits(entry, pos, 2, 0, encoding)));
         break;
     case 'R': {
-        const int range = readDigits(entry, pos, 4, 9);
-        pos += 4;
+        const int range = ReadEscapeDigits(entry, pos, 4, 9, encoding);
         const int v = generator.next(); // taken even for an empty range, so later draws keep
         if (range > 0)                  // their place
             out.add(std::string_view(std::to_string(v % range + 1)));
@@ -111,7 +105,7 @@ void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& po
         break;
     case 'I':
         if (header)
-            appendFirstCharacter(out, rest);
+            appendFirstCharacter(out, rest, encoding);
         break;
     default:
         break;
@@ -120,11 +114,13 @@ void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& po
 
 template <typename Out>
 void expandInto(Out& out, std::string_view entry, EntryKind kind, std::string_view rest,
-                DrawGenerator& generator) {
+                DrawGenerator& generator, TextEncoding encoding) {
+    // No byte of a UTF-8 sequence is a backslash, so UTF-8 text needs no lead-byte rule.
+    const bool sjis = encoding == TextEncoding::ShiftJis;
     std::size_t pos = 0;
     while (pos < entry.size()) {
         const char c = entry[pos];
-        if (isLeadByte(static_cast<unsigned char>(c))) {
+        if (sjis && isLeadByte(static_cast<unsigned char>(c))) {
             // A lone lead byte at the very end is copied alone.
             const std::size_t n = std::min<std::size_t>(2, entry.size() - pos);
             out.add(entry.substr(pos, n));
@@ -136,13 +132,31 @@ void expandInto(Out& out, std::string_view entry, EntryKind kind, std::string_vi
             break; // a backslash as the last byte ends the entry
         } else {
             const char letter = entry[pos + 1];
-            pos += 2;
-            expandEscape(out, letter, entry, pos, kind, rest, generator);
+            pos += 1 + EscapeUnit(entry, pos + 1, encoding);
+            expandEscape(out, letter, entry, pos, kind, rest, generator, encoding);
         }
     }
 }
 
 } // namespace
+
+std::size_t EscapeUnit(std::string_view text, std::size_t pos, TextEncoding encoding) {
+    if (encoding == TextEncoding::ShiftJis || pos >= text.size())
+        return 1;
+    return std::max<std::size_t>(1, utf8CharLength(text, pos));
+}
+
+int ReadEscapeDigits(std::string_view text, std::size_t& pos, int width, int fallback,
+                     TextEncoding encoding) {
+    int value = 0;
+    for (int i = 0; i < width; ++i) {
+        const char c = pos < text.size() ? text[pos] : 'x';
+        const std::size_t n = EscapeUnit(text, pos, encoding);
+        value = value * 10 + ((n == 1 && c >= '0' && c <= '9') ? c - '0' : fallback);
+        pos += n;
+    }
+    return value;
+}
 
 bool isEligible(std::string_view line) {
     return !line.empty() && line.front() != ';';
@@ -173,18 +187,19 @@ std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator)
 }
 
 std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
-                        DrawGenerator& generator) {
+                        DrawGenerator& generator, TextEncoding encoding) {
     std::string text;
     text.reserve(entry.size());
     StringOut out(text);
-    expandInto(out, entry, kind, rest, generator);
+    expandInto(out, entry, kind, rest, generator, encoding);
     return text;
 }
 
 void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
-                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit) {
+                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit,
+                   TextEncoding encoding) {
     PieceOut out(emit);
-    expandInto(out, entry, kind, rest, generator);
+    expandInto(out, entry, kind, rest, generator, encoding);
     out.flush();
 }
 
@@ -210,7 +225,9 @@ std::string normaliseFooter(std::string_view text) {
 
 } // namespace
 
-std::string AlignFooter(std::string_view footer, int column) {
+std::string AlignFooter(std::string_view footer, int column, TextEncoding encoding) {
+    if (encoding == TextEncoding::Utf8)
+        return AlignFooterUtf8(footer, column);
     const std::size_t n = static_cast<std::size_t>(std::clamp(column, 0, 80));
     std::string norm = normaliseFooter(footer);
     const std::size_t width = norm.size() + 1; // the text plus the byte that follows it

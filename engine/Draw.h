@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Encoding.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -36,6 +38,16 @@ constexpr bool isLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xF0);
 }
 
+/// The bytes an escape takes at `pos` as its letter or as one digit: one in Shift-JIS, as
+/// designed; a whole character in UTF-8 (one byte for a byte that begins none), so that no escape
+/// cuts a character apart. One past the end of the text counts as one.
+std::size_t EscapeUnit(std::string_view text, std::size_t pos, TextEncoding encoding);
+
+/// Reads `width` decimal digits of an escape at `pos`, moving `pos` one unit past each, also past
+/// the end of the text; a unit that is not a digit, or is missing, counts as `fallback`.
+int ReadEscapeDigits(std::string_view text, std::size_t& pos, int width, int fallback,
+                     TextEncoding encoding);
+
 /// True for a pool line that a draw may return: not empty and not starting with ";".
 bool isEligible(std::string_view line);
 
@@ -50,15 +62,20 @@ std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& gener
 std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator);
 
 /// Expands the backslash escapes of an entry; `rest` is the rest of the marker line (headers).
+/// The encoding decides what a character is: a Shift-JIS second byte is never a backslash, and
+/// `\I` takes a whole character of either encoding.
 std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view rest,
-                        DrawGenerator& generator);
+                        DrawGenerator& generator, TextEncoding encoding = TextEncoding::ShiftJis);
 
 /// Expands like ExpandEntry, handing the text to `emit` in pieces instead of building it whole,
 /// so that an expansion larger than memory (a long rest repeated by many "\H") can be written.
 void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
-                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit);
+                   DrawGenerator& generator, const std::function<void(std::string_view)>& emit,
+                   TextEncoding encoding = TextEncoding::ShiftJis);
 
-/// Pads or trims an expanded footer so that the byte after it stands in column `column`.
-std::string AlignFooter(std::string_view footer, int column);
+/// Pads or trims an expanded footer so that the byte after it stands in column `column`; bytes
+/// are columns in Shift-JIS, display columns in UTF-8 (see AlignFooterUtf8).
+std::string AlignFooter(std::string_view footer, int column,
+                        TextEncoding encoding = TextEncoding::ShiftJis);
 
 } // namespace morvex

@@ -20,6 +20,11 @@ bool isTrail(unsigned char c) {
     return c >= 0x40 && c <= 0xFC && c != 0x7F;
 }
 
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 void appendHex(std::string& out, unsigned char c) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     out += "\\x";
@@ -27,40 +32,71 @@ void appendHex(std::string& out, unsigned char c) {
     out += kDigits[c & 0xF];
 }
 
-// One converter for the process; glibc's CP932 maps 0x5C and 0x7E to their ASCII characters.
-class Cp932 {
+// One converter per direction for the process; glibc's CP932 maps 0x5C and 0x7E to their ASCII
+// characters and refuses bytes that begin no character.
+class Converter {
 public:
-    Cp932()
-        : m_cd(::iconv_open("UTF-8", "CP932")) {}
-    ~Cp932() {
-        if (m_cd != reinterpret_cast<iconv_t>(-1))
+    Converter(const char* to, const char* from)
+        : m_cd(::iconv_open(to, from)) {}
+    ~Converter() {
+        if (usable())
             ::iconv_close(m_cd);
     }
-    Cp932(const Cp932&) = delete;
-    Cp932& operator=(const Cp932&) = delete;
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
 
-    // Appends the UTF-8 form of one character; false when it has none.
-    bool append(std::string& out, std::string_view character) {
-        if (m_cd == reinterpret_cast<iconv_t>(-1))
+    bool usable() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    // Appends the converted text; on failure returns false with `at` at the offending offset.
+    bool append(std::string& out, std::string_view text, std::size_t growth, std::size_t& at) {
+        at = 0;
+        if (!usable())
             return false;
-        std::array<char, 8> buffer{};
-        char* in = const_cast<char*>(character.data());
-        std::size_t inLeft = character.size();
-        char* to = buffer.data();
-        std::size_t toLeft = buffer.size();
+        const std::size_t start = out.size();
+        out.resize(start + text.size() * growth + 8);
+        char* in = const_cast<char*>(text.data());
+        std::size_t inLeft = text.size();
+        char* to = out.data() + start;
+        std::size_t toLeft = out.size() - start;
         ::iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        if (::iconv(m_cd, &in, &inLeft, &to, &toLeft) == static_cast<std::size_t>(-1) ||
-            inLeft != 0)
-            return false;
-        out.append(buffer.data(), static_cast<std::size_t>(to - buffer.data()));
-        return true;
+        const bool ok = ::iconv(m_cd, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1) &&
+                        inLeft == 0;
+        at = static_cast<std::size_t>(in - text.data());
+        out.resize(static_cast<std::size_t>(to - out.data()));
+        return ok;
     }
 
 private:
     iconv_t m_cd;
 };
 
+Converter& fromSjis() {
+    static Converter converter("UTF-8", "CP932");
+    return converter;
+}
+
+Converter& toSjis() {
+    static Converter converter("CP932", "UTF-8");
+    return converter;
+}
+
+// U+00A5 and U+203E, which CP932 would write as 0x5C and 0x7E.
+std::size_t findAsciiLookalike(std::string_view utf8) {
+    for (std::size_t pos = 0; pos + 1 < utf8.size(); ++pos) {
+        const unsigned char c = static_cast<unsigned char>(utf8[pos]);
+        if (c == 0xC2 && static_cast<unsigned char>(utf8[pos + 1]) == 0xA5)
+            return pos;
+        if (c == 0xE2 && pos + 2 < utf8.size() && utf8.compare(pos, 3, "\xE2\x80\xBE") == 0)
+            return pos;
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
+
+const char* EncodingName(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8 ? "UTF-8" : "Shift-JIS";
+}
 
 std::size_t sjisCharLength(std::string_view text, std::size_t pos) {
     const unsigned char c = static_cast<unsigned char>(text[pos]);
@@ -81,58 +117,134 @@ std::size_t firstInvalidSjis(std::string_view text) {
     return std::string_view::npos;
 }
 
+std::size_t utf8CharLength(std::string_view text, std::size_t pos) {
+    const unsigned char c = static_cast<unsigned char>(text[pos]);
+    std::size_t n = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (c <= 0x7F) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        n = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 2;
+        low = c == 0xE0 ? 0xA0 : 0x80;
+        high = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 3;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (pos + n >= text.size())
+        return 0;
+    for (std::size_t i = 1; i <= n; ++i) {
+        const unsigned char t = static_cast<unsigned char>(text[pos + i]);
+        if (t < (i == 1 ? low : 0x80) || t > (i == 1 ? high : 0xBF))
+            return 0;
+    }
+    return n + 1;
+}
+
+char32_t utf8CodePoint(std::string_view text, std::size_t pos, std::size_t length) {
+    const unsigned char c = static_cast<unsigned char>(text[pos]);
+    if (length <= 1)
+        return c;
+    char32_t code = c & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i)
+        code = (code << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
+    return code;
+}
+
 bool isUtf8(std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[pos]);
-        std::size_t n = 0;
-        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
-        if (c <= 0x7F) {
+        // Runs of ASCII, the bulk of most text, need no decoding.
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
             ++pos;
             continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            n = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2;
-            low = c == 0xE0 ? 0xA0 : 0x80;
-            high = c == 0xED ? 0x9F : 0xBF;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-            low = c == 0xF0 ? 0x90 : 0x80;
-            high = c == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
         }
-        if (pos + n >= text.size())
+        const std::size_t n = utf8CharLength(text, pos);
+        if (n == 0)
             return false;
-        for (std::size_t i = 1; i <= n; ++i) {
-            const unsigned char t = static_cast<unsigned char>(text[pos + i]);
-            if (t < (i == 1 ? low : 0x80) || t > (i == 1 ? high : 0xBF))
-                return false;
-        }
-        pos += n + 1;
+        pos += n;
     }
     return true;
 }
 
+bool startsWithUtf8Bom(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF";
+}
+
+TextEncoding DetectListEncoding(std::string_view text) {
+    if (startsWithUtf8Bom(text))
+        return TextEncoding::Utf8;
+    return !isAscii(text) && isUtf8(text) ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+}
+
+Converted ConvertLine(std::string_view text, TextEncoding from, TextEncoding to) {
+    Converted result;
+    if (from == to || isAscii(text)) {
+        result.text.assign(text);
+        result.ok = true;
+        return result;
+    }
+    if (to == TextEncoding::ShiftJis) {
+        if (const std::size_t at = findAsciiLookalike(text); at != std::string_view::npos) {
+            result.at = at;
+            return result;
+        }
+        result.ok = toSjis().append(result.text, text, 1, result.at);
+    } else {
+        result.ok = fromSjis().append(result.text, text, 3, result.at);
+    }
+    if (!result.ok)
+        result.text.clear();
+    return result;
+}
+
 std::string DecodeForTerminal(std::string_view sjis) {
-    static Cp932 converter;
     std::string out;
     out.reserve(sjis.size() * 3 / 2);
     for (std::size_t pos = 0; pos < sjis.size();) {
         const unsigned char c = static_cast<unsigned char>(sjis[pos]);
         const std::size_t n = sjisCharLength(sjis, pos);
+        std::size_t at = 0;
         if (c <= 0x7F) {
             if ((c < 0x20 && c != '\t') || c == 0x7F)
                 appendHex(out, c);
             else
                 out += static_cast<char>(c);
             ++pos;
-        } else if (n == 0 || !converter.append(out, sjis.substr(pos, n))) {
+        } else if (n == 0 || !fromSjis().append(out, sjis.substr(pos, n), 3, at)) {
             // An unassigned pair shows both bytes; a stray byte shows alone.
             for (std::size_t i = 0; i < std::max<std::size_t>(n, 1); ++i)
                 appendHex(out, static_cast<unsigned char>(sjis[pos + i]));
             pos += std::max<std::size_t>(n, 1);
         } else {
+            pos += n;
+        }
+    }
+    return out;
+}
+
+std::string DecodeForTerminal(std::string_view text, TextEncoding encoding) {
+    if (encoding == TextEncoding::ShiftJis)
+        return DecodeForTerminal(text);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[pos]);
+        const std::size_t n = utf8CharLength(text, pos);
+        // C1 controls (U+0080-U+009F) would reach the terminal as controls too.
+        const bool control =
+            (c < 0x20 && c != '\t') || c == 0x7F ||
+            (n == 2 && c == 0xC2 && static_cast<unsigned char>(text[pos + 1]) < 0xA0);
+        if (n == 0 || control) {
+            for (std::size_t i = 0; i < std::max<std::size_t>(n, 1); ++i)
+                appendHex(out, static_cast<unsigned char>(text[pos + i]));
+            pos += std::max<std::size_t>(n, 1);
+        } else {
+            out.append(text.substr(pos, n));
             pos += n;
         }
     }

@@ -6,6 +6,12 @@
 
 namespace morvex {
 
+/// The encoding of upload-file text and of a list file's lines.
+enum class TextEncoding { ShiftJis, Utf8 };
+
+/// "Shift-JIS" or "UTF-8", as messages name the encodings.
+const char* EncodingName(TextEncoding encoding);
+
 /// The length of the Shift-JIS (code page 932) character at `pos`: 1 or 2, or 0 when the bytes
 /// there begin no character (0x80, 0xA0, 0xFD-0xFF, or a lead byte without a valid second byte).
 std::size_t sjisCharLength(std::string_view text, std::size_t pos);
@@ -13,11 +19,43 @@ std::size_t sjisCharLength(std::string_view text, std::size_t pos);
 /// The offset of the first byte that begins no Shift-JIS character, or npos when there is none.
 std::size_t firstInvalidSjis(std::string_view text);
 
+/// The length of the well-formed UTF-8 sequence at `pos` (1 to 4), or 0 when the bytes there
+/// begin none (a stray continuation byte, an overlong form, a surrogate, a cut sequence).
+std::size_t utf8CharLength(std::string_view text, std::size_t pos);
+
+/// The code point of the well-formed UTF-8 sequence of `length` bytes at `pos`.
+char32_t utf8CodePoint(std::string_view text, std::size_t pos, std::size_t length);
+
 /// True when the text is well-formed UTF-8 (shortest forms, no surrogates).
 bool isUtf8(std::string_view text);
+
+/// True when the text starts with the UTF-8 byte-order mark (EF BB BF).
+bool startsWithUtf8Bom(std::string_view text);
+
+/// The encoding a list file is read in: UTF-8 when its text starts with the byte-order mark, or
+/// when it is well-formed UTF-8 throughout and holds at least one byte above 0x7F; Shift-JIS
+/// otherwise. Real Shift-JIS text is almost never well-formed UTF-8: its lead bytes 0x81-0x9F
+/// cannot start a UTF-8 sequence.
+TextEncoding DetectListEncoding(std::string_view text);
+
+/// One line converted between the encodings.
+struct Converted {
+    std::string text;   ///< the line in the target encoding, when `ok`
+    bool ok = false;    ///< false: a character has no form in the target encoding
+    std::size_t at = 0; ///< when not ok: the offset of that character in the source line
+};
+
+/// Converts a line from one encoding to the other (the same encoding: a copy). A Shift-JIS byte
+/// that begins no character, a pair with no Unicode form, or a character with no Shift-JIS form
+/// fails the line; so do U+00A5 and U+203E, which Shift-JIS would only take as the backslash and
+/// the tilde, turning a yen sign into an escape.
+Converted ConvertLine(std::string_view text, TextEncoding from, TextEncoding to);
 
 /// Shift-JIS text as UTF-8 for a terminal: a byte that is not part of a character, or a control
 /// byte other than TAB, is shown as "\xHH" instead of being dropped.
 std::string DecodeForTerminal(std::string_view sjis);
+
+/// DecodeForTerminal for text in either encoding; UTF-8 text shows its characters as they are.
+std::string DecodeForTerminal(std::string_view text, TextEncoding encoding);
 
 } // namespace morvex

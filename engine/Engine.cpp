@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include "engine/PassValues.h"
+#include "engine/TakeBack.h"
 #include "engine/TextStream.h"
 
 #include <algorithm>
@@ -50,14 +51,18 @@ void ConvEngine::showError(const char* text, const std::string& subject) const {
     showError(std::string(text) + ": " + subject);
 }
 
-void ConvEngine::MakeFooterPool(const std::string& pattern) {
+void ConvEngine::MakeFooterPool(const std::string& pattern, TextEncoding encoding) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
-               ListMerge, &FListSources);
+               ListMerge, &FListSources, encoding);
+    m_footerPoolEncoding = encoding;
+    m_footerPoolPattern = pattern;
 }
 
-void ConvEngine::MakeHeaderPool(const std::string& pattern) {
+void ConvEngine::MakeHeaderPool(const std::string& pattern, TextEncoding encoding) {
     MergeLists(pattern, SystemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
-               ListMerge, &HListSources);
+               ListMerge, &HListSources, encoding);
+    m_headerPoolEncoding = encoding;
+    m_headerPoolPattern = pattern;
 }
 
 bool ConvEngine::refused(const ConvSettings& settings) const {
@@ -76,14 +81,16 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     m_pass.converted.clear();
     m_pass.held.releaseAll();
     m_unchanged.clear();
+    m_rounds.reset();
+    LastPass.clear();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
 }
 
 void ConvEngine::ConvertAll(const ConvSettings& settings) {
     if (refused(settings))
         return;
-    MakeFooterPool(settings.footerListPattern);
-    MakeHeaderPool(settings.headerListPattern);
+    MakeFooterPool(settings.footerListPattern, settings.encoding);
+    MakeHeaderPool(settings.headerListPattern, settings.encoding);
     ConvertedList.clear();
     m_converted.clear();
     beginPass(settings);
@@ -122,6 +129,11 @@ void ConvEngine::beginLook() {
 bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
     if (refused(settings))
         return false;
+    // Pools built for the other encoding would insert text the file cannot hold.
+    if (m_footerPoolPattern && m_footerPoolEncoding != settings.encoding)
+        MakeFooterPool(*m_footerPoolPattern, settings.encoding);
+    if (m_headerPoolPattern && m_headerPoolEncoding != settings.encoding)
+        MakeHeaderPool(*m_headerPoolPattern, settings.encoding);
     beginPass(settings);
     fileops::FileId id;
     if (identify(path, id))
@@ -133,6 +145,7 @@ bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& setting
 
 void ConvEngine::endPass() {
     m_pass.held.releaseAll();
+    m_rounds.reset(); // and with it the rounds' lock file
     m_converted.insert(m_pass.converted.begin(), m_pass.converted.end());
 }
 
@@ -200,6 +213,8 @@ bool ConvEngine::ConvertFile(const std::string& path) {
         m_pass);
     m_footers = 0;
     m_headers = 0;
+    // The rounds move on only for draws the user gets: not for a file left as it was.
+    settleDraws(outcome == ReplaceOutcome::Replaced);
     switch (outcome) {
     case ReplaceOutcome::Replaced:
         break;
@@ -217,9 +232,95 @@ bool ConvEngine::ConvertFile(const std::string& path) {
         return false;
     }
     ConvertedList.push_back(path);
+    recordConversion(path);
     if ((counts.footers != 0 || counts.headers != 0) && m_onResult)
         m_onResult(FileResult{path, counts.footers, counts.headers});
     return true;
+}
+
+void ConvEngine::recordConversion(const std::string& path) {
+    struct stat backup {};
+    if (::lstat(TmpLbl.c_str(), &backup) == 0)
+        LastPass.push_back(Conversion{path, TmpLbl, fileops::idOf(backup)});
+}
+
+int ConvEngine::UndoLastPass() {
+    int restored = 0;
+    for (const Conversion& conversion : LastPass) {
+        const TakeBackOutcome outcome =
+            ExchangeWithBackup(conversion.path, conversion.backupPath, conversion.backup);
+        if (outcome == TakeBackOutcome::Done)
+            ++restored;
+        else
+            showError(TakeBackMessage(outcome), conversion.path);
+    }
+    LastPass.clear();
+    return restored;
+}
+
+void ConvEngine::RedrawAll(const ConvSettings& settings) {
+    if (refused(settings))
+        return;
+    MakeFooterPool(settings.footerListPattern, settings.encoding);
+    MakeHeaderPool(settings.headerListPattern, settings.encoding);
+    ConvertedList.clear();
+    m_converted.clear();
+    beginPass(settings);
+    std::set<std::string> lookSwept = std::exchange(m_pass.sweptDirs, {});
+    for (const std::string& path : settings.sources)
+        redrawFile(path);
+    m_pass.sweptDirs = std::move(lookSwept);
+    endPass();
+}
+
+void ConvEngine::redrawFile(const std::string& path) {
+    TmpStr = path;
+    OutFile = path;
+    TmpLbl = BackupPath(path, m_settings.backupExt);
+    InsertCounts counts;
+    const std::uint32_t drawsBefore = Generator.state();
+    const TakeBackOutcome outcome =
+        TmpLbl == path
+            ? TakeBackOutcome::BackupIsFile
+            : RewriteFromBackup(
+                  path, TmpLbl,
+                  [&](TextReader& in, TextWriter& out) {
+                      counts = RewriteStream(in, out, m_settings);
+                      return !counts.emptyPool && (counts.footers != 0 || counts.headers != 0);
+                  },
+                  m_pass.sweptDirs);
+    m_footers = 0;
+    m_headers = 0;
+    settleDraws(outcome == TakeBackOutcome::Done);
+    switch (outcome) {
+    case TakeBackOutcome::Done:
+        break;
+    case TakeBackOutcome::Unchanged:
+        return;
+    case TakeBackOutcome::Abandoned:
+        if (!counts.emptyPool) {
+            showError(kMsgNothingToRedraw, path);
+            return;
+        }
+        Generator.seed(drawsBefore);
+        reportEmptyPool(*counts.emptyPool, path);
+        return;
+    default:
+        showError(TakeBackMessage(outcome), path);
+        return;
+    }
+    ConvertedList.push_back(path);
+    if (m_onResult)
+        m_onResult(FileResult{path, counts.footers, counts.headers});
+}
+
+void ConvEngine::settleDraws(bool kept) {
+    if (!m_rounds)
+        return;
+    if (kept)
+        m_rounds->commit();
+    else
+        m_rounds->discard();
 }
 
 InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
@@ -228,6 +329,15 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
     m_headers = 0;
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
+    const bool utf8 = settings.encoding == TextEncoding::Utf8;
+    if (utf8) {
+        in.setBinary();
+        // A byte-order mark stays where it is, and the first line still starts after it.
+        constexpr std::string_view kBom = "\xEF\xBB\xBF";
+        if (in.skip(kBom))
+            out.writeRaw(kBom);
+    }
+    bool lineEndKnown = !utf8; // text mode always ends lines with CR LF
     bool lineStart = true;
     while (!out.failed()) {
         if (!lineStart) {
@@ -240,42 +350,67 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
         const int c = in.get();
         if (c < 0)
             break;
+        if ((c == footerMarker || c == headerMarker) && !lineEndKnown) {
+            out.setLineEnd(in.firstLineEndIsCrLf());
+            lineEndKnown = true;
+        }
         if (c == footerMarker) {
             // The flag stays set: the next byte is tested again.
             if (!PutFooter(out, settings))
                 return {m_footers, m_headers, EntryKind::Footer};
         } else if (c == headerMarker) {
-            if (!PutHeader(in, out))
+            if (!PutHeader(in, out, settings))
                 return {m_footers, m_headers, EntryKind::Header};
         } else {
-            out.put(static_cast<char>(c));
+            const char byte = static_cast<char>(c);
+            if (utf8)
+                out.writeRaw(std::string_view(&byte, 1));
+            else
+                out.put(byte);
             lineStart = c == '\n';
         }
     }
     return {m_footers, m_headers, std::nullopt};
 }
 
+std::optional<std::size_t> ConvEngine::drawFrom(EntryKind kind, const ConvSettings& settings) {
+    const Pool& pool = kind == EntryKind::Footer ? FList : HList;
+    if (!settings.noRepeat)
+        return DrawIndex(pool, Generator);
+    DrawRounds* rounds = m_lentRounds;
+    if (!rounds) {
+        if (!m_rounds)
+            m_rounds = std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory()
+                                                                       : m_stateDir,
+                                                    DrawRounds::Mode::Keep, m_showError);
+        rounds = m_rounds.get();
+    }
+    return rounds->draw(kind, pool, Generator);
+}
+
 // With nothing to draw, the marker would be dropped and the user's text lost with it (the
 // design drops it): false, and the caller leaves the whole file as it was.
 bool ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
-    const auto entry = DrawEntry(FList, Generator);
-    if (!entry)
+    const auto index = drawFrom(EntryKind::Footer, settings);
+    if (!index)
         return false;
-    std::string text = ExpandEntry(*entry, EntryKind::Footer, {}, Generator);
+    std::string text =
+        ExpandEntry(FList[*index], EntryKind::Footer, {}, Generator, settings.encoding);
     if (settings.alignFooters)
-        text = AlignFooter(text, settings.alignColumn);
+        text = AlignFooter(text, settings.alignColumn, settings.encoding);
     out.write(text);
     ++m_footers;
     return true;
 }
 
-bool ConvEngine::PutHeader(TextReader& in, TextWriter& out) {
-    const auto entry = DrawEntry(HList, Generator);
-    if (!entry)
+bool ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings) {
+    const auto index = drawFrom(EntryKind::Header, settings);
+    if (!index)
         return false;
     std::string rest;
     in.readLine(rest);
-    ExpandEntryTo(*entry, EntryKind::Header, rest, Generator, WriterOut(out));
+    ExpandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out),
+                  settings.encoding);
     out.put('\n');
     ++m_headers;
     return true;

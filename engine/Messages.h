@@ -36,4 +36,22 @@ inline std::string EmptyPoolMessage(bool footer, std::string_view pattern, std::
     return text;
 }
 
+inline constexpr const char* kMsgRoundDamaged =
+    "抽選の記録が壊れていたため、別名で残して新しい巡回を始めました";
+inline constexpr const char* kMsgRoundUnsaved =
+    "抽選の記録を保存できないため、この変換の中だけで重複を避けます";
+inline constexpr const char* kMsgNoBackup = "バックアップファイルがありません";
+inline constexpr const char* kMsgBackupNotRegular = "バックアップが通常のファイルではありません";
+inline constexpr const char* kMsgBackupIsFile =
+    "バックアップ名が変換元のファイル自身を指しています";
+inline constexpr const char* kMsgBackupReplaced =
+    "変換の後でバックアップが別のファイルに置き換えられたため、元に戻しませんでした";
+inline constexpr const char* kMsgExchangeUnsupported =
+    "このファイルシステムではファイルとバックアップを一度に入れ替えられないため、元に戻せませんでし"
+    "た";
+inline constexpr const char* kMsgExchangeFailed =
+    "ファイルとバックアップを入れ替えられませんでした";
+inline constexpr const char* kMsgNothingToRedraw =
+    "バックアップに挿入するものがないため、引き直しませんでした";
+
 } // namespace morvex

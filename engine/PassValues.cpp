@@ -1,5 +1,7 @@
 #include "engine/PassValues.h"
 
+#include <cstdio>
+
 namespace morvex {
 namespace {
 
@@ -28,7 +30,17 @@ std::string quoted(std::string_view value) {
     return "\"" + std::string(value) + "\"";
 }
 
-std::string refusedMarker(const char* what, const std::optional<std::string>& field) {
+std::string refusedMarker(const char* what, const std::optional<std::string>& field,
+                          unsigned char marker, TextEncoding encoding) {
+    if (encoding == TextEncoding::Utf8) {
+        // A byte above 0x7F at a line start is part of a UTF-8 character, never a whole one.
+        if (field ? field->size() <= 1 : marker < 0x80)
+            return {};
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", marker);
+        return std::string(what) + " " + (field ? quoted(*field) : std::string(hex)) +
+               " は ASCII の 1 文字ではないため、UTF-8 のファイルは変換しませんでした";
+    }
     if (!field || ShiftJisLength(*field) <= 1)
         return {};
     return std::string(what) + " " + quoted(*field) +
@@ -49,9 +61,13 @@ std::size_t ShiftJisLength(std::string_view utf8) {
 }
 
 std::string RefusedPassValue(const ConvSettings& settings) {
-    if (std::string m = refusedMarker("フッタ記号", settings.footerMarkerField); !m.empty())
+    if (std::string m = refusedMarker("フッタ記号", settings.footerMarkerField,
+                                      settings.footerMarker, settings.encoding);
+        !m.empty())
         return m;
-    if (std::string m = refusedMarker("ヘッダ記号", settings.headerMarkerField); !m.empty())
+    if (std::string m = refusedMarker("ヘッダ記号", settings.headerMarkerField,
+                                      settings.headerMarker, settings.encoding);
+        !m.empty())
         return m;
     const std::string& ext = settings.backupExt;
     if (ext.find('/') != std::string::npos)

@@ -7,6 +7,7 @@
 #include "engine/TextStream.h"
 
 #include <algorithm>
+#include <optional>
 #include <unistd.h>
 
 namespace morvex {
@@ -27,12 +28,75 @@ std::pair<std::string, std::string> splitTempName(const std::string& tempName) {
     return {tempName.substr(0, dot), tempName.substr(dot)};
 }
 
-// Appends one list file in text mode, counting its line ends for the pool's sources; on a read
-// failure the temporary file is cut back to where this list began, so a half-read list never
-// reaches the pool. The temporary file itself, matched by a pattern for the temporary folder, is
-// left out: it would grow while it is read.
-bool appendList(const std::string& path, int tempFd, const struct stat& tempSt, TextWriter& out,
-                PoolSources& sources) {
+// A list file's text as text mode reads it (CR dropped, Ctrl-Z ends); false when reading failed.
+bool readListText(int fd, std::string& text) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        text.reserve(static_cast<std::size_t>(st.st_size));
+    FdSource source(fd);
+    TextReader in(source);
+    std::string line;
+    while (in.readLine(line)) {
+        text += line;
+        text += '\n';
+    }
+    text += line;
+    return !in.failed();
+}
+
+// A list file's text ready for a pool: its encoding found, a byte-order mark dropped and, with a
+// target, every line converted; a line that cannot be is kept as it was and noted.
+struct PreparedList {
+    std::string text;
+    TextEncoding encoding = TextEncoding::ShiftJis;
+    std::vector<std::size_t> unconvertible;
+};
+
+PreparedList prepareList(std::string text, std::optional<TextEncoding> target) {
+    PreparedList list;
+    list.encoding = DetectListEncoding(text);
+    if (list.encoding == TextEncoding::Utf8 && startsWithUtf8Bom(text))
+        text.erase(0, 3);
+    if (!target || *target == list.encoding) {
+        list.text = std::move(text);
+        return list;
+    }
+    list.text.reserve(text.size() + text.size() / 2);
+    std::string_view rest = text;
+    for (std::size_t index = 0; !rest.empty(); ++index) {
+        const std::size_t lf = rest.find('\n');
+        const std::string_view line = rest.substr(0, lf);
+        const Converted converted = ConvertLine(line, list.encoding, *target);
+        if (converted.ok) {
+            list.text += converted.text;
+        } else {
+            list.text += line;
+            list.unconvertible.push_back(index);
+        }
+        if (lf == std::string_view::npos)
+            break;
+        list.text += '\n';
+        rest.remove_prefix(lf + 1);
+    }
+    return list;
+}
+
+// What a merge learns of its list files besides their text.
+struct MergeNotes {
+    struct Unconvertible {
+        std::size_t index; // in the pool
+        std::string file;
+        std::size_t line; // from 1
+    };
+    std::vector<ListSpan> spans;
+    std::vector<Unconvertible> unconvertible;
+};
+
+// Appends one list file, prepared for the pool, counting its line ends for the pool's sources.
+// A list that fails to read is left out whole. The temporary file itself, matched by a pattern
+// for the temporary folder, is left out too: it would grow while it is read.
+bool appendList(const std::string& path, const struct stat& tempSt, TextWriter& out,
+                PoolSources& sources, std::optional<TextEncoding> target, MergeNotes& notes) {
     struct stat st {};
     const int fd = openRegularForRead(path, st);
     if (fd < 0)
@@ -41,27 +105,34 @@ bool appendList(const std::string& path, int tempFd, const struct stat& tempSt, 
         closeFd(fd);
         return true;
     }
-    out.flush();
-    const off_t start = ::lseek(tempFd, 0, SEEK_CUR);
-    FdSource source(fd);
-    TextReader in(source);
-    std::size_t lineEnds = 0;
-    while (in.copyLine(out) && !out.failed())
-        ++lineEnds;
+    std::string text;
+    const bool read = readListText(fd, text);
     closeFd(fd);
-    out.flush();
-    if (!in.failed()) {
-        // Whether text follows the last line end shows in the last byte written.
-        const off_t end = ::lseek(tempFd, 0, SEEK_CUR);
-        char last = '\n';
-        if (start >= 0 && end > start && ::pread(tempFd, &last, 1, end - 1) != 1)
-            last = '\n';
-        sources.addFile(path, lineEnds, end > start && last != '\n');
-        return true;
+    if (!read)
+        return false;
+    const PreparedList list = prepareList(std::move(text), target);
+    const std::size_t first = sources.nextIndex();
+    const std::size_t lineEnds =
+        static_cast<std::size_t>(std::count(list.text.begin(), list.text.end(), '\n'));
+    out.write(list.text);
+    sources.addFile(path, lineEnds, !list.text.empty() && list.text.back() != '\n');
+    notes.spans.push_back({path, first, list.encoding});
+    for (const std::size_t line : list.unconvertible)
+        notes.unconvertible.push_back({first + line, path, line + 1});
+    return true;
+}
+
+// Empties the pool lines that would be entries but could not be converted; they are what the
+// report names. Comments and empty lines stay as they are: they are never drawn.
+std::vector<LeftOutEntry> leaveOut(Pool& pool, const MergeNotes& notes) {
+    std::vector<LeftOutEntry> left;
+    for (const MergeNotes::Unconvertible& u : notes.unconvertible) {
+        if (u.index < pool.size() && isEligible(pool[u.index])) {
+            pool[u.index].clear();
+            left.push_back({u.file, u.line});
+        }
     }
-    if (start >= 0 && ::ftruncate(tempFd, start) == 0)
-        ::lseek(tempFd, start, SEEK_SET);
-    return false;
+    return left;
 }
 
 bool readBack(int tempFd, Pool& lines) {
@@ -73,28 +144,31 @@ bool readBack(int tempFd, Pool& lines) {
     return !in.failed();
 }
 
-// Reads one list file whole into its lines.
-ListText readList(const std::string& path) {
+// Reads one list file whole into its lines, converted to `target`.
+ListText readList(const std::string& path, TextEncoding target) {
     ListText list;
     list.path = path;
     struct stat st {};
     const int fd = openRegularForRead(path, st);
     if (fd < 0)
         return list;
-    FdSource source(fd);
-    TextReader in(source);
-    std::string line;
-    while (in.readLine(line))
-        list.lines.push_back(line);
-    if (!line.empty()) {
-        list.lines.push_back(std::move(line));
-        list.openLine = true;
-    }
+    std::string text;
+    list.opened = readListText(fd, text);
     closeFd(fd);
-    list.opened = !in.failed();
-    if (!list.opened) {
-        list.lines.clear();
-        list.openLine = false;
+    if (!list.opened)
+        return list;
+    PreparedList prepared = prepareList(std::move(text), target);
+    list.encoding = prepared.encoding;
+    list.unconvertible = std::move(prepared.unconvertible);
+    std::string_view rest = prepared.text;
+    while (!rest.empty()) {
+        const std::size_t lf = rest.find('\n');
+        list.lines.emplace_back(rest.substr(0, lf));
+        if (lf == std::string_view::npos) {
+            list.openLine = true;
+            break;
+        }
+        rest.remove_prefix(lf + 1);
     }
     return list;
 }
@@ -155,7 +229,8 @@ namespace {
 bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
                       const std::string& tempName, const std::string& openMessage,
                       const ShowError& showError, MergeState& state,
-                      const std::function<bool(int tempFd)>& readBack, PoolSources* sources) {
+                      const std::function<bool(int tempFd)>& readBack, PoolSources* sources,
+                      std::optional<TextEncoding> target, MergeNotes& notes) {
     const auto parts = splitTempName(tempName);
     const std::string& prefix = parts.first;
     const std::string& suffix = parts.second;
@@ -175,7 +250,7 @@ bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
     PoolSources origins;
     for (const std::string& name : FindFiles(pattern)) {
         state.TmpListLbl = dir + name;
-        if (!appendList(state.TmpListLbl, temp.fd, tempSt, out, origins))
+        if (!appendList(state.TmpListLbl, tempSt, out, origins, target, notes))
             show(showError, openMessage);
     }
     const bool ok = out.flush() && readBack(temp.fd);
@@ -191,64 +266,79 @@ bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
 // The temporary file as the text-mode reader gives it, in one string sized to the file first
 // (no doubling growth: the viewer holds lists of tens of megabytes).
 bool readBackText(int tempFd, std::string& text) {
-    struct stat st {};
-    if (::fstat(tempFd, &st) != 0 || ::lseek(tempFd, 0, SEEK_SET) != 0)
-        return false;
-    text.reserve(static_cast<std::size_t>(st.st_size));
-    FdSource source(tempFd);
-    TextReader in(source);
-    std::string line;
-    while (in.readLine(line)) {
-        text += line;
-        text += '\n';
-    }
-    text += line;
-    return !in.failed();
+    return ::lseek(tempFd, 0, SEEK_SET) == 0 && readListText(tempFd, text);
+}
+
+void reportLeftOut(const ShowError& showError, TextEncoding target,
+                   const std::vector<LeftOutEntry>& left) {
+    if (!left.empty())
+        show(showError, LeftOutMessage(target, left));
 }
 
 } // namespace
 
+std::string LeftOutMessage(TextEncoding target, const std::vector<LeftOutEntry>& entries) {
+    constexpr std::size_t kNamed = 20; // a message box must stay on the screen
+    std::string text = std::string(EncodingName(target)) +
+                       " に変換できない文字を含むため、次の項目を挿入しません: ";
+    for (std::size_t i = 0; i < entries.size() && i < kNamed; ++i)
+        text += (i ? ", " : "") + entries[i].file + ":" + std::to_string(entries[i].line);
+    if (entries.size() > kNamed)
+        text += " ほか " + std::to_string(entries.size() - kNamed) + " 項目";
+    return text;
+}
+
 void MergeLists(const std::string& pattern, const std::string& tempDir, const std::string& tempName,
                 Pool& destination, const std::string& openMessage, const ShowError& showError,
-                MergeState& state, PoolSources* sources) {
+                MergeState& state, PoolSources* sources, TextEncoding target) {
     Pool lines;
-    if (mergeThroughTemp(
+    MergeNotes notes;
+    if (!mergeThroughTemp(
             pattern, tempDir, tempName, openMessage, showError, state,
-            [&](int fd) { return readBack(fd, lines); }, sources))
-        destination = std::move(lines);
+            [&](int fd) { return readBack(fd, lines); }, sources, target, notes))
+        return;
+    reportLeftOut(showError, target, leaveOut(lines, notes));
+    destination = std::move(lines);
 }
 
 bool MergeListText(const std::string& pattern, const std::string& tempDir,
                    const std::string& tempName, std::string& destination,
-                   const std::string& openMessage, const ShowError& showError, MergeState& state) {
+                   const std::string& openMessage, const ShowError& showError, MergeState& state,
+                   std::vector<ListSpan>* spans) {
     std::string text;
+    MergeNotes notes;
     if (!mergeThroughTemp(
             pattern, tempDir, tempName, openMessage, showError, state,
-            [&](int fd) { return readBackText(fd, text); }, nullptr))
+            [&](int fd) { return readBackText(fd, text); }, nullptr, std::nullopt, notes))
         return false;
     destination = std::move(text);
+    if (spans)
+        *spans = std::move(notes.spans);
     return true;
 }
 
 std::vector<ListText> ReadLists(const std::string& pattern, const std::string& openMessage,
-                                const ShowError& showError) {
+                                const ShowError& showError, TextEncoding target) {
     std::vector<ListText> lists;
     const std::string dir = DirectoryPart(pattern);
     for (const std::string& name : FindFiles(pattern)) {
-        lists.push_back(readList(dir + name));
+        lists.push_back(readList(dir + name, target));
         if (!lists.back().opened)
             show(showError, openMessage);
     }
     return lists;
 }
 
-void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources) {
+void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources,
+               std::vector<LeftOutEntry>* leftOut) {
     pool.clear();
     sources.clear();
+    MergeNotes notes;
     bool open = false; // the pool's last line waits for the rest of its text
     for (const ListText& list : lists) {
         if (!list.opened)
             continue;
+        const std::size_t first = sources.nextIndex();
         auto line = list.lines.begin();
         if (open && line != list.lines.end()) {
             pool.back() += *line;
@@ -259,12 +349,19 @@ void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sour
         if (line != list.lines.end())
             open = list.openLine;
         sources.addFile(list.path, list.lines.size() - (list.openLine ? 1 : 0), list.openLine);
+        for (const std::size_t index : list.unconvertible)
+            notes.unconvertible.push_back({first + index, list.path, index + 1});
     }
+    std::vector<LeftOutEntry> left = leaveOut(pool, notes);
+    if (leftOut)
+        *leftOut = std::move(left);
 }
 
 void LoadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
-               const std::string& openMessage, const ShowError& showError) {
-    JoinLists(ReadLists(pattern, openMessage, showError), pool, sources);
+               const std::string& openMessage, const ShowError& showError, TextEncoding target) {
+    std::vector<LeftOutEntry> left;
+    JoinLists(ReadLists(pattern, openMessage, showError, target), pool, sources, &left);
+    reportLeftOut(showError, target, left);
 }
 
 } // namespace morvex

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Draw.h"
+#include "engine/Encoding.h"
 
 #include <cstddef>
 #include <functional>
@@ -39,6 +40,8 @@ public:
     Origin find(std::size_t index) const;
     /// The list files in merge order.
     const std::vector<std::string>& files() const { return m_files; }
+    /// The pool index of the line that the next file's first line begins or completes.
+    std::size_t nextIndex() const { return m_next; }
 
 private:
     struct Run {
@@ -55,37 +58,69 @@ private:
 /// One list file as a merge reads it.
 struct ListText {
     std::string path;
-    std::vector<std::string> lines; ///< text-mode lines without line ends
+    std::vector<std::string> lines; ///< text-mode lines without line ends, in the pool's encoding
     bool openLine = false;          ///< the last line has no line end
     bool opened = false;            ///< false: it could not be read and is left out
+    TextEncoding encoding = TextEncoding::ShiftJis; ///< the file's own encoding
+    /// Lines (counted from 0) with a character the pool's encoding has no form for; they are
+    /// kept unconverted, and a pool leaves them out when they would be entries.
+    std::vector<std::size_t> unconvertible;
 };
+
+/// A pool line left out because it holds a character the pool's encoding has no form for.
+struct LeftOutEntry {
+    std::string file;
+    std::size_t line = 0; ///< from 1
+};
+
+/// Where one list file's lines begin in a merged text, and the encoding it was read in.
+struct ListSpan {
+    std::string path;
+    std::size_t firstLine = 0; ///< the merged line (from 0) its first line begins or completes
+    TextEncoding encoding = TextEncoding::ShiftJis;
+};
+
+/// The message reporting entries left out of a pool of `target` text: one line naming each.
+std::string LeftOutMessage(TextEncoding target, const std::vector<LeftOutEntry>& entries);
 
 /// Copies every list file the pattern names into a new temporary file in `tempDir` (named
 /// `tempName` with a unique part before its extension, created exclusively, owner-only), then
-/// replaces `destination` by its lines and deletes it. A list file that cannot be read shows
+/// replaces `destination` by its lines and deletes it. Each list file is read in its own encoding
+/// (DetectListEncoding, a byte-order mark dropped) and its lines are converted to `target`; an
+/// entry holding a character `target` has no form for becomes an empty line, never drawn, and
+/// all such entries are reported in one LeftOutMessage. A list file that cannot be read shows
 /// `openMessage` and is left out; when the temporary file fails, `destination` is untouched.
 /// `sources`, when given, is replaced together with `destination`.
 void MergeLists(const std::string& pattern, const std::string& tempDir, const std::string& tempName,
                 Pool& destination, const std::string& openMessage, const ShowError& showError,
-                MergeState& state, PoolSources* sources = nullptr);
+                MergeState& state, PoolSources* sources = nullptr,
+                TextEncoding target = TextEncoding::ShiftJis);
 
-/// Reads every list file the pattern names, in merge order, without a temporary file; a file
-/// that cannot be read shows `openMessage` and comes back with `opened` false.
+/// Reads every list file the pattern names, in merge order, without a temporary file, each
+/// converted to `target` as MergeLists converts it; a file that cannot be read shows
+/// `openMessage` and comes back with `opened` false.
 std::vector<ListText> ReadLists(const std::string& pattern, const std::string& openMessage,
-                                const ShowError& showError);
+                                const ShowError& showError,
+                                TextEncoding target = TextEncoding::ShiftJis);
 
-/// Joins list files into `pool` (replaced) and `sources` exactly as MergeLists does.
-void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources);
+/// Joins list files into `pool` (replaced) and `sources` exactly as MergeLists does, emptying
+/// the entries left out; those go to `leftOut` when given.
+void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources,
+               std::vector<LeftOutEntry>* leftOut = nullptr);
 
-/// ReadLists then JoinLists: the pool MergeLists builds, with nothing written.
+/// ReadLists then JoinLists: the pool MergeLists builds, with nothing written, and its report.
 void LoadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
-               const std::string& openMessage, const ShowError& showError);
+               const std::string& openMessage, const ShowError& showError,
+               TextEncoding target = TextEncoding::ShiftJis);
 
-/// The same merge with the merged text kept whole for a viewer: `destination` gets the lines
-/// each ending in LF (the last one without, when its file had none); true when it was replaced.
+/// The same merge with the merged text kept whole for a viewer, each list file in its own
+/// encoding (a byte-order mark dropped): `destination` gets the lines each ending in LF (the last
+/// one without, when its file had none) and `spans`, when given, where each file begins; true
+/// when they were replaced.
 bool MergeListText(const std::string& pattern, const std::string& tempDir,
                    const std::string& tempName, std::string& destination,
-                   const std::string& openMessage, const ShowError& showError, MergeState& state);
+                   const std::string& openMessage, const ShowError& showError, MergeState& state,
+                   std::vector<ListSpan>* spans = nullptr);
 
 /// Reads text-mode lines (CR dropped, Ctrl-Z ends) into `pool`; a last line without LF counts.
 void LoadPoolLines(TextReader& in, Pool& pool);

@@ -16,13 +16,16 @@ PreviewPass::PreviewPass(ShowError showError, InsertionCallback onInsert, Result
     , m_onResult(std::move(onResult)) {}
 
 void PreviewPass::MakePools(const ConvSettings& settings) {
-    LoadLists(settings.footerListPattern, FList, FListSources, kMsgFooterListOpen, m_showError);
-    LoadLists(settings.headerListPattern, HList, HListSources, kMsgHeaderListOpen, m_showError);
+    LoadLists(settings.footerListPattern, FList, FListSources, kMsgFooterListOpen, m_showError,
+              settings.encoding);
+    LoadLists(settings.headerListPattern, HList, HListSources, kMsgHeaderListOpen, m_showError,
+              settings.encoding);
 }
 
 void PreviewPass::Run(const ConvSettings& settings) {
     MakePools(settings);
     m_seen.clear();
+    m_rounds.reset();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
     for (const std::string& entry : settings.sources) {
         const std::string dir = DirectoryPart(entry);
@@ -54,6 +57,8 @@ void PreviewPass::previewFile(const std::string& path, const ConvSettings& setti
     const bool same = !in.failed() && !counts.emptyPool && inserts &&
                       wouldNotChange(fd, st.st_size, drawsBefore, settings);
     fileops::closeFd(fd);
+    // The draws count only for a file the pass would rewrite.
+    settleDraws(!in.failed() && !counts.emptyPool && !same);
     if (in.failed()) {
         if (m_showError)
             m_showError(kMsgInputRead, kErrorCaption);
@@ -88,12 +93,18 @@ bool PreviewPass::wouldNotChange(int fd, off_t size, std::uint32_t drawsBefore,
     std::swap(FList, m_rewriter.FList);
     std::swap(HList, m_rewriter.HList);
     m_rewriter.Generator.seed(drawsBefore);
+    if (settings.noRepeat) {
+        // The same draws again: from the rounds as they were before the file's first draw.
+        rounds().rewind();
+        m_rewriter.lendRounds(&rounds());
+    }
     FdSource source(fd);
     TextReader in(source);
     FileCompareSink compare(fd, size);
     TextWriter out(compare);
     m_rewriter.RewriteStream(in, out, settings);
     out.flush();
+    m_rewriter.lendRounds(nullptr);
     std::swap(FList, m_rewriter.FList);
     std::swap(HList, m_rewriter.HList);
     return !in.failed() && compare.same();
@@ -105,6 +116,10 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
     InsertCounts counts;
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
+    if (settings.encoding == TextEncoding::Utf8) {
+        in.setBinary();
+        in.skip("\xEF\xBB\xBF"); // as RewriteStream: line 1 starts after a byte-order mark
+    }
     std::size_t number = 1;
     bool lineStart = true;
     std::string text;
@@ -123,7 +138,7 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
         if (c == '\n')
             ++number;
         if (c == footerMarker) {
-            const auto index = DrawIndex(FList, Generator);
+            const auto index = drawFrom(EntryKind::Footer, settings);
             if (!index) {
                 counts.emptyPool = EntryKind::Footer;
                 break;
@@ -131,7 +146,7 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
             report(EntryKind::Footer, path, here, *index, {}, settings);
             ++counts.footers;
         } else if (c == headerMarker) {
-            const auto index = DrawIndex(HList, Generator);
+            const auto index = drawFrom(EntryKind::Header, settings);
             if (!index) {
                 counts.emptyPool = EntryKind::Header;
                 break;
@@ -148,6 +163,30 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
     return counts;
 }
 
+// The draws of a real pass; the rounds' state is read once and then kept in memory only.
+std::optional<std::size_t> PreviewPass::drawFrom(EntryKind kind, const ConvSettings& settings) {
+    const Pool& pool = kind == EntryKind::Footer ? FList : HList;
+    return settings.noRepeat ? rounds().draw(kind, pool, Generator) : DrawIndex(pool, Generator);
+}
+
+DrawRounds& PreviewPass::rounds() {
+    if (!m_rounds)
+        m_rounds =
+            std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory() : m_stateDir,
+                                         DrawRounds::Mode::Look, m_showError);
+    return *m_rounds;
+}
+
+// As a pass settles a file's draws: the rounds move on only for a file it rewrites.
+void PreviewPass::settleDraws(bool kept) {
+    if (!m_rounds)
+        return;
+    if (kept)
+        m_rounds->commit();
+    else
+        m_rounds->discard();
+}
+
 void PreviewPass::report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,
                          std::string_view rest, const ConvSettings& settings) {
     const bool footer = kind == EntryKind::Footer;
@@ -157,9 +196,9 @@ void PreviewPass::report(EntryKind kind, std::string_view path, std::size_t line
     insertion.line = line;
     insertion.kind = kind;
     insertion.origin = (footer ? FListSources : HListSources).find(index);
-    insertion.text = ExpandEntry(pool[index], kind, rest, Generator);
+    insertion.text = ExpandEntry(pool[index], kind, rest, Generator, settings.encoding);
     if (footer && settings.alignFooters)
-        insertion.text = AlignFooter(insertion.text, settings.alignColumn);
+        insertion.text = AlignFooter(insertion.text, settings.alignColumn, settings.encoding);
     if (m_onInsert)
         m_onInsert(insertion);
 }

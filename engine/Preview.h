@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,8 @@ public:
 
     /// Replaces the clock that seeds the generator; an empty clock means the current time.
     void setClock(SeedClock clock) { m_clock = std::move(clock); }
+    /// Replaces the folder of the no-repeat rounds; empty means RoundStateDirectory().
+    void setStateDirectory(std::string dir) { m_stateDir = std::move(dir); }
 
     /// Builds both pools without a temporary file, seeds, and walks every source match.
     void Run(const ConvSettings& settings);
@@ -51,12 +54,18 @@ private:
     void report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,
                 std::string_view rest, const ConvSettings& settings);
 
+    std::optional<std::size_t> drawFrom(EntryKind kind, const ConvSettings& settings);
+    DrawRounds& rounds();
+    void settleDraws(bool kept);
+
     ShowError m_showError;
     InsertionCallback m_onInsert;
     ResultCallback m_onResult;
     SeedClock m_clock;
-    std::vector<std::string> m_seen; // the paths a real pass would have converted so far
-    ConvEngine m_rewriter;           // the real byte loop, lent this pass's pools for a moment
+    std::string m_stateDir;
+    std::unique_ptr<DrawRounds> m_rounds; // looked at, never written
+    std::vector<std::string> m_seen;      // the paths a real pass would have converted so far
+    ConvEngine m_rewriter;                // the real byte loop, lent this pass's pools for a moment
 };
 
 } // namespace morvex

@@ -154,8 +154,7 @@ struct Job {
     std::string canonicalBackup;
     int input = -1;
     Snapshot snap;
-    UniqueFile tmp;
-    FileId tmpId;
+    NewFile created;
     int kept = -1; ///< the new file, open after the temporary descriptor is closed
 };
 
@@ -238,62 +237,56 @@ bool copyPrefix(int from, off_t length, ByteSink& to, ReplaceOutcome& failure) {
     return true;
 }
 
-// Holds the new text back while it equals the file's text, so that a file that would not change
-// never gets a temporary file; at the first difference the temporary file is created and the
-// equal part copied into it from the file.
-class DeferredSink : public ByteSink {
-public:
-    explicit DeferredSink(Job& job)
-        : m_job(job)
-        , m_compare(job.input, job.snap.st.st_size) {}
+} // namespace
 
-    bool write(const char* data, std::size_t size) override {
-        if (!m_out) {
-            m_compare.write(data, size);
-            if (m_compare.matching())
-                return true;
-            if (!diverge())
-                return false;
-        }
-        if (m_out->write(data, size))
-            return true;
-        m_failure = ReplaceOutcome::WriteFailed;
+bool createNewFile(const std::string& target, NewFile& file) {
+    file.tmp =
+        createUniqueFile(directoryOf(target), tempPrefixFor(target), std::string(kTempSuffix));
+    if (file.tmp.fd < 0)
         return false;
+    struct stat created {};
+    ::fstat(file.tmp.fd, &created);
+    file.id = idOf(created);
+    return true;
+}
+
+NewTextSink::NewTextSink(const std::string& target, int current, off_t size, NewFile& file)
+    : m_target(target)
+    , m_current(current)
+    , m_file(file)
+    , m_compare(current, size) {}
+
+bool NewTextSink::write(const char* data, std::size_t size) {
+    if (!m_out) {
+        m_compare.write(data, size);
+        if (m_compare.matching())
+            return true;
+        if (!diverge())
+            return false;
     }
-    /// After the last write: true when the new text is the file's text.
-    bool same() const { return !m_out && m_compare.same(); }
-    /// Creates the temporary file, when not done yet, holding everything written so far.
-    bool diverge();
-    /// Why a write failed.
-    ReplaceOutcome failure() const { return m_failure; }
+    if (m_out->write(data, size))
+        return true;
+    m_failure = ReplaceOutcome::WriteFailed;
+    return false;
+}
 
-private:
-    Job& m_job;
-    FileCompareSink m_compare;
-    std::optional<FdSink> m_out;
-    ReplaceOutcome m_failure = ReplaceOutcome::WriteFailed;
-};
-
-bool DeferredSink::diverge() {
+bool NewTextSink::diverge() {
     if (m_out)
         return true;
-    m_job.tmp = createUniqueFile(directoryOf(m_job.target), tempPrefixFor(m_job.target),
-                                 std::string(kTempSuffix));
-    if (m_job.tmp.fd < 0) {
+    if (!createNewFile(m_target, m_file)) {
         m_failure = ReplaceOutcome::CreateFailed;
         return false;
     }
-    struct stat created {};
-    ::fstat(m_job.tmp.fd, &created);
-    m_job.tmpId = idOf(created);
-    m_out.emplace(m_job.tmp.fd, true);
-    return copyPrefix(m_job.input, m_compare.matched(), *m_out, m_failure);
+    m_out.emplace(m_file.tmp.fd, true);
+    return copyPrefix(m_current, m_compare.matched(), *m_out, m_failure);
 }
+
+namespace {
 
 ReplaceOutcome writeNew(Job& job, const ReplaceBody& body) {
     try {
         FdSource source(job.input);
-        DeferredSink sink(job);
+        NewTextSink sink(job.target, job.input, job.snap.st.st_size, job.created);
         TextReader in(source);
         TextWriter out(sink);
         const bool kept = body(in, out);
@@ -309,21 +302,21 @@ ReplaceOutcome writeNew(Job& job, const ReplaceBody& body) {
         // A new text that is the start of the file's text (a Ctrl-Z cut) still differs.
         if (!sink.diverge())
             return sink.failure();
-        if (!finishNewFile(job.tmp.fd, job.input, job.snap))
+        if (!finishNewFile(job.created.tmp.fd, job.input, job.snap))
             return ReplaceOutcome::WriteFailed;
     } catch (const std::bad_alloc&) {
         return ReplaceOutcome::OutOfMemory;
     }
-    job.kept = ::fcntl(job.tmp.fd, F_DUPFD_CLOEXEC, 0);
-    const bool closed = closeFd(job.tmp.fd);
-    job.tmp.fd = -1;
+    job.kept = ::fcntl(job.created.tmp.fd, F_DUPFD_CLOEXEC, 0);
+    const bool closed = closeFd(job.created.tmp.fd);
+    job.created.tmp.fd = -1;
     return closed && job.kept >= 0 ? ReplaceOutcome::Replaced : ReplaceOutcome::WriteFailed;
 }
 
 // Puts the new file in place in one step that also hands back what was there: an editor's save
 // that landed after the last look is put back, so it is never lost.
 ReplaceOutcome swapIntoPlace(Job& job) {
-    const char* const tmp = job.tmp.path.c_str();
+    const char* const tmp = job.created.tmp.path.c_str();
     const char* const target = job.target.c_str();
     // The mark comes off once the new file is no longer a temporary one.
     if (sys::calls().exchange(tmp, target) != 0) {
@@ -332,7 +325,7 @@ ReplaceOutcome swapIntoPlace(Job& job) {
         unmarkUniqueFile(job.kept);
         return ReplaceOutcome::Replaced;
     }
-    if (names(job.tmp.path, idOf(job.snap.st))) {
+    if (names(job.created.tmp.path, idOf(job.snap.st))) {
         unmarkUniqueFile(job.kept);
         sys::calls().unlink(tmp); // the previous file lives on as the backup
         return ReplaceOutcome::Replaced;
@@ -358,13 +351,13 @@ ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
     if (!unchanged(job.snap, job.target))
         return ReplaceOutcome::Changed;
     // Held before it appears at the path, so that no other pass ever finds it unheld.
-    pass.held.hold(job.tmpId, job.kept);
+    pass.held.hold(job.created.id, job.kept);
     const ReplaceOutcome placed = swapIntoPlace(job);
     if (placed != ReplaceOutcome::Replaced) {
-        pass.held.release(job.tmpId);
+        pass.held.release(job.created.id);
         return placed;
     }
-    pass.converted.insert(job.tmpId);
+    pass.converted.insert(job.created.id);
     pass.sources.erase(idOf(job.snap.st)); // now a backup, which a later backup may replace
     syncDirectory(directoryOf(job.target));
     if (directoryOf(job.backupPath) != directoryOf(job.target))
@@ -385,13 +378,13 @@ ReplaceOutcome convertLocked(Job& job, const ReplaceBody& body, PassFiles& pass)
     ReplaceOutcome outcome = writeNew(job, body);
     if (outcome == ReplaceOutcome::Replaced)
         outcome = commitNew(job, pass);
-    if (job.tmp.fd >= 0)
-        closeFd(job.tmp.fd);
+    if (job.created.tmp.fd >= 0)
+        closeFd(job.created.tmp.fd);
     if (job.kept >= 0)
         ::close(job.kept);
     // Only our own file: after a swap back the name may hold someone else's.
-    if (outcome != ReplaceOutcome::Replaced && names(job.tmp.path, job.tmpId))
-        sys::calls().unlink(job.tmp.path.c_str());
+    if (outcome != ReplaceOutcome::Replaced && names(job.created.tmp.path, job.created.id))
+        sys::calls().unlink(job.created.tmp.path.c_str());
     return outcome;
 }
 

@@ -2,16 +2,15 @@
 
 #include "engine/FileLock.h"
 #include "engine/FileOps.h"
+#include "engine/TextStream.h"
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
 namespace morvex {
-
-class TextReader;
-class TextWriter;
 
 enum class ReplaceOutcome {
     Replaced,           ///< new text in place, backup made
@@ -58,6 +57,41 @@ using ReplaceBody = std::function<bool(TextReader&, TextWriter&)>;
 /// is held until the pass releases it.
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
                                  const ReplaceBody& body, PassFiles& pass);
+
+/// A temporary file made to become a file's new text.
+struct NewFile {
+    fileops::UniqueFile tmp; ///< fd -1 until it is made
+    fileops::FileId id;
+};
+
+/// Makes the temporary file for the new text of `target` (a resolved path) in its folder: marked
+/// before it has a name, and named as the sweep of leftover temporary files knows them.
+bool createNewFile(const std::string& target, NewFile& file);
+
+/// The new text of the file `target` (a resolved path), open as `current` with `size` bytes:
+/// held back while it equals the file's text, so that a file that would not change never gets a
+/// temporary file; at the first difference `file` is made (createNewFile) and the equal part
+/// copied into it from the file. The caller closes and removes `file`.
+class NewTextSink : public ByteSink {
+public:
+    NewTextSink(const std::string& target, int current, off_t size, NewFile& file);
+
+    bool write(const char* data, std::size_t size) override;
+    /// After the last write: true when the new text is the file's text.
+    bool same() const { return !m_out && m_compare.same(); }
+    /// Makes the temporary file, when not done yet, holding everything written so far.
+    bool diverge();
+    /// Why a write or diverge failed.
+    ReplaceOutcome failure() const { return m_failure; }
+
+private:
+    std::string m_target;
+    int m_current;
+    NewFile& m_file;
+    FileCompareSink m_compare;
+    std::optional<FdSink> m_out;
+    ReplaceOutcome m_failure = ReplaceOutcome::WriteFailed;
+};
 
 /// True for a temporary file name that replaceWithBackup creates.
 bool isReplaceTempName(std::string_view name);

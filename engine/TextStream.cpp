@@ -96,6 +96,8 @@ TextReader::TextReader(ByteSource& source, std::size_t bufferSize)
 bool TextReader::fill() {
     if (m_done)
         return false;
+    if (m_end > 0)
+        m_tailCr = m_buffer[m_end - 1] == kCr;
     const long n = m_source.read(m_buffer.get(), m_capacity);
     if (n <= 0) {
         m_failed = n < 0;
@@ -104,6 +106,8 @@ bool TextReader::fill() {
     }
     m_pos = 0;
     m_end = static_cast<std::size_t>(n);
+    if (m_binary)
+        return true;
     // A Ctrl-Z ends the input: the buffer stops there and nothing more is read.
     if (const void* z = std::memchr(m_buffer.get(), kCtrlZ, m_end)) {
         m_end = static_cast<std::size_t>(static_cast<const char*>(z) - m_buffer.get());
@@ -112,13 +116,91 @@ bool TextReader::fill() {
     return m_end > 0; // a buffer that starts with Ctrl-Z holds nothing
 }
 
+// Keeps the unread bytes and reads more after them, growing the buffer when it is full.
+bool TextReader::readMore() {
+    if (m_done)
+        return false;
+    char* data = m_buffer.get();
+    if (m_pos > 0) {
+        m_tailCr = data[m_pos - 1] == kCr;
+        std::memmove(data, data + m_pos, m_end - m_pos);
+        m_end -= m_pos;
+        m_pos = 0;
+    }
+    if (m_end == m_capacity) {
+        std::unique_ptr<char[]> bigger(new char[m_capacity * 2]);
+        std::memcpy(bigger.get(), data, m_end);
+        m_buffer = std::move(bigger);
+        m_capacity *= 2;
+    }
+    const long n = m_source.read(m_buffer.get() + m_end, m_capacity - m_end);
+    if (n <= 0) {
+        m_failed = n < 0;
+        m_done = true;
+        return false;
+    }
+    m_end += static_cast<std::size_t>(n);
+    return true;
+}
+
+void TextReader::noteLineEnd(const char* lf) {
+    const bool cr = lf > m_buffer.get() ? lf[-1] == kCr : m_tailCr;
+    m_firstLineEnd = cr ? LineEnd::CrLf : LineEnd::Lf;
+}
+
+bool TextReader::firstLineEndIsCrLf() {
+    while (m_firstLineEnd == LineEnd::Unknown) {
+        const char* const data = m_buffer.get();
+        if (const void* lf = std::memchr(data + m_pos, kLf, m_end - m_pos))
+            noteLineEnd(static_cast<const char*>(lf));
+        else if (!readMore())
+            m_firstLineEnd = LineEnd::Lf; // no line end at all
+    }
+    return m_firstLineEnd == LineEnd::CrLf;
+}
+
+bool TextReader::skip(std::string_view prefix) {
+    while (m_end - m_pos < prefix.size() && readMore()) {
+    }
+    if (std::string_view(m_buffer.get() + m_pos, m_end - m_pos).substr(0, prefix.size()) != prefix)
+        return false;
+    m_pos += prefix.size();
+    return true;
+}
+
 int TextReader::get() {
     for (;;) {
         if (m_pos == m_end && !fill())
             return -1;
         const char c = m_buffer[m_pos++];
+        if (m_binary) {
+            if (c == kLf && m_firstLineEnd == LineEnd::Unknown)
+                noteLineEnd(m_buffer.get() + m_pos - 1);
+            return static_cast<unsigned char>(c);
+        }
         if (c != kCr)
             return static_cast<unsigned char>(c);
+    }
+}
+
+// The binary line: bytes up to the LF, the LF itself given only with `keepLineEnd`.
+template <typename Append> bool TextReader::takeRawLine(Append append, bool keepLineEnd) {
+    for (;;) {
+        if (m_pos == m_end && !fill())
+            return false;
+        const char* const data = m_buffer.get();
+        const char* const p = data + m_pos;
+        const char* const lf = static_cast<const char*>(std::memchr(p, kLf, m_end - m_pos));
+        if (!lf) {
+            append(p, m_end - m_pos);
+            m_pos = m_end;
+            continue;
+        }
+        if (m_firstLineEnd == LineEnd::Unknown)
+            noteLineEnd(lf);
+        append(p, static_cast<std::size_t>(lf - p) + (keepLineEnd ? 1 : 0));
+        m_pos = static_cast<std::size_t>(lf + 1 - data);
+        return true;
     }
 }
 
@@ -146,6 +228,9 @@ template <typename Append> bool TextReader::takeLine(Append append) {
 }
 
 bool TextReader::copyLine(TextWriter& out) {
+    if (m_binary)
+        return takeRawLine([&](const char* data, std::size_t size) { out.append(data, size); },
+                           true);
     if (m_pos < m_end) {
         // The usual line, text then CR LF inside the buffer, goes out as it came in.
         const char* const data = m_buffer.get();
@@ -166,7 +251,15 @@ bool TextReader::copyLine(TextWriter& out) {
 
 bool TextReader::readLine(std::string& line) {
     line.clear();
-    return takeLine([&](const char* data, std::size_t size) { line.append(data, size); });
+    const auto append = [&](const char* data, std::size_t size) {
+        line.append(data, size);
+    };
+    if (!m_binary)
+        return takeLine(append);
+    const bool ended = takeRawLine(append, false);
+    if (ended && !line.empty() && line.back() == kCr)
+        line.pop_back(); // part of the line end
+    return ended;
 }
 
 void TextReader::copyAll(TextWriter& out) {
@@ -201,7 +294,7 @@ void TextWriter::append(const char* data, std::size_t size) {
 
 void TextWriter::put(char c) {
     if (c == kLf)
-        append("\r\n", 2);
+        append(m_lineEnd.data(), m_lineEnd.size());
     else
         append(&c, 1);
 }
@@ -214,7 +307,7 @@ void TextWriter::write(std::string_view text) {
             return;
         }
         append(text.data(), lf);
-        append("\r\n", 2);
+        append(m_lineEnd.data(), m_lineEnd.size());
         text.remove_prefix(lf + 1);
     }
 }

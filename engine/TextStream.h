@@ -100,11 +100,21 @@ private:
 
 class TextWriter;
 
-/// Windows text-mode reading: every CR is dropped and a Ctrl-Z byte ends the input.
+/// Windows text-mode reading: every CR is dropped and a Ctrl-Z byte ends the input. In binary
+/// mode every byte is text and a line ends at LF, a CR right before it belonging to the line end.
 class TextReader {
 public:
     static constexpr std::size_t kDefaultBuffer = 1024 * 1024;
     explicit TextReader(ByteSource& source, std::size_t bufferSize = kDefaultBuffer);
+
+    /// Switches to binary mode; before the first read only.
+    void setBinary() { m_binary = true; }
+    /// Binary mode: whether the first line end of the input is CR LF (false when it is a lone
+    /// LF or the input has none). When no line end has been read yet, reads ahead to it, holding
+    /// the bytes before it.
+    bool firstLineEndIsCrLf();
+    /// Binary mode: when the unread input begins with `prefix`, consumes it and returns true.
+    bool skip(std::string_view prefix);
 
     /// The next byte (0 to 255), or -1 at the end of the input or after an error.
     int get();
@@ -112,7 +122,7 @@ public:
     /// first (the bytes before the end are copied).
     bool copyLine(TextWriter& out);
     /// Reads the bytes up to the next LF into `line` (replacing it); the LF is consumed and not
-    /// kept. False when the input ended first.
+    /// kept, and so is a CR right before it in binary mode. False when the input ended first.
     bool readLine(std::string& line);
     /// Copies everything that is left to `out`.
     void copyAll(TextWriter& out);
@@ -120,8 +130,13 @@ public:
     bool failed() const { return m_failed; }
 
 private:
+    enum class LineEnd { Unknown, Lf, CrLf };
+
     bool fill();
+    bool readMore();
+    void noteLineEnd(const char* lf);
     template <typename Append> bool takeLine(Append append);
+    template <typename Append> bool takeRawLine(Append append, bool keepLineEnd);
 
     ByteSource& m_source;
     std::unique_ptr<char[]> m_buffer;
@@ -130,19 +145,27 @@ private:
     std::size_t m_end = 0;
     bool m_done = false;
     bool m_failed = false;
+    bool m_binary = false;
+    bool m_tailCr = false; // the byte before the buffer's first one was a CR
+    LineEnd m_firstLineEnd = LineEnd::Unknown;
 };
 
-/// Windows text-mode writing: every LF goes out as CR LF. Errors are sticky.
+/// Windows text-mode writing: every LF goes out as CR LF (or as the line end set). Errors are
+/// sticky.
 class TextWriter {
 public:
     static constexpr std::size_t kDefaultBuffer = 1024 * 1024;
     explicit TextWriter(ByteSink& sink, std::size_t bufferSize = kDefaultBuffer);
     ~TextWriter();
 
-    /// Writes one byte (an LF as CR LF).
+    /// The line end that put and write give an LF: CR LF, or LF alone.
+    void setLineEnd(bool crlf) { m_lineEnd = crlf ? std::string_view("\r\n") : "\n"; }
+    /// Writes one byte (an LF as the line end).
     void put(char c);
-    /// Writes the bytes (each LF as CR LF).
+    /// Writes the bytes (each LF as the line end).
     void write(std::string_view text);
+    /// Writes the bytes as they are.
+    void writeRaw(std::string_view bytes) { append(bytes.data(), bytes.size()); }
     /// Hands everything buffered to the sink; false when any write so far failed.
     bool flush();
     /// True once a write to the sink failed.
@@ -158,6 +181,7 @@ private:
     std::size_t m_capacity;
     std::size_t m_size = 0;
     bool m_failed = false;
+    std::string_view m_lineEnd = "\r\n";
 };
 
 } // namespace morvex

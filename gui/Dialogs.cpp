@@ -71,10 +71,11 @@ void centreOnOwner(QWidget* dialog, QWidget* owner) {
     dialog->move(frame.topLeft());
 }
 
-class StopBox : public QMessageBox {
+class CentredBox : public QMessageBox {
 public:
-    StopBox(const QString& caption, const QString& text, QWidget* owner)
-        : QMessageBox(QMessageBox::Critical, caption, boxText(text), QMessageBox::Ok, owner)
+    CentredBox(const QString& caption, const QString& text, QWidget* owner,
+               QMessageBox::Icon icon = QMessageBox::Critical)
+        : QMessageBox(icon, caption, boxText(text), QMessageBox::Ok, owner)
         , m_owner(owner) {}
 
 protected:
@@ -207,7 +208,16 @@ void showStopBox(QWidget* parent, const QString& caption, const QString& text) {
         messageSink()(caption, text);
         return;
     }
-    StopBox box(caption, text, parent);
+    CentredBox box(caption, text, parent);
+    box.exec();
+}
+
+void showInfoBox(QWidget* parent, const QString& caption, const QString& text) {
+    if (messageSink()) {
+        messageSink()(caption, text);
+        return;
+    }
+    CentredBox box(caption, text, parent, QMessageBox::Information);
     box.exec();
 }
 

@@ -11,6 +11,9 @@ namespace morvex {
 /// A modal message box with the stop icon, the given caption and one OK button.
 void showStopBox(QWidget* parent, const QString& caption, const QString& text);
 
+/// A modal message box with the information icon, the given caption and one OK button.
+void showInfoBox(QWidget* parent, const QString& caption, const QString& text);
+
 /// The toolkit's standard error box: the stop box with the caption "Morvex".
 void showStandardError(QWidget* parent, const QString& text);
 

@@ -30,6 +30,8 @@ jp.qor.Morvex, object /jp/qor/Morvex) save the settings and end;
 PopupObserveMenu pops up the icon menu.
 Settings: $XDG_CONFIG_HOME/morvex/settings.reg
 (default ~/.config/morvex/settings.reg).
+Rounds of draws without repeats: $XDG_STATE_HOME/morvex/
+(default ~/.local/state/morvex/).
 Exit status: 0 normal end; 1 the window module or the settings file could not
 be used, or a save at the end failed; 2 no desktop for the main window;
 255 another instance already runs.

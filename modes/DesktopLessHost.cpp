@@ -37,7 +37,7 @@ ConvSettings DesktopLessHost::passValues() {
 ConvSettings DesktopLessHost::conversionValues() {
     // Every pass and every look that converts begins here: its result lines follow the same read.
     m_passDialog = settingF();
-    return withAlignment(passValues(), m_passDialog);
+    return withDialogSettings(passValues(), m_passDialog);
 }
 
 void DesktopLessHost::convertAll() {

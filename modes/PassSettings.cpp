@@ -32,9 +32,11 @@ ConvSettings passSettings(const MainWindowSettings& fields, bool skipConverted) 
     return settings;
 }
 
-ConvSettings withAlignment(ConvSettings settings, const SettingFState& dialog) {
+ConvSettings withDialogSettings(ConvSettings settings, const SettingFState& dialog) {
     settings.alignFooters = dialog.CompListChk;
     settings.alignColumn = dialog.CompListUpDown;
+    settings.noRepeat = dialog.NoRepeatChk;
+    settings.encoding = dialog.Utf8Files ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
     return settings;
 }
 

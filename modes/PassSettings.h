@@ -10,11 +10,13 @@ namespace morvex {
 
 /// The values of a pass as the main window's fields give them: markers as the first byte of
 /// their code page 932 form (0 when empty); paths and the backup extension, which becomes part
-/// of a path, as UTF-8 bytes. The footer alignment is not among the fields; see withAlignment.
+/// of a path, as UTF-8 bytes. The footer alignment and the upload files' encoding are not among
+/// the fields; see withDialogSettings.
 ConvSettings passSettings(const MainWindowSettings& fields, bool skipConverted);
 
-/// `settings` with the footer alignment of the settings dialog's stored state.
-ConvSettings withAlignment(ConvSettings settings, const SettingFState& dialog);
+/// `settings` with the footer alignment, the draw rule and the upload files' encoding of the
+/// settings dialog's stored state.
+ConvSettings withDialogSettings(ConvSettings settings, const SettingFState& dialog);
 
 /// The settings dialog's groups loaded in the order its creation loads them; a failure is
 /// passed to `showError` and stops the loading there, as it stops the dialog's creation.

@@ -43,9 +43,10 @@ UnattendedModes::UnattendedModes(ModeHost& host, ConvEngine& engine, QTimer& app
     : Watch({
           .buildPools =
               [this] {
-                  const ConvSettings values = m_host.passValues();
-                  m_engine.MakeFooterPool(values.footerListPattern);
-                  m_engine.MakeHeaderPool(values.headerListPattern);
+                  // With the encoding the store holds now: the pools are in the files'.
+                  const ConvSettings values = m_host.conversionValues();
+                  m_engine.MakeFooterPool(values.footerListPattern, values.encoding);
+                  m_engine.MakeHeaderPool(values.headerListPattern, values.encoding);
               },
           .convertOne = [this](const std::string& path,
                                bool quiet) { return convertOne(path, quiet); },

@@ -11,8 +11,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleFactory>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
@@ -100,6 +103,19 @@ bool TUpDown::eventFilter(QObject* watched, QEvent* event) {
 namespace {
 
 constexpr int kBracketLeft = 216; // where "(" stands before the seconds
+constexpr int kDesignedTabSpace = 8;
+
+// The toolkit's style pads each tab wider than the designed tab control: with a narrow padding
+// all four pages' tabs fit in the dialog's fixed width, without scroll buttons.
+class DesignedTabStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? std::min(value, kDesignedTabSpace) : value;
+    }
+};
 constexpr int kBracketGap = 2;
 
 QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption,
@@ -176,9 +192,13 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(u"PageControl1"_s);
     PageControl1->setGeometry(0, 0, 289, 193);
+    auto* tabStyle = new DesignedTabStyle(QStyleFactory::create(QApplication::style()->name()));
+    tabStyle->setParent(PageControl1);
+    PageControl1->tabBar()->setStyle(tabStyle);
     buildGeneralPage();
     buildAppRunPage();
     buildWatchPage();
+    buildEncodingPage();
     PageControl1->setCurrentIndex(0);
 
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {124, 201, 77, 21});
@@ -289,6 +309,29 @@ void TSettingF::buildWatchPage() {
     ObserveWaitTime = makeHiddenText(TabSheet3, u"ObserveWaitTime"_s, u"2000"_s);
 }
 
+void TSettingF::buildEncodingPage() {
+    TabSheet4 = new QWidget;
+    TabSheet4->setObjectName(u"TabSheet4"_s);
+    PageControl1->addTab(TabSheet4, u"文字コード"_s);
+    EncodingGroup = makeGroup(TabSheet4, u"EncodingGroup"_s, u"アップロードファイルの文字コード"_s,
+                              {4, 4, 273, 93});
+    SjisRadio = makeChoice<QRadioButton>(EncodingGroup, u"SjisRadio"_s, u"Shift-JIS (標準)"_s,
+                                         {8, 16, 181, 17});
+    SjisRadio->setChecked(true);
+    Utf8Radio =
+        makeChoice<QRadioButton>(EncodingGroup, u"Utf8Radio"_s, u"UTF-8"_s, {8, 34, 181, 17});
+    Label6 = makeLabel(EncodingGroup, u"Label6"_s, u"リストファイルは UTF-8 でも Shift-JIS でも"_s,
+                       12, 58);
+    Label7 = makeLabel(EncodingGroup, u"Label7"_s, u"読み込み、この文字コードに直して挿入します"_s,
+                       12, 74);
+    // The draw rule, stored in the File group as `NoRepeat`, shares the page.
+    DrawGroup = makeGroup(TabSheet4, u"DrawGroup"_s, u"ヘッダ・フッタの抽選"_s, {4, 102, 273, 61});
+    NoRepeatChk = makeChoice<QCheckBox>(DrawGroup, u"NoRepeatChk"_s,
+                                        u"一巡するまで同じ項目を選ばない"_s, {8, 16, 257, 17});
+    NoRepeatLbl =
+        makeLabel(DrawGroup, u"NoRepeatLbl"_s, u"全項目を選び終えると次の巡回に入ります"_s, 24, 38);
+}
+
 void TSettingF::connectHandlers() {
     connect(ShowResult, &QRadioButton::clicked, this, &TSettingF::ShowResultClick);
     connect(NotShowResult, &QRadioButton::clicked, this, &TSettingF::NotShowResultClick);
@@ -319,6 +362,8 @@ SettingFState TSettingF::readState() const {
     state.AppWaitTime = AppWaitTime->text();
     state.WatchApp = WatchApp->text();
     state.ObserveWaitTime = ObserveWaitTime->text();
+    state.NoRepeatChk = NoRepeatChk->isChecked();
+    state.Utf8Files = Utf8Radio->isChecked();
     if (m_storeBase)
         state.base = *m_storeBase;
     return state;
@@ -338,6 +383,9 @@ void TSettingF::applyState(const SettingFState& state) {
     AppWaitTime->setText(state.AppWaitTime);
     WatchApp->setText(state.WatchApp);
     ObserveWaitTime->setText(state.ObserveWaitTime);
+    NoRepeatChk->setChecked(state.NoRepeatChk);
+    setRadioChecked(SjisRadio, !state.Utf8Files);
+    setRadioChecked(Utf8Radio, state.Utf8Files);
 }
 
 void TSettingF::FormCreate() {
@@ -447,6 +495,10 @@ void TSettingF::OkBtnClick() {
         result = SaveAppRunGroup(state);
     if (result)
         result = SaveWatchGroup(state);
+    if (result)
+        result = SaveNoRepeat(state);
+    if (result)
+        result = SaveFileEncoding(state);
     if (!result) {
         showStandardError(this, result.message());
         return;

@@ -60,9 +60,9 @@ private:
 };
 
 /// The settings dialog. Creating one, shown or not, loads the Result, CompList, AppRun and
-/// Watch groups from the store into its controls (with `writes` for the move of the older Result
-/// key), so other windows read those settings by creating a TSettingF unseen and reading its
-/// controls.
+/// Watch groups and the File group's choices from the store into its controls (with `writes` for
+/// the move of the older Result key), so other windows read those settings by creating a
+/// TSettingF unseen and reading its controls.
 class TSettingF : public QDialog {
     Q_OBJECT
 
@@ -114,6 +114,17 @@ public:
     QPushButton* WatchBtn;
     QLineEdit* ObserveWaitTime; ///< hidden
 
+    // The page of the upload files' encoding and the draw rule.
+    QWidget* TabSheet4;
+    QGroupBox* EncodingGroup;
+    QRadioButton* SjisRadio;
+    QRadioButton* Utf8Radio;
+    QLabel* Label6;
+    QLabel* Label7;
+    QGroupBox* DrawGroup;
+    QCheckBox* NoRepeatChk;
+    QLabel* NoRepeatLbl;
+
     QPushButton* OkBtn;
     QPushButton* CancelBtn;
 
@@ -144,6 +155,7 @@ private:
     void buildCompListGroup();
     void buildAppRunPage();
     void buildWatchPage();
+    void buildEncodingPage();
     void connectHandlers();
     void setTimeLabelsLook(bool enabled);
     void showWaitTime();

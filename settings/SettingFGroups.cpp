@@ -51,6 +51,17 @@ StoreResult readWatchValues(SettingsStore& store, SettingFState& state) {
         .result();
 }
 
+StoreResult readFileChoices(SettingsStore& store, SettingFState& state) {
+    return GroupLoader(store)
+        .number(u"NoRepeat"_s, [&](qint32 v) { state.NoRepeatChk = v != 0; })
+        .text(u"Encoding"_s,
+              [&](const QString& v) {
+                  const QString name = v.trimmed().toLower();
+                  state.Utf8Files = name == u"utf-8"_s || name == u"utf8"_s;
+              })
+        .result();
+}
+
 GroupWrites resultWrites(const SettingFState& state) {
     GroupWrites writes;
     writes.flag(u"ShowResult"_s, state.ShowResult)
@@ -81,6 +92,51 @@ GroupWrites watchWrites(const SettingFState& state) {
     writes.text(u"WatchApp"_s, state.WatchApp)
         .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, 2000));
     return writes;
+}
+
+GroupWrites noRepeatWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.flag(u"NoRepeat"_s, state.NoRepeatChk);
+    return writes;
+}
+
+QString encodingName(const SettingFState& state) {
+    return state.Utf8Files ? u"utf-8"_s : u"sjis"_s;
+}
+
+GroupWrites encodingWrites(const SettingFState& state) {
+    GroupWrites writes;
+    writes.text(u"Encoding"_s, encodingName(state));
+    return writes;
+}
+
+GroupWrites fileChoiceWrites(const SettingFState& state) {
+    GroupWrites writes = noRepeatWrites(state);
+    writes.text(u"Encoding"_s, encodingName(state));
+    return writes;
+}
+
+// Writes the one value of `writes` into the File group when the dialog chose it. The File group
+// is the main window's too: a store that never had the choice keeps the designed group as it is.
+StoreResult saveFileChoice(const SettingFState& state, const GroupWrites& writes, bool isDefault) {
+    const GroupWrite& write = writes.writes().front();
+    if (const auto known = state.base.keys.constFind(folded(currentKey(u"File")));
+        known != state.base.keys.cend()) {
+        const auto loaded = known->written.constFind(folded(write.name));
+        if (loaded != known->written.cend() && loaded->value == write.value)
+            return {};
+        return writeGroup(StoreHandles(), currentKey(u"File"), writes, state.base);
+    }
+    if (isDefault) {
+        SettingsStore store;
+        const auto opened = openExisting(store, currentKey(u"File"));
+        if (!opened.ok())
+            return opened.status();
+        const bool present = opened.value() && store.ValuePresent(write.name);
+        if (StoreResult closed = store.StoreClose(); !closed.ok() || !present)
+            return closed;
+    }
+    return writeGroup(StoreHandles(), currentKey(u"File"), writes, StoreBase());
 }
 
 // The state's own reader of one group, as the store operations take it.
@@ -128,6 +184,10 @@ StoreResult LoadWatchGroup(SettingFState& state) {
     return loadGroup(state, u"Watch", watchWrites, reading(state, readWatchValues));
 }
 
+StoreResult LoadFileChoices(SettingFState& state) {
+    return loadGroup(state, u"File", fileChoiceWrites, reading(state, readFileChoices));
+}
+
 StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes) {
     StoreResult result = LoadResultGroup(state, writes);
     if (result)
@@ -136,6 +196,8 @@ StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes) {
         result = LoadAppRunGroup(state);
     if (result)
         result = LoadWatchGroup(state);
+    if (result)
+        result = LoadFileChoices(state);
     return result;
 }
 
@@ -153,6 +215,14 @@ StoreResult SaveAppRunGroup(const SettingFState& state) {
 
 StoreResult SaveWatchGroup(const SettingFState& state) {
     return writeGroup(StoreHandles(), currentKey(u"Watch"), watchWrites(state), state.base);
+}
+
+StoreResult SaveNoRepeat(const SettingFState& state) {
+    return saveFileChoice(state, noRepeatWrites(state), !state.NoRepeatChk);
+}
+
+StoreResult SaveFileEncoding(const SettingFState& state) {
+    return saveFileChoice(state, encodingWrites(state), !state.Utf8Files);
 }
 
 } // namespace morvex

@@ -4,7 +4,8 @@
 
 #include <QString>
 
-// The settings dialog's groups: Result, CompList, AppRun and Watch. Each save writes its group as
+// The settings dialog's groups: Result, CompList, AppRun and Watch, and its two values of the
+// main window's File group, `NoRepeat` and `Encoding`. Each save writes its group as
 // designed, but where `state.base` holds what a load found, only the values the state changed
 // since and those the file still holds as found (see StoreBase).
 
@@ -25,6 +26,10 @@ struct SettingFState {
     QString AppWaitTime = QStringLiteral("1000"); ///< hidden text, milliseconds
     QString WatchApp;
     QString ObserveWaitTime = QStringLiteral("2000"); ///< hidden text, milliseconds
+    bool NoRepeatChk = false; ///< draws without repeats; kept in the File group as `NoRepeat`
+    /// The upload files' encoding: radio button `Utf8Radio` checked (else `SjisRadio`). Kept as
+    /// `Encoding` under the File key, "utf-8" or "sjis"; absent means Shift-JIS.
+    bool Utf8Files = false;
 
     StoreBase base; ///< filled by the four loads for the four saves
 
@@ -46,8 +51,12 @@ StoreResult LoadCompListGroup(SettingFState& state);
 StoreResult LoadAppRunGroup(SettingFState& state);
 /// Loads the Watch group.
 StoreResult LoadWatchGroup(SettingFState& state);
-/// Loads the Result, CompList, AppRun and Watch groups in this order, stopping at the first
-/// failure (what was read before it stays applied), as the settings dialog's creation does.
+/// Loads `NoRepeat` (absent: off) and `Encoding` of the File group: "utf-8" in any case (or
+/// "utf8") is UTF-8, any other text Shift-JIS, and absent Shift-JIS.
+StoreResult LoadFileChoices(SettingFState& state);
+/// Loads the Result, CompList, AppRun and Watch groups in this order, then the File group's
+/// choices, stopping at the first failure (what was read before it stays applied), as the
+/// dialog's creation does.
 StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes = LoadWrites::Saved);
 /// Writes the Result group.
 StoreResult SaveResultGroup(const SettingFState& state);
@@ -57,5 +66,12 @@ StoreResult SaveCompListGroup(const SettingFState& state);
 StoreResult SaveAppRunGroup(const SettingFState& state);
 /// Writes the Watch group; `ObserveWaitTime` that is not a decimal integer is written as 2000.
 StoreResult SaveWatchGroup(const SettingFState& state);
+// The two File group values are written only when chosen here: while one holds what the load
+// gave, or its default and the file lacks it, the save leaves the file as it is.
+
+/// Writes `NoRepeat` into the File group.
+StoreResult SaveNoRepeat(const SettingFState& state);
+/// Writes the upload files' encoding as `Encoding` into the File group.
+StoreResult SaveFileEncoding(const SettingFState& state);
 
 } // namespace morvex

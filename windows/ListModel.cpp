@@ -13,9 +13,10 @@ namespace morvex {
 MergedListModel::MergedListModel(QObject* parent)
     : QAbstractListModel(parent) {}
 
-void MergedListModel::setText(std::string text) {
+void MergedListModel::setText(std::string text, std::vector<std::size_t> utf8From) {
     beginResetModel();
     m_text = std::move(text);
+    m_utf8From = std::move(utf8From);
     m_starts.clear();
     m_starts.shrink_to_fit();
     const char* begin = m_text.data();
@@ -46,6 +47,12 @@ QByteArrayView MergedListModel::rowBytes(int row) const {
     return QByteArrayView(m_text.data() + start, qsizetype(stop - start));
 }
 
+bool MergedListModel::rowIsUtf8(int row) const {
+    // The runs alternate, UTF-8 first: an odd count of run starts at or before the row.
+    const auto after = std::upper_bound(m_utf8From.begin(), m_utf8From.end(), std::size_t(row));
+    return (after - m_utf8From.begin()) % 2 == 1;
+}
+
 int MergedListModel::rowCount(const QModelIndex& parent) const {
     // QAbstractItemView counts rows in int; a text with more lines shows the first ones.
     return parent.isValid() ? 0 : int(std::min<std::size_t>(m_starts.size(), INT_MAX));
@@ -54,7 +61,8 @@ int MergedListModel::rowCount(const QModelIndex& parent) const {
 QVariant MergedListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.column() != 0)
         return {};
-    return sjis::decode(rowBytes(index.row()));
+    const QByteArrayView bytes = rowBytes(index.row());
+    return rowIsUtf8(index.row()) ? QString::fromUtf8(bytes) : sjis::decode(bytes);
 }
 
 QSize ListRowDelegate::sizeHint(const QStyleOptionViewItem& option,

@@ -9,8 +9,9 @@
 namespace morvex {
 
 /// The rows of the list viewer over one merged text: the bytes are kept as merged and a row is
-/// decoded from Shift-JIS only when it is asked for, so a pool of a million lines costs its
-/// bytes and one offset per line, not a million strings.
+/// decoded (from Shift-JIS, or from UTF-8 for the rows of a list read as UTF-8) only when it is
+/// asked for, so a pool of a million lines costs its bytes and one offset per line, not a million
+/// strings.
 class MergedListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -18,7 +19,12 @@ public:
     explicit MergedListModel(QObject* parent = nullptr);
 
     /// Replaces every row by the lines of `text` (each ending in LF; the last may lack it).
-    void setText(std::string text);
+    /// `utf8From` holds the first row of each run of UTF-8 rows and, after it, the first row of
+    /// the Shift-JIS rows that follow: rows before its first entry, and at even runs, are
+    /// Shift-JIS.
+    void setText(std::string text, std::vector<std::size_t> utf8From = {});
+    /// True when the row decodes from UTF-8.
+    bool rowIsUtf8(int row) const;
     /// The bytes of a row, without its line end.
     QByteArrayView rowBytes(int row) const;
     /// The merged text as held.
@@ -34,6 +40,7 @@ public:
 private:
     std::string m_text;
     std::vector<std::size_t> m_starts; ///< offset of each row's first byte
+    std::vector<std::size_t> m_utf8From;
 };
 
 /// Rows of a fixed height, as the designed list boxes have, with the foot of the text line on the

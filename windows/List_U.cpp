@@ -11,6 +11,7 @@
 #include "engine/Paths.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QImage>
 #include <QLineEdit>
@@ -30,6 +31,8 @@ namespace morvex {
 using namespace Qt::StringLiterals;
 
 namespace {
+
+const QString kCaption = u"リストファイルビューア"_s;
 
 // Sizes are designed at 96 dots per inch, where 9 points are 12 pixels.
 int pixelsFromPoints(qint32 points) {
@@ -104,7 +107,7 @@ TListF::TListF(QWidget* parent)
     : QMainWindow(parent)
     , m_model(new MergedListModel(this)) {
     setObjectName(u"ListF"_s);
-    setWindowTitle(u"リストファイルビューア"_s);
+    setWindowTitle(kCaption);
     buildMenus();
 
     auto* client = new QWidget(this);
@@ -225,9 +228,27 @@ void TListF::viewList(QLineEdit* field, const QString& kind, const char* tempNam
         showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
     };
     std::string text;
+    std::vector<ListSpan> spans;
     if (MergeListText(bytes(field->text()), tempDirectory(), tempName, text, openMessage, showError,
-                      ListMerge))
-        m_model->setText(std::move(text));
+                      ListMerge, &spans))
+        showRows(std::move(text), spans);
+}
+
+void TListF::showRows(std::string text, const std::vector<ListSpan>& spans) {
+    std::vector<std::size_t> utf8From;
+    QStringList utf8Names;
+    for (const ListSpan& span : spans) {
+        const bool utf8 = span.encoding == TextEncoding::Utf8;
+        if (utf8)
+            utf8Names << QFileInfo(QString::fromUtf8(span.path)).fileName();
+        if (utf8 != (utf8From.size() % 2 == 1))
+            utf8From.push_back(span.firstLine);
+    }
+    m_model->setText(std::move(text), std::move(utf8From));
+    // Say which lists were read as UTF-8; with none the caption is the designed one.
+    setWindowTitle(utf8Names.isEmpty()
+                       ? kCaption
+                       : kCaption + u"（UTF-8: "_s + utf8Names.join(u", "_s) + u"）"_s);
 }
 
 void TListF::ViewFooterList() {

@@ -44,6 +44,21 @@ public:
         }
         return s;
     }
+    // UTF-8 text: ASCII letters and kana (three bytes each), which a Shift-JIS pool takes too.
+    std::string utf8(std::size_t chars) {
+        std::string s;
+        for (std::size_t i = 0; i < chars; ++i) {
+            if (m_pick(m_rng) % 5 == 0) {
+                s += static_cast<char>('a' + m_pick(m_rng) % 26);
+                continue;
+            }
+            const unsigned code = 0x3041 + m_pick(m_rng) % 0x53; // ぁ to ん
+            s += static_cast<char>(0xE0 | (code >> 12));
+            s += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (code & 0x3F));
+        }
+        return s;
+    }
     unsigned percent() { return m_pick(m_rng) % 1000; }
 
 private:
@@ -59,19 +74,22 @@ void writeAll(const fs::path& path, const std::string& bytes) {
     }
 }
 
-void makeLists(const fs::path& dir, TextMaker& text) {
+using MakeText = std::string (TextMaker::*)(std::size_t);
+
+void makeLists(const fs::path& dir, TextMaker& text, MakeText make = &TextMaker::sjis) {
     std::string footers = "; benchmark footers\r\n\r\n", headers = "; benchmark headers\r\n\r\n";
     for (int i = 0; i < 1000; ++i) {
-        footers += "-- \\N" + text.sjis(8) + " \\R0100\\S04" + text.sjis(6) + "\r\n";
-        headers += "Re: \\H\\N\\S02" + text.sjis(10) + " #\\R9999\r\n";
+        footers += "-- \\N" + (text.*make)(8) + " \\R0100\\S04" + (text.*make)(6) + "\r\n";
+        headers += "Re: \\H\\N\\S02" + (text.*make)(10) + " #\\R9999\r\n";
     }
+    fs::create_directories(dir);
     writeAll(dir / "bench.mfl", footers);
     writeAll(dir / "bench.mhl", headers);
 }
 
 // About 2% footer lines and 1% header lines, CR LF, streamed out in blocks.
 std::uint64_t makeUpload(const fs::path& path, std::uint64_t bytes, TextMaker& text,
-                         std::uint64_t& lineCount) {
+                         std::uint64_t& lineCount, MakeText make = &TextMaker::sjis) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     std::string block;
     std::uint64_t written = 0;
@@ -82,9 +100,9 @@ std::uint64_t makeUpload(const fs::path& path, std::uint64_t bytes, TextMaker& t
             if (p < 20)
                 block += ")";
             else if (p < 30)
-                block += "]Re: " + text.sjis(12);
+                block += "]Re: " + (text.*make)(12);
             else
-                block += text.sjis(20 + p % 20);
+                block += (text.*make)(20 + p % 20);
             block += "\r\n";
             ++lineCount;
         }
@@ -136,25 +154,37 @@ struct Figures {
     long peakKb = 0;
 };
 
-void runOnce(const Options& o, const fs::path& source, Figures& fig) {
-    const fs::path conv = o.dir / "conv.up", cpOut = o.dir / "out.cp", sedOut = o.dir / "out.sed";
+// One timed conversion of a fresh copy of `source` with the lists in `lists`.
+Sample convertCopy(const Options& o, const fs::path& source, const fs::path& lists,
+                   const std::string& encoding) {
+    const fs::path conv = o.dir / "conv.up";
     fs::remove(o.dir / "conv.bak");
     fs::copy_file(source, conv, fs::copy_options::overwrite_existing);
-    fs::remove(cpOut);
     ::sync(); // nobody pays for another's write-back
-    const Sample c =
-        runProgram({o.convert, "--seed", "1", "--footer-list", (o.dir / "*.mfl").string(),
-                    "--header-list", (o.dir / "*.mhl").string(), conv.string()});
+    return runProgram({o.convert, "--seed", "1", "--encoding", encoding, "--footer-list",
+                       (lists / "*.mfl").string(), "--header-list", (lists / "*.mhl").string(),
+                       conv.string()});
+}
+
+Sample sedAndSync(const Options& o, const fs::path& source) {
+    const fs::path sedOut = o.dir / "out.sed";
+    ::sync();
+    const Sample s1 = runProgram({"sed", "-e", "s/^)/FOOTER/", source.string()}, sedOut.string());
+    const Sample s2 = runProgram({"sync", sedOut.string()});
+    return {s1.seconds + s2.seconds, s1.peakKb};
+}
+
+void runOnce(const Options& o, const fs::path& source, Figures& fig) {
+    const fs::path cpOut = o.dir / "out.cp";
+    fs::remove(cpOut);
+    const Sample c = convertCopy(o, source, o.dir, "sjis");
     fig.convert.push_back(c.seconds);
     fig.peakKb = std::max(fig.peakKb, c.peakKb);
     ::sync();
     const Sample cp1 = runProgram({"cp", source.string(), cpOut.string()});
     const Sample cp2 = runProgram({"sync", cpOut.string()});
     fig.cp.push_back(cp1.seconds + cp2.seconds);
-    ::sync();
-    const Sample s1 = runProgram({"sed", "-e", "s/^)/FOOTER/", source.string()}, sedOut.string());
-    const Sample s2 = runProgram({"sync", sedOut.string()});
-    fig.sed.push_back(s1.seconds + s2.seconds);
+    fig.sed.push_back(sedAndSync(o, source).seconds);
 }
 
 void benchConversion(const Options& o) {
@@ -181,6 +211,43 @@ void benchConversion(const Options& o) {
     if (!o.keep)
         for (const char* name : {"source.up", "conv.up", "conv.bak", "out.cp", "out.sed"})
             fs::remove(o.dir / name);
+}
+
+// The same UTF-8 upload file converted in both modes: the UTF-8 mode's binary byte loop against
+// the designed text mode, and against sed.
+void benchUtf8(const Options& o) {
+    TextMaker text;
+    const fs::path lists = o.dir / "utf8-lists";
+    makeLists(lists, text, &TextMaker::utf8);
+    const fs::path source = o.dir / "source-utf8.up";
+    std::uint64_t lines = 0;
+    const std::uint64_t bytes = makeUpload(source, static_cast<std::uint64_t>(o.megabytes * 1e6),
+                                           text, lines, &TextMaker::utf8);
+    const double mb = static_cast<double>(bytes) / 1e6;
+    std::printf("UTF-8 upload file: %.1f MB, %llu lines, CR LF, kana and ASCII; UTF-8 lists of "
+                "1000 entries; %d runs each, medians\n",
+                mb, static_cast<unsigned long long>(lines), o.runs);
+    std::vector<double> sjis, utf8, sed;
+    long peakKb = 0;
+    for (int r = 0; r < o.runs; ++r) {
+        sjis.push_back(convertCopy(o, source, lists, "sjis").seconds);
+        const Sample u = convertCopy(o, source, lists, "utf-8");
+        utf8.push_back(u.seconds);
+        peakKb = std::max(peakKb, u.peakKb);
+        sed.push_back(sedAndSync(o, source).seconds);
+    }
+    const double ts = median(sjis), tu = median(utf8), tsed = median(sed);
+    std::printf("  %-32s %7.3f s  %8.1f MB/s\n", "morvex-convert --encoding sjis", ts, mb / ts);
+    std::printf("  %-32s %7.3f s  %8.1f MB/s\n", "morvex-convert --encoding utf-8", tu, mb / tu);
+    std::printf("  %-32s %7.3f s  %8.1f MB/s\n", "sed + sync (LC_ALL=C)", tsed, mb / tsed);
+    std::printf("  UTF-8 mode vs Shift-JIS mode: %.2fx the time (target at most 1.2x)\n", tu / ts);
+    std::printf("  UTF-8 mode throughput vs sed: %.2fx (target at least 3x)\n", tsed / tu);
+    std::printf("  UTF-8 mode peak memory:       %.1f MB\n", peakKb / 1024.0);
+    if (!o.keep) {
+        for (const char* name : {"source-utf8.up", "conv.up", "conv.bak", "out.sed"})
+            fs::remove(o.dir / name);
+        fs::remove_all(lists);
+    }
 }
 
 void benchPools(const Options& o) {
@@ -248,6 +315,7 @@ int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
     fs::create_directories(o.dir);
     benchConversion(o);
+    benchUtf8(o);
     benchPools(o);
     return 0;
 }

@@ -10,6 +10,10 @@ _morvex_convert() {
     local -a table=(
         "-n --dry-run     :"
         "--check          :"
+        "--no-repeat      :"
+        "--undo           :"
+        "--redraw         :"
+        "--encoding       : one sjis utf-8"
         "--footer-list    : file mfl"
         "--header-list    : file mhl"
         "--footer-marker  : text"

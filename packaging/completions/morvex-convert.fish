@@ -13,6 +13,10 @@ end
 # -a its fixed words or a list of files), -d what it does.
 complete -c morvex-convert -s n -l dry-run -d 'Write nothing; list each insertion'
 complete -c morvex-convert -l check -d 'Convert nothing; list problems in the lists'
+complete -c morvex-convert -l no-repeat -d 'Draw no entry twice before every entry has been drawn'
+complete -c morvex-convert -l undo -d 'Exchange each FILE with its backup'
+complete -c morvex-convert -l redraw -d 'Convert each backup again with new draws'
+complete -c morvex-convert -l encoding -x -a 'sjis utf-8' -d 'The upload files\' encoding'
 complete -c morvex-convert -l footer-list -x -a '(__morvex_convert_lists .mfl)' -d 'Footer list pattern'
 complete -c morvex-convert -l header-list -x -a '(__morvex_convert_lists .mhl)' -d 'Header list pattern'
 complete -c morvex-convert -l footer-marker -x -d 'Footer marker, one byte'

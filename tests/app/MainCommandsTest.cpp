@@ -287,6 +287,74 @@ TEST_F(MainWindowTest, FooterAlignmentComesFromTheStoreAtEachPass) {
     EXPECT_EQ(results.size(), 2u);
 }
 
+TEST_F(MainWindowTest, UndoTakesBackEveryFileOfTheLastPassAndIsGreyedAfter) {
+    Uploads uploads;
+    writeBytes(uploads.path(u"c.up"_s), "text\r\n)\r\n");
+    writeStore({uploads.fileGroup(), {u"Result"_s, {numberValue(u"ShowResult"_s, 0)}}});
+    TMorvexF& w = create();
+    const QStringList names{u"a"_s, u"b"_s, u"c"_s};
+    QList<QByteArray> originals;
+    for (const QString& name : names)
+        originals << readBytes(uploads.path(name + u".up"_s));
+    EXPECT_FALSE(w.UndoMnu->isEnabled()) << "nothing to take back yet";
+
+    w.ConvMnu->trigger();
+    EXPECT_TRUE(w.UndoMnu->isEnabled());
+    QList<QByteArray> converted;
+    for (const QString& name : names)
+        converted << readBytes(uploads.path(name + u".up"_s));
+    ASSERT_NE(converted, originals);
+    messages.clear();
+
+    w.UndoMnu->trigger();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(readBytes(uploads.path(names[i] + u".up"_s)), originals[i]);
+        EXPECT_EQ(readBytes(uploads.path(names[i] + u".bak"_s)), converted[i]);
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].second, u"3 個のファイルを元に戻しました。"_s);
+    EXPECT_FALSE(w.UndoMnu->isEnabled());
+    w.UndoMnu->trigger(); // greyed: nothing happens
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(readBytes(uploads.path(u"a.up"_s)), originals[0]);
+}
+
+// With seed 1 independent draws from three entries give the second one twice.
+TEST_F(MainWindowTest, APassDrawsWithoutRepeatsWhenTheStoreSaysSo) {
+    Uploads uploads;
+    writeBytes(uploads.path(u"f.mfl"_s), "x\r\ny\r\nz\r\n");
+    writeBytes(uploads.path(u"a.up"_s), ")\r\n)\r\n)\r\n");
+    ::unlink(QFile::encodeName(uploads.path(u"b.up"_s)).constData());
+    StoreSection file = uploads.fileGroup();
+    file.values << numberValue(u"NoRepeat"_s, 1);
+    writeStore({file, {u"Result"_s, {numberValue(u"ShowResult"_s, 0)}}});
+    TMorvexF& w = create();
+    w.Engine.setClock([] { return 1u; });
+    w.ConvBtnClick();
+    QByteArrayList drawn = readBytes(uploads.path(u"a.up"_s)).split('\n');
+    drawn.removeLast();
+    std::sort(drawn.begin(), drawn.end());
+    EXPECT_EQ(drawn, (QByteArrayList{"x\r", "y\r", "z\r"}));
+}
+
+TEST_F(MainWindowTest, TheEncodingComesFromTheStoreAtEachPass) {
+    Uploads uploads;
+    // A UTF-8 footer list and a UTF-8 upload file with LF line ends.
+    writeBytes(uploads.path(u"f.mfl"_s), "署名\\N--\r\n");
+    writeBytes(uploads.path(u"b.up"_s), ")\n本文\n");
+    writeBytes(uploads.path(u"a.up"_s), "text\n");
+    StoreSection file = uploads.fileGroup();
+    file.values.push_back(textValue(u"Encoding"_s, u"utf-8"_s));
+    writeStore({file});
+    std::vector<FileResult> results;
+    create({u"/x"_s}, [&](TMorvexF& w) { collectInto(w, results); });
+
+    window->ConvBtnClick();
+
+    EXPECT_EQ(readBytes(uploads.path(u"b.up"_s)), "署名\n--\n本文\n");
+    EXPECT_EQ(results.size(), 1u);
+}
+
 TEST_F(MainWindowTest, APassRefusesAMarkerOfTwoBytesAndSaysWhich) {
     Uploads uploads;
     writeStore({uploads.fileGroup()});

@@ -171,6 +171,18 @@ TEST_F(ProgramTest, ConvertOnceWithoutDesktopWritesEachResultAsALineAndSavesNoth
     EXPECT_EQ(readBytes(storePath()), storeBefore);
 }
 
+TEST_F(ProgramTest, ConvertOnceTakesTheStoredEncoding) {
+    StoreSection file = fileGroup();
+    file.values.push_back(textValue(u"Encoding"_s, u"utf-8"_s));
+    writeStore({file, resultGroup(false)});
+    // UTF-8 text with LF line ends, a lone CR and a Ctrl-Z, all kept.
+    ASSERT_TRUE(writeBytes(work(u"a.up"_s), "]件名\n本文\r\x1A\n)\n"));
+    const Outcome outcome = run({u"/c"_s});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.err, QByteArray());
+    EXPECT_EQ(readBytes(work(u"a.up"_s)), "Re: 件名\n本文\r\x1A\n-- sig\n");
+}
+
 TEST_F(ProgramTest, ConvertOnceWithNotShowResultConvertsSilently) {
     writeStore({fileGroup(), resultGroup(false)});
     const Outcome outcome = run({u"/c"_s});

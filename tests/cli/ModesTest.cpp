@@ -114,6 +114,15 @@ TEST(CliModes, UsageErrorsAndHelp) {
              {"--check", "-n"},
              {"--check", "-"},
              {"-nx", "memo.up"},
+             {"--undo"},
+             {"--undo", "--redraw", "memo.up"},
+             {"--undo", "-n", "memo.up"},
+             {"--redraw", "--check"},
+             {"--redraw", "-"},
+             {"--encoding", "euc-jp", "memo.up"},
+             {"--encoding=", "memo.up"},
+             {"--encoding=utf-8", "--footer-marker", "\xB1", "memo.up"},
+             {"--header-marker=\xDF", "--encoding", "UTF8", "memo.up"},
          }) {
         const Outcome r = run(f, args);
         EXPECT_EQ(r.status, 2) << args.front() << " " << args.back();
@@ -123,8 +132,9 @@ TEST(CliModes, UsageErrorsAndHelp) {
     EXPECT_EQ(f.read("memo.up"), ")\r\n");
     const Outcome help = run(f, {"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"-n, --dry-run", "--check", "morvex-convert [OPTIONS] -\n",
-                             "PATH:LINE: footer|header from"})
+    for (const char* text :
+         {"-n, --dry-run", "--check", "morvex-convert [OPTIONS] -\n",
+          "PATH:LINE: footer|header from", "--no-repeat", "--undo", "--redraw", "--encoding ENC"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }
 
@@ -255,19 +265,142 @@ TEST(CliModes, CheckCleanListsAndFindings) {
     EXPECT_EQ(clean.out, "フッタリスト 1 ファイル 3 項目、ヘッダリスト 1 ファイル 2 項目: "
                          "問題は見つかりませんでした\n");
 
-    // A list saved as UTF-8 by a Linux editor, and one that lacks its last line end.
+    // A list saved as UTF-8 by a Linux editor (read as UTF-8: nothing to find), and one that
+    // lacks its last line end.
     f.write("utf8.mfl", "よろしく\n署名です\n");
     f.write("a.mhl", "Re: \\H \\R0000");
     const Outcome found = run(f, {"--check", "--footer-list=*.mfl", "--header-list", "*.mhl"});
     EXPECT_EQ(found.status, 1);
     EXPECT_EQ(found.out,
-              "utf8.mfl:2: 警告: Shift-JIS ではありません: ファイル全体が UTF-8 として読め"
-              "ます（1 行）。Shift-JIS で保存し直してください\n"
               "a.mhl:1: 警告: 最後の行に改行がないため、次のファイル hdr.mhl の 1 行目と"
               "つながって 1 つの項目になります\n"
               "a.mhl:1: 警告: \\R0000 は範囲がなく、数を挿入しません\n"
-              "フッタリスト 2 ファイル 5 項目、ヘッダリスト 2 ファイル 2 項目: 警告 3 件\n");
+              "フッタリスト 2 ファイル 5 項目、ヘッダリスト 2 ファイル 2 項目: 警告 2 件\n");
     EXPECT_EQ(found.err, "");
+}
+
+// UTF-8 upload files: a Shift-JIS list and a UTF-8 one drawn into LF and CR LF files.
+const char* const kSjisFooters =
+    "; \x8F\x90\x96\xBC\r\n\x8F\x90\x96\xBC\\S02\x95\x5C\r\n"; // 署名  表
+const char* const kUtf8Headers = "\xEF\xBB\xBF[\\I] Re: \\H\r\n";
+
+TEST(CliEncoding, Utf8FilesConvertWithListsOfBothEncodings) {
+    Folder f;
+    f.write("sig.mfl", kSjisFooters);
+    f.write("hdr.mhl", kUtf8Headers);
+    const std::string lf = "]😀件名\n本文\r\x1A\n)\n";
+    const std::string crlf = "\xEF\xBB\xBF)\r\n\xFF\xFE\r\n";
+    f.write("lf.up", lf);
+    f.write("crlf.up", crlf);
+    const Outcome r = run(f, {"--encoding", "utf-8", "--align", "12", "lf.up", "crlf.up"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "lf.up\t1\t1\ncrlf.up\t1\t0\n");
+    // 署名  表 takes 8 columns: three spaces before it end it before column 12.
+    EXPECT_EQ(f.read("lf.up"), "[😀] Re: 😀件名\n本文\r\x1A\n   署名  表\n");
+    EXPECT_EQ(f.read("crlf.up"), "\xEF\xBB\xBF   署名  表\r\n\xFF\xFE\r\n");
+    EXPECT_EQ(f.read("lf.bak"), lf);
+    EXPECT_EQ(f.read("crlf.bak"), crlf);
+
+    // The same files in Shift-JIS mode: text mode and bytes as designed.
+    f.write("lf.up", lf);
+    const Outcome sjis = run(f, {"--encoding=sjis", "lf.up"});
+    EXPECT_EQ(sjis.status, 0) << sjis.err;
+    // Shift-JIS mode takes a lead byte and the byte after it, cutting the emoji as designed.
+    EXPECT_EQ(f.read("lf.up").substr(0, 4), "[\xF0\x9F]");
+}
+
+// In UTF-8 mode as in Shift-JIS mode: a marker that meets an empty pool leaves the whole file and
+// uses no draws, and a file whose text would not change is not written.
+TEST(CliEncoding, Utf8FilesKeepThePassRules) {
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"a.up", ")\n"}, {"b.up", ")\n]件名\n"}, {"c.up", "本文\n"}, {"d.up", ")\r\n)\r\n"}};
+    const auto prepare = [&](const Folder& folder) {
+        folder.write("sig.mfl", "一\n二\n三\n四\n五\n六\n");
+        for (const auto& [name, bytes] : files)
+            folder.write(name, bytes);
+    };
+    Folder without;
+    prepare(without);
+    const Outcome expected =
+        run(without, {"--encoding", "utf-8", "--seed", "7", "a.up", "c.up", "d.up"});
+    ASSERT_EQ(expected.status, 0) << expected.err;
+    ASSERT_NE(without.read("d.up"), files[3].second);
+
+    Folder f;
+    prepare(f);
+    const std::vector<std::string> args = {"--encoding", "utf-8", "--seed", "7",
+                                           "a.up",       "b.up",  "c.up",   "d.up"};
+    std::vector<std::string> dryArgs = args;
+    dryArgs.insert(dryArgs.begin(), "-n");
+    const Outcome dry = run(f, dryArgs);
+    const Outcome real = run(f, args);
+    for (const Outcome* r : {&dry, &real}) {
+        EXPECT_EQ(r->status, 1);
+        EXPECT_EQ(r->err,
+                  "エラー: ヘッダリスト「*.mhl」が見つからないか空のため、変換しませんでした"
+                  ": b.up\n");
+    }
+    EXPECT_EQ(real.out, expected.out);
+    EXPECT_EQ(f.read("b.up"), files[1].second);
+    EXPECT_EQ(f.read("c.up"), files[2].second);
+    EXPECT_FALSE(fs::exists(f.path("b.bak")));
+    EXPECT_FALSE(fs::exists(f.path("c.bak"))) << "a file without markers is not written";
+    EXPECT_EQ(f.read("a.up"), without.read("a.up"));
+    EXPECT_EQ(f.read("d.up"), without.read("d.up")) << "b.up used no draws";
+
+    const Outcome filter = run(f, {"--encoding", "utf-8", "-"}, files[1].second);
+    EXPECT_EQ(filter.status, 1);
+    EXPECT_EQ(filter.out, files[1].second) << "the text comes back as it went in";
+}
+
+TEST(CliEncoding, AnEntryTheFilesCannotTakeIsLeftOutAndReported) {
+    Folder f;
+    f.write("a.mfl", "smile 😀\nok\n"); // UTF-8
+    f.write("memo.up", ")\r\n)\r\n)\r\n");
+    const Outcome r = run(f, {"--seed", "5", "memo.up"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "エラー: Shift-JIS に変換できない文字を含むため、次の項目を挿入しません: "
+                     "a.mfl:1\n");
+    EXPECT_EQ(f.read("memo.up"), "ok\r\nok\r\nok\r\n") << "never a question mark";
+}
+
+TEST(CliEncoding, DryRunFilterAndCheckFollowTheEncoding) {
+    Folder f;
+    f.write("sig.mfl", kSjisFooters);
+    f.write("hdr.mhl", kUtf8Headers);
+    const std::string input = "]😀\x80件名\r\n本文\r\n)\x1A\r\n";
+    f.write("memo.up", input);
+    const Outcome dry = run(f, {"-n", "--encoding", "utf-8", "--seed", "3", "memo.up"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(dry.out, "memo.up:1: header from hdr.mhl:1\n"
+                       "    [😀] Re: 😀\\x80件名\n"
+                       "memo.up:3: footer from sig.mfl:2\n"
+                       "    署名  表\n"
+                       "memo.up\t1\t1\n");
+
+    const Outcome filter = run(f, {"--encoding", "utf-8", "--seed", "3", "-"}, input);
+    EXPECT_EQ(filter.status, 0) << filter.err;
+    EXPECT_EQ(filter.out, "[😀] Re: 😀\x80件名\r\n本文\r\n署名  表\x1A\r\n");
+    run(f, {"--encoding", "utf-8", "--seed", "3", "memo.up"});
+    EXPECT_EQ(f.read("memo.up"), filter.out) << "the filter writes what a conversion writes";
+
+    // A Shift-JIS line that is no text cannot go into UTF-8 files; a UTF-8 emoji cannot go into
+    // Shift-JIS ones.
+    f.write("bad.mfl", "bad \x80\r\n");
+    f.write("emoji.mhl", "😀\r\n");
+    const Outcome utf8 = run(f, {"--check", "--encoding", "utf-8"});
+    EXPECT_EQ(utf8.status, 1);
+    EXPECT_EQ(utf8.out,
+              "bad.mfl:1: 警告: UTF-8 に変換できないバイト 0x80 を含むため、この項目は"
+              "挿入されません\n"
+              "フッタリスト 2 ファイル 1 項目、ヘッダリスト 2 ファイル 2 項目: 警告 1 件\n");
+    const Outcome sjis = run(f, {"--check"});
+    EXPECT_EQ(sjis.status, 1);
+    EXPECT_EQ(sjis.out,
+              "bad.mfl:1: 警告: Shift-JIS でないバイトがあります（5 バイト目: 0x80）\n"
+              "emoji.mhl:1: 警告: Shift-JIS に変換できない文字 U+1F600 \"😀\" を含むため、"
+              "この項目は挿入されません\n"
+              "フッタリスト 2 ファイル 2 項目、ヘッダリスト 2 ファイル 1 項目: 警告 2 件\n");
 }
 
 } // namespace

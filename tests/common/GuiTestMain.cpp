@@ -1,4 +1,5 @@
-// The main of every GUI test program: headless-safe Qt start-up with a private settings folder.
+// The main of every GUI test program: headless-safe Qt start-up with private settings and state
+// folders.
 #include "GuiStartup.h"
 
 #include <QApplication>
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
         return 2;
     QTemporaryDir data;
     if (!data.isValid() || !qputenv("XDG_DATA_HOME", QFile::encodeName(data.path())))
+        return 2;
+    // So are the rounds of draws without repeats, under XDG_STATE_HOME.
+    QTemporaryDir state;
+    if (!state.isValid() || !qputenv("XDG_STATE_HOME", QFile::encodeName(state.path())))
         return 2;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

@@ -18,13 +18,14 @@ using test::writeFile;
 
 struct Lists {
     TempDir dir;
-    CheckResult check(int alignColumn = -1) {
-        return CheckLists(dir.file("*.mfl"), dir.file("*.mhl"), alignColumn);
+    CheckResult check(int alignColumn = -1, TextEncoding encoding = TextEncoding::ShiftJis) {
+        return CheckLists(dir.file("*.mfl"), dir.file("*.mhl"), alignColumn, encoding);
     }
     // "name:line: message" (or "name: message") for each finding.
-    std::vector<std::string> findings(int alignColumn = -1) {
+    std::vector<std::string> findings(int alignColumn = -1,
+                                      TextEncoding encoding = TextEncoding::ShiftJis) {
         std::vector<std::string> out;
-        for (const CheckFinding& f : check(alignColumn).findings) {
+        for (const CheckFinding& f : check(alignColumn, encoding).findings) {
             std::string text = f.file.substr(dir.path().size() + 1);
             if (f.line)
                 text.append(":").append(std::to_string(f.line));
@@ -70,21 +71,53 @@ TEST(CheckLists, EscapeFindingsFollowTheExpansionRules) {
                             }));
 }
 
-TEST(CheckLists, EncodingFindingsAndAUtf8ListNamedAsSuch) {
+TEST(CheckLists, EncodingFindingsForEitherUploadEncoding) {
     Lists l;
     writeFile(l.dir.file("a.mfl"), "\x88\x9f ok\r\nbad \x80\r\n\xB1\xDF kana\r\nlead\x88\r\n"
                                    "pair \x88\x20\r\n");
     writeFile(l.dir.file("h.mhl"), "h\r\n");
+    // A UTF-8 list is read as UTF-8: only what Shift-JIS cannot take is a finding, and a
+    // comment never is.
     writeFile(l.dir.file("b.mfl"), "\xEF\xBB\xBF"
-                                   "署名\r\n; コメント\r\nplain\r\nよろしく\r\n");
+                                   "署名\r\n; コメント 😀\r\nplain\r\n¥100\r\nよろしく 😀\r\n");
     EXPECT_EQ(l.findings(),
               (std::vector<std::string>{
                   "a.mfl:2: Shift-JIS でないバイトがあります（5 バイト目: 0x80）",
                   "a.mfl:4: Shift-JIS でないバイトがあります（5 バイト目: 0x88）",
                   "a.mfl:5: Shift-JIS でないバイトがあります（6 バイト目: 0x88 0x20）",
-                  "b.mfl:1: Shift-JIS ではありません: ファイル全体が UTF-8 として読めます（2 "
-                  "行）。Shift-JIS で保存し直してください",
+                  "b.mfl:4: Shift-JIS に変換できない文字 U+00A5 \"¥\" を含むため、この項目は"
+                  "挿入されません",
+                  "b.mfl:5: Shift-JIS に変換できない文字 U+1F600 \"😀\" を含むため、この項目は"
+                  "挿入されません",
               }));
+    EXPECT_EQ(l.check().footers.entries, 7u) << "the two left out are not entries";
+    // Into UTF-8 files the UTF-8 list is whole, and the Shift-JIS lines that hold no character
+    // are left out.
+    EXPECT_EQ(l.findings(-1, TextEncoding::Utf8),
+              (std::vector<std::string>{
+                  "a.mfl:2: UTF-8 に変換できないバイト 0x80 を含むため、この項目は挿入されません",
+                  "a.mfl:4: UTF-8 に変換できないバイト 0x88 を含むため、この項目は挿入されません",
+                  "a.mfl:5: UTF-8 に変換できないバイト 0x88 を含むため、この項目は挿入されません",
+              }));
+}
+
+TEST(CheckLists, Utf8EscapesCountCharacters) {
+    Lists l;
+    writeFile(l.dir.file("a.mfl"), "ok \\Sあ1\r\ncut \\S署\r\n\\R署署署署\r\n");
+    writeFile(l.dir.file("h.mhl"), "h\r\n");
+    EXPECT_EQ(
+        l.findings(-1, TextEncoding::Utf8),
+        std::vector<std::string>{"a.mfl:2: エスケープ \"\\S署\" が項目の終わりで途切れています"});
+}
+
+TEST(CheckLists, Utf8AlignmentCountsColumns) {
+    Lists l;
+    writeFile(l.dir.file("a.mfl"), "署名署名署名\r\n"    // 1: 12 columns, too long for 12
+                                   "署名署名署\r\n"      // 2: 10 columns, fits
+                                   "e\xCC\x81\t12\r\n"); // 3: 11 columns, fits
+    writeFile(l.dir.file("h.mhl"), "h\r\n");
+    EXPECT_EQ(l.findings(12, TextEncoding::Utf8),
+              std::vector<std::string>{"a.mfl:1: 桁 12 に揃えられないため、そのまま挿入されます"});
 }
 
 TEST(CheckLists, MissingLineEndsUnreachableLinesAndEmptyPools) {

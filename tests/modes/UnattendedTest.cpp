@@ -292,7 +292,8 @@ TEST_F(Modes, ObserveShowsTheIconAndWatchesWithoutSkippingConvertedFiles) {
 TEST_F(Modes, AFinishedSaveIsConvertedAtOnceAndALookReadsItsValuesOnce) {
     UnattendedModes& modes = make({u"/o"_s});
     modes.StartObserve();
-    modes.ObserveTimerTimer(); // baseline
+    modes.ObserveTimerTimer(); // baseline: the pools are built in the stored encoding
+    m_convSettingsRead = 0;
     for (const char* name : {"b.up", "c.up", "d.up"})
         write(name, ")\r\n");
     modes.ObserveTimerTimer();

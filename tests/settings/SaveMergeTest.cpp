@@ -203,4 +203,42 @@ TEST_F(SaveMergeTest, DialogAndViewerSavesKeepWhatOthersWrote) {
     EXPECT_EQ(stored(root + u"Watch"_s, u"WaitTime"_s), u"2000"_s);
 }
 
+// The draw choice shares the File group with the main window: the dialog writes it only when
+// chosen there, and never over another writer's choice or the group's other values.
+TEST_F(SaveMergeTest, TheDrawChoiceIsWrittenOnlyWhenChangedHere) {
+    const struct Case {
+        const char* what;
+        QByteArray before; ///< the NoRepeat line at the load, or nothing
+        QByteArray theirs; ///< what another writer makes of it after the load
+        std::optional<bool> own;
+        std::optional<QString> expected;
+    } cases[] = {
+        {"turned on by another writer", "", "\"NoRepeat\"=dword:00000001\n", std::nullopt, u"1"_s},
+        {"turned off by another writer", "\"NoRepeat\"=dword:00000001\n",
+         "\"NoRepeat\"=dword:00000000\n", std::nullopt, u"0"_s},
+        {"deleted by hand", "\"NoRepeat\"=dword:00000001\n", "", std::nullopt, std::nullopt},
+        {"never chosen", "", "", false, std::nullopt},
+        {"turned on here", "", "", true, u"1"_s},
+        {"turned off here over theirs", "\"NoRepeat\"=dword:00000001\n",
+         "\"NoRepeat\"=dword:00000005\n", false, u"0"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(storedFile + c.before);
+        SettingFState dialog;
+        ASSERT_TRUE(loadSettingFGroups(dialog).ok());
+        editFile([&](QByteArray& f) {
+            if (!c.before.isEmpty())
+                replaceLine(f, c.before, "");
+            f.append(c.theirs);
+            replaceLine(f, "\"ConvChar\"=\")\"", "\"ConvChar\"=\"#\"");
+        });
+        if (c.own)
+            dialog.NoRepeatChk = *c.own;
+        ASSERT_TRUE(SaveNoRepeat(dialog).ok());
+        EXPECT_EQ(shown(stored(fileKey, u"NoRepeat"_s)), shown(c.expected));
+        EXPECT_EQ(stored(fileKey, u"ConvChar"_s), u"#"_s);
+    }
+}
+
 } // namespace

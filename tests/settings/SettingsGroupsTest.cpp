@@ -322,6 +322,44 @@ TEST_F(GroupTest, AppRunAndWatchWaitTimesTravelAsText) {
     EXPECT_EQ(number(u"\\Software\\QOR\\Morvex\\Watch"_s, u"WaitTime"_s), 2000);
 }
 
+TEST_F(GroupTest, EncodingIsTextUnderTheFileKeyAndAbsentMeansShiftJis) {
+    const std::pair<QByteArray, bool> cases[] = {
+        {"", false}, // absent
+        {"\"Encoding\"=\"utf-8\"\n", true},
+        {"\"Encoding\"=\"UTF8\"\n", true},
+        {"\"encoding\"=\" Utf-8 \"\n", true}, // names and values as people type them
+        {"\"Encoding\"=\"sjis\"\n", false},
+        {"\"Encoding\"=\"euc-jp\"\n", false}, // anything else is the default
+    };
+    for (const auto& [value, utf8] : cases) {
+        writeFile(v5 + hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\")\"\n" + value);
+        SettingFState state; // Shift-JIS, as the dialog's design has it
+        if (!value.isEmpty())
+            state.Utf8Files = !utf8; // a stored value sets the choice either way
+        ASSERT_TRUE(loadSettingFGroups(state).ok()) << value.constData();
+        EXPECT_EQ(state.Utf8Files, utf8) << value.constData();
+    }
+    writeFile(v5 + hkcu + "QOR\\Morvex\\File]\n\"Encoding\"=dword:1\n");
+    SettingFState wrong;
+    EXPECT_FALSE(LoadFileChoices(wrong).ok()) << "a value of another type fails the load";
+
+    // Saving writes the one value and keeps the main window's.
+    writeFile(v5 + hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\"!\"\n");
+    SettingFState state;
+    state.Utf8Files = true;
+    ASSERT_TRUE(SaveFileEncoding(state).ok());
+    EXPECT_EQ(text(qorFile, u"Encoding"_s), u"utf-8"_s);
+    EXPECT_EQ(text(qorFile, u"ConvChar"_s), u"!"_s);
+    state.Utf8Files = false;
+    ASSERT_TRUE(SaveFileEncoding(state).ok());
+    EXPECT_EQ(text(qorFile, u"Encoding"_s), u"sjis"_s);
+    // The main window's save of its File group leaves the encoding as the dialog stored it.
+    state.Utf8Files = true;
+    ASSERT_TRUE(SaveFileEncoding(state).ok());
+    startAndClose();
+    EXPECT_EQ(text(qorFile, u"Encoding"_s), u"utf-8"_s);
+}
+
 TEST_F(GroupTest, ListViewMovesAndCutsTheFontName) {
     // 16 full-width characters are 32 bytes in Shift-JIS: the 16th does not fit.
     const QString longName = u"ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰ"_s;

@@ -260,6 +260,20 @@ TEST_F(ListFTest, EmptyCommentAndShiftJisLinesAreRowsOfTheirOwn) {
     EXPECT_TRUE(QString::fromStdString(viewer.ListMerge.TmpListFile).endsWith(u".tmh"_s));
 }
 
+TEST_F(ListFTest, EachListIsDecodedInItsOwnEncodingAndTheCaptionNamesTheUtf8Ones) {
+    writeList(u"a.mfl"_s, sjis::encode(u"署名\r\n表計算\r\n"_s));
+    writeList(u"b.mfl"_s, "\xEF\xBB\xBF" + u"絵文字 😀\r\n〜\r\n"_s.toUtf8());
+    writeList(u"c.mfl"_s, "\x82\xA0\r\n\xB1\r\n"); // あ and ｱ in Shift-JIS
+    writeList(u"d.mfl"_s, u"ｱｲｳ\n"_s.toUtf8());    // UTF-8 without a byte-order mark
+    viewer.LoadListBtnClick();
+    EXPECT_EQ(rowsOf(viewer), (QStringList{u"署名"_s, u"表計算"_s, u"絵文字 😀"_s, u"〜"_s, u"あ"_s,
+                                           u"ｱ"_s, u"ｱｲｳ"_s}));
+    EXPECT_EQ(viewer.windowTitle(), u"リストファイルビューア（UTF-8: b.mfl, d.mfl）"_s);
+    // Shift-JIS lists alone keep the designed caption.
+    viewer.LoadHeadListBtnClick();
+    EXPECT_EQ(viewer.windowTitle(), u"リストファイルビューア"_s);
+}
+
 TEST_F(ListFTest, TheTemporaryFolderIsTmpWithoutItsTrailingSlashElseTheSystemOne) {
     qputenv("TMP", QFile::encodeName(m_temp.path() + u"/"_s));
     EXPECT_EQ(QString::fromStdString(TListF::tempDirectory()), m_temp.path() + u"/"_s);

@@ -59,6 +59,10 @@ bool renderSettings(const QDir& folder) {
     f.PageControl1->setCurrentIndex(2);
     f.WatchApp->setText(u"/usr/bin/オフライン通信"_s);
     ok &= save(&f, folder, u"SettingF-3-watch"_s);
+    f.PageControl1->setCurrentIndex(3);
+    f.Utf8Radio->click();
+    f.NoRepeatChk->click();
+    ok &= save(&f, folder, u"SettingF-4-encoding"_s);
     return ok;
 }
 
@@ -126,6 +130,14 @@ bool renderListViewer(const QDir& folder) {
     viewer.applyViewSettings(changed);
     viewer.LoadListBtnClick();
     ok &= save(&viewer, folder, u"ListF-font-and-colour"_s);
+    {
+        // A list saved by a Linux editor, in UTF-8, beside the Shift-JIS ones.
+        QFile utf8(dir.filePath(u"d.mfl"_s));
+        ok &= utf8.open(QIODevice::WriteOnly) &&
+              utf8.write(u"〜 よろしくお願いします 〜\r\n絵文字も使えます 😀\r\n"_s.toUtf8()) > 0;
+    }
+    viewer.LoadListBtnClick();
+    ok &= save(&viewer, folder, u"ListF-utf8"_s);
     viewer.hide();
 
     TSelectListF select;

@@ -1,12 +1,15 @@
 #include "DisRangeTrackBar.h"
 #include "ExLabel.h"
 #include "Set_U.h"
+#include "SettingFGroups.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -18,6 +21,7 @@ const QString resultKey = u"\\Software\\QOR\\Morvex\\Result"_s;
 const QString compListKey = u"\\Software\\QOR\\Morvex\\CompList"_s;
 const QString appRunKey = u"\\Software\\QOR\\Morvex\\AppRun"_s;
 const QString watchKey = u"\\Software\\QOR\\Morvex\\Watch"_s;
+const QString fileKey = u"\\Software\\QOR\\Morvex\\File"_s;
 
 class SettingF : public morvex::test::StoreTest {
 protected:
@@ -221,6 +225,40 @@ TEST_F(SettingF, OkSavesAllFourGroupsAndTheNextOpeningShowsThem) {
     EXPECT_EQ(again.BeforeApp->text(), u"/opt/ツール/前処理"_s);
 }
 
+// The choice lives in the File group, which the dialog otherwise never touches: a store that
+// never had it stays byte for byte as it was.
+TEST_F(SettingF, NoRepeatLoadsFromTheFileGroupAndOkWritesItOnlyOnceChosen) {
+    writeText(fileKey, u"ConvChar"_s, u")"_s);
+    {
+        TSettingF f;
+        EXPECT_FALSE(f.NoRepeatChk->isChecked());
+        f.show();
+        QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+    }
+    EXPECT_FALSE(readNumber(fileKey, u"NoRepeat"_s).has_value());
+    EXPECT_EQ(readText(fileKey, u"ConvChar"_s), u")"_s);
+    {
+        TSettingF f;
+        f.show();
+        f.PageControl1->setCurrentIndex(3);
+        QTest::mouseClick(f.NoRepeatChk, Qt::LeftButton);
+        QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+    }
+    EXPECT_EQ(readNumber(fileKey, u"NoRepeat"_s), 1);
+    {
+        TSettingF f;
+        EXPECT_TRUE(f.NoRepeatChk->isChecked());
+        f.show();
+        f.PageControl1->setCurrentIndex(3);
+        QTest::mouseClick(f.NoRepeatChk, Qt::LeftButton);
+        QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+    }
+    EXPECT_EQ(readNumber(fileKey, u"NoRepeat"_s), 0);
+    EXPECT_EQ(readText(fileKey, u"ConvChar"_s), u")"_s);
+    writeNumbers(fileKey, {{u"NoRepeat"_s, 7}});
+    EXPECT_TRUE(TSettingF().NoRepeatChk->isChecked()) << "any non-zero value reads as true";
+}
+
 TEST_F(SettingF, HiddenTextsComeFromTheStoreAndGoBackUnchanged) {
     writeNumbers(appRunKey, {{u"WaitTime"_s, 300}});
     writeNumbers(watchKey, {{u"WaitTime"_s, 2500}});
@@ -256,6 +294,40 @@ TEST_F(SettingF, CancelLeavesTheStoreUnchanged) {
     EXPECT_EQ(again.WaitTime->position(), 4);
     EXPECT_EQ(again.AfterApp->text(), u"after"_s);
     EXPECT_FALSE(again.CompListChk->isChecked());
+}
+
+TEST_F(SettingF, EncodingPageChoosesTheUploadFilesEncoding) {
+    {
+        TSettingF f;
+        EXPECT_EQ(f.PageControl1->tabText(3), u"文字コード"_s);
+        EXPECT_EQ(f.PageControl1->widget(3), f.TabSheet4);
+        EXPECT_TRUE(f.SjisRadio->isChecked()) << "no stored value means Shift-JIS";
+        EXPECT_FALSE(f.Utf8Radio->isChecked());
+        EXPECT_EQ(f.EncodingGroup->geometry(), QRect(4, 4, 273, 93));
+        f.show();
+        f.PageControl1->setCurrentIndex(3);
+        QTest::mouseClick(f.Utf8Radio, Qt::LeftButton, {}, {6, 8});
+        EXPECT_FALSE(f.SjisRadio->isChecked());
+        QTest::mouseClick(f.CancelBtn, Qt::LeftButton);
+    }
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), std::nullopt) << "Cancel writes nothing";
+    {
+        TSettingF f;
+        f.show();
+        f.PageControl1->setCurrentIndex(3);
+        QTest::mouseClick(f.Utf8Radio, Qt::LeftButton, {}, {6, 8});
+        QTest::mouseClick(f.OkBtn, Qt::LeftButton);
+        EXPECT_EQ(f.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), u"utf-8"_s);
+    TSettingF again;
+    EXPECT_TRUE(again.Utf8Radio->isChecked());
+    EXPECT_TRUE(again.readState().Utf8Files);
+    again.show();
+    again.PageControl1->setCurrentIndex(3);
+    QTest::mouseClick(again.SjisRadio, Qt::LeftButton, {}, {6, 8});
+    QTest::mouseClick(again.OkBtn, Qt::LeftButton);
+    EXPECT_EQ(readText(fileKey, u"Encoding"_s), u"sjis"_s);
 }
 
 TEST_F(SettingF, BrowseSetsTheChosenPathAndCancelKeepsTheText) {
@@ -313,7 +385,14 @@ TEST_F(SettingF, WindowHasTheDesignedFrameAndNoCloseBox) {
     EXPECT_EQ(f.size(), QSize(290, 228));
     EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(f.windowFlags() & Qt::WindowSystemMenuHint);
-    EXPECT_EQ(f.PageControl1->count(), 3);
+    EXPECT_EQ(f.PageControl1->count(), 4);
+    EXPECT_EQ(f.NoRepeatChk->parentWidget(), f.DrawGroup);
+    EXPECT_EQ(f.DrawGroup->parentWidget(), f.TabSheet4) << "below the encoding's radio buttons";
+    EXPECT_EQ(f.DrawGroup->geometry(), QRect(4, 102, 273, 61));
+    f.show();
+    const QTabBar* tabs = f.PageControl1->tabBar();
+    EXPECT_LT(tabs->tabRect(tabs->count() - 1).right(), f.PageControl1->width())
+        << "every page's tab in view, without scroll buttons";
     EXPECT_EQ(f.PageControl1->tabText(1), u"/aｵﾌﾟｼｮﾝ起動時"_s);
     EXPECT_EQ(f.WaitTime->parentWidget(), f.TabSheet1);
     EXPECT_EQ(f.WaitTime->geometry(), QRect(72, 52, 157, 17));

@@ -1,0 +1,433 @@
+#include "engine/Rounds.h"
+
+#include "engine/FileOps.h"
+#include "engine/Messages.h"
+#include "engine/Sys.h"
+#include "engine/TextStream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace morvex {
+namespace {
+
+constexpr std::size_t kDrawReach = 32768; // a draw yields at most 0x7FFF
+constexpr std::string_view kMagic = "morvex-round 1";
+constexpr std::size_t kMaxStateBytes = 64 * 1024;
+constexpr std::string_view kTempPrefix = ".round-";
+constexpr std::string_view kTempSuffix = ".tmp";
+constexpr char kHex[] = "0123456789abcdef";
+
+std::string_view kindName(EntryKind kind) {
+    return kind == EntryKind::Footer ? "footer" : "header";
+}
+
+std::string hex64(std::uint64_t value) {
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, value >>= 4)
+        text[static_cast<std::size_t>(i)] = kHex[value & 0xF];
+    return text;
+}
+
+// Takes the next line of `text` (without its LF); false when no whole line is left.
+bool nextLine(std::string_view& text, std::string_view& line) {
+    const std::size_t lf = text.find('\n');
+    if (lf == std::string_view::npos)
+        return false;
+    line = text.substr(0, lf);
+    text.remove_prefix(lf + 1);
+    return true;
+}
+
+// "<word> <value>": the value after the word and one space.
+bool field(std::string_view line, std::string_view word, std::string_view& value) {
+    if (!line.starts_with(word) || line.size() <= word.size() || line[word.size()] != ' ')
+        return false;
+    value = line.substr(word.size() + 1);
+    return true;
+}
+
+template <typename T> std::optional<T> number(std::string_view text, int base = 10) {
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+int hexDigit(char c) {
+    const char* found = std::find(kHex, kHex + 16, c);
+    return found == kHex + 16 ? -1 : static_cast<int>(found - kHex);
+}
+
+std::string formatDrawn(const std::vector<bool>& drawn) {
+    std::string text((drawn.size() + 3) / 4, '0');
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        if (drawn[i])
+            text[i / 4] = kHex[hexDigit(text[i / 4]) | (1 << (i % 4))];
+    return text;
+}
+
+// The drawn lines from their hex digits: the digit k holds lines 4k to 4k+3, line 4k in its
+// lowest bit. Every set bit must be an eligible line.
+std::optional<std::vector<bool>> parseDrawn(std::string_view text, const RoundKey& key) {
+    const std::size_t reach = key.eligible.size();
+    if (text.size() != (reach + 3) / 4)
+        return std::nullopt;
+    std::vector<bool> drawn(reach);
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const int digit = hexDigit(text[k]);
+        if (digit < 0)
+            return std::nullopt;
+        for (std::size_t bit = 0; bit < 4; ++bit) {
+            if ((digit & (1 << bit)) == 0)
+                continue;
+            const std::size_t line = k * 4 + bit;
+            if (line >= reach || !key.eligible[line])
+                return std::nullopt;
+            drawn[line] = true;
+        }
+    }
+    return drawn;
+}
+
+// A uniform choice among `count` (1 to 32768) with the generator's 15-bit values: values past
+// the last whole multiple of `count` are drawn again, so that no choice is favoured.
+std::size_t uniformBelow(std::size_t count, DrawGenerator& generator) {
+    const std::size_t limit = kDrawReach - kDrawReach % count;
+    for (;;) {
+        const auto value = static_cast<std::size_t>(generator.next());
+        if (value < limit)
+            return value % count;
+    }
+}
+
+int retriedFlock(int fd, int operation) {
+    int r;
+    do
+        r = ::flock(fd, operation);
+    while (r != 0 && errno == EINTR);
+    return r;
+}
+
+// Creates each missing directory of the path, owner-only.
+bool makeDirectories(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRoundTemp(std::string_view name) {
+    return fileops::isUniqueName(name, kTempPrefix, kTempSuffix);
+}
+
+bool readAll(int fd, std::string& text) {
+    char block[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        text.append(block, static_cast<std::size_t>(n));
+        if (text.size() > kMaxStateBytes)
+            return false;
+    }
+}
+
+} // namespace
+
+std::string RoundStateDirectory() {
+    std::string base;
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
+        base = state;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd* entry = ::getpwuid(::getuid());
+            home = entry ? entry->pw_dir : "/";
+        }
+        base = std::string(home) + "/.local/state";
+    }
+    if (base.back() != '/')
+        base += '/';
+    return base + "morvex/";
+}
+
+RoundKey RoundKey::of(EntryKind kind, const Pool& pool) {
+    RoundKey key;
+    key.kind = kind;
+    key.lines = pool.size();
+    // FNV-1a over the lines, each closed by an LF, which no line holds.
+    std::uint64_t hash = 14695981039346656037ull;
+    const auto add = [&hash](unsigned char byte) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    };
+    for (const std::string& line : pool) {
+        for (const char c : line)
+            add(static_cast<unsigned char>(c));
+        add('\n');
+    }
+    key.hash = hash;
+    const std::size_t reach = std::min(pool.size(), kDrawReach);
+    key.eligible.resize(reach);
+    for (std::size_t i = 0; i < reach; ++i)
+        key.eligible[i] = isEligible(pool[i]);
+    return key;
+}
+
+std::string RoundKey::fileName() const {
+    return std::string(kindName(kind)) + "-" + hex64(hash) + ".round";
+}
+
+std::string FormatRound(const RoundKey& key, const Round& round) {
+    std::string text(kMagic);
+    text += '\n';
+    text += std::string(kindName(key.kind)) + " " + hex64(key.hash) + " " +
+            std::to_string(key.lines) + "\n";
+    text += "last " + (round.last ? std::to_string(*round.last) : std::string("-")) + "\n";
+    text += "drawn " + formatDrawn(round.drawn) + "\n";
+    return text;
+}
+
+std::optional<Round> ParseRound(std::string_view text, const RoundKey& key) {
+    std::string_view magic, pool, last, drawn;
+    if (!nextLine(text, magic) || magic != kMagic || !nextLine(text, pool) ||
+        !nextLine(text, last) || !nextLine(text, drawn) || !text.empty())
+        return std::nullopt;
+    std::string_view value;
+    // The pool line must name this very pool: a file renamed from another is not its round.
+    if (!field(pool, kindName(key.kind), value) ||
+        value != hex64(key.hash) + " " + std::to_string(key.lines))
+        return std::nullopt;
+    Round round;
+    if (!field(last, "last", value))
+        return std::nullopt;
+    if (value != "-") {
+        const auto line = number<std::size_t>(value);
+        if (!line || *line >= key.eligible.size() || !key.eligible[*line] ||
+            std::to_string(*line) != value)
+            return std::nullopt;
+        round.last = *line;
+    }
+    if (!field(drawn, "drawn", value))
+        return std::nullopt;
+    auto lines = parseDrawn(value, key);
+    if (!lines)
+        return std::nullopt;
+    round.drawn = std::move(*lines);
+    return round;
+}
+
+std::optional<std::size_t> DrawInRound(const RoundKey& key, Round& round,
+                                       DrawGenerator& generator) {
+    const std::size_t reach = key.eligible.size();
+    round.drawn.resize(reach);
+    std::vector<std::size_t> open;
+    std::size_t eligible = 0;
+    for (std::size_t i = 0; i < reach; ++i) {
+        if (!key.eligible[i])
+            continue;
+        ++eligible;
+        if (!round.drawn[i])
+            open.push_back(i);
+    }
+    if (eligible == 0)
+        return std::nullopt;
+    if (open.empty()) {
+        // A new round; its first entry is never the one just given, unless it is the only one.
+        round.drawn.assign(reach, false);
+        for (std::size_t i = 0; i < reach; ++i)
+            if (key.eligible[i] && (eligible == 1 || round.last != i))
+                open.push_back(i);
+    }
+    const std::size_t chosen = open[uniformBelow(open.size(), generator)];
+    round.drawn[chosen] = true;
+    round.last = chosen;
+    return chosen;
+}
+
+DrawRounds::DrawRounds(std::string directory, Mode mode, ShowError showError)
+    : m_dir(std::move(directory))
+    , m_mode(mode)
+    , m_showError(std::move(showError)) {
+    if (!m_dir.empty() && m_dir.back() != '/')
+        m_dir += '/';
+}
+
+DrawRounds::~DrawRounds() {
+    discard();
+    if (m_lock >= 0)
+        ::close(m_lock);
+}
+
+void DrawRounds::lost(const std::string& what) {
+    // Once per pass: the rounds then live in memory, so the pass itself still repeats nothing.
+    if (!m_failed && m_showError)
+        m_showError(std::string(kMsgRoundUnsaved) + ": " + what, kErrorCaption);
+    m_failed = true;
+}
+
+bool DrawRounds::openDirectory() {
+    if (m_opened)
+        return m_lock >= 0;
+    m_opened = true;
+    const std::string lockPath = m_dir + "rounds.lock";
+    if (m_mode == Mode::Look) {
+        // A dry run creates nothing; without a lock file there is no state to read either.
+        m_lock = ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        return m_lock >= 0;
+    }
+    if (!makeDirectories(m_dir.substr(0, m_dir.size() - 1))) {
+        lost(m_dir);
+        return false;
+    }
+    m_lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (m_lock < 0) {
+        lost(lockPath);
+        return false;
+    }
+    fileops::removeStaleFiles(m_dir, isRoundTemp);
+    return true;
+}
+
+void DrawRounds::setAside(const std::string& path) {
+    const std::string aside = path + ".damaged-" + std::to_string(std::time(nullptr));
+    if (sys::calls().rename(path.c_str(), aside.c_str()) != 0) {
+        lost(path);
+        return;
+    }
+    if (m_showError)
+        m_showError(std::string(kMsgRoundDamaged) + ": " + aside, kErrorCaption);
+}
+
+// The round the state file holds; a fresh one when there is none. A file that cannot be
+// trusted is renamed out of the way (when `setAsideDamaged`) and a fresh round begins.
+Round DrawRounds::readRound(const RoundKey& key, bool setAsideDamaged) {
+    const std::string path = m_dir + key.fileName();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return {};
+    std::optional<Round> round;
+    struct stat st {};
+    std::string text;
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readAll(fd, text))
+        round = ParseRound(text, key);
+    if (fd >= 0)
+        ::close(fd);
+    if (!round && setAsideDamaged)
+        setAside(path);
+    return round ? std::move(*round) : Round{};
+}
+
+bool DrawRounds::writeRound(const RoundKey& key, const Round& round) {
+    fileops::UniqueFile tmp =
+        fileops::createUniqueFile(m_dir, std::string(kTempPrefix), std::string(kTempSuffix));
+    if (tmp.fd < 0)
+        return false;
+    const std::string text = FormatRound(key, round);
+    FdSink sink(tmp.fd);
+    bool ok = sink.write(text.data(), text.size()) && sys::calls().fsync(tmp.fd) == 0;
+    const std::string path = m_dir + key.fileName();
+    ok = ok && sys::calls().rename(tmp.path.c_str(), path.c_str()) == 0;
+    if (ok)
+        fileops::unmarkUniqueFile(tmp.fd);
+    ok = fileops::closeFd(tmp.fd) && ok;
+    if (!ok)
+        sys::calls().unlink(tmp.path.c_str());
+    return ok;
+}
+
+std::optional<std::size_t> DrawRounds::draw(EntryKind kind, const Pool& pool,
+                                            DrawGenerator& generator) {
+    PoolRound& entry = m_pools[kind == EntryKind::Footer ? 0 : 1];
+    if (!entry.key || entry.pool != &pool || entry.key->lines != pool.size()) {
+        // Another pool, or the same lines lent to another reader: the round stays when they are.
+        RoundKey key = RoundKey::of(kind, pool);
+        if (entry.key && entry.key->hash == key.hash && entry.key->lines == key.lines)
+            entry.pool = &pool;
+        else
+            entry = PoolRound{&pool, std::move(key), std::nullopt, std::nullopt, std::nullopt};
+    }
+    const RoundKey& key = *entry.key;
+    if (std::none_of(key.eligible.begin(), key.eligible.end(), [](bool e) { return e; }))
+        return std::nullopt;
+    if (!entry.pending) {
+        if (!entry.held && (m_mode == Mode::Look || m_failed || !openDirectory())) {
+            // Held in memory from here on, starting from what the state file holds (read once,
+            // under a shared lock, never set aside).
+            Round start;
+            if (m_locked) {
+                start = readRound(key, false);
+            } else if (openDirectory() && retriedFlock(m_lock, LOCK_SH) == 0) {
+                start = readRound(key, false);
+                retriedFlock(m_lock, LOCK_UN);
+            }
+            entry.held = std::move(start);
+        }
+        if (entry.held) {
+            entry.start = *entry.held;
+        } else {
+            // Locked until the file's draws are committed or discarded, so that no other pass
+            // draws from the round in between.
+            if (!m_locked)
+                m_locked = retriedFlock(m_lock, LOCK_EX) == 0;
+            entry.start = readRound(key, true);
+        }
+        entry.pending = entry.start;
+    }
+    return DrawInRound(key, *entry.pending, generator);
+}
+
+void DrawRounds::commit() {
+    for (PoolRound& entry : m_pools) {
+        if (!entry.pending)
+            continue;
+        if (!entry.held && !writeRound(*entry.key, *entry.pending)) {
+            lost(m_dir + entry.key->fileName());
+            entry.held = std::move(entry.pending);
+        } else if (entry.held) {
+            entry.held = std::move(entry.pending);
+        }
+        entry.start.reset();
+        entry.pending.reset();
+    }
+    unlock();
+}
+
+void DrawRounds::discard() {
+    for (PoolRound& entry : m_pools) {
+        entry.start.reset();
+        entry.pending.reset();
+    }
+    unlock();
+}
+
+void DrawRounds::rewind() {
+    for (PoolRound& entry : m_pools)
+        entry.pending = entry.start;
+}
+
+void DrawRounds::unlock() {
+    if (m_locked)
+        retriedFlock(m_lock, LOCK_UN);
+    m_locked = false;
+}
+
+} // namespace morvex
