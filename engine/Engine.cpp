@@ -86,14 +86,20 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
 }
 
-void ConvEngine::ConvertAll(const ConvSettings& settings) {
+bool ConvEngine::beginFullPass(const ConvSettings& settings) {
     if (refused(settings))
-        return;
+        return false;
     MakeFooterPool(settings.footerListPattern, settings.encoding);
     MakeHeaderPool(settings.headerListPattern, settings.encoding);
     ConvertedList.clear();
     m_converted.clear();
     beginPass(settings);
+    return true;
+}
+
+void ConvEngine::ConvertAll(const ConvSettings& settings) {
+    if (!beginFullPass(settings))
+        return;
     // Swept once per folder in this call, whatever the current look has swept.
     std::set<std::string> lookSwept = std::exchange(m_pass.sweptDirs, {});
     // Every file of the pass is known before the first backup, so that no backup replaces one.
@@ -259,13 +265,8 @@ int ConvEngine::UndoLastPass() {
 }
 
 void ConvEngine::RedrawAll(const ConvSettings& settings) {
-    if (refused(settings))
+    if (!beginFullPass(settings))
         return;
-    MakeFooterPool(settings.footerListPattern, settings.encoding);
-    MakeHeaderPool(settings.headerListPattern, settings.encoding);
-    ConvertedList.clear();
-    m_converted.clear();
-    beginPass(settings);
     std::set<std::string> lookSwept = std::exchange(m_pass.sweptDirs, {});
     for (const std::string& path : settings.sources)
         redrawFile(path);

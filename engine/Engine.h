@@ -147,6 +147,8 @@ private:
     std::optional<std::size_t> drawFrom(EntryKind kind, const ConvSettings& settings);
     void recordConversion(const std::string& path);
     void redrawFile(const std::string& path);
+    /// Refuses bad values, or builds both pools, forgets earlier passes and begins a pass.
+    bool beginFullPass(const ConvSettings& settings);
     void beginPass(const ConvSettings& settings);
     void endPass();
     bool refused(const ConvSettings& settings) const;
