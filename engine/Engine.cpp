@@ -142,8 +142,12 @@ bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& setting
         MakeHeaderPool(*m_headerPoolPattern, settings.encoding);
     beginPass(settings);
     fileops::FileId id;
-    if (identify(path, id))
+    if (identify(path, id)) {
         m_pass.sources.insert(id);
+        // So that a backup another process made of this very text meanwhile reads as its
+        // conversion, not as a backup this one must not replace.
+        m_pass.originals.emplace(path, id);
+    }
     const bool replaced = ConvertFile(path);
     endPass();
     return replaced;
