@@ -22,24 +22,6 @@ template <std::size_t N> bool inTable(const CodeRange (&table)[N], char32_t code
     return at != std::begin(table) && code <= (at - 1)->last;
 }
 
-constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
-
-std::string normaliseFooter(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\t') {
-            out.append(8, ' ');
-        } else if (text.compare(i, kIdeographicSpace.size(), kIdeographicSpace) == 0) {
-            out.append(2, ' ');
-            i += kIdeographicSpace.size() - 1;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 int CodePointColumns(char32_t code) {
@@ -68,21 +50,6 @@ std::size_t Utf8Columns(std::string_view text) {
         pos += n;
     }
     return columns;
-}
-
-std::string AlignFooterUtf8(std::string_view footer, int column) {
-    const std::size_t n = static_cast<std::size_t>(std::clamp(column, 0, 80));
-    std::string norm = normaliseFooter(footer);
-    const std::size_t width = Utf8Columns(norm) + 1; // the text plus the column after it
-    if (width < n)
-        return std::string(n - width, ' ') + norm;
-    if (width > n) {
-        // Spaces take one column and one byte each, so the excess counts in either.
-        const std::size_t k = width - n;
-        const bool leadingSpaces = k <= norm.size() && norm.find_first_not_of(' ') >= k;
-        return leadingSpaces ? norm.substr(k) : std::string(footer);
-    }
-    return norm;
 }
 
 } // namespace morvex

@@ -14,8 +14,4 @@ int CodePointColumns(char32_t code);
 /// The columns of UTF-8 text; a byte that begins no character, like a control byte, takes 1.
 std::size_t Utf8Columns(std::string_view text);
 
-/// AlignFooter for UTF-8 footers: the same steps with display columns in place of bytes; a TAB
-/// counts as eight spaces and the ideographic space (U+3000) as two.
-std::string AlignFooterUtf8(std::string_view footer, int column);
-
 } // namespace morvex

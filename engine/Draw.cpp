@@ -205,19 +205,20 @@ void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest
 
 namespace {
 
-std::string normaliseFooter(std::string_view text) {
+// A TAB counts as eight spaces and the ideographic space as two, in either encoding.
+std::string normaliseFooter(std::string_view text, TextEncoding encoding) {
+    const std::string_view ideographicSpace =
+        encoding == TextEncoding::Utf8 ? std::string_view("\xE3\x80\x80") : "\x81\x40";
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\t') {
+        if (text[i] == '\t') {
             out.append(8, ' ');
-        } else if (c == 0x81 && i + 1 < text.size() &&
-                   static_cast<unsigned char>(text[i + 1]) == 0x40) {
+        } else if (text.compare(i, ideographicSpace.size(), ideographicSpace) == 0) {
             out.append(2, ' ');
-            ++i;
+            i += ideographicSpace.size() - 1;
         } else {
-            out += static_cast<char>(c);
+            out += text[i];
         }
     }
     return out;
@@ -226,14 +227,15 @@ std::string normaliseFooter(std::string_view text) {
 } // namespace
 
 std::string AlignFooter(std::string_view footer, int column, TextEncoding encoding) {
-    if (encoding == TextEncoding::Utf8)
-        return AlignFooterUtf8(footer, column);
     const std::size_t n = static_cast<std::size_t>(std::clamp(column, 0, 80));
-    std::string norm = normaliseFooter(footer);
-    const std::size_t width = norm.size() + 1; // the text plus the byte that follows it
+    std::string norm = normaliseFooter(footer, encoding);
+    // The text plus the column after it: bytes are columns in Shift-JIS.
+    const std::size_t width =
+        (encoding == TextEncoding::Utf8 ? Utf8Columns(norm) : norm.size()) + 1;
     if (width < n)
         return std::string(n - width, ' ') + norm;
     if (width > n) {
+        // Spaces take one column and one byte each, so the excess counts in either.
         const std::size_t k = width - n;
         const bool leadingSpaces = k <= norm.size() && norm.find_first_not_of(' ') >= k;
         return leadingSpaces ? norm.substr(k) : std::string(footer);

@@ -74,7 +74,8 @@ void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest
                    TextEncoding encoding = TextEncoding::ShiftJis);
 
 /// Pads or trims an expanded footer so that the byte after it stands in column `column`; bytes
-/// are columns in Shift-JIS, display columns in UTF-8 (see AlignFooterUtf8).
+/// are columns in Shift-JIS, display columns in UTF-8
+/// (a TAB counts as eight spaces, the ideographic space as two).
 std::string AlignFooter(std::string_view footer, int column,
                         TextEncoding encoding = TextEncoding::ShiftJis);
 

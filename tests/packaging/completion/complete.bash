@@ -8,8 +8,8 @@ COMP_POINT=${#COMP_LINE}
 read -r -a COMP_WORDS <<<"${COMP_LINE//=/ = }"
 [[ $COMP_LINE == *" " ]] && COMP_WORDS+=("")
 COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-spec=$(complete -p "${COMP_WORDS[0]}") || exit 3
-function=${spec##*-F }
+registered=$(complete -p "${COMP_WORDS[0]}") || exit 3
+function=${registered##*-F }
 function=${function%% *}
 COMPREPLY=()
 "$function" "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
