@@ -13,8 +13,6 @@
 namespace morvex {
 namespace {
 
-constexpr std::size_t kDrawReach = 32768; // a draw yields at most 0x7FFF
-
 std::string hexBytes(std::string_view bytes) {
     std::string out;
     for (const char c : bytes) {
@@ -26,7 +24,7 @@ std::string hexBytes(std::string_view bytes) {
     return out;
 }
 
-// What the escapes of one entry do, found by the walk ExpandEntry makes.
+// What the escapes of one entry do, read by the grammar the expansion reads them by.
 struct EntryScan {
     bool headerOnly = false; // \H or \I
     std::string cutShort;    // the escape cut short by the end of the entry, as written
@@ -37,40 +35,25 @@ struct EntryScan {
 
 EntryScan scanEntry(std::string_view entry, TextEncoding encoding) {
     EntryScan scan;
-    const bool sjis = encoding == TextEncoding::ShiftJis;
     std::size_t pos = 0;
     while (pos < entry.size()) {
-        const std::size_t start = pos;
-        if (sjis && isLeadByte(static_cast<unsigned char>(entry[pos]))) {
-            pos += std::min<std::size_t>(2, entry.size() - pos);
-        } else if (entry[pos] != '\\') {
-            ++pos;
-        } else if (pos + 1 >= entry.size()) {
-            scan.cutShort.assign(1, '\\');
-            break;
-        } else {
-            const char letter = entry[pos + 1];
-            pos += 1 + EscapeUnit(entry, pos + 1, encoding);
-            const int width = (letter == 'S' || letter == 's')   ? 2
-                              : (letter == 'R' || letter == 'r') ? 4
-                                                                 : 0;
-            if (letter == 'H' || letter == 'h' || letter == 'I' || letter == 'i')
-                scan.headerOnly = true;
-            const int value = ReadEscapeDigits(entry, pos, width, width == 4 ? 9 : 0, encoding);
-            if (pos > entry.size())
-                scan.cutShort = std::string(entry.substr(start));
-            pos = std::min(entry.size(), pos);
-            if (width == 4) {
-                scan.emptyRange = scan.emptyRange || value == 0;
-                if (value > 0) {
-                    scan.shortest += '1';
-                    scan.longest += std::to_string(value);
-                }
-                continue;
+        const EntryToken token = readEntryToken(entry, pos, encoding);
+        if (token.cutShort)
+            scan.cutShort = std::string(token.written);
+        if (token.kind == EntryToken::Kind::Escape && token.letter == 0)
+            break; // a lone final backslash ends the entry and stands for nothing
+        if (token.letter == 'H' || token.letter == 'I')
+            scan.headerOnly = true;
+        if (token.letter == 'R') {
+            scan.emptyRange = scan.emptyRange || token.value == 0;
+            if (token.value > 0) {
+                scan.shortest += '1';
+                scan.longest += std::to_string(token.value);
             }
+            continue;
         }
-        scan.shortest.append(entry.substr(start, pos - start));
-        scan.longest.append(entry.substr(start, pos - start));
+        scan.shortest.append(token.written);
+        scan.longest.append(token.written);
     }
     return scan;
 }

@@ -7,8 +7,6 @@
 namespace morvex {
 namespace {
 
-constexpr std::size_t kDrawReach = 32768; // a draw yields at most 0x7FFF
-
 char upperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -76,24 +74,21 @@ void appendFirstCharacter(Out& out, std::string_view rest, TextEncoding encoding
     out.add(rest.substr(0, pair ? 2 : 1));
 }
 
-// Expands the escape whose letter is `letter`; `pos` points after the letter and is moved past
-// the digits the escape consumes.
 template <typename Out>
-void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& pos, EntryKind kind,
-                  std::string_view rest, DrawGenerator& generator, TextEncoding encoding) {
+void expandEscape(Out& out, const EntryToken& token, EntryKind kind, std::string_view rest,
+                  DrawGenerator& generator, TextEncoding encoding) {
     const bool header = kind == EntryKind::Header;
-    switch (upperAscii(letter)) {
+    switch (token.letter) {
     case 'N':
         out.add('\n');
         break;
     case 'S':
-        out.spaces(static_cast<std::size_t>(ReadEscapeDigits(entry, pos, 2, 0, encoding)));
+        out.spaces(static_cast<std::size_t>(token.value));
         break;
     case 'R': {
-        const int range = ReadEscapeDigits(entry, pos, 4, 9, encoding);
         const int v = generator.next(); // taken even for an empty range, so later draws keep
-        if (range > 0)                  // their place
-            out.add(std::string_view(std::to_string(v % range + 1)));
+        if (token.value > 0)            // their place
+            out.add(std::string_view(std::to_string(v % token.value + 1)));
         break;
     }
     case '\\':
@@ -115,47 +110,69 @@ void expandEscape(Out& out, char letter, std::string_view entry, std::size_t& po
 template <typename Out>
 void expandInto(Out& out, std::string_view entry, EntryKind kind, std::string_view rest,
                 DrawGenerator& generator, TextEncoding encoding) {
-    // No byte of a UTF-8 sequence is a backslash, so UTF-8 text needs no lead-byte rule.
-    const bool sjis = encoding == TextEncoding::ShiftJis;
     std::size_t pos = 0;
     while (pos < entry.size()) {
-        const char c = entry[pos];
-        if (sjis && isLeadByte(static_cast<unsigned char>(c))) {
-            // A lone lead byte at the very end is copied alone.
-            const std::size_t n = std::min<std::size_t>(2, entry.size() - pos);
-            out.add(entry.substr(pos, n));
-            pos += n;
-        } else if (c != '\\') {
-            out.add(c);
-            ++pos;
-        } else if (pos + 1 >= entry.size()) {
-            break; // a backslash as the last byte ends the entry
-        } else {
-            const char letter = entry[pos + 1];
-            pos += 1 + EscapeUnit(entry, pos + 1, encoding);
-            expandEscape(out, letter, entry, pos, kind, rest, generator, encoding);
-        }
+        const EntryToken token = readEntryToken(entry, pos, encoding);
+        if (token.kind == EntryToken::Kind::Text)
+            out.add(token.written);
+        else
+            expandEscape(out, token, kind, rest, generator, encoding);
     }
 }
 
-} // namespace
-
-std::size_t EscapeUnit(std::string_view text, std::size_t pos, TextEncoding encoding) {
+// The bytes an escape's letter or one of its digits takes at `pos`; one past the end counts as
+// one.
+std::size_t escapeUnit(std::string_view text, std::size_t pos, TextEncoding encoding) {
     if (encoding == TextEncoding::ShiftJis || pos >= text.size())
         return 1;
     return std::max<std::size_t>(1, utf8CharLength(text, pos));
 }
 
-int ReadEscapeDigits(std::string_view text, std::size_t& pos, int width, int fallback,
+int readEscapeDigits(std::string_view text, std::size_t& pos, int width, int fallback,
                      TextEncoding encoding) {
     int value = 0;
     for (int i = 0; i < width; ++i) {
         const char c = pos < text.size() ? text[pos] : 'x';
-        const std::size_t n = EscapeUnit(text, pos, encoding);
+        const std::size_t n = escapeUnit(text, pos, encoding);
         value = value * 10 + ((n == 1 && c >= '0' && c <= '9') ? c - '0' : fallback);
         pos += n;
     }
     return value;
+}
+
+} // namespace
+
+EntryToken readEntryToken(std::string_view entry, std::size_t& pos, TextEncoding encoding) {
+    EntryToken token;
+    const std::size_t start = pos;
+    if (entry[pos] != '\\') {
+        // No byte of a UTF-8 sequence is a backslash, so UTF-8 text needs no lead-byte rule; a
+        // lone Shift-JIS lead byte at the very end is copied alone.
+        const bool sjis = encoding == TextEncoding::ShiftJis;
+        while (pos < entry.size() && entry[pos] != '\\')
+            pos += sjis && isLeadByte(static_cast<unsigned char>(entry[pos])) ? 2 : 1;
+        pos = std::min(pos, entry.size());
+        token.written = entry.substr(start, pos - start);
+        return token;
+    }
+    token.kind = EntryToken::Kind::Escape;
+    if (pos + 1 >= entry.size()) {
+        // A backslash as the last byte ends the entry.
+        pos = entry.size();
+        token.written = entry.substr(start);
+        token.cutShort = true;
+        return token;
+    }
+    token.letter = upperAscii(entry[pos + 1]);
+    pos += 1 + escapeUnit(entry, pos + 1, encoding);
+    if (token.letter == 'S')
+        token.value = readEscapeDigits(entry, pos, 2, 0, encoding);
+    else if (token.letter == 'R')
+        token.value = readEscapeDigits(entry, pos, 4, 9, encoding);
+    token.cutShort = pos > entry.size();
+    pos = std::min(pos, entry.size());
+    token.written = entry.substr(start, pos - start);
+    return token;
 }
 
 bool isEligible(std::string_view line) {

@@ -11,6 +11,9 @@
 
 namespace morvex {
 
+/// A draw reaches the first 32768 lines of a pool: the generator yields at most 0x7FFF.
+inline constexpr std::size_t kDrawReach = 32768;
+
 /// An ordered list of list-file lines, comments and empty lines included, without line ends.
 using Pool = std::vector<std::string>;
 
@@ -38,15 +41,25 @@ constexpr bool isLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xF0);
 }
 
-/// The bytes an escape takes at `pos` as its letter or as one digit: one in Shift-JIS, as
-/// designed; a whole character in UTF-8 (one byte for a byte that begins none), so that no escape
-/// cuts a character apart. One past the end of the text counts as one.
-std::size_t EscapeUnit(std::string_view text, std::size_t pos, TextEncoding encoding);
+/// One piece of an entry as the escape grammar reads it: a run of plain text, or one escape.
+/// The draw, the expansion and the list check all read entries through this grammar.
+struct EntryToken {
+    enum class Kind {
+        Text,   ///< plain text, copied as it is (a Shift-JIS second byte is never a backslash)
+        Escape, ///< a backslash, its letter and the digits the letter takes
+    };
+    Kind kind = Kind::Text;
+    std::string_view written; ///< the bytes as they stand in the entry
+    char letter = 0;          ///< the escape's letter in upper case (ASCII letters only)
+    int value = 0;            ///< the number of `\S` (two digits) or `\R` (four digits)
+    bool cutShort = false;    ///< the entry ends inside the escape (a lone final backslash too)
+};
 
-/// Reads `width` decimal digits of an escape at `pos`, moving `pos` one unit past each, also past
-/// the end of the text; a unit that is not a digit, or is missing, counts as `fallback`.
-int ReadEscapeDigits(std::string_view text, std::size_t& pos, int width, int fallback,
-                     TextEncoding encoding);
+/// Reads the token at `pos` and moves `pos` past it. In an escape the letter and each digit take
+/// one byte in Shift-JIS, as designed, and a whole character in UTF-8, so that no escape cuts a
+/// character apart; a digit that is not one counts as 0 for `\S` and 9 for `\R`, and so do
+/// digits missing at the end of the entry.
+EntryToken readEntryToken(std::string_view entry, std::size_t& pos, TextEncoding encoding);
 
 /// True for a pool line that a draw may return: not empty and not starting with ";".
 bool isEligible(std::string_view line);

@@ -18,7 +18,6 @@
 namespace morvex {
 namespace {
 
-constexpr std::size_t kDrawReach = 32768; // a draw yields at most 0x7FFF
 constexpr std::string_view kMagic = "morvex-round 1";
 constexpr std::size_t kMaxStateBytes = 64 * 1024;
 constexpr std::string_view kTempPrefix = ".round-";

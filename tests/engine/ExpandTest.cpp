@@ -1,5 +1,6 @@
 #include "engine/Draw.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 
 namespace morvex {
@@ -83,4 +84,62 @@ TEST(ExpandEntry, LongEntriesAreHandledInFull) {
 }
 
 } // namespace
+
+// The expansion and the list check read entries through one grammar: its tokens must give back
+// every byte of any entry, in order, each token moving on.
+TEST(EntryGrammar, TokensCoverEveryEntryExactly) {
+    const std::string alphabet = "\\\\SRHIsrN019x \x82\x95\x5C\xE3\x81\xC0\xFF";
+    std::uint32_t state = 7;
+    for (int round = 0; round < 4000; ++round) {
+        std::string entry;
+        const int length = static_cast<int>(state % 12);
+        for (int i = 0; i < length; ++i) {
+            state = state * 1103515245u + 12345u;
+            entry += alphabet[(state >> 16) % alphabet.size()];
+        }
+        for (const TextEncoding encoding : {TextEncoding::ShiftJis, TextEncoding::Utf8}) {
+            std::string joined;
+            std::size_t pos = 0;
+            while (pos < entry.size()) {
+                const std::size_t before = pos;
+                const EntryToken token = readEntryToken(entry, pos, encoding);
+                ASSERT_GT(pos, before) << entry;
+                ASSERT_EQ(token.written, std::string_view(entry).substr(before, pos - before));
+                if (token.kind == EntryToken::Kind::Escape) {
+                    ASSERT_EQ(token.written.front(), '\\');
+                }
+                joined.append(token.written);
+            }
+            EXPECT_EQ(joined, entry);
+        }
+        state = state * 1103515245u + 12345u;
+    }
+}
+
+TEST(EntryGrammar, EscapesReadTheirLetterAndDigits) {
+    auto first = [](std::string_view entry, TextEncoding encoding = TextEncoding::ShiftJis) {
+        std::size_t pos = 0;
+        return readEntryToken(entry, pos, encoding);
+    };
+    EXPECT_EQ(first("\\r0042x").letter, 'R');
+    EXPECT_EQ(first("\\r0042x").value, 42);
+    EXPECT_EQ(first("\\r0042x").written, "\\r0042");
+    EXPECT_EQ(first("\\R12").value, 1299); // missing digits count 9
+    EXPECT_TRUE(first("\\R12").cutShort);
+    EXPECT_EQ(first("\\S7").value, 70); // ... and 0 for \S
+    EXPECT_TRUE(first("\\").cutShort);
+    EXPECT_FALSE(first("\\Nx").cutShort);
+    // In UTF-8 a digit is a whole character: "１" (U+FF11) is one non-digit, not three bytes.
+    const EntryToken wide = first("\\S\xEF\xBC\x91"
+                                  "5x",
+                                  TextEncoding::Utf8);
+    EXPECT_EQ(wide.value, 5);
+    EXPECT_EQ(wide.written, "\\S\xEF\xBC\x91"
+                            "5");
+    // In Shift-JIS the pair 0x95 0x5C is one character, so its second byte opens no escape.
+    const EntryToken pair = first("\x95\x5CN\\N");
+    EXPECT_EQ(pair.kind, EntryToken::Kind::Text);
+    EXPECT_EQ(pair.written, "\x95\x5CN");
+}
+
 } // namespace morvex
