@@ -1,10 +1,10 @@
 #include "engine/Check.h"
 
-#include "engine/Columns.h"
 #include "engine/Draw.h"
 #include "engine/Encoding.h"
 #include "engine/Messages.h"
 #include "engine/Pool.h"
+#include "engine/detail/Columns.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "engine/Draw.h"
 
-#include "engine/Columns.h"
+#include "engine/detail/Columns.h"
 
 #include <algorithm>
 

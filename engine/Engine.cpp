@@ -3,6 +3,7 @@
 #include "engine/PassValues.h"
 #include "engine/TakeBack.h"
 #include "engine/TextStream.h"
+#include "engine/detail/SafeReplace.h"
 
 #include <algorithm>
 #include <ctime>
@@ -40,7 +41,10 @@ private:
 
 ConvEngine::ConvEngine(ShowError showError, ResultCallback onResult)
     : m_showError(std::move(showError))
-    , m_onResult(std::move(onResult)) {}
+    , m_onResult(std::move(onResult))
+    , m_pass(std::make_unique<PassFiles>()) {}
+
+ConvEngine::~ConvEngine() = default;
 
 void ConvEngine::showError(const std::string& text) const {
     if (m_showError)
@@ -76,10 +80,10 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     m_settings = settings;
     m_footers = 0;
     m_headers = 0;
-    m_pass.sources.clear();
-    m_pass.originals.clear();
-    m_pass.converted.clear();
-    m_pass.held.releaseAll();
+    m_pass->sources.clear();
+    m_pass->originals.clear();
+    m_pass->converted.clear();
+    m_pass->held.releaseAll();
     m_unchanged.clear();
     m_rounds.reset();
     LastPass.clear();
@@ -101,7 +105,7 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     if (!beginFullPass(settings))
         return;
     // Swept once per folder in this call, whatever the current look has swept.
-    std::set<std::string> lookSwept = std::exchange(m_pass.sweptDirs, {});
+    std::set<std::string> lookSwept = std::exchange(m_pass->sweptDirs, {});
     // Every file of the pass is known before the first backup, so that no backup replaces one.
     // A file a pattern finds that is its own backup name is an older backup (as with "*.*"),
     // which a new backup may replace; one named as it is stays a source.
@@ -117,19 +121,19 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
             fileops::FileId id;
             if (!identify(paths.back(), id))
                 continue;
-            m_pass.originals.emplace(paths.back(), id);
+            m_pass->originals.emplace(paths.back(), id);
             if (literal || BackupPath(paths.back(), settings.backupExt) != paths.back())
-                m_pass.sources.insert(id);
+                m_pass->sources.insert(id);
         }
     }
     for (const std::string& path : paths)
         ConvertFile(path);
-    m_pass.sweptDirs = std::move(lookSwept);
+    m_pass->sweptDirs = std::move(lookSwept);
     endPass();
 }
 
 void ConvEngine::beginLook() {
-    m_pass.sweptDirs.clear();
+    m_pass->sweptDirs.clear();
 }
 
 bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
@@ -143,10 +147,10 @@ bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& setting
     beginPass(settings);
     fileops::FileId id;
     if (identify(path, id)) {
-        m_pass.sources.insert(id);
+        m_pass->sources.insert(id);
         // So that a backup another process made of this very text meanwhile reads as its
         // conversion, not as a backup this one must not replace.
-        m_pass.originals.emplace(path, id);
+        m_pass->originals.emplace(path, id);
     }
     const bool replaced = ConvertFile(path);
     endPass();
@@ -154,9 +158,9 @@ bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& setting
 }
 
 void ConvEngine::endPass() {
-    m_pass.held.releaseAll();
+    m_pass->held.releaseAll();
     m_rounds.reset(); // and with it the rounds' lock file
-    m_converted.insert(m_pass.converted.begin(), m_pass.converted.end());
+    m_converted.insert(m_pass->converted.begin(), m_pass->converted.end());
 }
 
 void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) const {
@@ -204,7 +208,7 @@ bool ConvEngine::ConvertFile(const std::string& path) {
     // At most once per pass: the file itself counts, whatever path names it.
     fileops::FileId id;
     if (m_settings.skipConverted && identify(path, id) &&
-        (m_pass.converted.count(id) != 0 || m_converted.count(id) != 0 ||
+        (m_pass->converted.count(id) != 0 || m_converted.count(id) != 0 ||
          m_unchanged.count(id) != 0))
         return false;
     TmpStr = path;
@@ -220,7 +224,7 @@ bool ConvEngine::ConvertFile(const std::string& path) {
             counts = RewriteStream(in, out, m_settings);
             return !counts.emptyPool;
         },
-        m_pass);
+        *m_pass);
     m_footers = 0;
     m_headers = 0;
     // The rounds move on only for draws the user gets: not for a file left as it was.
@@ -271,10 +275,10 @@ int ConvEngine::UndoLastPass() {
 void ConvEngine::RedrawAll(const ConvSettings& settings) {
     if (!beginFullPass(settings))
         return;
-    std::set<std::string> lookSwept = std::exchange(m_pass.sweptDirs, {});
+    std::set<std::string> lookSwept = std::exchange(m_pass->sweptDirs, {});
     for (const std::string& path : settings.sources)
         redrawFile(path);
-    m_pass.sweptDirs = std::move(lookSwept);
+    m_pass->sweptDirs = std::move(lookSwept);
     endPass();
 }
 
@@ -293,7 +297,7 @@ void ConvEngine::redrawFile(const std::string& path) {
                       counts = RewriteStream(in, out, m_settings);
                       return !counts.emptyPool && (counts.footers != 0 || counts.headers != 0);
                   },
-                  m_pass.sweptDirs);
+                  m_pass->sweptDirs);
     m_footers = 0;
     m_headers = 0;
     settleDraws(outcome == TakeBackOutcome::Done);

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "engine/Draw.h"
+#include "engine/FileId.h"
 #include "engine/Messages.h"
 #include "engine/Paths.h"
 #include "engine/Pool.h"
 #include "engine/Rounds.h"
-#include "engine/SafeReplace.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,6 +20,8 @@ namespace morvex {
 
 class TextReader;
 class TextWriter;
+struct PassFiles;
+enum class ReplaceOutcome;
 
 /// The values of one conversion pass.
 struct ConvSettings {
@@ -74,6 +76,7 @@ class ConvEngine {
 public:
     /// Both sinks may be empty (errors and results are then dropped).
     explicit ConvEngine(ShowError showError = {}, ResultCallback onResult = {});
+    ~ConvEngine();
 
     /// Replaces the error sink; it is called with a message and the caption "エラー".
     void setShowError(ShowError showError) { m_showError = std::move(showError); }
@@ -166,7 +169,7 @@ private:
     ConvSettings m_settings;
     // Lives as long as the engine: backups made in the run are never replaced by another file's,
     // and folders swept in the current look (ConvertAll has its own) are not swept again.
-    PassFiles m_pass;
+    std::unique_ptr<PassFiles> m_pass;
     // The new files of ConvertedList's earlier passes (each ConvertOne is a pass of its own):
     // skipped while skip converted is on, but no longer this pass's, so a backup may replace
     // one (a watched file's earlier conversion, edited since).

@@ -1,10 +1,10 @@
 #include "engine/Pool.h"
 
-#include "engine/FileOps.h"
 #include "engine/Messages.h"
 #include "engine/Paths.h"
-#include "engine/Sys.h"
 #include "engine/TextStream.h"
+#include "engine/detail/FileOps.h"
+#include "engine/detail/Sys.h"
 
 #include <algorithm>
 #include <optional>

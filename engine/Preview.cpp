@@ -1,7 +1,7 @@
 #include "engine/Preview.h"
 
-#include "engine/FileOps.h"
 #include "engine/TextStream.h"
+#include "engine/detail/FileOps.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,9 +1,9 @@
 #include "engine/Rounds.h"
 
-#include "engine/FileOps.h"
 #include "engine/Messages.h"
-#include "engine/Sys.h"
 #include "engine/TextStream.h"
+#include "engine/detail/FileOps.h"
+#include "engine/detail/Sys.h"
 
 #include <algorithm>
 #include <cerrno>

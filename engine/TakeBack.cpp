@@ -2,9 +2,9 @@
 
 #include "engine/Messages.h"
 #include "engine/Paths.h"
-#include "engine/SafeReplace.h"
-#include "engine/Sys.h"
 #include "engine/TextStream.h"
+#include "engine/detail/SafeReplace.h"
+#include "engine/detail/Sys.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/FileOps.h"
+#include "engine/FileId.h"
 #include "engine/Pool.h"
-#include "engine/SafeReplace.h"
+#include "engine/TextStream.h"
 
 #include <optional>
 #include <set>

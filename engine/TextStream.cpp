@@ -1,6 +1,6 @@
 #include "engine/TextStream.h"
 
-#include "engine/Sys.h"
+#include "engine/detail/Sys.h"
 
 #include <algorithm>
 #include <cerrno>

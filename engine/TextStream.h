@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -183,5 +184,8 @@ private:
     bool m_failed = false;
     std::string_view m_lineEnd = "\r\n";
 };
+
+/// Writes the new text from the file's text; false gives the file up (it stays untouched).
+using ReplaceBody = std::function<bool(TextReader&, TextWriter&)>;
 
 } // namespace morvex

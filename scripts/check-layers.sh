@@ -52,6 +52,11 @@ while IFS= read -r src; do
             continue
         fi
         to=$(layer_of "$target")
+        if [ "$to" = engine ] && [ "$from" != engine ] && [[ $target == engine/detail/* ]]; then
+            echo "$src includes $target, which is the engine's own (engine/detail/)" >&2
+            status=1
+            continue
+        fi
         [ -z "$to" ] || [ "$to" = "$from" ] && continue
         case " ${allowed[$from]} " in
         *" $to "*) ;;

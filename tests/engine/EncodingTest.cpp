@@ -2,7 +2,7 @@
 // columns, and what expansion and alignment make of UTF-8 text.
 #include "engine/Encoding.h"
 
-#include "engine/Columns.h"
+#include "engine/detail/Columns.h"
 #include "engine/Draw.h"
 #include "engine/PassValues.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Sys.h"
+#include "engine/detail/Sys.h"
 
 #include <string>
 #include <string_view>

@@ -4,7 +4,7 @@
 #include "modes/Unattended.h"
 
 #include "ModesTestSupport.h"
-#include "engine/Sys.h"
+#include "engine/detail/Sys.h"
 #include "modes/DesktopLessHost.h"
 #include "modes/ModeHost.h"
 #include "modes/ProcessEnd.h"

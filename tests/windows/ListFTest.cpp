@@ -10,7 +10,7 @@
 #include "StyleDialogs.h"
 #include "TestSupport.h"
 #include "engine/Paths.h"
-#include "engine/Sys.h"
+#include "engine/detail/Sys.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // Escape expansion and footer alignment of arbitrary entries, in either encoding.
 #include "FuzzInput.h"
-#include "engine/Columns.h"
+#include "engine/detail/Columns.h"
 #include "engine/Draw.h"
 
 #include <algorithm>

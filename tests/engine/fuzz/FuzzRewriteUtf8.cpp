@@ -1,6 +1,6 @@
 // The UTF-8 byte loop (binary mode) with pools, markers and alignment taken from the input.
 #include "FuzzInput.h"
-#include "engine/Columns.h"
+#include "engine/detail/Columns.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
 

@@ -1,4 +1,4 @@
-#include "engine/FileLock.h"
+#include "engine/detail/FileLock.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/FileOps.h"
+#include "engine/detail/FileOps.h"
 
 #include <cstddef>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "engine/Sys.h"
+#include "engine/detail/Sys.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "engine/Columns.h"
+#include "engine/detail/Columns.h"
 
 #include "engine/Encoding.h"
 
@@ -13,7 +13,7 @@ struct CodeRange {
     char32_t last;
 };
 
-#include "engine/WidthTable.inc"
+#include "engine/detail/WidthTable.inc"
 
 template <std::size_t N> bool inTable(const CodeRange (&table)[N], char32_t code) {
     const CodeRange* const end = std::end(table);

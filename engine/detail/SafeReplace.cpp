@@ -1,8 +1,8 @@
-#include "engine/SafeReplace.h"
+#include "engine/detail/SafeReplace.h"
 
 #include "engine/Paths.h"
-#include "engine/Sys.h"
 #include "engine/TextStream.h"
+#include "engine/detail/Sys.h"
 
 #include <algorithm>
 #include <cerrno>

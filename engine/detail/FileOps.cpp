@@ -1,7 +1,7 @@
-#include "engine/FileOps.h"
+#include "engine/detail/FileOps.h"
 
 #include "engine/Paths.h"
-#include "engine/Sys.h"
+#include "engine/detail/Sys.h"
 
 #include <cerrno>
 #include <dirent.h>

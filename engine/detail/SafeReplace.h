@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/FileLock.h"
-#include "engine/FileOps.h"
 #include "engine/TextStream.h"
+#include "engine/detail/FileLock.h"
+#include "engine/detail/FileOps.h"
 
 #include <functional>
 #include <map>
@@ -45,9 +45,6 @@ struct PassFiles {
     std::map<std::string, MadeBackup> backups;        ///< resolved backup path -> what it holds
     fileops::HeldFiles held;                          ///< shared locks on the converted files
 };
-
-/// Writes the new text from the file's text; false gives the file up (it stays untouched).
-using ReplaceBody = std::function<bool(TextReader&, TextWriter&)>;
 
 /// Rewrites `body` over the file at `path` (a link's target) through a temporary file in the
 /// target's directory, makes `backupPath` hold the exact previous file, and swaps the new file
