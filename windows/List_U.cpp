@@ -10,6 +10,7 @@
 #include "engine/Messages.h"
 #include "engine/Paths.h"
 #include "gui/DesignedWindow.h"
+#include "settings/EngineBytes.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -33,10 +34,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kCaption = u"リストファイルビューア"_s;
-
-std::string bytes(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 QToolButton* toolButton(QWidget* parent, const QString& name, int left, const QString& hint) {
     auto* button = new QToolButton(parent);
