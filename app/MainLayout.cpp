@@ -1,14 +1,12 @@
 // The layout of the main window: controls, lines, menus, dialogs and timers at their designed
 // places, names and texts. The commands themselves are in Main_U.cpp.
 #include "app/ConvPicture.h"
-#include "app/FixedRowDelegate.h"
 #include "app/Main_U.h"
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
 #include "gui/DesignedWindow.h"
 #include "settings/SjisByteValidator.h"
 
-#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +16,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtMath>
-#include <algorithm>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -28,56 +25,9 @@ namespace {
 constexpr int kClientWidth = 332;
 constexpr int kClientHeight = 161;
 
-template <typename W> W* named(W* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-QLabel* label(QWidget* parent, const QString& name, const QString& caption, int left, int top) {
-    auto* item = named(new QLabel(caption, parent), name);
-    item->adjustSize();
-    item->move(left, top);
-    return item;
-}
-
-// A caption that would run into the control beside it (the substitute font is wider than the
-// designed one) is drawn just condensed enough to end `gap` pixels before `right`.
-void endBefore(QLabel* caption, int right, int gap) {
-    const QString shown = QString(caption->text()).remove(u'&');
-    const int room = right - gap - caption->x();
-    QFont font = caption->font();
-    const int natural = QFontMetrics(font).horizontalAdvance(shown);
-    if (natural <= room)
-        return;
-    // Widths shrink about in step with the stretch: start near the answer, as each stretch tried
-    // loads a font of its own.
-    const auto fits = [&font, &shown, room](int stretch) {
-        font.setStretch(stretch);
-        return QFontMetrics(font).horizontalAdvance(shown) <= room;
-    };
-    int stretch = std::clamp(100 * room / std::max(natural, 1), 50, 99);
-    while (stretch > 50 && !fits(stretch))
-        --stretch;
-    // The widest that fits, as a search down from 100 would find it.
-    while (stretch < 99 && fits(stretch + 1))
-        ++stretch;
-    font.setStretch(stretch);
-    caption->setFont(font);
-    caption->adjustSize();
-}
-
-QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, const QRect& place,
-                const QString& hint = {}) {
-    auto* item = named(new QLineEdit(text, parent), name);
-    item->setGeometry(place);
-    item->setToolTip(hint);
-    return item;
-}
-
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption,
                     const QRect& place) {
-    auto* item = named(new QPushButton(caption, parent), name);
-    item->setGeometry(place);
+    QPushButton* item = makeButton(parent, name, caption, place);
     // Enter on a focused button presses that button, as on the designed platform.
     item->setAutoDefault(true);
     return item;
@@ -91,44 +41,12 @@ TMaruBtn* roundButton(QWidget* parent, const QString& name, const QRect& place) 
     return item;
 }
 
-QFrame* etchedLine(QWidget* parent, const QString& name, QFrame::Shape shape, const QRect& place) {
-    auto* line = named(new QFrame(parent), name);
-    line->setFrameShape(shape);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(place);
-    return line;
-}
-
-QAction* item(QMenu* menu, const QString& name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(name);
-    return action;
-}
-
-QAction* separator(QMenu* menu, const QString& name) {
-    QAction* action = menu->addSeparator();
-    action->setObjectName(name);
-    return action;
-}
-
-QTimer* timer(QObject* parent, const QString& name, int interval) {
-    auto* item = named(new QTimer(parent), name);
-    item->setInterval(interval);
-    return item;
-}
-
-QFont designedMainFont() {
-    QFont font(u"ＭＳ Ｐゴシック"_s);
-    font.setPixelSize(12);
-    return font;
-}
-
 } // namespace
 
 void TMorvexF::buildPanel() {
     setObjectName(u"MorvexF"_s);
     setWindowTitle(u"Morvex"_s);
-    setFont(designedMainFont());
+    setFont(designedDialogFont());
     // The designed black text is the scheme's window text: black on a light scheme, and readable
     // on a dark one.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -155,7 +73,7 @@ void TMorvexF::buildPanel() {
 }
 
 void TMorvexF::buildSourceRow() {
-    SrcLbl = label(MainPnl, u"SrcLbl"_s, u"変換ﾌｧｲﾙ:"_s, 4, 8);
+    SrcLbl = makeLabel(MainPnl, u"SrcLbl"_s, u"変換ﾌｧｲﾙ:"_s, 4, 8);
     SrcFile = named(new QListWidget(MainPnl), u"SrcFile"_s);
     SrcFile->setGeometry(60, 5, 269, 40);
     SrcFile->setItemDelegate(new PathRowDelegate(12, SrcFile));
@@ -167,27 +85,27 @@ void TMorvexF::buildSourceRow() {
 }
 
 void TMorvexF::buildMarkerRows() {
-    Label6 = label(MainPnl, u"Label6"_s, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子(&B):"_s, 8, 56);
-    BackExt = edit(MainPnl, u"BackExt"_s, u".bak"_s, {148, 54, 33, 18},
-                   u"同名ﾌｧｲﾙ時のﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子を指定します（｢.｣も付ける）"_s);
+    Label6 = makeLabel(MainPnl, u"Label6"_s, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子(&B):"_s, 8, 56);
+    BackExt = makeEdit(MainPnl, u"BackExt"_s, u".bak"_s, {148, 54, 33, 18},
+                       u"同名ﾌｧｲﾙ時のﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子を指定します（｢.｣も付ける）"_s);
     BackExt->setMaxLength(4);
     // The limits are bytes of Shift-JIS, as the pass takes them; "/" would leave the folder.
     limitToSjisBytes(BackExt, 4, u"/"_s);
     Label6->setBuddy(BackExt);
 
-    Label1 = label(MainPnl, u"Label1"_s, u"行頭の"_s, 8, 76);
-    HeadConvChar = edit(MainPnl, u"HeadConvChar"_s, u"]"_s, {48, 73, 15, 18},
-                        u"この文字が行頭にあるとヘッダに変換されます"_s);
+    Label1 = makeLabel(MainPnl, u"Label1"_s, u"行頭の"_s, 8, 76);
+    HeadConvChar = makeEdit(MainPnl, u"HeadConvChar"_s, u"]"_s, {48, 73, 15, 18},
+                            u"この文字が行頭にあるとヘッダに変換されます"_s);
     HeadConvChar->setMaxLength(1);
     limitToSjisBytes(HeadConvChar, 1);
-    Label2 = label(MainPnl, u"Label2"_s, u"をﾍｯﾀﾞに変換する。"_s, 66, 76);
+    Label2 = makeLabel(MainPnl, u"Label2"_s, u"をﾍｯﾀﾞに変換する。"_s, 66, 76);
 
-    Label4 = label(MainPnl, u"Label4"_s, u"行頭の"_s, 8, 97);
-    ConvChar = edit(MainPnl, u"ConvChar"_s, u")"_s, {48, 94, 15, 18},
-                    u"この文字が行頭にあるとフッタに変換されます"_s);
+    Label4 = makeLabel(MainPnl, u"Label4"_s, u"行頭の"_s, 8, 97);
+    ConvChar = makeEdit(MainPnl, u"ConvChar"_s, u")"_s, {48, 94, 15, 18},
+                        u"この文字が行頭にあるとフッタに変換されます"_s);
     ConvChar->setMaxLength(1);
     limitToSjisBytes(ConvChar, 1);
-    Label5 = label(MainPnl, u"Label5"_s, u"をﾌｯﾀに変換する。"_s, 66, 97);
+    Label5 = makeLabel(MainPnl, u"Label5"_s, u"をﾌｯﾀに変換する。"_s, 66, 97);
     // Their labels read around them ("行頭の" … "をﾍｯﾀﾞに変換する。"): one name says it whole.
     HeadConvChar->setAccessibleName(u"ﾍｯﾀﾞに変換する行頭の文字"_s);
     ConvChar->setAccessibleName(u"ﾌｯﾀに変換する行頭の文字"_s);
@@ -200,31 +118,31 @@ void TMorvexF::buildMarkerRows() {
 }
 
 void TMorvexF::buildListRows() {
-    HeaderLbl = label(MainPnl, u"HeaderLbl"_s, u"ﾍｯﾀﾞﾘｽﾄ(&H):"_s, 4, 124);
+    HeaderLbl = makeLabel(MainPnl, u"HeaderLbl"_s, u"ﾍｯﾀﾞﾘｽﾄ(&H):"_s, 4, 124);
     HeaderBtn = roundButton(MainPnl, u"HeaderBtn"_s, {66, 122, 17, 17});
     HeaderBtn->setAccessibleName(u"ﾍｯﾀﾞﾘｽﾄを表示"_s);
-    endBefore(HeaderLbl, HeaderBtn->x(), 3);
-    HFile = edit(MainPnl, u"HFile"_s, u"*.mhl"_s, {86, 122, 200, 18},
-                 u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
+    endCaptionBefore(HeaderLbl, HeaderBtn->x(), 3);
+    HFile = makeEdit(MainPnl, u"HFile"_s, u"*.mhl"_s, {86, 122, 200, 18},
+                     u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     HeaderLbl->setBuddy(HFile);
     // Alt+H is the help menu's (buildMainMenu): the field is reached by Tab and click.
     HBBtn = button(MainPnl, u"HBBtn"_s, u"参照..."_s, {290, 122, 39, 18});
 
-    FutterLbl = label(MainPnl, u"FutterLbl"_s, u"ﾌｯﾀﾘｽﾄ(&L):"_s, 4, 144);
+    FutterLbl = makeLabel(MainPnl, u"FutterLbl"_s, u"ﾌｯﾀﾘｽﾄ(&L):"_s, 4, 144);
     FutterBtn = roundButton(MainPnl, u"FutterBtn"_s, {66, 142, 17, 17});
     FutterBtn->setAccessibleName(u"ﾌｯﾀﾘｽﾄを表示"_s);
-    endBefore(FutterLbl, FutterBtn->x(), 3);
-    FFile = edit(MainPnl, u"FFile"_s, u"*.mfl"_s, {86, 142, 200, 18},
-                 u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
+    endCaptionBefore(FutterLbl, FutterBtn->x(), 3);
+    FFile = makeEdit(MainPnl, u"FFile"_s, u"*.mfl"_s, {86, 142, 200, 18},
+                     u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     FutterLbl->setBuddy(FFile);
     FBBtn = button(MainPnl, u"FBBtn"_s, u"参照..."_s, {290, 142, 39, 18});
 }
 
 void TMorvexF::buildEtchedLines() {
-    etchedLine(MainPnl, u"Bevel1"_s, QFrame::HLine, {0, 0, kClientWidth, 2});
-    etchedLine(MainPnl, u"Bevel2"_s, QFrame::HLine, {0, 48, 333, 2});
-    etchedLine(MainPnl, u"Bevel3"_s, QFrame::HLine, {0, 117, 333, 2});
-    etchedLine(MainPnl, u"Bevel4"_s, QFrame::VLine, {188, 49, 2, 68});
+    makeEtchedLine(MainPnl, u"Bevel1"_s, QFrame::HLine, {0, 0, kClientWidth, 2});
+    makeEtchedLine(MainPnl, u"Bevel2"_s, QFrame::HLine, {0, 48, 333, 2});
+    makeEtchedLine(MainPnl, u"Bevel3"_s, QFrame::HLine, {0, 117, 333, 2});
+    makeEtchedLine(MainPnl, u"Bevel4"_s, QFrame::VLine, {188, 49, 2, 68});
 }
 
 void TMorvexF::buildMainMenu() {
@@ -233,47 +151,47 @@ void TMorvexF::buildMainMenu() {
     // The menu bar is part of the designed window, never moved into a desktop's global menu.
     bar->setNativeMenuBar(false);
     File = named(bar->addMenu(u"ファイル(&F)"_s), u"File"_s);
-    SrcOpenMnu = item(File, u"SrcOpenMnu"_s, u"変換元ﾌｧｲﾙを開く(&S)..."_s);
-    OutOpenMnu = item(File, u"OutOpenMnu"_s, u"変換先ﾌｧｲﾙを開く(&O)..."_s);
-    N1 = separator(File, u"N1"_s);
-    HeaderOpenMnu = item(File, u"HeaderOpenMnu"_s, u"ヘッダリストを開く(&H)..."_s);
-    FutterOpenMnu = item(File, u"FutterOpenMnu"_s, u"フッタリストを開く(&F)..."_s);
-    N2 = separator(File, u"N2"_s);
-    Exit = item(File, u"Exit"_s, u"終了(&X)"_s);
-    N7 = separator(File, u"N7"_s);
-    UndoMnu = item(File, u"UndoMnu"_s, u"元に戻す(&U)"_s);
+    SrcOpenMnu = addMenuItem(File, u"SrcOpenMnu"_s, u"変換元ﾌｧｲﾙを開く(&S)..."_s);
+    OutOpenMnu = addMenuItem(File, u"OutOpenMnu"_s, u"変換先ﾌｧｲﾙを開く(&O)..."_s);
+    N1 = addMenuSeparator(File, u"N1"_s);
+    HeaderOpenMnu = addMenuItem(File, u"HeaderOpenMnu"_s, u"ヘッダリストを開く(&H)..."_s);
+    FutterOpenMnu = addMenuItem(File, u"FutterOpenMnu"_s, u"フッタリストを開く(&F)..."_s);
+    N2 = addMenuSeparator(File, u"N2"_s);
+    Exit = addMenuItem(File, u"Exit"_s, u"終了(&X)"_s);
+    N7 = addMenuSeparator(File, u"N7"_s);
+    UndoMnu = addMenuItem(File, u"UndoMnu"_s, u"元に戻す(&U)"_s);
     UndoMnu->setEnabled(false);
 
     Act = named(bar->addMenu(u"処理(X)"_s), u"Act"_s);
-    ConvMnu = item(Act, u"ConvMnu"_s, u"変換(&C)"_s);
+    ConvMnu = addMenuItem(Act, u"ConvMnu"_s, u"変換(&C)"_s);
 
     Setup = named(bar->addMenu(u"設定(&S)"_s), u"Setup"_s);
-    ShowResultSetting = item(Setup, u"ShowResultSetting"_s, u"動作環境(&E)..."_s);
+    ShowResultSetting = addMenuItem(Setup, u"ShowResultSetting"_s, u"動作環境(&E)..."_s);
 
     Help = named(bar->addMenu(u"ヘルプ(&H)"_s), u"Help"_s);
-    Contents = item(Help, u"Contents"_s, u"目次(&C)"_s);
-    N3 = separator(Help, u"N3"_s);
-    About = item(Help, u"About"_s, u"バージョン情報(&A)"_s);
+    Contents = addMenuItem(Help, u"Contents"_s, u"目次(&C)"_s);
+    N3 = addMenuSeparator(Help, u"N3"_s);
+    About = addMenuItem(Help, u"About"_s, u"バージョン情報(&A)"_s);
     yieldAcceleratorToMenu(HeaderLbl, bar, Help);
 }
 
 void TMorvexF::buildPopupMenus() {
     HeaderBPMnu = named(new QMenu(this), u"HeaderBPMnu"_s);
-    HeaderDirB = item(HeaderBPMnu, u"HeaderDirB"_s, u"フォルダで参照(&D)"_s);
-    HeaderFileB = item(HeaderBPMnu, u"HeaderFileB"_s, u"ファイルで参照(&F)"_s);
+    HeaderDirB = addMenuItem(HeaderBPMnu, u"HeaderDirB"_s, u"フォルダで参照(&D)"_s);
+    HeaderFileB = addMenuItem(HeaderBPMnu, u"HeaderFileB"_s, u"ファイルで参照(&F)"_s);
 
     FutterBPMnu = named(new QMenu(this), u"FutterBPMnu"_s);
-    FutterDirB = item(FutterBPMnu, u"FutterDirB"_s, u"フォルダで参照(&D)"_s);
-    FutterFileB = item(FutterBPMnu, u"FutterFileB"_s, u"ファイルで参照(&F)"_s);
+    FutterDirB = addMenuItem(FutterBPMnu, u"FutterDirB"_s, u"フォルダで参照(&D)"_s);
+    FutterFileB = addMenuItem(FutterBPMnu, u"FutterFileB"_s, u"ファイルで参照(&F)"_s);
 
     ObserveMnu = named(new QMenu(this), u"ObserveMnu"_s);
-    Show1 = item(ObserveMnu, u"Show1"_s, u"Show"_s);
-    N6 = separator(ObserveMnu, u"N6"_s);
-    KS1 = item(ObserveMnu, u"KS1"_s, u"設定(&S)"_s);
-    N5 = separator(ObserveMnu, u"N5"_s);
-    KA1 = item(ObserveMnu, u"KA1"_s, u"バージョン情報(&A)"_s);
-    N4 = separator(ObserveMnu, u"N4"_s);
-    Exit1 = item(ObserveMnu, u"Exit1"_s, u"終了(&X)"_s);
+    Show1 = addMenuItem(ObserveMnu, u"Show1"_s, u"Show"_s);
+    N6 = addMenuSeparator(ObserveMnu, u"N6"_s);
+    KS1 = addMenuItem(ObserveMnu, u"KS1"_s, u"設定(&S)"_s);
+    N5 = addMenuSeparator(ObserveMnu, u"N5"_s);
+    KA1 = addMenuItem(ObserveMnu, u"KA1"_s, u"バージョン情報(&A)"_s);
+    N4 = addMenuSeparator(ObserveMnu, u"N4"_s);
+    Exit1 = addMenuItem(ObserveMnu, u"Exit1"_s, u"終了(&X)"_s);
     for (QAction* hidden : {Show1, N6, KS1, N5})
         hidden->setVisible(false);
 }
@@ -292,8 +210,8 @@ void TMorvexF::buildDialogs() {
     FutterFileOpen.mustExist = true;
 
     FolderDialog1 = named(new TFolderDialog(this), u"FolderDialog1"_s);
-    AppRunTimer = timer(this, u"AppRunTimer"_s, 1234);
-    ObserveTimer = timer(this, u"ObserveTimer"_s, 2000);
+    AppRunTimer = makeTimer(this, u"AppRunTimer"_s, 1234);
+    ObserveTimer = makeTimer(this, u"ObserveTimer"_s, 2000);
 }
 
 void TMorvexF::setTabOrder() {

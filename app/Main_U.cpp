@@ -8,6 +8,7 @@
 #include "modes/InstallLayout.h"
 #include "modes/PassSettings.h"
 #include "modes/ProcessEnd.h"
+#include "settings/EngineBytes.h"
 #include "settings/ListFolder.h"
 #include "settings/MainWindowGroups.h"
 #include "settings/Set_U.h"
@@ -37,10 +38,6 @@ namespace morvex {
 using namespace Qt::StringLiterals;
 
 namespace {
-
-std::string bytes(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 bool onSomeScreen(const QRect& frame) {
     const QList<QScreen*> screens = QGuiApplication::screens();

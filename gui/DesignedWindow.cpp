@@ -1,10 +1,14 @@
 #include "DesignedWindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -12,10 +16,13 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyledItemDelegate>
+#include <QStyle>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <xcb/xcb.h>
 
@@ -92,12 +99,63 @@ QFont designedDialogFont() {
     return font;
 }
 
+int pixelsFromPoints(qint32 points) {
+    return int(std::lround(std::clamp(double(points) * 96.0 / 72.0, 1.0, 4096.0)));
+}
+
+qint32 pointsFromPixels(int pixels) {
+    return qint32(std::lround(double(pixels) * 72.0 / 96.0));
+}
+
+int fontPixels(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize()
+                                : int(std::lround(font.pointSizeF() * 96.0 / 72.0));
+}
+
+int condensedStretch(QFont font, const QString& text, int room, int narrowest) {
+    const int natural = QFontMetrics(font).horizontalAdvance(text);
+    if (natural <= room)
+        return QFont::Unstretched;
+    // Start near the answer, as each stretch tried loads a font of its own.
+    int stretch = std::clamp(100 * room / std::max(natural, 1), narrowest, 99);
+    for (font.setStretch(stretch);
+         stretch > narrowest && QFontMetrics(font).horizontalAdvance(text) > room;
+         font.setStretch(--stretch)) {
+    }
+    return stretch;
+}
+
+void endCaptionBefore(QLabel* caption, int right, int gap) {
+    const QString shown = QString(caption->text()).remove(u'&');
+    const int room = right - gap - caption->x();
+    QFont font = caption->font();
+    int stretch = condensedStretch(font, shown, room, 50);
+    if (stretch == QFont::Unstretched)
+        return;
+    const auto fits = [&font, &shown, room](int tried) {
+        font.setStretch(tried);
+        return QFontMetrics(font).horizontalAdvance(shown) <= room;
+    };
+    // The widest that fits, as a search down from 100 would find it.
+    while (stretch < 99 && fits(stretch + 1))
+        ++stretch;
+    font.setStretch(stretch);
+    caption->setFont(font);
+    caption->adjustSize();
+}
+
 void setDialogBorder(QDialog* dialog, bool systemMenu) {
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::MSWindowsFixedSizeDialogHint;
     if (systemMenu)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     dialog->setWindowFlags(flags);
+}
+
+void setDesignedDialog(QDialog* dialog, const QSize& size, bool systemMenu) {
+    setDialogBorder(dialog, systemMenu);
+    dialog->setFont(designedDialogFont());
+    dialog->setFixedSize(size);
 }
 
 namespace {
@@ -202,23 +260,80 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, 
     return label;
 }
 
-namespace {
+QLineEdit* makeEdit(QWidget* parent, const QString& name, const QString& text,
+                    const QRect& geometry, const QString& hint) {
+    auto* edit = named(new QLineEdit(text, parent), name);
+    edit->setGeometry(geometry);
+    if (!hint.isEmpty())
+        edit->setToolTip(hint);
+    return edit;
+}
 
-class FixedRowDelegate : public QStyledItemDelegate {
-public:
-    FixedRowDelegate(int height, QObject* parent)
-        : QStyledItemDelegate(parent)
-        , m_height(height) {}
+QGroupBox* makeGroupBox(QWidget* parent, const QString& name, const QString& caption,
+                        const QRect& geometry) {
+    auto* group = named(new DesignedGroupBox(caption, parent), name);
+    group->setGeometry(geometry);
+    return group;
+}
 
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
-    }
+QFrame* makePanel(QWidget* parent, const QString& name, const QRect& geometry,
+                  QFrame::Shadow bevel) {
+    auto* panel = named(new QFrame(parent), name);
+    panel->setFrameStyle(QFrame::Panel | bevel);
+    panel->setLineWidth(1);
+    panel->setGeometry(geometry);
+    return panel;
+}
 
-private:
-    int m_height;
-};
+QFrame* makeEtchedLine(QWidget* parent, const QString& name, QFrame::Shape shape,
+                       const QRect& geometry) {
+    auto* line = named(new QFrame(parent), name);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(geometry);
+    return line;
+}
 
-} // namespace
+QAction* addMenuItem(QMenu* menu, const QString& name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+QAction* addMenuSeparator(QMenu* menu, const QString& name) {
+    QAction* action = menu->addSeparator();
+    action->setObjectName(name);
+    return action;
+}
+
+QTimer* makeTimer(QObject* parent, const QString& name, int interval) {
+    auto* timer = named(new QTimer(parent), name);
+    timer->setInterval(interval);
+    return timer;
+}
+
+QString PathRowDelegate::shownText(const QStyleOptionViewItem& option, const QString& text) const {
+    const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+    // The style keeps a margin of one focus frame and a pixel on each side of the text.
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, option.widget) + 1;
+    return fittedPath(text, option.fontMetrics, option.rect.width() - 2 * margin);
+}
+
+void PathRowDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                      const QModelIndex& index) const {
+    FixedRowDelegate::initStyleOption(option, index);
+    option->text = shownText(*option, option->text);
+    option->textElideMode = Qt::ElideNone;
+}
+
+bool PathRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                const QStyleOptionViewItem& option, const QModelIndex& index) {
+    if (event->type() != QEvent::ToolTip || !index.isValid())
+        return FixedRowDelegate::helpEvent(event, view, option, index);
+    QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), view,
+                       view->visualRect(index));
+    return true;
+}
 
 void setItemHeight(QListWidget* list, int height) {
     list->setItemDelegate(new FixedRowDelegate(height, list));

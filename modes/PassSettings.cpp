@@ -1,13 +1,10 @@
 #include "modes/PassSettings.h"
 
+#include "settings/EngineBytes.h"
 #include "settings/Sjis.h"
 
 namespace morvex {
 namespace {
-
-std::string bytes(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 unsigned char markerByte(const QString& field) {
     const QByteArray encoded = sjis::encode(field);

@@ -118,31 +118,6 @@ public:
 };
 constexpr int kBracketGap = 2;
 
-QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption,
-                     const QRect& geometry) {
-    auto* group = new DesignedGroupBox(caption, parent);
-    group->setObjectName(name);
-    group->setGeometry(geometry);
-    return group;
-}
-
-template <typename Button>
-Button* makeChoice(QWidget* parent, const QString& name, const QString& caption,
-                   const QRect& geometry) {
-    auto* button = new Button(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    return button;
-}
-
-QLineEdit* makeEdit(QWidget* parent, const QString& name, const QString& text,
-                    const QRect& geometry) {
-    auto* edit = new QLineEdit(text, parent);
-    edit->setObjectName(name);
-    edit->setGeometry(geometry);
-    return edit;
-}
-
 QLineEdit* makeHiddenText(QWidget* parent, const QString& name, const QString& text) {
     QLineEdit* edit = makeEdit(parent, name, text, {});
     edit->hide();
@@ -151,8 +126,7 @@ QLineEdit* makeHiddenText(QWidget* parent, const QString& name, const QString& t
 
 TExLabel* makeExLabel(QWidget* parent, const QString& name, const QString& caption, int left,
                       int top) {
-    auto* label = new TExLabel(caption, parent);
-    label->setObjectName(name);
+    auto* label = named(new TExLabel(caption, parent), name);
     label->move(left, top);
     // The disabled look is grey text over a copy in the light edge colour (white on the
     // classic scheme); both come from the palette, so they suit dark schemes too.
@@ -185,9 +159,7 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     , m_loadWrites(writes) {
     setObjectName(u"SettingF"_s);
     setWindowTitle(u"設定"_s);
-    setDialogBorder(this, false);
-    setFont(designedDialogFont());
-    setFixedSize(290, 228);
+    setDesignedDialog(this, {290, 228}, false);
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(u"PageControl1"_s);
@@ -224,7 +196,7 @@ void TSettingF::buildGeneralPage() {
 
 void TSettingF::buildResultGroup() {
     ShowResultGroup =
-        makeGroup(TabSheet1, u"ShowResultGroup"_s, u"変換結果の表示"_s, {4, 4, 273, 93});
+        makeGroupBox(TabSheet1, u"ShowResultGroup"_s, u"変換結果の表示"_s, {4, 4, 273, 93});
     ShowResult =
         makeChoice<QRadioButton>(ShowResultGroup, u"ShowResult"_s, u"表示する"_s, {8, 16, 113, 17});
     ShowResult->setChecked(true);
@@ -259,7 +231,7 @@ void TSettingF::buildResultGroup() {
 
 void TSettingF::buildCompListGroup() {
     CompListGroup =
-        makeGroup(TabSheet1, u"CompListGroup"_s, u"フッタの行末揃え"_s, {4, 102, 273, 61});
+        makeGroupBox(TabSheet1, u"CompListGroup"_s, u"フッタの行末揃え"_s, {4, 102, 273, 61});
     CompListChk = makeChoice<QCheckBox>(CompListGroup, u"CompListChk"_s,
                                         u"挿入時にフッタの行末を揃える"_s, {8, 16, 173, 17});
     CompListCount = makeEdit(CompListGroup, u"CompListCount"_s, u"71"_s, {36, 34, 21, 20});
@@ -278,8 +250,8 @@ void TSettingF::buildAppRunPage() {
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(u"TabSheet2"_s);
     PageControl1->addTab(TabSheet2, u"/aｵﾌﾟｼｮﾝ起動時"_s);
-    AppRunGroup = makeGroup(TabSheet2, u"AppRunGroup"_s,
-                            u"ｱﾌﾟﾘｹｰｼｮﾝの実行 (/aｵﾌﾟｼｮﾝ起動時に自動実行)"_s, {4, 4, 273, 105});
+    AppRunGroup = makeGroupBox(TabSheet2, u"AppRunGroup"_s,
+                               u"ｱﾌﾟﾘｹｰｼｮﾝの実行 (/aｵﾌﾟｼｮﾝ起動時に自動実行)"_s, {4, 4, 273, 105});
     BeforeRunChk =
         makeChoice<QCheckBox>(AppRunGroup, u"BeforeRunChk"_s, u"変換前に実行"_s, {8, 16, 97, 17});
     BeforeApp = makeEdit(AppRunGroup, u"BeforeApp"_s, QString(), {24, 34, 195, 18});
@@ -297,8 +269,8 @@ void TSettingF::buildWatchPage() {
     TabSheet3 = new QWidget;
     TabSheet3->setObjectName(u"TabSheet3"_s);
     PageControl1->addTab(TabSheet3, u"/wｵﾌﾟｼｮﾝ起動時"_s);
-    GroupBox1 = makeGroup(TabSheet3, u"GroupBox1"_s,
-                          u"ｱﾌﾟﾘｹｰｼｮﾝの実行 (/wｵﾌﾟｼｮﾝ起動時に自動実行)"_s, {4, 4, 273, 77});
+    GroupBox1 = makeGroupBox(TabSheet3, u"GroupBox1"_s,
+                             u"ｱﾌﾟﾘｹｰｼｮﾝの実行 (/wｵﾌﾟｼｮﾝ起動時に自動実行)"_s, {4, 4, 273, 77});
     Label4 = makeLabel(GroupBox1, u"Label4"_s, u"このアプリケーションが起動している間ファイルの"_s,
                        12, 16);
     Label5 = makeLabel(GroupBox1, u"Label5"_s, u"更新を監視し、更新されると自動的に変換をします"_s,
@@ -313,8 +285,8 @@ void TSettingF::buildEncodingPage() {
     TabSheet4 = new QWidget;
     TabSheet4->setObjectName(u"TabSheet4"_s);
     PageControl1->addTab(TabSheet4, u"文字コード"_s);
-    EncodingGroup = makeGroup(TabSheet4, u"EncodingGroup"_s, u"アップロードファイルの文字コード"_s,
-                              {4, 4, 273, 93});
+    EncodingGroup = makeGroupBox(TabSheet4, u"EncodingGroup"_s,
+                                 u"アップロードファイルの文字コード"_s, {4, 4, 273, 93});
     SjisRadio = makeChoice<QRadioButton>(EncodingGroup, u"SjisRadio"_s, u"Shift-JIS (標準)"_s,
                                          {8, 16, 181, 17});
     SjisRadio->setChecked(true);
@@ -325,7 +297,8 @@ void TSettingF::buildEncodingPage() {
     Label7 = makeLabel(EncodingGroup, u"Label7"_s, u"読み込み、この文字コードに直して挿入します"_s,
                        12, 74);
     // The draw rule, stored in the File group as `NoRepeat`, shares the page.
-    DrawGroup = makeGroup(TabSheet4, u"DrawGroup"_s, u"ヘッダ・フッタの抽選"_s, {4, 102, 273, 61});
+    DrawGroup =
+        makeGroupBox(TabSheet4, u"DrawGroup"_s, u"ヘッダ・フッタの抽選"_s, {4, 102, 273, 61});
     NoRepeatChk = makeChoice<QCheckBox>(DrawGroup, u"NoRepeatChk"_s,
                                         u"一巡するまで同じ項目を選ばない"_s, {8, 16, 257, 17});
     NoRepeatLbl =

@@ -9,6 +9,8 @@
 #include "StyleDialogs.h"
 #include "engine/Messages.h"
 #include "engine/Paths.h"
+#include "gui/DesignedWindow.h"
+#include "settings/EngineBytes.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -23,7 +25,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 #include <exception>
 #include <utility>
 
@@ -33,24 +34,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kCaption = u"リストファイルビューア"_s;
-
-// Sizes are designed at 96 dots per inch, where 9 points are 12 pixels.
-int pixelsFromPoints(qint32 points) {
-    return int(std::lround(std::clamp(double(points) * 96.0 / 72.0, 1.0, 4096.0)));
-}
-
-qint32 pointsFromPixels(int pixels) {
-    return qint32(std::lround(double(pixels) * 72.0 / 96.0));
-}
-
-int fontPixels(const QFont& font) {
-    return font.pixelSize() > 0 ? font.pixelSize()
-                                : int(std::lround(font.pointSizeF() * 96.0 / 72.0));
-}
-
-std::string bytes(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 QToolButton* toolButton(QWidget* parent, const QString& name, int left, const QString& hint) {
     auto* button = new QToolButton(parent);
@@ -87,18 +70,6 @@ QIcon toolPicture(const QString& name, bool greyed, const QColor& ink = Qt::blac
     if (greyed)
         add(name + u"-grey"_s, QIcon::Disabled);
     return icon;
-}
-
-QAction* menuItem(QMenu* menu, const QString& name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(name);
-    return action;
-}
-
-QAction* separator(QMenu* menu, const QString& name) {
-    QAction* action = menu->addSeparator();
-    action->setObjectName(name);
-    return action;
 }
 
 } // namespace
@@ -143,20 +114,17 @@ TListF::TListF(QWidget* parent)
 TListF::~TListF() = default;
 
 void TListF::buildMenus() {
-    FileMnu = menuBar()->addMenu(u"ファイル(&F)"_s);
-    FileMnu->setObjectName(u"FileMnu"_s);
-    Close1 = menuItem(FileMnu, u"Close1"_s, u"閉じる(&C)"_s);
-    ActMnu = menuBar()->addMenu(u"処理(&X)"_s);
-    ActMnu->setObjectName(u"ActMnu"_s);
-    ListEditMnu = menuItem(ActMnu, u"ListEditMnu"_s, u"リストを編集(&E)"_s);
-    N1 = separator(ActMnu, u"N1"_s);
-    ReloadMnu = menuItem(ActMnu, u"ReloadMnu"_s, u"リストの表示を更新(&N)"_s);
-    SetupMnu = menuBar()->addMenu(u"設定(&S)"_s);
-    SetupMnu->setObjectName(u"SetupMnu"_s);
-    Font1 = menuItem(SetupMnu, u"Font1"_s, u"フォント(&F)"_s);
-    BackColor = menuItem(SetupMnu, u"BackColor"_s, u"背景色(&B)"_s);
-    N2 = separator(SetupMnu, u"N2"_s);
-    TextEditor = menuItem(SetupMnu, u"TextEditor"_s, u"テキストエディタ(&E)"_s);
+    FileMnu = named(menuBar()->addMenu(u"ファイル(&F)"_s), u"FileMnu"_s);
+    Close1 = addMenuItem(FileMnu, u"Close1"_s, u"閉じる(&C)"_s);
+    ActMnu = named(menuBar()->addMenu(u"処理(&X)"_s), u"ActMnu"_s);
+    ListEditMnu = addMenuItem(ActMnu, u"ListEditMnu"_s, u"リストを編集(&E)"_s);
+    N1 = addMenuSeparator(ActMnu, u"N1"_s);
+    ReloadMnu = addMenuItem(ActMnu, u"ReloadMnu"_s, u"リストの表示を更新(&N)"_s);
+    SetupMnu = named(menuBar()->addMenu(u"設定(&S)"_s), u"SetupMnu"_s);
+    Font1 = addMenuItem(SetupMnu, u"Font1"_s, u"フォント(&F)"_s);
+    BackColor = addMenuItem(SetupMnu, u"BackColor"_s, u"背景色(&B)"_s);
+    N2 = addMenuSeparator(SetupMnu, u"N2"_s);
+    TextEditor = addMenuItem(SetupMnu, u"TextEditor"_s, u"テキストエディタ(&E)"_s);
 }
 
 void TListF::buildToolPanel() {
@@ -171,8 +139,7 @@ void TListF::buildToolPanel() {
     FontBtn->setIcon(toolPicture(u"font"_s, true, palette().color(QPalette::ButtonText)));
     SpeedButton1 = toolButton(ToolPanel, u"SpeedButton1"_s, 89, u"背景色を設定"_s);
     SpeedButton1->setText(u"色"_s);
-    QFont bold(u"ＭＳ Ｐゴシック"_s);
-    bold.setPixelSize(12);
+    QFont bold = designedDialogFont();
     bold.setBold(true);
     // Its designed black is the scheme's button text, as for every other button.
     SpeedButton1->setFont(bold);

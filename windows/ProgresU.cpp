@@ -5,7 +5,6 @@
 #include "Set_U.h"
 
 #include <QCheckBox>
-#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,16 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QFrame* makePanel(QWidget* parent, const QString& name, const QRect& geometry,
-                  QFrame::Shadow bevel) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(name);
-    panel->setFrameStyle(QFrame::Panel | bevel);
-    panel->setLineWidth(1);
-    panel->setGeometry(geometry);
-    return panel;
-}
-
 constexpr int countRight = 84; // where "個" begins, in both count panels
 constexpr int footerBoxLeft = 64;
 
@@ -43,15 +32,7 @@ void placeCount(QLabel* caption, QLabel* count, const QString& text, int minLeft
 
     QFont font = caption->font();
     font.setStretch(QFont::Unstretched);
-    const int room = left - 1 - caption->x();
-    const int natural = QFontMetrics(font).horizontalAdvance(caption->text());
-    if (natural > room) {
-        int stretch = std::max(1, room * 100 / natural);
-        for (font.setStretch(stretch);
-             stretch > 1 && QFontMetrics(font).horizontalAdvance(caption->text()) > room;
-             font.setStretch(--stretch)) {
-        }
-    }
+    font.setStretch(condensedStretch(font, caption->text(), left - 1 - caption->x(), 1));
     caption->setFont(font);
     caption->adjustSize();
 }
@@ -62,15 +43,11 @@ TProgressF::TProgressF(QWidget* parent)
     : QDialog(parent) {
     setObjectName(u"ProgressF"_s);
     setWindowTitle(u"変換結果"_s);
-    setDialogBorder(this, true);
-    setFont(designedDialogFont());
-    setFixedSize(241, 117);
+    setDesignedDialog(this, {241, 117}, true);
     buildPanels();
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {80, 88, 81, 21});
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
-    Timer = new QTimer(this);
-    Timer->setObjectName(u"Timer"_s);
-    Timer->setInterval(5000);
+    Timer = makeTimer(this, u"Timer"_s, 5000);
     connect(Timer, &QTimer::timeout, this, &TProgressF::TimerTimer);
 }
 

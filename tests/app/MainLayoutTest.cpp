@@ -1,7 +1,7 @@
 // The main window as laid out: every control at its place with its text, hint and limit.
 #include "MainWindowTestSupport.h"
-#include "app/FixedRowDelegate.h"
 #include "controls/MaruBtn.h"
+#include "gui/DesignedWindow.h"
 
 #include <QAbstractButton>
 #include <QDialog>
