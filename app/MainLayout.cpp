@@ -6,6 +6,7 @@
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
 #include "gui/DesignedWindow.h"
+#include "gui/GuiStartup.h"
 #include "settings/SjisByteValidator.h"
 
 #include <QFontMetrics>
@@ -118,7 +119,7 @@ QTimer* timer(QObject* parent, const QString& name, int interval) {
 }
 
 QFont designedMainFont() {
-    QFont font(u"ＭＳ Ｐゴシック"_s);
+    QFont font(designedFamily(u"ＭＳ Ｐゴシック"_s));
     font.setPixelSize(12);
     return font;
 }

@@ -1,5 +1,7 @@
 #include "DesignedWindow.h"
 
+#include "GuiStartup.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
@@ -87,7 +89,7 @@ void yieldAcceleratorToMenu(QLabel* label, QMenuBar* bar, QMenu* menu) {
 }
 
 QFont designedDialogFont() {
-    QFont font(u"ＭＳ Ｐゴシック"_s);
+    QFont font(designedFamily(u"ＭＳ Ｐゴシック"_s));
     font.setPixelSize(12);
     return font;
 }

@@ -3,8 +3,11 @@
 #include "Accessibility.h"
 
 #include <QFont>
+#include <QFontDatabase>
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringList>
+#include <algorithm>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -17,6 +20,27 @@ void installFontSubstitutions() {
         QFont::insertSubstitutions(family, proportional);
     for (const QString& family : {u"ＭＳ ゴシック"_s, u"MS Gothic"_s})
         QFont::insertSubstitutions(family, monospaced);
+}
+
+QString designedFamily(const QString& family) {
+    // A family the font database lacks sends Qt through fontconfig's fallback search (a sort of
+    // every installed font, once for each style and script) before it tries the substitutes:
+    // the better part of the main window's start-up. Naming the installed stand-in skips it.
+    static QHash<QString, QString> resolved; // the GUI thread's only
+    const auto known = resolved.constFind(family);
+    if (known != resolved.cend())
+        return *known;
+    QString chosen = family;
+    if (!QFontDatabase::hasFamily(family)) {
+        const QStringList substitutes = QFont::substitutes(family);
+        const auto installed =
+            std::find_if(substitutes.cbegin(), substitutes.cend(),
+                         [](const QString& s) { return QFontDatabase::hasFamily(s); });
+        if (installed != substitutes.cend())
+            chosen = *installed;
+    }
+    resolved.insert(family, chosen);
+    return chosen;
 }
 
 bool shiftJisCodecAvailable() {
