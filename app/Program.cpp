@@ -108,7 +108,9 @@ int runMorvex(int argc, char** argv, bool headless) {
     if (headless)
         qunsetenv("QT_QPA_PLATFORM");
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(applicationIcon());
+    // Decoding the icon's seven sizes (and X11 copying each into the window) is a tenth of the
+    // start-up; the first window appears without waiting for it, and has it a moment later.
+    QTimer::singleShot(0, &qtApplication, [] { QApplication::setWindowIcon(applicationIcon()); });
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     translateStandardDialogs(qtApplication);
     if (headless)

@@ -1,5 +1,7 @@
 #include "DesignedWindow.h"
 
+#include "GuiStartup.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
@@ -94,7 +96,7 @@ void yieldAcceleratorToMenu(QLabel* label, QMenuBar* bar, QMenu* menu) {
 }
 
 QFont designedDialogFont() {
-    QFont font(u"ＭＳ Ｐゴシック"_s);
+    QFont font(designedFamily(u"ＭＳ Ｐゴシック"_s));
     font.setPixelSize(12);
     return font;
 }

@@ -3,20 +3,56 @@
 #include "Accessibility.h"
 
 #include <QFont>
+#include <QFontDatabase>
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringList>
+#include <algorithm>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Noto CJK is deliberately absent: its taller lines clip the fixed 96-dpi layouts.
+const QStringList& standInsFor(const QString& family) {
+    static const QStringList proportional{u"IPAPGothic"_s, u"VL PGothic"_s};
+    static const QStringList monospaced{u"IPAGothic"_s, u"VL Gothic"_s};
+    static const QStringList none;
+    if (family == u"ＭＳ Ｐゴシック"_s || family == u"MS PGothic"_s)
+        return proportional;
+    if (family == u"ＭＳ ゴシック"_s || family == u"MS Gothic"_s)
+        return monospaced;
+    return none;
+}
+
+} // namespace
+
 void installFontSubstitutions() {
-    // Noto CJK is deliberately absent: its taller lines clip the fixed 96-dpi layouts.
-    const QStringList proportional{u"IPAPGothic"_s, u"VL PGothic"_s};
-    const QStringList monospaced{u"IPAGothic"_s, u"VL Gothic"_s};
-    for (const QString& family : {u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s})
-        QFont::insertSubstitutions(family, proportional);
-    for (const QString& family : {u"ＭＳ ゴシック"_s, u"MS Gothic"_s})
-        QFont::insertSubstitutions(family, monospaced);
+    for (const QString& family :
+         {u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s, u"ＭＳ ゴシック"_s, u"MS Gothic"_s})
+        QFont::insertSubstitutions(family, standInsFor(family));
+}
+
+QString designedFamily(const QString& family) {
+    // A family the font database lacks sends Qt through fontconfig's fallback search (a sort of
+    // every installed font, once for each style and script) before it tries the substitutes:
+    // the better part of the main window's start-up. Naming the installed stand-in skips it.
+    static QHash<QString, QString> resolved; // the GUI thread's only
+    const auto known = resolved.constFind(family);
+    if (known != resolved.cend())
+        return *known;
+    QString chosen = family;
+    if (!QFontDatabase::hasFamily(family)) {
+        const QStringList& standIns = standInsFor(family);
+        const auto installed =
+            std::find_if(standIns.cbegin(), standIns.cend(),
+                         [](const QString& standIn) { return QFontDatabase::hasFamily(standIn); });
+        if (installed != standIns.cend())
+            chosen = *installed;
+    }
+    resolved.insert(family, chosen);
+    return chosen;
 }
 
 bool shiftJisCodecAvailable() {

@@ -8,6 +8,11 @@ namespace morvex {
 /// IPA (or VL) Gothic fonts; call once after the QApplication exists and before the first widget.
 void installFontSubstitutions();
 
+/// The family to ask Qt for in place of a designed one: the designed family itself where it is
+/// installed, else its first installed substitute (see installFontSubstitutions), else the
+/// designed family unchanged.
+QString designedFamily(const QString& family);
+
 /// True when the Shift-JIS codec ("windows-31j") is available; the program cannot work without it.
 bool shiftJisCodecAvailable();
 

@@ -1,6 +1,7 @@
 #include "app/desktop/TaskIcon.h"
 
 #include "app/desktop/DBusRequests.h"
+#include "gui/AppIcon.h"
 #include "modes/ConsoleReports.h"
 #include "settings/Sjis.h"
 
@@ -10,7 +11,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QMenu>
-#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -33,11 +33,10 @@ TrayKind probeTrayKind() {
     return TrayKind::XEmbed;
 }
 
-QIcon applicationIcon() {
+// The program's icon; the application's window icon is set only once the event loop runs.
+QIcon programIcon() {
     const QIcon icon = QApplication::windowIcon();
-    if (!icon.isNull())
-        return icon;
-    return QApplication::style()->standardIcon(QStyle::SP_DesktopIcon);
+    return icon.isNull() ? applicationIcon() : icon;
 }
 
 // An icon nobody can see must not leave a process nobody can find: say once how to end it.
@@ -141,7 +140,7 @@ void TTaskIcon::addIcon() {
         if (QGuiApplication::platformName() != u"xcb"_s)
             return;
     }
-    m_tray = new QSystemTrayIcon(m_icon.isNull() ? applicationIcon() : m_icon, this);
+    m_tray = new QSystemTrayIcon(m_icon.isNull() ? programIcon() : m_icon, this);
     m_tray->setToolTip(shownTooltip(m_tooltipText));
     // A StatusNotifierItem host draws the menu itself from what Qt exports; an XEmbed tray
     // leaves it to us, so that the designed order of events holds around it.

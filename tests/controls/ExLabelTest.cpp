@@ -1,6 +1,7 @@
 #include "ExLabel.h"
 
 #include "ControlsTestUtil.h"
+#include "GuiStartup.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -189,6 +190,20 @@ TEST_F(ExLabelTest, WordWrapBreaksLongText) {
     EXPECT_EQ(wrapped.height(), single.height());
     EXPECT_GT(narrow.height(), single.height() + 8);
     EXPECT_LT(narrow.width(), single.width());
+}
+
+// Asking for the stand-in directly must give the font the substitution gives, and a family that
+// is installed, or has no stand-in, is asked for as it is.
+TEST(DesignedFamily, NamesTheInstalledStandIn) {
+    for (const auto& [designed, standIn] : {std::pair{u"ＭＳ Ｐゴシック"_s, u"IPAPGothic"_s},
+                                            std::pair{u"MS PGothic"_s, u"IPAPGothic"_s},
+                                            std::pair{u"ＭＳ ゴシック"_s, u"IPAGothic"_s},
+                                            std::pair{u"MS Gothic"_s, u"IPAGothic"_s}}) {
+        EXPECT_EQ(morvex::designedFamily(designed), standIn);
+        EXPECT_EQ(QFontInfo(QFont(designed)).family(), standIn) << "the substitution itself";
+    }
+    EXPECT_EQ(morvex::designedFamily(u"IPAPGothic"_s), u"IPAPGothic"_s);
+    EXPECT_EQ(morvex::designedFamily(u"No Such Family Here"_s), u"No Such Family Here"_s);
 }
 
 TEST_F(ExLabelTest, AutoSizeFollowsTheText) {
