@@ -17,11 +17,11 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class QTimer;
-class TFolderDialog;
-class TMaruBtn;
 
 namespace morvex {
 
+class TFolderDialog;
+class TMaruBtn;
 struct MainWindowSettings;
 struct StoreBase;
 class TAnimateWindow;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <optional>
 
+namespace morvex {
+
 namespace {
 
 std::optional<QPalette::ColorRole> systemRole(quint32 index) {
@@ -96,3 +98,5 @@ TColor toTColor(const QColor& color) {
     const QColor rgb = color.toRgb();
     return rgbColor(rgb.red(), rgb.green(), rgb.blue());
 }
+
+} // namespace morvex

@@ -4,6 +4,8 @@
 #include <QPalette>
 #include <QtGlobal>
 
+namespace morvex {
+
 /// A colour as the form files give it: 0x00BBGGRR for an RGB colour, 0x80000000 + n for system
 /// colour n (resolved through the palette only when drawn).
 enum TColor : quint32 {
@@ -46,3 +48,5 @@ double contrastRatio(const QColor& a, const QColor& b);
 
 /// The RGB form of a colour (alpha dropped).
 TColor toTColor(const QColor& color);
+
+} // namespace morvex

@@ -1,5 +1,7 @@
 #include "DisRangeTrackBar.h"
 
+namespace morvex {
+
 TDisRangeTrackBar::TDisRangeTrackBar(QWidget* parent)
     : TTrackBar(parent) {
     // The plain trackbar always asks for the range; this one starts without it.
@@ -10,3 +12,5 @@ void TDisRangeTrackBar::setEnableSelRange(bool value) {
     m_enableSelRange = value;
     setSelRangeShown(value);
 }
+
+} // namespace morvex

@@ -2,6 +2,8 @@
 
 #include "TrackBar.h"
 
+namespace morvex {
+
 /// The trackbar whose channel shows no selection range unless EnableSelRange asks for it.
 class TDisRangeTrackBar : public TTrackBar {
     Q_OBJECT
@@ -17,3 +19,5 @@ public:
 private:
     bool m_enableSelRange = false;
 };
+
+} // namespace morvex

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <algorithm>
 
+namespace morvex {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -235,3 +237,5 @@ void TExLabel::paintText(QPainter& painter) {
         draw(box.translated(-d, -d), m_fontColor, text());
     }
 }
+
+} // namespace morvex

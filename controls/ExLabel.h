@@ -5,6 +5,8 @@
 
 #include <QLabel>
 
+namespace morvex {
+
 /// Background shape of a TExLabel.
 enum TLabelType { lbRectangle = 0, lbCircle = 1, lbRoundRect = 2 };
 
@@ -100,3 +102,5 @@ private:
     bool m_showAccelChar = true;
     bool m_autoSize = true;
 };
+
+} // namespace morvex

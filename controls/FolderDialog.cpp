@@ -15,6 +15,8 @@
 #include <QVBoxLayout>
 #include <deque>
 
+namespace morvex {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -246,3 +248,5 @@ std::optional<QString> TFolderDialog::browse() {
         return std::nullopt;
     return chosen;
 }
+
+} // namespace morvex

@@ -7,6 +7,8 @@
 
 class QWidget;
 
+namespace morvex {
+
 /// A non-visual component that runs a modal folder chooser (folders only) over the file system
 /// and returns the chosen folder's path. It belongs to its owner window and is modal to it.
 class TFolderDialog : public QObject {
@@ -62,3 +64,5 @@ private:
     QString m_startDir;
     QString m_path;
 };
+
+} // namespace morvex

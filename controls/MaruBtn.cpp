@@ -11,6 +11,8 @@
 #include <memory>
 #include <numbers>
 
+namespace morvex {
+
 namespace {
 
 std::unique_ptr<QImage>& latchPattern() {
@@ -122,7 +124,8 @@ public:
 };
 
 QAccessibleInterface* accessibleFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("TMaruBtn") && object && object->isWidgetType())
+    if (className == QLatin1String(TMaruBtn::staticMetaObject.className()) && object &&
+        object->isWidgetType())
         return new AccessibleMaruBtn(static_cast<TMaruBtn*>(object));
     return nullptr;
 }
@@ -476,3 +479,5 @@ void TMaruBtn::DrawCaption3D(QPainter& painter, const QRect& rect, RoundButtonSt
     draw(at, m_backFont);
     draw(at.translated(-d, -d), m_fontColor);
 }
+
+} // namespace morvex

@@ -9,6 +9,8 @@
 
 class QMouseEvent;
 
+namespace morvex {
+
 /// A round button drawn on its parent's surface: a disc with a raised or sunken ring. It takes
 /// mouse input only inside its ellipse and works as a push button (GroupIndex 0) or as one
 /// latching button of a group of siblings with the same GroupIndex, at most one of them down.
@@ -117,3 +119,5 @@ private:
     bool m_dragging = false;
     int m_shortcutId = 0;
 };
+
+} // namespace morvex

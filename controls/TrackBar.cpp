@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <qdrawutil.h>
 
+namespace morvex {
+
 TTrackBar::TTrackBar(QWidget* parent)
     : QSlider(Qt::Horizontal, parent) {
     setRange(0, 10);
@@ -181,3 +183,5 @@ void TTrackBar::paintEvent(QPaintEvent*) {
     option.subControls = QStyle::SC_SliderHandle;
     style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
 }
+
+} // namespace morvex

@@ -2,6 +2,8 @@
 
 #include <QSlider>
 
+namespace morvex {
+
 /// Where the tick marks go: below/right of the channel, above/left, or on both sides.
 enum TTickMark { tmBottomRight, tmTopLeft, tmBoth };
 /// No ticks, a tick every Frequency positions, or ticks only at both ends.
@@ -75,3 +77,5 @@ private:
     bool m_selRangeShown = true;
     bool m_settingByCode = false;
 };
+
+} // namespace morvex

@@ -15,11 +15,10 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QToolButton;
-class TDisRangeTrackBar;
-class TExLabel;
-
 namespace morvex {
 
+class TDisRangeTrackBar;
+class TExLabel;
 struct SettingFState;
 
 /// The up-down control bound to an edit (its buddy): the buddy shows the position, and the

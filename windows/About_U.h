@@ -7,10 +7,10 @@ class QImage;
 class QPalette;
 class QLabel;
 class QPushButton;
-class TExLabel;
 
 namespace morvex {
 
+class TExLabel;
 /// The about box: the logo drawn with one colour transparent, the version and the icon.
 class TAboutF : public QDialog {
     Q_OBJECT

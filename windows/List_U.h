@@ -13,10 +13,10 @@ class QLineEdit;
 class QListView;
 class QMenu;
 class QToolButton;
-class TMaruBtn;
 
 namespace morvex {
 
+class TMaruBtn;
 class MergedListModel;
 struct ListViewSettings;
 struct StoreBase;

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+using namespace morvex;
+
 using namespace Qt::StringLiterals;
 
 namespace {

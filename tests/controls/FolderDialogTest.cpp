@@ -14,6 +14,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+using namespace morvex;
+
 using namespace Qt::StringLiterals;
 
 namespace {

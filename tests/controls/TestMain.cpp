@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+using namespace morvex;
+
 int main(int argc, char** argv) {
     // Headless unless told otherwise, also when CTest lists the tests.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+using namespace morvex;
+
 namespace {
 
 class TrackBarTest : public ::testing::Test {

@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <functional>
 
+using namespace morvex;
+
 using namespace Qt::StringLiterals;
 
 namespace {

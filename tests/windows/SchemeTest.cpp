@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QStyle>
 
+using namespace morvex;
+
 namespace {
 using namespace Qt::StringLiterals;
 using morvex::TAboutF;

@@ -16,6 +16,7 @@
 namespace {
 using namespace Qt::StringLiterals;
 using morvex::TSettingF;
+using namespace morvex;
 
 const QString resultKey = u"\\Software\\QOR\\Morvex\\Result"_s;
 const QString compListKey = u"\\Software\\QOR\\Morvex\\CompList"_s;
