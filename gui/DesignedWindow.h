@@ -134,6 +134,9 @@ public:
         return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
     }
 
+    void setRowHeight(int height) { m_height = height; }
+    int rowHeight() const { return m_height; }
+
 private:
     int m_height;
 };

@@ -65,11 +65,6 @@ QVariant MergedListModel::data(const QModelIndex& index, int role) const {
     return rowIsUtf8(index.row()) ? QString::fromUtf8(bytes) : sjis::decode(bytes);
 }
 
-QSize ListRowDelegate::sizeHint(const QStyleOptionViewItem& option,
-                                const QModelIndex& index) const {
-    return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
-}
-
 void ListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
     QStyleOptionViewItem item = option;
@@ -82,7 +77,7 @@ void ListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
     // The foot of the line (descenders, underscores) inside the row; what a taller line loses
     // is the empty leading above the characters.
-    textRect.setTop(item.rect.top() + std::min(0, m_height - item.fontMetrics.height()));
+    textRect.setTop(item.rect.top() + std::min(0, rowHeight() - item.fontMetrics.height()));
     textRect.setHeight(item.fontMetrics.height());
     const bool selected = item.state & QStyle::State_Selected;
     const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled

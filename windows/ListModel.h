@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesignedWindow.h"
+
 #include <QAbstractListModel>
 #include <QByteArrayView>
 #include <QStyledItemDelegate>
@@ -46,21 +48,12 @@ private:
 /// Rows of a fixed height, as the designed list boxes have, with the foot of the text line on the
 /// foot of the row: the fonts that stand in for the designed ones are a pixel taller than the
 /// designed row, and centring the line would cut every underscore.
-class ListRowDelegate : public QStyledItemDelegate {
+class ListRowDelegate : public FixedRowDelegate {
 public:
-    ListRowDelegate(int rowHeight, QObject* parent)
-        : QStyledItemDelegate(parent)
-        , m_height(rowHeight) {}
+    using FixedRowDelegate::FixedRowDelegate;
 
-    void setRowHeight(int height) { m_height = height; }
-    int rowHeight() const { return m_height; }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-
-private:
-    int m_height;
 };
 
 } // namespace morvex
