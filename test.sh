@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing need and this Debian 12 lacks, builds everything, and runs
-# every test (arguments go to ctest, e.g. -R packaging).
+# every test (arguments go to ctest, e.g. -R packaging). MORVEX_PRESET names the preset to build
+# and test with (default dev; CI uses ci).
 set -euo pipefail
 cd "$(dirname "$0")"
+preset=${MORVEX_PRESET:-dev}
 scripts/deps.sh --tests
-cmake --preset dev >/dev/null
-cmake --build --preset dev
-ctest --preset dev -j2 --no-tests=error "$@"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset" -j2 --no-tests=error "$@"

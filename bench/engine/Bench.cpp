@@ -267,8 +267,8 @@ void benchPools(const Options& o) {
     std::vector<double> times;
     std::size_t lines = 0;
     for (int r = 0; r < o.runs; ++r) {
-        morvex::ConvEngine engine([](const std::string& text, const std::string&) {
-            std::fprintf(stderr, "%s\n", text.c_str());
+        morvex::ConvEngine engine([](const std::string& message, const std::string&) {
+            std::fprintf(stderr, "%s\n", message.c_str());
         });
         const auto start = Clock::now();
         engine.MakeFooterPool((dir / "*.mfl").string());
