@@ -66,7 +66,7 @@ TMorvexF::TMorvexF(MorvexApplication& application, QWidget* parent)
     connectCommands();
     connectEngine();
     m_reporter = [this](const FileResult& result) {
-        ShowFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers,
+        showFileResult(this, QString::fromUtf8(result.path), result.footers, result.headers,
                        loadWritesFor(m_application.Arguments));
     };
 }
@@ -182,13 +182,13 @@ void TMorvexF::ConvBtnClick() {
 }
 
 void TMorvexF::UndoMnuClick() {
-    const int restored = Engine.UndoLastPass();
+    const int restored = Engine.undoLastPass();
     UndoMnu->setEnabled(false);
     showInfoBox(this, u"Morvex"_s, u"%1 個のファイルを元に戻しました。"_s.arg(restored));
 }
 
 void TMorvexF::SrcEditBtnClick() {
-    EditSourceList(this, SrcFile);
+    editSourceList(this, SrcFile);
 }
 
 void TMorvexF::OutBBtnClick() {
@@ -211,7 +211,7 @@ void TMorvexF::FBBtnClick() {
 
 void TMorvexF::chooseFolder(QLineEdit* pattern, const QString& caption, const QString& listMask) {
     FolderDialog1->setCaption(caption);
-    FolderDialog1->setStartDir(QString::fromUtf8(DirectoryPart(bytes(pattern->text()))));
+    FolderDialog1->setStartDir(QString::fromUtf8(directoryPart(bytes(pattern->text()))));
     if (FolderDialog1->Execute())
         pattern->setText(joinedPattern(FolderDialog1->Path(), listMask));
 }

@@ -7,9 +7,9 @@
 
 namespace morvex::cli {
 
-int RunCheck(const ConvSettings& settings) {
+int runCheck(const ConvSettings& settings) {
     const CheckResult result =
-        CheckLists(settings.footerListPattern, settings.headerListPattern,
+        checkLists(settings.footerListPattern, settings.headerListPattern,
                    settings.alignFooters ? settings.alignColumn : -1, settings.encoding);
     for (const CheckFinding& f : result.findings) {
         if (f.line > 0)

@@ -21,7 +21,7 @@ void printInsertion(const Insertion& insertion, TextEncoding encoding) {
     std::string_view text = insertion.text;
     for (;;) {
         const std::size_t lf = text.find('\n');
-        std::printf("    %s\n", DecodeForTerminal(text.substr(0, lf), encoding).c_str());
+        std::printf("    %s\n", decodeForTerminal(text.substr(0, lf), encoding).c_str());
         if (lf == std::string_view::npos)
             break;
         text.remove_prefix(lf + 1);
@@ -30,16 +30,16 @@ void printInsertion(const Insertion& insertion, TextEncoding encoding) {
 
 } // namespace
 
-void PrintError(const std::string& text, const std::string& caption) {
+void printError(const std::string& text, const std::string& caption) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
-int RunDryRun(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
+int runDryRun(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
     bool errors = false;
     PreviewPass pass(
         [&](const std::string& text, const std::string& caption) {
-            PrintError(text, caption);
+            printError(text, caption);
             errors = true;
         },
         [&settings](const Insertion& insertion) { printInsertion(insertion, settings.encoding); },

@@ -69,7 +69,7 @@ InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const Sh
     out.flush();
     if (counts.emptyPool) {
         const bool footer = *counts.emptyPool == EntryKind::Footer;
-        show(EmptyPoolMessage(
+        show(emptyPoolMessage(
                  footer, footer ? settings.footerListPattern : settings.headerListPattern, "-"),
              kErrorCaption);
         output = std::move(input);
@@ -84,19 +84,19 @@ InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const Sh
 
 } // namespace
 
-int RunFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
+int runFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
     bool errors = false;
     const ShowError show = [&](const std::string& text, const std::string& caption) {
-        PrintError(text, caption);
+        printError(text, caption);
         errors = true;
     };
     ConvEngine engine(show);
-    LoadLists(settings.footerListPattern, engine.FList, engine.FListSources, kMsgFooterListOpen,
+    loadLists(settings.footerListPattern, engine.FList, engine.FListSources, kMsgFooterListOpen,
               show, settings.encoding);
-    LoadLists(settings.headerListPattern, engine.HList, engine.HListSources, kMsgHeaderListOpen,
+    loadLists(settings.headerListPattern, engine.HList, engine.HListSources, kMsgHeaderListOpen,
               show, settings.encoding);
     engine.Generator.seed(seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr)));
-    const InsertCounts counts = CanDraw(engine.FList) && CanDraw(engine.HList)
+    const InsertCounts counts = canDraw(engine.FList) && canDraw(engine.HList)
                                     ? streamText(engine, settings, show)
                                     : holdText(engine, settings, show);
     drainInput();

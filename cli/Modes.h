@@ -8,15 +8,15 @@
 namespace morvex::cli {
 
 /// --dry-run: the pass with the same draws, each insertion listed, nothing written.
-int RunDryRun(const ConvSettings& settings, std::optional<std::uint32_t> seed);
+int runDryRun(const ConvSettings& settings, std::optional<std::uint32_t> seed);
 
 /// "-": converts standard input to standard output.
-int RunFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed);
+int runFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed);
 
 /// --check: the findings in the footer and header lists, then a summary line.
-int RunCheck(const ConvSettings& settings);
+int runCheck(const ConvSettings& settings);
 
 /// Prints an engine error to standard error as "caption: text".
-void PrintError(const std::string& text, const std::string& caption);
+void printError(const std::string& text, const std::string& caption);
 
 } // namespace morvex::cli

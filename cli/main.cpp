@@ -255,7 +255,7 @@ int runUndo(const Options& o) {
         errors = true;
     };
     for (const std::string& path : o.settings.sources)
-        morvex::UndoConversion(path, o.settings.backupExt, show);
+        morvex::undoConversion(path, o.settings.backupExt, show);
     return errors ? 1 : 0;
 }
 
@@ -277,7 +277,7 @@ int runPass(const Options& o) {
     if (o.seed)
         engine.setClock([seed = *o.seed] { return seed; });
     if (o.redraw)
-        engine.RedrawAll(o.settings);
+        engine.redrawAll(o.settings);
     else
         engine.ConvertAll(o.settings);
     if (!readerGone && (std::fflush(stdout) != 0 || std::ferror(stdout)) && errno != EPIPE)
@@ -302,12 +302,12 @@ int main(int argc, char** argv) {
     if (options.version)
         return printInfo(kVersion);
     if (options.check)
-        return morvex::cli::RunCheck(options.settings);
+        return morvex::cli::runCheck(options.settings);
     if (options.undo)
         return runUndo(options);
     if (options.settings.sources == std::vector<std::string>{"-"})
-        return morvex::cli::RunFilter(options.settings, options.seed);
+        return morvex::cli::runFilter(options.settings, options.seed);
     if (options.dryRun)
-        return morvex::cli::RunDryRun(options.settings, options.seed);
+        return morvex::cli::runDryRun(options.settings, options.seed);
     return runPass(options);
 }

@@ -1,4 +1,4 @@
-#include "Color.h"
+#include "controls/Color.h"
 
 #include <algorithm>
 #include <cmath>

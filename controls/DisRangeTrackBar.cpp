@@ -1,4 +1,4 @@
-#include "DisRangeTrackBar.h"
+#include "controls/DisRangeTrackBar.h"
 
 namespace morvex {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TrackBar.h"
+#include "controls/TrackBar.h"
 
 namespace morvex {
 

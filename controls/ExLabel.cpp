@@ -1,4 +1,4 @@
-#include "ExLabel.h"
+#include "controls/ExLabel.h"
 
 #include <QEvent>
 #include <QFontMetrics>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Color.h"
-#include "Style3D.h"
+#include "controls/Color.h"
+#include "controls/Style3D.h"
 
 #include <QLabel>
 

@@ -1,4 +1,4 @@
-#include "MaruBtn.h"
+#include "controls/MaruBtn.h"
 
 #include <QAccessibleWidget>
 #include <QCursor>
@@ -70,7 +70,7 @@ void drawArc(QPainter& painter, const Box& box, QPointF from, QPointF to) {
                     int(std::lround(span * 16)));
 }
 
-const int captionFlags = Qt::AlignHCenter | Qt::TextExpandTabs | Qt::TextShowMnemonic;
+constexpr int kCaptionFlags = Qt::AlignHCenter | Qt::TextExpandTabs | Qt::TextShowMnemonic;
 
 /// Measures the caption in the box's width and centres the box vertically on it.
 QRect centred(const QPainter& painter, QRect box, const QString& text, int flags) {
@@ -117,7 +117,7 @@ public:
 
     void doAction(const QString& action) override {
         if (action == pressAction())
-            button()->AccessiblePress();
+            button()->accessiblePress();
     }
 
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
@@ -356,7 +356,7 @@ void TMaruBtn::mouseReleaseEvent(QMouseEvent* event) {
         Click();
 }
 
-void TMaruBtn::AccessiblePress() {
+void TMaruBtn::accessiblePress() {
     if (!isEnabled())
         return;
     m_state = StateUp;
@@ -456,11 +456,11 @@ void TMaruBtn::DrawCaption3D(QPainter& painter, const QRect& rect, RoundButtonSt
     painter.setFont(font());
     const auto draw = [&](const QRect& at, TColor color) {
         painter.setPen(toQColor(color, palette()));
-        painter.drawText(at, captionFlags, m_caption);
+        painter.drawText(at, kCaptionFlags, m_caption);
     };
     // The box is centred once, where the first copy goes; the second copy moves back from there.
     const auto centredAt = [&](int offset) {
-        return centred(painter, box.translated(offset, offset), m_caption, captionFlags);
+        return centred(painter, box.translated(offset, offset), m_caption, kCaptionFlags);
     };
     if (state == StateDisabled) {
         const QRect at = centredAt(1);

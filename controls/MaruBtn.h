@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Color.h"
-#include "Style3D.h"
+#include "controls/Color.h"
+#include "controls/Style3D.h"
 
 #include <QImage>
 #include <QString>
@@ -73,7 +73,7 @@ public:
     /// A press from an assistive tool (a screen reader's press action): what a click inside the
     /// ellipse does (a group button changes its Down, then clicked() fires), wherever the
     /// cursor is. Does nothing while disabled.
-    void AccessiblePress();
+    void accessiblePress();
 
     /// The checkerboard brush of latched faces shared by all buttons; null until a latched face
     /// is painted and again after any button is destroyed.

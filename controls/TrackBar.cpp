@@ -1,4 +1,4 @@
-#include "TrackBar.h"
+#include "controls/TrackBar.h"
 
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -103,9 +103,9 @@ void TTrackBar::initStyleOption(QStyleOptionSlider* option) const {
     // The channel keeps clear of the ends, as the platform's trackbar does; drawing and mouse
     // mapping both follow this rectangle.
     if (orientation() == Qt::Horizontal)
-        option->rect.adjust(channelInset, 0, -channelInset, 0);
+        option->rect.adjust(kChannelInset, 0, -kChannelInset, 0);
     else
-        option->rect.adjust(0, channelInset, 0, -channelInset);
+        option->rect.adjust(0, kChannelInset, 0, -kChannelInset);
 }
 
 int TTrackBar::pixelOf(int value) const {

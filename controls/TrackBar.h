@@ -61,7 +61,7 @@ protected:
     void initStyleOption(QStyleOptionSlider* option) const override;
 
 private:
-    static constexpr int channelInset = 5;
+    static constexpr int kChannelInset = 5;
 
     void applyTicks();
     int pixelOf(int value) const;

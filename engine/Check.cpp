@@ -64,14 +64,14 @@ bool cannotAlign(std::string_view entry, int column, TextEncoding encoding) {
     const std::string footer = ExpandEntry(entry, EntryKind::Footer, {}, unused, encoding);
     const std::string aligned = AlignFooter(footer, column, encoding);
     const std::size_t columns =
-        encoding == TextEncoding::Utf8 ? Utf8Columns(aligned) : aligned.size();
+        encoding == TextEncoding::Utf8 ? utf8Columns(aligned) : aligned.size();
     return columns + 1 != static_cast<std::size_t>(column) ||
            aligned.find('\t') != std::string::npos;
 }
 
 // What an unconvertible line holds that the target cannot take.
 std::string unconvertibleText(std::string_view line, TextEncoding from, TextEncoding to) {
-    const Converted converted = ConvertLine(line, from, to);
+    const Converted converted = convertLine(line, from, to);
     if (from == TextEncoding::Utf8) {
         const std::size_t n = std::max<std::size_t>(1, utf8CharLength(line, converted.at));
         char code[16];
@@ -118,11 +118,11 @@ private:
 PoolSummary PoolChecker::run() {
     const bool footers = m_kind == EntryKind::Footer;
     const std::vector<ListText> lists =
-        ReadLists(m_pattern, footers ? kMsgFooterListOpen : kMsgHeaderListOpen, {}, m_encoding);
+        readLists(m_pattern, footers ? kMsgFooterListOpen : kMsgHeaderListOpen, {}, m_encoding);
     Pool pool;
     PoolSources sources;
     std::vector<LeftOutEntry> left;
-    JoinLists(lists, pool, sources, &left);
+    joinLists(lists, pool, sources, &left);
     checkLeftOut(lists, left);
     for (std::size_t i = 0; i < lists.size(); ++i) {
         const ListText* next = nullptr;
@@ -207,7 +207,7 @@ void PoolChecker::checkLeftOut(const std::vector<ListText>& lists,
         const std::string& line = list->lines[entry.line - 1];
         const char* what = list->encoding == TextEncoding::Utf8 ? "文字" : "バイト";
         add(entry.file, entry.line,
-            std::string(EncodingName(m_encoding)) + " に変換できない" + what + " " +
+            std::string(encodingName(m_encoding)) + " に変換できない" + what + " " +
                 unconvertibleText(line, list->encoding, m_encoding) +
                 " を含むため、この項目は挿入されません");
     }
@@ -238,7 +238,7 @@ void PoolChecker::checkEntry(std::string_view entry, const PoolSources::Origin& 
 
 } // namespace
 
-CheckResult CheckLists(const std::string& footerPattern, const std::string& headerPattern,
+CheckResult checkLists(const std::string& footerPattern, const std::string& headerPattern,
                        int alignColumn, TextEncoding encoding) {
     CheckResult result;
     result.footers =

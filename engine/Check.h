@@ -30,7 +30,7 @@ struct CheckResult {
 /// Reads the footer and header lists as a conversion pass into `encoding` files would (writing
 /// nothing) and lists what would make it insert something other than the lists seem to say.
 /// `alignColumn` is the footer alignment column, or negative for none.
-CheckResult CheckLists(const std::string& footerPattern, const std::string& headerPattern,
+CheckResult checkLists(const std::string& footerPattern, const std::string& headerPattern,
                        int alignColumn, TextEncoding encoding = TextEncoding::ShiftJis);
 
 } // namespace morvex

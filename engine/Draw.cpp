@@ -180,20 +180,20 @@ bool isEligible(std::string_view line) {
 }
 
 std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& generator) {
-    const auto index = DrawIndex(pool, generator);
+    const auto index = drawIndex(pool, generator);
     if (!index)
         return std::nullopt;
     return std::string_view(pool[*index]);
 }
 
-bool CanDraw(const Pool& pool) {
+bool canDraw(const Pool& pool) {
     const std::size_t reach = std::min(pool.size(), kDrawReach);
     return std::any_of(pool.begin(), pool.begin() + static_cast<long>(reach),
                        [](const std::string& line) { return isEligible(line); });
 }
 
-std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator) {
-    if (!CanDraw(pool))
+std::optional<std::size_t> drawIndex(const Pool& pool, DrawGenerator& generator) {
+    if (!canDraw(pool))
         return std::nullopt;
     // The generator has full period, so every value 0..32767 comes up: the loop ends.
     for (;;) {
@@ -212,7 +212,7 @@ std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view
     return text;
 }
 
-void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
+void expandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
                    DrawGenerator& generator, const std::function<void(std::string_view)>& emit,
                    TextEncoding encoding) {
     PieceOut out(emit);
@@ -248,7 +248,7 @@ std::string AlignFooter(std::string_view footer, int column, TextEncoding encodi
     std::string norm = normaliseFooter(footer, encoding);
     // The text plus the column after it: bytes are columns in Shift-JIS.
     const std::size_t width =
-        (encoding == TextEncoding::Utf8 ? Utf8Columns(norm) : norm.size()) + 1;
+        (encoding == TextEncoding::Utf8 ? utf8Columns(norm) : norm.size()) + 1;
     if (width < n)
         return std::string(n - width, ' ') + norm;
     if (width > n) {

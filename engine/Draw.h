@@ -65,14 +65,14 @@ EntryToken readEntryToken(std::string_view entry, std::size_t& pos, TextEncoding
 bool isEligible(std::string_view line);
 
 /// True when a draw from the pool can return an entry: an eligible line among the first 32768.
-bool CanDraw(const Pool& pool);
+bool canDraw(const Pool& pool);
 
 /// Draws entries until an eligible one comes up; no entry when none can (empty pool, only
 /// comments and empty lines, or none among the first 32768 lines).
 std::optional<std::string_view> DrawEntry(const Pool& pool, DrawGenerator& generator);
 
 /// DrawEntry giving the drawn line's index in the pool.
-std::optional<std::size_t> DrawIndex(const Pool& pool, DrawGenerator& generator);
+std::optional<std::size_t> drawIndex(const Pool& pool, DrawGenerator& generator);
 
 /// Expands the backslash escapes of an entry; `rest` is the rest of the marker line (headers).
 /// The encoding decides what a character is: a Shift-JIS second byte is never a backslash, and
@@ -82,7 +82,7 @@ std::string ExpandEntry(std::string_view entry, EntryKind kind, std::string_view
 
 /// Expands like ExpandEntry, handing the text to `emit` in pieces instead of building it whole,
 /// so that an expansion larger than memory (a long rest repeated by many "\H") can be written.
-void ExpandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
+void expandEntryTo(std::string_view entry, EntryKind kind, std::string_view rest,
                    DrawGenerator& generator, const std::function<void(std::string_view)>& emit,
                    TextEncoding encoding = TextEncoding::ShiftJis);
 

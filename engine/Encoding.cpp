@@ -94,7 +94,7 @@ std::size_t findAsciiLookalike(std::string_view utf8) {
 
 } // namespace
 
-const char* EncodingName(TextEncoding encoding) {
+const char* encodingName(TextEncoding encoding) {
     return encoding == TextEncoding::Utf8 ? "UTF-8" : "Shift-JIS";
 }
 
@@ -175,13 +175,13 @@ bool startsWithUtf8Bom(std::string_view text) {
     return text.substr(0, 3) == "\xEF\xBB\xBF";
 }
 
-TextEncoding DetectListEncoding(std::string_view text) {
+TextEncoding detectListEncoding(std::string_view text) {
     if (startsWithUtf8Bom(text))
         return TextEncoding::Utf8;
     return !isAscii(text) && isUtf8(text) ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
 }
 
-Converted ConvertLine(std::string_view text, TextEncoding from, TextEncoding to) {
+Converted convertLine(std::string_view text, TextEncoding from, TextEncoding to) {
     Converted result;
     if (from == to || isAscii(text)) {
         result.text.assign(text);
@@ -202,7 +202,7 @@ Converted ConvertLine(std::string_view text, TextEncoding from, TextEncoding to)
     return result;
 }
 
-std::string DecodeForTerminal(std::string_view sjis) {
+std::string decodeForTerminal(std::string_view sjis) {
     std::string out;
     out.reserve(sjis.size() * 3 / 2);
     for (std::size_t pos = 0; pos < sjis.size();) {
@@ -227,9 +227,9 @@ std::string DecodeForTerminal(std::string_view sjis) {
     return out;
 }
 
-std::string DecodeForTerminal(std::string_view text, TextEncoding encoding) {
+std::string decodeForTerminal(std::string_view text, TextEncoding encoding) {
     if (encoding == TextEncoding::ShiftJis)
-        return DecodeForTerminal(text);
+        return decodeForTerminal(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t pos = 0; pos < text.size();) {

@@ -10,7 +10,7 @@ namespace morvex {
 enum class TextEncoding { ShiftJis, Utf8 };
 
 /// "Shift-JIS" or "UTF-8", as messages name the encodings.
-const char* EncodingName(TextEncoding encoding);
+const char* encodingName(TextEncoding encoding);
 
 /// The length of the Shift-JIS (code page 932) character at `pos`: 1 or 2, or 0 when the bytes
 /// there begin no character (0x80, 0xA0, 0xFD-0xFF, or a lead byte without a valid second byte).
@@ -36,7 +36,7 @@ bool startsWithUtf8Bom(std::string_view text);
 /// when it is well-formed UTF-8 throughout and holds at least one byte above 0x7F; Shift-JIS
 /// otherwise. Real Shift-JIS text is almost never well-formed UTF-8: its lead bytes 0x81-0x9F
 /// cannot start a UTF-8 sequence.
-TextEncoding DetectListEncoding(std::string_view text);
+TextEncoding detectListEncoding(std::string_view text);
 
 /// One line converted between the encodings.
 struct Converted {
@@ -49,13 +49,13 @@ struct Converted {
 /// that begins no character, a pair with no Unicode form, or a character with no Shift-JIS form
 /// fails the line; so do U+00A5 and U+203E, which Shift-JIS would only take as the backslash and
 /// the tilde, turning a yen sign into an escape.
-Converted ConvertLine(std::string_view text, TextEncoding from, TextEncoding to);
+Converted convertLine(std::string_view text, TextEncoding from, TextEncoding to);
 
 /// Shift-JIS text as UTF-8 for a terminal: a byte that is not part of a character, or a control
 /// byte other than TAB, is shown as "\xHH" instead of being dropped.
-std::string DecodeForTerminal(std::string_view sjis);
+std::string decodeForTerminal(std::string_view sjis);
 
-/// DecodeForTerminal for text in either encoding; UTF-8 text shows its characters as they are.
-std::string DecodeForTerminal(std::string_view text, TextEncoding encoding);
+/// decodeForTerminal for text in either encoding; UTF-8 text shows its characters as they are.
+std::string decodeForTerminal(std::string_view text, TextEncoding encoding);
 
 } // namespace morvex

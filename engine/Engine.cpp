@@ -56,21 +56,21 @@ void ConvEngine::showError(const char* text, const std::string& subject) const {
 }
 
 void ConvEngine::MakeFooterPool(const std::string& pattern, TextEncoding encoding) {
-    MergeLists(pattern, SystemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
+    MergeLists(pattern, systemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
                ListMerge, &FListSources, encoding);
     m_footerPoolEncoding = encoding;
     m_footerPoolPattern = pattern;
 }
 
 void ConvEngine::MakeHeaderPool(const std::string& pattern, TextEncoding encoding) {
-    MergeLists(pattern, SystemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
+    MergeLists(pattern, systemTempDir(), "_Morvex_.tmh", HList, kMsgHeaderListOpen, m_showError,
                ListMerge, &HListSources, encoding);
     m_headerPoolEncoding = encoding;
     m_headerPoolPattern = pattern;
 }
 
 bool ConvEngine::refused(const ConvSettings& settings) const {
-    const std::string refusal = RefusedPassValue(settings);
+    const std::string refusal = refusedPassValue(settings);
     if (!refusal.empty())
         showError(refusal);
     return !refusal.empty();
@@ -111,8 +111,8 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
     // which a new backup may replace; one named as it is stays a source.
     std::vector<std::string> paths;
     for (const std::string& entry : settings.sources) {
-        const std::string dir = DirectoryPart(entry);
-        const std::vector<std::string> found = FindFiles(entry);
+        const std::string dir = directoryPart(entry);
+        const std::vector<std::string> found = findFiles(entry);
         const bool literal = !hasWildcards(entry);
         if (found.empty() && literal)
             showError(kMsgSourceMissing, entry);
@@ -122,7 +122,7 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
             if (!identify(paths.back(), id))
                 continue;
             m_pass->originals.emplace(paths.back(), id);
-            if (literal || BackupPath(paths.back(), settings.backupExt) != paths.back())
+            if (literal || backupPathFor(paths.back(), settings.backupExt) != paths.back())
                 m_pass->sources.insert(id);
         }
     }
@@ -200,7 +200,7 @@ void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) 
 
 void ConvEngine::reportEmptyPool(EntryKind kind, const std::string& path) const {
     const bool footer = kind == EntryKind::Footer;
-    showError(EmptyPoolMessage(
+    showError(emptyPoolMessage(
         footer, footer ? m_settings.footerListPattern : m_settings.headerListPattern, path));
 }
 
@@ -213,7 +213,7 @@ bool ConvEngine::ConvertFile(const std::string& path) {
         return false;
     TmpStr = path;
     OutFile = path;
-    TmpLbl = BackupPath(path, m_settings.backupExt);
+    TmpLbl = backupPathFor(path, m_settings.backupExt);
     if (TmpLbl == path)
         return false; // the backup would be the file itself
     InsertCounts counts;
@@ -258,21 +258,21 @@ void ConvEngine::recordConversion(const std::string& path) {
         LastPass.push_back(Conversion{path, TmpLbl, fileops::idOf(backup)});
 }
 
-int ConvEngine::UndoLastPass() {
+int ConvEngine::undoLastPass() {
     int restored = 0;
     for (const Conversion& conversion : LastPass) {
         const TakeBackOutcome outcome =
-            ExchangeWithBackup(conversion.path, conversion.backupPath, conversion.backup);
+            exchangeWithBackup(conversion.path, conversion.backupPath, conversion.backup);
         if (outcome == TakeBackOutcome::Done)
             ++restored;
         else
-            showError(TakeBackMessage(outcome), conversion.path);
+            showError(takeBackMessage(outcome), conversion.path);
     }
     LastPass.clear();
     return restored;
 }
 
-void ConvEngine::RedrawAll(const ConvSettings& settings) {
+void ConvEngine::redrawAll(const ConvSettings& settings) {
     if (!beginFullPass(settings))
         return;
     std::set<std::string> lookSwept = std::exchange(m_pass->sweptDirs, {});
@@ -285,13 +285,13 @@ void ConvEngine::RedrawAll(const ConvSettings& settings) {
 void ConvEngine::redrawFile(const std::string& path) {
     TmpStr = path;
     OutFile = path;
-    TmpLbl = BackupPath(path, m_settings.backupExt);
+    TmpLbl = backupPathFor(path, m_settings.backupExt);
     InsertCounts counts;
     const std::uint32_t drawsBefore = Generator.state();
     const TakeBackOutcome outcome =
         TmpLbl == path
             ? TakeBackOutcome::BackupIsFile
-            : RewriteFromBackup(
+            : rewriteFromBackup(
                   path, TmpLbl,
                   [&](TextReader& in, TextWriter& out) {
                       counts = RewriteStream(in, out, m_settings);
@@ -315,7 +315,7 @@ void ConvEngine::redrawFile(const std::string& path) {
         reportEmptyPool(*counts.emptyPool, path);
         return;
     default:
-        showError(TakeBackMessage(outcome), path);
+        showError(takeBackMessage(outcome), path);
         return;
     }
     ConvertedList.push_back(path);
@@ -385,11 +385,11 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
 std::optional<std::size_t> ConvEngine::drawFrom(EntryKind kind, const ConvSettings& settings) {
     const Pool& pool = kind == EntryKind::Footer ? FList : HList;
     if (!settings.noRepeat)
-        return DrawIndex(pool, Generator);
+        return drawIndex(pool, Generator);
     DrawRounds* rounds = m_lentRounds;
     if (!rounds) {
         if (!m_rounds)
-            m_rounds = std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory()
+            m_rounds = std::make_unique<DrawRounds>(m_stateDir.empty() ? roundStateDirectory()
                                                                        : m_stateDir,
                                                     DrawRounds::Mode::Keep, m_showError);
         rounds = m_rounds.get();
@@ -418,7 +418,7 @@ bool ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& 
         return false;
     std::string rest;
     in.readLine(rest);
-    ExpandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out),
+    expandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out),
                   settings.encoding);
     out.put('\n');
     ++m_headers;

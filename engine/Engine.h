@@ -84,7 +84,7 @@ public:
     void setResultCallback(ResultCallback onResult) { m_onResult = std::move(onResult); }
     /// Replaces the clock that seeds the generator; an empty clock means the current time.
     void setClock(SeedClock clock) { m_clock = std::move(clock); }
-    /// Replaces the folder of the no-repeat rounds; empty means RoundStateDirectory().
+    /// Replaces the folder of the no-repeat rounds; empty means roundStateDirectory().
     void setStateDirectory(std::string dir) { m_stateDir = std::move(dir); }
 
     /// One pass: builds both pools, empties ConvertedList, seeds, converts every source match.
@@ -101,10 +101,10 @@ public:
     /// whose backup gives no insertion, or with a marker that meets an empty pool is left as it
     /// is, with a message (the last uses no draws); one whose new text is its text is not
     /// written.
-    void RedrawAll(const ConvSettings& settings);
+    void redrawAll(const ConvSettings& settings);
     /// Exchanges every file of LastPass with its backup again, unless its backup is no longer
     /// the one the pass made; empties LastPass and returns how many files were restored.
-    int UndoLastPass();
+    int undoLastPass();
 
     /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir), its
     /// entries in `encoding`.

@@ -28,7 +28,7 @@ inline constexpr const char* kMsgOutOfMemory = "メモリが足りないため�
 
 /// A marker met a pool with nothing to draw, so the file was left as it was: names the list
 /// pattern and the file.
-inline std::string EmptyPoolMessage(bool footer, std::string_view pattern, std::string_view file) {
+inline std::string emptyPoolMessage(bool footer, std::string_view pattern, std::string_view file) {
     std::string text = footer ? "フッタリスト「" : "ヘッダリスト「";
     text.append(pattern);
     text.append("」が見つからないか空のため、変換しませんでした: ");

@@ -41,7 +41,7 @@ std::string refusedMarker(const char* what, const std::optional<std::string>& fi
         return std::string(what) + " " + (field ? quoted(*field) : std::string(hex)) +
                " は ASCII の 1 文字ではないため、UTF-8 のファイルは変換しませんでした";
     }
-    if (!field || ShiftJisLength(*field) <= 1)
+    if (!field || shiftJisLength(*field) <= 1)
         return {};
     return std::string(what) + " " + quoted(*field) +
            " は 1 バイトの文字ではないため、変換しませんでした";
@@ -49,7 +49,7 @@ std::string refusedMarker(const char* what, const std::optional<std::string>& fi
 
 } // namespace
 
-std::size_t ShiftJisLength(std::string_view utf8) {
+std::size_t shiftJisLength(std::string_view utf8) {
     std::size_t bytes = 0;
     for (std::size_t pos = 0; pos < utf8.size();) {
         const auto [code, length] = decode(utf8, pos);
@@ -60,7 +60,7 @@ std::size_t ShiftJisLength(std::string_view utf8) {
     return bytes;
 }
 
-std::string RefusedPassValue(const ConvSettings& settings) {
+std::string refusedPassValue(const ConvSettings& settings) {
     if (std::string m = refusedMarker("フッタ記号", settings.footerMarkerField,
                                       settings.footerMarker, settings.encoding);
         !m.empty())
@@ -72,7 +72,7 @@ std::string RefusedPassValue(const ConvSettings& settings) {
     const std::string& ext = settings.backupExt;
     if (ext.find('/') != std::string::npos)
         return "バックアップの拡張子 " + quoted(ext) + " は \"/\" を含むため、変換しませんでした";
-    if (ShiftJisLength(ext) > kMaxBackupExt)
+    if (shiftJisLength(ext) > kMaxBackupExt)
         return "バックアップの拡張子 " + quoted(ext) +
                " は 4 バイトを超えるため、変換しませんでした";
     return {};

@@ -55,12 +55,12 @@ bool matchPlain(std::string_view pattern, std::string_view name) {
 
 } // namespace
 
-std::string DirectoryPart(std::string_view path) {
+std::string directoryPart(std::string_view path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
-std::string BackupPath(std::string_view path, std::string_view backupExt) {
+std::string backupPathFor(std::string_view path, std::string_view backupExt) {
     const std::size_t slash = path.rfind('/');
     const std::size_t dot = path.rfind('.');
     const bool hasExt =
@@ -70,16 +70,16 @@ std::string BackupPath(std::string_view path, std::string_view backupExt) {
     return out;
 }
 
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
+bool wildcardMatch(std::string_view pattern, std::string_view name) {
     if (matchPlain(pattern, name))
         return true;
     return pattern.ends_with(".*") && name.find('.') == std::string_view::npos &&
            matchPlain(pattern.substr(0, pattern.size() - 2), name);
 }
 
-std::vector<FoundFile> FindFilesWithStatus(const std::string& pattern) {
+std::vector<FoundFile> findFilesWithStatus(const std::string& pattern) {
     std::vector<FoundFile> found;
-    const std::string dir = DirectoryPart(pattern);
+    const std::string dir = directoryPart(pattern);
     const std::string_view namePattern = std::string_view(pattern).substr(dir.size());
     if (namePattern.empty())
         return found;
@@ -89,7 +89,7 @@ std::vector<FoundFile> FindFilesWithStatus(const std::string& pattern) {
     const int dfd = ::dirfd(d);
     while (const dirent* e = ::readdir(d)) {
         const std::string_view name = e->d_name;
-        if (name.empty() || name.front() == '.' || !WildcardMatch(namePattern, name))
+        if (name.empty() || name.front() == '.' || !wildcardMatch(namePattern, name))
             continue;
         struct stat st {};
         if (::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
@@ -120,14 +120,14 @@ std::vector<FoundFile> FindFilesWithStatus(const std::string& pattern) {
     return sorted;
 }
 
-std::vector<std::string> FindFiles(const std::string& pattern) {
+std::vector<std::string> findFiles(const std::string& pattern) {
     std::vector<std::string> names;
-    for (FoundFile& file : FindFilesWithStatus(pattern))
+    for (FoundFile& file : findFilesWithStatus(pattern))
         names.push_back(std::move(file.name));
     return names;
 }
 
-std::string SystemTempDir() {
+std::string systemTempDir() {
     std::error_code ec;
     std::string dir = std::filesystem::temp_directory_path(ec).string();
     if (ec || dir.empty())

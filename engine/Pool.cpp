@@ -54,7 +54,7 @@ struct PreparedList {
 
 PreparedList prepareList(std::string text, std::optional<TextEncoding> target) {
     PreparedList list;
-    list.encoding = DetectListEncoding(text);
+    list.encoding = detectListEncoding(text);
     if (list.encoding == TextEncoding::Utf8 && startsWithUtf8Bom(text))
         text.erase(0, 3);
     if (!target || *target == list.encoding) {
@@ -66,7 +66,7 @@ PreparedList prepareList(std::string text, std::optional<TextEncoding> target) {
     for (std::size_t index = 0; !rest.empty(); ++index) {
         const std::size_t lf = rest.find('\n');
         const std::string_view line = rest.substr(0, lf);
-        const Converted converted = ConvertLine(line, list.encoding, *target);
+        const Converted converted = convertLine(line, list.encoding, *target);
         if (converted.ok) {
             list.text += converted.text;
         } else {
@@ -140,7 +140,7 @@ bool readBack(int tempFd, Pool& lines) {
         return false;
     FdSource source(tempFd);
     TextReader in(source);
-    LoadPoolLines(in, lines);
+    loadPoolLines(in, lines);
     return !in.failed();
 }
 
@@ -214,7 +214,7 @@ PoolSources::Origin PoolSources::find(std::size_t index) const {
     return {&m_files[run.file], run.firstLine + (index - run.firstIndex)};
 }
 
-void LoadPoolLines(TextReader& in, Pool& pool) {
+void loadPoolLines(TextReader& in, Pool& pool) {
     std::string line;
     while (in.readLine(line))
         pool.push_back(std::move(line));
@@ -246,9 +246,9 @@ bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
     ::fstat(temp.fd, &tempSt);
     FdSink sink(temp.fd);
     TextWriter out(sink);
-    const std::string dir = DirectoryPart(pattern);
+    const std::string dir = directoryPart(pattern);
     PoolSources origins;
-    for (const std::string& name : FindFiles(pattern)) {
+    for (const std::string& name : findFiles(pattern)) {
         state.TmpListLbl = dir + name;
         if (!appendList(state.TmpListLbl, tempSt, out, origins, target, notes))
             show(showError, openMessage);
@@ -272,14 +272,14 @@ bool readBackText(int tempFd, std::string& text) {
 void reportLeftOut(const ShowError& showError, TextEncoding target,
                    const std::vector<LeftOutEntry>& left) {
     if (!left.empty())
-        show(showError, LeftOutMessage(target, left));
+        show(showError, leftOutMessage(target, left));
 }
 
 } // namespace
 
-std::string LeftOutMessage(TextEncoding target, const std::vector<LeftOutEntry>& entries) {
+std::string leftOutMessage(TextEncoding target, const std::vector<LeftOutEntry>& entries) {
     constexpr std::size_t kNamed = 20; // a message box must stay on the screen
-    std::string text = std::string(EncodingName(target)) +
+    std::string text = std::string(encodingName(target)) +
                        " に変換できない文字を含むため、次の項目を挿入しません: ";
     for (std::size_t i = 0; i < entries.size() && i < kNamed; ++i)
         text += (i ? ", " : "") + entries[i].file + ":" + std::to_string(entries[i].line);
@@ -301,7 +301,7 @@ void MergeLists(const std::string& pattern, const std::string& tempDir, const st
     destination = std::move(lines);
 }
 
-bool MergeListText(const std::string& pattern, const std::string& tempDir,
+bool mergeListText(const std::string& pattern, const std::string& tempDir,
                    const std::string& tempName, std::string& destination,
                    const std::string& openMessage, const ShowError& showError, MergeState& state,
                    std::vector<ListSpan>* spans) {
@@ -317,11 +317,11 @@ bool MergeListText(const std::string& pattern, const std::string& tempDir,
     return true;
 }
 
-std::vector<ListText> ReadLists(const std::string& pattern, const std::string& openMessage,
+std::vector<ListText> readLists(const std::string& pattern, const std::string& openMessage,
                                 const ShowError& showError, TextEncoding target) {
     std::vector<ListText> lists;
-    const std::string dir = DirectoryPart(pattern);
-    for (const std::string& name : FindFiles(pattern)) {
+    const std::string dir = directoryPart(pattern);
+    for (const std::string& name : findFiles(pattern)) {
         lists.push_back(readList(dir + name, target));
         if (!lists.back().opened)
             show(showError, openMessage);
@@ -329,7 +329,7 @@ std::vector<ListText> ReadLists(const std::string& pattern, const std::string& o
     return lists;
 }
 
-void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources,
+void joinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources,
                std::vector<LeftOutEntry>* leftOut) {
     pool.clear();
     sources.clear();
@@ -357,10 +357,10 @@ void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sour
         *leftOut = std::move(left);
 }
 
-void LoadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
+void loadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
                const std::string& openMessage, const ShowError& showError, TextEncoding target) {
     std::vector<LeftOutEntry> left;
-    JoinLists(ReadLists(pattern, openMessage, showError, target), pool, sources, &left);
+    joinLists(readLists(pattern, openMessage, showError, target), pool, sources, &left);
     reportLeftOut(showError, target, left);
 }
 

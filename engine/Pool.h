@@ -81,14 +81,14 @@ struct ListSpan {
 };
 
 /// The message reporting entries left out of a pool of `target` text: one line naming each.
-std::string LeftOutMessage(TextEncoding target, const std::vector<LeftOutEntry>& entries);
+std::string leftOutMessage(TextEncoding target, const std::vector<LeftOutEntry>& entries);
 
 /// Copies every list file the pattern names into a new temporary file in `tempDir` (named
 /// `tempName` with a unique part before its extension, created exclusively, owner-only), then
 /// replaces `destination` by its lines and deletes it. Each list file is read in its own encoding
-/// (DetectListEncoding, a byte-order mark dropped) and its lines are converted to `target`; an
+/// (detectListEncoding, a byte-order mark dropped) and its lines are converted to `target`; an
 /// entry holding a character `target` has no form for becomes an empty line, never drawn, and
-/// all such entries are reported in one LeftOutMessage. A list file that cannot be read shows
+/// all such entries are reported in one leftOutMessage. A list file that cannot be read shows
 /// `openMessage` and is left out; when the temporary file fails, `destination` is untouched.
 /// `sources`, when given, is replaced together with `destination`.
 void MergeLists(const std::string& pattern, const std::string& tempDir, const std::string& tempName,
@@ -99,17 +99,17 @@ void MergeLists(const std::string& pattern, const std::string& tempDir, const st
 /// Reads every list file the pattern names, in merge order, without a temporary file, each
 /// converted to `target` as MergeLists converts it; a file that cannot be read shows
 /// `openMessage` and comes back with `opened` false.
-std::vector<ListText> ReadLists(const std::string& pattern, const std::string& openMessage,
+std::vector<ListText> readLists(const std::string& pattern, const std::string& openMessage,
                                 const ShowError& showError,
                                 TextEncoding target = TextEncoding::ShiftJis);
 
 /// Joins list files into `pool` (replaced) and `sources` exactly as MergeLists does, emptying
 /// the entries left out; those go to `leftOut` when given.
-void JoinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources,
+void joinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sources,
                std::vector<LeftOutEntry>* leftOut = nullptr);
 
-/// ReadLists then JoinLists: the pool MergeLists builds, with nothing written, and its report.
-void LoadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
+/// readLists then joinLists: the pool MergeLists builds, with nothing written, and its report.
+void loadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
                const std::string& openMessage, const ShowError& showError,
                TextEncoding target = TextEncoding::ShiftJis);
 
@@ -117,12 +117,12 @@ void LoadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
 /// encoding (a byte-order mark dropped): `destination` gets the lines each ending in LF (the last
 /// one without, when its file had none) and `spans`, when given, where each file begins; true
 /// when they were replaced.
-bool MergeListText(const std::string& pattern, const std::string& tempDir,
+bool mergeListText(const std::string& pattern, const std::string& tempDir,
                    const std::string& tempName, std::string& destination,
                    const std::string& openMessage, const ShowError& showError, MergeState& state,
                    std::vector<ListSpan>* spans = nullptr);
 
 /// Reads text-mode lines (CR dropped, Ctrl-Z ends) into `pool`; a last line without LF counts.
-void LoadPoolLines(TextReader& in, Pool& pool);
+void loadPoolLines(TextReader& in, Pool& pool);
 
 } // namespace morvex

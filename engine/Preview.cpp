@@ -15,21 +15,21 @@ PreviewPass::PreviewPass(ShowError showError, InsertionCallback onInsert, Result
     , m_onInsert(std::move(onInsert))
     , m_onResult(std::move(onResult)) {}
 
-void PreviewPass::MakePools(const ConvSettings& settings) {
-    LoadLists(settings.footerListPattern, FList, FListSources, kMsgFooterListOpen, m_showError,
+void PreviewPass::makePools(const ConvSettings& settings) {
+    loadLists(settings.footerListPattern, FList, FListSources, kMsgFooterListOpen, m_showError,
               settings.encoding);
-    LoadLists(settings.headerListPattern, HList, HListSources, kMsgHeaderListOpen, m_showError,
+    loadLists(settings.headerListPattern, HList, HListSources, kMsgHeaderListOpen, m_showError,
               settings.encoding);
 }
 
 void PreviewPass::Run(const ConvSettings& settings) {
-    MakePools(settings);
+    makePools(settings);
     m_seen.clear();
     m_rounds.reset();
     Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
     for (const std::string& entry : settings.sources) {
-        const std::string dir = DirectoryPart(entry);
-        for (const std::string& name : FindFiles(entry))
+        const std::string dir = directoryPart(entry);
+        for (const std::string& name : findFiles(entry))
             previewFile(dir + name, settings);
     }
 }
@@ -39,7 +39,7 @@ void PreviewPass::Run(const ConvSettings& settings) {
 void PreviewPass::previewFile(const std::string& path, const ConvSettings& settings) {
     if (settings.skipConverted && std::find(m_seen.begin(), m_seen.end(), path) != m_seen.end())
         return;
-    if (BackupPath(path, settings.backupExt) == path)
+    if (backupPathFor(path, settings.backupExt) == path)
         return;
     struct stat st {};
     const int fd = fileops::openRegularForRead(path, st);
@@ -51,7 +51,7 @@ void PreviewPass::previewFile(const std::string& path, const ConvSettings& setti
         std::exchange(m_onInsert, [&held](const Insertion& i) { held.push_back(i); });
     FdSource source(fd);
     TextReader in(source);
-    const InsertCounts counts = PreviewStream(in, path, settings);
+    const InsertCounts counts = previewStream(in, path, settings);
     m_onInsert = std::move(show);
     const bool inserts = counts.footers != 0 || counts.headers != 0;
     const bool same = !in.failed() && !counts.emptyPool && inserts &&
@@ -69,7 +69,7 @@ void PreviewPass::previewFile(const std::string& path, const ConvSettings& setti
         const bool footer = *counts.emptyPool == EntryKind::Footer;
         if (m_showError)
             m_showError(
-                EmptyPoolMessage(
+                emptyPoolMessage(
                     footer, footer ? settings.footerListPattern : settings.headerListPattern, path),
                 kErrorCaption);
         return;
@@ -110,7 +110,7 @@ bool PreviewPass::wouldNotChange(int fd, off_t size, std::uint32_t drawsBefore,
     return !in.failed() && compare.same();
 }
 
-InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
+InsertCounts PreviewPass::previewStream(TextReader& in, std::string_view path,
                                         const ConvSettings& settings) {
     // The byte loop of RewriteStream, counting lines; even an LF can be a marker.
     InsertCounts counts;
@@ -166,13 +166,13 @@ InsertCounts PreviewPass::PreviewStream(TextReader& in, std::string_view path,
 // The draws of a real pass; the rounds' state is read once and then kept in memory only.
 std::optional<std::size_t> PreviewPass::drawFrom(EntryKind kind, const ConvSettings& settings) {
     const Pool& pool = kind == EntryKind::Footer ? FList : HList;
-    return settings.noRepeat ? rounds().draw(kind, pool, Generator) : DrawIndex(pool, Generator);
+    return settings.noRepeat ? rounds().draw(kind, pool, Generator) : drawIndex(pool, Generator);
 }
 
 DrawRounds& PreviewPass::rounds() {
     if (!m_rounds)
         m_rounds =
-            std::make_unique<DrawRounds>(m_stateDir.empty() ? RoundStateDirectory() : m_stateDir,
+            std::make_unique<DrawRounds>(m_stateDir.empty() ? roundStateDirectory() : m_stateDir,
                                          DrawRounds::Mode::Look, m_showError);
     return *m_rounds;
 }

@@ -151,7 +151,7 @@ bool readAll(int fd, std::string& text) {
 
 } // namespace
 
-std::string RoundStateDirectory() {
+std::string roundStateDirectory() {
     std::string base;
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
         base = state;
@@ -195,7 +195,7 @@ std::string RoundKey::fileName() const {
     return std::string(kindName(kind)) + "-" + hex64(hash) + ".round";
 }
 
-std::string FormatRound(const RoundKey& key, const Round& round) {
+std::string formatRound(const RoundKey& key, const Round& round) {
     std::string text(kMagic);
     text += '\n';
     text += std::string(kindName(key.kind)) + " " + hex64(key.hash) + " " +
@@ -205,7 +205,7 @@ std::string FormatRound(const RoundKey& key, const Round& round) {
     return text;
 }
 
-std::optional<Round> ParseRound(std::string_view text, const RoundKey& key) {
+std::optional<Round> parseRound(std::string_view text, const RoundKey& key) {
     std::string_view magic, pool, last, drawn;
     if (!nextLine(text, magic) || magic != kMagic || !nextLine(text, pool) ||
         !nextLine(text, last) || !nextLine(text, drawn) || !text.empty())
@@ -234,7 +234,7 @@ std::optional<Round> ParseRound(std::string_view text, const RoundKey& key) {
     return round;
 }
 
-std::optional<std::size_t> DrawInRound(const RoundKey& key, Round& round,
+std::optional<std::size_t> drawInRound(const RoundKey& key, Round& round,
                                        DrawGenerator& generator) {
     const std::size_t reach = key.eligible.size();
     round.drawn.resize(reach);
@@ -327,7 +327,7 @@ Round DrawRounds::readRound(const RoundKey& key, bool setAsideDamaged) {
     struct stat st {};
     std::string text;
     if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readAll(fd, text))
-        round = ParseRound(text, key);
+        round = parseRound(text, key);
     if (fd >= 0)
         ::close(fd);
     if (!round && setAsideDamaged)
@@ -340,7 +340,7 @@ bool DrawRounds::writeRound(const RoundKey& key, const Round& round) {
         fileops::createUniqueFile(m_dir, std::string(kTempPrefix), std::string(kTempSuffix));
     if (tmp.fd < 0)
         return false;
-    const std::string text = FormatRound(key, round);
+    const std::string text = formatRound(key, round);
     FdSink sink(tmp.fd);
     bool ok = sink.write(text.data(), text.size()) && sys::calls().fsync(tmp.fd) == 0;
     const std::string path = m_dir + key.fileName();
@@ -391,7 +391,7 @@ std::optional<std::size_t> DrawRounds::draw(EntryKind kind, const Pool& pool,
         }
         entry.pending = entry.start;
     }
-    return DrawInRound(key, *entry.pending, generator);
+    return drawInRound(key, *entry.pending, generator);
 }
 
 void DrawRounds::commit() {

@@ -19,7 +19,7 @@
 namespace morvex {
 
 /// $XDG_STATE_HOME/morvex/ when that is an absolute path, else ~/.local/state/morvex/.
-std::string RoundStateDirectory();
+std::string roundStateDirectory();
 
 /// The round of one pool: which of its reachable lines were drawn, and the line drawn last.
 struct Round {
@@ -40,15 +40,15 @@ struct RoundKey {
 };
 
 /// The state file's text for a round.
-std::string FormatRound(const RoundKey& key, const Round& round);
+std::string formatRound(const RoundKey& key, const Round& round);
 
 /// The round a state file's text holds, or nothing when the text is damaged or belongs to
 /// another pool (then it must not be trusted).
-std::optional<Round> ParseRound(std::string_view text, const RoundKey& key);
+std::optional<Round> parseRound(std::string_view text, const RoundKey& key);
 
 /// Picks the round's next entry with the generator and records it; no entry when the pool has
 /// no eligible reachable line. Taken by both the kept and the looked-at rounds.
-std::optional<std::size_t> DrawInRound(const RoundKey& key, Round& round, DrawGenerator& generator);
+std::optional<std::size_t> drawInRound(const RoundKey& key, Round& round, DrawGenerator& generator);
 
 /// The rounds of one pass. A file's draws stay pending until the file's new text is in place
 /// (commit) or is not (discard: as if they were never made). Keeping the rounds locks the state

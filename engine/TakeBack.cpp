@@ -216,7 +216,7 @@ TakeBackOutcome rewriteLocked(const LockedFile& file, int backup, const ReplaceB
 
 } // namespace
 
-const char* TakeBackMessage(TakeBackOutcome outcome) {
+const char* takeBackMessage(TakeBackOutcome outcome) {
     switch (outcome) {
     case TakeBackOutcome::Done:
         return nullptr;
@@ -253,7 +253,7 @@ const char* TakeBackMessage(TakeBackOutcome outcome) {
     return nullptr;
 }
 
-TakeBackOutcome ExchangeWithBackup(const std::string& path, const std::string& backupPath,
+TakeBackOutcome exchangeWithBackup(const std::string& path, const std::string& backupPath,
                                    std::optional<FileId> expectedBackup) {
     LockedFile file;
     if (const TakeBackOutcome opened = openLocked(path, file); opened != TakeBackOutcome::Done)
@@ -269,7 +269,7 @@ TakeBackOutcome ExchangeWithBackup(const std::string& path, const std::string& b
     return TakeBackOutcome::Done;
 }
 
-TakeBackOutcome RewriteFromBackup(const std::string& path, const std::string& backupPath,
+TakeBackOutcome rewriteFromBackup(const std::string& path, const std::string& backupPath,
                                   const ReplaceBody& body, std::set<std::string>& sweptDirs) {
     LockedFile file;
     if (const TakeBackOutcome opened = openLocked(path, file); opened != TakeBackOutcome::Done)
@@ -286,13 +286,13 @@ TakeBackOutcome RewriteFromBackup(const std::string& path, const std::string& ba
     return outcome;
 }
 
-bool UndoConversion(const std::string& path, const std::string& backupExt,
+bool undoConversion(const std::string& path, const std::string& backupExt,
                     const ShowError& showError) {
-    const std::string backupPath = BackupPath(path, backupExt);
+    const std::string backupPath = backupPathFor(path, backupExt);
     const TakeBackOutcome outcome =
-        backupPath == path ? TakeBackOutcome::BackupIsFile : ExchangeWithBackup(path, backupPath);
+        backupPath == path ? TakeBackOutcome::BackupIsFile : exchangeWithBackup(path, backupPath);
     if (outcome != TakeBackOutcome::Done && showError)
-        showError(std::string(TakeBackMessage(outcome)) + ": " + path, kErrorCaption);
+        showError(std::string(takeBackMessage(outcome)) + ": " + path, kErrorCaption);
     return outcome == TakeBackOutcome::Done;
 }
 

@@ -33,22 +33,22 @@ enum class TakeBackOutcome {
 };
 
 /// The message for an outcome other than Done (to be followed by ": " and the file), or null.
-const char* TakeBackMessage(TakeBackOutcome outcome);
+const char* takeBackMessage(TakeBackOutcome outcome);
 
 /// Exchanges the file at `path` (a link's target) with `backupPath` in one atomic step, so that
 /// doing it again restores both. With `expectedBackup`, refuses when the backup is another file.
-TakeBackOutcome ExchangeWithBackup(const std::string& path, const std::string& backupPath,
+TakeBackOutcome exchangeWithBackup(const std::string& path, const std::string& backupPath,
                                    std::optional<fileops::FileId> expectedBackup = std::nullopt);
 
 /// Writes `body`'s conversion of the backup's text over the file at `path` (a link's target),
 /// safely, with the file's permissions; the backup is only read. A body that returns false, or a
 /// new text equal to the file's text, leaves the file as it is with no temporary file. The
 /// file's folder is swept of leftover temporary files unless `sweptDirs` holds it already.
-TakeBackOutcome RewriteFromBackup(const std::string& path, const std::string& backupPath,
+TakeBackOutcome rewriteFromBackup(const std::string& path, const std::string& backupPath,
                                   const ReplaceBody& body, std::set<std::string>& sweptDirs);
 
-/// ExchangeWithBackup for a file and its backup name; a refusal is shown through `showError`.
-bool UndoConversion(const std::string& path, const std::string& backupExt,
+/// exchangeWithBackup for a file and its backup name; a refusal is shown through `showError`.
+bool undoConversion(const std::string& path, const std::string& backupExt,
                     const ShowError& showError);
 
 } // namespace morvex

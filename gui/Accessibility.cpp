@@ -1,6 +1,6 @@
-#include "Accessibility.h"
+#include "gui/Accessibility.h"
 
-#include "DesignedWindow.h"
+#include "gui/DesignedWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>

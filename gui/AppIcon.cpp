@@ -1,4 +1,4 @@
-#include "AppIcon.h"
+#include "gui/AppIcon.h"
 
 // Outside the namespace: the resource's initialiser is a global function.
 static void initIconResource() {

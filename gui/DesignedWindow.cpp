@@ -1,6 +1,6 @@
-#include "DesignedWindow.h"
+#include "gui/DesignedWindow.h"
 
-#include "GuiStartup.h"
+#include "gui/GuiStartup.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

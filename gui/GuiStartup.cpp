@@ -1,6 +1,6 @@
-#include "GuiStartup.h"
+#include "gui/GuiStartup.h"
 
-#include "Accessibility.h"
+#include "gui/Accessibility.h"
 
 #include <QFont>
 #include <QFontDatabase>

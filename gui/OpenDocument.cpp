@@ -1,4 +1,4 @@
-#include "OpenDocument.h"
+#include "gui/OpenDocument.h"
 
 #include <QDesktopServices>
 #include <QProcess>

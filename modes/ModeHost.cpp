@@ -41,11 +41,11 @@ void ModeHost::startUnattended(RunMode mode) {
     m_observeTicks = QObject::connect(&observeTimer(), &QTimer::timeout, &observeTimer(),
                                       [this] { observeTimerTick(); });
     if (mode == RunMode::AutoRun)
-        m_modes->StartAutoRun();
+        m_modes->startAutoRun();
     else if (mode == RunMode::Observe)
-        m_modes->StartObserve();
+        m_modes->startObserve();
     else
-        m_modes->StartWatchApp();
+        m_modes->startWatchApp();
 }
 
 QString ModeHost::programPath() const {

@@ -130,7 +130,7 @@ void UnattendedModes::lookAtFinishedSaves() {
     }
 }
 
-void UnattendedModes::StartAutoRun() {
+void UnattendedModes::startAutoRun() {
     const SettingFState setting = m_host.settingF();
     BeforeApp = setting.BeforeApp;
     AfterApp = setting.AfterApp;
@@ -147,7 +147,7 @@ void UnattendedModes::StartAutoRun() {
     endProcess(ExitStatus::Done);
 }
 
-void UnattendedModes::StartObserve() {
+void UnattendedModes::startObserve() {
     m_host.settingF(); // created unseen, as the design does, and never used
     m_host.skipConvertedOff();
     muteRepeatedErrors();
@@ -155,7 +155,7 @@ void UnattendedModes::StartObserve() {
     startObserveTimer(0);
 }
 
-void UnattendedModes::StartWatchApp() {
+void UnattendedModes::startWatchApp() {
     ExeCmd = m_host.settingF().WatchApp;
     m_host.skipConvertedOff();
     muteRepeatedErrors();

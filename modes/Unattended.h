@@ -24,11 +24,11 @@ public:
     ~UnattendedModes();
 
     /// "/a": before program and wait, or at once the pass, after program and end.
-    void StartAutoRun();
+    void startAutoRun();
     /// "/o": icon, skip-converted off, ObserveTimer on at 2000 ms.
-    void StartObserve();
+    void startObserve();
     /// "/w": start WatchApp (ending at once when it cannot start), then both timers.
-    void StartWatchApp();
+    void startWatchApp();
 
     void AppRunTimerTimer();
     void ObserveTimerTimer();

@@ -100,10 +100,10 @@ template <typename Visit>
 void WatchPass::forEachFile(const std::vector<std::string>& sources, Visit visit) {
     std::string path;
     for (const std::string& entry : sources) {
-        const std::string dir = DirectoryPart(entry);
+        const std::string dir = directoryPart(entry);
         // Watched before it is searched, so that no write after the search goes unheard.
         const int folder = m_notices.watch(dir);
-        for (const FoundFile& file : FindFilesWithStatus(entry)) {
+        for (const FoundFile& file : findFilesWithStatus(entry)) {
             path.assign(dir).append(file.name);
             visit(Found{path, folder, file.name, file.status});
             if (m_stopped)
@@ -160,14 +160,14 @@ bool WatchPass::lookAtFinished(const std::vector<std::string>& sources) {
         m_hooks.beginLook();
     std::string path;
     for (const std::string& entry : sources) {
-        const std::string dir = DirectoryPart(entry);
+        const std::string dir = directoryPart(entry);
         const std::string_view pattern = std::string_view(entry).substr(dir.size());
         const int folder = m_notices.folderOf(dir);
         const auto names = finished.find(folder);
         if (pattern.empty() || names == finished.end())
             continue;
         for (const std::string& name : names->second) {
-            if (name.front() == '.' || !WildcardMatch(pattern, name))
+            if (name.front() == '.' || !wildcardMatch(pattern, name))
                 continue;
             path.assign(dir).append(name);
             struct stat st {};

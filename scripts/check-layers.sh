@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Keeps the layers honest: every quoted include of a library folder resolves to a file of a layer
-# that folder may use. A lower layer never includes a higher one.
+# Keeps the layers honest: every quoted include of a library folder names its folder from the
+# project root and resolves to a file of a layer that folder may use. A lower layer never
+# includes a higher one, and only the engine includes engine/detail/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -45,6 +46,11 @@ while IFS= read -r src; do
         elif [ -f "$dir/$inc" ]; then target=$dir/$inc
         elif [ -n "${home[${inc##*/}]:-}" ]; then target=${home[${inc##*/}]}
         else continue # generated (ui_, moc) or not ours
+        fi
+        if [ "$target" != "$inc" ]; then
+            echo "$src: \"$inc\" must name its folder from the project root" >&2
+            status=1
+            continue
         fi
         if [ "$target" = "?" ]; then
             echo "$src: \"$inc\" names a header of two folders; write its folder" >&2

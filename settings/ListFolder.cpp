@@ -1,4 +1,4 @@
-#include "ListFolder.h"
+#include "settings/ListFolder.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -469,9 +469,9 @@ void TSettingF::OkBtnClick() {
     if (result)
         result = SaveWatchGroup(state);
     if (result)
-        result = SaveNoRepeat(state);
+        result = saveNoRepeat(state);
     if (result)
-        result = SaveFileEncoding(state);
+        result = saveFileEncoding(state);
     if (!result) {
         showStandardError(this, result.message());
         return;

@@ -184,7 +184,7 @@ StoreResult LoadWatchGroup(SettingFState& state) {
     return loadGroup(state, u"Watch", watchWrites, reading(state, readWatchValues));
 }
 
-StoreResult LoadFileChoices(SettingFState& state) {
+StoreResult loadFileChoices(SettingFState& state) {
     return loadGroup(state, u"File", fileChoiceWrites, reading(state, readFileChoices));
 }
 
@@ -197,7 +197,7 @@ StoreResult loadSettingFGroups(SettingFState& state, LoadWrites writes) {
     if (result)
         result = LoadWatchGroup(state);
     if (result)
-        result = LoadFileChoices(state);
+        result = loadFileChoices(state);
     return result;
 }
 
@@ -217,11 +217,11 @@ StoreResult SaveWatchGroup(const SettingFState& state) {
     return writeGroup(StoreHandles(), currentKey(u"Watch"), watchWrites(state), state.base);
 }
 
-StoreResult SaveNoRepeat(const SettingFState& state) {
+StoreResult saveNoRepeat(const SettingFState& state) {
     return saveFileChoice(state, noRepeatWrites(state), !state.NoRepeatChk);
 }
 
-StoreResult SaveFileEncoding(const SettingFState& state) {
+StoreResult saveFileEncoding(const SettingFState& state) {
     return saveFileChoice(state, encodingWrites(state), !state.Utf8Files);
 }
 

@@ -53,7 +53,7 @@ StoreResult LoadAppRunGroup(SettingFState& state);
 StoreResult LoadWatchGroup(SettingFState& state);
 /// Loads `NoRepeat` (absent: off) and `Encoding` of the File group: "utf-8" in any case (or
 /// "utf8") is UTF-8, any other text Shift-JIS, and absent Shift-JIS.
-StoreResult LoadFileChoices(SettingFState& state);
+StoreResult loadFileChoices(SettingFState& state);
 /// Loads the Result, CompList, AppRun and Watch groups in this order, then the File group's
 /// choices, stopping at the first failure (what was read before it stays applied), as the
 /// dialog's creation does.
@@ -70,8 +70,8 @@ StoreResult SaveWatchGroup(const SettingFState& state);
 // gave, or its default and the file lacks it, the save leaves the file as it is.
 
 /// Writes `NoRepeat` into the File group.
-StoreResult SaveNoRepeat(const SettingFState& state);
+StoreResult saveNoRepeat(const SettingFState& state);
 /// Writes the upload files' encoding as `Encoding` into the File group.
-StoreResult SaveFileEncoding(const SettingFState& state);
+StoreResult saveFileEncoding(const SettingFState& state);
 
 } // namespace morvex

@@ -1,8 +1,8 @@
-#include "About_U.h"
+#include "windows/About_U.h"
 
-#include "Color.h"
-#include "DesignedWindow.h"
-#include "ExLabel.h"
+#include "controls/Color.h"
+#include "controls/ExLabel.h"
+#include "gui/DesignedWindow.h"
 
 #include <QImage>
 #include <QKeyEvent>
@@ -56,7 +56,7 @@ QColor readableOn(QColor colour, const QColor& face, double ratio) {
     return colour;
 }
 
-QImage DrawLogo(const QImage& source, const QPalette& palette) {
+QImage drawLogo(const QImage& source, const QPalette& palette) {
     // The dialog's own face, which the button face is on the designed platform: the logo has no
     // box of its own on a scheme whose buttons differ from the window.
     const QColor face = palette.color(QPalette::Window);
@@ -105,7 +105,7 @@ TAboutF::TAboutF(QWidget* parent)
 }
 
 void TAboutF::FormCreate() {
-    const QImage composed = DrawLogo(SrcImg->pixmap().toImage(), palette());
+    const QImage composed = drawLogo(SrcImg->pixmap().toImage(), palette());
     LogoImg->setPixmap(QPixmap::fromImage(composed));
 }
 

@@ -37,7 +37,7 @@ QImage DrawTransparent(const QImage& source, const QColor& background);
 
 /// The logo as the box shows it: transparent on the palette's window face, the name's blues
 /// in the palette's link colour and a shade of it, each at least 3:1 against the face.
-QImage DrawLogo(const QImage& source, const QPalette& palette);
+QImage drawLogo(const QImage& source, const QPalette& palette);
 
 /// `colour`, made lighter on a dark `face` (darker on a light one) until it stands `ratio`:1
 /// against it.

@@ -1,7 +1,7 @@
-#include "Editor_U.h"
+#include "windows/Editor_U.h"
 
-#include "DesignedWindow.h"
-#include "Dialogs.h"
+#include "gui/DesignedWindow.h"
+#include "gui/Dialogs.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "LaunchEditor.h"
+#include "windows/LaunchEditor.h"
 
-#include "Dialogs.h"
-#include "OpenDocument.h"
+#include "gui/Dialogs.h"
+#include "gui/OpenDocument.h"
 
 #include <QFileInfo>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "ListModel.h"
+#include "windows/ListModel.h"
 
-#include "Sjis.h"
+#include "settings/Sjis.h"
 
 #include <QApplication>
 #include <QPainter>

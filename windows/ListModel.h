@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DesignedWindow.h"
+#include "gui/DesignedWindow.h"
 
 #include <QAbstractListModel>
 #include <QByteArrayView>

@@ -1,16 +1,16 @@
-#include "List_U.h"
+#include "windows/List_U.h"
 
-#include "Dialogs.h"
-#include "Editor_U.h"
-#include "ListModel.h"
-#include "ListViewGroup.h"
-#include "MaruBtn.h"
-#include "Select_U.h"
-#include "StyleDialogs.h"
+#include "controls/MaruBtn.h"
 #include "engine/Messages.h"
 #include "engine/Paths.h"
 #include "gui/DesignedWindow.h"
+#include "gui/Dialogs.h"
 #include "settings/EngineBytes.h"
+#include "settings/ListViewGroup.h"
+#include "windows/Editor_U.h"
+#include "windows/ListModel.h"
+#include "windows/Select_U.h"
+#include "windows/StyleDialogs.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -179,7 +179,7 @@ void TListF::connectCommands() {
 std::string TListF::tempDirectory() {
     QByteArray dir = qgetenv("TMP");
     if (dir.isEmpty())
-        return SystemTempDir();
+        return systemTempDir();
     if (dir.endsWith('/'))
         dir.chop(1);
     return dir.toStdString() + '/';
@@ -196,7 +196,7 @@ void TListF::viewList(QLineEdit* field, const QString& kind, const char* tempNam
     };
     std::string text;
     std::vector<ListSpan> spans;
-    if (MergeListText(bytes(field->text()), tempDirectory(), tempName, text, openMessage, showError,
+    if (mergeListText(bytes(field->text()), tempDirectory(), tempName, text, openMessage, showError,
                       ListMerge, &spans))
         showRows(std::move(text), spans);
 }
@@ -237,8 +237,8 @@ void TListF::ListEditClick() {
     TSelectListF dialog(this);
     dialog.FileList->clear();
     const std::string pattern = bytes(ListFileName);
-    const QString dir = QString::fromUtf8(DirectoryPart(pattern));
-    for (const std::string& name : FindFiles(pattern))
+    const QString dir = QString::fromUtf8(directoryPart(pattern));
+    for (const std::string& name : findFiles(pattern))
         dialog.FileList->addItem(dir + QString::fromUtf8(name));
     for (int row = dialog.FileList->count() - 1; row >= 0; --row)
         dialog.FileList->item(row)->setSelected(true);

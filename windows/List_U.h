@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Color.h"
+#include "controls/Color.h"
 #include "engine/Pool.h"
 
 #include <QFont>

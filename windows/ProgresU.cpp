@@ -1,8 +1,8 @@
-#include "ProgresU.h"
+#include "windows/ProgresU.h"
 
-#include "DesignedWindow.h"
-#include "DisRangeTrackBar.h"
-#include "Set_U.h"
+#include "controls/DisRangeTrackBar.h"
+#include "gui/DesignedWindow.h"
+#include "settings/Set_U.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -19,16 +19,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int countRight = 84; // where "個" begins, in both count panels
-constexpr int footerBoxLeft = 64;
+constexpr int kCountRight = 84; // where "個" begins, in both count panels
+constexpr int kFooterBoxLeft = 64;
 
 // A count grows to the left of its fixed right edge. When it needs the room its caption takes,
 // the caption is drawn condensed, just enough for both to show whole.
 void placeCount(QLabel* caption, QLabel* count, const QString& text, int minLeft) {
     count->setText(text);
     count->adjustSize();
-    const int left = std::min(minLeft, countRight - count->width());
-    count->setGeometry(left, count->y(), countRight - left, count->height());
+    const int left = std::min(minLeft, kCountRight - count->width());
+    count->setGeometry(left, count->y(), kCountRight - left, count->height());
 
     QFont font = caption->font();
     font.setStretch(QFont::Unstretched);
@@ -65,7 +65,7 @@ void TProgressF::buildPanels() {
 
     ConvPnl = makePanel(BackPnl, u"ConvPnl"_s, {114, 33, 101, 21}, QFrame::Sunken);
     Label2 = makeLabel(ConvPnl, u"Label2"_s, u"ﾌｯﾀ変換数:"_s, 4, 4);
-    ConvCount = makeLabel(ConvPnl, u"ConvCount"_s, QString(), footerBoxLeft, 4);
+    ConvCount = makeLabel(ConvPnl, u"ConvCount"_s, QString(), kFooterBoxLeft, 4);
     ConvCount->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Label3 = makeLabel(ConvPnl, u"Label3"_s, u"個"_s, 84, 4);
     setCounts(0, 0);
@@ -80,8 +80,8 @@ void TProgressF::setFileName(const QString& path) {
 }
 
 void TProgressF::setCounts(int footers, int headers) {
-    placeCount(Label2, ConvCount, QString::number(footers), footerBoxLeft);
-    placeCount(Label4, HeadConvCount, QString::number(headers), countRight);
+    placeCount(Label2, ConvCount, QString::number(footers), kFooterBoxLeft);
+    placeCount(Label4, HeadConvCount, QString::number(headers), kCountRight);
 }
 
 void TProgressF::showEvent(QShowEvent* event) {
@@ -110,7 +110,7 @@ void TProgressF::keyPressEvent(QKeyEvent* event) {
         QDialog::keyPressEvent(event);
 }
 
-void ShowFileResult(QWidget* parent, const QString& path, int footers, int headers,
+void showFileResult(QWidget* parent, const QString& path, int footers, int headers,
                     LoadWrites writes) {
     if (footers == 0 && headers == 0)
         return;

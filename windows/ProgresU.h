@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SettingsGroups.h"
+#include "settings/SettingsGroups.h"
 
 #include <QDialog>
 
@@ -56,7 +56,7 @@ private:
 /// The answer to the engine's per-file result: reads the Result settings through an unseen
 /// TSettingF (loading with `writes`) and, when ShowResult is checked, shows a TProgressF modally.
 /// Returns at once when both counts are 0.
-void ShowFileResult(QWidget* parent, const QString& path, int footers, int headers,
+void showFileResult(QWidget* parent, const QString& path, int footers, int headers,
                     LoadWrites writes = LoadWrites::Saved);
 
 } // namespace morvex

@@ -1,8 +1,8 @@
-#include "Select_U.h"
+#include "windows/Select_U.h"
 
-#include "DesignedWindow.h"
-#include "LaunchEditor.h"
-#include "ListModel.h"
+#include "gui/DesignedWindow.h"
+#include "windows/LaunchEditor.h"
+#include "windows/ListModel.h"
 
 #include <QKeyEvent>
 #include <QLabel>

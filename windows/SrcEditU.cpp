@@ -1,7 +1,7 @@
-#include "SrcEditU.h"
+#include "windows/SrcEditU.h"
 
-#include "DesignedWindow.h"
-#include "Dialogs.h"
+#include "gui/DesignedWindow.h"
+#include "gui/Dialogs.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,10 +15,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int clientWidth = 348;
-constexpr int collapsedHeight = 100;
+constexpr int kClientWidth = 348;
+constexpr int kCollapsedHeight = 100;
 // The designed outer heights are 126 and 217; the add area needs the difference.
-constexpr int expandedHeight = collapsedHeight + (217 - 126);
+constexpr int kExpandedHeight = kCollapsedHeight + (217 - 126);
 
 } // namespace
 
@@ -28,7 +28,7 @@ TSrcEditF::TSrcEditF(QWidget* parent)
     setWindowTitle(u"変換ファイルリストの編集"_s);
     setDialogBorder(this, true);
     setFont(designedDialogFont());
-    setFixedSize(clientWidth, collapsedHeight);
+    setFixedSize(kClientWidth, kCollapsedHeight);
 
     SrcList = new QListWidget(this);
     SrcList->setObjectName(u"SrcList"_s);
@@ -83,7 +83,7 @@ void TSrcEditF::setAddAreaShown(bool shown) {
     for (QWidget* w : {static_cast<QWidget*>(Button4), static_cast<QWidget*>(Button5),
                        static_cast<QWidget*>(SrcList)})
         w->setEnabled(!shown);
-    setFixedSize(clientWidth, shown ? expandedHeight : collapsedHeight);
+    setFixedSize(kClientWidth, shown ? kExpandedHeight : kCollapsedHeight);
 }
 
 void TSrcEditF::collapse() {
@@ -140,7 +140,7 @@ void TSrcEditF::keyPressEvent(QKeyEvent* event) {
         QDialog::keyPressEvent(event);
 }
 
-void EditSourceList(QWidget* parent, QStringList& srcFile) {
+void editSourceList(QWidget* parent, QStringList& srcFile) {
     const QPointer<TSrcEditF> editor = new TSrcEditF(parent);
     editor->setEntries(srcFile);
     editor->exec();
@@ -149,11 +149,11 @@ void EditSourceList(QWidget* parent, QStringList& srcFile) {
     delete editor.data();
 }
 
-void EditSourceList(QWidget* parent, QListWidget* srcFile) {
+void editSourceList(QWidget* parent, QListWidget* srcFile) {
     QStringList entries;
     for (int i = 0; i < srcFile->count(); ++i)
         entries << srcFile->item(i)->text();
-    EditSourceList(parent, entries);
+    editSourceList(parent, entries);
     srcFile->clear();
     srcFile->addItems(entries);
 }

@@ -54,9 +54,9 @@ private:
 
 /// The main window's hand-over: the editor gets a copy of `srcFile`, runs modally, and however
 /// it is closed its list replaces the entries of `srcFile`.
-void EditSourceList(QWidget* parent, QStringList& srcFile);
+void editSourceList(QWidget* parent, QStringList& srcFile);
 
 /// The same hand-over for the main window's list box.
-void EditSourceList(QWidget* parent, QListWidget* srcFile);
+void editSourceList(QWidget* parent, QListWidget* srcFile);
 
 } // namespace morvex

@@ -1,4 +1,4 @@
-#include "StyleDialogs.h"
+#include "windows/StyleDialogs.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

@@ -24,7 +24,7 @@ template <std::size_t N> bool inTable(const CodeRange (&table)[N], char32_t code
 
 } // namespace
 
-int CodePointColumns(char32_t code) {
+int codePointColumns(char32_t code) {
     if (code < 0x300) // nothing below the combining diacritics is wide or zero-width
         return 1;
     if (inTable(kZeroWidth, code))
@@ -32,7 +32,7 @@ int CodePointColumns(char32_t code) {
     return inTable(kWide, code) ? 2 : 1;
 }
 
-std::size_t Utf8Columns(std::string_view text) {
+std::size_t utf8Columns(std::string_view text) {
     std::size_t columns = 0;
     for (std::size_t pos = 0; pos < text.size();) {
         if (static_cast<unsigned char>(text[pos]) < 0x80) {
@@ -46,7 +46,7 @@ std::size_t Utf8Columns(std::string_view text) {
             ++pos;
             continue;
         }
-        columns += static_cast<std::size_t>(CodePointColumns(utf8CodePoint(text, pos, n)));
+        columns += static_cast<std::size_t>(codePointColumns(utf8CodePoint(text, pos, n)));
         pos += n;
     }
     return columns;

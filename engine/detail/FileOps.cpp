@@ -206,12 +206,12 @@ void syncDirectory(const std::string& dir) {
 }
 
 std::string directoryOf(const std::string& path) {
-    const std::string dir = DirectoryPart(path);
+    const std::string dir = directoryPart(path);
     return dir.empty() ? std::string(".") : dir;
 }
 
 std::string baseName(const std::string& path) {
-    return path.substr(DirectoryPart(path).size());
+    return path.substr(directoryPart(path).size());
 }
 
 } // namespace morvex::fileops

@@ -46,7 +46,7 @@ bool closeFd(int fd);
 /// Makes the directory's entries durable; errors are ignored (not every file system can).
 void syncDirectory(const std::string& dir);
 
-/// The directory of a path for system calls: DirectoryPart, or "." when there is none.
+/// The directory of a path for system calls: directoryPart, or "." when there is none.
 std::string directoryOf(const std::string& path);
 
 /// The last component of a path.

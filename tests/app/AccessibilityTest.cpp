@@ -2,9 +2,9 @@
 // every hint given as a description, the round buttons pressable.
 #include "gui/Accessibility.h"
 
-#include "MainWindowTestSupport.h"
 #include "controls/MaruBtn.h"
 #include "settings/Set_U.h"
+#include "tests/app/MainWindowTestSupport.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

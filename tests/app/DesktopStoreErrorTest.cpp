@@ -1,6 +1,6 @@
 // The built program on a real X display (Xvfb): what a user sees and can do after a settings
 // store failure at start.
-#include "StoreFiles.h"
+#include "tests/app/StoreFiles.h"
 
 #include <QDir>
 #include <QProcess>

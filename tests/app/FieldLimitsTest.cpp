@@ -1,6 +1,6 @@
 // The marker and backup-extension fields hold at most as many Shift-JIS bytes as the pass takes,
 // however the text arrives.
-#include "MainWindowTestSupport.h"
+#include "tests/app/MainWindowTestSupport.h"
 
 #include <QClipboard>
 #include <QInputMethodEvent>

@@ -1,6 +1,6 @@
 // The single-instance guard between real processes, and the names its guards get.
-#include "ChildProcess.h"
 #include "app/desktop/mutexcheck.h"
+#include "tests/app/ChildProcess.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // releasing them when it closes, and stored only by its own close.
 #include "app/ListViewerLink.h"
 
-#include "MainWindowTestSupport.h"
 #include "controls/MaruBtn.h"
+#include "tests/app/MainWindowTestSupport.h"
 #include "windows/ListModel.h"
 #include "windows/List_U.h"
 

@@ -1,11 +1,11 @@
 // The main window's creation, commands and ways of ending, driven in-process.
-#include "MainWindowTestSupport.h"
 #include "app/StarterLists.h"
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
 #include "settings/ListFolder.h"
 #include "settings/MainWindowGroups.h"
 #include "settings/Sjis.h"
+#include "tests/app/MainWindowTestSupport.h"
 #include "windows/SrcEditU.h"
 
 #include <QDesktopServices>

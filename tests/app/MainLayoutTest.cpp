@@ -1,8 +1,8 @@
 // The main window as laid out: every control at its place with its text, hint and limit.
-#include "MainWindowTestSupport.h"
 #include "controls/MaruBtn.h"
 #include "gui/DesignedWindow.h"
 #include "gui/GuiStartup.h"
+#include "tests/app/MainWindowTestSupport.h"
 
 #include <QAbstractButton>
 #include <QDialog>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "StoreFiles.h"
 #include "app/Application.h"
 #include "app/Main_U.h"
 #include "gui/Dialogs.h"
 #include "modes/ProcessEnd.h"
 #include "settings/SettingsStore.h"
+#include "tests/app/StoreFiles.h"
 
 #include <QApplication>
 #include <QPointer>

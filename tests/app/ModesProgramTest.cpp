@@ -1,8 +1,8 @@
 // The built program in /a, /o and /w without a desktop, with the child recorder as the before,
 // after and watched program. Real timing, each run bounded.
-#include "ModesTestSupport.h"
-#include "StoreFiles.h"
 #include "settings/SettingsStore.h"
+#include "tests/app/StoreFiles.h"
+#include "tests/modes/ModesTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

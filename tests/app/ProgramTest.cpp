@@ -1,6 +1,6 @@
 // The built program, started as a child process with its own settings file and upload files.
-#include "StoreFiles.h"
 #include "settings/SettingsStore.h"
+#include "tests/app/StoreFiles.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

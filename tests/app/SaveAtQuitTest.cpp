@@ -1,6 +1,6 @@
 // The built program without a desktop, saving its settings when told to quit: what the user
 // wrote into the file meanwhile stays, and a save that fails shows in the exit status.
-#include "StoreFiles.h"
+#include "tests/app/StoreFiles.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

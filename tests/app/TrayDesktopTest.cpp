@@ -2,7 +2,7 @@
 // XEmbed tray (trayer) clicked with xdotool, a stand-in StatusNotifierWatcher and the session
 // bus of dbus-run-session. The helper programs are killed when each test ends; the tray lives as
 // long as the tests that need it.
-#include "ChildProcess.h"
+#include "tests/app/ChildProcess.h"
 
 #include <QCoreApplication>
 #include <QDir>

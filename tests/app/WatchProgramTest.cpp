@@ -1,7 +1,7 @@
 // The built program in /o without a desktop, against writers as users meet them: slow writers,
 // editors, the end of daylight saving time, many files and SIGTERM. Real timing, each wait
 // bounded; with and without the kernel's notification.
-#include "StoreFiles.h"
+#include "tests/app/StoreFiles.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>

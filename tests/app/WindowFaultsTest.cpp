@@ -1,8 +1,8 @@
 // The main window where a user would otherwise be left without a way on: a stored place on no
 // screen, a manual that cannot be shown.
-#include "MainWindowTestSupport.h"
 #include "controls/MaruBtn.h"
 #include "settings/MainWindowGroups.h"
+#include "tests/app/MainWindowTestSupport.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // End-to-end tests of morvex-convert, run as a child process in temporary directories.
-#include "CliSupport.h"
+#include "tests/cli/CliSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // morvex-convert against what a hostile or unlucky user does: passes at once, files named twice,
 // colliding backups, failures that must be reported, odd names and pipes.
-#include "CliSupport.h"
+#include "tests/cli/CliSupport.h"
 
 #include <climits>
 #include <csignal>

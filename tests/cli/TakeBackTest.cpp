@@ -1,5 +1,5 @@
 // morvex-convert --undo, --redraw and --no-repeat, run as a child process.
-#include "CliSupport.h"
+#include "tests/cli/CliSupport.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

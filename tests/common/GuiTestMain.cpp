@@ -1,6 +1,6 @@
 // The main of every GUI test program: headless-safe Qt start-up with private settings and state
 // folders.
-#include "GuiStartup.h"
+#include "gui/GuiStartup.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "ExLabel.h"
+#include "controls/ExLabel.h"
 
-#include "ControlsTestUtil.h"
-#include "GuiStartup.h"
+#include "gui/GuiStartup.h"
+#include "tests/controls/ControlsTestUtil.h"
 
 #include <QApplication>
 #include <QFontInfo>

@@ -1,4 +1,4 @@
-#include "FolderDialog.h"
+#include "controls/FolderDialog.h"
 
 #include <QApplication>
 #include <QDialog>

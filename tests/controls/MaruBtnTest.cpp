@@ -1,6 +1,6 @@
-#include "MaruBtn.h"
+#include "controls/MaruBtn.h"
 
-#include "ControlsTestUtil.h"
+#include "tests/controls/ControlsTestUtil.h"
 
 #include <QApplication>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "GuiStartup.h"
+#include "gui/GuiStartup.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "ControlsTestUtil.h"
-#include "DisRangeTrackBar.h"
+#include "controls/DisRangeTrackBar.h"
+#include "tests/controls/ControlsTestUtil.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,10 +1,10 @@
 // Renders every control in each of its states to PNG files, one file per state plus a four
 // times enlarged copy, so that the drawing can be looked at. Usage: morvex-controls-gallery DIR
-#include "DisRangeTrackBar.h"
-#include "ExLabel.h"
-#include "FolderDialog.h"
-#include "GuiStartup.h"
-#include "MaruBtn.h"
+#include "controls/DisRangeTrackBar.h"
+#include "controls/ExLabel.h"
+#include "controls/FolderDialog.h"
+#include "controls/MaruBtn.h"
+#include "gui/GuiStartup.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The list check: each kind of finding on a list made for it, and the text helpers it uses.
 #include "engine/Check.h"
 
-#include "TestUtil.h"
 #include "engine/Draw.h"
 #include "engine/Encoding.h"
+#include "tests/engine/TestUtil.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -19,7 +19,7 @@ using test::writeFile;
 struct Lists {
     TempDir dir;
     CheckResult check(int alignColumn = -1, TextEncoding encoding = TextEncoding::ShiftJis) {
-        return CheckLists(dir.file("*.mfl"), dir.file("*.mhl"), alignColumn, encoding);
+        return checkLists(dir.file("*.mfl"), dir.file("*.mhl"), alignColumn, encoding);
     }
     // "name:line: message" (or "name: message") for each finding.
     std::vector<std::string> findings(int alignColumn = -1,
@@ -193,7 +193,7 @@ TEST(Encoding, DecodingShowsWhatCannotBeDecoded) {
         {"\x85\x40", "\\x85\\x40"}, // a valid pair with no character
     };
     for (const auto& [sjis, shown] : cases)
-        EXPECT_EQ(DecodeForTerminal(sjis), shown) << shown;
+        EXPECT_EQ(decodeForTerminal(sjis), shown) << shown;
 }
 
 TEST(Encoding, ShiftJisAndUtf8Validity) {

@@ -2,9 +2,9 @@
 // columns, and what expansion and alignment make of UTF-8 text.
 #include "engine/Encoding.h"
 
-#include "engine/detail/Columns.h"
 #include "engine/Draw.h"
 #include "engine/PassValues.h"
+#include "engine/detail/Columns.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ TEST(DetectListEncoding, ByteOrderMarkOrValidUtf8WithAByteAboveAscii) {
         {"overlong form", "\xC0\xAF", kSjis},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(DetectListEncoding(c.text), c.expected) << c.name;
+        EXPECT_EQ(detectListEncoding(c.text), c.expected) << c.name;
 }
 
 TEST(ConvertLine, CharactersWithoutAFormFailAtTheirOffset) {
@@ -63,7 +63,7 @@ TEST(ConvertLine, CharactersWithoutAFormFailAtTheirOffset) {
         {"ASCII is a copy", "plain", kSjis, kUtf8, true, "plain"},
     };
     for (const auto& c : cases) {
-        const Converted r = ConvertLine(c.text, c.from, c.to);
+        const Converted r = convertLine(c.text, c.from, c.to);
         ASSERT_EQ(r.ok, c.ok) << c.name;
         if (c.ok)
             EXPECT_EQ(r.text, c.expected) << c.name;
@@ -92,7 +92,7 @@ TEST(Utf8Columns, WideFullwidthAndCombiningCharacters) {
         {"\xE3\x81", 2}, // so do the bytes of a cut sequence
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Utf8Columns(c.text), c.columns) << c.text;
+        EXPECT_EQ(utf8Columns(c.text), c.columns) << c.text;
 }
 
 TEST(ExpandEntry, Utf8TextHasNoLeadByteRule) {
@@ -192,18 +192,18 @@ TEST(RefusedPassValue, Utf8MarkersAreOneAsciiByte) {
         s.encoding = c.encoding;
         s.footerMarker = c.marker;
         s.footerMarkerField = c.field;
-        EXPECT_EQ(RefusedPassValue(s).empty(), !c.refused) << c.name;
+        EXPECT_EQ(refusedPassValue(s).empty(), !c.refused) << c.name;
     }
 }
 
 TEST(DecodeForTerminal, Utf8TextShowsItsCharactersAndEscapesTheRest) {
-    EXPECT_EQ(DecodeForTerminal("署名 é", kUtf8), "署名 é");
-    EXPECT_EQ(DecodeForTerminal("a\x80"
+    EXPECT_EQ(decodeForTerminal("署名 é", kUtf8), "署名 é");
+    EXPECT_EQ(decodeForTerminal("a\x80"
                                 "b\x1B\t",
                                 kUtf8),
               "a\\x80b\\x1B\t");
-    EXPECT_EQ(DecodeForTerminal("\xC2\x9B", kUtf8), "\\xC2\\x9B"); // a C1 control
-    EXPECT_EQ(DecodeForTerminal("\x95\x5C", kSjis), "表");
+    EXPECT_EQ(decodeForTerminal("\xC2\x9B", kUtf8), "\\xC2\\x9B"); // a C1 control
+    EXPECT_EQ(decodeForTerminal("\x95\x5C", kSjis), "表");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "TestUtil.h"
 #include "engine/Engine.h"
+#include "tests/engine/TestUtil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The merge kept as one text, as the list viewer takes it.
-#include "TestUtil.h"
 #include "engine/Engine.h"
+#include "tests/engine/TestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ struct TextMerge {
     MergeState state;
 
     bool run(const std::string& pattern, std::string& text, const std::string& tempDir) {
-        return MergeListText(
+        return mergeListText(
             lists.file(pattern), tempDir, "_Morvex_.tmh", text, kMsgHeaderListOpen,
             [this](const std::string& message, const std::string&) { messages.push_back(message); },
             state);

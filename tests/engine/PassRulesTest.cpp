@@ -1,9 +1,9 @@
 // The rules every pass keeps so that no byte of the user's is lost: a text that would not change is
 // not written, a marker without a pool leaves the whole file, a backup made in the run is never
 // another file's, a temporary file is never without its mark, and each folder is swept once.
-#include "TestUtil.h"
 #include "engine/Engine.h"
 #include "engine/Preview.h"
+#include "tests/engine/TestUtil.h"
 
 #include <algorithm>
 #include <cerrno>

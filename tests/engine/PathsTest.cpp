@@ -1,6 +1,6 @@
 #include "engine/Paths.h"
 
-#include "TestUtil.h"
+#include "tests/engine/TestUtil.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,12 +12,12 @@ namespace {
 using test::TempDir;
 using test::writeFile;
 
-TEST(Paths, DirectoryPart) {
-    EXPECT_EQ(DirectoryPart("memo.up"), "");
-    EXPECT_EQ(DirectoryPart("/home/u/memo.up"), "/home/u/");
-    EXPECT_EQ(DirectoryPart("a/b/"), "a/b/");
-    EXPECT_EQ(DirectoryPart("/"), "/");
-    EXPECT_EQ(DirectoryPart("dir\\file"), "") << "a backslash is an ordinary byte here";
+TEST(Paths, directoryPart) {
+    EXPECT_EQ(directoryPart("memo.up"), "");
+    EXPECT_EQ(directoryPart("/home/u/memo.up"), "/home/u/");
+    EXPECT_EQ(directoryPart("a/b/"), "a/b/");
+    EXPECT_EQ(directoryPart("/"), "/");
+    EXPECT_EQ(directoryPart("dir\\file"), "") << "a backslash is an ordinary byte here";
 }
 
 TEST(Paths, BackupNaming) {
@@ -38,7 +38,7 @@ TEST(Paths, BackupNaming) {
         {"memo.up", "~", "memo~"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(BackupPath(c.path, c.ext), c.expected) << c.path << " + " << c.ext;
+        EXPECT_EQ(backupPathFor(c.path, c.ext), c.expected) << c.path << " + " << c.ext;
 }
 
 TEST(Paths, WildcardRules) {
@@ -72,13 +72,13 @@ TEST(Paths, WildcardRules) {
         {"[a].up", "[a].up", true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
+        EXPECT_EQ(wildcardMatch(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
 }
 
 TEST(Paths, WildcardIsNotExponential) {
     const std::string name(5000, 'a');
     const std::string pattern = std::string(200, '*') + "b";
-    EXPECT_FALSE(WildcardMatch(pattern, name));
+    EXPECT_FALSE(wildcardMatch(pattern, name));
 }
 
 TEST(Paths, SearchFindsRegularFilesInNameOrder) {
@@ -93,11 +93,11 @@ TEST(Paths, SearchFindsRegularFilesInNameOrder) {
 
     // NTFS order: bytes compared with a-z as A-Z, so "_" (0x5F) sorts after "A.UP"'s "."
     const std::vector<std::string> expected{"A.up", "a_.up", "b.up", "c.UP", "link.up"};
-    EXPECT_EQ(FindFiles(dir.path() + "/*.up"), expected);
-    EXPECT_EQ(FindFiles(dir.path() + "/B.UP"), std::vector<std::string>{"b.up"});
-    EXPECT_TRUE(FindFiles(dir.path() + "/nothing.*").empty());
-    EXPECT_TRUE(FindFiles(dir.path() + "/missing/*.up").empty());
-    EXPECT_TRUE(FindFiles(dir.path() + "/").empty());
+    EXPECT_EQ(findFiles(dir.path() + "/*.up"), expected);
+    EXPECT_EQ(findFiles(dir.path() + "/B.UP"), std::vector<std::string>{"b.up"});
+    EXPECT_TRUE(findFiles(dir.path() + "/nothing.*").empty());
+    EXPECT_TRUE(findFiles(dir.path() + "/missing/*.up").empty());
+    EXPECT_TRUE(findFiles(dir.path() + "/").empty());
 }
 
 TEST(Paths, SearchWithoutDirectoryUsesCurrentDirectory) {
@@ -106,7 +106,7 @@ TEST(Paths, SearchWithoutDirectoryUsesCurrentDirectory) {
     char old[4096];
     ASSERT_NE(::getcwd(old, sizeof old), nullptr);
     ASSERT_EQ(::chdir(dir.path().c_str()), 0);
-    const auto found = FindFiles("*.mfl");
+    const auto found = findFiles("*.mfl");
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_EQ(found, std::vector<std::string>{"one.mfl"});
 }

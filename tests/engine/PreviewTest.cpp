@@ -1,8 +1,8 @@
 // The preview pass: the same draws as a conversion, every insertion reported, nothing written.
 #include "engine/Preview.h"
 
-#include "TestUtil.h"
 #include "engine/TextStream.h"
+#include "tests/engine/TestUtil.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -116,7 +116,7 @@ TEST(Preview, ReportsExactlyWhatAConversionWithTheSameSeedInserts) {
         p.pass.Generator.seed(seed);
         MemorySource source(input);
         TextReader in(source, 4);
-        const InsertCounts counts = p.pass.PreviewStream(in, "memo.up", settings);
+        const InsertCounts counts = p.pass.previewStream(in, "memo.up", settings);
 
         ConvEngine engine;
         engine.FList = footers;
@@ -135,7 +135,7 @@ TEST(Preview, EmptyPoolStopsTheWalkWhereTheByteLoopStops) {
     ConvSettings settings;
     MemorySource source("]rest\n)]x\n");
     TextReader in(source);
-    const InsertCounts counts = p.pass.PreviewStream(in, "m", settings);
+    const InsertCounts counts = p.pass.previewStream(in, "m", settings);
     EXPECT_EQ(counts.headers, 1);
     EXPECT_EQ(counts.footers, 0);
     EXPECT_EQ(counts.emptyPool, EntryKind::Footer);
@@ -153,7 +153,7 @@ TEST(Preview, AnLineEndAsAMarkerIsTestedLikeAnyByte) {
     p.pass.HList = {"H\\H"};
     MemorySource source(input);
     TextReader in(source);
-    p.pass.PreviewStream(in, "m", settings);
+    p.pass.previewStream(in, "m", settings);
     ConvEngine engine;
     engine.FList = {"F"};
     engine.HList = {"H\\H"};

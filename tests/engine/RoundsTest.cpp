@@ -1,10 +1,10 @@
 #include "engine/Rounds.h"
 
-#include "TestUtil.h"
 #include "engine/Engine.h"
 #include "engine/Messages.h"
 #include "engine/Preview.h"
 #include "engine/TakeBack.h"
+#include "tests/engine/TestUtil.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -40,7 +40,7 @@ std::vector<std::size_t> drawMany(const RoundKey& key, Round& round, DrawGenerat
                                   std::size_t n) {
     std::vector<std::size_t> picks;
     for (std::size_t i = 0; i < n; ++i)
-        picks.push_back(*DrawInRound(key, round, g));
+        picks.push_back(*drawInRound(key, round, g));
     return picks;
 }
 
@@ -87,8 +87,8 @@ TEST(Rounds, ReachEndsAt32768LinesAndAPoolWithoutEntriesGivesNothing) {
               (std::set<std::size_t>{32760, 32767}));
 
     Round empty;
-    EXPECT_FALSE(DrawInRound(RoundKey::of(EntryKind::Footer, {"", ";x"}), empty, g));
-    EXPECT_FALSE(DrawInRound(RoundKey::of(EntryKind::Footer, {}), empty, g));
+    EXPECT_FALSE(drawInRound(RoundKey::of(EntryKind::Footer, {"", ";x"}), empty, g));
+    EXPECT_FALSE(drawInRound(RoundKey::of(EntryKind::Footer, {}), empty, g));
 }
 
 // Values past the last whole multiple of the count are drawn again: taken modulo, the first
@@ -101,7 +101,7 @@ TEST(Rounds, ChoosesUniformlyAmongTheOpenEntries) {
     constexpr int kTrials = 4000;
     for (int i = 0; i < kTrials; ++i) {
         Round fresh;
-        if (*DrawInRound(key, fresh, g) < 12768)
+        if (*drawInRound(key, fresh, g) < 12768)
             ++low;
     }
     EXPECT_NEAR(static_cast<double>(low) / kTrials, 12768.0 / 20000, 0.03);
@@ -113,8 +113,8 @@ TEST(Rounds, StateTextRoundTripsAndAnythingElseIsNotTrusted) {
     Round round;
     round.drawn = {true, false, false, false, true, false, false};
     round.last = 4;
-    const std::string text = FormatRound(key, round);
-    const auto back = ParseRound(text, key);
+    const std::string text = formatRound(key, round);
+    const auto back = parseRound(text, key);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->drawn, round.drawn);
     EXPECT_EQ(back->last, round.last);
@@ -145,7 +145,7 @@ TEST(Rounds, StateTextRoundTripsAndAnythingElseIsNotTrusted) {
         replaced("last 4", "last"),
     };
     for (const std::string& damaged : bad)
-        EXPECT_FALSE(ParseRound(damaged, key)) << damaged;
+        EXPECT_FALSE(parseRound(damaged, key)) << damaged;
     EXPECT_NE(key.fileName(), RoundKey::of(EntryKind::Header, pool).fileName());
     EXPECT_NE(key.fileName(),
               RoundKey::of(EntryKind::Footer, Pool{"a", ";c", "b", "", "c", "d", "e "}).fileName());
@@ -191,7 +191,7 @@ TEST(KeptRounds, AnEditedListStartsANewRound) {
     Round fresh;
     DrawGenerator g;
     g.seed(2);
-    const std::size_t expected = *DrawInRound(RoundKey::of(EntryKind::Footer, pool), fresh, g);
+    const std::size_t expected = *drawInRound(RoundKey::of(EntryKind::Footer, pool), fresh, g);
     for (int edit = 0; edit < 3; ++edit) {
         pool[10] += "!";
         DrawRounds rounds = k.rounds();
@@ -217,7 +217,7 @@ TEST(KeptRounds, ADamagedStateIsSetAsideWithAMessage) {
     const std::string aside = k.messages[0].substr(k.messages[0].find(": ") + 2);
     EXPECT_EQ(readFile(aside), "morvex-round 1\nheader garbage\n");
     EXPECT_TRUE(
-        ParseRound(readFile(k.state() + "/" + name), RoundKey::of(EntryKind::Header, pool)));
+        parseRound(readFile(k.state() + "/" + name), RoundKey::of(EntryKind::Header, pool)));
 }
 
 TEST(KeptRounds, WithoutAStateDirectoryAPassStillRepeatsNothing) {
@@ -353,7 +353,7 @@ std::set<std::size_t> footersDrawn(const std::string& state, const Pool& pool) {
     const std::string path = state + "/" + key.fileName();
     if (!exists(path))
         return {};
-    const auto round = ParseRound(readFile(path), key);
+    const auto round = parseRound(readFile(path), key);
     if (!round)
         return {99};
     std::set<std::size_t> drawn;
@@ -470,7 +470,7 @@ TEST(NoRepeatPasses, ARedrawWritesOnlyANewTextAndKeepsOnlyItsDraws) {
         const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
         ::utimensat(AT_FDCWD, p.path("memo.up").c_str(), old, 0);
         p.settings.sources = {p.path("memo.up")};
-        p.engine.RedrawAll(p.settings);
+        p.engine.redrawAll(p.settings);
         struct stat after {};
         ::stat(p.path("memo.up").c_str(), &after);
         EXPECT_EQ(after.st_ino != before.st_ino, c.written) << c.name;

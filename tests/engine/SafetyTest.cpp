@@ -1,8 +1,8 @@
 // The engine where a user's text is most at risk: another writer at the last moment, another pass
 // holding the file, backups that cannot be made, values that would break a pass, memory.
-#include "TestUtil.h"
 #include "engine/Engine.h"
 #include "engine/PassValues.h"
+#include "tests/engine/TestUtil.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -236,8 +236,8 @@ TEST(Safety, ValuesThatWouldBreakAPassAreRefusedByName) {
         EXPECT_EQ(p.engine.FList, Pool{"kept"}) << "a refused pass touches nothing";
         EXPECT_EQ(listDir(p.dir.path()), "f.mfl h.mhl memo.up");
     }
-    EXPECT_EQ(ShiftJisLength("a\xff"), 2u) << "a stray byte counts as one";
-    EXPECT_EQ(ShiftJisLength("表ｱ"), 3u);
+    EXPECT_EQ(shiftJisLength("a\xff"), 2u) << "a stray byte counts as one";
+    EXPECT_EQ(shiftJisLength("表ｱ"), 3u);
 }
 
 // The expansion in pieces is the expansion; no piece but a long rest of line is large.
@@ -252,7 +252,7 @@ TEST(Safety, AStreamedExpansionIsTheWholeExpansion) {
         const std::string expected = ExpandEntry(entry, EntryKind::Header, rest, whole);
         std::string joined;
         std::size_t largest = 0;
-        ExpandEntryTo(entry, EntryKind::Header, rest, pieces, [&](std::string_view piece) {
+        expandEntryTo(entry, EntryKind::Header, rest, pieces, [&](std::string_view piece) {
             joined.append(piece);
             if (piece.data() < rest.data() || piece.data() >= rest.data() + rest.size())
                 largest = std::max(largest, piece.size());

@@ -1,6 +1,6 @@
 // Where each pool line comes from, and the in-memory merge that builds the same pool.
-#include "TestUtil.h"
 #include "engine/Engine.h"
+#include "tests/engine/TestUtil.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -105,7 +105,7 @@ TEST(PoolSources, InMemoryMergeGivesThePoolAndSourcesOfTheTemporaryFile) {
         Pool merged{"old"}, loaded{"old"};
         PoolSources mergedSources, loadedSources;
         l.merge(merged, mergedSources);
-        LoadLists(l.dir.file("*.mfl"), loaded, loadedSources, kMsgFooterListOpen, l.sink());
+        loadLists(l.dir.file("*.mfl"), loaded, loadedSources, kMsgFooterListOpen, l.sink());
         EXPECT_EQ(loaded, merged) << "case " << i;
         EXPECT_EQ(origins(l.dir, loaded, loadedSources), origins(l.dir, merged, mergedSources))
             << "case " << i;
@@ -138,7 +138,7 @@ TEST(PoolSources, EnginePoolsKeepTheirSourcesAndUnreadableListsAreLeftOut) {
     std::vector<std::string> messages;
     Pool pool;
     PoolSources sources;
-    LoadLists(dir.file("*.mhl"), pool, sources, kMsgHeaderListOpen,
+    loadLists(dir.file("*.mhl"), pool, sources, kMsgHeaderListOpen,
               [&](const std::string& text, const std::string&) { messages.push_back(text); });
     EXPECT_EQ(pool, (Pool{"h1", "h2"}));
     EXPECT_EQ(messages, std::vector<std::string>{kMsgHeaderListOpen});

@@ -1,9 +1,9 @@
 #include "engine/TakeBack.h"
 
-#include "TestUtil.h"
 #include "engine/Engine.h"
 #include "engine/Messages.h"
 #include "engine/TextStream.h"
+#include "tests/engine/TestUtil.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -36,11 +36,11 @@ TEST(Undo, AFileReachedThroughALinkIsExchangedWhereItLives) {
     ASSERT_EQ(::symlink("memo.up", f.dir.file("link.up").c_str()), 0);
     ASSERT_EQ(::symlink("memo.bak", f.dir.file("link.bak").c_str()), 0);
     // The link's own backup name holds a link: that is not a backup to put in place.
-    EXPECT_EQ(ExchangeWithBackup(f.dir.file("link.up"), f.dir.file("link.bak")),
+    EXPECT_EQ(exchangeWithBackup(f.dir.file("link.up"), f.dir.file("link.bak")),
               TakeBackOutcome::BackupNotRegular);
     ::unlink(f.dir.file("link.bak").c_str());
     ::rename(f.backup.c_str(), f.dir.file("link.bak").c_str());
-    EXPECT_EQ(ExchangeWithBackup(f.dir.file("link.up"), f.dir.file("link.bak")),
+    EXPECT_EQ(exchangeWithBackup(f.dir.file("link.up"), f.dir.file("link.bak")),
               TakeBackOutcome::Done);
     EXPECT_EQ(readFile(f.file), kOriginal);
     struct stat st {};
@@ -82,16 +82,16 @@ TEST(TakeBack, RefusesWithoutAUsableBackupAndTouchesNothing) {
             c.prepare(f);
             const std::string listed = listDir(f.dir.path());
             std::set<std::string> swept;
-            const TakeBackOutcome outcome = redraw ? RewriteFromBackup(
+            const TakeBackOutcome outcome = redraw ? rewriteFromBackup(
                                                          f.file, f.backup,
                                                          [](TextReader&, TextWriter& out) {
                                                              out.write("new");
                                                              return true;
                                                          },
                                                          swept)
-                                                   : ExchangeWithBackup(f.file, f.backup);
+                                                   : exchangeWithBackup(f.file, f.backup);
             EXPECT_EQ(outcome, c.outcome) << c.name << (redraw ? " (redraw)" : " (undo)");
-            EXPECT_NE(TakeBackMessage(outcome), nullptr);
+            EXPECT_NE(takeBackMessage(outcome), nullptr);
             EXPECT_EQ(listDir(f.dir.path()), listed) << c.name;
             if (exists(f.file)) {
                 EXPECT_EQ(readFile(f.file), kConverted) << c.name;
@@ -134,11 +134,11 @@ TEST(UndoLastPass, TakesBackEveryFileOfThePassUnlessItsBackupWasReplacedSince) {
     ASSERT_EQ(p.engine.LastPass.size(), 3u);
     for (const std::string& name : names)
         ASSERT_NE(readFile(p.path(name)), "text of " + name + "\r\n)\r\n");
-    EXPECT_EQ(p.engine.UndoLastPass(), 3);
+    EXPECT_EQ(p.engine.undoLastPass(), 3);
     for (const std::string& name : names)
         EXPECT_EQ(readFile(p.path(name)), "text of " + name + "\r\n)\r\n");
     EXPECT_TRUE(p.engine.LastPass.empty());
-    EXPECT_EQ(p.engine.UndoLastPass(), 0) << "nothing left to take back";
+    EXPECT_EQ(p.engine.undoLastPass(), 0) << "nothing left to take back";
 
     // b.up is edited and another pass converts it: its backup is then that pass's, not ours.
     p.engine.ConvertAll(p.settings);
@@ -150,7 +150,7 @@ TEST(UndoLastPass, TakesBackEveryFileOfThePassUnlessItsBackupWasReplacedSince) {
     other.ConvertAll(again);
     const std::string theirs = readFile(p.path("b.up"));
     ASSERT_NE(theirs, edited);
-    EXPECT_EQ(p.engine.UndoLastPass(), 2);
+    EXPECT_EQ(p.engine.undoLastPass(), 2);
     EXPECT_EQ(readFile(p.path("b.up")), theirs);
     EXPECT_EQ(readFile(p.path("b.bak")), edited);
     ASSERT_EQ(p.messages.size(), 1u);

@@ -1,4 +1,4 @@
-#include "TestUtil.h"
+#include "tests/engine/TestUtil.h"
 
 #include "engine/Paths.h"
 
@@ -17,7 +17,7 @@
 namespace morvex::test {
 
 TempDir::TempDir() {
-    std::string pattern = SystemTempDir() + "morvex-test-XXXXXX";
+    std::string pattern = systemTempDir() + "morvex-test-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     m_path = pattern;

@@ -1,9 +1,9 @@
 // UTF-8 upload files: the byte loop in binary mode, pools built from lists of both encodings,
 // and the pass choosing its pools by the encoding.
-#include "TestUtil.h"
 #include "engine/Engine.h"
 #include "engine/Preview.h"
 #include "engine/TextStream.h"
+#include "tests/engine/TestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -189,18 +189,18 @@ TEST(MixedListPools, EachListInItsOwnEncodingConvertedToTheFiles) {
     };
     for (const auto& c : cases) {
         std::vector<std::string> messages;
-        EXPECT_EQ(m.merge(c.target, messages), c.pool) << EncodingName(c.target);
-        EXPECT_EQ(messages, std::vector<std::string>{c.message}) << EncodingName(c.target);
+        EXPECT_EQ(m.merge(c.target, messages), c.pool) << encodingName(c.target);
+        EXPECT_EQ(messages, std::vector<std::string>{c.message}) << encodingName(c.target);
         // The pool built in memory (filter, dry run, check) is the same, with the same report.
         Pool loaded;
         PoolSources sources;
         std::vector<std::string> loadMessages;
-        LoadLists(
+        loadLists(
             m.lists.file("*.mfl"), loaded, sources, kMsgFooterListOpen,
             [&](const std::string& text, const std::string&) { loadMessages.push_back(text); },
             c.target);
-        EXPECT_EQ(loaded, c.pool) << EncodingName(c.target);
-        EXPECT_EQ(loadMessages, messages) << EncodingName(c.target);
+        EXPECT_EQ(loaded, c.pool) << encodingName(c.target);
+        EXPECT_EQ(loadMessages, messages) << encodingName(c.target);
         // Origins still count the list files' own lines.
         const PoolSources::Origin origin = sources.find(7);
         ASSERT_NE(origin.file, nullptr);

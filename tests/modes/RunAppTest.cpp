@@ -2,7 +2,7 @@
 // what the program inherits, and the wait that reaps it.
 #include "modes/RunApp.h"
 
-#include "ModesTestSupport.h"
+#include "tests/modes/ModesTestSupport.h"
 
 #include <QDir>
 #include <QProcess>

@@ -3,11 +3,11 @@
 // the desktop-less host on its own.
 #include "modes/Unattended.h"
 
-#include "ModesTestSupport.h"
 #include "engine/detail/Sys.h"
 #include "modes/DesktopLessHost.h"
 #include "modes/ModeHost.h"
 #include "modes/ProcessEnd.h"
+#include "tests/modes/ModesTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -193,7 +193,7 @@ TEST_F(Modes, TheTimersOfAStartedModeTickIt) {
 TEST_F(Modes, AutoRunWithoutBeforeProgramConvertsStartsTheAfterProgramAndEnds) {
     m_setting.AfterRunChk = true;
     m_setting.AfterApp = child(u"%2 %0 %5"_s);
-    make({u"/a"_s, u"受信.up"_s}).StartAutoRun();
+    make({u"/a"_s, u"受信.up"_s}).startAutoRun();
 
     EXPECT_EQ(m_endStatus, 0);
     EXPECT_EQ(m_passMs.size(), 1u);
@@ -215,7 +215,7 @@ TEST_F(Modes, AutoRunWaitsForTheBeforeProgramThenConvertsAndStartsTheAfterProgra
     m_setting.AfterApp = child(u"after"_s);
     m_setting.AppWaitTime = u"300"_s;
     UnattendedModes& modes = make();
-    modes.StartAutoRun();
+    modes.startAutoRun();
 
     EXPECT_EQ(m_appRunIcon, true);
     EXPECT_TRUE(m_appRunTimer.isActive());
@@ -246,7 +246,7 @@ TEST_F(Modes, AutoRunWithAnEmptyOrMissingBeforeProgramConvertsAtTheFirstTick) {
         m_setting.BeforeApp = command;
         m_setting.AppWaitTime = u"0"_s; // would never tick
         UnattendedModes& modes = make();
-        modes.StartAutoRun();
+        modes.startAutoRun();
         EXPECT_TRUE(m_appRunTimer.isActive());
         EXPECT_EQ(m_appRunTimer.interval(), 1000);
         modes.AppRunTimerTimer();
@@ -260,7 +260,7 @@ TEST_F(Modes, AutoRunWithAnEmptyOrMissingBeforeProgramConvertsAtTheFirstTick) {
 TEST_F(Modes, ATickOfAppRunTimerDuringItsOwnPassIsSkipped) {
     m_setting.BeforeRunChk = true;
     UnattendedModes& modes = make();
-    modes.StartAutoRun();
+    modes.startAutoRun();
     int passesBefore = -1;
     m_duringPass = [&] {
         passesBefore = static_cast<int>(m_passMs.size());
@@ -273,7 +273,7 @@ TEST_F(Modes, ATickOfAppRunTimerDuringItsOwnPassIsSkipped) {
 
 TEST_F(Modes, ObserveShowsTheIconAndWatchesWithoutSkippingConvertedFiles) {
     UnattendedModes& modes = make({u"/o"_s});
-    modes.StartObserve();
+    modes.startObserve();
     EXPECT_EQ(m_observeIcon, true);
     EXPECT_TRUE(m_observeTimer.isActive());
     EXPECT_EQ(m_observeTimer.interval(), 2000);
@@ -291,7 +291,7 @@ TEST_F(Modes, ObserveShowsTheIconAndWatchesWithoutSkippingConvertedFiles) {
 
 TEST_F(Modes, AFinishedSaveIsConvertedAtOnceAndALookReadsItsValuesOnce) {
     UnattendedModes& modes = make({u"/o"_s});
-    modes.StartObserve();
+    modes.startObserve();
     modes.ObserveTimerTimer(); // baseline: the pools are built in the stored encoding
     m_convSettingsRead = 0;
     for (const char* name : {"b.up", "c.up", "d.up"})
@@ -311,7 +311,7 @@ TEST_F(Modes, AFinishedSaveIsConvertedAtOnceAndALookReadsItsValuesOnce) {
 
 TEST_F(Modes, AWatchConversionThatFailsTellsOnceUntilTheFileChanges) {
     UnattendedModes& modes = make({u"/o"_s});
-    modes.StartObserve();
+    modes.startObserve();
     modes.ObserveTimerTimer();
     write("b.up", ")\r\n");
     // Every swap and rename fails: the new text can never be put in place.
@@ -339,7 +339,7 @@ TEST_F(Modes, WatchAppThatCannotStartEndsAtOnce) {
         m_observeIcon.reset();
         m_startFailures.clear();
         m_setting.WatchApp = command;
-        make({u"/w"_s}).StartWatchApp();
+        make({u"/w"_s}).startWatchApp();
         EXPECT_EQ(m_endStatus, 0);
         EXPECT_FALSE(m_observeIcon.has_value());
         EXPECT_FALSE(m_observeTimer.isActive() || m_appRunTimer.isActive());
@@ -351,7 +351,7 @@ TEST_F(Modes, WatchAppEndsThroughAppRunTimerWithAFullPassThatRebuildsThePools) {
     m_setting.WatchApp = child(u"%2"_s, 300); // no placeholder expansion for /w
     m_setting.AfterRunChk = true;             // AfterApp is empty outside /a: nothing starts
     UnattendedModes& modes = make({u"/w"_s, u"x"_s});
-    modes.StartWatchApp();
+    modes.startWatchApp();
     EXPECT_EQ(m_observeIcon, true);
     EXPECT_EQ(m_appRunTimer.interval(), 1234);
     EXPECT_TRUE(m_appRunTimer.isActive() && m_observeTimer.isActive());
@@ -377,7 +377,7 @@ TEST_F(Modes, WatchAppEndsThroughAppRunTimerWithAFullPassThatRebuildsThePools) {
 TEST_F(Modes, NoWatchLookRunsInsideTheFinalPassOfWatchApp) {
     m_setting.WatchApp = child(QString(), 600);
     UnattendedModes& modes = make({u"/w"_s});
-    modes.StartWatchApp();
+    modes.startWatchApp();
     modes.ObserveTimerTimer(); // baseline, the program still running
     ASSERT_FALSE(m_endStatus.has_value());
     ASSERT_EQ(waitForChildRuns(log(), 1).size(), 1);
@@ -402,7 +402,7 @@ TEST_F(Modes, NoWatchLookRunsInsideTheFinalPassOfWatchApp) {
 TEST_F(Modes, WatchAppEndsThroughObserveTimerAfterItsPassWithoutAFullPass) {
     m_setting.WatchApp = child(QString(), 200);
     UnattendedModes& modes = make({u"/w"_s});
-    modes.StartWatchApp();
+    modes.startWatchApp();
     modes.ObserveTimerTimer();
     EXPECT_FALSE(m_endStatus.has_value());
     ASSERT_EQ(waitForChildRuns(log(), 1).size(), 1);

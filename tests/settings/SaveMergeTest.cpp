@@ -1,10 +1,10 @@
 // Saves of a process that loaded its groups while another writer (the user in an editor, another
 // Morvex) changed the file: the other writer's values stay, the process's own changes land.
-#include "StoreTestSupport.h"
 #include "settings/ListViewGroup.h"
 #include "settings/MainWindowGroups.h"
 #include "settings/SettingFGroups.h"
 #include "settings/SettingsStore.h"
+#include "tests/settings/StoreTestSupport.h"
 
 #include <functional>
 
@@ -235,7 +235,7 @@ TEST_F(SaveMergeTest, TheDrawChoiceIsWrittenOnlyWhenChangedHere) {
         });
         if (c.own)
             dialog.NoRepeatChk = *c.own;
-        ASSERT_TRUE(SaveNoRepeat(dialog).ok());
+        ASSERT_TRUE(saveNoRepeat(dialog).ok());
         EXPECT_EQ(shown(stored(fileKey, u"NoRepeat"_s)), shown(c.expected));
         EXPECT_EQ(stored(fileKey, u"ConvChar"_s), u"#"_s);
     }

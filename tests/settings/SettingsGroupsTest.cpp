@@ -1,9 +1,9 @@
-#include "StoreTestSupport.h"
 #include "settings/ListViewGroup.h"
 #include "settings/MainWindowGroups.h"
 #include "settings/SettingFGroups.h"
 #include "settings/SettingsStore.h"
 #include "settings/Sjis.h"
+#include "tests/settings/StoreTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -341,21 +341,21 @@ TEST_F(GroupTest, EncodingIsTextUnderTheFileKeyAndAbsentMeansShiftJis) {
     }
     writeFile(v5 + hkcu + "QOR\\Morvex\\File]\n\"Encoding\"=dword:1\n");
     SettingFState wrong;
-    EXPECT_FALSE(LoadFileChoices(wrong).ok()) << "a value of another type fails the load";
+    EXPECT_FALSE(loadFileChoices(wrong).ok()) << "a value of another type fails the load";
 
     // Saving writes the one value and keeps the main window's.
     writeFile(v5 + hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\"!\"\n");
     SettingFState state;
     state.Utf8Files = true;
-    ASSERT_TRUE(SaveFileEncoding(state).ok());
+    ASSERT_TRUE(saveFileEncoding(state).ok());
     EXPECT_EQ(text(qorFile, u"Encoding"_s), u"utf-8"_s);
     EXPECT_EQ(text(qorFile, u"ConvChar"_s), u"!"_s);
     state.Utf8Files = false;
-    ASSERT_TRUE(SaveFileEncoding(state).ok());
+    ASSERT_TRUE(saveFileEncoding(state).ok());
     EXPECT_EQ(text(qorFile, u"Encoding"_s), u"sjis"_s);
     // The main window's save of its File group leaves the encoding as the dialog stored it.
     state.Utf8Files = true;
-    ASSERT_TRUE(SaveFileEncoding(state).ok());
+    ASSERT_TRUE(saveFileEncoding(state).ok());
     startAndClose();
     EXPECT_EQ(text(qorFile, u"Encoding"_s), u"utf-8"_s);
 }

@@ -1,7 +1,7 @@
 #include "settings/SettingsStore.h"
 
-#include "StoreTestSupport.h"
 #include "settings/RegDocument.h"
+#include "tests/settings/StoreTestSupport.h"
 
 #include <QDateTime>
 #include <QDir>

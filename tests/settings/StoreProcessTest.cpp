@@ -1,9 +1,9 @@
 // Several processes on one store file: parallel saves lose nothing, and a writer killed at any
 // moment leaves the old or the new file, whole.
 
-#include "StoreTestSupport.h"
 #include "settings/RegDocument.h"
 #include "settings/SettingsStore.h"
+#include "tests/settings/StoreTestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "About_U.h"
-#include "ExLabel.h"
-#include "TestSupport.h"
+#include "controls/ExLabel.h"
+#include "tests/windows/TestSupport.h"
+#include "windows/About_U.h"
 
 #include <QImage>
 #include <QLabel>

@@ -1,6 +1,6 @@
 // A message box's text: a path in it breaks only after one of its "/", at any width.
-#include "DesignedWindow.h"
-#include "Dialogs.h"
+#include "gui/DesignedWindow.h"
+#include "gui/Dialogs.h"
 
 #include <QFontMetrics>
 #include <QTextLayout>

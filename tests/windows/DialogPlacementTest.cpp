@@ -1,12 +1,12 @@
 // Every dialog as a window manager or compositor sees it: fixed in size with no minimise or
 // maximise button asked for, and belonging to the window it was opened from.
-#include "About_U.h"
-#include "Editor_U.h"
-#include "ProgresU.h"
-#include "Select_U.h"
-#include "Set_U.h"
-#include "SrcEditU.h"
-#include "TestSupport.h"
+#include "settings/Set_U.h"
+#include "tests/windows/TestSupport.h"
+#include "windows/About_U.h"
+#include "windows/Editor_U.h"
+#include "windows/ProgresU.h"
+#include "windows/Select_U.h"
+#include "windows/SrcEditU.h"
 
 #include <QMainWindow>
 #include <QTest>

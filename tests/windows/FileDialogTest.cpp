@@ -1,6 +1,6 @@
 // The file dialogs as the user meets them: Qt's own dialog, filtered, sized and placed.
-#include "Dialogs.h"
-#include "TestSupport.h"
+#include "gui/Dialogs.h"
+#include "tests/windows/TestSupport.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "tests/windows/TestSupport.h"
 
 #include <QFont>
 #include <QFontInfo>

@@ -1,11 +1,11 @@
 // The viewer's dialogs and the editor start: TSelectListF, TEditorF, LaunchEditor, and the row
 // model under the viewer's list.
-#include "Editor_U.h"
-#include "LaunchEditor.h"
-#include "ListModel.h"
-#include "Select_U.h"
-#include "StyleDialogs.h"
-#include "TestSupport.h"
+#include "tests/windows/TestSupport.h"
+#include "windows/Editor_U.h"
+#include "windows/LaunchEditor.h"
+#include "windows/ListModel.h"
+#include "windows/Select_U.h"
+#include "windows/StyleDialogs.h"
 
 #include <QComboBox>
 #include <QDesktopServices>

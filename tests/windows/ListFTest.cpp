@@ -1,16 +1,16 @@
 // The list viewer: its merge into the rows, the edit command, the display dialogs and the
 // ListView group.
-#include "LaunchEditor.h"
-#include "ListModel.h"
-#include "ListViewGroup.h"
-#include "List_U.h"
-#include "MaruBtn.h"
-#include "Select_U.h"
-#include "Sjis.h"
-#include "StyleDialogs.h"
-#include "TestSupport.h"
+#include "controls/MaruBtn.h"
 #include "engine/Paths.h"
 #include "engine/detail/Sys.h"
+#include "settings/ListViewGroup.h"
+#include "settings/Sjis.h"
+#include "tests/windows/TestSupport.h"
+#include "windows/LaunchEditor.h"
+#include "windows/ListModel.h"
+#include "windows/List_U.h"
+#include "windows/Select_U.h"
+#include "windows/StyleDialogs.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -278,9 +278,9 @@ TEST_F(ListFTest, TheTemporaryFolderIsTmpWithoutItsTrailingSlashElseTheSystemOne
     qputenv("TMP", QFile::encodeName(m_temp.path() + u"/"_s));
     EXPECT_EQ(QString::fromStdString(TListF::tempDirectory()), m_temp.path() + u"/"_s);
     qputenv("TMP", "");
-    EXPECT_EQ(TListF::tempDirectory(), SystemTempDir());
+    EXPECT_EQ(TListF::tempDirectory(), systemTempDir());
     qunsetenv("TMP");
-    EXPECT_EQ(TListF::tempDirectory(), SystemTempDir());
+    EXPECT_EQ(TListF::tempDirectory(), systemTempDir());
 }
 
 TEST_F(ListFTest, AMergeThatCannotMakeItsFileKeepsTheRows) {

@@ -1,5 +1,5 @@
-#include "ProgresU.h"
-#include "TestSupport.h"
+#include "tests/windows/TestSupport.h"
+#include "windows/ProgresU.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -110,7 +110,7 @@ protected:
             if (closeByHand)
                 f->OkBtn->click();
         });
-        morvex::ShowFileResult(nullptr, u"/tmp/a.up"_s, footers, headers);
+        morvex::showFileResult(nullptr, u"/tmp/a.up"_s, footers, headers);
         return seen;
     }
 };

@@ -1,6 +1,6 @@
 // The result dialog shows every count whole and always the converted file's name, however long.
-#include "ProgresU.h"
-#include "TestSupport.h"
+#include "tests/windows/TestSupport.h"
+#include "windows/ProgresU.h"
 
 #include <QFrame>
 #include <QImage>

@@ -1,16 +1,16 @@
 // Writes a PNG of every dialog of the windows folder, for checking the layouts by eye:
 // morvex_render_dialogs <output folder>
-#include "About_U.h"
-#include "DisRangeTrackBar.h"
-#include "Editor_U.h"
-#include "GuiStartup.h"
-#include "ListViewGroup.h"
-#include "List_U.h"
-#include "ProgresU.h"
-#include "Select_U.h"
-#include "Set_U.h"
-#include "Sjis.h"
-#include "SrcEditU.h"
+#include "controls/DisRangeTrackBar.h"
+#include "gui/GuiStartup.h"
+#include "settings/ListViewGroup.h"
+#include "settings/Set_U.h"
+#include "settings/Sjis.h"
+#include "windows/About_U.h"
+#include "windows/Editor_U.h"
+#include "windows/List_U.h"
+#include "windows/ProgresU.h"
+#include "windows/Select_U.h"
+#include "windows/SrcEditU.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 // The custom controls and the about box on a light and on a dark colour scheme: the design's
 // look on the classic light one, readable text and visible round buttons on a dark one.
-#include "About_U.h"
-#include "Color.h"
-#include "ExLabel.h"
-#include "MaruBtn.h"
-#include "Set_U.h"
-#include "TestSupport.h"
+#include "controls/Color.h"
+#include "controls/ExLabel.h"
+#include "controls/MaruBtn.h"
+#include "settings/Set_U.h"
+#include "tests/windows/TestSupport.h"
+#include "windows/About_U.h"
 
 #include <QCheckBox>
 #include <QImage>
@@ -109,7 +109,7 @@ TEST(Scheme, TheAboutBoxNameReadsOnEveryFaceAndIsTheClassicBlueOnALightOne) {
     for (const QPalette& palette : {classicScheme(), darkScheme()}) {
         TAboutF f;
         const QImage source = f.SrcImg->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
-        const QImage logo = morvex::DrawLogo(source, palette);
+        const QImage logo = morvex::drawLogo(source, palette);
         const QColor face = palette.color(QPalette::Window);
         int letters = 0;
         for (int y = 0; y < source.height(); ++y) {

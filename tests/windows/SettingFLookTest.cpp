@@ -1,8 +1,8 @@
 // The settings dialog as it opens and as its seconds change: focus and spacing.
-#include "DisRangeTrackBar.h"
-#include "ExLabel.h"
-#include "Set_U.h"
-#include "TestSupport.h"
+#include "controls/DisRangeTrackBar.h"
+#include "controls/ExLabel.h"
+#include "settings/Set_U.h"
+#include "tests/windows/TestSupport.h"
 
 #include <QTabBar>
 #include <QTabWidget>

@@ -1,8 +1,8 @@
-#include "DisRangeTrackBar.h"
-#include "ExLabel.h"
-#include "Set_U.h"
-#include "SettingFGroups.h"
-#include "TestSupport.h"
+#include "controls/DisRangeTrackBar.h"
+#include "controls/ExLabel.h"
+#include "settings/Set_U.h"
+#include "settings/SettingFGroups.h"
+#include "tests/windows/TestSupport.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,5 +1,5 @@
-#include "SrcEditU.h"
-#include "TestSupport.h"
+#include "tests/windows/TestSupport.h"
+#include "windows/SrcEditU.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -129,7 +129,7 @@ TEST(EditSourceList, ClosingWhileExpandedHandsBackTheListWithoutTheTypedName) {
         f->AddFile->setText(u"unconfirmed.up"_s);
         f->Button6->click();
     });
-    morvex::EditSourceList(nullptr, srcFile);
+    morvex::editSourceList(nullptr, srcFile);
     EXPECT_EQ(watcher.count(), 1);
     EXPECT_EQ(srcFile, QStringList{u"two.up"_s});
 }
@@ -147,7 +147,7 @@ TEST(EditSourceList, DeletingEverythingLeavesTheListBoxEmpty) {
         }
         f->close();
     });
-    morvex::EditSourceList(nullptr, &box);
+    morvex::editSourceList(nullptr, &box);
     EXPECT_EQ(box.count(), 0);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Dialogs.h"
-#include "SettingsStore.h"
+#include "gui/Dialogs.h"
+#include "settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QFile>

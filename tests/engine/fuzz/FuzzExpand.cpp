@@ -1,7 +1,7 @@
 // Escape expansion and footer alignment of arbitrary entries, in either encoding.
-#include "FuzzInput.h"
-#include "engine/detail/Columns.h"
 #include "engine/Draw.h"
+#include "engine/detail/Columns.h"
+#include "tests/engine/fuzz/FuzzInput.h"
 
 #include <algorithm>
 
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string aligned = AlignFooter(expanded, column, encoding);
     const std::size_t n = static_cast<std::size_t>(std::clamp(column, 0, 80));
     // Either the footer fits in front of column n exactly, or it came back as it was.
-    const std::size_t columns = utf8 ? Utf8Columns(aligned) : aligned.size();
+    const std::size_t columns = utf8 ? utf8Columns(aligned) : aligned.size();
     fuzz::check(aligned == expanded || columns + 1 == n);
     return 0;
 }

@@ -1,6 +1,6 @@
 // Wildcard matching, backup naming and directory parts of arbitrary names.
-#include "FuzzInput.h"
 #include "engine/Paths.h"
+#include "tests/engine/fuzz/FuzzInput.h"
 
 using namespace morvex;
 
@@ -8,13 +8,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::FuzzInput input(data, size);
     const std::string_view pattern = input.part();
     const std::string_view name = input.rest();
-    WildcardMatch(pattern, name);
-    fuzz::check(WildcardMatch("*", name));
+    wildcardMatch(pattern, name);
+    fuzz::check(wildcardMatch("*", name));
     if (name.find_first_of("*?") == std::string_view::npos)
-        fuzz::check(WildcardMatch(name, name));
-    const std::string dir = DirectoryPart(name);
+        fuzz::check(wildcardMatch(name, name));
+    const std::string dir = directoryPart(name);
     fuzz::check(name.starts_with(dir));
-    const std::string backup = BackupPath(name, pattern.substr(0, 4));
+    const std::string backup = backupPathFor(name, pattern.substr(0, 4));
     fuzz::check(backup.starts_with(dir));
     return 0;
 }

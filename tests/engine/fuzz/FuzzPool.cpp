@@ -1,7 +1,7 @@
 // Loading list text into a pool, and drawing from it.
-#include "FuzzInput.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
+#include "tests/engine/fuzz/FuzzInput.h"
 
 using namespace morvex;
 
@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Pool pool;
     MemorySource source(input.rest());
     TextReader in(source, buffer);
-    LoadPoolLines(in, pool);
+    loadPoolLines(in, pool);
     for (const std::string& line : pool)
         fuzz::check(line.find_first_of("\r\n\x1A") == std::string::npos);
     for (int i = 0; i < 8; ++i) {

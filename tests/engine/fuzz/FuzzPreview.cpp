@@ -1,8 +1,8 @@
 // The preview against the byte loop: the same insertions and draws; its shown texts are UTF-8.
-#include "FuzzInput.h"
 #include "engine/Encoding.h"
 #include "engine/Preview.h"
 #include "engine/TextStream.h"
+#include "tests/engine/fuzz/FuzzInput.h"
 
 using namespace morvex;
 
@@ -12,7 +12,7 @@ Pool poolFrom(std::string_view text) {
     Pool pool;
     MemorySource source(text);
     TextReader in(source, 5);
-    LoadPoolLines(in, pool);
+    loadPoolLines(in, pool);
     return pool;
 }
 
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          ++inserted;
                          fuzz::check(i.line >= lastLine && i.line >= 1);
                          lastLine = i.line;
-                         fuzz::check(isUtf8(DecodeForTerminal(i.text)));
+                         fuzz::check(isUtf8(decodeForTerminal(i.text)));
                      },
                      {});
     pass.FList = footers;
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pass.Generator.seed(seed);
     MemorySource again(text);
     TextReader previewIn(again, 11);
-    const InsertCounts shown = pass.PreviewStream(previewIn, "fuzz", s);
+    const InsertCounts shown = pass.previewStream(previewIn, "fuzz", s);
     fuzz::check(shown.footers == real.footers && shown.headers == real.headers &&
                 shown.emptyPool == real.emptyPool);
     fuzz::check(inserted == static_cast<std::size_t>(real.footers + real.headers));

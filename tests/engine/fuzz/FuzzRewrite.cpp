@@ -1,7 +1,7 @@
 // The byte loop with pools, markers and alignment taken from the input.
-#include "FuzzInput.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
+#include "tests/engine/fuzz/FuzzInput.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@ Pool poolFrom(std::string_view text) {
     Pool pool;
     MemorySource source(text);
     TextReader in(source, 7);
-    LoadPoolLines(in, pool);
+    loadPoolLines(in, pool);
     return pool;
 }
 
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(out.flush() && counts.footers >= 0 && counts.headers >= 0);
     // The text stops only at a marker whose pool cannot draw.
     if (counts.emptyPool)
-        fuzz::check(!CanDraw(*counts.emptyPool == EntryKind::Footer ? engine.FList : engine.HList));
+        fuzz::check(!canDraw(*counts.emptyPool == EntryKind::Footer ? engine.FList : engine.HList));
     // The comparison that spares a rewrite: "same" exactly when the new text is the old one.
     static const int file = ::memfd_create("fuzz-rewrite", MFD_CLOEXEC);
     const std::string_view text = input.rest();

@@ -1,8 +1,8 @@
 // The UTF-8 byte loop (binary mode) with pools, markers and alignment taken from the input.
-#include "FuzzInput.h"
-#include "engine/detail/Columns.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
+#include "engine/detail/Columns.h"
+#include "tests/engine/fuzz/FuzzInput.h"
 
 #include <utility>
 
@@ -14,7 +14,7 @@ Pool poolFrom(std::string_view text) {
     Pool pool;
     MemorySource source(text);
     TextReader in(source, 7);
-    LoadPoolLines(in, pool);
+    loadPoolLines(in, pool);
     return pool;
 }
 
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ExpandEntry(entry, EntryKind::Footer, {}, generator, TextEncoding::Utf8);
         const std::string aligned = AlignFooter(expanded, s.alignColumn, TextEncoding::Utf8);
         const std::size_t n = std::min<std::size_t>(s.alignColumn, 80);
-        fuzz::check(aligned == expanded || Utf8Columns(aligned) + 1 == n);
+        fuzz::check(aligned == expanded || utf8Columns(aligned) + 1 == n);
     }
     return 0;
 }

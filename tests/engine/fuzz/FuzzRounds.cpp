@@ -1,6 +1,6 @@
 // The no-repeat state parser on arbitrary text, and a draw from whatever it accepts.
-#include "FuzzInput.h"
 #include "engine/Rounds.h"
+#include "tests/engine/fuzz/FuzzInput.h"
 
 #include <string>
 
@@ -23,14 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                std::to_string(pool.size()) + "\n";
     }
     text += input.rest();
-    std::optional<Round> round = ParseRound(text, key);
+    std::optional<Round> round = parseRound(text, key);
     if (!round)
         return 0;
     // Only the one canonical text of a round is accepted.
-    fuzz::check(FormatRound(key, *round) == text);
+    fuzz::check(formatRound(key, *round) == text);
     DrawGenerator generator;
     generator.seed(flags);
-    const std::optional<std::size_t> chosen = DrawInRound(key, *round, generator);
+    const std::optional<std::size_t> chosen = drawInRound(key, *round, generator);
     fuzz::check(!chosen || (key.eligible[*chosen] && round->drawn[*chosen]));
     return 0;
 }
