@@ -30,16 +30,16 @@ public:
 
     /// Replaces the clock that seeds the generator; an empty clock means the current time.
     void setClock(SeedClock clock) { m_clock = std::move(clock); }
-    /// Replaces the folder of the no-repeat rounds; empty means RoundStateDirectory().
+    /// Replaces the folder of the no-repeat rounds; empty means roundStateDirectory().
     void setStateDirectory(std::string dir) { m_stateDir = std::move(dir); }
 
     /// Builds both pools without a temporary file, seeds, and walks every source match.
     void Run(const ConvSettings& settings);
     /// Builds FList and HList (with their sources) from the settings' patterns in memory.
-    void MakePools(const ConvSettings& settings);
+    void makePools(const ConvSettings& settings);
     /// Walks one upload text as ConvEngine::RewriteStream does, reporting its insertions; stops
     /// where RewriteStream stops, at a marker whose pool has nothing to draw.
-    InsertCounts PreviewStream(TextReader& in, std::string_view path, const ConvSettings& settings);
+    InsertCounts previewStream(TextReader& in, std::string_view path, const ConvSettings& settings);
 
     Pool FList;
     Pool HList;
