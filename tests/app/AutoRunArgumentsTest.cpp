@@ -1,7 +1,7 @@
 // The built program in "/a" without a desktop: what Morvex's own arguments hold reaches the after
 // program through the placeholders as one argument each.
-#include "ModesTestSupport.h"
-#include "StoreFiles.h"
+#include "support/ChildRuns.h"
+#include "support/StoreFiles.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,12 +1,12 @@
 // The built program on a real X display (Xvfb): what a user sees and can do after a settings
 // store failure at start.
-#include "StoreFiles.h"
+#include "support/StoreFiles.h"
+#include "support/Wait.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace morvex::test {
@@ -81,13 +81,12 @@ TEST(DesktopProgram, AStoreFailureEndsWithStatusOneAfterTheBoxAndLeavesTheStoreA
 
     // The error box is the one window that shows; the user presses Enter on it.
     QByteArray box;
-    for (int tries = 0; tries < 100 && box.isEmpty(); ++tries) {
-        QThread::msleep(100);
+    ASSERT_TRUE(waitUntil([&] {
         box = server.xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Morvex$"_s})
                   .split('\n')
                   .value(0);
-    }
-    ASSERT_FALSE(box.isEmpty()) << "no error box showed";
+        return !box.isEmpty();
+    })) << "no error box showed";
     server.xdotool(
         {u"windowfocus"_s, u"--sync"_s, QString::fromLatin1(box), u"key"_s, u"Return"_s});
 

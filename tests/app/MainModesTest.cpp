@@ -1,8 +1,8 @@
 // The unattended modes as the main window runs them: its timers, icons and result reports.
 #include "MainWindowTestSupport.h"
-#include "ModesTestSupport.h"
 #include "app/desktop/TaskIcon.h"
 #include "modes/Unattended.h"
+#include "support/ChildRuns.h"
 
 #include <QDialog>
 #include <QListWidget>

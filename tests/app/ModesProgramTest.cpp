@@ -1,12 +1,15 @@
 // The built program in /a, /o and /w without a desktop, with the child recorder as the before,
 // after and watched program. Real timing, each run bounded.
-#include "ModesTestSupport.h"
-#include "StoreFiles.h"
+#include "WatchProbe.h"
 #include "settings/SettingsStore.h"
+#include "support/ChildRuns.h"
+#include "support/StoreFiles.h"
+#include "support/Wait.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -150,22 +153,18 @@ TEST_F(ModesProgram, ObserveConvertsEachSaveAfterTheBaselineOnceAndSavesOnSigter
     writeStore({});
     QProcess process;
     start(process, {u"/o"_s});
-    QElapsedTimer clock;
-    clock.start();
-    // Changed before the baseline (the first tick, 2 s in): not converted.
-    QThread::msleep(300);
+    // Saved while the program starts, before its first look (2 s in): never converted.
     ASSERT_TRUE(writeBytes(work(u"a.up"_s), kMarked + "x\r\n"));
-    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 3000 - clock.elapsed())));
+    ASSERT_TRUE(waitForFirstLook(work(QString()), 1000)) << "the watch never converted a probe";
     ASSERT_TRUE(writeBytes(work(u"b.up"_s), kMarked));
-    for (int i = 0; i < 50 && readBytes(work(u"b.up"_s)) != kConverted; ++i)
-        QThread::msleep(100);
-    EXPECT_EQ(readBytes(work(u"b.up"_s)), kConverted);
-    QThread::msleep(2200); // at least one more tick: no second conversion
+    EXPECT_TRUE(waitUntil([&] { return readBytes(work(u"b.up"_s)) == kConverted; }));
+    // At least one more look (every 2 s) converts nothing a second time.
+    QThread::msleep(2200);
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     finish(process);
 
     EXPECT_EQ(m_exitCode, 0);
-    EXPECT_EQ(m_out, resultLine(u"b.up"_s));
+    EXPECT_EQ(withoutProbes(m_out), resultLine(u"b.up"_s));
     EXPECT_EQ(m_err, QByteArray());
     EXPECT_EQ(readBytes(work(u"b.bak"_s)), kMarked);
     EXPECT_EQ(readBytes(work(u"a.up"_s)), kMarked + "x\r\n");

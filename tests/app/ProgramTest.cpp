@@ -1,6 +1,6 @@
 // The built program, started as a child process with its own settings file and upload files.
-#include "StoreFiles.h"
 #include "settings/SettingsStore.h"
+#include "support/StoreFiles.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -143,15 +143,6 @@ protected:
         EXPECT_FALSE(QFileInfo::exists(work(u"a.bak"_s)));
     }
 
-    std::optional<qint32> storedNumber(const QString& key, const QString& name) const {
-        SettingsStore store(storePath());
-        if (!store.StoreOpen(u"\\Software\\QOR\\Morvex\\"_s + key, false) ||
-            !store.ValuePresent(name))
-            return std::nullopt;
-        const StoreValue<qint32> value = store.ReadNumber(name);
-        return value ? std::optional<qint32>(value.value()) : std::nullopt;
-    }
-
 private:
     QTemporaryDir m_root;
 };
@@ -262,8 +253,8 @@ TEST_F(ProgramTest, OtherFirstArgumentsIdleUntilAQuitSignalThenSave) {
         EXPECT_EQ(outcome.out, QByteArray());
         expectUntouched();
         // Saved by the signal: the System group did not exist before.
-        EXPECT_EQ(storedNumber(u"System"_s, u"Version"_s), 120);
-        EXPECT_EQ(storedNumber(u"File"_s, u"SrcFileCount"_s), 1);
+        EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"Version"_s, storePath()), 120);
+        EXPECT_EQ(storedNumber(morvexKey(u"File"_s), u"SrcFileCount"_s, storePath()), 1);
     }
 }
 

@@ -1,7 +1,9 @@
 // The built program in /o without a desktop, against writers as users meet them: slow writers,
 // editors, the end of daylight saving time, many files and SIGTERM. Real timing, each wait
 // bounded; with and without the kernel's notification.
-#include "StoreFiles.h"
+#include "WatchProbe.h"
+#include "support/StoreFiles.h"
+#include "support/Wait.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -36,17 +38,6 @@ std::string notificationName(const ::testing::TestParamInfo<Notification>& info)
         return "NoWatch";
     }
     return "";
-}
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 // A writer that holds the file open between its pieces.
@@ -88,7 +79,8 @@ protected:
 
     QString work(const QString& name) const { return m_root.filePath(u"work/"_s + name); }
 
-    void writeStore(const QStringList& sources, const QList<StoreSection>& extra = {}) {
+    void writeStore(const QStringList& sources, const QList<StoreSection>& extra = {},
+                    const QString& config = u"config"_s) {
         QStringList values = {numberValue(u"SrcFileCount"_s, quint32(sources.size())),
                               textValue(u"FutterFileName"_s, work(u"f.mfl"_s)),
                               textValue(u"HeaderFileName"_s, work(u"h.mhl"_s))};
@@ -96,7 +88,7 @@ protected:
             values << textValue(u"SrcFileName"_s + (i ? QString::number(i) : QString()),
                                 sources[i]);
         const QByteArray text = storeText(QList<StoreSection>{{u"File"_s, values}} + extra);
-        ASSERT_TRUE(writeBytes(m_root.filePath(u"config/morvex/settings.reg"_s), text));
+        ASSERT_TRUE(writeBytes(m_root.filePath(config + u"/morvex/settings.reg"_s), text));
     }
 
     QProcessEnvironment environment(Notification notification,
@@ -128,15 +120,18 @@ protected:
         ASSERT_TRUE(process.waitForStarted());
     }
 
-    // Starts "morvex /o" and waits until its first look has passed: a probe file saved after
-    // it is converted.
+    // Starts "morvex /o" and waits until its first look has passed.
     void startWatch(Notification notification = Notification::Kernel,
                     const QStringList& extraEnv = {}) {
         launch(m_process, u"/o"_s, environment(notification, extraEnv));
-        QThread::msleep(2300);
-        ASSERT_TRUE(writeBytes(m_probe, ")\r\n"));
-        ASSERT_TRUE(waitUntil([&] { return readBytes(m_probe) == "-- sig\r\n"; }, 15000))
-            << "the watch never converted the probe";
+        waitForFirstLookOf(m_probes, notification);
+    }
+
+    // Without the kernel's word a new file is converted once it looks the same at two looks.
+    static void waitForFirstLookOf(const QString& folder,
+                                   Notification notification = Notification::Kernel) {
+        ASSERT_TRUE(waitForFirstLook(folder, notification == Notification::Kernel ? 1000 : 3000))
+            << "the watch never converted a probe";
     }
 
     // SIGTERM, and the end of the program.
@@ -157,7 +152,7 @@ protected:
 
     QTemporaryDir m_root;
     QProcess m_process;
-    QString m_probe = work(u"probe.up"_s);
+    QString m_probes = m_root.filePath(u"work"_s); ///< where the probes of the first look go
     QByteArray m_out;
 };
 
@@ -178,7 +173,7 @@ TEST_P(WatchWriters, AWriterThatPausesOrTruncatesFirstLeavesNoFragment) {
     for (const QByteArray& part : parts) {
         ASSERT_TRUE(slow.write(part));
         written += part;
-        QThread::msleep(3000);
+        QThread::msleep(3000); // a slow writer: more than a look between two pieces
         EXPECT_EQ(readBytes(pieces), written) << "no fragment converted";
         EXPECT_FALSE(QFile::exists(work(u"pieces.bak"_s)));
         if (part == parts.front()) {
@@ -190,7 +185,8 @@ TEST_P(WatchWriters, AWriterThatPausesOrTruncatesFirstLeavesNoFragment) {
     }
     slow.close();
     if (GetParam() != Notification::Kernel) {
-        // No close is heard here: the file must look the same at two looks first.
+        // No close is heard here: the file must look the same at two looks first, so a second
+        // after the close it is still as written.
         QThread::msleep(1000);
         EXPECT_EQ(readBytes(pieces), written);
     }
@@ -222,10 +218,11 @@ TEST_F(WatchProgram, AFinishedSaveIsConvertedAtOnceAndOneFolderNamedTwiceOnce) {
         ASSERT_TRUE(waitUntil([&] { return readBytes(memo) == converted; }, 10000));
         // Well inside the two seconds between looks: no look waited for.
         EXPECT_LT(clock.elapsed(), 1000) << "save " << save;
+        // The watch's own rewrite is no save of the user's: a moment later nothing has changed.
         QThread::msleep(300);
         EXPECT_EQ(readBytes(work(u"memo.bak"_s)), text) << "the saved text stays in the backup";
     }
-    QThread::msleep(2500);
+    QThread::msleep(2500); // a look more: nothing converted again
     stopWatch();
     EXPECT_EQ(resultsFor(memo), 3);
 }
@@ -245,7 +242,7 @@ TEST_F(WatchProgram, TheEndOfDaylightSavingTimeHidesNoSave) {
     startWatch(Notification::Kernel, {u"TZ=America/New_York"_s});
 
     ASSERT_TRUE(touch(u"2026-11-01 01:40 EDT"_s)); // a restored older copy
-    QThread::msleep(2500);
+    QThread::msleep(2500);                         // a look passes it by
     EXPECT_EQ(readBytes(memo), kMarked);
     // Thirty minutes after the recorded save, in an hour whose local time is lower.
     ASSERT_TRUE(touch(u"2026-11-01 01:20 EST"_s));
@@ -311,7 +308,7 @@ TEST_F(WatchProgram, AnotherPassBesideTheWatchLeavesTheOriginalInTheBackup) {
                       names);
     ASSERT_TRUE(convert.waitForFinished(10000));
     ASSERT_EQ(convert.exitCode(), 0) << convert.readAllStandardError().toStdString();
-    QThread::msleep(2500); // the watch has heard of it and has looked
+    QThread::msleep(2500); // the watch hears of it and looks, and must leave the backups alone
     stopWatch();
     for (const QString& name : names) {
         EXPECT_EQ(readBytes(work(name)), kConverted) << name.toStdString();
@@ -322,13 +319,19 @@ TEST_F(WatchProgram, AnotherPassBesideTheWatchLeavesTheOriginalInTheBackup) {
 TEST_F(WatchProgram, TwoWatchersOnOneFolderConvertASaveOnce) {
     writeStore({work(u"*.up"_s)});
     startWatch();
+    // The second watches a folder of its own beside, where its first look shows.
+    const QString own = m_root.filePath(u"second"_s);
+    QDir().mkpath(own);
+    writeStore({work(u"*.up"_s), own + u"/*.up"_s}, {}, u"second-config"_s);
     QProcess second;
-    launch(second, u"/o"_s, environment(Notification::Kernel));
-    QThread::msleep(2500); // its baseline
+    launch(second, u"/o"_s,
+           environment(Notification::Kernel,
+                       {u"XDG_CONFIG_HOME="_s + m_root.filePath(u"second-config"_s)}));
+    waitForFirstLookOf(own);
     const QString memo = work(u"memo.up"_s);
     ASSERT_TRUE(writeBytes(memo, kMarked));
     ASSERT_TRUE(waitUntil([&] { return readBytes(memo) == kConverted; }, 10000));
-    QThread::msleep(2500);
+    QThread::msleep(2500); // a look of each
     struct stat settled {};
     ASSERT_EQ(::stat(QFile::encodeName(memo).constData(), &settled), 0);
     QThread::msleep(4500); // two looks of each: no rewrite after rewrite
@@ -350,7 +353,7 @@ TEST_F(WatchProgram, TheFinalPassOfWatchAppConvertsNothingTheWatchConverted) {
     writeStore({work(u"*.up"_s), work(u"*.up"_s)},
                {{u"Watch"_s, {textValue(u"WatchApp"_s, watched)}}});
     launch(m_process, u"/w"_s, environment(Notification::Kernel));
-    QThread::msleep(2500);
+    waitForFirstLookOf(m_probes);
     const QString memo = work(u"memo.up"_s);
     ASSERT_TRUE(writeBytes(memo, kMarked));
     ASSERT_TRUE(waitUntil([&] { return readBytes(memo) == kConverted; }, 10000));
@@ -376,7 +379,7 @@ TEST_F(WatchManyFiles, SigtermDuringALookOverTwentyThousandFilesEndsBetweenTwoFi
     };
     for (int i = 0; i < kFiles; ++i)
         ASSERT_TRUE(writeBytes(name(i), "plain\r\n"));
-    m_probe = folder + u"probe.up"_s;
+    m_probes = folder;
     writeStore({folder + u"*.up"_s});
     startWatch();
 
@@ -409,7 +412,7 @@ TEST_F(WatchManyFiles, SigtermDuringALookOverTwentyThousandFilesEndsBetweenTwoFi
         }
     }
     EXPECT_LT(converted, kFiles) << "the look ended before its last file";
-    EXPECT_EQ(m_out.count('\n'), converted + 1); // and the probe
+    EXPECT_EQ(m_out.count('\n'), converted + probeResults(m_out));
     QDirIterator hidden(folder, QDir::Hidden | QDir::Files);
     while (hidden.hasNext()) {
         const QString left = hidden.next();

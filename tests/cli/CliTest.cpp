@@ -137,14 +137,14 @@ TEST(CliConvert, PermissionFailures) {
     s.write("ro/memo.up", ")\r\n");
     s.write("memo.up", ")\r\n");
     if (::geteuid() == 0) {
-        for (const auto& e : fs::recursive_directory_iterator(s.dir()))
+        for (const auto& e : fs::recursive_directory_iterator(s.path()))
             ASSERT_EQ(::lchown(e.path().c_str(), kNobody, kNobody), 0);
-        ASSERT_EQ(::chown(s.dir().c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(::chown(s.path().c_str(), kNobody, kNobody), 0);
     }
-    ::chmod(s.path("locked.mfl").c_str(), 0);
-    ::chmod(s.path("ro").c_str(), 0555);
+    ::chmod(s.file("locked.mfl").c_str(), 0);
+    ::chmod(s.file("ro").c_str(), 0555);
     const Outcome r = convert(s, {"ro/memo.up", "memo.up"}, {}, true);
-    ::chmod(s.path("ro").c_str(), 0755);
+    ::chmod(s.file("ro").c_str(), 0755);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "エラー: フッタリストが開けませんでした\n"
                      "エラー: 変換先ファイルの作成に失敗しました\n");

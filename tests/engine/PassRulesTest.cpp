@@ -24,34 +24,10 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-struct Pass {
-    TempDir dir;
-    std::vector<std::string> messages;
-    std::vector<FileResult> results;
-    ConvEngine engine;
-    ConvSettings settings;
-
-    Pass() {
-        engine.setShowError(
-            [this](const std::string& text, const std::string&) { messages.push_back(text); });
-        engine.setResultCallback([this](const FileResult& r) { results.push_back(r); });
-        engine.setClock([] { return 5u; });
-        settings.footerListPattern = dir.file("*.mfl");
-        settings.headerListPattern = dir.file("*.mhl");
-        // Enough entries and numbers that a draw too many or too few shows in the text.
-        writeFile(dir.file("f.mfl"), "F1 \\R9999\r\nF2 \\R9999\r\nF3\r\n");
-        writeFile(dir.file("h.mhl"), "H:\\H \\R9999\r\n");
-    }
-    std::string path(std::string_view name) const { return dir.file(name); }
-    // What a watch does before its first ConvertOne.
-    void buildPools() {
-        engine.MakeFooterPool(settings.footerListPattern);
-        engine.MakeHeaderPool(settings.headerListPattern);
-    }
-    void run(std::vector<std::string> sources) {
-        settings.sources = std::move(sources);
-        engine.ConvertAll(settings);
-    }
+// Enough entries and numbers that a draw too many or too few shows in the text.
+struct Pass : test::Pass {
+    Pass()
+        : test::Pass("F1 \\R9999\r\nF2 \\R9999\r\nF3\r\n", "H:\\H \\R9999\r\n") {}
 };
 
 struct Stamp {
@@ -208,7 +184,7 @@ TEST(PassRules, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
     PreviewPass preview(
         [&](const std::string& text, const std::string&) { errors.push_back(text); },
         [&](const Insertion& i) { shown[std::string(i.path)].push_back(i.text); }, {});
-    preview.setClock([] { return 5u; });
+    preview.setClock([] { return Pass::kSeed; });
     for (const std::string& name : others)
         writeFile(p.path(name), ")" + name + "\r\n)\r\n");
     preview.Run(p.settings);

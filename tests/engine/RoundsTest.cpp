@@ -364,28 +364,10 @@ std::set<std::size_t> footersDrawn(const std::string& state, const Pool& pool) {
 }
 
 // A folder of lists and upload files, converted without repeats with a fixed seed.
-struct NoRepeatPass {
-    TempDir dir;
-    std::vector<std::string> messages;
-    ConvEngine engine;
-    ConvSettings settings;
-
-    NoRepeatPass() {
-        engine.setShowError(
-            [this](const std::string& text, const std::string&) { messages.push_back(text); });
-        engine.setClock([] { return 11u; });
-        engine.setStateDirectory(state());
-        settings.noRepeat = true;
-        settings.footerListPattern = dir.file("*.mfl");
-        settings.headerListPattern = dir.file("*.mhl");
-    }
-    std::string state() const { return dir.file("state"); }
-    std::string path(std::string_view name) const { return dir.file(name); }
-    void run(const std::vector<std::string>& names) {
-        settings.sources.clear();
-        for (const std::string& name : names)
-            settings.sources.push_back(path(name));
-        engine.ConvertAll(settings);
+struct NoRepeatPass : test::Pass {
+    NoRepeatPass()
+        : test::Pass({}, {}) {
+        keepRounds();
     }
 };
 
@@ -424,7 +406,7 @@ TEST(NoRepeatPasses, AFileLeftAsItWasMovesNoRound) {
                                         shown.insert(i.origin.line - 1);
                                 },
                                 {});
-            preview.setClock([] { return 11u; });
+            preview.setClock([] { return NoRepeatPass::kSeed; });
             preview.setStateDirectory(p.state());
             preview.Run(p.settings);
             EXPECT_TRUE(footersDrawn(p.state(), preview.FList).empty()) << name;

@@ -1,6 +1,5 @@
 #include "About_U.h"
 #include "ExLabel.h"
-#include "TestSupport.h"
 
 #include <QImage>
 #include <QLabel>

@@ -6,12 +6,13 @@
 #include "Select_U.h"
 #include "Set_U.h"
 #include "SrcEditU.h"
-#include "TestSupport.h"
+#include "support/StoreFiles.h"
 
 #include <QMainWindow>
 #include <QTest>
 #include <QWindow>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {

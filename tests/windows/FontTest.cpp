@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "support/QtPrinters.h"
 
 #include <QFont>
 #include <QFontInfo>

@@ -1,10 +1,12 @@
 #include "ProgresU.h"
-#include "TestSupport.h"
+#include "support/StoreFiles.h"
+#include "support/Widgets.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

@@ -1,11 +1,12 @@
 // The result dialog shows every count whole and always the converted file's name, however long.
 #include "ProgresU.h"
-#include "TestSupport.h"
+#include "support/QtPrinters.h"
 
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

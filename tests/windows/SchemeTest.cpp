@@ -5,13 +5,14 @@
 #include "ExLabel.h"
 #include "MaruBtn.h"
 #include "Set_U.h"
-#include "TestSupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QStyle>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

@@ -2,10 +2,11 @@
 #include "DisRangeTrackBar.h"
 #include "ExLabel.h"
 #include "Set_U.h"
-#include "TestSupport.h"
+#include "support/StoreFiles.h"
 
 #include <QTabBar>
 #include <QTabWidget>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

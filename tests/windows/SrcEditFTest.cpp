@@ -1,11 +1,12 @@
 #include "SrcEditU.h"
-#include "TestSupport.h"
+#include "support/Widgets.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

@@ -1,7 +1,7 @@
 // Escape expansion and footer alignment of arbitrary entries, in either encoding.
-#include "FuzzInput.h"
 #include "engine/Columns.h"
 #include "engine/Draw.h"
+#include "support/FuzzInput.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // Wildcard matching, backup naming and directory parts of arbitrary names.
-#include "FuzzInput.h"
 #include "engine/Paths.h"
+#include "support/FuzzInput.h"
 
 using namespace morvex;
 

@@ -1,7 +1,7 @@
 // Loading list text into a pool, and drawing from it.
-#include "FuzzInput.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
+#include "support/FuzzInput.h"
 
 using namespace morvex;
 

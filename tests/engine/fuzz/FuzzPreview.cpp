@@ -1,22 +1,11 @@
 // The preview against the byte loop: the same insertions and draws; its shown texts are UTF-8.
-#include "FuzzInput.h"
+#include "FuzzLists.h"
 #include "engine/Encoding.h"
 #include "engine/Preview.h"
 #include "engine/TextStream.h"
+#include "support/FuzzInput.h"
 
 using namespace morvex;
-
-namespace {
-
-Pool poolFrom(std::string_view text) {
-    Pool pool;
-    MemorySource source(text);
-    TextReader in(source, 5);
-    LoadPoolLines(in, pool);
-    return pool;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
@@ -27,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.alignFooters = align & 1;
     s.alignColumn = align >> 1;
     const std::uint32_t seed = input.byte();
-    const Pool footers = poolFrom(input.part(4));
-    const Pool headers = poolFrom(input.part(4));
+    const Pool footers = fuzz::poolFrom(input.part(4), 5);
+    const Pool headers = fuzz::poolFrom(input.part(4), 5);
     const std::string_view text = input.rest();
 
     ConvEngine engine;

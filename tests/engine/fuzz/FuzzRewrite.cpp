@@ -1,24 +1,13 @@
 // The byte loop with pools, markers and alignment taken from the input.
-#include "FuzzInput.h"
+#include "FuzzLists.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
+#include "support/FuzzInput.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 using namespace morvex;
-
-namespace {
-
-Pool poolFrom(std::string_view text) {
-    Pool pool;
-    MemorySource source(text);
-    TextReader in(source, 7);
-    LoadPoolLines(in, pool);
-    return pool;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
@@ -30,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.alignColumn = align >> 1;
     const std::size_t buffer = 1 + input.byte() % 64;
     ConvEngine engine;
-    engine.FList = poolFrom(input.part(4));
-    engine.HList = poolFrom(input.part(4));
+    engine.FList = fuzz::poolFrom(input.part(4), 7);
+    engine.HList = fuzz::poolFrom(input.part(4), 7);
     engine.Generator.seed(input.byte());
 
     std::string output;

@@ -1,22 +1,15 @@
 // The UTF-8 byte loop (binary mode) with pools, markers and alignment taken from the input.
-#include "FuzzInput.h"
+#include "FuzzLists.h"
 #include "engine/Columns.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
+#include "support/FuzzInput.h"
 
 #include <utility>
 
 using namespace morvex;
 
 namespace {
-
-Pool poolFrom(std::string_view text) {
-    Pool pool;
-    MemorySource source(text);
-    TextReader in(source, 7);
-    LoadPoolLines(in, pool);
-    return pool;
-}
 
 std::string rewrite(const Pool& footers, const Pool& headers, const ConvSettings& s,
                     unsigned char seed, std::string_view text, std::size_t buffer,
@@ -69,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.alignColumn = align >> 1;
     const std::size_t buffer = 1 + input.byte() % 64;
     const unsigned char seed = input.byte();
-    const Pool footers = poolFrom(input.part(4));
-    const Pool headers = poolFrom(input.part(4));
+    const Pool footers = fuzz::poolFrom(input.part(4), 7);
+    const Pool headers = fuzz::poolFrom(input.part(4), 7);
     const std::string_view text = input.rest();
 
     // Buffer boundaries change nothing.

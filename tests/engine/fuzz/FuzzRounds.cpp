@@ -1,6 +1,6 @@
 // The no-repeat state parser on arbitrary text, and a draw from whatever it accepts.
-#include "FuzzInput.h"
 #include "engine/Rounds.h"
+#include "support/FuzzInput.h"
 
 #include <string>
 

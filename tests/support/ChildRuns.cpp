@@ -1,29 +1,14 @@
-#pragma once
+#include "ChildRuns.h"
 
-#include <QByteArray>
+#include "Wait.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
-#include <QString>
-#include <QStringList>
-#include <QThread>
-#include <chrono>
 
 namespace morvex::test {
 
-/// One line of the child recorder's log (tests/modes/ChildRecorder.cpp).
-struct ChildRun {
-    qint64 startMs = 0;
-    qint64 endMs = 0;
-    bool sessionLeader = false;
-    QStringList descriptors;
-    QString directory;
-    QString probe;
-    QStringList arguments;
-};
-
-inline QList<ChildRun> childRuns(const QString& log) {
+QList<ChildRun> childRuns(const QString& log) {
     QList<ChildRun> runs;
     QFile file(log);
     if (!file.open(QIODevice::ReadOnly))
@@ -47,18 +32,16 @@ inline QList<ChildRun> childRuns(const QString& log) {
     return runs;
 }
 
-/// Waits (bounded) until the log holds `count` runs.
-inline QList<ChildRun> waitForChildRuns(const QString& log, int count, int timeoutMs = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    QList<ChildRun> runs = childRuns(log);
-    while (runs.size() < count && std::chrono::steady_clock::now() < deadline) {
-        QThread::msleep(20);
+QList<ChildRun> waitForChildRuns(const QString& log, int count) {
+    QList<ChildRun> runs;
+    waitUntil([&] {
         runs = childRuns(log);
-    }
+        return runs.size() >= count;
+    });
     return runs;
 }
 
-inline qint64 epochMs(const QString& path) {
+qint64 epochMs(const QString& path) {
     return QFileInfo(path).lastModified().toMSecsSinceEpoch();
 }
 

@@ -1,0 +1,30 @@
+// The log of the child recorder (ChildRecorder.cpp), the stand-in for the programs Morvex starts.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace morvex::test {
+
+/// One line of the child recorder's log: one run of it.
+struct ChildRun {
+    qint64 startMs = 0;
+    qint64 endMs = 0;
+    bool sessionLeader = false;
+    QStringList descriptors;
+    QString directory;
+    QString probe;
+    QStringList arguments;
+};
+
+/// The runs the log holds so far.
+QList<ChildRun> childRuns(const QString& log);
+
+/// The runs once the log holds `count` of them, or what it holds when the wait ends.
+QList<ChildRun> waitForChildRuns(const QString& log, int count);
+
+/// A file's modification time in ms since the epoch, to compare with a run's.
+qint64 epochMs(const QString& path);
+
+} // namespace morvex::test
