@@ -9,6 +9,7 @@
 #include "support/Widgets.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -17,6 +18,33 @@
 #include <vector>
 
 namespace morvex::test {
+
+/// A footer list "-- sig", a header list "Re: \H" and upload files in a folder of their own
+/// ("a.up" with a header and a footer marker; "b.up" with two footer markers unless left out),
+/// and the File group that names them.
+class Uploads {
+public:
+    explicit Uploads(bool withB = true) {
+        writeBytes(path(QStringLiteral("f.mfl")), "-- sig\r\n");
+        writeBytes(path(QStringLiteral("h.mhl")), "Re: \\H\r\n");
+        writeBytes(path(QStringLiteral("a.up")), "]Hello\r\n)\r\n");
+        if (withB)
+            writeBytes(path(QStringLiteral("b.up")), ")\r\n)\r\n");
+    }
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    StoreSection fileGroup() const {
+        return {QStringLiteral("File"),
+                {numberValue(QStringLiteral("SrcFileCount"), 1),
+                 textValue(QStringLiteral("SrcFileName"), path(QStringLiteral("*.up"))),
+                 textValue(QStringLiteral("FutterFileName"), path(QStringLiteral("f.mfl"))),
+                 textValue(QStringLiteral("HeaderFileName"), path(QStringLiteral("h.mhl")))}};
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
 
 /// A main window on a prepared store, with message boxes and the process end captured.
 class MainWindowTest : public StoreTest {

@@ -1,8 +1,9 @@
 // The built program in /a, /o and /w without a desktop, with the child recorder as the before,
 // after and watched program. Real timing, each run bounded.
+#include "ProgramFixture.h"
 #include "WatchProbe.h"
 #include "settings/SettingsStore.h"
-#include "support/ChildRuns.h"
+#include "support/Programs.h"
 #include "support/StoreFiles.h"
 #include "support/Wait.h"
 
@@ -23,44 +24,25 @@ const QString kChild = QString::fromUtf8(MORVEX_TEST_CHILD);
 const QByteArray kMarked = "]Hello\r\n)\r\n";
 const QByteArray kConverted = "Re: Hello\r\n-- sig\r\n";
 
-class ModesProgram : public ::testing::Test {
+class ModesProgram : public ProgramFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        ASSERT_TRUE(writeBytes(work(u"f.mfl"_s), "-- sig\r\n"));
-        ASSERT_TRUE(writeBytes(work(u"h.mhl"_s), "Re: \\H\r\n"));
+        ProgramFixture::SetUp();
         ASSERT_TRUE(writeBytes(work(u"a.up"_s), kMarked));
-        QDir().mkpath(m_root.filePath(u"tmp"_s));
     }
 
-    QString work(const QString& name) const { return m_root.filePath(u"work/"_s + name); }
-    QString log() const { return m_root.filePath(u"child.log"_s); }
-    QString storePath() const { return m_root.filePath(u"config/morvex/settings.reg"_s); }
+    QString log() const { return root(u"child.log"_s); }
     QString child(const QString& rest, int sleepMs = 0) const {
         return u"\"%1\" --log=\"%2\" --sleep=%3 %4"_s.arg(kChild, log()).arg(sleepMs).arg(rest);
     }
 
-    void writeStore(const QList<StoreSection>& extra) {
-        QList<StoreSection> sections = {
-            {u"File"_s,
-             {numberValue(u"SrcFileCount"_s, 1), textValue(u"SrcFileName"_s, work(u"*.up"_s)),
-              textValue(u"FutterFileName"_s, work(u"f.mfl"_s)),
-              textValue(u"HeaderFileName"_s, work(u"h.mhl"_s))}}};
-        sections += extra;
-        ASSERT_TRUE(writeBytes(storePath(), storeText(sections)));
+    // The File group and `extra`.
+    void writeStore(const QList<StoreSection>& extra) const {
+        ProgramFixture::writeStore(QList<StoreSection>{fileGroup()} + extra);
     }
 
     void start(QProcess& process, const QStringList& arguments) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-            env.remove(name);
-        env.insert(u"XDG_CONFIG_HOME"_s, m_root.filePath(u"config"_s));
-        env.insert(u"TMPDIR"_s, m_root.filePath(u"tmp"_s));
-        process.setProgram(QString::fromUtf8(MORVEX_PROGRAM));
-        process.setArguments(arguments);
-        process.setWorkingDirectory(m_root.filePath(u"work"_s));
-        process.setProcessEnvironment(env);
-        process.start();
+        launch(process, arguments, environment());
         ASSERT_TRUE(process.waitForStarted());
     }
 
@@ -87,7 +69,6 @@ protected:
         return "変換結果: ﾌｧｲﾙ: " + work(name).toUtf8() + ", ﾍｯﾀﾞ変換数: 1個, ﾌｯﾀ変換数: 1個\n";
     }
 
-    QTemporaryDir m_root;
     QByteArray m_out;
     QByteArray m_err;
     int m_exitCode = -1;

@@ -1,5 +1,6 @@
 // The built program without a desktop, saving its settings when told to quit: what the user
 // wrote into the file meanwhile stays, and a save that fails shows in the exit status.
+#include "support/Programs.h"
 #include "support/StoreFiles.h"
 #include "support/Wait.h"
 
@@ -18,9 +19,7 @@ using namespace Qt::StringLiterals;
 constexpr int kHangGuardMs = 30000;
 
 QProcessEnvironment desktopLess(const QTemporaryDir& root) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
+    QProcessEnvironment env = withoutDesktop();
     env.insert(u"XDG_CONFIG_HOME"_s, root.filePath(u"config"_s));
     env.insert(u"XDG_RUNTIME_DIR"_s, root.filePath(u"runtime"_s));
     env.insert(u"MORVEX"_s, QString::fromUtf8(MORVEX_PROGRAM));

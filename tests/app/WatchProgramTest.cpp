@@ -1,6 +1,7 @@
 // The built program in /o without a desktop, against writers as users meet them: slow writers,
 // editors, the end of daylight saving time, many files and SIGTERM. Real timing, each wait
 // bounded; with and without the kernel's notification.
+#include "ProgramFixture.h"
 #include "WatchProbe.h"
 #include "support/StoreFiles.h"
 #include "support/Wait.h"
@@ -59,17 +60,11 @@ private:
     int m_fd;
 };
 
-class WatchProgram : public ::testing::Test {
+class WatchProgram : public ProgramFixture {
 protected:
     explicit WatchProgram(const QString& base = QDir::tempPath())
-        : m_root(base + u"/morvex-watch-XXXXXX"_s) {}
+        : ProgramFixture(base) {}
 
-    void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        ASSERT_TRUE(writeBytes(work(u"f.mfl"_s), "-- sig\r\n"));
-        ASSERT_TRUE(writeBytes(work(u"h.mhl"_s), "Re: \\H\r\n"));
-        QDir().mkpath(m_root.filePath(u"tmp"_s));
-    }
     void TearDown() override {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
@@ -77,27 +72,14 @@ protected:
         }
     }
 
-    QString work(const QString& name) const { return m_root.filePath(u"work/"_s + name); }
-
     void writeStore(const QStringList& sources, const QList<StoreSection>& extra = {},
-                    const QString& config = u"config"_s) {
-        QStringList values = {numberValue(u"SrcFileCount"_s, quint32(sources.size())),
-                              textValue(u"FutterFileName"_s, work(u"f.mfl"_s)),
-                              textValue(u"HeaderFileName"_s, work(u"h.mhl"_s))};
-        for (int i = 0; i < sources.size(); ++i)
-            values << textValue(u"SrcFileName"_s + (i ? QString::number(i) : QString()),
-                                sources[i]);
-        const QByteArray text = storeText(QList<StoreSection>{{u"File"_s, values}} + extra);
-        ASSERT_TRUE(writeBytes(m_root.filePath(config + u"/morvex/settings.reg"_s), text));
+                    const QString& config = u"config"_s) const {
+        ProgramFixture::writeStore(QList<StoreSection>{fileGroup(sources)} + extra, config);
     }
 
     QProcessEnvironment environment(Notification notification,
                                     const QStringList& extraEnv = {}) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-            env.remove(name);
-        env.insert(u"XDG_CONFIG_HOME"_s, m_root.filePath(u"config"_s));
-        env.insert(u"TMPDIR"_s, m_root.filePath(u"tmp"_s));
+        QProcessEnvironment env = ProgramFixture::environment();
         if (notification != Notification::Kernel) {
             env.insert(u"LD_PRELOAD"_s, QString::fromUtf8(MORVEX_NO_INOTIFY_LIB));
             env.insert(u"ASAN_OPTIONS"_s, u"verify_asan_link_order=0"_s);
@@ -110,13 +92,7 @@ protected:
     }
 
     void launch(QProcess& process, const QString& mode, const QProcessEnvironment& env) const {
-        // Another build (an older one, to see a test fail) may be named here.
-        const QByteArray other = qgetenv("MORVEX_UNDER_TEST");
-        process.setProgram(QString::fromUtf8(other.isEmpty() ? MORVEX_PROGRAM : other));
-        process.setArguments({mode});
-        process.setWorkingDirectory(m_root.filePath(u"work"_s));
-        process.setProcessEnvironment(env);
-        process.start();
+        ProgramFixture::launch(process, {mode}, env);
         ASSERT_TRUE(process.waitForStarted());
     }
 
@@ -150,9 +126,8 @@ protected:
         return m_out.count("ﾌｧｲﾙ: " + path.toUtf8() + ",");
     }
 
-    QTemporaryDir m_root;
     QProcess m_process;
-    QString m_probes = m_root.filePath(u"work"_s); ///< where the probes of the first look go
+    QString m_probes = root(u"work"_s); ///< where the probes of the first look go
     QByteArray m_out;
 };
 
@@ -259,7 +234,7 @@ TEST_F(WatchProgram, EditorsSavesAreEachConvertedOnce) {
                                  u"perl"_s,    u"ed"_s,     u"cp"_s,       u"rename"_s};
     for (const QString& editor : editors)
         ASSERT_TRUE(writeBytes(work(editor + u".up"_s), before));
-    ASSERT_TRUE(writeBytes(m_root.filePath(u"saved.txt"_s), saved));
+    ASSERT_TRUE(writeBytes(root(u"saved.txt"_s), saved));
     writeStore({work(u"*.up"_s)});
     startWatch();
 
@@ -282,7 +257,7 @@ TEST_F(WatchProgram, EditorsSavesAreEachConvertedOnce) {
         else
             script = u"cp \"$2\" \"$1.new\" && mv \"$1.new\" \"$1\""_s;
         QProcess edit;
-        edit.start(program, {u"-c"_s, script, u"edit"_s, file, m_root.filePath(u"saved.txt"_s)});
+        edit.start(program, {u"-c"_s, script, u"edit"_s, file, root(u"saved.txt"_s)});
         ASSERT_TRUE(edit.waitForFinished(10000));
         ASSERT_EQ(edit.exitCode(), 0) << edit.readAllStandardError().toStdString();
         EXPECT_TRUE(waitUntil([&] { return readBytes(file) == converted; }, 5000))
@@ -320,13 +295,12 @@ TEST_F(WatchProgram, TwoWatchersOnOneFolderConvertASaveOnce) {
     writeStore({work(u"*.up"_s)});
     startWatch();
     // The second watches a folder of its own beside, where its first look shows.
-    const QString own = m_root.filePath(u"second"_s);
+    const QString own = root(u"second"_s);
     QDir().mkpath(own);
     writeStore({work(u"*.up"_s), own + u"/*.up"_s}, {}, u"second-config"_s);
     QProcess second;
     launch(second, u"/o"_s,
-           environment(Notification::Kernel,
-                       {u"XDG_CONFIG_HOME="_s + m_root.filePath(u"second-config"_s)}));
+           environment(Notification::Kernel, {u"XDG_CONFIG_HOME="_s + root(u"second-config"_s)}));
     waitForFirstLookOf(own);
     const QString memo = work(u"memo.up"_s);
     ASSERT_TRUE(writeBytes(memo, kMarked));
@@ -349,7 +323,7 @@ TEST_F(WatchProgram, TwoWatchersOnOneFolderConvertASaveOnce) {
 TEST_F(WatchProgram, TheFinalPassOfWatchAppConvertsNothingTheWatchConverted) {
     // The watched program runs for a while; a pattern is listed twice.
     const QString watched = u"\"%1\" --log=\"%2\" --sleep=7000"_s.arg(
-        QString::fromUtf8(MORVEX_TEST_CHILD), m_root.filePath(u"child.log"_s));
+        QString::fromUtf8(MORVEX_TEST_CHILD), root(u"child.log"_s));
     writeStore({work(u"*.up"_s), work(u"*.up"_s)},
                {{u"Watch"_s, {textValue(u"WatchApp"_s, watched)}}});
     launch(m_process, u"/w"_s, environment(Notification::Kernel));

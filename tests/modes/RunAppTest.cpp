@@ -2,7 +2,7 @@
 // what the program inherits, and the wait that reaps it.
 #include "modes/RunApp.h"
 
-#include "support/ChildRuns.h"
+#include "support/Programs.h"
 #include "support/Wait.h"
 
 #include <QDir>

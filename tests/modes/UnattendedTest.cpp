@@ -7,7 +7,7 @@
 #include "modes/DesktopLessHost.h"
 #include "modes/ModeHost.h"
 #include "modes/ProcessEnd.h"
-#include "support/ChildRuns.h"
+#include "support/Programs.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,7 @@
 // --help and --version of the built programs, and the shipped files that must agree with them:
 // the man pages, the desktop entry, the AppStream data and the Debian changelog.
+#include "support/Programs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -11,6 +13,7 @@
 namespace {
 
 using namespace Qt::StringLiterals;
+using morvex::test::withoutDesktop;
 
 struct Outcome {
     int exitCode = -1;
@@ -22,9 +25,7 @@ struct Outcome {
 enum class Desktop { None, Unreachable, Offscreen };
 
 QProcessEnvironment environment(Desktop desktop) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
+    QProcessEnvironment env = withoutDesktop();
     if (desktop == Desktop::Unreachable)
         env.insert(u"DISPLAY"_s, u":97"_s);
     if (desktop == Desktop::Offscreen)

@@ -1,11 +1,16 @@
-// The log of the child recorder (ChildRecorder.cpp), the stand-in for the programs Morvex starts.
+// Programs the tests start: the environment of one without a desktop, and the log of the child
+// recorder (ChildRecorder.cpp), the stand-in for the programs Morvex starts.
 #pragma once
 
 #include <QList>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 namespace morvex::test {
+
+/// The environment of a program started where no desktop is: no display of any kind.
+QProcessEnvironment withoutDesktop();
 
 /// One line of the child recorder's log: one run of it.
 struct ChildRun {

@@ -1,4 +1,4 @@
-#include "ChildRuns.h"
+#include "Programs.h"
 
 #include "Wait.h"
 
@@ -7,6 +7,15 @@
 #include <QFileInfo>
 
 namespace morvex::test {
+
+using namespace Qt::StringLiterals;
+
+QProcessEnvironment withoutDesktop() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(name);
+    return env;
+}
 
 QList<ChildRun> childRuns(const QString& log) {
     QList<ChildRun> runs;
