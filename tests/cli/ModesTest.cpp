@@ -1,5 +1,6 @@
 // morvex-convert --dry-run, "-" and --check, run as a child process in temporary directories.
 #include "CliSupport.h"
+#include "support/GoldenCase.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -52,10 +53,8 @@ Outcome run(const Folder& f, const std::vector<std::string>& args, const std::st
     });
 }
 
-// The hand-worked golden case of the engine tests (seed 20240101).
-const char* const kFooters = "; sig\r\nYamada\r\n\\S02-- \\R0050\r\n\r\nTaro\r\n";
-const char* const kHeaders = "Re: \\H\r\n;\r\n[\\I] \\R0007\r\n";
-const char* const kInput = "]Hello\r\nbody\r\n)\r\n)x\r\n]\r\n";
+// The hand-worked golden case of the engine tests.
+using namespace morvex::test::golden;
 
 TEST(CliModes, UsageErrorsAndHelp) {
     Folder f;
@@ -119,7 +118,7 @@ TEST(CliModes, DryRunWritesNothingAndShowsWhatTheSameSeedThenInserts) {
     const Outcome real = run(f, {"--seed", "20240101", "golden.up", "plain.up", "golden.up"});
     EXPECT_EQ(real.status, 0) << real.err;
     EXPECT_EQ(real.out, "golden.up\t2\t2\n");
-    EXPECT_EQ(f.read("golden.up"), "[H] 1\r\nbody\r\n  -- 26\r\n  -- 1x\r\n[] 7\r\n");
+    EXPECT_EQ(f.read("golden.up"), kOutput);
 }
 
 TEST(CliModes, DryRunShowsShiftJisDecodedAndStrayBytesVisibly) {

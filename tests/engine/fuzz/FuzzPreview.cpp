@@ -1,20 +1,14 @@
 // The preview against the byte loop: the same insertions and draws; its shown texts are UTF-8.
-#include "FuzzLists.h"
+#include "FuzzPass.h"
 #include "engine/Encoding.h"
 #include "engine/Preview.h"
 #include "engine/TextStream.h"
-#include "support/FuzzInput.h"
 
 using namespace morvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    ConvSettings s;
-    s.footerMarker = input.byte();
-    s.headerMarker = input.byte();
-    const unsigned char align = input.byte();
-    s.alignFooters = align & 1;
-    s.alignColumn = align >> 1;
+    const ConvSettings s = fuzz::passValuesFrom(input);
     const std::uint32_t seed = input.byte();
     const Pool footers = fuzz::poolFrom(input.part(4), 5);
     const Pool headers = fuzz::poolFrom(input.part(4), 5);

@@ -1,8 +1,7 @@
 // The byte loop with pools, markers and alignment taken from the input.
-#include "FuzzLists.h"
+#include "FuzzPass.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
-#include "support/FuzzInput.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -11,12 +10,7 @@ using namespace morvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    ConvSettings s;
-    s.footerMarker = input.byte();
-    s.headerMarker = input.byte();
-    const unsigned char align = input.byte();
-    s.alignFooters = align & 1;
-    s.alignColumn = align >> 1;
+    const ConvSettings s = fuzz::passValuesFrom(input);
     const std::size_t buffer = 1 + input.byte() % 64;
     ConvEngine engine;
     engine.FList = fuzz::poolFrom(input.part(4), 7);

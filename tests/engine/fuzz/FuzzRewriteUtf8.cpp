@@ -1,9 +1,8 @@
 // The UTF-8 byte loop (binary mode) with pools, markers and alignment taken from the input.
-#include "FuzzLists.h"
+#include "FuzzPass.h"
 #include "engine/Columns.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
-#include "support/FuzzInput.h"
 
 #include <utility>
 
@@ -53,13 +52,7 @@ std::pair<std::string, bool> beforeFirstMarker(std::string_view text, const Conv
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    ConvSettings s;
-    s.encoding = TextEncoding::Utf8;
-    s.footerMarker = input.byte() & 0x7F;
-    s.headerMarker = input.byte() & 0x7F;
-    const unsigned char align = input.byte();
-    s.alignFooters = align & 1;
-    s.alignColumn = align >> 1;
+    const ConvSettings s = fuzz::passValuesFrom(input, TextEncoding::Utf8);
     const std::size_t buffer = 1 + input.byte() % 64;
     const unsigned char seed = input.byte();
     const Pool footers = fuzz::poolFrom(input.part(4), 7);
