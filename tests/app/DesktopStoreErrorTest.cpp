@@ -1,5 +1,6 @@
 // The built program on a real X display (Xvfb): what a user sees and can do after a settings
 // store failure at start.
+#include "support/Programs.h"
 #include "support/StoreFiles.h"
 #include "support/Wait.h"
 
@@ -90,12 +91,7 @@ TEST(DesktopProgram, AStoreFailureEndsWithStatusOneAfterTheBoxAndLeavesTheStoreA
     server.xdotool(
         {u"windowfocus"_s, u"--sync"_s, QString::fromLatin1(box), u"key"_s, u"Return"_s});
 
-    const bool ended = program.waitForFinished(10000);
-    if (!ended) {
-        program.kill();
-        program.waitForFinished();
-    }
-    EXPECT_TRUE(ended) << "the program stayed without a window";
+    EXPECT_TRUE(endedWithin(program, 10000)) << "the program stayed without a window";
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_EQ(readBytes(store), before);

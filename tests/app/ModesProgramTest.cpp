@@ -47,11 +47,7 @@ protected:
     }
 
     void finish(QProcess& process, int timeoutMs = kHangGuardMs) {
-        if (!process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "the program did not end";
-        }
+        EXPECT_TRUE(endedWithin(process, timeoutMs)) << "the program did not end";
         m_endedMs = QDateTime::currentMSecsSinceEpoch();
         m_out = process.readAllStandardOutput();
         m_err = process.readAllStandardError();

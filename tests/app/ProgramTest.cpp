@@ -68,11 +68,7 @@ protected:
 
     Outcome finish(QProcess& process) const {
         Outcome outcome;
-        if (!process.waitForFinished(kHangGuardMs)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "the program did not end";
-        }
+        EXPECT_TRUE(endedWithin(process, kHangGuardMs)) << "the program did not end";
         outcome.exitCode = process.exitCode();
         outcome.status = process.exitStatus();
         outcome.out = process.readAllStandardOutput();

@@ -64,11 +64,7 @@ struct Ended {
 };
 
 Ended finish(QProcess& process) {
-    if (!process.waitForFinished(kHangGuardMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "the program did not end";
-    }
+    EXPECT_TRUE(endedWithin(process, kHangGuardMs)) << "the program did not end";
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     return {process.exitCode(), process.readAllStandardError()};
 }

@@ -3,6 +3,7 @@
 // bus of dbus-run-session. The helper programs are killed when each test ends; the tray lives as
 // long as the tests that need it.
 #include "ChildProcess.h"
+#include "support/Programs.h"
 #include "support/Wait.h"
 
 #include <QCoreApplication>
@@ -29,11 +30,8 @@ Run run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
     Run result;
-    if (!process.waitForFinished(kWaitMs)) {
-        process.kill();
-        process.waitForFinished();
+    if (!endedWithin(process, kWaitMs))
         return result;
-    }
     result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();

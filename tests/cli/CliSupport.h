@@ -32,6 +32,17 @@ struct Outcome {
 
 constexpr uid_t kNobody = 65534;
 
+/// Gives the folder and everything in it to the unprivileged user when root runs the tests;
+/// false when that fails.
+inline bool giveToNobody(const Scratch& s) {
+    if (::geteuid() != 0)
+        return true;
+    for (const auto& e : fs::recursive_directory_iterator(s.path()))
+        if (::lchown(e.path().c_str(), kNobody, kNobody) != 0)
+            return false;
+    return ::chown(s.path().c_str(), kNobody, kNobody) == 0;
+}
+
 /// What a run may change in the child before the converter starts (limits, descriptors).
 using ChildSetup = std::function<void()>;
 

@@ -134,11 +134,7 @@ TEST(CliConvert, PermissionFailures) {
     s.write("locked.mfl", "secret\r\n");
     s.write("ro/memo.up", ")\r\n");
     s.write("memo.up", ")\r\n");
-    if (::geteuid() == 0) {
-        for (const auto& e : fs::recursive_directory_iterator(s.path()))
-            ASSERT_EQ(::lchown(e.path().c_str(), kNobody, kNobody), 0);
-        ASSERT_EQ(::chown(s.path().c_str(), kNobody, kNobody), 0);
-    }
+    ASSERT_TRUE(giveToNobody(s));
     ::chmod(s.file("locked.mfl").c_str(), 0);
     ::chmod(s.file("ro").c_str(), 0555);
     const Outcome r = convert(s, {"ro/memo.up", "memo.up"}, {}, true);

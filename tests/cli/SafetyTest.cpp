@@ -89,11 +89,7 @@ TEST(CliSafety, FailuresAreReportedWithStatusOne) {
     fs::create_directory(s.file("dir.bak")); // in the backup's way
     const std::string longName(253, 'n');
     s.write(longName + ".u", kOriginal); // its backup name is over NAME_MAX
-    if (::geteuid() == 0) {
-        for (const auto& e : fs::recursive_directory_iterator(s.path()))
-            ASSERT_EQ(::lchown(e.path().c_str(), kNobody, kNobody), 0);
-        ASSERT_EQ(::chown(s.path().c_str(), kNobody, kNobody), 0);
-    }
+    ASSERT_TRUE(giveToNobody(s));
     ::chmod(s.file("locked.up").c_str(), 0);
     std::string deep = "deep";
     while (deep.size() < PATH_MAX + 100)

@@ -13,6 +13,7 @@
 namespace {
 
 using namespace Qt::StringLiterals;
+using morvex::test::endedWithin;
 using morvex::test::withoutDesktop;
 
 struct Outcome {
@@ -56,11 +57,7 @@ Outcome run(const QString& program, const QStringList& arguments, Desktop deskto
         EXPECT_FALSE(process.waitForFinished(300)) << "ended instead of idling";
         ::kill(static_cast<pid_t>(process.processId()), signalNumber);
     }
-    outcome.ended = process.waitForFinished(30000);
-    if (!outcome.ended) {
-        process.kill();
-        process.waitForFinished();
-    }
+    outcome.ended = endedWithin(process, 30000);
     outcome.exitCode = process.exitCode();
     outcome.out = process.readAllStandardOutput();
     outcome.err = process.readAllStandardError();

@@ -17,6 +17,14 @@ QProcessEnvironment withoutDesktop() {
     return env;
 }
 
+bool endedWithin(QProcess& process, int timeoutMs) {
+    if (process.waitForFinished(timeoutMs))
+        return true;
+    process.kill();
+    process.waitForFinished();
+    return false;
+}
+
 QList<ChildRun> childRuns(const QString& log) {
     QList<ChildRun> runs;
     QFile file(log);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <QList>
-#include <QProcessEnvironment>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +11,9 @@ namespace morvex::test {
 
 /// The environment of a program started where no desktop is: no display of any kind.
 QProcessEnvironment withoutDesktop();
+
+/// Whether the program ends within `timeoutMs`; one that does not is killed.
+bool endedWithin(QProcess& process, int timeoutMs);
 
 /// One line of the child recorder's log: one run of it.
 struct ChildRun {
