@@ -4,4 +4,6 @@
 #include <QString>
 #include <ostream>
 
-void PrintTo(const QString& text, std::ostream* out);
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}

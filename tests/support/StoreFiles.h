@@ -1,5 +1,6 @@
-// Settings files for the Qt tests: written in the registry export format, read back through the
-// store, and a fixture that gives each test a settings folder of its own.
+// Files for the Qt tests: whole files read and written, settings files in the registry export
+// format, values read back through the store, and a fixture that gives each test a settings
+// folder of its own.
 #pragma once
 
 #include "support/QtPrinters.h"

@@ -1,5 +1,0 @@
-#include "QtPrinters.h"
-
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
