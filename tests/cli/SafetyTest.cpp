@@ -108,18 +108,8 @@ TEST(CliSafety, FailuresAreReportedWithStatusOne) {
     EXPECT_EQ(ok.status, 0) << ok.err;
 }
 
-struct FileStamp {
-    ino_t ino = 0;
-    long long sec = 0;
-    long nsec = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(const std::string& path) {
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return {st.st_ino, static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
-}
+using morvex::test::FileVersion;
+using morvex::test::versionOf;
 
 // No list file (a first start, a mistyped pattern), and the user converts again because nothing
 // seemed to happen: every marker survives, no backup is made, and the files after it come out as
@@ -139,7 +129,7 @@ TEST(CliSafety, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
     s.write("a.up", ")a\r\n");
     s.write("b.up", held);
     s.write("c.up", ")c\r\n)c\r\n");
-    const FileStamp before = stampOf(s.file("b.up"));
+    const FileVersion before = versionOf(s.file("b.up"));
     for (int round = 1; round <= 2; ++round) {
         const Outcome r = convert(s, {"--seed", "5", "a.up", "b.up", "c.up"});
         EXPECT_EQ(r.status, 1) << round;
@@ -149,7 +139,7 @@ TEST(CliSafety, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
             << round;
         EXPECT_EQ(r.out, round == 1 ? expected.out : "") << round;
         EXPECT_EQ(s.read("b.up"), held) << round;
-        EXPECT_TRUE(stampOf(s.file("b.up")) == before) << round;
+        EXPECT_TRUE(versionOf(s.file("b.up")) == before) << round;
         EXPECT_FALSE(s.exists("b.bak")) << round;
         EXPECT_EQ(s.read("a.up"), without.read("a.up")) << round;
         EXPECT_EQ(s.read("c.up"), without.read("c.up")) << round;
@@ -175,17 +165,17 @@ TEST(CliSafety, ASecondPassOverAConvertedFileKeepsTheOriginal) {
     EXPECT_EQ(first.out, "memo.up\t1\t1\n");
     EXPECT_FALSE(s.exists("plain.bak"));
     const std::string converted = s.read("memo.up");
-    const FileStamp memo = stampOf(s.file("memo.up")), plain = stampOf(s.file("plain.up"));
-    const FileStamp backup = stampOf(s.file("memo.bak"));
+    const FileVersion memo = versionOf(s.file("memo.up")), plain = versionOf(s.file("plain.up"));
+    const FileVersion backup = versionOf(s.file("memo.bak"));
     for (int round = 1; round <= 2; ++round) {
         const Outcome again = convert(s, {"*.up", "memo.up"});
         EXPECT_EQ(again.status, 0) << again.err;
         EXPECT_EQ(again.out, "") << "nothing converted, nothing reported";
         EXPECT_EQ(s.read("memo.bak"), "]Subject\r\nbody\r\n)\r\n") << round;
         EXPECT_EQ(s.read("memo.up"), converted);
-        EXPECT_TRUE(stampOf(s.file("memo.up")) == memo) << round;
-        EXPECT_TRUE(stampOf(s.file("memo.bak")) == backup) << round;
-        EXPECT_TRUE(stampOf(s.file("plain.up")) == plain) << round;
+        EXPECT_TRUE(versionOf(s.file("memo.up")) == memo) << round;
+        EXPECT_TRUE(versionOf(s.file("memo.bak")) == backup) << round;
+        EXPECT_TRUE(versionOf(s.file("plain.up")) == plain) << round;
     }
     std::string names;
     for (const auto& e : fs::directory_iterator(s.path()))

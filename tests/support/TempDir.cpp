@@ -70,4 +70,11 @@ std::string listDir(const std::string& dir) {
     return out;
 }
 
+FileVersion versionOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return {st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
 } // namespace morvex::test

@@ -35,4 +35,14 @@ bool exists(const std::string& path);
 /// Names in a folder, sorted and separated by spaces, "." and ".." left out.
 std::string listDir(const std::string& dir);
 
+/// What tells a rewritten file from one left alone: its inode and its time to the nanosecond.
+struct FileVersion {
+    unsigned long long inode = 0;
+    long long seconds = 0;
+    long nanoseconds = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+/// The file's version; all zero when it cannot be read.
+FileVersion versionOf(const std::string& path);
+
 } // namespace morvex::test
