@@ -1,7 +1,7 @@
 // The built program in "/a" without a desktop: what Morvex's own arguments hold reaches the after
 // program through the placeholders as one argument each.
-#include "tests/app/StoreFiles.h"
-#include "tests/modes/ModesTestSupport.h"
+#include "tests/support/Programs.h"
+#include "tests/support/StoreFiles.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -26,9 +26,7 @@ TEST(AutoRunArguments, EachPlaceholderIsOneArgumentOfTheAfterProgram) {
                                u"\\\"x\" \"y"_s, u"山田 太郎"_s};
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
+    QProcessEnvironment env = withoutDesktop();
     env.insert(u"XDG_CONFIG_HOME"_s, root.filePath(u"config"_s));
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(root.path());

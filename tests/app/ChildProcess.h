@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/Wait.h"
+
 #include <QByteArrayList>
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -13,8 +15,6 @@ namespace morvex::test {
 /// and killed when the test lets go of it.
 class ChildProcess {
 public:
-    static constexpr int kWaitMs = 10000;
-
     ChildProcess(
         const QString& program, const QStringList& arguments,
         const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {

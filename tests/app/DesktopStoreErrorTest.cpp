@@ -1,12 +1,13 @@
 // The built program on a real X display (Xvfb): what a user sees and can do after a settings
 // store failure at start.
-#include "tests/app/StoreFiles.h"
+#include "tests/support/Programs.h"
+#include "tests/support/StoreFiles.h"
+#include "tests/support/Wait.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace morvex::test {
@@ -81,22 +82,16 @@ TEST(DesktopProgram, AStoreFailureEndsWithStatusOneAfterTheBoxAndLeavesTheStoreA
 
     // The error box is the one window that shows; the user presses Enter on it.
     QByteArray box;
-    for (int tries = 0; tries < 100 && box.isEmpty(); ++tries) {
-        QThread::msleep(100);
+    ASSERT_TRUE(waitUntil([&] {
         box = server.xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Morvex$"_s})
                   .split('\n')
                   .value(0);
-    }
-    ASSERT_FALSE(box.isEmpty()) << "no error box showed";
+        return !box.isEmpty();
+    })) << "no error box showed";
     server.xdotool(
         {u"windowfocus"_s, u"--sync"_s, QString::fromLatin1(box), u"key"_s, u"Return"_s});
 
-    const bool ended = program.waitForFinished(10000);
-    if (!ended) {
-        program.kill();
-        program.waitForFinished();
-    }
-    EXPECT_TRUE(ended) << "the program stayed without a window";
+    EXPECT_TRUE(endedWithin(program, 10000)) << "the program stayed without a window";
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_EQ(readBytes(store), before);

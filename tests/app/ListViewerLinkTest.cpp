@@ -67,7 +67,7 @@ TEST_F(ListViewerLinkTest, TheRoundButtonsLoadAndShowTheViewerWhichReleasesThemO
     viewer->close();
     EXPECT_FALSE(window->FutterBtn->down());
     EXPECT_FALSE(window->HeaderBtn->down());
-    EXPECT_EQ(storedText(u"ListView"_s, u"TextEditor"_s), u"changed"_s);
+    EXPECT_EQ(storedText(morvexKey(u"ListView"_s), u"TextEditor"_s), u"changed"_s);
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -77,14 +77,15 @@ TEST_F(ListViewerLinkTest, EndingTheProgramWithTheViewerOpenStoresNothingOfIt) {
     viewer->TextEditorLbl = u"kate"_s;
     window->SaveAndQuit();
     EXPECT_EQ(endStatus, 0);
-    EXPECT_EQ(storedNumber(u"File"_s, u"Futter"_s), 0) << "the main window's groups are saved";
-    EXPECT_FALSE(storedText(u"ListView"_s, u"TextEditor"_s).has_value());
+    EXPECT_EQ(storedNumber(morvexKey(u"File"_s), u"Futter"_s), 0)
+        << "the main window's groups are saved";
+    EXPECT_FALSE(storedText(morvexKey(u"ListView"_s), u"TextEditor"_s).has_value());
 
     // The icon menu's exit ends the loop; the viewer goes with the program, unsaved.
     QTimer::singleShot(0, window.get(), [this] { window->Exit1->trigger(); });
     EXPECT_EQ(QApplication::exec(), 0);
     viewer.reset();
-    EXPECT_FALSE(storedText(u"ListView"_s, u"TextEditor"_s).has_value());
+    EXPECT_FALSE(storedText(morvexKey(u"ListView"_s), u"TextEditor"_s).has_value());
 }
 
 } // namespace

@@ -490,8 +490,8 @@ TEST_F(MainWindowTest, ARoundButtonSpringsBackUpAndOpensTheViewerForItsLists) {
 
     // Saved by the marker rule: 1 for the button whose marker is 0.
     w.SaveAndQuit();
-    EXPECT_EQ(storedNumber(u"File"_s, u"Futter"_s), 0);
-    EXPECT_EQ(storedNumber(u"File"_s, u"Header"_s), 1);
+    EXPECT_EQ(storedNumber(morvexKey(u"File"_s), u"Futter"_s), 0);
+    EXPECT_EQ(storedNumber(morvexKey(u"File"_s), u"Header"_s), 1);
 }
 
 TEST_F(MainWindowTest, AnExceptionInAHandlerIsShownAndTheProgramGoesOn) {
@@ -609,12 +609,12 @@ TEST_F(MainWindowTest, TheTitleBarCloseAndTheExitCommandSaveAndEndAtOnce) {
 
         EXPECT_EQ(endStatus, 0);
         EXPECT_FALSE(w.AppRunTimer->isActive());
-        EXPECT_EQ(storedNumber(u"System"_s, u"Version"_s), 120);
-        EXPECT_EQ(storedNumber(u"System"_s, u"WindowTop"_s), w.frameGeometry().top());
-        EXPECT_EQ(storedNumber(u"System"_s, u"WindowLeft"_s), w.frameGeometry().left());
-        EXPECT_EQ(storedNumber(u"System"_s, u"ClientHeight"_s), 161);
-        EXPECT_EQ(storedNumber(u"File"_s, u"SrcFileCount"_s), 1);
-        EXPECT_EQ(storedText(u"File"_s, u"SrcFileName"_s), u"x.up"_s);
+        EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"Version"_s), 120);
+        EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"WindowTop"_s), w.frameGeometry().top());
+        EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"WindowLeft"_s), w.frameGeometry().left());
+        EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"ClientHeight"_s), 161);
+        EXPECT_EQ(storedNumber(morvexKey(u"File"_s), u"SrcFileCount"_s), 1);
+        EXPECT_EQ(storedText(morvexKey(u"File"_s), u"SrcFileName"_s), u"x.up"_s);
     }
 }
 
@@ -622,9 +622,9 @@ TEST_F(MainWindowTest, AWindowNeverShownSavesNoPosition) {
     TMorvexF& w = create({u"/x"_s});
     w.SaveAndQuit();
     EXPECT_EQ(endStatus, 0);
-    EXPECT_EQ(storedNumber(u"System"_s, u"Version"_s), 120);
-    EXPECT_FALSE(storedNumber(u"System"_s, u"WindowTop"_s).has_value());
-    EXPECT_FALSE(storedNumber(u"System"_s, u"WindowLeft"_s).has_value());
+    EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"Version"_s), 120);
+    EXPECT_FALSE(storedNumber(morvexKey(u"System"_s), u"WindowTop"_s).has_value());
+    EXPECT_FALSE(storedNumber(morvexKey(u"System"_s), u"WindowLeft"_s).has_value());
 }
 
 TEST_F(MainWindowTest, TheIconMenusExitEndsTheLoopWithoutSaving) {

@@ -2,7 +2,7 @@
 #include "app/desktop/TaskIcon.h"
 #include "modes/Unattended.h"
 #include "tests/app/MainWindowTestSupport.h"
-#include "tests/modes/ModesTestSupport.h"
+#include "tests/support/Programs.h"
 
 #include <QDialog>
 #include <QListWidget>
@@ -18,22 +18,8 @@ using namespace Qt::StringLiterals;
 
 class MainModesTest : public MainWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        ASSERT_TRUE(m_dir.isValid());
-        writeBytes(path(u"f.mfl"_s), "-- sig\r\n");
-        writeBytes(path(u"h.mhl"_s), "Re: \\H\r\n");
-        writeBytes(path(u"a.up"_s), "]Hello\r\n)\r\n");
-    }
-
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
-    StoreSection fileGroup() const {
-        return {u"File"_s,
-                {numberValue(u"SrcFileCount"_s, 1), textValue(u"SrcFileName"_s, path(u"*.up"_s)),
-                 textValue(u"FutterFileName"_s, path(u"f.mfl"_s)),
-                 textValue(u"HeaderFileName"_s, path(u"h.mhl"_s))}};
-    }
+    QString path(const QString& name) const { return m_uploads.path(name); }
+    StoreSection fileGroup() const { return m_uploads.fileGroup(); }
 
     TMorvexF& createCollecting(const QStringList& arguments) {
         return create(arguments, [this](TMorvexF& w) {
@@ -41,7 +27,7 @@ protected:
         });
     }
 
-    QTemporaryDir m_dir;
+    Uploads m_uploads{false};
     std::vector<FileResult> results;
 };
 
@@ -136,13 +122,13 @@ TEST_F(MainModesTest, ObserveShowsItsIconAndConvertsWhatChangesAfterTheBaseline)
 
 TEST_F(MainModesTest, ACloseRequestDuringALongLookEndsItBetweenTwoFiles) {
     writeStore({fileGroup()});
-    TMorvexF& w = create({u"/o"_s}, [this](TMorvexF& form) {
-        form.setResultReporter([this, &form](const FileResult& result) {
+    TMorvexF& w = create({u"/o"_s}, [this](TMorvexF& window) {
+        window.setResultReporter([this, &window](const FileResult& result) {
             results.push_back(result);
             QThread::msleep(1); // however fast the machine, the look takes a while
             // A close request (SIGTERM, D-Bus SaveAndQuit) arrives while the look goes on.
             if (results.size() == 3)
-                QTimer::singleShot(0, &form, [&form] { form.SaveAndQuit(); });
+                QTimer::singleShot(0, &window, [&window] { window.SaveAndQuit(); });
         });
     });
     w.ObserveTimerTimer(); // baseline

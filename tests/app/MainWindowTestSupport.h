@@ -5,11 +5,11 @@
 #include "gui/Dialogs.h"
 #include "modes/ProcessEnd.h"
 #include "settings/SettingsStore.h"
-#include "tests/app/StoreFiles.h"
+#include "tests/support/StoreFiles.h"
+#include "tests/support/Widgets.h"
 
 #include <QApplication>
-#include <QPointer>
-#include <QTimer>
+#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -19,38 +19,38 @@
 
 namespace morvex::test {
 
-/// Runs `act` on each new modal window while it lives (the modal loop runs the timer), so a
-/// test can look into a dialog that the code under test runs with exec().
-class ModalWatcher {
+/// A footer list "-- sig", a header list "Re: \H" and upload files in a folder of their own
+/// ("a.up" with a header and a footer marker; "b.up" with two footer markers unless left out),
+/// and the File group that names them.
+class Uploads {
 public:
-    explicit ModalWatcher(std::function<void(QWidget*)> act)
-        : m_act(std::move(act)) {
-        m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal && modal != m_seen.data()) {
-                m_seen = modal;
-                m_names << modal->objectName();
-                m_act(modal);
-            }
-        });
-        m_timer.start();
+    explicit Uploads(bool withB = true) {
+        writeBytes(path(QStringLiteral("f.mfl")), "-- sig\r\n");
+        writeBytes(path(QStringLiteral("h.mhl")), "Re: \\H\r\n");
+        writeBytes(path(QStringLiteral("a.up")), "]Hello\r\n)\r\n");
+        if (withB)
+            writeBytes(path(QStringLiteral("b.up")), ")\r\n)\r\n");
     }
 
-    const QStringList& names() const { return m_names; }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    StoreSection fileGroup() const {
+        return {QStringLiteral("File"),
+                {numberValue(QStringLiteral("SrcFileCount"), 1),
+                 textValue(QStringLiteral("SrcFileName"), path(QStringLiteral("*.up"))),
+                 textValue(QStringLiteral("FutterFileName"), path(QStringLiteral("f.mfl"))),
+                 textValue(QStringLiteral("HeaderFileName"), path(QStringLiteral("h.mhl")))}};
+    }
 
 private:
-    std::function<void(QWidget*)> m_act;
-    QTimer m_timer;
-    QPointer<QWidget> m_seen; // cleared when the dialog goes, so its successor is seen
-    QStringList m_names;
+    QTemporaryDir m_dir;
 };
 
 /// A main window on a prepared store, with message boxes and the process end captured.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public StoreTest {
 protected:
     void SetUp() override {
-        QFile::remove(SettingsStore::defaultFilePath());
+        StoreTest::SetUp();
         setMessageSink([this](const QString& caption, const QString& text) {
             messages.emplace_back(caption, text);
         });
@@ -66,31 +66,7 @@ protected:
         setMessageSink({});
         setQuestionSink({});
         setProcessEnder({});
-        QFile::remove(SettingsStore::defaultFilePath());
-    }
-
-    void writeStore(const QList<StoreSection>& sections) {
-        ASSERT_TRUE(writeBytes(SettingsStore::defaultFilePath(), storeText(sections)));
-    }
-
-    static QByteArray storeBytes() { return readBytes(SettingsStore::defaultFilePath()); }
-
-    static std::optional<qint32> storedNumber(const QString& key, const QString& name) {
-        SettingsStore store;
-        if (!store.StoreOpen(QStringLiteral("\\Software\\QOR\\Morvex\\") + key, false) ||
-            !store.ValuePresent(name))
-            return std::nullopt;
-        const StoreValue<qint32> value = store.ReadNumber(name);
-        return value ? std::optional<qint32>(value.value()) : std::nullopt;
-    }
-
-    static std::optional<QString> storedText(const QString& key, const QString& name) {
-        SettingsStore store;
-        if (!store.StoreOpen(QStringLiteral("\\Software\\QOR\\Morvex\\") + key, false) ||
-            !store.ValuePresent(name))
-            return std::nullopt;
-        const StoreValue<QString> value = store.ReadText(name);
-        return value ? std::optional<QString>(value.value()) : std::nullopt;
+        StoreTest::TearDown();
     }
 
     /// Creates the window and runs its creation handler with the given arguments; `prepare`

@@ -1,12 +1,16 @@
 // The built program in /a, /o and /w without a desktop, with the child recorder as the before,
 // after and watched program. Real timing, each run bounded.
 #include "settings/SettingsStore.h"
-#include "tests/app/StoreFiles.h"
-#include "tests/modes/ModesTestSupport.h"
+#include "tests/app/ProgramFixture.h"
+#include "tests/app/WatchProbe.h"
+#include "tests/support/Programs.h"
+#include "tests/support/StoreFiles.h"
+#include "tests/support/Wait.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -20,53 +24,30 @@ const QString kChild = QString::fromUtf8(MORVEX_TEST_CHILD);
 const QByteArray kMarked = "]Hello\r\n)\r\n";
 const QByteArray kConverted = "Re: Hello\r\n-- sig\r\n";
 
-class ModesProgram : public ::testing::Test {
+class ModesProgram : public ProgramFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        ASSERT_TRUE(writeBytes(work(u"f.mfl"_s), "-- sig\r\n"));
-        ASSERT_TRUE(writeBytes(work(u"h.mhl"_s), "Re: \\H\r\n"));
+        ProgramFixture::SetUp();
         ASSERT_TRUE(writeBytes(work(u"a.up"_s), kMarked));
-        QDir().mkpath(m_root.filePath(u"tmp"_s));
     }
 
-    QString work(const QString& name) const { return m_root.filePath(u"work/"_s + name); }
-    QString log() const { return m_root.filePath(u"child.log"_s); }
-    QString storePath() const { return m_root.filePath(u"config/morvex/settings.reg"_s); }
+    QString log() const { return root(u"child.log"_s); }
     QString child(const QString& rest, int sleepMs = 0) const {
         return u"\"%1\" --log=\"%2\" --sleep=%3 %4"_s.arg(kChild, log()).arg(sleepMs).arg(rest);
     }
 
-    void writeStore(const QList<StoreSection>& extra) {
-        QList<StoreSection> sections = {
-            {u"File"_s,
-             {numberValue(u"SrcFileCount"_s, 1), textValue(u"SrcFileName"_s, work(u"*.up"_s)),
-              textValue(u"FutterFileName"_s, work(u"f.mfl"_s)),
-              textValue(u"HeaderFileName"_s, work(u"h.mhl"_s))}}};
-        sections += extra;
-        ASSERT_TRUE(writeBytes(storePath(), storeText(sections)));
+    // The File group and `extra`.
+    void writeStore(const QList<StoreSection>& extra) const {
+        ProgramFixture::writeStore(QList<StoreSection>{fileGroup()} + extra);
     }
 
     void start(QProcess& process, const QStringList& arguments) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-            env.remove(name);
-        env.insert(u"XDG_CONFIG_HOME"_s, m_root.filePath(u"config"_s));
-        env.insert(u"TMPDIR"_s, m_root.filePath(u"tmp"_s));
-        process.setProgram(QString::fromUtf8(MORVEX_PROGRAM));
-        process.setArguments(arguments);
-        process.setWorkingDirectory(m_root.filePath(u"work"_s));
-        process.setProcessEnvironment(env);
-        process.start();
+        launch(process, arguments, environment());
         ASSERT_TRUE(process.waitForStarted());
     }
 
     void finish(QProcess& process, int timeoutMs = kHangGuardMs) {
-        if (!process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "the program did not end";
-        }
+        EXPECT_TRUE(endedWithin(process, timeoutMs)) << "the program did not end";
         m_endedMs = QDateTime::currentMSecsSinceEpoch();
         m_out = process.readAllStandardOutput();
         m_err = process.readAllStandardError();
@@ -84,7 +65,6 @@ protected:
         return "変換結果: ﾌｧｲﾙ: " + work(name).toUtf8() + ", ﾍｯﾀﾞ変換数: 1個, ﾌｯﾀ変換数: 1個\n";
     }
 
-    QTemporaryDir m_root;
     QByteArray m_out;
     QByteArray m_err;
     int m_exitCode = -1;
@@ -150,22 +130,18 @@ TEST_F(ModesProgram, ObserveConvertsEachSaveAfterTheBaselineOnceAndSavesOnSigter
     writeStore({});
     QProcess process;
     start(process, {u"/o"_s});
-    QElapsedTimer clock;
-    clock.start();
-    // Changed before the baseline (the first tick, 2 s in): not converted.
-    QThread::msleep(300);
+    // Saved while the program starts, before its first look (2 s in): never converted.
     ASSERT_TRUE(writeBytes(work(u"a.up"_s), kMarked + "x\r\n"));
-    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 3000 - clock.elapsed())));
+    ASSERT_TRUE(waitForFirstLook(work(QString()), 1000)) << "the watch never converted a probe";
     ASSERT_TRUE(writeBytes(work(u"b.up"_s), kMarked));
-    for (int i = 0; i < 50 && readBytes(work(u"b.up"_s)) != kConverted; ++i)
-        QThread::msleep(100);
-    EXPECT_EQ(readBytes(work(u"b.up"_s)), kConverted);
-    QThread::msleep(2200); // at least one more tick: no second conversion
+    EXPECT_TRUE(waitUntil([&] { return readBytes(work(u"b.up"_s)) == kConverted; }));
+    // At least one more look (every 2 s) converts nothing a second time.
+    QThread::msleep(2200);
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     finish(process);
 
     EXPECT_EQ(m_exitCode, 0);
-    EXPECT_EQ(m_out, resultLine(u"b.up"_s));
+    EXPECT_EQ(withoutProbes(m_out), resultLine(u"b.up"_s));
     EXPECT_EQ(m_err, QByteArray());
     EXPECT_EQ(readBytes(work(u"b.bak"_s)), kMarked);
     EXPECT_EQ(readBytes(work(u"a.up"_s)), kMarked + "x\r\n");

@@ -1,6 +1,6 @@
 // The built program, started as a child process with its own settings file and upload files.
 #include "settings/SettingsStore.h"
-#include "tests/app/StoreFiles.h"
+#include "tests/app/ProgramFixture.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -30,26 +30,13 @@ const QByteArray kUploadA = "]Hello\r\nbody\r\n)\r\n";
 const QByteArray kUploadB = "]Subject\r\n)\r\ntext\r\n)\r\n";
 const QByteArray kUploadC = "no markers here\r\n";
 
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public ProgramFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        ASSERT_TRUE(writeBytes(work(u"f.mfl"_s), "-- sig\r\n"));
-        ASSERT_TRUE(writeBytes(work(u"h.mhl"_s), "Re: \\H\r\n"));
+        ProgramFixture::SetUp();
         ASSERT_TRUE(writeBytes(work(u"a.up"_s), kUploadA));
         ASSERT_TRUE(writeBytes(work(u"b.up"_s), kUploadB));
         ASSERT_TRUE(writeBytes(work(u"c.up"_s), kUploadC));
-        QDir().mkpath(m_root.filePath(u"tmp"_s));
-    }
-
-    QString work(const QString& name) const { return m_root.filePath(u"work/"_s + name); }
-    QString storePath() const { return m_root.filePath(u"config/morvex/settings.reg"_s); }
-
-    StoreSection fileGroup() const {
-        return {u"File"_s,
-                {numberValue(u"SrcFileCount"_s, 1), textValue(u"SrcFileName"_s, work(u"*.up"_s)),
-                 textValue(u"FutterFileName"_s, work(u"f.mfl"_s)),
-                 textValue(u"HeaderFileName"_s, work(u"h.mhl"_s))}};
     }
 
     static StoreSection resultGroup(bool show, bool autoClose = false) {
@@ -58,29 +45,13 @@ protected:
                  numberValue(u"GoByClose"_s, autoClose), numberValue(u"WaitTime"_s, 0)}};
     }
 
-    void writeStore(const QList<StoreSection>& sections) {
-        ASSERT_TRUE(writeBytes(storePath(), storeText(sections)));
-    }
-
-    QProcessEnvironment environment(Desktop desktop) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-            env.remove(name);
-        if (desktop == Desktop::Offscreen)
-            env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        env.insert(u"XDG_CONFIG_HOME"_s, m_root.filePath(u"config"_s));
-        env.insert(u"TMPDIR"_s, m_root.filePath(u"tmp"_s));
-        return env;
-    }
-
     /// Starts the program; the quit signals stay blocked in the child until it has its handler,
     /// so a signal sent right after the start is never lost to the default action.
     void start(QProcess& process, const QStringList& arguments, Desktop desktop,
                int standardOutput = -1) const {
-        process.setProgram(QString::fromUtf8(MORVEX_PROGRAM));
-        process.setArguments(arguments);
-        process.setWorkingDirectory(m_root.filePath(u"work"_s));
-        process.setProcessEnvironment(environment(desktop));
+        QProcessEnvironment env = environment();
+        if (desktop == Desktop::Offscreen)
+            env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         process.setChildProcessModifier([standardOutput] {
             if (standardOutput >= 0)
                 ::dup2(standardOutput, 1);
@@ -92,16 +63,12 @@ protected:
                 sigaddset(&quit, number);
             sigprocmask(SIG_BLOCK, &quit, nullptr);
         });
-        process.start();
+        launch(process, arguments, env);
     }
 
     Outcome finish(QProcess& process) const {
         Outcome outcome;
-        if (!process.waitForFinished(kHangGuardMs)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "the program did not end";
-        }
+        EXPECT_TRUE(endedWithin(process, kHangGuardMs)) << "the program did not end";
         outcome.exitCode = process.exitCode();
         outcome.status = process.exitStatus();
         outcome.out = process.readAllStandardOutput();
@@ -142,18 +109,6 @@ protected:
         EXPECT_EQ(readBytes(work(u"a.up"_s)), kUploadA);
         EXPECT_FALSE(QFileInfo::exists(work(u"a.bak"_s)));
     }
-
-    std::optional<qint32> storedNumber(const QString& key, const QString& name) const {
-        SettingsStore store(storePath());
-        if (!store.StoreOpen(u"\\Software\\QOR\\Morvex\\"_s + key, false) ||
-            !store.ValuePresent(name))
-            return std::nullopt;
-        const StoreValue<qint32> value = store.ReadNumber(name);
-        return value ? std::optional<qint32>(value.value()) : std::nullopt;
-    }
-
-private:
-    QTemporaryDir m_root;
 };
 
 TEST_F(ProgramTest, ConvertOnceWithoutDesktopWritesEachResultAsALineAndSavesNothing) {
@@ -262,8 +217,8 @@ TEST_F(ProgramTest, OtherFirstArgumentsIdleUntilAQuitSignalThenSave) {
         EXPECT_EQ(outcome.out, QByteArray());
         expectUntouched();
         // Saved by the signal: the System group did not exist before.
-        EXPECT_EQ(storedNumber(u"System"_s, u"Version"_s), 120);
-        EXPECT_EQ(storedNumber(u"File"_s, u"SrcFileCount"_s), 1);
+        EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"Version"_s, storePath()), 120);
+        EXPECT_EQ(storedNumber(morvexKey(u"File"_s), u"SrcFileCount"_s, storePath()), 1);
     }
 }
 

@@ -1,14 +1,16 @@
 // The built program without a desktop, saving its settings when told to quit: what the user
 // wrote into the file meanwhile stays, and a save that fails shows in the exit status.
-#include "tests/app/StoreFiles.h"
+#include "tests/support/Programs.h"
+#include "tests/support/StoreFiles.h"
+#include "tests/support/Wait.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace morvex::test {
 namespace {
@@ -17,29 +19,44 @@ using namespace Qt::StringLiterals;
 constexpr int kHangGuardMs = 30000;
 
 QProcessEnvironment desktopLess(const QTemporaryDir& root) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
+    QProcessEnvironment env = withoutDesktop();
     env.insert(u"XDG_CONFIG_HOME"_s, root.filePath(u"config"_s));
     env.insert(u"XDG_RUNTIME_DIR"_s, root.filePath(u"runtime"_s));
     env.insert(u"MORVEX"_s, QString::fromUtf8(MORVEX_PROGRAM));
     return env;
 }
 
-// True once the process catches `signal` (its quit handler is in place), within a bound.
-bool waitForHandler(qint64 pid, int signal) {
-    const QString status = u"/proc/%1/status"_s.arg(pid);
-    const QDeadlineTimer deadline(kHangGuardMs);
-    while (!deadline.hasExpired()) {
-        for (const QByteArray& line : readBytes(status).split('\n')) {
-            if (line.startsWith("SigCgt:") &&
-                (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1)
-                return true;
-        }
-        QThread::msleep(20);
+// Counts the times a file is closed after being read (not written), from its construction on.
+class FileReads {
+public:
+    explicit FileReads(const QString& path)
+        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        if (m_fd >= 0)
+            ::inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_CLOSE_NOWRITE);
     }
-    return false;
-}
+    ~FileReads() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileReads(const FileReads&) = delete;
+    FileReads& operator=(const FileReads&) = delete;
+
+    int count() {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; m_fd >= 0 && (n = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                m_count += (event->mask & IN_CLOSE_NOWRITE) ? 1 : 0;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return m_count;
+    }
+
+private:
+    int m_fd;
+    int m_count = 0;
+};
 
 struct Ended {
     int status = -1;
@@ -47,11 +64,7 @@ struct Ended {
 };
 
 Ended finish(QProcess& process) {
-    if (!process.waitForFinished(kHangGuardMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "the program did not end";
-    }
+    EXPECT_TRUE(endedWithin(process, kHangGuardMs)) << "the program did not end";
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     return {process.exitCode(), process.readAllStandardError()};
 }
@@ -77,13 +90,16 @@ TEST(SaveAtQuit, EditsMadeByHandWhileAModeRunsOutliveItsSave) {
         const QString store = root.filePath(storeFile);
         ASSERT_TRUE(writeBytes(store, initialStore()));
 
+        FileReads reads(store);
         QProcess program;
         program.setProcessEnvironment(desktopLess(root));
         program.setWorkingDirectory(root.path());
         program.start(QString::fromUtf8(MORVEX_PROGRAM), {mode});
         ASSERT_TRUE(program.waitForStarted());
-        ASSERT_TRUE(waitForHandler(program.processId(), SIGTERM));
-        QThread::msleep(300); // the main window reads the store just after taking the signals
+        // The store has been read: "/x" reads it once it takes the signals, "/o" before that and
+        // again at every look.
+        ASSERT_TRUE(waitForSignalHandler(program.processId(), SIGTERM, kHangGuardMs));
+        ASSERT_TRUE(waitUntil([&] { return reads.count() > 0; }, kHangGuardMs));
 
         // Another source and another footer list pattern, typed into the file by the user.
         QByteArray edited = readBytes(store);
@@ -119,6 +135,7 @@ while :; do
     i=$((i + 1)); [ $i -gt 1500 ] && exit 92
     sleep 0.02
 done
+# The store is read within a millisecond of the handler; nothing here can see the reads.
 sleep 0.3
 case "$how" in
 full) dd if=/dev/zero of="$cfg/filler" bs=4k 2>/dev/null ;;

@@ -3,6 +3,8 @@
 // bus of dbus-run-session. The helper programs are killed when each test ends; the tray lives as
 // long as the tests that need it.
 #include "tests/app/ChildProcess.h"
+#include "tests/support/Programs.h"
+#include "tests/support/Wait.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,11 +30,8 @@ Run run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
     Run result;
-    if (!process.waitForFinished(ChildProcess::kWaitMs)) {
-        process.kill();
-        process.waitForFinished();
+    if (!endedWithin(process, kWaitMs))
         return result;
-    }
     result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
@@ -55,17 +54,6 @@ QPoint pointOf(const QByteArray& line, int skip) {
 QRect rectOf(const QByteArray& line, int skip) {
     const QList<int> v = numbers(line, skip);
     return v.size() >= 4 ? QRect(v.at(0), v.at(1), v.at(2), v.at(3)) : QRect();
-}
-
-// Polls `done` every 50 ms for at most `timeoutMs`.
-template <typename F> bool waitFor(F done, int timeoutMs = ChildProcess::kWaitMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
 }
 
 QByteArray gdbusCall(const QString& destination, const QString& method) {
@@ -143,7 +131,7 @@ bool panelShown() {
 class XEmbedTrayTest : public DesktopTest {
 protected:
     // A GTK program starting while builds share the machine: give it three of the usual waits.
-    static constexpr int kTrayWaitMs = 3 * ChildProcess::kWaitMs;
+    static constexpr int kTrayWaitMs = 3 * kWaitMs;
 
     static void SetUpTestSuite() {
         s_trayProblem.clear();
@@ -152,7 +140,7 @@ protected:
         QElapsedTimer started;
         started.start();
         // A tray from before still holding the selection makes trayer run without one.
-        if (!waitFor([] { return !panelShown(); }, kTrayWaitMs)) {
+        if (!waitUntil([] { return !panelShown(); }, kTrayWaitMs)) {
             s_trayProblem = "another panel stayed on the screen";
             return;
         }
@@ -161,7 +149,7 @@ protected:
             QStringList{u"--edge"_s, u"bottom"_s, u"--align"_s, u"right"_s, u"--widthtype"_s,
                         u"request"_s, u"--height"_s, u"32"_s, u"--iconspacing"_s, u"4"_s});
         // Events let the process notice trayer's end and take in what it wrote to stderr.
-        const bool shown = waitFor(
+        const bool shown = waitUntil(
             [] {
                 QCoreApplication::processEvents();
                 return !s_tray->running() || panelShown();
@@ -244,7 +232,7 @@ TEST_F(XEmbedTrayTest, TrayHoldsBothIconsSideBySide) {
 
 TEST_F(DesktopTest, MinimiseAndRestoreByTheWindowManagerReportTheirEvents) {
     ChildProcess manager(u"openbox"_s, {});
-    ASSERT_TRUE(waitFor([] {
+    ASSERT_TRUE(waitUntil([] {
         return run(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s})
             .out.contains("window id");
     })) << (QCoreApplication::processEvents(), manager.errors().data());
@@ -326,7 +314,7 @@ TEST_F(DesktopTest, WithoutANotificationAreaOneLineTellsHowToEndMorvex) {
 TEST_F(DesktopTest, SaveAndQuitOverDBusSavesTheSettingsAndEndsWith0) {
     auto program = morvex({u"/idle"_s});
     ASSERT_TRUE(program->running());
-    ASSERT_TRUE(waitFor([&] { return nameHasOwner(instanceName(*program)); }));
+    ASSERT_TRUE(waitUntil([&] { return nameHasOwner(instanceName(*program)); }));
     EXPECT_FALSE(QFileInfo::exists(storePath()));
     EXPECT_EQ(gdbusCall(instanceName(*program), u"SaveAndQuit"_s), "()");
     EXPECT_EQ(program->waitForExit(), 0);
@@ -339,11 +327,11 @@ TEST_F(DesktopTest, SaveAndQuitOverDBusSavesTheSettingsAndEndsWith0) {
 
 TEST_F(DesktopTest, TheSharedNameReachesTheFirstInstanceThenPassesOn) {
     auto first = morvex({u"/idle"_s});
-    ASSERT_TRUE(waitFor([&] { return nameHasOwner(instanceName(*first)); }));
+    ASSERT_TRUE(waitUntil([&] { return nameHasOwner(instanceName(*first)); }));
     auto second = morvex({u"/idle"_s});
-    ASSERT_TRUE(waitFor([&] { return nameHasOwner(instanceName(*second)); }));
+    ASSERT_TRUE(waitUntil([&] { return nameHasOwner(instanceName(*second)); }));
     const auto sharedNameAt = [](const ChildProcess& instance) {
-        return waitFor([&] {
+        return waitUntil([&] {
             const QByteArray owner = nameOwner(u"jp.qor.Morvex"_s);
             return !owner.isEmpty() && owner == nameOwner(instanceName(instance));
         });
@@ -363,7 +351,9 @@ TEST_F(DesktopTest, WithoutASessionBusTheRequestsAreSkippedSilently) {
     env.remove(u"DISPLAY"_s);
     ChildProcess program(QString::fromUtf8(MORVEX_PROGRAM), {u"/idle"_s}, env);
     ASSERT_TRUE(program.running());
-    // Running idle without complaint until it is told to end, the other way.
+    ASSERT_TRUE(waitForSignalHandler(program.pid(), SIGTERM));
+    // Running idle without complaint (it tries the bus at its first turn of events) until it is
+    // told to end, the other way.
     QThread::msleep(300);
     ASSERT_TRUE(program.running());
     program.kill(SIGTERM);

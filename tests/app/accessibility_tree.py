@@ -86,7 +86,9 @@ def main():
         for tab in tabs:
             if actions(tab):
                 tab.queryAction().doAction(0)
-                time.sleep(0.3)
+                # Its page shows once the tab list names it as the current one.
+                if wait_for(lambda: tab if tab.parent.name == tab.name else None) is None:
+                    faults.append("the page %s did not open" % tab.name)
             check("settings dialog, page " + tab.name, dialog, faults)
     for fault in faults:
         print("FAULT: " + fault)

@@ -1,6 +1,8 @@
 // Running morvex-convert as a child process in a scratch directory, for the end-to-end tests.
 #pragma once
 
+#include "tests/support/TempDir.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
@@ -19,36 +21,8 @@ namespace clitest {
 
 namespace fs = std::filesystem;
 
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "morvex-cli-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        m_dir = pattern;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    std::string path(const std::string& name) const { return (m_dir / name).string(); }
-    const fs::path& dir() const { return m_dir; }
-
-    void write(const std::string& name, const std::string& bytes) const {
-        fs::create_directories(fs::path(path(name)).parent_path());
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    bool exists(const std::string& name) const {
-        return fs::exists(fs::symlink_status(path(name)));
-    }
-
-private:
-    fs::path m_dir;
-};
+/// The scratch folder a run works in.
+using Scratch = morvex::test::TempDir;
 
 struct Outcome {
     int status = -1;
@@ -57,6 +31,17 @@ struct Outcome {
 };
 
 constexpr uid_t kNobody = 65534;
+
+/// Gives the folder and everything in it to the unprivileged user when root runs the tests;
+/// false when that fails.
+inline bool giveToNobody(const Scratch& s) {
+    if (::geteuid() != 0)
+        return true;
+    for (const auto& e : fs::recursive_directory_iterator(s.path()))
+        if (::lchown(e.path().c_str(), kNobody, kNobody) != 0)
+            return false;
+    return ::chown(s.path().c_str(), kNobody, kNobody) == 0;
+}
 
 /// What a run may change in the child before the converter starts (limits, descriptors).
 using ChildSetup = std::function<void()>;
@@ -71,8 +56,8 @@ public:
                const ChildSetup& setup = {}) {
         static int counter = 0;
         const std::string tag = std::to_string(::getpid()) + "-" + std::to_string(++counter);
-        m_outFile = s.path(".out" + tag);
-        m_errFile = s.path(".err" + tag);
+        m_outFile = s.file(".out" + tag);
+        m_errFile = s.file(".err" + tag);
         // The build tree may sit below a folder only root can enter; an unprivileged run
         // executes a copy of the converter kept in the scratch directory instead.
         std::string program = MORVEX_CONVERT;
@@ -81,13 +66,13 @@ public:
             program = other;
         if (asNobody && ::geteuid() == 0) {
             const std::string built = program;
-            program = s.path(".morvex-convert");
+            program = s.file(".morvex-convert");
             fs::copy_file(built, program, fs::copy_options::overwrite_existing);
             fs::permissions(program, fs::perms(0755));
         }
         m_pid = ::fork();
         if (m_pid == 0) {
-            if (::chdir(s.dir().c_str()) != 0)
+            if (::chdir(s.path().c_str()) != 0)
                 ::_exit(120);
             const int out = ::open(m_outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -115,8 +100,8 @@ public:
         Outcome r;
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         m_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-        r.out = readAll(m_outFile);
-        r.err = readAll(m_errFile);
+        r.out = morvex::test::readFile(m_outFile);
+        r.err = morvex::test::readFile(m_errFile);
         fs::remove(m_outFile);
         fs::remove(m_errFile);
         return r;
@@ -124,11 +109,6 @@ public:
     int signal() const { return m_signal; }
 
 private:
-    static std::string readAll(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     pid_t m_pid = -1;
     int m_signal = 0;
     std::string m_outFile;

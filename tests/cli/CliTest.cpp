@@ -1,5 +1,6 @@
 // End-to-end tests of morvex-convert, run as a child process in temporary directories.
 #include "tests/cli/CliSupport.h"
+#include "tests/support/GoldenCase.h"
 
 #include <gtest/gtest.h>
 
@@ -55,12 +56,9 @@ TEST(CliUsage, HelpAndVersion) {
     EXPECT_EQ(version.out.rfind("morvex-convert ", 0), 0u);
 }
 
-// The hand-worked golden case of the engine tests (seed 20240101), through the command line.
-const char* const kFooters = "; sig\r\nYamada\r\n\\S02-- \\R0050\r\n\r\nTaro\r\n";
-const char* const kHeaders = "Re: \\H\r\n;\r\n[\\I] \\R0007\r\n";
-const char* const kInput = "]Hello\r\nbody\r\n)\r\n)x\r\n]\r\n";
-
+// The hand-worked golden case of the engine tests, through the command line.
 TEST(CliConvert, GoldenTextCountsAndBackup) {
+    using namespace morvex::test::golden;
     Scratch s;
     s.write("sig.mfl", kFooters);
     s.write("hdr.mhl", kHeaders);
@@ -69,13 +67,13 @@ TEST(CliConvert, GoldenTextCountsAndBackup) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "golden.up\t2\t2\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(s.read("golden.up"), "[H] 1\r\nbody\r\n  -- 26\r\n  -- 1x\r\n[] 7\r\n");
+    EXPECT_EQ(s.read("golden.up"), kOutput);
     EXPECT_EQ(s.read("golden.bak"), kInput);
 
     s.write("golden.up", kInput);
     const Outcome aligned = convert(s, {"--align=12", "--seed=20240101", "golden.up"});
     EXPECT_EQ(aligned.status, 0);
-    EXPECT_EQ(s.read("golden.up"), "[H] 1\r\nbody\r\n      -- 26\r\n       -- 1x\r\n[] 7\r\n");
+    EXPECT_EQ(s.read("golden.up"), kAligned);
 }
 
 TEST(CliConvert, PatternsPathsAndSkipConverted) {
@@ -136,15 +134,11 @@ TEST(CliConvert, PermissionFailures) {
     s.write("locked.mfl", "secret\r\n");
     s.write("ro/memo.up", ")\r\n");
     s.write("memo.up", ")\r\n");
-    if (::geteuid() == 0) {
-        for (const auto& e : fs::recursive_directory_iterator(s.dir()))
-            ASSERT_EQ(::lchown(e.path().c_str(), kNobody, kNobody), 0);
-        ASSERT_EQ(::chown(s.dir().c_str(), kNobody, kNobody), 0);
-    }
-    ::chmod(s.path("locked.mfl").c_str(), 0);
-    ::chmod(s.path("ro").c_str(), 0555);
+    ASSERT_TRUE(giveToNobody(s));
+    ::chmod(s.file("locked.mfl").c_str(), 0);
+    ::chmod(s.file("ro").c_str(), 0555);
     const Outcome r = convert(s, {"ro/memo.up", "memo.up"}, {}, true);
-    ::chmod(s.path("ro").c_str(), 0755);
+    ::chmod(s.file("ro").c_str(), 0755);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "エラー: フッタリストが開けませんでした\n"
                      "エラー: 変換先ファイルの作成に失敗しました\n");

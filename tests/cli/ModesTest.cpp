@@ -1,46 +1,33 @@
 // morvex-convert --dry-run, "-" and --check, run as a child process in temporary directories.
+#include "tests/cli/CliSupport.h"
+#include "tests/support/GoldenCase.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <map>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+using clitest::Outcome;
 
-class Folder {
+// A scratch folder holding the converter's TMPDIR ("tmp") and its standard input ("io/in").
+class Folder : public clitest::Scratch {
 public:
     Folder() {
-        std::string pattern = (fs::temp_directory_path() / "morvex-modes-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        m_dir = pattern;
-        fs::create_directory(m_dir / "tmp");
-        fs::create_directory(m_dir / "io");
-    }
-    ~Folder() { fs::remove_all(m_dir); }
-    std::string path(const std::string& name) const { return (m_dir / name).string(); }
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        write("io/in", "");
+        fs::create_directory(file("tmp"));
     }
     // Every file below the folder (the runner's io/ left out) with its bytes, mode and time.
     std::map<std::string, std::string> snapshot() const {
         std::map<std::string, std::string> out;
-        for (const auto& e : fs::recursive_directory_iterator(m_dir)) {
-            const std::string name = fs::relative(e.path(), m_dir).string();
+        for (const auto& e : fs::recursive_directory_iterator(path())) {
+            const std::string name = fs::relative(e.path(), path()).string();
             if (name.rfind("io", 0) == 0)
                 continue;
             struct stat st {};
@@ -51,56 +38,23 @@ public:
         }
         return out;
     }
-    const fs::path& dir() const { return m_dir; }
-
-private:
-    fs::path m_dir;
-};
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
 };
 
 // Runs the converter in the folder with TMPDIR inside it; `input` becomes its standard input.
 // With `joined`, standard error goes to the same file as standard output, as editors do.
 Outcome run(const Folder& f, const std::vector<std::string>& args, const std::string& input = "",
             bool joined = false) {
-    const std::string in = f.path("io/in"), out = f.path("io/out"), err = f.path("io/err");
     f.write("io/in", input);
-    const std::string tmp = "TMPDIR=" + f.path("tmp");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(f.dir().c_str()) != 0)
-            ::_exit(120);
+    const std::string in = f.file("io/in");
+    return clitest::convert(f, args, {"TMPDIR=" + f.file("tmp")}, false, [&in, joined] {
         ::dup2(::open(in.c_str(), O_RDONLY), 0);
-        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         if (joined)
             ::dup2(1, 2);
-        else
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        ::putenv(const_cast<char*>(tmp.c_str()));
-        std::vector<char*> argv{const_cast<char*>(MORVEX_CONVERT)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(MORVEX_CONVERT, argv.data());
-        ::_exit(121);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = f.read("io/out");
-    r.err = joined ? "" : f.read("io/err");
-    return r;
+    });
 }
 
-// The hand-worked golden case of the engine tests (seed 20240101).
-const char* const kFooters = "; sig\r\nYamada\r\n\\S02-- \\R0050\r\n\r\nTaro\r\n";
-const char* const kHeaders = "Re: \\H\r\n;\r\n[\\I] \\R0007\r\n";
-const char* const kInput = "]Hello\r\nbody\r\n)\r\n)x\r\n]\r\n";
+// The hand-worked golden case of the engine tests.
+using namespace morvex::test::golden;
 
 TEST(CliModes, UsageErrorsAndHelp) {
     Folder f;
@@ -145,7 +99,7 @@ TEST(CliModes, DryRunWritesNothingAndShowsWhatTheSameSeedThenInserts) {
     f.write("golden.up", kInput);
     f.write("golden.bak", "an older backup");
     f.write("plain.up", "no markers\r\n");
-    ::chmod(f.path("golden.up").c_str(), 0640);
+    ::chmod(f.file("golden.up").c_str(), 0640);
     const auto before = f.snapshot();
     const Outcome dry = run(f, {"-n", "--seed", "20240101", "golden.up", "plain.up", "golden.up"});
     EXPECT_EQ(dry.status, 0) << dry.err;
@@ -164,7 +118,7 @@ TEST(CliModes, DryRunWritesNothingAndShowsWhatTheSameSeedThenInserts) {
     const Outcome real = run(f, {"--seed", "20240101", "golden.up", "plain.up", "golden.up"});
     EXPECT_EQ(real.status, 0) << real.err;
     EXPECT_EQ(real.out, "golden.up\t2\t2\n");
-    EXPECT_EQ(f.read("golden.up"), "[H] 1\r\nbody\r\n  -- 26\r\n  -- 1x\r\n[] 7\r\n");
+    EXPECT_EQ(f.read("golden.up"), kOutput);
 }
 
 TEST(CliModes, DryRunShowsShiftJisDecodedAndStrayBytesVisibly) {
@@ -214,7 +168,7 @@ TEST(CliModes, FilterLeavesTheResultLineOutOfAJoinedOutput) {
 
 TEST(CliModes, FilterReportsListErrors) {
     Folder f;
-    fs::create_directory(f.path("box"));
+    fs::create_directory(f.file("box"));
     // A marker without a pool gives the text back as it came, byte for byte, and says why.
     const std::string text = "body\n)x\r\r\n\x1A"
                              "after";
@@ -224,7 +178,7 @@ TEST(CliModes, FilterReportsListErrors) {
               "エラー: フッタリスト「box」が見つからないか空のため、変換しませんでした: -\n");
     EXPECT_EQ(r.out, text);
     // A list that is found but fails to read, for root too: reading address 0 of a process.
-    fs::create_symlink("/proc/self/mem", f.path("f.mfl"));
+    fs::create_symlink("/proc/self/mem", f.file("f.mfl"));
     f.write("g.mfl", "G\r\n");
     const Outcome failed = run(f, {"-"}, ")x\r\n");
     EXPECT_EQ(failed.status, 1);
@@ -343,8 +297,8 @@ TEST(CliEncoding, Utf8FilesKeepThePassRules) {
     EXPECT_EQ(real.out, expected.out);
     EXPECT_EQ(f.read("b.up"), files[1].second);
     EXPECT_EQ(f.read("c.up"), files[2].second);
-    EXPECT_FALSE(fs::exists(f.path("b.bak")));
-    EXPECT_FALSE(fs::exists(f.path("c.bak"))) << "a file without markers is not written";
+    EXPECT_FALSE(fs::exists(f.file("b.bak")));
+    EXPECT_FALSE(fs::exists(f.file("c.bak"))) << "a file without markers is not written";
     EXPECT_EQ(f.read("a.up"), without.read("a.up"));
     EXPECT_EQ(f.read("d.up"), without.read("d.up")) << "b.up used no draws";
 

@@ -50,7 +50,7 @@ TEST(CliSafety, AFileNamedTwiceIsConvertedOnce) {
     s.write("f.mfl", "F\r\n");
     s.write("y.up", kOriginal);
     s.write("d/z.up", kOriginal);
-    const Outcome r = convert(s, {"y.up", "./y.up", "d/*.up", s.path("d") + "/*.up"});
+    const Outcome r = convert(s, {"y.up", "./y.up", "d/*.up", s.file("d") + "/*.up"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "y.up\t1\t0\nd/z.up\t1\t0\n");
     EXPECT_EQ(s.read("y.bak"), kOriginal);
@@ -86,15 +86,11 @@ TEST(CliSafety, FailuresAreReportedWithStatusOne) {
     s.write("locked.up", kOriginal);
     s.write("ok.up", kOriginal);
     s.write("dir.up", kOriginal);
-    fs::create_directory(s.path("dir.bak")); // in the backup's way
+    fs::create_directory(s.file("dir.bak")); // in the backup's way
     const std::string longName(253, 'n');
     s.write(longName + ".u", kOriginal); // its backup name is over NAME_MAX
-    if (::geteuid() == 0) {
-        for (const auto& e : fs::recursive_directory_iterator(s.dir()))
-            ASSERT_EQ(::lchown(e.path().c_str(), kNobody, kNobody), 0);
-        ASSERT_EQ(::chown(s.dir().c_str(), kNobody, kNobody), 0);
-    }
-    ::chmod(s.path("locked.up").c_str(), 0);
+    ASSERT_TRUE(giveToNobody(s));
+    ::chmod(s.file("locked.up").c_str(), 0);
     std::string deep = "deep";
     while (deep.size() < PATH_MAX + 100)
         deep += "/" + std::string(200, 'd');
@@ -112,18 +108,8 @@ TEST(CliSafety, FailuresAreReportedWithStatusOne) {
     EXPECT_EQ(ok.status, 0) << ok.err;
 }
 
-struct FileStamp {
-    ino_t ino = 0;
-    long long sec = 0;
-    long nsec = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(const std::string& path) {
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return {st.st_ino, static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
-}
+using morvex::test::FileVersion;
+using morvex::test::versionOf;
 
 // No list file (a first start, a mistyped pattern), and the user converts again because nothing
 // seemed to happen: every marker survives, no backup is made, and the files after it come out as
@@ -143,7 +129,7 @@ TEST(CliSafety, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
     s.write("a.up", ")a\r\n");
     s.write("b.up", held);
     s.write("c.up", ")c\r\n)c\r\n");
-    const FileStamp before = stampOf(s.path("b.up"));
+    const FileVersion before = versionOf(s.file("b.up"));
     for (int round = 1; round <= 2; ++round) {
         const Outcome r = convert(s, {"--seed", "5", "a.up", "b.up", "c.up"});
         EXPECT_EQ(r.status, 1) << round;
@@ -153,7 +139,7 @@ TEST(CliSafety, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
             << round;
         EXPECT_EQ(r.out, round == 1 ? expected.out : "") << round;
         EXPECT_EQ(s.read("b.up"), held) << round;
-        EXPECT_TRUE(stampOf(s.path("b.up")) == before) << round;
+        EXPECT_TRUE(versionOf(s.file("b.up")) == before) << round;
         EXPECT_FALSE(s.exists("b.bak")) << round;
         EXPECT_EQ(s.read("a.up"), without.read("a.up")) << round;
         EXPECT_EQ(s.read("c.up"), without.read("c.up")) << round;
@@ -179,20 +165,20 @@ TEST(CliSafety, ASecondPassOverAConvertedFileKeepsTheOriginal) {
     EXPECT_EQ(first.out, "memo.up\t1\t1\n");
     EXPECT_FALSE(s.exists("plain.bak"));
     const std::string converted = s.read("memo.up");
-    const FileStamp memo = stampOf(s.path("memo.up")), plain = stampOf(s.path("plain.up"));
-    const FileStamp backup = stampOf(s.path("memo.bak"));
+    const FileVersion memo = versionOf(s.file("memo.up")), plain = versionOf(s.file("plain.up"));
+    const FileVersion backup = versionOf(s.file("memo.bak"));
     for (int round = 1; round <= 2; ++round) {
         const Outcome again = convert(s, {"*.up", "memo.up"});
         EXPECT_EQ(again.status, 0) << again.err;
         EXPECT_EQ(again.out, "") << "nothing converted, nothing reported";
         EXPECT_EQ(s.read("memo.bak"), "]Subject\r\nbody\r\n)\r\n") << round;
         EXPECT_EQ(s.read("memo.up"), converted);
-        EXPECT_TRUE(stampOf(s.path("memo.up")) == memo) << round;
-        EXPECT_TRUE(stampOf(s.path("memo.bak")) == backup) << round;
-        EXPECT_TRUE(stampOf(s.path("plain.up")) == plain) << round;
+        EXPECT_TRUE(versionOf(s.file("memo.up")) == memo) << round;
+        EXPECT_TRUE(versionOf(s.file("memo.bak")) == backup) << round;
+        EXPECT_TRUE(versionOf(s.file("plain.up")) == plain) << round;
     }
     std::string names;
-    for (const auto& e : fs::directory_iterator(s.dir()))
+    for (const auto& e : fs::directory_iterator(s.path()))
         names += e.path().filename().string() + " ";
     EXPECT_EQ(names.find(".morvex-"), std::string::npos) << names;
 }
@@ -207,47 +193,47 @@ TEST(CliSafety, AclAndModeAreKeptExactly) {
     Scratch s;
     s.write("f.mfl", "F\r\n");
     s.write("memo.up", kOriginal);
-    ::chmod(s.path("memo.up").c_str(), 0600);
-    const std::string setacl = "setfacl -m u:65534:r,g::- '" + s.path("memo.up") + "' 2>/dev/null";
+    ::chmod(s.file("memo.up").c_str(), 0600);
+    const std::string setacl = "setfacl -m u:65534:r,g::- '" + s.file("memo.up") + "' 2>/dev/null";
     if (std::system(setacl.c_str()) != 0)
         GTEST_SKIP() << "no ACLs here";
     // New files in the folder would get a wide ACL of their own.
-    const std::string setdefault = "setfacl -d -m g::rw,o::rw '" + s.path("") + "'";
+    const std::string setdefault = "setfacl -d -m g::rw,o::rw '" + s.file("") + "'";
     ASSERT_EQ(std::system(setdefault.c_str()), 0);
     struct stat before {};
-    ASSERT_EQ(::stat(s.path("memo.up").c_str(), &before), 0);
-    const std::string acl = aclOf(s.path("memo.up"));
+    ASSERT_EQ(::stat(s.file("memo.up").c_str(), &before), 0);
+    const std::string acl = aclOf(s.file("memo.up"));
     ASSERT_FALSE(acl.empty());
 
     const Outcome r = convert(s, {"memo.up"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(s.read("memo.up"), kConverted);
     struct stat after {};
-    ASSERT_EQ(::stat(s.path("memo.up").c_str(), &after), 0);
+    ASSERT_EQ(::stat(s.file("memo.up").c_str(), &after), 0);
     EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
-    EXPECT_EQ(aclOf(s.path("memo.up")), acl);
+    EXPECT_EQ(aclOf(s.file("memo.up")), acl);
 
     s.write("plain.up", kOriginal); // inherits the folder's default ACL
-    ::chmod(s.path("plain.up").c_str(), 0600);
-    ::removexattr(s.path("plain.up").c_str(), "system.posix_acl_access");
-    ASSERT_EQ(::chmod(s.path("plain.up").c_str(), 0600), 0);
+    ::chmod(s.file("plain.up").c_str(), 0600);
+    ::removexattr(s.file("plain.up").c_str(), "system.posix_acl_access");
+    ASSERT_EQ(::chmod(s.file("plain.up").c_str(), 0600), 0);
     EXPECT_EQ(convert(s, {"plain.up"}).status, 0);
-    ASSERT_EQ(::stat(s.path("plain.up").c_str(), &after), 0);
+    ASSERT_EQ(::stat(s.file("plain.up").c_str(), &after), 0);
     EXPECT_EQ(after.st_mode & 07777, 0600u);
-    EXPECT_EQ(aclOf(s.path("plain.up")), "") << "no ACL before, none after";
+    EXPECT_EQ(aclOf(s.file("plain.up")), "") << "no ACL before, none after";
 }
 
 TEST(CliSafety, AListPatternNeverReadsThePassesOwnTemporaryFile) {
     Scratch s;
-    fs::create_directory(s.path("tmp"));
+    fs::create_directory(s.file("tmp"));
     std::string list;
     while (list.size() < (3 << 20)) // more than the writer buffers at once
         list += "F\r\n";
     s.write("tmp/a.mfl", list);
     s.write("memo.up", kOriginal);
     // Whatever happens, the run must not fill the disk.
-    const Outcome r = convert(s, {"--footer-list", s.path("tmp") + "/*", "memo.up"},
-                              {"TMPDIR=" + s.path("tmp")}, false, [] {
+    const Outcome r = convert(s, {"--footer-list", s.file("tmp") + "/*", "memo.up"},
+                              {"TMPDIR=" + s.file("tmp")}, false, [] {
                                   const rlimit size{64 << 20, 64 << 20};
                                   ::setrlimit(RLIMIT_FSIZE, &size);
                               });
@@ -310,7 +296,7 @@ TEST(CliSafety, AHugeHeaderExpansionDoesNotStopThePass) {
     });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "big.up\t0\t1\nsmall.up\t0\t1\n");
-    EXPECT_EQ(fs::file_size(s.path("big.up")), 100u * (2 << 20) + 2);
+    EXPECT_EQ(fs::file_size(s.file("big.up")), 100u * (2 << 20) + 2);
     EXPECT_EQ(s.read("small.up"), std::string(100, 'x') + "\r\n");
 }
 

@@ -24,7 +24,7 @@ void writeLists(const Scratch& s) {
 }
 
 std::vector<std::string> stateEnv(const Scratch& s, const std::string& name = "state") {
-    return {"XDG_STATE_HOME=" + s.path(name)};
+    return {"XDG_STATE_HOME=" + s.file(name)};
 }
 
 TEST(CliTakeBack, UndoTwiceGivesBackTheExactBytes) {
@@ -55,7 +55,7 @@ TEST(CliTakeBack, RefusalsNameTheFileAndGoOnWithTheNext) {
     s.write("a.bak", "A");
     s.write("b.up", "b");
     s.write("c.up", "c");
-    std::filesystem::create_directory(s.path("c.bak"));
+    std::filesystem::create_directory(s.file("c.bak"));
     for (const char* mode : {"--undo", "--redraw"}) {
         const clitest::Outcome r = convert(s, {mode, "b.up", "c.up", "gone.up"});
         EXPECT_EQ(r.status, 1) << mode;
@@ -76,13 +76,13 @@ TEST(CliTakeBack, RedrawDrawsAgainAndKeepsTheBackup) {
     s.write("memo.up", kOriginal);
     s.write("copy.up", kOriginal);
     ASSERT_EQ(convert(s, {"--seed", "1", "memo.up"}).status, 0);
-    ::chmod(s.path("memo.up").c_str(), 0640);
+    ::chmod(s.file("memo.up").c_str(), 0640);
     const clitest::Outcome r = convert(s, {"--redraw", "--seed", "9", "memo.up"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "memo.up\t1\t1\n");
     EXPECT_EQ(s.read("memo.bak"), kOriginal);
     struct stat st {};
-    ASSERT_EQ(::stat(s.path("memo.up").c_str(), &st), 0);
+    ASSERT_EQ(::stat(s.file("memo.up").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u) << "the file keeps its permissions";
     // Byte for byte what converting the original with that seed gives.
     ASSERT_EQ(convert(s, {"--seed", "9", "copy.up"}).status, 0);
@@ -117,7 +117,7 @@ TEST(CliNoRepeat, NoEntryComesTwiceBeforeAllHaveAndTheSeedReproducesWithTheSameS
 
     // The same seed with a copy of the same state gives the same text; the dry run shows it
     // and writes no state.
-    std::filesystem::copy(s.path("state"), s.path("copy"),
+    std::filesystem::copy(s.file("state"), s.file("copy"),
                           std::filesystem::copy_options::recursive);
     s.write("c.up", ")\r\n)\r\n)\r\n");
     s.write("d.up", ")\r\n)\r\n)\r\n");
@@ -137,7 +137,7 @@ TEST(CliNoRepeat, NoEntryComesTwiceBeforeAllHaveAndTheSeedReproducesWithTheSameS
 std::string roundFiles(const Scratch& s) {
     std::string names;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(s.path("state/morvex"), error))
+    for (const auto& entry : std::filesystem::directory_iterator(s.file("state/morvex"), error))
         if (entry.path().extension() == ".round")
             names += entry.path().filename().string().substr(0, 6) + " ";
     return names;
@@ -148,14 +148,14 @@ std::string roundFiles(const Scratch& s) {
 TEST(CliNoRepeat, ATextLeftAsItWasMovesNoRound) {
     Scratch s;
     writeLists(s);
-    std::filesystem::remove(s.path("h.mhl"));
+    std::filesystem::remove(s.file("h.mhl"));
     const std::string text = ")\r\n]Subject\r\n";
     s.write("a.up", text);
     s.write("in.txt", text);
     const clitest::Outcome file = convert(s, {"--no-repeat", "--seed", "1", "a.up"}, stateEnv(s));
     EXPECT_EQ(file.status, 1);
     EXPECT_EQ(s.read("a.up"), text);
-    const std::string input = s.path("in.txt");
+    const std::string input = s.file("in.txt");
     const clitest::Outcome filter =
         convert(s, {"--no-repeat", "--seed", "1", "-"}, stateEnv(s), false, [&input] {
             const int fd = ::open(input.c_str(), O_RDONLY);

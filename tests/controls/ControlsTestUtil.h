@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QImage>
@@ -46,6 +47,14 @@ class PaintCounter : public QObject {
 public:
     explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
     int count = 0;
+
+    /// The paint events that `change` brings, once the events it posts are handled.
+    template <typename Change> int after(Change change) {
+        count = 0;
+        change();
+        QCoreApplication::processEvents();
+        return count;
+    }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {

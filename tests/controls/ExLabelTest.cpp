@@ -237,28 +237,22 @@ TEST_F(ExLabelTest, AutoSizeFollowsTheText) {
 TEST_F(ExLabelTest, SettersRepaintOnlyOnChange) {
     QCoreApplication::processEvents();
     PaintCounter paints(label);
-    const auto paintsAfter = [&](auto change) {
-        paints.count = 0;
-        change();
-        QCoreApplication::processEvents();
-        return paints.count;
-    };
-    EXPECT_EQ(paintsAfter([&] { label->setFontDepth(1); }), 0);
-    EXPECT_GT(paintsAfter([&] { label->setFontDepth(2); }), 0);
-    EXPECT_EQ(paintsAfter([&] { label->setStyle3D(bsLowered); }), 0);
-    EXPECT_GT(paintsAfter([&] { label->setStyle3D(bsRaised); }), 0);
-    EXPECT_EQ(paintsAfter([&] { label->setLabelType(lbRectangle); }), 0);
-    EXPECT_GT(paintsAfter([&] { label->setLabelType(lbCircle); }), 0);
-    EXPECT_EQ(paintsAfter([&] { label->setEdgeDepth(10); }), 0);
-    EXPECT_GT(paintsAfter([&] { label->setEdgeDepth(12); }), 0);
-    EXPECT_EQ(paintsAfter([&] { label->setOutLineColor(clGray); }), 0);
+    EXPECT_EQ(paints.after([&] { label->setFontDepth(1); }), 0);
+    EXPECT_GT(paints.after([&] { label->setFontDepth(2); }), 0);
+    EXPECT_EQ(paints.after([&] { label->setStyle3D(bsLowered); }), 0);
+    EXPECT_GT(paints.after([&] { label->setStyle3D(bsRaised); }), 0);
+    EXPECT_EQ(paints.after([&] { label->setLabelType(lbRectangle); }), 0);
+    EXPECT_GT(paints.after([&] { label->setLabelType(lbCircle); }), 0);
+    EXPECT_EQ(paints.after([&] { label->setEdgeDepth(10); }), 0);
+    EXPECT_GT(paints.after([&] { label->setEdgeDepth(12); }), 0);
+    EXPECT_EQ(paints.after([&] { label->setOutLineColor(clGray); }), 0);
     EXPECT_EQ(label->outLineColor(), clGray);
-    EXPECT_GT(paintsAfter([&] { label->setDrawOutLine(true); }), 0);
-    EXPECT_GT(paintsAfter([&] { label->setOutLineColor(clWhite); }), 0);
-    EXPECT_EQ(paintsAfter([&] { label->setFont3D(false); }), 0);
-    EXPECT_GT(paintsAfter([&] { label->setFont3D(true); }), 0);
-    EXPECT_EQ(paintsAfter([&] { label->setBackFont(clYellow); }), 0);
-    EXPECT_GT(paintsAfter([&] { label->setBackFont(clWhite); }), 0);
+    EXPECT_GT(paints.after([&] { label->setDrawOutLine(true); }), 0);
+    EXPECT_GT(paints.after([&] { label->setOutLineColor(clWhite); }), 0);
+    EXPECT_EQ(paints.after([&] { label->setFont3D(false); }), 0);
+    EXPECT_GT(paints.after([&] { label->setFont3D(true); }), 0);
+    EXPECT_EQ(paints.after([&] { label->setBackFont(clYellow); }), 0);
+    EXPECT_GT(paints.after([&] { label->setBackFont(clWhite); }), 0);
 }
 
 TEST_F(ExLabelTest, KeepsTheLabelsBuddy) {

@@ -149,8 +149,18 @@ TEST_F(FolderDialogRun, TheStartFolderIsExpandedAndScrolledIntoViewFromTheFileSy
         EXPECT_EQ(currentPath(chooser), target);
         for (QModelIndex up = tree->currentIndex().parent(); up.isValid(); up = up.parent())
             EXPECT_TRUE(tree->isExpanded(up)) << up.data().toString().toStdString();
-        // It stays there once every folder on the way has been read.
-        QTest::qWait(300);
+        // It stays there once every folder on the way has been read: each lists (at least) the
+        // folders it holds, the system's temporary folder changing meanwhile as it may.
+        auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+        const auto everyFolderRead = [tree, model] {
+            for (QModelIndex up = tree->currentIndex().parent(); up.isValid(); up = up.parent()) {
+                const QDir folder(model->filePath(up));
+                if (model->rowCount(up) < folder.entryList(model->filter()).size())
+                    return false;
+            }
+            return true;
+        };
+        EXPECT_TRUE(QTest::qWaitFor(everyFolderRead, 10000));
         EXPECT_TRUE(inSight());
     });
 }

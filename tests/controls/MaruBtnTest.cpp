@@ -439,26 +439,20 @@ TEST_F(MaruBtnTest, LatchPatternLivesFromTheFirstLatchedPaintUntilAButtonDies) {
 TEST_F(MaruBtnTest, SettersRepaintOnlyWhenTheLookChanges) {
     QCoreApplication::processEvents();
     PaintCounter paints(first);
-    const auto paintsAfter = [&](auto change) {
-        paints.count = 0;
-        change();
-        QCoreApplication::processEvents();
-        return paints.count;
-    };
-    EXPECT_EQ(paintsAfter([&] { first->setColor(clBtnFace); }), 0);
-    EXPECT_GT(paintsAfter([&] { first->setColor(clYellow); }), 0);
-    EXPECT_EQ(paintsAfter([&] { first->setOutLineColor(clBtnShadow); }), 0);
-    EXPECT_GT(paintsAfter([&] { first->setOutLineColor(clBlack); }), 0);
-    EXPECT_EQ(paintsAfter([&] { first->setBackFont(clWhite); }), 0);
-    EXPECT_EQ(paintsAfter([&] { first->setFontDepth(2); }), 0);
+    EXPECT_EQ(paints.after([&] { first->setColor(clBtnFace); }), 0);
+    EXPECT_GT(paints.after([&] { first->setColor(clYellow); }), 0);
+    EXPECT_EQ(paints.after([&] { first->setOutLineColor(clBtnShadow); }), 0);
+    EXPECT_GT(paints.after([&] { first->setOutLineColor(clBlack); }), 0);
+    EXPECT_EQ(paints.after([&] { first->setBackFont(clWhite); }), 0);
+    EXPECT_EQ(paints.after([&] { first->setFontDepth(2); }), 0);
     EXPECT_EQ(first->backFont(), clWhite);
     EXPECT_EQ(first->fontDepth(), 2);
-    EXPECT_GT(paintsAfter([&] { first->setFont3D(true); }), 0);
-    EXPECT_GT(paintsAfter([&] { first->setBackFont(clGray); }), 0);
-    EXPECT_GT(paintsAfter([&] { first->setFontDepth(3); }), 0);
-    EXPECT_EQ(paintsAfter([&] { first->setStyle3D(bsRaised); }), 0);
-    EXPECT_GT(paintsAfter([&] { first->setStyle3D(bsLowered); }), 0);
-    EXPECT_GT(paintsAfter([&] { first->setCaption(u"&A"_s); }), 0);
+    EXPECT_GT(paints.after([&] { first->setFont3D(true); }), 0);
+    EXPECT_GT(paints.after([&] { first->setBackFont(clGray); }), 0);
+    EXPECT_GT(paints.after([&] { first->setFontDepth(3); }), 0);
+    EXPECT_EQ(paints.after([&] { first->setStyle3D(bsRaised); }), 0);
+    EXPECT_GT(paints.after([&] { first->setStyle3D(bsLowered); }), 0);
+    EXPECT_GT(paints.after([&] { first->setCaption(u"&A"_s); }), 0);
 }
 
 } // namespace

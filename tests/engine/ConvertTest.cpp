@@ -14,41 +14,13 @@ namespace {
 
 using test::exists;
 using test::listDir;
+using test::Pass;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
 const std::string kOld = "]Subject\r\nbody\r\n)\r\n";
 const std::string kNew = "H:Subject\r\nbody\r\nF\r\n";
-
-// One directory with a footer list "F" and a header list "H:\H", and an engine whose sinks
-// collect what it reports.
-struct Pass {
-    TempDir dir;
-    std::vector<std::string> messages;
-    std::vector<FileResult> results;
-    ConvEngine engine;
-    ConvSettings settings;
-
-    Pass() {
-        engine.setShowError([this](const std::string& text, const std::string& caption) {
-            EXPECT_EQ(caption, kErrorCaption);
-            messages.push_back(text);
-        });
-        engine.setResultCallback([this](const FileResult& r) { results.push_back(r); });
-        engine.setClock([] { return 42u; });
-        settings.footerListPattern = dir.file("*.mfl");
-        settings.headerListPattern = dir.file("*.mhl");
-        writeFile(dir.file("f.mfl"), "F\r\n");
-        writeFile(dir.file("h.mhl"), "H:\\H\r\n");
-    }
-    std::string path(std::string_view name) const { return dir.file(name); }
-    void run(std::vector<std::string> sources) {
-        settings.sources = std::move(sources);
-        engine.ConvertAll(settings);
-    }
-    bool tempLeft() const { return listDir(dir.path()).find(".morvex-") != std::string::npos; }
-};
 
 TEST(Convert, RewritesBacksUpAndReports) {
     Pass p;

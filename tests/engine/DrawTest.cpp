@@ -48,7 +48,7 @@ TEST(DrawEntry, SkipsCommentsAndEmptyLinesAndKeepsSpaces) {
 }
 
 TEST(DrawEntry, TakesValueModuloPoolSizeWithRetries) {
-    // Seed 20240101 gives the values 19180, 7352, 24157 (see the golden test's table).
+    // Seed 20240101 gives the values 19180, 7352, 24157 (see the table in support/GoldenCase.h).
     // 19180 % 3 = 1 -> ";" (retry), 7352 % 3 = 2 -> "c".
     DrawGenerator g;
     g.seed(20240101u);

@@ -56,7 +56,7 @@ TEST(ExpandEntry, EscapeTable) {
 }
 
 TEST(ExpandEntry, RandomNumbersTakeOneDrawEach) {
-    // Seed 20240101: values 19180, 7352, 24157, 2395 (see the golden test's table).
+    // Seed 20240101: values 19180, 7352, 24157, 2395 (see the table in support/GoldenCase.h).
     DrawGenerator g;
     g.seed(20240101u);
     // 19180 % 10 + 1 = 1; 7352 % 9910 + 1 = 7353 ("xx" read as 99); 24157 % 1 + 1 = 1.

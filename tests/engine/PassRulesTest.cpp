@@ -24,49 +24,11 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-struct Pass {
-    TempDir dir;
-    std::vector<std::string> messages;
-    std::vector<FileResult> results;
-    ConvEngine engine;
-    ConvSettings settings;
-
-    Pass() {
-        engine.setShowError(
-            [this](const std::string& text, const std::string&) { messages.push_back(text); });
-        engine.setResultCallback([this](const FileResult& r) { results.push_back(r); });
-        engine.setClock([] { return 5u; });
-        settings.footerListPattern = dir.file("*.mfl");
-        settings.headerListPattern = dir.file("*.mhl");
-        // Enough entries and numbers that a draw too many or too few shows in the text.
-        writeFile(dir.file("f.mfl"), "F1 \\R9999\r\nF2 \\R9999\r\nF3\r\n");
-        writeFile(dir.file("h.mhl"), "H:\\H \\R9999\r\n");
-    }
-    std::string path(std::string_view name) const { return dir.file(name); }
-    // What a watch does before its first ConvertOne.
-    void buildPools() {
-        engine.MakeFooterPool(settings.footerListPattern);
-        engine.MakeHeaderPool(settings.headerListPattern);
-    }
-    void run(std::vector<std::string> sources) {
-        settings.sources = std::move(sources);
-        engine.ConvertAll(settings);
-    }
+// Enough entries and numbers that a draw too many or too few shows in the text.
+struct Pass : test::Pass {
+    Pass()
+        : test::Pass("F1 \\R9999\r\nF2 \\R9999\r\nF3\r\n", "H:\\H \\R9999\r\n") {}
 };
-
-struct Stamp {
-    ino_t ino = 0;
-    timespec mtime{};
-    bool operator==(const Stamp& o) const {
-        return ino == o.ino && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
-    }
-};
-
-Stamp stampOf(const std::string& path) {
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return {st.st_ino, st.st_mtim};
-}
 
 // Files are written with an older time, so that a rewrite within the same clock tick shows.
 void writeOld(const std::string& path, std::string_view bytes) {
@@ -98,14 +60,14 @@ TEST(PassRules, AFileThatWouldNotChangeIsNotWritten) {
         for (const bool one : {false, true}) {
             Pass p;
             writeOld(p.path("memo.up"), c.text);
-            const Stamp before = stampOf(p.path("memo.up"));
+            const test::FileVersion before = test::versionOf(p.path("memo.up"));
             p.buildPools();
             if (one)
                 EXPECT_TRUE(p.engine.ConvertOne(p.path("memo.up"), p.settings)) << c.name;
             else
                 p.run({p.path("memo.up")});
             EXPECT_EQ(exists(p.path("memo.bak")), c.rewritten) << c.name << one;
-            EXPECT_EQ(stampOf(p.path("memo.up")) == before, !c.rewritten) << c.name << one;
+            EXPECT_EQ(test::versionOf(p.path("memo.up")) == before, !c.rewritten) << c.name << one;
             EXPECT_EQ(p.engine.ConvertedList.size(), c.rewritten ? 1u : 0u) << c.name << one;
             if (!c.rewritten) {
                 EXPECT_EQ(readFile(p.path("memo.up")), c.text) << c.name << one;
@@ -132,13 +94,13 @@ TEST(PassRules, ASecondConversionKeepsTheOriginalInTheBackup) {
     EXPECT_EQ(readFile(p.path("memo.bak")), original) << "a folder named twice in one pass";
     EXPECT_EQ(p.results.size(), 1u);
 
-    const Stamp after = stampOf(p.path("memo.up"));
+    const test::FileVersion after = test::versionOf(p.path("memo.up"));
     for (const char* name : {"memo.up", "./memo.up"})
         EXPECT_TRUE(p.engine.ConvertOne(p.path(name), p.settings)) << name;
     p.run({p.path("memo.up")});
     EXPECT_EQ(readFile(p.path("memo.bak")), original) << "converted again later in the run";
     EXPECT_EQ(readFile(p.path("memo.up")), converted);
-    EXPECT_TRUE(stampOf(p.path("memo.up")) == after);
+    EXPECT_TRUE(test::versionOf(p.path("memo.up")) == after);
     EXPECT_EQ(p.results.size(), 1u) << "nothing changed: nothing reported";
     EXPECT_EQ(p.engine.ConvertedList.size(), 0u);
 }
@@ -185,7 +147,7 @@ TEST(PassRules, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
     for (const std::string& name : others)
         writeFile(p.path(name), ")" + name + "\r\n)\r\n");
     writeOld(p.path("b.up"), held);
-    const Stamp before = stampOf(p.path("b.up"));
+    const test::FileVersion before = test::versionOf(p.path("b.up"));
     const std::string message = "ヘッダリスト「" + p.path("*.mhl") +
                                 "」が見つからないか空のため、変換しませんでした: " + p.path("b.up");
     for (int round = 1; round <= 2; ++round) {
@@ -193,7 +155,7 @@ TEST(PassRules, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
         p.run({p.path("a.up"), p.path("b.up"), p.path("c.up")});
         EXPECT_EQ(p.messages, std::vector<std::string>{message}) << round;
         EXPECT_EQ(readFile(p.path("b.up")), held) << round;
-        EXPECT_TRUE(stampOf(p.path("b.up")) == before) << round;
+        EXPECT_TRUE(test::versionOf(p.path("b.up")) == before) << round;
         EXPECT_FALSE(exists(p.path("b.bak"))) << round;
         for (const std::string& name : others)
             EXPECT_EQ(readFile(p.path(name)), expected[name]) << name << " round " << round;
@@ -208,7 +170,7 @@ TEST(PassRules, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
     PreviewPass preview(
         [&](const std::string& text, const std::string&) { errors.push_back(text); },
         [&](const Insertion& i) { shown[std::string(i.path)].push_back(i.text); }, {});
-    preview.setClock([] { return 5u; });
+    preview.setClock([] { return Pass::kSeed; });
     for (const std::string& name : others)
         writeFile(p.path(name), ")" + name + "\r\n)\r\n");
     preview.Run(p.settings);

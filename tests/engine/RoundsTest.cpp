@@ -364,28 +364,10 @@ std::set<std::size_t> footersDrawn(const std::string& state, const Pool& pool) {
 }
 
 // A folder of lists and upload files, converted without repeats with a fixed seed.
-struct NoRepeatPass {
-    TempDir dir;
-    std::vector<std::string> messages;
-    ConvEngine engine;
-    ConvSettings settings;
-
-    NoRepeatPass() {
-        engine.setShowError(
-            [this](const std::string& text, const std::string&) { messages.push_back(text); });
-        engine.setClock([] { return 11u; });
-        engine.setStateDirectory(state());
-        settings.noRepeat = true;
-        settings.footerListPattern = dir.file("*.mfl");
-        settings.headerListPattern = dir.file("*.mhl");
-    }
-    std::string state() const { return dir.file("state"); }
-    std::string path(std::string_view name) const { return dir.file(name); }
-    void run(const std::vector<std::string>& names) {
-        settings.sources.clear();
-        for (const std::string& name : names)
-            settings.sources.push_back(path(name));
-        engine.ConvertAll(settings);
+struct NoRepeatPass : test::Pass {
+    NoRepeatPass()
+        : test::Pass({}, {}) {
+        keepRounds();
     }
 };
 
@@ -424,7 +406,7 @@ TEST(NoRepeatPasses, AFileLeftAsItWasMovesNoRound) {
                                         shown.insert(i.origin.line - 1);
                                 },
                                 {});
-            preview.setClock([] { return 11u; });
+            preview.setClock([] { return NoRepeatPass::kSeed; });
             preview.setStateDirectory(p.state());
             preview.Run(p.settings);
             EXPECT_TRUE(footersDrawn(p.state(), preview.FList).empty()) << name;
@@ -465,16 +447,14 @@ TEST(NoRepeatPasses, ARedrawWritesOnlyANewTextAndKeepsOnlyItsDraws) {
         writeFile(p.path("f.mfl"), c.footers);
         writeFile(p.path("memo.up"), c.file);
         writeFile(p.path("memo.bak"), c.backup);
-        struct stat before {};
-        ::stat(p.path("memo.up").c_str(), &before);
+        const test::FileVersion before = test::versionOf(p.path("memo.up"));
         const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
         ::utimensat(AT_FDCWD, p.path("memo.up").c_str(), old, 0);
         p.settings.sources = {p.path("memo.up")};
         p.engine.redrawAll(p.settings);
-        struct stat after {};
-        ::stat(p.path("memo.up").c_str(), &after);
-        EXPECT_EQ(after.st_ino != before.st_ino, c.written) << c.name;
-        EXPECT_EQ(after.st_mtim.tv_sec != 1000000000, c.written) << c.name;
+        const test::FileVersion after = test::versionOf(p.path("memo.up"));
+        EXPECT_EQ(after.inode != before.inode, c.written) << c.name;
+        EXPECT_EQ(after.seconds != 1000000000, c.written) << c.name;
         EXPECT_EQ(readFile(p.path("memo.bak")), c.backup) << c.name;
         if (!c.written) {
             EXPECT_EQ(readFile(p.path("memo.up")), c.file) << c.name;

@@ -17,36 +17,13 @@ namespace morvex {
 namespace {
 
 using test::listDir;
+using test::Pass;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
 const std::string kOld = ")\r\nbody\r\n";
 const std::string kNew = "F\r\nbody\r\n";
-
-struct Pass {
-    TempDir dir;
-    std::vector<std::string> messages;
-    std::vector<FileResult> results;
-    ConvEngine engine;
-    ConvSettings settings;
-
-    Pass() {
-        engine.setShowError(
-            [this](const std::string& text, const std::string&) { messages.push_back(text); });
-        engine.setResultCallback([this](const FileResult& r) { results.push_back(r); });
-        settings.footerListPattern = dir.file("*.mfl");
-        settings.headerListPattern = dir.file("*.mhl");
-        writeFile(dir.file("f.mfl"), "F\r\n");
-        writeFile(dir.file("h.mhl"), "H\r\n");
-    }
-    std::string path(std::string_view name) const { return dir.file(name); }
-    void run(std::vector<std::string> sources) {
-        settings.sources = std::move(sources);
-        engine.ConvertAll(settings);
-    }
-    bool tempLeft() const { return listDir(dir.path()).find(".morvex-") != std::string::npos; }
-};
 
 // An editor's atomic save just before the new file is put in place, at whichever call does it.
 std::string g_savePath;

@@ -100,32 +100,16 @@ TEST(TakeBack, RefusesWithoutAUsableBackupAndTouchesNothing) {
     }
 }
 
-// A directory with lists whose entries show which pass drew them, and upload files.
-struct Passes {
-    TempDir dir;
-    std::vector<std::string> messages;
-    std::vector<FileResult> results;
-    ConvEngine engine;
-    ConvSettings settings;
-
-    Passes() {
-        engine.setShowError([this](const std::string& text, const std::string& caption) {
-            EXPECT_EQ(caption, kErrorCaption);
-            messages.push_back(text);
-        });
-        engine.setResultCallback([this](const FileResult& r) { results.push_back(r); });
-        settings.footerListPattern = dir.file("*.mfl");
-        settings.headerListPattern = dir.file("*.mhl");
-        std::string list;
-        for (int i = 0; i < 100; ++i)
-            list += "sig" + std::to_string(i) + "\r\n";
-        writeFile(dir.file("f.mfl"), list);
-    }
-    std::string path(std::string_view name) const { return dir.file(name); }
-};
+// A footer list whose entries show which pass drew them.
+std::string signatures() {
+    std::string list;
+    for (int i = 0; i < 100; ++i)
+        list += "sig" + std::to_string(i) + "\r\n";
+    return list;
+}
 
 TEST(UndoLastPass, TakesBackEveryFileOfThePassUnlessItsBackupWasReplacedSince) {
-    Passes p;
+    test::Pass p(signatures(), {});
     const std::string names[] = {"a.up", "b.up", "c.up"};
     for (const std::string& name : names)
         writeFile(p.path(name), "text of " + name + "\r\n)\r\n");

@@ -1,57 +1,47 @@
 #include "tests/engine/TestUtil.h"
 
-#include "engine/Paths.h"
+#include "engine/Messages.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <gtest/gtest.h>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-#include <vector>
 
 namespace morvex::test {
 
-TempDir::TempDir() {
-    std::string pattern = systemTempDir() + "morvex-test-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
+Pass::Pass(std::string_view footers, std::string_view headers) {
+    engine.setShowError([this](const std::string& text, const std::string& caption) {
+        EXPECT_EQ(caption, kErrorCaption);
+        messages.push_back(text);
+    });
+    engine.setResultCallback([this](const FileResult& r) { results.push_back(r); });
+    engine.setClock([] { return kSeed; });
+    settings.footerListPattern = dir.file("*.mfl");
+    settings.headerListPattern = dir.file("*.mhl");
+    if (!footers.empty())
+        writeFile(dir.file("f.mfl"), footers);
+    if (!headers.empty())
+        writeFile(dir.file("h.mhl"), headers);
 }
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
+void Pass::keepRounds() {
+    engine.setStateDirectory(state());
+    settings.noRepeat = true;
 }
 
-void writeFile(const std::string& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+void Pass::buildPools() {
+    engine.MakeFooterPool(settings.footerListPattern);
+    engine.MakeHeaderPool(settings.headerListPattern);
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+void Pass::run(std::vector<std::string> sources) {
+    settings.sources = std::move(sources);
+    engine.ConvertAll(settings);
 }
 
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-std::string listDir(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    std::string out;
-    for (const auto& n : names)
-        out += (out.empty() ? "" : " ") + n;
-    return out;
+bool Pass::tempLeft() const {
+    return listDir(dir.path()).find(".morvex-") != std::string::npos;
 }
 
 void markAsTemporary(const std::string& path) {

@@ -1,33 +1,42 @@
+// What the engine's tests share: a pass over a scratch folder, the marks of temporary files, and
+// the system-call seam put back after a test.
 #pragma once
 
+#include "engine/Engine.h"
 #include "engine/detail/Sys.h"
+#include "tests/support/TempDir.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morvex::test {
 
-/// A fresh directory under the system temporary directory, removed with its content.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+/// A scratch folder with a footer list "f.mfl" and a header list "h.mhl", and an engine with a
+/// fixed seed whose sinks collect what it reports (every message under the engine's caption).
+struct Pass {
+    static constexpr std::uint32_t kSeed = 42;
 
-    const std::string& path() const { return m_path; }
-    /// The path of a name inside the directory.
-    std::string file(std::string_view name) const { return m_path + "/" + std::string(name); }
+    /// The lists' text; an empty one is not written.
+    explicit Pass(std::string_view footers = "F\r\n", std::string_view headers = "H:\\H\r\n");
 
-private:
-    std::string m_path;
+    std::string path(std::string_view name) const { return dir.file(name); }
+    /// The no-repeat rounds kept in the folder's "state".
+    std::string state() const { return dir.file("state"); }
+    void keepRounds();
+    /// What a watch does before its first ConvertOne.
+    void buildPools();
+    void run(std::vector<std::string> sources);
+    /// True when a temporary file of the engine is left in the folder.
+    bool tempLeft() const;
+
+    TempDir dir;
+    std::vector<std::string> messages;
+    std::vector<FileResult> results;
+    ConvEngine engine;
+    ConvSettings settings;
 };
-
-void writeFile(const std::string& path, std::string_view bytes);
-std::string readFile(const std::string& path);
-bool exists(const std::string& path);
-/// Names in a directory, sorted, "." and ".." left out.
-std::string listDir(const std::string& dir);
 
 /// Gives a file the mark of a temporary file made by the engine, as a killed run leaves it.
 void markAsTemporary(const std::string& path);

@@ -2,7 +2,8 @@
 // what the program inherits, and the wait that reaps it.
 #include "modes/RunApp.h"
 
-#include "tests/modes/ModesTestSupport.h"
+#include "tests/support/Programs.h"
+#include "tests/support/Wait.h"
 
 #include <QDir>
 #include <QProcess>
@@ -180,7 +181,12 @@ TEST_F(StartProgram, AProgramLetGoWhileRunningIsReapedByALaterStart) {
         pid = child.pid();
     }
     ASSERT_EQ(waitForChildRuns(log(), 1).size(), 1);
-    QThread::msleep(100);
+    // Ended and not yet reaped: the next start has it to reap.
+    ASSERT_TRUE(waitUntil([pid] {
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == pid;
+    }));
     ChildProcess next = startProgram(command(QString()));
     ASSERT_TRUE(next.started());
     errno = 0;

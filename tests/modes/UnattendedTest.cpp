@@ -7,7 +7,8 @@
 #include "modes/DesktopLessHost.h"
 #include "modes/ModeHost.h"
 #include "modes/ProcessEnd.h"
-#include "tests/modes/ModesTestSupport.h"
+#include "tests/support/Programs.h"
+#include "tests/support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,7 +33,6 @@ const QString kChild = QString::fromUtf8(MORVEX_TEST_CHILD);
 class Modes : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
         write("f.mfl", "-- sig\r\n");
         write("h.mhl", "Re: \\H\r\n");
         write("a.up", "]Hi\r\n)\r\n");
@@ -43,17 +43,12 @@ protected:
     }
     void TearDown() override { setProcessEnder({}); }
 
-    std::string path(const std::string& name) const {
-        return m_dir.filePath(QString::fromStdString(name)).toStdString();
-    }
+    std::string path(const std::string& name) const { return m_dir.file(name); }
     void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary | std::ios::trunc) << bytes;
+        m_dir.write(name, bytes);
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    QString log() const { return m_dir.filePath(u"child.log"_s); }
+    std::string read(const std::string& name) const { return m_dir.read(name); }
+    QString log() const { return QString::fromStdString(path("child.log")); }
     QString child(const QString& rest, int sleepMs = 0) const {
         return u"\"%1\" --log=\"%2\" --sleep=%3 %4"_s.arg(kChild, log()).arg(sleepMs).arg(rest);
     }
@@ -117,7 +112,7 @@ protected:
             m_modes->AppRunTimerTimer();
     }
 
-    QTemporaryDir m_dir;
+    TempDir m_dir;
     ConvEngine m_engine;
     ConvSettings m_values;
     SettingFState m_setting;

@@ -2,6 +2,7 @@
 #include "modes/Watch.h"
 
 #include "engine/Engine.h"
+#include "tests/support/TempDir.h"
 
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -80,7 +81,6 @@ TEST(FileStamp, PacksTheLocalTimeAtTwoSecondsInTwelveDigits) {
 class WatchTick : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
         write("f.mfl", "-- sig\r\n");
         write("h.mhl", "Re: \\H\r\n");
         m_settings.footerListPattern = path("f.mfl");
@@ -90,16 +90,11 @@ protected:
             [this](const std::string& text, const std::string&) { m_errors.push_back(text); });
     }
 
-    std::string path(const std::string& name) const {
-        return m_dir.filePath(QString::fromStdString(name)).toStdString();
-    }
+    std::string path(const std::string& name) const { return m_dir.file(name); }
     void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary | std::ios::trunc) << bytes;
+        m_dir.write(name, bytes);
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    std::string read(const std::string& name) const { return m_dir.read(name); }
     void setTime(const std::string& name, timespec modified) const {
         const timespec times[2] = {modified, modified};
         ASSERT_EQ(::utimensat(AT_FDCWD, path(name).c_str(), times, 0), 0);
@@ -144,7 +139,7 @@ protected:
     static constexpr const char* kMarked = "]Hi\r\n)\r\n";
     static constexpr const char* kConverted = "Re: Hi\r\n-- sig\r\n";
 
-    QTemporaryDir m_dir;
+    TempDir m_dir;
     ConvEngine m_engine;
     ConvSettings m_settings;
     std::vector<std::string> m_converted;

@@ -1,5 +1,7 @@
 // --help and --version of the built programs, and the shipped files that must agree with them:
 // the man pages, the desktop entry, the AppStream data and the Debian changelog.
+#include "tests/support/Programs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -11,6 +13,8 @@
 namespace {
 
 using namespace Qt::StringLiterals;
+using morvex::test::endedWithin;
+using morvex::test::withoutDesktop;
 
 struct Outcome {
     int exitCode = -1;
@@ -22,9 +26,7 @@ struct Outcome {
 enum class Desktop { None, Unreachable, Offscreen };
 
 QProcessEnvironment environment(Desktop desktop) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
+    QProcessEnvironment env = withoutDesktop();
     if (desktop == Desktop::Unreachable)
         env.insert(u"DISPLAY"_s, u":97"_s);
     if (desktop == Desktop::Offscreen)
@@ -55,11 +57,7 @@ Outcome run(const QString& program, const QStringList& arguments, Desktop deskto
         EXPECT_FALSE(process.waitForFinished(300)) << "ended instead of idling";
         ::kill(static_cast<pid_t>(process.processId()), signalNumber);
     }
-    outcome.ended = process.waitForFinished(30000);
-    if (!outcome.ended) {
-        process.kill();
-        process.waitForFinished();
-    }
+    outcome.ended = endedWithin(process, 30000);
     outcome.exitCode = process.exitCode();
     outcome.out = process.readAllStandardOutput();
     outcome.err = process.readAllStandardError();

@@ -1,10 +1,9 @@
-// libFuzzer target for the settings file parser and writer: any bytes either fail to parse or
-// give a document that, edited and written, reads back exactly as it was held.
-
+// The settings file parser and writer on arbitrary bytes: they either fail to parse or give a
+// document that, edited and written, reads back exactly as it was held.
 #include "settings/RegDocument.h"
+#include "tests/support/FuzzInput.h"
 
 #include <cstdint>
-#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 using morvex::RegDocument;
@@ -25,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         document->removeTree(u"Software\\QOR"_s);
     auto again = RegDocument::parse(document->serialize());
     auto* reread = std::get_if<RegDocument>(&again);
-    if (!reread || reread->state() != document->state() || !reread->sameContent(*document))
-        std::abort();
+    morvex::fuzz::check(reread && reread->state() == document->state() &&
+                        reread->sameContent(*document));
     return 0;
 }

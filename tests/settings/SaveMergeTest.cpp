@@ -4,11 +4,12 @@
 #include "settings/MainWindowGroups.h"
 #include "settings/SettingFGroups.h"
 #include "settings/SettingsStore.h"
-#include "tests/settings/StoreTestSupport.h"
+#include "tests/support/StoreFiles.h"
 
 #include <functional>
 
 using namespace Qt::StringLiterals;
+using morvex::test::StoreTest;
 using namespace morvex;
 
 namespace {
@@ -35,13 +36,9 @@ const QByteArray storedFile = "Windows Registry Editor Version 5.00\n"
 
 // A value as the tests compare it: its text, its number in decimal, or nothing when absent.
 std::optional<QString> stored(const QString& key, const QString& name) {
-    SettingsStore store;
-    if (!store.StoreOpen(key, false) || !store.ValuePresent(name))
-        return std::nullopt;
-    if (const auto number = store.ReadNumber(name); number.ok())
-        return QString::number(number.value());
-    const auto text = store.ReadText(name);
-    return text.ok() ? std::optional<QString>(text.value()) : std::nullopt;
+    if (const auto number = test::storedNumber(key, name))
+        return QString::number(*number);
+    return test::storedText(key, name);
 }
 
 // Readable in a failure message.
@@ -53,9 +50,9 @@ class SaveMergeTest : public StoreTest {
 protected:
     // What the user's editor does to the file.
     void editFile(const std::function<void(QByteArray&)>& edit) {
-        QByteArray bytes = fileBytes();
+        QByteArray bytes = storeBytes();
         edit(bytes);
-        writeFile(bytes);
+        writeStore(bytes);
     }
 };
 
@@ -137,7 +134,7 @@ TEST_F(SaveMergeTest, MainWindowSaveKeepsWhatOthersWroteAndWritesItsOwnChanges) 
     };
     for (const MergeCase& c : cases) {
         SCOPED_TRACE(c.what);
-        writeFile(storedFile);
+        writeStore(storedFile);
         MainWindowSettings state;
         ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
         editFile(c.otherWriter);
@@ -150,7 +147,7 @@ TEST_F(SaveMergeTest, MainWindowSaveKeepsWhatOthersWroteAndWritesItsOwnChanges) 
 }
 
 TEST_F(SaveMergeTest, AKeyDeletedByHandIsNotMadeAgain) {
-    writeFile(storedFile);
+    writeStore(storedFile);
     MainWindowSettings state;
     ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
     editFile([](QByteArray& f) {
@@ -158,7 +155,7 @@ TEST_F(SaveMergeTest, AKeyDeletedByHandIsNotMadeAgain) {
     });
     ASSERT_TRUE(SaveSystemGroup(state).ok());
     ASSERT_TRUE(SaveFileGroup(state).ok());
-    EXPECT_FALSE(fileBytes().contains("Morvex\\File]"));
+    EXPECT_FALSE(storeBytes().contains("Morvex\\File]"));
     EXPECT_EQ(stored(u"\\Software\\QOR\\Morvex\\System"_s, u"WindowTop"_s), u"10"_s);
 }
 
@@ -174,11 +171,11 @@ TEST_F(SaveMergeTest, FirstSaveWritesTheWholeGroupsAsDesigned) {
 }
 
 TEST_F(SaveMergeTest, DialogAndViewerSavesKeepWhatOthersWrote) {
-    writeFile("Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\AppRun]\n"
-              "\"BeforeApp\"=\"fetch\"\n"
-              "\n[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\ListView]\n"
-              "\"TextEditor\"=\"notepad\"\n");
+    writeStore("Windows Registry Editor Version 5.00\n\n"
+               "[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\AppRun]\n"
+               "\"BeforeApp\"=\"fetch\"\n"
+               "\n[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\ListView]\n"
+               "\"TextEditor\"=\"notepad\"\n");
     SettingFState dialog;
     ASSERT_TRUE(loadSettingFGroups(dialog).ok());
     ListViewSettings view;
@@ -224,7 +221,7 @@ TEST_F(SaveMergeTest, TheDrawChoiceIsWrittenOnlyWhenChangedHere) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        writeFile(storedFile + c.before);
+        writeStore(storedFile + c.before);
         SettingFState dialog;
         ASSERT_TRUE(loadSettingFGroups(dialog).ok());
         editFile([&](QByteArray& f) {

@@ -3,7 +3,7 @@
 #include "settings/SettingFGroups.h"
 #include "settings/SettingsStore.h"
 #include "settings/Sjis.h"
-#include "tests/settings/StoreTestSupport.h"
+#include "tests/support/StoreFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,6 +11,9 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
+using morvex::test::storedNumber;
+using morvex::test::storedText;
+using morvex::test::StoreTest;
 using namespace morvex;
 
 namespace {
@@ -18,23 +21,6 @@ namespace {
 const QByteArray v5 = "Windows Registry Editor Version 5.00\n";
 const QByteArray hkcu = "[HKEY_CURRENT_USER\\Software\\";
 const QString programDir = u"/opt/morvex/"_s;
-
-// Reads one value in a fresh handle: its number, its text, or nothing when absent.
-std::optional<qint32> number(const QString& key, const QString& name) {
-    SettingsStore store;
-    if (!store.StoreOpen(key, false) || !store.ValuePresent(name))
-        return std::nullopt;
-    const auto value = store.ReadNumber(name);
-    return value.ok() ? std::optional<qint32>(value.value()) : std::nullopt;
-}
-
-std::optional<QString> text(const QString& key, const QString& name) {
-    SettingsStore store;
-    if (!store.StoreOpen(key, false) || !store.ValuePresent(name))
-        return std::nullopt;
-    const auto value = store.ReadText(name);
-    return value.ok() ? std::optional<QString>(value.value()) : std::nullopt;
-}
 
 bool keyExists(const QString& key) {
     SettingsStore store;
@@ -94,26 +80,26 @@ TEST_F(GroupTest, FirstRunCreatesNothingUntilTheFirstClose) {
     state.SrcFile = QStringList{u"/home/user/bbs/*.up"_s};
     ASSERT_TRUE(SaveSystemGroup(state).ok());
     ASSERT_TRUE(SaveFileGroup(state).ok());
-    EXPECT_EQ(number(qorSystem, u"WindowLeft"_s), -8);
-    EXPECT_EQ(number(qorSystem, u"Version"_s), 120);
-    EXPECT_EQ(number(qorFile, u"SrcFileCount"_s), 1);
-    EXPECT_EQ(text(qorFile, u"FutterFileName"_s), u"/opt/morvex/*.mfl"_s);
+    EXPECT_EQ(storedNumber(qorSystem, u"WindowLeft"_s), -8);
+    EXPECT_EQ(storedNumber(qorSystem, u"Version"_s), 120);
+    EXPECT_EQ(storedNumber(qorFile, u"SrcFileCount"_s), 1);
+    EXPECT_EQ(storedText(qorFile, u"FutterFileName"_s), u"/opt/morvex/*.mfl"_s);
 }
 
 TEST_F(GroupTest, SourceListSkipsMissingNumbers) {
-    writeFile(v5 + hkcu +
-              "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:3\n"
-              "\"SrcFileName2\"=\"c.up\"\n\"SrcFileName\"=\"a.up\"\n"
-              "\"SrcFileName3\"=\"beyond.up\"\n\"SrcFileName02\"=\"zero.up\"\n");
+    writeStore(v5 + hkcu +
+               "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:3\n"
+               "\"SrcFileName2\"=\"c.up\"\n\"SrcFileName\"=\"a.up\"\n"
+               "\"SrcFileName3\"=\"beyond.up\"\n\"SrcFileName02\"=\"zero.up\"\n");
     MainWindowSettings state;
     ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
     EXPECT_EQ(state.SrcFile, (QStringList{u"a.up"_s, u"c.up"_s}));
 }
 
 TEST_F(GroupTest, HugeCountDoesNotHang) {
-    writeFile(v5 + hkcu +
-              "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:7fffffff\n"
-              "\"SrcFileName2000000000\"=\"far.up\"\n\"SrcFileName\"=\"a.up\"\n");
+    writeStore(v5 + hkcu +
+               "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:7fffffff\n"
+               "\"SrcFileName2000000000\"=\"far.up\"\n\"SrcFileName\"=\"a.up\"\n");
     MainWindowSettings state;
     ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
     EXPECT_EQ(state.SrcFile, (QStringList{u"a.up"_s, u"far.up"_s}));
@@ -125,18 +111,18 @@ TEST_F(GroupTest, ShorterListLeavesOldNamesUnloaded) {
     ASSERT_TRUE(SaveFileGroup(state).ok());
     state.SrcFile = QStringList{u"x"_s, u"y"_s};
     ASSERT_TRUE(SaveFileGroup(state).ok());
-    EXPECT_EQ(number(qorFile, u"SrcFileCount"_s), 2);
-    EXPECT_EQ(text(qorFile, u"SrcFileName2"_s), u"3"_s);
-    EXPECT_EQ(text(qorFile, u"SrcFileName4"_s), u"5"_s);
+    EXPECT_EQ(storedNumber(qorFile, u"SrcFileCount"_s), 2);
+    EXPECT_EQ(storedText(qorFile, u"SrcFileName2"_s), u"3"_s);
+    EXPECT_EQ(storedText(qorFile, u"SrcFileName4"_s), u"5"_s);
     MainWindowSettings loaded;
     ASSERT_TRUE(LoadMainSettings(loaded, programDir).ok());
     EXPECT_EQ(loaded.SrcFile, (QStringList{u"x"_s, u"y"_s}));
 }
 
 TEST_F(GroupTest, OldFileKeyAloneMovesAndItsParentGoesLater) {
-    writeFile(v5 + hkcu +
-              "ZELT\\Morvex\\File]\n\"FutterFileName\"=\"C:\\\\old\\\\*.mfl\"\n"
-              "\"Futter\"=dword:1\n\"ConvChar\"=\"}\"\n\"BackUpExt\"=\".old\"\n");
+    writeStore(v5 + hkcu +
+               "ZELT\\Morvex\\File]\n\"FutterFileName\"=\"C:\\\\old\\\\*.mfl\"\n"
+               "\"Futter\"=dword:1\n\"ConvChar\"=\"}\"\n\"BackUpExt\"=\".old\"\n");
     MainWindowSettings state;
     ASSERT_TRUE(PruneOldVendorKey().ok());
     ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
@@ -146,9 +132,9 @@ TEST_F(GroupTest, OldFileKeyAloneMovesAndItsParentGoesLater) {
     EXPECT_EQ(state.FutterMarker, 0);
     EXPECT_EQ(state.ConvChar, u"}"_s);
     EXPECT_EQ(state.BackExt, u".old"_s);
-    EXPECT_EQ(number(qorFile, u"SrcFileCount"_s), 0);
-    EXPECT_EQ(text(qorFile, u"FutterFileName"_s), u"C:\\old\\*.mfl"_s);
-    EXPECT_EQ(number(qorFile, u"Futter"_s), 0); // saved by the marker rule
+    EXPECT_EQ(storedNumber(qorFile, u"SrcFileCount"_s), 0);
+    EXPECT_EQ(storedText(qorFile, u"FutterFileName"_s), u"C:\\old\\*.mfl"_s);
+    EXPECT_EQ(storedNumber(qorFile, u"Futter"_s), 0); // saved by the marker rule
     EXPECT_FALSE(keyExists(u"\\Software\\ZELT\\Morvex\\File"_s));
     EXPECT_TRUE(keyExists(u"\\Software\\ZELT\\Morvex"_s));
     ASSERT_TRUE(PruneOldVendorKey().ok());
@@ -157,35 +143,35 @@ TEST_F(GroupTest, OldFileKeyAloneMovesAndItsParentGoesLater) {
 }
 
 TEST_F(GroupTest, MovingTheOldFileKeyKeepsTheCurrentSourceList) {
-    writeFile(v5 + hkcu + "ZELT\\Morvex\\File]\n\"HeaderFileName\"=\"old.mhl\"\n\n" + hkcu +
-              "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:2\n\"SrcFileName\"=\"a.up\"\n"
-              "\"SrcFileName1\"=\"b.up\"\n\"HeaderFileName\"=\"current.mhl\"\n");
+    writeStore(v5 + hkcu + "ZELT\\Morvex\\File]\n\"HeaderFileName\"=\"old.mhl\"\n\n" + hkcu +
+               "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:2\n\"SrcFileName\"=\"a.up\"\n"
+               "\"SrcFileName1\"=\"b.up\"\n\"HeaderFileName\"=\"current.mhl\"\n");
     MainWindowSettings state;
     ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
     EXPECT_EQ(state.SrcFile, (QStringList{u"a.up"_s, u"b.up"_s}));
     EXPECT_EQ(state.HFile, u"old.mhl"_s); // the old values win
-    EXPECT_EQ(number(qorFile, u"SrcFileCount"_s), 2);
-    EXPECT_EQ(text(qorFile, u"SrcFileName1"_s), u"b.up"_s);
+    EXPECT_EQ(storedNumber(qorFile, u"SrcFileCount"_s), 2);
+    EXPECT_EQ(storedText(qorFile, u"SrcFileName1"_s), u"b.up"_s);
     EXPECT_FALSE(keyExists(u"\\Software\\ZELT\\Morvex\\File"_s));
 }
 
 TEST_F(GroupTest, OldSystemKeyMoves) {
-    writeFile(v5 + hkcu + "ZELT\\Morvex\\System]\n\"WindowTop\"=dword:20\n\"Version\"=dword:64\n");
+    writeStore(v5 + hkcu + "ZELT\\Morvex\\System]\n\"WindowTop\"=dword:20\n\"Version\"=dword:64\n");
     MainWindowSettings state;
     state.windowWidth = 340;
     ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
     EXPECT_EQ(state.windowTop, 32);
     EXPECT_FALSE(state.windowLeft);
     EXPECT_EQ(state.version, 120); // the current key, read after the move, holds the saved 120
-    EXPECT_EQ(number(qorSystem, u"WindowTop"_s), 32);
-    EXPECT_EQ(number(qorSystem, u"WindowWidth"_s), 340);
-    EXPECT_EQ(number(qorSystem, u"Version"_s), 120);
-    EXPECT_FALSE(number(qorSystem, u"WindowLeft"_s));
+    EXPECT_EQ(storedNumber(qorSystem, u"WindowTop"_s), 32);
+    EXPECT_EQ(storedNumber(qorSystem, u"WindowWidth"_s), 340);
+    EXPECT_EQ(storedNumber(qorSystem, u"Version"_s), 120);
+    EXPECT_FALSE(storedNumber(qorSystem, u"WindowLeft"_s));
     EXPECT_FALSE(keyExists(u"\\Software\\ZELT\\Morvex\\System"_s));
 }
 
 TEST_F(GroupTest, PruneKeepsVendorKeysWithOtherSubkeys) {
-    writeFile(v5 + hkcu + "ZELT\\Morvex]\n\"Stray\"=dword:1\n" + hkcu + "ZELT\\Other\\X]\n");
+    writeStore(v5 + hkcu + "ZELT\\Morvex]\n\"Stray\"=dword:1\n" + hkcu + "ZELT\\Other\\X]\n");
     ASSERT_TRUE(PruneOldVendorKey().ok());
     EXPECT_FALSE(keyExists(u"\\Software\\ZELT\\Morvex"_s));
     EXPECT_TRUE(keyExists(u"\\Software\\ZELT\\Other\\X"_s));
@@ -195,16 +181,16 @@ TEST_F(GroupTest, FutterAndHeaderAlternateOverStartAndCloseCycles) {
     const std::pair<int, int> expected[] = {{1, 1}, {0, 0}, {1, 1}};
     for (auto [futter, header] : expected) {
         startAndClose();
-        EXPECT_EQ(number(qorFile, u"Futter"_s), futter);
-        EXPECT_EQ(number(qorFile, u"Header"_s), header);
+        EXPECT_EQ(storedNumber(qorFile, u"Futter"_s), futter);
+        EXPECT_EQ(storedNumber(qorFile, u"Header"_s), header);
     }
 }
 
 TEST_F(GroupTest, WrongTypeStopsTheStepWithEarlierValuesApplied) {
-    writeFile(v5 + hkcu +
-              "QOR\\Morvex\\System]\n\"WindowTop\"=dword:10\n"
-              "\"WindowLeft\"=\"20\"\n\"Version\"=dword:1\n" +
-              hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\"#\"\n");
+    writeStore(v5 + hkcu +
+               "QOR\\Morvex\\System]\n\"WindowTop\"=dword:10\n"
+               "\"WindowLeft\"=\"20\"\n\"Version\"=dword:1\n" +
+               hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\"#\"\n");
     MainWindowSettings state;
     const StoreResult result = LoadMainSettings(state, programDir);
     ASSERT_FALSE(result.ok());
@@ -217,7 +203,7 @@ TEST_F(GroupTest, WrongTypeStopsTheStepWithEarlierValuesApplied) {
 }
 
 TEST_F(GroupTest, WrongTypeInTheOldKeyLeavesItInPlace) {
-    writeFile(v5 + hkcu + "ZELT\\Morvex\\Result]\n\"ShowResult\"=dword:0\n\"GoByClose\"=hex:01\n");
+    writeStore(v5 + hkcu + "ZELT\\Morvex\\Result]\n\"ShowResult\"=dword:0\n\"GoByClose\"=hex:01\n");
     SettingFState state;
     const StoreResult result = LoadResultGroup(state);
     EXPECT_EQ(result.message(), u"'GoByClose' のﾃﾞｰﾀ型が不正です"_s);
@@ -237,9 +223,9 @@ TEST_F(GroupTest, RadioFlagsFollowTheCheckRule) {
     const RadioCase cases[] = {
         {1, 1, false, true}, {0, 0, false, false}, {1, 0, true, false}, {0, 5, false, true}};
     for (const RadioCase& c : cases) {
-        writeFile(v5 + hkcu +
-                  "QOR\\Morvex\\Result]\n\"ShowResult\"=dword:" + QByteArray::number(c.show) +
-                  "\n\"NotShowResult\"=dword:" + QByteArray::number(c.notShow) + "\n");
+        writeStore(v5 + hkcu +
+                   "QOR\\Morvex\\Result]\n\"ShowResult\"=dword:" + QByteArray::number(c.show) +
+                   "\n\"NotShowResult\"=dword:" + QByteArray::number(c.notShow) + "\n");
         SettingFState state;
         ASSERT_TRUE(LoadResultGroup(state).ok());
         EXPECT_EQ(state.ShowResult, c.showChecked) << c.show << c.notShow;
@@ -253,29 +239,29 @@ TEST_F(GroupTest, RadioFlagsFollowTheCheckRule) {
 }
 
 TEST_F(GroupTest, ResultWaitTimeIsClampedAndSavedClamped) {
-    writeFile(v5 + hkcu + "QOR\\Morvex\\Result]\n\"WaitTime\"=dword:19\n\"GoByClose\"=dword:2\n");
+    writeStore(v5 + hkcu + "QOR\\Morvex\\Result]\n\"WaitTime\"=dword:19\n\"GoByClose\"=dword:2\n");
     SettingFState state;
     ASSERT_TRUE(LoadResultGroup(state).ok());
     EXPECT_EQ(state.WaitTime, 10);
     EXPECT_TRUE(state.GoByClose);
     ASSERT_TRUE(SaveResultGroup(state).ok());
-    EXPECT_EQ(number(qorResult, u"WaitTime"_s), 10);
-    EXPECT_EQ(number(qorResult, u"GoByClose"_s), 1);
-    EXPECT_EQ(number(qorResult, u"ShowResult"_s), 1);
-    EXPECT_EQ(number(qorResult, u"NotShowResult"_s), 0);
+    EXPECT_EQ(storedNumber(qorResult, u"WaitTime"_s), 10);
+    EXPECT_EQ(storedNumber(qorResult, u"GoByClose"_s), 1);
+    EXPECT_EQ(storedNumber(qorResult, u"ShowResult"_s), 1);
+    EXPECT_EQ(storedNumber(qorResult, u"NotShowResult"_s), 0);
     state.setWaitTime(-4);
     EXPECT_EQ(state.WaitTime, 0);
 }
 
 TEST_F(GroupTest, OldResultKeyMovesOnTheFirstDialog) {
-    writeFile(v5 + hkcu +
-              "ZELT\\Morvex\\Result]\n\"NotShowResult\"=dword:1\n\"WaitTime\"=dword:3\n");
+    writeStore(v5 + hkcu +
+               "ZELT\\Morvex\\Result]\n\"NotShowResult\"=dword:1\n\"WaitTime\"=dword:3\n");
     SettingFState state;
     ASSERT_TRUE(LoadResultGroup(state).ok());
     EXPECT_TRUE(state.NotShowResult);
     EXPECT_EQ(state.WaitTime, 3);
-    EXPECT_EQ(number(qorResult, u"NotShowResult"_s), 1);
-    EXPECT_EQ(number(qorResult, u"ShowResult"_s), 0);
+    EXPECT_EQ(storedNumber(qorResult, u"NotShowResult"_s), 1);
+    EXPECT_EQ(storedNumber(qorResult, u"ShowResult"_s), 0);
     EXPECT_FALSE(keyExists(u"\\Software\\ZELT\\Morvex\\Result"_s));
 }
 
@@ -283,8 +269,8 @@ TEST_F(GroupTest, CompListCountIsASixteenBitPositionWithinRange) {
     const std::pair<qint32, qint32> cases[] = {{40, 40},       {100, 80},  {-5, 0},
                                                {65536 + 7, 7}, {65535, 0}, {0x10050, 80}};
     for (auto [stored, position] : cases) {
-        writeFile(v5 + hkcu + "QOR\\Morvex\\CompList]\n\"CompList\"=dword:1\n\"Count\"=dword:" +
-                  QByteArray::number(quint32(stored), 16) + "\n");
+        writeStore(v5 + hkcu + "QOR\\Morvex\\CompList]\n\"CompList\"=dword:1\n\"Count\"=dword:" +
+                   QByteArray::number(quint32(stored), 16) + "\n");
         SettingFState state;
         ASSERT_TRUE(LoadCompListGroup(state).ok());
         EXPECT_TRUE(state.CompListChk);
@@ -293,15 +279,15 @@ TEST_F(GroupTest, CompListCountIsASixteenBitPositionWithinRange) {
     SettingFState state;
     state.CompListUpDown = 33;
     ASSERT_TRUE(SaveCompListGroup(state).ok());
-    EXPECT_EQ(number(u"\\Software\\QOR\\Morvex\\CompList"_s, u"Count"_s), 33);
-    EXPECT_EQ(number(u"\\Software\\QOR\\Morvex\\CompList"_s, u"CompList"_s), 0);
+    EXPECT_EQ(storedNumber(u"\\Software\\QOR\\Morvex\\CompList"_s, u"Count"_s), 33);
+    EXPECT_EQ(storedNumber(u"\\Software\\QOR\\Morvex\\CompList"_s, u"CompList"_s), 0);
 }
 
 TEST_F(GroupTest, AppRunAndWatchWaitTimesTravelAsText) {
-    writeFile(v5 + hkcu +
-              "QOR\\Morvex\\AppRun]\n\"WaitTime\"=dword:12c\n\"BeforeCheck\"=dword:1\n"
-              "\"BeforeApp\"=\"/usr/bin/fetch --all\"\n" +
-              hkcu + "QOR\\Morvex\\Watch]\n\"WaitTime\"=dword:ffffffff\n\"WatchApp\"=\"mail\"\n");
+    writeStore(v5 + hkcu +
+               "QOR\\Morvex\\AppRun]\n\"WaitTime\"=dword:12c\n\"BeforeCheck\"=dword:1\n"
+               "\"BeforeApp\"=\"/usr/bin/fetch --all\"\n" +
+               hkcu + "QOR\\Morvex\\Watch]\n\"WaitTime\"=dword:ffffffff\n\"WatchApp\"=\"mail\"\n");
     SettingFState state;
     ASSERT_TRUE(LoadAppRunGroup(state).ok());
     ASSERT_TRUE(LoadWatchGroup(state).ok());
@@ -312,14 +298,14 @@ TEST_F(GroupTest, AppRunAndWatchWaitTimesTravelAsText) {
     EXPECT_EQ(state.ObserveWaitTime, u"-1"_s);
     EXPECT_EQ(state.WatchApp, u"mail"_s);
     ASSERT_TRUE(SaveAppRunGroup(state).ok());
-    EXPECT_EQ(number(u"\\Software\\QOR\\Morvex\\AppRun"_s, u"WaitTime"_s), 300);
-    EXPECT_EQ(text(u"\\Software\\QOR\\Morvex\\AppRun"_s, u"AfterApp"_s), QString());
+    EXPECT_EQ(storedNumber(u"\\Software\\QOR\\Morvex\\AppRun"_s, u"WaitTime"_s), 300);
+    EXPECT_EQ(storedText(u"\\Software\\QOR\\Morvex\\AppRun"_s, u"AfterApp"_s), QString());
     state.AppWaitTime = u"soon"_s;
     state.ObserveWaitTime = u"99999999999"_s;
     ASSERT_TRUE(SaveAppRunGroup(state).ok());
     ASSERT_TRUE(SaveWatchGroup(state).ok());
-    EXPECT_EQ(number(u"\\Software\\QOR\\Morvex\\AppRun"_s, u"WaitTime"_s), 1000);
-    EXPECT_EQ(number(u"\\Software\\QOR\\Morvex\\Watch"_s, u"WaitTime"_s), 2000);
+    EXPECT_EQ(storedNumber(u"\\Software\\QOR\\Morvex\\AppRun"_s, u"WaitTime"_s), 1000);
+    EXPECT_EQ(storedNumber(u"\\Software\\QOR\\Morvex\\Watch"_s, u"WaitTime"_s), 2000);
 }
 
 TEST_F(GroupTest, EncodingIsTextUnderTheFileKeyAndAbsentMeansShiftJis) {
@@ -332,41 +318,41 @@ TEST_F(GroupTest, EncodingIsTextUnderTheFileKeyAndAbsentMeansShiftJis) {
         {"\"Encoding\"=\"euc-jp\"\n", false}, // anything else is the default
     };
     for (const auto& [value, utf8] : cases) {
-        writeFile(v5 + hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\")\"\n" + value);
+        writeStore(v5 + hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\")\"\n" + value);
         SettingFState state; // Shift-JIS, as the dialog's design has it
         if (!value.isEmpty())
             state.Utf8Files = !utf8; // a stored value sets the choice either way
         ASSERT_TRUE(loadSettingFGroups(state).ok()) << value.constData();
         EXPECT_EQ(state.Utf8Files, utf8) << value.constData();
     }
-    writeFile(v5 + hkcu + "QOR\\Morvex\\File]\n\"Encoding\"=dword:1\n");
+    writeStore(v5 + hkcu + "QOR\\Morvex\\File]\n\"Encoding\"=dword:1\n");
     SettingFState wrong;
     EXPECT_FALSE(loadFileChoices(wrong).ok()) << "a value of another type fails the load";
 
     // Saving writes the one value and keeps the main window's.
-    writeFile(v5 + hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\"!\"\n");
+    writeStore(v5 + hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\"!\"\n");
     SettingFState state;
     state.Utf8Files = true;
     ASSERT_TRUE(saveFileEncoding(state).ok());
-    EXPECT_EQ(text(qorFile, u"Encoding"_s), u"utf-8"_s);
-    EXPECT_EQ(text(qorFile, u"ConvChar"_s), u"!"_s);
+    EXPECT_EQ(storedText(qorFile, u"Encoding"_s), u"utf-8"_s);
+    EXPECT_EQ(storedText(qorFile, u"ConvChar"_s), u"!"_s);
     state.Utf8Files = false;
     ASSERT_TRUE(saveFileEncoding(state).ok());
-    EXPECT_EQ(text(qorFile, u"Encoding"_s), u"sjis"_s);
+    EXPECT_EQ(storedText(qorFile, u"Encoding"_s), u"sjis"_s);
     // The main window's save of its File group leaves the encoding as the dialog stored it.
     state.Utf8Files = true;
     ASSERT_TRUE(saveFileEncoding(state).ok());
     startAndClose();
-    EXPECT_EQ(text(qorFile, u"Encoding"_s), u"utf-8"_s);
+    EXPECT_EQ(storedText(qorFile, u"Encoding"_s), u"utf-8"_s);
 }
 
 TEST_F(GroupTest, ListViewMovesAndCutsTheFontName) {
     // 16 full-width characters are 32 bytes in Shift-JIS: the 16th does not fit.
     const QString longName = u"ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰ"_s;
-    writeFile(v5 + hkcu +
-              "ZELT\\Morvex\\ListView]\n\"WindowWidth\"=dword:258\n"
-              "\"BackColor\"=dword:8000000f\n\"FontName\"=\"" +
-              longName.toUtf8() + "\"\n\"TextEditor\"=\"\"\n");
+    writeStore(v5 + hkcu +
+               "ZELT\\Morvex\\ListView]\n\"WindowWidth\"=dword:258\n"
+               "\"BackColor\"=dword:8000000f\n\"FontName\"=\"" +
+               longName.toUtf8() + "\"\n\"TextEditor\"=\"\"\n");
     ListViewSettings state;
     ASSERT_TRUE(LoadViewSettings(state).ok());
     EXPECT_EQ(state.windowWidth, 600);
@@ -376,9 +362,9 @@ TEST_F(GroupTest, ListViewMovesAndCutsTheFontName) {
     EXPECT_EQ(state.TextEditorLbl, QString());
     EXPECT_EQ(state.windowHeight, 359);
     const QString current = u"\\Software\\QOR\\Morvex\\ListView"_s;
-    EXPECT_EQ(number(current, u"BackColor"_s), qint32(0x8000000F));
-    EXPECT_EQ(text(current, u"TextEditor"_s), QString());
-    EXPECT_EQ(number(current, u"FontSize"_s), 9);
+    EXPECT_EQ(storedNumber(current, u"BackColor"_s), qint32(0x8000000F));
+    EXPECT_EQ(storedText(current, u"TextEditor"_s), QString());
+    EXPECT_EQ(storedNumber(current, u"FontSize"_s), 9);
     EXPECT_FALSE(keyExists(u"\\Software\\ZELT\\Morvex\\ListView"_s));
 
     state.windowTop = 5;
@@ -392,7 +378,7 @@ TEST_F(GroupTest, ListViewMovesAndCutsTheFontName) {
 
 TEST_F(GroupTest, UnparsableFileStopsLoadsAndRefusesSaves) {
     const QByteArray broken = v5 + hkcu + "QOR\\Morvex\\System]\n\"WindowTop\"=dword:1\n\"oops\n";
-    writeFile(broken);
+    writeStore(broken);
     MainWindowSettings state;
     const StoreResult pruned = PruneOldVendorKey();
     ASSERT_FALSE(pruned.ok());
@@ -410,7 +396,7 @@ TEST_F(GroupTest, UnparsableFileStopsLoadsAndRefusesSaves) {
     EXPECT_TRUE(
         SaveFileGroup(state).message().startsWith(u"'SrcFileCount' の設定に失敗しました"_s));
     EXPECT_TRUE(SaveWatchGroup(dialog).message().startsWith(u"'WatchApp' の設定に失敗しました"_s));
-    EXPECT_EQ(fileBytes(), broken);
+    EXPECT_EQ(storeBytes(), broken);
 }
 
 TEST(ProgramDirectory, IsTheExecutablesFolderWithASlash) {
@@ -421,15 +407,15 @@ TEST(ProgramDirectory, IsTheExecutablesFolderWithASlash) {
 }
 
 TEST_F(GroupTest, AnOldFileKeysSourceListMovesWithIt) {
-    writeFile(v5 + hkcu +
-              "ZELT\\Morvex\\File]\n\"SrcFileCount\"=dword:2\n"
-              "\"SrcFileName\"=\"old1.up\"\n\"SrcFileName1\"=\"old2.up\"\n\n" +
-              hkcu + "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:1\n\"SrcFileName\"=\"cur.up\"\n");
+    writeStore(v5 + hkcu +
+               "ZELT\\Morvex\\File]\n\"SrcFileCount\"=dword:2\n"
+               "\"SrcFileName\"=\"old1.up\"\n\"SrcFileName1\"=\"old2.up\"\n\n" +
+               hkcu + "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:1\n\"SrcFileName\"=\"cur.up\"\n");
     MainWindowSettings state;
     ASSERT_TRUE(LoadMainSettings(state, programDir).ok());
     EXPECT_EQ(state.SrcFile, (QStringList{u"old1.up"_s, u"old2.up"_s})) << "once, old values win";
-    EXPECT_EQ(number(qorFile, u"SrcFileCount"_s), 2);
-    EXPECT_EQ(text(qorFile, u"SrcFileName1"_s), u"old2.up"_s);
+    EXPECT_EQ(storedNumber(qorFile, u"SrcFileCount"_s), 2);
+    EXPECT_EQ(storedText(qorFile, u"SrcFileName1"_s), u"old2.up"_s);
     EXPECT_FALSE(keyExists(u"\\Software\\ZELT\\Morvex\\File"_s));
 }
 
@@ -443,10 +429,10 @@ TEST_F(GroupTest, ReadingInPlaceGivesWhatAMoveGivesAndWritesNothing) {
         "QOR\\Morvex\\File]\n\"SrcFileCount\"=dword:1\n\"SrcFileName\"=\"cur.up\"\n"
         "\"HeadConvChar\"=\"[\"\n\"ConvChar\"=\"{\"\n\n" +
         hkcu + "QOR\\Morvex\\System]\n\"WindowTop\"=dword:5\n\"WindowLeft\"=dword:7\n";
-    writeFile(file);
+    writeStore(file);
     MainWindowSettings inPlace;
     ASSERT_TRUE(LoadMainSettings(inPlace, programDir, LoadWrites::Discarded).ok());
-    EXPECT_EQ(fileBytes(), file) << "not a byte written";
+    EXPECT_EQ(storeBytes(), file) << "not a byte written";
 
     MainWindowSettings moved;
     ASSERT_TRUE(LoadMainSettings(moved, programDir).ok());
@@ -554,12 +540,12 @@ TEST_F(GroupTest, DiscardedLoadsGiveWhatTheMoveGivesAndWriteNothing) {
         SCOPED_TRACE(c.what);
         QDir(configDir()).removeRecursively();
         if (!c.file.isEmpty())
-            writeFile(c.file);
+            writeStore(c.file);
         const StartLoads discarded(LoadWrites::Discarded);
         if (c.file.isEmpty())
             EXPECT_FALSE(QFileInfo::exists(configDir() + u"/morvex"_s));
         else
-            EXPECT_EQ(fileBytes(), c.file) << "not a byte written";
+            EXPECT_EQ(storeBytes(), c.file) << "not a byte written";
         EXPECT_TRUE(discarded.main.base.keys.isEmpty());
         EXPECT_TRUE(discarded.view.base.keys.isEmpty());
 

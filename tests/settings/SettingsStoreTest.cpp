@@ -1,7 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "settings/RegDocument.h"
-#include "tests/settings/StoreTestSupport.h"
+#include "tests/support/StoreFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,6 +11,7 @@
 using namespace Qt::StringLiterals;
 using morvex::SettingsStore;
 using morvex::StoreError;
+using morvex::test::StoreTest;
 
 namespace {
 
@@ -46,10 +47,11 @@ TEST_F(StoreTest, WritesReadBackWithTheirTypes) {
         EXPECT_FALSE(QFileInfo::exists(storeFile()));
         EXPECT_TRUE(store.StoreClose().ok());
     }
-    EXPECT_TRUE(fileBytes().startsWith(v5 + "\n[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\System]\n"
-                                            "\"WindowTop\"=dword:00000064\n"
-                                            "\"WindowLeft\"=dword:fffffff8\n"
-                                            "\"Note\"=hex(1):74,00,77,00,6f,00,0a,00,6c,00"));
+    EXPECT_TRUE(storeBytes().startsWith(v5 +
+                                        "\n[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\System]\n"
+                                        "\"WindowTop\"=dword:00000064\n"
+                                        "\"WindowLeft\"=dword:fffffff8\n"
+                                        "\"Note\"=hex(1):74,00,77,00,6f,00,0a,00,6c,00"));
     SettingsStore store;
     ASSERT_TRUE(store.StoreOpen(u"\\SOFTWARE\\qor\\MORVEX\\system"_s, false));
     EXPECT_EQ(store.ReadNumber(u"WindowLeft"_s).value(), -8);
@@ -61,9 +63,9 @@ TEST_F(StoreTest, WritesReadBackWithTheirTypes) {
 }
 
 TEST_F(StoreTest, ReadFailuresCarryTheDesignedMessages) {
-    writeFile(v5 + "[HKEY_CURRENT_USER\\Software\\T]\n\"Num\"=dword:00000001\n\"Txt\"=\"x\"\n"
-                   "\"Bin\"=hex:00\n\"Exp\"=hex(2):41,00,00,00\n\"Odd\"=hex(1):41,00,42\n"
-                   "\"Dw\"=hex(4):01,00,00,00\n\"Short\"=hex(4):01\n");
+    writeStore(v5 + "[HKEY_CURRENT_USER\\Software\\T]\n\"Num\"=dword:00000001\n\"Txt\"=\"x\"\n"
+                    "\"Bin\"=hex:00\n\"Exp\"=hex(2):41,00,00,00\n\"Odd\"=hex(1):41,00,42\n"
+                    "\"Dw\"=hex(4):01,00,00,00\n\"Short\"=hex(4):01\n");
     SettingsStore store;
     ASSERT_TRUE(store.StoreOpen(u"\\Software\\T"_s, false));
     struct Case {
@@ -90,7 +92,7 @@ TEST_F(StoreTest, ReadFailuresCarryTheDesignedMessages) {
     EXPECT_EQ(store.ReadNumber(u"Dw"_s).value(), 1);
     // Reading does not write: the file keeps its other types untouched.
     EXPECT_TRUE(store.StoreClose().ok());
-    EXPECT_TRUE(fileBytes().contains("\"Odd\"=hex(1):41,00,42\n"));
+    EXPECT_TRUE(storeBytes().contains("\"Odd\"=hex(1):41,00,42\n"));
 }
 
 TEST_F(StoreTest, WritesWithoutAnOpenKeyFail) {
@@ -131,7 +133,7 @@ TEST_F(StoreTest, CommitThatChangesNothingLeavesTheFileUntouched) {
     QByteArray utf16("\xFF\xFE");
     for (QChar c : text)
         utf16.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    writeFile(utf16);
+    writeStore(utf16);
     const QDateTime old = QDateTime::currentDateTime().addDays(-3);
     {
         QFile file(storeFile());
@@ -143,14 +145,14 @@ TEST_F(StoreTest, CommitThatChangesNothingLeavesTheFileUntouched) {
     ASSERT_TRUE(store.WriteNumber(u"VERSION"_s, 120).ok());
     ASSERT_TRUE(store.StoreClose().ok());
     EXPECT_FALSE(store.RemoveKeyTree(u"\\Software\\QOR\\Morvex\\Absent"_s));
-    EXPECT_EQ(fileBytes(), utf16);
+    EXPECT_EQ(storeBytes(), utf16);
     EXPECT_EQ(modified(storeFile()).toSecsSinceEpoch(), old.toSecsSinceEpoch());
 }
 
 TEST_F(StoreTest, UnparsableFileIsReportedAndNeverOverwritten) {
     const QByteArray broken = v5 + "[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\System]\n"
                                    "\"WindowTop\"=dword:00000064\n\"WindowLeft\"=dwrod:5\n";
-    writeFile(broken);
+    writeStore(broken);
     SettingsStore store;
     EXPECT_FALSE(store.StoreOpen(systemKey, false));
     ASSERT_TRUE(store.fileError());
@@ -163,18 +165,18 @@ TEST_F(StoreTest, UnparsableFileIsReportedAndNeverOverwritten) {
     EXPECT_EQ(refused.error().kind(), StoreError::Kind::WriteFailed);
     EXPECT_TRUE(refused.message().startsWith(u"'WindowTop' の設定に失敗しました\n設定ファイル"_s));
     EXPECT_FALSE(store.RemoveKeyTree(systemKey));
-    EXPECT_EQ(fileBytes(), broken);
+    EXPECT_EQ(storeBytes(), broken);
 }
 
 TEST_F(StoreTest, FileBrokenBetweenOpenAndCommitIsKept) {
     SettingsStore store;
     ASSERT_TRUE(store.StoreOpen(systemKey, true));
     ASSERT_TRUE(store.WriteNumber(u"WindowTop"_s, 1).ok());
-    writeFile("garbage\n");
+    writeStore("garbage\n");
     const auto closed = store.StoreClose();
     ASSERT_FALSE(closed.ok());
     EXPECT_TRUE(closed.message().startsWith(u"'WindowTop' の設定に失敗しました\n"_s));
-    EXPECT_EQ(fileBytes(), "garbage\n");
+    EXPECT_EQ(storeBytes(), "garbage\n");
 }
 
 TEST_F(StoreTest, HandlesCommitOnlyTheirOwnChanges) {
@@ -219,13 +221,13 @@ TEST_F(StoreTest, AConditionalWriteLandsOnlyWhereTheFileStillHoldsWhatWasFound) 
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        writeFile(v5 + key + c.atOpen);
+        writeStore(v5 + key + c.atOpen);
         SettingsStore store;
         ASSERT_TRUE(store.StoreOpen(systemKey, true));
         ASSERT_TRUE(store.writeIfStill(u"Name"_s, RegValue::fromText(u"mine"_s), c.found).ok());
-        writeFile(v5 + key + c.atCommit);
+        writeStore(v5 + key + c.atCommit);
         ASSERT_TRUE(store.StoreClose().ok());
-        EXPECT_EQ(fileBytes().toStdString(), (v5 + key + c.expected).toStdString());
+        EXPECT_EQ(storeBytes().toStdString(), (v5 + key + c.expected).toStdString());
     }
 }
 
@@ -250,13 +252,13 @@ TEST_F(StoreTest, RemoveKeyTreeDeletesBelowAndKeepsTheParent) {
     ASSERT_TRUE(store.StoreOpen(u"\\Software\\ZELT\\Morvex"_s, false));
     EXPECT_FALSE(store.HasChildKeys());
     EXPECT_FALSE(store.RemoveKeyTree(u"\\"_s));
-    EXPECT_FALSE(fileBytes().contains("System"));
+    EXPECT_FALSE(storeBytes().contains("System"));
 }
 
 TEST_F(StoreTest, HugeFilesAreRefusedWithoutCrashing) {
     QByteArray huge = v5 + "[HKEY_CURRENT_USER\\Software\\T]\n\"x\"=hex:";
     huge += QByteArray(17 * 1024 * 1024, '0');
-    writeFile(huge);
+    writeStore(huge);
     SettingsStore store;
     EXPECT_FALSE(store.StoreOpen(u"\\Software\\T"_s, false));
     ASSERT_TRUE(store.fileError());
@@ -264,7 +266,7 @@ TEST_F(StoreTest, HugeFilesAreRefusedWithoutCrashing) {
 }
 
 TEST_F(StoreTest, StoreFileInAnUnwritablePlaceFailsWithTheWriteMessage) {
-    writeFile(v5);
+    writeStore(v5);
     ASSERT_TRUE(QFile::remove(storeFile()));
     ASSERT_TRUE(QDir().mkpath(storeFile())); // a folder where the file should be
     SettingsStore store;
@@ -279,7 +281,7 @@ TEST_F(StoreTest, NoCommitHandlesShareTheirChangesAndNeverTouchTheFile) {
         SCOPED_TRACE(fileExists ? "file exists" : "first run");
         QDir(configDir()).removeRecursively();
         if (fileExists)
-            writeFile(existing);
+            writeStore(existing);
         const auto copy = SettingsStore::copyInMemory();
         {
             SettingsStore writer(copy);
@@ -302,7 +304,7 @@ TEST_F(StoreTest, NoCommitHandlesShareTheirChangesAndNeverTouchTheFile) {
         EXPECT_EQ(onFile.StoreOpen(systemKey, false), fileExists);
         EXPECT_FALSE(onFile.ValuePresent(u"WindowLeft"_s));
         if (fileExists) {
-            EXPECT_EQ(fileBytes(), existing);
+            EXPECT_EQ(storeBytes(), existing);
             EXPECT_EQ(QDir(configDir() + u"/morvex"_s).entryList(QDir::Files | QDir::Hidden),
                       QStringList{u"settings.reg"_s})
                 << "no lock file, no temporary file";
@@ -314,7 +316,7 @@ TEST_F(StoreTest, NoCommitHandlesShareTheirChangesAndNeverTouchTheFile) {
 
 TEST_F(StoreTest, NoCommitHandlesRefuseAnUnusableFileAsTheFileHandlesDo) {
     const QByteArray broken = v5 + "[HKEY_CURRENT_USER\\Software\\T]\n\"oops\n";
-    writeFile(broken);
+    writeStore(broken);
     SettingsStore onFile;
     EXPECT_FALSE(onFile.StoreOpen(systemKey, true));
     ASSERT_TRUE(onFile.fileError());
@@ -324,5 +326,5 @@ TEST_F(StoreTest, NoCommitHandlesRefuseAnUnusableFileAsTheFileHandlesDo) {
     EXPECT_EQ(inMemory.fileError()->message(), onFile.fileError()->message());
     EXPECT_EQ(inMemory.WriteNumber(u"WindowTop"_s, 1).message(),
               onFile.WriteNumber(u"WindowTop"_s, 1).message());
-    EXPECT_EQ(fileBytes(), broken);
+    EXPECT_EQ(storeBytes(), broken);
 }

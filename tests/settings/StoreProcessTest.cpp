@@ -3,7 +3,7 @@
 
 #include "settings/RegDocument.h"
 #include "settings/SettingsStore.h"
-#include "tests/settings/StoreTestSupport.h"
+#include "tests/support/StoreFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +16,7 @@
 #include <thread>
 
 using namespace Qt::StringLiterals;
+using morvex::test::StoreTest;
 using namespace morvex;
 
 namespace {
@@ -53,7 +54,7 @@ protected:
     }
 
     RegDocument parsedFile() {
-        auto result = RegDocument::parse(fileBytes());
+        auto result = RegDocument::parse(storeBytes());
         if (auto* error = std::get_if<RegParseError>(&result)) {
             ADD_FAILURE() << error->message(storeFile()).toStdString();
             return RegDocument();
@@ -94,7 +95,7 @@ TEST_F(ProcessTest, TwoProcessesSavingTogetherKeepEveryValue) {
         ASSERT_LT(clock.elapsed(), safetyMs);
         if (QFile::exists(storeFile())) {
             ++readings;
-            unparsable += std::holds_alternative<RegParseError>(RegDocument::parse(fileBytes()));
+            unparsable += std::holds_alternative<RegParseError>(RegDocument::parse(storeBytes()));
         }
         mainWindow.waitForFinished(20);
         dialog.waitForFinished(20);

@@ -1,5 +1,4 @@
 #include "controls/ExLabel.h"
-#include "tests/windows/TestSupport.h"
 #include "windows/About_U.h"
 
 #include <QImage>

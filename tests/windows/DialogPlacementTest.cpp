@@ -1,7 +1,7 @@
 // Every dialog as a window manager or compositor sees it: fixed in size with no minimise or
 // maximise button asked for, and belonging to the window it was opened from.
 #include "settings/Set_U.h"
-#include "tests/windows/TestSupport.h"
+#include "tests/support/StoreFiles.h"
 #include "windows/About_U.h"
 #include "windows/Editor_U.h"
 #include "windows/ProgresU.h"
@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QWindow>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {

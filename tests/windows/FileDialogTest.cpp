@@ -1,6 +1,6 @@
 // The file dialogs as the user meets them: Qt's own dialog, filtered, sized and placed.
 #include "gui/Dialogs.h"
-#include "tests/windows/TestSupport.h"
+#include "tests/support/Widgets.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

@@ -1,4 +1,4 @@
-#include "tests/windows/TestSupport.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QFont>
 #include <QFontInfo>

@@ -1,6 +1,7 @@
 // The viewer's dialogs and the editor start: TSelectListF, TEditorF, LaunchEditor, and the row
 // model under the viewer's list.
-#include "tests/windows/TestSupport.h"
+#include "tests/support/StoreFiles.h"
+#include "tests/support/Widgets.h"
 #include "windows/Editor_U.h"
 #include "windows/LaunchEditor.h"
 #include "windows/ListModel.h"
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <gtest/gtest.h>
 
 namespace morvex::test {
 namespace {
@@ -181,11 +183,6 @@ TEST_F(LaunchEditorTest, NotepadInAnyCaseOpensTheFileInTheDesktopsApplication) {
 
 // A launcher standing in for xdg-open: records its argument and ends with the given status
 // (3: no application for the file).
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void installLauncher(const QString& folder, int status) {
     const QString path = folder + u"/xdg-open"_s;
     QFile script(path);
@@ -203,6 +200,8 @@ TEST_F(LaunchEditorTest, EveryFailureToOpenTheFileIsSaidWithTheFileAndWhatToDo) 
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(bin) + ":/usr/bin:/bin");
 
+    const EndedProcesses ended;
+
     // The desktop has no application for list files.
     installLauncher(bin, 3);
     EXPECT_TRUE(LaunchEditor(u"notepad"_s, list));
@@ -213,12 +212,11 @@ TEST_F(LaunchEditorTest, EveryFailureToOpenTheFileIsSaidWithTheFileAndWhatToDo) 
     EXPECT_TRUE(boxes.messages[0].second.contains(u"インストール"_s));
     EXPECT_TRUE(boxes.messages[0].second.contains(u"テキストエディタ(E)"_s));
 
-    // It has one: nothing to say.
+    // It has one: nothing to say, also once its end has been dealt with.
     installLauncher(bin, 0);
     EXPECT_TRUE(LaunchEditor(u"notepad"_s, list));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return readBytes(bin + u"/opened"_s).count('\n') == 2; }, 5000));
-    QTest::qWait(100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended.count() == 2; }, 5000));
+    EXPECT_EQ(readBytes(bin + u"/opened"_s).count('\n'), 2);
     EXPECT_EQ(boxes.messages.size(), 1u);
 
     // A configured program that is not there, as a path or as a name: said at once.

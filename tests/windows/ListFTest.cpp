@@ -4,8 +4,10 @@
 #include "engine/Paths.h"
 #include "engine/detail/Sys.h"
 #include "settings/ListViewGroup.h"
+#include "settings/SettingsStore.h"
 #include "settings/Sjis.h"
-#include "tests/windows/TestSupport.h"
+#include "tests/support/StoreFiles.h"
+#include "tests/support/Widgets.h"
 #include "windows/LaunchEditor.h"
 #include "windows/ListModel.h"
 #include "windows/List_U.h"
@@ -24,6 +26,7 @@
 #include <QToolButton>
 #include <cerrno>
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace morvex::test {
 namespace {
@@ -469,7 +472,7 @@ TEST_F(ListFTest, TheEditorDialogSetsTheCommandOnlyWithOk) {
     // An empty command is stored empty and starts nothing.
     viewer.show();
     viewer.close();
-    EXPECT_EQ(readText(kListView, u"TextEditor"_s), QString());
+    EXPECT_EQ(storedText(kListView, u"TextEditor"_s), QString());
     writeList(u"a.mfl"_s, "x\r\n");
     viewer.LoadListBtnClick();
     editLists([](TSelectListF* select) { select->TextEditBtn->click(); });
@@ -480,7 +483,7 @@ TEST_F(ListFTest, TheEditorDialogSetsTheCommandOnlyWithOk) {
 TEST_F(ListFTest, TheFirstCloseReleasesBothButtonsAndStoresAllNineValues) {
     viewer.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
-    EXPECT_FALSE(readNumber(kListView, u"WindowWidth"_s).has_value()) << "opening stores nothing";
+    EXPECT_FALSE(storedNumber(kListView, u"WindowWidth"_s).has_value()) << "opening stores nothing";
     HeaderBtn.setDown(true);
     ASSERT_TRUE(HeaderBtn.down());
     viewer.Close1->trigger();
@@ -488,15 +491,15 @@ TEST_F(ListFTest, TheFirstCloseReleasesBothButtonsAndStoresAllNineValues) {
     EXPECT_FALSE(HeaderBtn.down());
     EXPECT_FALSE(FutterBtn.down());
     const QRect frame = viewer.frameGeometry();
-    EXPECT_EQ(readNumber(kListView, u"WindowTop"_s), frame.top());
-    EXPECT_EQ(readNumber(kListView, u"WindowLeft"_s), frame.left());
-    EXPECT_EQ(readNumber(kListView, u"WindowWidth"_s), 514);
-    EXPECT_EQ(readNumber(kListView, u"WindowHeight"_s), 359);
-    EXPECT_EQ(readText(kListView, u"TextEditor"_s), u"notepad"_s);
-    EXPECT_EQ(readNumber(kListView, u"BackColor"_s), 0);
-    EXPECT_EQ(readText(kListView, u"FontName"_s), u"ＭＳ ゴシック"_s);
-    EXPECT_EQ(readNumber(kListView, u"FontColor"_s), 16777215);
-    EXPECT_EQ(readNumber(kListView, u"FontSize"_s), 9);
+    EXPECT_EQ(storedNumber(kListView, u"WindowTop"_s), frame.top());
+    EXPECT_EQ(storedNumber(kListView, u"WindowLeft"_s), frame.left());
+    EXPECT_EQ(storedNumber(kListView, u"WindowWidth"_s), 514);
+    EXPECT_EQ(storedNumber(kListView, u"WindowHeight"_s), 359);
+    EXPECT_EQ(storedText(kListView, u"TextEditor"_s), u"notepad"_s);
+    EXPECT_EQ(storedNumber(kListView, u"BackColor"_s), 0);
+    EXPECT_EQ(storedText(kListView, u"FontName"_s), u"ＭＳ ゴシック"_s);
+    EXPECT_EQ(storedNumber(kListView, u"FontColor"_s), 16777215);
+    EXPECT_EQ(storedNumber(kListView, u"FontSize"_s), 9);
 }
 
 TEST_F(ListFTest, StoredValuesApplyAtEveryOpeningAndChangesLastUntilTheNext) {
@@ -520,10 +523,10 @@ TEST_F(ListFTest, StoredValuesApplyAtEveryOpeningAndChangesLastUntilTheNext) {
     viewer.resize(560, 280);
     viewer.TextEditorLbl = u"vi"_s;
     viewer.close();
-    EXPECT_EQ(readNumber(kListView, u"WindowWidth"_s), viewer.frameGeometry().width());
-    EXPECT_EQ(readNumber(kListView, u"WindowHeight"_s), viewer.frameGeometry().height());
+    EXPECT_EQ(storedNumber(kListView, u"WindowWidth"_s), viewer.frameGeometry().width());
+    EXPECT_EQ(storedNumber(kListView, u"WindowHeight"_s), viewer.frameGeometry().height());
     EXPECT_GT(viewer.frameGeometry().width(), 559) << "outer sizes";
-    EXPECT_EQ(readText(kListView, u"TextEditor"_s), u"vi"_s);
+    EXPECT_EQ(storedText(kListView, u"TextEditor"_s), u"vi"_s);
     writeText(kListView, u"TextEditor"_s, u"kate"_s);
     viewer.TextEditorLbl = u"changed while hidden"_s;
     viewer.show();
@@ -553,9 +556,9 @@ TEST_F(ListFTest, TheOlderKeyIsAppliedMovedAndRemovedAtTheFirstOpening) {
     writeText(kListView, u"TextEditor"_s, u"kate"_s);
     writeList(u"a.mfl"_s, "x\r\n");
     viewer.LoadListBtnClick();
-    EXPECT_TRUE(readText(kOldListView, u"TextEditor"_s).has_value()) << "not moved by a load";
+    EXPECT_TRUE(storedText(kOldListView, u"TextEditor"_s).has_value()) << "not moved by a load";
     viewer.show();
-    EXPECT_FALSE(readText(kOldListView, u"TextEditor"_s).has_value());
+    EXPECT_FALSE(storedText(kOldListView, u"TextEditor"_s).has_value());
     {
         SettingsStore store;
         EXPECT_FALSE(store.StoreOpen(kOldListView, false)) << "the older key is gone";
@@ -565,11 +568,11 @@ TEST_F(ListFTest, TheOlderKeyIsAppliedMovedAndRemovedAtTheFirstOpening) {
     EXPECT_EQ(viewer.listFont().pixelSize(), 13);
     // The window, holding the older values, is written over the current key, and all nine
     // values are there before the first close.
-    EXPECT_EQ(readText(kListView, u"TextEditor"_s), u"mousepad"_s);
-    EXPECT_EQ(readNumber(kListView, u"WindowWidth"_s), 640);
-    EXPECT_EQ(readNumber(kListView, u"FontSize"_s), 10);
-    EXPECT_EQ(readNumber(kListView, u"FontColor"_s), 16777215);
-    EXPECT_EQ(readText(kListView, u"FontName"_s), u"ＭＳ ゴシック"_s);
+    EXPECT_EQ(storedText(kListView, u"TextEditor"_s), u"mousepad"_s);
+    EXPECT_EQ(storedNumber(kListView, u"WindowWidth"_s), 640);
+    EXPECT_EQ(storedNumber(kListView, u"FontSize"_s), 10);
+    EXPECT_EQ(storedNumber(kListView, u"FontColor"_s), 16777215);
+    EXPECT_EQ(storedText(kListView, u"FontName"_s), u"ＭＳ ゴシック"_s);
 }
 
 } // namespace

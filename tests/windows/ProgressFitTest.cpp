@@ -1,11 +1,12 @@
 // The result dialog shows every count whole and always the converted file's name, however long.
-#include "tests/windows/TestSupport.h"
+#include "tests/support/QtPrinters.h"
 #include "windows/ProgresU.h"
 
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

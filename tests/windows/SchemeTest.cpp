@@ -4,21 +4,21 @@
 #include "controls/ExLabel.h"
 #include "controls/MaruBtn.h"
 #include "settings/Set_U.h"
-#include "tests/windows/TestSupport.h"
 #include "windows/About_U.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QStyle>
-
-using namespace morvex;
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;
 using morvex::TAboutF;
 using morvex::TSettingF;
+using namespace morvex;
 
 // A dark desktop scheme (qt6ct's "darker", as a user picks it).
 QPalette darkScheme() {

@@ -2,10 +2,11 @@
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
 #include "settings/Set_U.h"
-#include "tests/windows/TestSupport.h"
+#include "tests/support/StoreFiles.h"
 
 #include <QTabBar>
 #include <QTabWidget>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

@@ -2,7 +2,9 @@
 #include "controls/ExLabel.h"
 #include "settings/Set_U.h"
 #include "settings/SettingFGroups.h"
-#include "tests/windows/TestSupport.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/StoreFiles.h"
+#include "tests/support/Widgets.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -12,11 +14,14 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;
 using morvex::TSettingF;
 using namespace morvex;
+using morvex::test::storedNumber;
+using morvex::test::storedText;
 
 const QString resultKey = u"\\Software\\QOR\\Morvex\\Result"_s;
 const QString compListKey = u"\\Software\\QOR\\Morvex\\CompList"_s;
@@ -117,9 +122,9 @@ TEST_F(SettingF, OpeningMovesTheOlderVendorsResultKey) {
         EXPECT_TRUE(f.GoByClose->isChecked());
         EXPECT_EQ(f.Time->text(), u"10"_s);
     }
-    EXPECT_FALSE(readNumber(oldKey, u"GoByClose"_s));
-    EXPECT_EQ(readNumber(resultKey, u"NotShowResult"_s), 1);
-    EXPECT_EQ(readNumber(resultKey, u"WaitTime"_s), 10);
+    EXPECT_FALSE(storedNumber(oldKey, u"GoByClose"_s));
+    EXPECT_EQ(storedNumber(resultKey, u"NotShowResult"_s), 1);
+    EXPECT_EQ(storedNumber(resultKey, u"WaitTime"_s), 10);
 }
 
 TEST_F(SettingF, TrackbarMovesShowInTime) {
@@ -173,8 +178,8 @@ TEST_F(SettingF, TypedCountBeyondTheRangeSavesAtMostEighty) {
         QTest::keyClicks(f.CompListCount, QString::fromLatin1(c.typed));
         QTest::mouseClick(f.OkBtn, Qt::LeftButton);
         EXPECT_EQ(f.result(), QDialog::Accepted);
-        EXPECT_EQ(readNumber(compListKey, u"Count"_s), c.saved) << c.typed;
-        EXPECT_EQ(readNumber(compListKey, u"CompList"_s), 1);
+        EXPECT_EQ(storedNumber(compListKey, u"Count"_s), c.saved) << c.typed;
+        EXPECT_EQ(storedNumber(compListKey, u"CompList"_s), 1);
         QFile::remove(morvex::SettingsStore::defaultFilePath());
     }
 }
@@ -208,15 +213,15 @@ TEST_F(SettingF, OkSavesAllFourGroupsAndTheNextOpeningShowsThem) {
         QTest::mouseClick(f.OkBtn, Qt::LeftButton);
         EXPECT_EQ(f.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(readNumber(resultKey, u"GoByClose"_s), 1);
-    EXPECT_EQ(readNumber(resultKey, u"WaitTime"_s), 0);
-    EXPECT_EQ(readNumber(resultKey, u"ShowResult"_s), 1);
-    EXPECT_EQ(readNumber(resultKey, u"NotShowResult"_s), 0);
-    EXPECT_EQ(readText(appRunKey, u"BeforeApp"_s), u"/opt/ツール/前処理"_s);
-    EXPECT_EQ(readNumber(appRunKey, u"BeforeCheck"_s), 1);
-    EXPECT_EQ(readNumber(appRunKey, u"WaitTime"_s), 1000);
-    EXPECT_EQ(readText(watchKey, u"WatchApp"_s), u"watched"_s);
-    EXPECT_EQ(readNumber(watchKey, u"WaitTime"_s), 2000);
+    EXPECT_EQ(storedNumber(resultKey, u"GoByClose"_s), 1);
+    EXPECT_EQ(storedNumber(resultKey, u"WaitTime"_s), 0);
+    EXPECT_EQ(storedNumber(resultKey, u"ShowResult"_s), 1);
+    EXPECT_EQ(storedNumber(resultKey, u"NotShowResult"_s), 0);
+    EXPECT_EQ(storedText(appRunKey, u"BeforeApp"_s), u"/opt/ツール/前処理"_s);
+    EXPECT_EQ(storedNumber(appRunKey, u"BeforeCheck"_s), 1);
+    EXPECT_EQ(storedNumber(appRunKey, u"WaitTime"_s), 1000);
+    EXPECT_EQ(storedText(watchKey, u"WatchApp"_s), u"watched"_s);
+    EXPECT_EQ(storedNumber(watchKey, u"WaitTime"_s), 2000);
 
     TSettingF again;
     EXPECT_TRUE(again.GoByClose->isChecked());
@@ -236,8 +241,8 @@ TEST_F(SettingF, NoRepeatLoadsFromTheFileGroupAndOkWritesItOnlyOnceChosen) {
         f.show();
         QTest::mouseClick(f.OkBtn, Qt::LeftButton);
     }
-    EXPECT_FALSE(readNumber(fileKey, u"NoRepeat"_s).has_value());
-    EXPECT_EQ(readText(fileKey, u"ConvChar"_s), u")"_s);
+    EXPECT_FALSE(storedNumber(fileKey, u"NoRepeat"_s).has_value());
+    EXPECT_EQ(storedText(fileKey, u"ConvChar"_s), u")"_s);
     {
         TSettingF f;
         f.show();
@@ -245,7 +250,7 @@ TEST_F(SettingF, NoRepeatLoadsFromTheFileGroupAndOkWritesItOnlyOnceChosen) {
         QTest::mouseClick(f.NoRepeatChk, Qt::LeftButton);
         QTest::mouseClick(f.OkBtn, Qt::LeftButton);
     }
-    EXPECT_EQ(readNumber(fileKey, u"NoRepeat"_s), 1);
+    EXPECT_EQ(storedNumber(fileKey, u"NoRepeat"_s), 1);
     {
         TSettingF f;
         EXPECT_TRUE(f.NoRepeatChk->isChecked());
@@ -254,8 +259,8 @@ TEST_F(SettingF, NoRepeatLoadsFromTheFileGroupAndOkWritesItOnlyOnceChosen) {
         QTest::mouseClick(f.NoRepeatChk, Qt::LeftButton);
         QTest::mouseClick(f.OkBtn, Qt::LeftButton);
     }
-    EXPECT_EQ(readNumber(fileKey, u"NoRepeat"_s), 0);
-    EXPECT_EQ(readText(fileKey, u"ConvChar"_s), u")"_s);
+    EXPECT_EQ(storedNumber(fileKey, u"NoRepeat"_s), 0);
+    EXPECT_EQ(storedText(fileKey, u"ConvChar"_s), u")"_s);
     writeNumbers(fileKey, {{u"NoRepeat"_s, 7}});
     EXPECT_TRUE(TSettingF().NoRepeatChk->isChecked()) << "any non-zero value reads as true";
 }
@@ -268,8 +273,8 @@ TEST_F(SettingF, HiddenTextsComeFromTheStoreAndGoBackUnchanged) {
     EXPECT_EQ(f.ObserveWaitTime->text(), u"2500"_s);
     f.show();
     QTest::mouseClick(f.OkBtn, Qt::LeftButton);
-    EXPECT_EQ(readNumber(appRunKey, u"WaitTime"_s), 300);
-    EXPECT_EQ(readNumber(watchKey, u"WaitTime"_s), 2500);
+    EXPECT_EQ(storedNumber(appRunKey, u"WaitTime"_s), 300);
+    EXPECT_EQ(storedNumber(watchKey, u"WaitTime"_s), 2500);
 }
 
 TEST_F(SettingF, CancelLeavesTheStoreUnchanged) {
@@ -311,7 +316,7 @@ TEST_F(SettingF, EncodingPageChoosesTheUploadFilesEncoding) {
         EXPECT_FALSE(f.SjisRadio->isChecked());
         QTest::mouseClick(f.CancelBtn, Qt::LeftButton);
     }
-    EXPECT_EQ(readText(fileKey, u"Encoding"_s), std::nullopt) << "Cancel writes nothing";
+    EXPECT_EQ(storedText(fileKey, u"Encoding"_s), std::nullopt) << "Cancel writes nothing";
     {
         TSettingF f;
         f.show();
@@ -320,7 +325,7 @@ TEST_F(SettingF, EncodingPageChoosesTheUploadFilesEncoding) {
         QTest::mouseClick(f.OkBtn, Qt::LeftButton);
         EXPECT_EQ(f.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(readText(fileKey, u"Encoding"_s), u"utf-8"_s);
+    EXPECT_EQ(storedText(fileKey, u"Encoding"_s), u"utf-8"_s);
     TSettingF again;
     EXPECT_TRUE(again.Utf8Radio->isChecked());
     EXPECT_TRUE(again.readState().Utf8Files);
@@ -328,7 +333,7 @@ TEST_F(SettingF, EncodingPageChoosesTheUploadFilesEncoding) {
     again.PageControl1->setCurrentIndex(3);
     QTest::mouseClick(again.SjisRadio, Qt::LeftButton, {}, {6, 8});
     QTest::mouseClick(again.OkBtn, Qt::LeftButton);
-    EXPECT_EQ(readText(fileKey, u"Encoding"_s), u"sjis"_s);
+    EXPECT_EQ(storedText(fileKey, u"Encoding"_s), u"sjis"_s);
 }
 
 TEST_F(SettingF, BrowseSetsTheChosenPathAndCancelKeepsTheText) {

@@ -1,4 +1,4 @@
-#include "tests/windows/TestSupport.h"
+#include "tests/support/Widgets.h"
 #include "windows/SrcEditU.h"
 
 #include <QLabel>
@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <gtest/gtest.h>
 
 namespace {
 using namespace Qt::StringLiterals;

@@ -1,7 +1,7 @@
 // Escape expansion and footer alignment of arbitrary entries, in either encoding.
-#include "engine/Draw.h"
 #include "engine/detail/Columns.h"
-#include "tests/engine/fuzz/FuzzInput.h"
+#include "engine/Draw.h"
+#include "tests/support/FuzzInput.h"
 
 #include <algorithm>
 

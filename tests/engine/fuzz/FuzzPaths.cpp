@@ -1,6 +1,6 @@
 // Wildcard matching, backup naming and directory parts of arbitrary names.
 #include "engine/Paths.h"
-#include "tests/engine/fuzz/FuzzInput.h"
+#include "tests/support/FuzzInput.h"
 
 using namespace morvex;
 

@@ -1,7 +1,7 @@
 // Loading list text into a pool, and drawing from it.
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
-#include "tests/engine/fuzz/FuzzInput.h"
+#include "tests/support/FuzzInput.h"
 
 using namespace morvex;
 

@@ -2,33 +2,16 @@
 #include "engine/Encoding.h"
 #include "engine/Preview.h"
 #include "engine/TextStream.h"
-#include "tests/engine/fuzz/FuzzInput.h"
+#include "tests/engine/fuzz/FuzzPass.h"
 
 using namespace morvex;
 
-namespace {
-
-Pool poolFrom(std::string_view text) {
-    Pool pool;
-    MemorySource source(text);
-    TextReader in(source, 5);
-    loadPoolLines(in, pool);
-    return pool;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    ConvSettings s;
-    s.footerMarker = input.byte();
-    s.headerMarker = input.byte();
-    const unsigned char align = input.byte();
-    s.alignFooters = align & 1;
-    s.alignColumn = align >> 1;
+    const ConvSettings s = fuzz::passValuesFrom(input);
     const std::uint32_t seed = input.byte();
-    const Pool footers = poolFrom(input.part(4));
-    const Pool headers = poolFrom(input.part(4));
+    const Pool footers = fuzz::poolFrom(input.part(4), 5);
+    const Pool headers = fuzz::poolFrom(input.part(4), 5);
     const std::string_view text = input.rest();
 
     ConvEngine engine;

@@ -1,37 +1,20 @@
 // The byte loop with pools, markers and alignment taken from the input.
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
-#include "tests/engine/fuzz/FuzzInput.h"
+#include "tests/engine/fuzz/FuzzPass.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 using namespace morvex;
 
-namespace {
-
-Pool poolFrom(std::string_view text) {
-    Pool pool;
-    MemorySource source(text);
-    TextReader in(source, 7);
-    loadPoolLines(in, pool);
-    return pool;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    ConvSettings s;
-    s.footerMarker = input.byte();
-    s.headerMarker = input.byte();
-    const unsigned char align = input.byte();
-    s.alignFooters = align & 1;
-    s.alignColumn = align >> 1;
+    const ConvSettings s = fuzz::passValuesFrom(input);
     const std::size_t buffer = 1 + input.byte() % 64;
     ConvEngine engine;
-    engine.FList = poolFrom(input.part(4));
-    engine.HList = poolFrom(input.part(4));
+    engine.FList = fuzz::poolFrom(input.part(4), 7);
+    engine.HList = fuzz::poolFrom(input.part(4), 7);
     engine.Generator.seed(input.byte());
 
     std::string output;

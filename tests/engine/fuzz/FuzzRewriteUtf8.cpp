@@ -1,22 +1,14 @@
 // The UTF-8 byte loop (binary mode) with pools, markers and alignment taken from the input.
+#include "engine/detail/Columns.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
-#include "engine/detail/Columns.h"
-#include "tests/engine/fuzz/FuzzInput.h"
+#include "tests/engine/fuzz/FuzzPass.h"
 
 #include <utility>
 
 using namespace morvex;
 
 namespace {
-
-Pool poolFrom(std::string_view text) {
-    Pool pool;
-    MemorySource source(text);
-    TextReader in(source, 7);
-    loadPoolLines(in, pool);
-    return pool;
-}
 
 std::string rewrite(const Pool& footers, const Pool& headers, const ConvSettings& s,
                     unsigned char seed, std::string_view text, std::size_t buffer,
@@ -60,17 +52,11 @@ std::pair<std::string, bool> beforeFirstMarker(std::string_view text, const Conv
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    ConvSettings s;
-    s.encoding = TextEncoding::Utf8;
-    s.footerMarker = input.byte() & 0x7F;
-    s.headerMarker = input.byte() & 0x7F;
-    const unsigned char align = input.byte();
-    s.alignFooters = align & 1;
-    s.alignColumn = align >> 1;
+    const ConvSettings s = fuzz::passValuesFrom(input, TextEncoding::Utf8);
     const std::size_t buffer = 1 + input.byte() % 64;
     const unsigned char seed = input.byte();
-    const Pool footers = poolFrom(input.part(4));
-    const Pool headers = poolFrom(input.part(4));
+    const Pool footers = fuzz::poolFrom(input.part(4), 7);
+    const Pool headers = fuzz::poolFrom(input.part(4), 7);
     const std::string_view text = input.rest();
 
     // Buffer boundaries change nothing.

@@ -1,6 +1,6 @@
 // The no-repeat state parser on arbitrary text, and a draw from whatever it accepts.
 #include "engine/Rounds.h"
-#include "tests/engine/fuzz/FuzzInput.h"
+#include "tests/support/FuzzInput.h"
 
 #include <string>
 
