@@ -206,10 +206,10 @@ TEST_F(WatchProgram, TheEndOfDaylightSavingTimeHidesNoSave) {
     const QString memo = work(u"memo.up"_s);
     ASSERT_TRUE(writeBytes(memo, kMarked));
     const auto touch = [&](const QString& when) {
-        QProcess touch;
-        touch.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        touch.start(u"touch"_s, {u"-d"_s, when, memo});
-        return touch.waitForFinished() && touch.exitCode() == 0;
+        QProcess process;
+        process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        process.start(u"touch"_s, {u"-d"_s, when, memo});
+        return process.waitForFinished() && process.exitCode() == 0;
     };
     // At 02:00 EDT on 1 November 2026 the clocks go back to 01:00 EST.
     ASSERT_TRUE(touch(u"2026-11-01 01:50 EDT"_s));
