@@ -1,6 +1,6 @@
 // Escape expansion and footer alignment of arbitrary entries, in either encoding.
-#include "engine/detail/Columns.h"
 #include "engine/Draw.h"
+#include "engine/detail/Columns.h"
 #include "tests/support/FuzzInput.h"
 
 #include <algorithm>

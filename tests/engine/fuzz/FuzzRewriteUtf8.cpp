@@ -1,7 +1,7 @@
 // The UTF-8 byte loop (binary mode) with pools, markers and alignment taken from the input.
-#include "engine/detail/Columns.h"
 #include "engine/Engine.h"
 #include "engine/TextStream.h"
+#include "engine/detail/Columns.h"
 #include "tests/engine/fuzz/FuzzPass.h"
 
 #include <utility>
