@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QRect>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace morvex::test {
@@ -351,10 +350,9 @@ TEST_F(DesktopTest, WithoutASessionBusTheRequestsAreSkippedSilently) {
     env.remove(u"DISPLAY"_s);
     ChildProcess program(QString::fromUtf8(MORVEX_PROGRAM), {u"/idle"_s}, env);
     ASSERT_TRUE(program.running());
-    ASSERT_TRUE(waitForSignalHandler(program.pid(), SIGTERM));
-    // Running idle without complaint (it tries the bus at its first turn of events) until it is
-    // told to end, the other way.
-    QThread::msleep(300);
+    // Idle without complaint (it tries the bus at its first turn of events) until it is told to
+    // end, the other way.
+    ASSERT_TRUE(waitUntilIdle(program.pid()));
     ASSERT_TRUE(program.running());
     program.kill(SIGTERM);
     EXPECT_EQ(program.waitForExit(), 0);

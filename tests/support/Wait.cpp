@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <sys/syscall.h>
 #include <thread>
 
 namespace morvex::test {
@@ -22,17 +22,17 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-bool waitForSignalHandler(long pid, int signal, int timeoutMs) {
-    const std::string status = "/proc/" + std::to_string(pid) + "/status";
+bool waitUntilIdle(long pid, int timeoutMs) {
+    const std::string file = "/proc/" + std::to_string(pid) + "/syscall";
     return waitUntil(
         [&] {
-            std::ifstream in(status);
-            for (std::string line; std::getline(in, line);) {
-                if (line.rfind("SigCgt:", 0) == 0)
-                    return ((std::strtoull(line.c_str() + 7, nullptr, 16) >> (signal - 1)) & 1U) !=
-                           0;
-            }
-            return false;
+            long number = -1;
+            std::ifstream(file) >> number; // "running" reads as no number
+#ifdef SYS_poll
+            if (number == SYS_poll)
+                return true;
+#endif
+            return number == SYS_ppoll;
         },
         timeoutMs);
 }

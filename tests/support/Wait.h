@@ -12,8 +12,8 @@ inline constexpr int kWaitMs = 10000;
 /// may start a program), for at most `timeoutMs`; whether it held.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs);
 
-/// Waits until process `pid` catches `signal`: its handler is in place, so the signal no longer
-/// ends it by the default action.
-bool waitForSignalHandler(long pid, int signal, int timeoutMs = kWaitMs);
+/// Waits until process `pid` waits for events: its main thread blocked in poll, as an event loop
+/// is once it has done all there was to do (the parent of the process may look).
+bool waitUntilIdle(long pid, int timeoutMs = kWaitMs);
 
 } // namespace morvex::test
