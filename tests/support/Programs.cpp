@@ -2,13 +2,24 @@
 
 #include "tests/support/Wait.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace morvex::test {
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
 
 QProcessEnvironment withoutDesktop() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -23,6 +34,21 @@ bool endedWithin(QProcess& process, int timeoutMs) {
     process.kill();
     process.waitForFinished();
     return false;
+}
+
+QSet<qint64> childProcesses(bool endedOnly) {
+    QSet<qint64> children;
+    const QString self = u"/proc/%1/task"_s.arg(QCoreApplication::applicationPid());
+    for (const QString& task : QDir(self).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QByteArray& pid : readAll(self + u'/' + task + u"/children"_s).split(' ')) {
+            if (pid.trimmed().isEmpty())
+                continue;
+            const QByteArray stat = readAll(u"/proc/%1/stat"_s.arg(QString::fromLatin1(pid)));
+            if (!endedOnly || stat.contains(") Z "))
+                children << pid.toLongLong();
+        }
+    }
+    return children;
 }
 
 QList<ChildRun> childRuns(const QString& log) {

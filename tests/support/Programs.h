@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QProcess>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,9 @@ QProcessEnvironment withoutDesktop();
 
 /// Whether the program ends within `timeoutMs`; one that does not is killed.
 bool endedWithin(QProcess& process, int timeoutMs);
+
+/// The processes this one has started and not reaped yet, running or, with `endedOnly`, ended.
+QSet<qint64> childProcesses(bool endedOnly = false);
 
 /// One line of the child recorder's log: one run of it.
 struct ChildRun {

@@ -1,5 +1,6 @@
 // The viewer's dialogs and the editor start: TSelectListF, TEditorF, LaunchEditor, and the row
 // model under the viewer's list.
+#include "tests/support/Programs.h"
 #include "tests/support/StoreFiles.h"
 #include "tests/support/Widgets.h"
 #include "windows/Editor_U.h"
@@ -119,23 +120,6 @@ public:
 public Q_SLOTS:
     void open(const QUrl& url) { urls << url; }
 };
-
-QList<int> zombieChildren() {
-    QList<int> zombies;
-    const QString self = u"/proc/%1/task"_s.arg(QCoreApplication::applicationPid());
-    for (const QString& task : QDir(self).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile children(self + u'/' + task + u"/children"_s);
-        if (!children.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& pid : children.readAll().split(' ')) {
-            QFile stat(u"/proc/%1/stat"_s.arg(QString::fromLatin1(pid.trimmed())));
-            if (!pid.trimmed().isEmpty() && stat.open(QIODevice::ReadOnly) &&
-                stat.readAll().contains(") Z "))
-                zombies << pid.toInt();
-        }
-    }
-    return zombies;
-}
 
 class LaunchEditorTest : public testing::Test {
 protected:
@@ -261,7 +245,7 @@ TEST_F(LaunchEditorTest, ARealEditorGetsThePathAsOneArgumentAndLeavesNoZombie) {
     // A program path with spaces, given whole, is one program.
     LaunchEditor(editor, path);
     EXPECT_EQ(waitForLog(log), QFile::encodeName(path) + '\n');
-    EXPECT_TRUE(QTest::qWaitFor([] { return zombieChildren().isEmpty(); }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor([] { return childProcesses(true).isEmpty(); }, 5000))
         << "every child is reaped";
 
     // Quoted in a command line, with arguments of its own.
