@@ -124,13 +124,13 @@ TEST_F(MainModesTest, ObserveShowsItsIconAndConvertsWhatChangesAfterTheBaseline)
 
 TEST_F(MainModesTest, ACloseRequestDuringALongLookEndsItBetweenTwoFiles) {
     writeStore({fileGroup()});
-    TMorvexF& w = create({u"/o"_s}, [this](TMorvexF& window) {
-        window.setResultReporter([this, &window](const FileResult& result) {
+    TMorvexF& w = create({u"/o"_s}, [this](TMorvexF& form) {
+        form.setResultReporter([this, &form](const FileResult& result) {
             results.push_back(result);
             QThread::msleep(1); // however fast the machine, the look takes a while
             // A close request (SIGTERM, D-Bus SaveAndQuit) arrives while the look goes on.
             if (results.size() == 3)
-                QTimer::singleShot(0, &window, [&window] { window.SaveAndQuit(); });
+                QTimer::singleShot(0, &form, [&form] { form.SaveAndQuit(); });
         });
     });
     w.ObserveTimerTimer(); // baseline

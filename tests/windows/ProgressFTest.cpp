@@ -56,9 +56,9 @@ INSTANTIATE_TEST_SUITE_P(Windows, ProgressTimer,
                          testing::Values(TimerCase{0, 1, true, 417}, TimerCase{10, 1, true, 10000},
                                          TimerCase{3, 1, true, 3000}, TimerCase{5, 0, false, 5000},
                                          TimerCase{0, 0, false, 5000}),
-                         [](const testing::TestParamInfo<TimerCase>& info) {
-                             return "Wait" + std::to_string(info.param.seconds) +
-                                    (info.param.flag ? "AutoClose" : "Stays");
+                         [](const testing::TestParamInfo<TimerCase>& timerCase) {
+                             return "Wait" + std::to_string(timerCase.param.seconds) +
+                                    (timerCase.param.flag ? "AutoClose" : "Stays");
                          });
 
 TEST(ProgressF, ZeroSecondsClosesByItself) {
