@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <sys/stat.h>
 
 namespace morvex::fileops {
