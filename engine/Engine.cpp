@@ -324,12 +324,8 @@ void ConvEngine::redrawFile(const std::string& path) {
 }
 
 void ConvEngine::settleDraws(bool kept) {
-    if (!m_rounds)
-        return;
-    if (kept)
-        m_rounds->commit();
-    else
-        m_rounds->discard();
+    if (m_rounds)
+        m_rounds->settle(kept);
 }
 
 InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,

@@ -179,12 +179,8 @@ DrawRounds& PreviewPass::rounds() {
 
 // As a pass settles a file's draws: the rounds move on only for a file it rewrites.
 void PreviewPass::settleDraws(bool kept) {
-    if (!m_rounds)
-        return;
-    if (kept)
-        m_rounds->commit();
-    else
-        m_rounds->discard();
+    if (m_rounds)
+        m_rounds->settle(kept);
 }
 
 void PreviewPass::report(EntryKind kind, std::string_view path, std::size_t line, std::size_t index,

@@ -72,6 +72,8 @@ public:
     void commit();
     /// The pending draws are forgotten, and the directory is unlocked.
     void discard();
+    /// commit() when the text the draws went into reached the user, else discard().
+    void settle(bool kept) { kept ? commit() : discard(); }
     /// The pending draws are forgotten but the directory stays locked, so that the same draws
     /// can be made again from the same rounds.
     void rewind();
