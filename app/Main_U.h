@@ -90,7 +90,8 @@ public:
     QAction* N2;
     QAction* Exit;
     QAction* N7;
-    QAction* UndoMnu; ///< takes back the files of the last pass; greyed while there are none
+    QAction* UndoMnu;       ///< takes back the files of the last pass; greyed while there are none
+    QAction* SampleListMnu; ///< puts the starter lists into the list folder
     QMenu* Act;
     QAction* ConvMnu;
     QMenu* Setup;
@@ -144,6 +145,9 @@ public:
     void ConvBtnClick();
     /// Exchanges every file the last pass converted with its backup and tells how many.
     void UndoMnuClick();
+    /// Puts the starter lists into the list folder, never over a file there, and points a list
+    /// field that finds no file at them.
+    void SampleListMnuClick();
     void SrcEditBtnClick();
     void OutBBtnClick();
     void HBBtnClick();
@@ -213,16 +217,20 @@ private:
     void buildDialogs();
     void buildComponents();
     void setTabOrder();
+    void describeControls();
     void connectCommands();
     void connectEngine();
     void runGuarded(void (TMorvexF::*handler)());
     void chooseFolder(QLineEdit* pattern, const QString& caption, const QString& listMask);
-    void chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog);
+    void chooseFile(QLineEdit* pattern, FileDialogRequest dialog);
     void openListViewer();
     bool loadSettings();
     /// Saves both groups; false (after the error box) when a save failed.
     bool saveSettings();
     void reportResult(const FileResult& result);
+    void engineErrorShown(const std::string& text, const std::string& caption);
+    QString pointEmptyFieldsAtListFolder();
+    void offerSampleLists();
 
     MorvexApplication& m_application;
     RunMode m_runMode = RunMode::Interactive;
@@ -231,8 +239,9 @@ private:
     bool m_closeByCommand = false;
     bool m_positionKnown = false;
     bool m_settingsLoaded = false;
-    bool m_firstStart = false;              ///< no settings file before this start: a new user
-    bool m_saveFailed = false;              ///< the last save failed: the end's status says so
+    bool m_firstStart = false;  ///< no settings file before this start: a new user
+    bool m_saveFailed = false;  ///< the last save failed: the end's status says so
+    bool m_listMissing = false; ///< the running pass met a list pattern with nothing to draw
     std::unique_ptr<StoreBase> m_storeBase; ///< what the load found; the saves compare with it
 };
 

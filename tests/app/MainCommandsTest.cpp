@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -139,6 +140,74 @@ TEST_F(StarterListsTest, NoOfferWhenListsAreThereOrTheModeIsUnattendedAndNoIsRes
     EXPECT_TRUE(QDir(listFolder()).isEmpty());
 }
 
+TEST_F(StarterListsTest, AListWithNothingToDrawOffersThemAgainInteractivelyOnly) {
+    // Declined at the first start; a pass then finds no list in the fields' folder.
+    writeStore({{u"Result"_s, {numberValue(u"ShowResult"_s, 0)}}});
+    QTemporaryDir work;
+    const QString upload = work.filePath(u"memo.up"_s);
+    for (const QStringList& arguments : {QStringList{u"/x"_s}, QStringList{}}) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        ASSERT_TRUE(writeBytes(upload, "]test\r\n)\r\n"));
+        messages.clear();
+        questions.clear();
+        answerYes = true;
+        TMorvexF& w = create(arguments);
+        w.SrcFile->addItem(upload);
+        w.ConvBtnClick();
+        ASSERT_GE(messages.size(), 1u);
+        EXPECT_EQ(messages[0].first, u"エラー"_s);
+        EXPECT_TRUE(messages[0].second.contains(u"見つからないか空"_s));
+        if (!arguments.isEmpty()) {
+            EXPECT_TRUE(questions.empty()) << "nobody to ask outside the interactive mode";
+            EXPECT_EQ(missingStarterLists(listFolder()).size(), 2);
+            continue;
+        }
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_TRUE(questions[0].second.contains(listFolder()));
+        EXPECT_TRUE(missingStarterLists(listFolder()).isEmpty());
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_TRUE(messages[1].second.contains(listFolder() + u"footer.mfl"_s));
+
+        // The next pass draws from them, and asks nothing.
+        w.ConvBtnClick();
+        EXPECT_EQ(messages.size(), 2u);
+        EXPECT_EQ(questions.size(), 1u);
+        EXPECT_FALSE(readBytes(upload).startsWith("]"));
+    }
+}
+
+TEST_F(StarterListsTest, TheMenuCommandKeepsTheUsersFilesAndPointsOnlyFieldsThatFindNothing) {
+    writeStore({{u"Result"_s, {numberValue(u"ShowResult"_s, 0)}}});
+    ASSERT_TRUE(QDir().mkpath(listFolder()));
+    const QByteArray mine = "-- mine\r\n";
+    ASSERT_TRUE(writeBytes(listFolder() + u"footer.mfl"_s, mine));
+    QTemporaryDir other;
+    ASSERT_TRUE(writeBytes(other.filePath(u"own.mhl"_s), "Re: \\H\r\n"));
+    TMorvexF& w = create({u"/x"_s});
+    w.HFile->setText(other.filePath(u"*.mhl"_s));
+    w.FFile->setText(u"/nowhere/*.mfl"_s);
+
+    w.SampleListMnu->trigger();
+
+    EXPECT_EQ(readBytes(listFolder() + u"footer.mfl"_s), mine);
+    EXPECT_EQ(readBytes(listFolder() + u"header.mhl"_s), starterLists()[0].bytes);
+    EXPECT_EQ(w.HFile->text(), other.filePath(u"*.mhl"_s)) << "it finds a list: left alone";
+    EXPECT_EQ(w.FFile->text(), listFolder() + u"*.mfl"_s);
+    ASSERT_EQ(messages.size(), 1u);
+    const QString& said = messages[0].second;
+    EXPECT_TRUE(said.contains(u"そのままにしました:\n"_s + listFolder() + u"footer.mfl"_s))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(u"ﾌｯﾀﾘｽﾄ: "_s + listFolder() + u"*.mfl"_s)) << said.toStdString();
+
+    // Run again: both are there now, nothing is written and the fields stay.
+    const QByteArray header = readBytes(listFolder() + u"header.mhl"_s);
+    w.SampleListMnu->trigger();
+    EXPECT_EQ(readBytes(listFolder() + u"header.mhl"_s), header);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_FALSE(messages[1].second.contains(u"作成しました"_s));
+    EXPECT_TRUE(questions.empty());
+}
+
 TEST(StarterLists, AreShiftJisCrLfCommentedShowEveryEscapeAndNameNobody) {
     const QList<StarterList> lists = starterLists();
     ASSERT_EQ(lists.size(), 2);
@@ -164,6 +233,9 @@ TEST(StarterLists, AreShiftJisCrLfCommentedShowEveryEscapeAndNameNobody) {
         for (const QString& escape : escapes)
             EXPECT_TRUE(used.contains(escape)) << escape.toStdString();
         EXPECT_FALSE(used.contains(u'@')) << "no mail address goes out by default";
+        // Written for this system: no drive letter paths.
+        EXPECT_FALSE(QRegularExpression(u"[A-Za-z]:\\\\"_s).match(used).hasMatch())
+            << used.toStdString();
     }
 }
 
@@ -459,9 +531,14 @@ TEST_F(MainWindowTest, AChosenFileReplacesThePatternAndTheOutputChoiceReachesThe
         row.command->trigger();
         EXPECT_EQ(row.field->text(), u"/lists/挨拶.txt"_s);
         EXPECT_EQ(lastFileDialogRequest().title, row.title);
+        EXPECT_EQ(lastFileDialogRequest().startDir, u"/lists"_s) << "opens where the field points";
         queueFileDialogAnswer(std::nullopt);
         row.command->trigger();
         EXPECT_EQ(row.field->text(), u"/lists/挨拶.txt"_s);
+        row.field->setText(u"*.m?l"_s);
+        queueFileDialogAnswer(std::nullopt);
+        row.command->trigger();
+        EXPECT_EQ(lastFileDialogRequest().startDir, QString());
     }
     queueFileDialogAnswer(u"/up/out.up"_s);
     w.OutOpenMnu->trigger();

@@ -160,12 +160,13 @@ TEST_F(MainWindowTest, MenusHoldTheirDesignedItemsWithoutShortcutKeys) {
         titles << menu->menu()->objectName() + u'=' + menu->text();
     EXPECT_EQ(titles, (QStringList{u"File=ファイル(&F)"_s, u"Act=処理(X)"_s, u"Setup=設定(&S)"_s,
                                    u"Help=ヘルプ(&H)"_s}));
-    EXPECT_EQ(itemsOf(w.File),
-              (QStringList{u"SrcOpenMnu=変換元ﾌｧｲﾙを開く(&S)..."_s,
-                           u"OutOpenMnu=変換先ﾌｧｲﾙを開く(&O)..."_s, u"N1=-"_s,
-                           u"HeaderOpenMnu=ヘッダリストを開く(&H)..."_s,
-                           u"FutterOpenMnu=フッタリストを開く(&F)..."_s, u"N2=-"_s,
-                           u"Exit=終了(&X)"_s, u"N7=-"_s, u"UndoMnu=元に戻す(&U)"_s}));
+    EXPECT_EQ(
+        itemsOf(w.File),
+        (QStringList{u"SrcOpenMnu=変換元ﾌｧｲﾙを開く(&S)..."_s,
+                     u"OutOpenMnu=変換先ﾌｧｲﾙを開く(&O)..."_s, u"N7=-"_s, u"UndoMnu=元に戻す(&U)"_s,
+                     u"N1=-"_s, u"HeaderOpenMnu=ヘッダリストを開く(&H)..."_s,
+                     u"FutterOpenMnu=フッタリストを開く(&F)..."_s,
+                     u"SampleListMnu=サンプルのリストを作成"_s, u"N2=-"_s, u"Exit=終了(&X)"_s}));
     EXPECT_EQ(itemsOf(w.Act), QStringList{u"ConvMnu=変換(&C)"_s});
     EXPECT_EQ(itemsOf(w.Setup), QStringList{u"ShowResultSetting=動作環境(&E)..."_s});
     EXPECT_EQ(itemsOf(w.Help),

@@ -14,10 +14,20 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace morvex::test {
+
+/// A control of a window found by its designed object name; a missing one fails the test.
+template <typename T> T* child(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        throw std::logic_error(std::string("no control named ") + name);
+    return found;
+}
 
 /// A footer list "-- sig", a header list "Re: \H" and upload files in a folder of their own
 /// ("a.up" with a header and a footer marker; "b.up" with two footer markers unless left out),
