@@ -140,23 +140,23 @@ TEST_F(MainWindowTest, NamesComeFromCaptionsAndLabelsAndTheMarkerFieldsSayWhatTh
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     const std::pair<QWidget*, QString> rows[] = {
-        {w.SrcEditBtn, u"編集"_s},
-        {w.ConvBtn, u"変換"_s},
-        {w.BackExt, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子"_s},
-        {w.HFile, u"ﾍｯﾀﾞﾘｽﾄ"_s},
-        {w.FFile, u"ﾌｯﾀﾘｽﾄ"_s},
-        {w.HBBtn, u"ヘッダリストを参照"_s},
-        {w.FBBtn, u"フッタリストを参照"_s},
-        {w.SrcFile, u"変換ﾌｧｲﾙ"_s},
-        {w.HeadConvChar, u"ﾍｯﾀﾞに変換する行頭の文字"_s},
-        {w.ConvChar, u"ﾌｯﾀに変換する行頭の文字"_s},
+        {ui(w).SrcEditBtn, u"編集"_s},
+        {ui(w).ConvBtn, u"変換"_s},
+        {ui(w).BackExt, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子"_s},
+        {ui(w).HFile, u"ﾍｯﾀﾞﾘｽﾄ"_s},
+        {ui(w).FFile, u"ﾌｯﾀﾘｽﾄ"_s},
+        {ui(w).HBBtn, u"ヘッダリストを参照"_s},
+        {ui(w).FBBtn, u"フッタリストを参照"_s},
+        {ui(w).SrcFile, u"変換ﾌｧｲﾙ"_s},
+        {ui(w).HeadConvChar, u"ﾍｯﾀﾞに変換する行頭の文字"_s},
+        {ui(w).ConvChar, u"ﾌｯﾀに変換する行頭の文字"_s},
     };
     for (const auto& [control, name] : rows) {
         QAccessibleInterface* node = QAccessible::queryAccessibleInterface(control);
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->text(QAccessible::Name), name) << control->objectName().toStdString();
     }
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.ConvBtn)->text(QAccessible::Description),
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(ui(w).ConvBtn)->text(QAccessible::Description),
               u"ヘッダ・フッタを挿入し変換を行います"_s);
 }
 
@@ -164,7 +164,7 @@ TEST_F(MainWindowTest, TheRoundButtonsAreButtonsAScreenReaderCanPress) {
     TMorvexF& w = create({u"/x"_s});
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    for (TMaruBtn* round : {w.HeaderBtn, w.FutterBtn}) {
+    for (TMaruBtn* round : {ui(w).HeaderBtn, ui(w).FutterBtn}) {
         SCOPED_TRACE(round->objectName().toStdString());
         QAccessibleInterface* node = QAccessible::queryAccessibleInterface(round);
         ASSERT_NE(node, nullptr);
