@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QTest>
+#include <functional>
 
 namespace morvex::test {
 namespace {
@@ -28,10 +29,21 @@ void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(target, key, modifiers);
 }
 
+// Presses a key and lets the events run until `done` holds: a mnemonic clicks its button only
+// once the click has been animated, and a menu opens on the next events.
+bool pressUntil(Qt::Key key, Qt::KeyboardModifiers modifiers, const std::function<bool()>& done) {
+    press(key, modifiers);
+    return QTest::qWaitFor(done, 5000);
+}
+
+bool focused(const QString& name) {
+    return QApplication::focusWidget() && QApplication::focusWidget()->objectName() == name;
+}
+
 // Tab until the named control has the focus, as a user looks for it; false when never reached.
 bool tabTo(const QString& name) {
     for (int i = 0; i < 40; ++i) {
-        if (QApplication::focusWidget() && QApplication::focusWidget()->objectName() == name)
+        if (focused(name))
             return true;
         press(Qt::Key_Tab);
     }
@@ -55,15 +67,18 @@ TEST_F(MainWindowTest, KeyboardAloneAddsAFileConvertsChangesASettingAndTakesTheP
     w.show();
     activate(&w);
 
-    ModalWatcher watcher([&w, &upload](QWidget* modal) {
+    ModalWatcher watcher([&upload](QWidget* modal) {
         const QPointer<QWidget> open = modal;
         activate(modal);
         const QString name = modal->objectName();
         if (name == u"SrcEditF"_s) {
-            press(Qt::Key_A, Qt::AltModifier); // 追加(A): the add area, its field focused
+            // 追加(A) opens the add area on its field; its 追加 takes the line; 閉じる(C).
+            EXPECT_TRUE(
+                pressUntil(Qt::Key_A, Qt::AltModifier, [] { return focused(u"AddFile"_s); }));
             QTest::keyClicks(keyTarget(), upload);
-            press(Qt::Key_Return);             // the area's 追加
-            press(Qt::Key_C, Qt::AltModifier); // 閉じる(C)
+            press(Qt::Key_Return);
+            EXPECT_TRUE(
+                pressUntil(Qt::Key_C, Qt::AltModifier, [&open] { return !open->isVisible(); }));
         } else if (name == u"ProgressF"_s) {
             press(Qt::Key_Return); // its OK
         } else if (name == u"SettingF"_s) {
@@ -76,29 +91,37 @@ TEST_F(MainWindowTest, KeyboardAloneAddsAFileConvertsChangesASettingAndTakesTheP
             ADD_FAILURE() << name.toStdString() << " did not close by its keys";
             static_cast<QDialog*>(open.data())->reject();
         }
-        QTimer::singleShot(0, &w, [&w] { activate(&w); });
     });
 
-    press(Qt::Key_E, Qt::AltModifier); // 編集(E)...
+    // Each step ends when its dialog has come and gone.
+    const auto closed = [&watcher](int dialogs) {
+        return [&watcher, dialogs] {
+            return watcher.count() == dialogs && !QApplication::activeModalWidget();
+        };
+    };
+    ASSERT_TRUE(pressUntil(Qt::Key_E, Qt::AltModifier, closed(1))); // 編集(E)...
     const auto* list = child<QListWidget>(w, "SrcFile");
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), upload);
 
     activate(&w);
-    press(Qt::Key_C, Qt::AltModifier); // 変換(C)
+    ASSERT_TRUE(pressUntil(Qt::Key_C, Qt::AltModifier, closed(2))); // 変換(C)
     const QByteArray converted = readBytes(upload);
     EXPECT_EQ(converted, "Re: Hello\r\n-- sig\r\n");
 
     activate(&w);
-    press(Qt::Key_S, Qt::AltModifier); // 設定(S)
-    press(Qt::Key_E);                  // 動作環境(E)...
+    const auto menuOpen = [] {
+        return QApplication::activePopupWidget() != nullptr;
+    };
+    ASSERT_TRUE(pressUntil(Qt::Key_S, Qt::AltModifier, menuOpen)); // 設定(S)
+    ASSERT_TRUE(pressUntil(Qt::Key_E, {}, closed(3)));             // 動作環境(E)...
     EXPECT_EQ(storedNumber(morvexKey(u"Result"_s), u"ShowResult"_s), 0);
     EXPECT_EQ(storedNumber(morvexKey(u"Result"_s), u"NotShowResult"_s), 1);
 
     activate(&w);
     messages.clear();
-    press(Qt::Key_F, Qt::AltModifier); // ファイル(F)
-    press(Qt::Key_U);                  // 元に戻す(U)
+    ASSERT_TRUE(pressUntil(Qt::Key_F, Qt::AltModifier, menuOpen));                // ファイル(F)
+    EXPECT_TRUE(pressUntil(Qt::Key_U, {}, [this] { return !messages.empty(); })); // 元に戻す(U)
     EXPECT_EQ(readBytes(upload), original);
     EXPECT_EQ(readBytes(uploads.path(u"a.bak"_s)), converted);
     ASSERT_EQ(messages.size(), 1u);
