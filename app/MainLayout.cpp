@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtMath>
+#include <utility>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -69,6 +70,7 @@ void TMorvexF::buildPanel() {
     buildPopupMenus();
     buildDialogs();
     setTabOrder();
+    describeControls();
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
 }
 
@@ -153,14 +155,17 @@ void TMorvexF::buildMainMenu() {
     File = named(bar->addMenu(u"ファイル(&F)"_s), u"File"_s);
     SrcOpenMnu = addMenuItem(File, u"SrcOpenMnu"_s, u"変換元ﾌｧｲﾙを開く(&S)..."_s);
     OutOpenMnu = addMenuItem(File, u"OutOpenMnu"_s, u"変換先ﾌｧｲﾙを開く(&O)..."_s);
-    N1 = addMenuSeparator(File, u"N1"_s);
-    HeaderOpenMnu = addMenuItem(File, u"HeaderOpenMnu"_s, u"ヘッダリストを開く(&H)..."_s);
-    FutterOpenMnu = addMenuItem(File, u"FutterOpenMnu"_s, u"フッタリストを開く(&F)..."_s);
-    N2 = addMenuSeparator(File, u"N2"_s);
-    Exit = addMenuItem(File, u"Exit"_s, u"終了(&X)"_s);
+    // Our own items sit with their kind: the take-back by the files it takes back, the starter
+    // lists by the list commands; 終了 stays last.
     N7 = addMenuSeparator(File, u"N7"_s);
     UndoMnu = addMenuItem(File, u"UndoMnu"_s, u"元に戻す(&U)"_s);
     UndoMnu->setEnabled(false);
+    N1 = addMenuSeparator(File, u"N1"_s);
+    HeaderOpenMnu = addMenuItem(File, u"HeaderOpenMnu"_s, u"ヘッダリストを開く(&H)..."_s);
+    FutterOpenMnu = addMenuItem(File, u"FutterOpenMnu"_s, u"フッタリストを開く(&F)..."_s);
+    SampleListMnu = addMenuItem(File, u"SampleListMnu"_s, u"サンプルのリストを作成"_s);
+    N2 = addMenuSeparator(File, u"N2"_s);
+    Exit = addMenuItem(File, u"Exit"_s, u"終了(&X)"_s);
 
     Act = named(bar->addMenu(u"処理(X)"_s), u"Act"_s);
     ConvMnu = addMenuItem(Act, u"ConvMnu"_s, u"変換(&C)"_s);
@@ -222,6 +227,23 @@ void TMorvexF::setTabOrder() {
     for (TMaruBtn* round : {HeaderBtn, FutterBtn})
         round->setFocusPolicy(Qt::NoFocus);
     ConvBtn->setFocus();
+}
+
+void TMorvexF::describeControls() {
+    // The two browse buttons share a caption; the name says which list each one browses for.
+    HBBtn->setAccessibleName(u"ヘッダリストを参照"_s);
+    FBBtn->setAccessibleName(u"フッタリストを参照"_s);
+    // Controls with a hint are described by it; these have none.
+    const std::pair<QWidget*, QString> described[] = {
+        {SrcFile, u"変換するｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙ（ﾜｲﾙﾄﾞｶｰﾄﾞ可）の一覧です。「編集」で追加・削除します"_s},
+        {SrcEditBtn, u"変換ﾌｧｲﾙの一覧を編集します"_s},
+        {HBBtn, u"ヘッダリストをフォルダかファイルで選びます"_s},
+        {FBBtn, u"フッタリストをフォルダかファイルで選びます"_s},
+        {HeaderBtn, u"ヘッダリストの内容をリストファイルビューアで表示します"_s},
+        {FutterBtn, u"フッタリストの内容をリストファイルビューアで表示します"_s},
+    };
+    for (const auto& [control, description] : described)
+        control->setAccessibleDescription(description);
 }
 
 } // namespace morvex

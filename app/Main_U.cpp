@@ -3,6 +3,7 @@
 #include "app/StarterLists.h"
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
+#include "engine/Messages.h"
 #include "engine/Paths.h"
 #include "gui/OpenDocument.h"
 #include "modes/InstallLayout.h"
@@ -21,6 +22,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,6 +35,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <exception>
+#include <tuple>
+#include <utility>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -102,6 +106,7 @@ void TMorvexF::connectCommands() {
         {FutterOpenMnu, &TMorvexF::FBBtnClick},
         {Exit, &TMorvexF::ExitClick},
         {UndoMnu, &TMorvexF::UndoMnuClick},
+        {SampleListMnu, &TMorvexF::SampleListMnuClick},
         {ConvMnu, &TMorvexF::ConvBtnClick},
         {ShowResultSetting, &TMorvexF::ShowResultSettingClick},
         {Contents, &TMorvexF::ContentsClick},
@@ -124,9 +129,21 @@ void TMorvexF::connectCommands() {
 
 void TMorvexF::connectEngine() {
     Engine.setShowError([this](const std::string& text, const std::string& caption) {
-        showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
+        engineErrorShown(text, caption);
     });
     Engine.setResultCallback([this](const FileResult& result) { reportResult(result); });
+}
+
+void TMorvexF::engineErrorShown(const std::string& text, const std::string& caption) {
+    showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
+    const ConvSettings settings = convSettings();
+    // The engine's own wording, up to the file it names, tells a list with nothing to draw.
+    for (const bool footer : {true, false}) {
+        const std::string& pattern =
+            footer ? settings.footerListPattern : settings.headerListPattern;
+        if (text.starts_with(emptyPoolMessage(footer, pattern, {})))
+            m_listMissing = true;
+    }
 }
 
 void TMorvexF::reportResult(const FileResult& result) {
@@ -177,8 +194,51 @@ void TMorvexF::ConvBtnClick() {
         settings.encoding =
             setting.Utf8Radio->isChecked() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
     }
+    m_listMissing = false;
     Engine.ConvertAll(settings);
     UndoMnu->setEnabled(!Engine.LastPass.empty());
+    // A user who declined the starter lists once, or lost them, is offered them again here;
+    // an unattended mode has nobody to ask.
+    if (std::exchange(m_listMissing, false) && m_runMode == RunMode::Interactive)
+        offerSampleLists();
+}
+
+void TMorvexF::offerSampleLists() {
+    const QString folder = listFolder();
+    const QStringList missing = missingStarterLists(folder);
+    if (missing.isEmpty())
+        return;
+    const QString question =
+        u"ヘッダリストかフッタリストが見つからないか空です。\n\n"
+        u"サンプルのリスト (%1) を %2 に作成しますか？\n"
+        u"同じ名前のファイルがあれば、そのままにします。"_s.arg(missing.join(u", "_s), folder);
+    if (askYesNo(this, u"Morvex"_s, question))
+        SampleListMnuClick();
+}
+
+void TMorvexF::SampleListMnuClick() {
+    const StarterOutcome outcome = writeStarterLists(listFolder());
+    reportStarterLists(this, outcome,
+                       outcome.error.isEmpty() ? pointEmptyFieldsAtListFolder() : QString());
+}
+
+QString TMorvexF::pointEmptyFieldsAtListFolder() {
+    // Only a pattern that finds nothing is replaced: no list of the user's is left out by it.
+    QStringList pointed;
+    const std::tuple<QLineEdit*, QString, QString> fields[] = {
+        {HFile, u"*.mhl"_s, u"ﾍｯﾀﾞﾘｽﾄ"_s},
+        {FFile, u"*.mfl"_s, u"ﾌｯﾀﾘｽﾄ"_s},
+    };
+    for (const auto& [field, mask, label] : fields) {
+        if (!findFiles(bytes(field->text())).empty())
+            continue;
+        field->setText(joinedPattern(listFolder(), mask));
+        pointed << u"%1: %2"_s.arg(label, field->text());
+    }
+    if (pointed.isEmpty())
+        return {};
+    return u"ファイルが一つも見つからなかったリストの欄を、作成したリストに合わせました:\n"_s +
+           pointed.join(u'\n');
 }
 
 void TMorvexF::UndoMnuClick() {
@@ -224,7 +284,9 @@ void TMorvexF::FutterDirBClick() {
     chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s, u"*.mfl"_s);
 }
 
-void TMorvexF::chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog) {
+void TMorvexF::chooseFile(QLineEdit* pattern, FileDialogRequest dialog) {
+    // Where the field points, as the folder browser starts; a bare pattern gives the default.
+    dialog.startDir = QDir::cleanPath(QString::fromUtf8(directoryPart(bytes(pattern->text()))));
     if (const std::optional<QString> chosen = runFileDialog(this, dialog))
         pattern->setText(*chosen);
 }

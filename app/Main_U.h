@@ -26,6 +26,7 @@ struct MainWindowSettings;
 struct StoreBase;
 class TAnimateWindow;
 class TCheckMutex;
+class TListF;
 class TTaskIcon;
 
 /// The list viewer as the round buttons use it; empty until a viewer is attached.
@@ -47,6 +48,8 @@ public:
     explicit TMorvexF(MorvexApplication& application, QWidget* parent = nullptr);
     ~TMorvexF() override;
 
+    friend void attachListViewer(TMorvexF& window, TListF& viewer);
+
     /// Who answers each converted file; the result dialog unless replaced (the desktop-less
     /// mode writes lines instead).
     using ResultReporter = std::function<void(const FileResult&)>;
@@ -56,77 +59,6 @@ public:
     /// False after FormCreate met a store failure; the window then never saves its groups, so
     /// the values it could not read are not overwritten by its defaults.
     bool settingsLoaded() const { return m_settingsLoaded; }
-
-    // Controls, as laid out on MainPnl.
-    QFrame* MainPnl;
-    QLabel* SrcLbl;
-    QListWidget* SrcFile;
-    QPushButton* SrcEditBtn;
-    QLabel* Label6;
-    QLineEdit* BackExt;
-    QLabel* Label1;
-    QLineEdit* HeadConvChar;
-    QLabel* Label2;
-    QLabel* Label4;
-    QLineEdit* ConvChar;
-    QLabel* Label5;
-    QPushButton* ConvBtn;
-    QLabel* HeaderLbl;
-    TMaruBtn* HeaderBtn;
-    QLineEdit* HFile;
-    QPushButton* HBBtn;
-    QLabel* FutterLbl;
-    TMaruBtn* FutterBtn;
-    QLineEdit* FFile;
-    QPushButton* FBBtn;
-
-    // Menu bar MainMenu.
-    QMenu* File;
-    QAction* SrcOpenMnu;
-    QAction* OutOpenMnu;
-    QAction* N1;
-    QAction* HeaderOpenMnu;
-    QAction* FutterOpenMnu;
-    QAction* N2;
-    QAction* Exit;
-    QAction* N7;
-    QAction* UndoMnu; ///< takes back the files of the last pass; greyed while there are none
-    QMenu* Act;
-    QAction* ConvMnu;
-    QMenu* Setup;
-    QAction* ShowResultSetting;
-    QMenu* Help;
-    QAction* Contents;
-    QAction* N3;
-    QAction* About;
-
-    // Pop-up menus.
-    QMenu* HeaderBPMnu;
-    QAction* HeaderDirB;
-    QAction* HeaderFileB;
-    QMenu* FutterBPMnu;
-    QAction* FutterDirB;
-    QAction* FutterFileB;
-    QMenu* ObserveMnu; ///< the menu of the notification-area icons
-    QAction* Show1;
-    QAction* N6;
-    QAction* KS1;
-    QAction* N5;
-    QAction* KA1;
-    QAction* N4;
-    QAction* Exit1;
-
-    // Non-visual parts.
-    FileDialogRequest OutFileSave;
-    FileDialogRequest HeaderFileOpen;
-    FileDialogRequest FutterFileOpen;
-    TFolderDialog* FolderDialog1;
-    QTimer* AppRunTimer;
-    QTimer* ObserveTimer;
-    TTaskIcon* AppRunTask;  ///< the icon of the automatic run mode
-    TTaskIcon* ObserveTask; ///< the icon of the watch modes
-    TAnimateWindow* AnimateWindow1;
-    TCheckMutex* CheckMutex1; ///< no name: any number of instances run
 
     // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine;
     // ExeCmd, BeforeApp, AfterApp, AppProcess and the watch records in modes()
@@ -144,6 +76,9 @@ public:
     void ConvBtnClick();
     /// Exchanges every file the last pass converted with its backup and tells how many.
     void UndoMnuClick();
+    /// Puts the starter lists into the list folder, never over a file there, and points a list
+    /// field that finds no file at them.
+    void SampleListMnuClick();
     void SrcEditBtnClick();
     void OutBBtnClick();
     void HBBtnClick();
@@ -203,6 +138,80 @@ protected:
     void observeTimerTick() override;
 
 private:
+    // Widgets and parts of the window, each also its object name: tests and tools find them
+    // by that name.
+    // Controls, as laid out on MainPnl.
+    QFrame* MainPnl;
+    QLabel* SrcLbl;
+    QListWidget* SrcFile;
+    QPushButton* SrcEditBtn;
+    QLabel* Label6;
+    QLineEdit* BackExt;
+    QLabel* Label1;
+    QLineEdit* HeadConvChar;
+    QLabel* Label2;
+    QLabel* Label4;
+    QLineEdit* ConvChar;
+    QLabel* Label5;
+    QPushButton* ConvBtn;
+    QLabel* HeaderLbl;
+    TMaruBtn* HeaderBtn;
+    QLineEdit* HFile;
+    QPushButton* HBBtn;
+    QLabel* FutterLbl;
+    TMaruBtn* FutterBtn;
+    QLineEdit* FFile;
+    QPushButton* FBBtn;
+
+    // Menu bar MainMenu.
+    QMenu* File;
+    QAction* SrcOpenMnu;
+    QAction* OutOpenMnu;
+    QAction* N1;
+    QAction* HeaderOpenMnu;
+    QAction* FutterOpenMnu;
+    QAction* N2;
+    QAction* Exit;
+    QAction* N7;
+    QAction* UndoMnu;       ///< takes back the files of the last pass; greyed while there are none
+    QAction* SampleListMnu; ///< puts the starter lists into the list folder
+    QMenu* Act;
+    QAction* ConvMnu;
+    QMenu* Setup;
+    QAction* ShowResultSetting;
+    QMenu* Help;
+    QAction* Contents;
+    QAction* N3;
+    QAction* About;
+
+    // Pop-up menus.
+    QMenu* HeaderBPMnu;
+    QAction* HeaderDirB;
+    QAction* HeaderFileB;
+    QMenu* FutterBPMnu;
+    QAction* FutterDirB;
+    QAction* FutterFileB;
+    QMenu* ObserveMnu; ///< the menu of the notification-area icons
+    QAction* Show1;
+    QAction* N6;
+    QAction* KS1;
+    QAction* N5;
+    QAction* KA1;
+    QAction* N4;
+    QAction* Exit1;
+
+    // Non-visual parts.
+    FileDialogRequest OutFileSave;
+    FileDialogRequest HeaderFileOpen;
+    FileDialogRequest FutterFileOpen;
+    TFolderDialog* FolderDialog1;
+    QTimer* AppRunTimer;
+    QTimer* ObserveTimer;
+    TTaskIcon* AppRunTask;  ///< the icon of the automatic run mode
+    TTaskIcon* ObserveTask; ///< the icon of the watch modes
+    TAnimateWindow* AnimateWindow1;
+    TCheckMutex* CheckMutex1; ///< no name: any number of instances run
+
     void buildPanel();
     void buildSourceRow();
     void buildMarkerRows();
@@ -213,16 +222,20 @@ private:
     void buildDialogs();
     void buildComponents();
     void setTabOrder();
+    void describeControls();
     void connectCommands();
     void connectEngine();
     void runGuarded(void (TMorvexF::*handler)());
     void chooseFolder(QLineEdit* pattern, const QString& caption, const QString& listMask);
-    void chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog);
+    void chooseFile(QLineEdit* pattern, FileDialogRequest dialog);
     void openListViewer();
     bool loadSettings();
     /// Saves both groups; false (after the error box) when a save failed.
     bool saveSettings();
     void reportResult(const FileResult& result);
+    void engineErrorShown(const std::string& text, const std::string& caption);
+    QString pointEmptyFieldsAtListFolder();
+    void offerSampleLists();
 
     MorvexApplication& m_application;
     RunMode m_runMode = RunMode::Interactive;
@@ -231,8 +244,9 @@ private:
     bool m_closeByCommand = false;
     bool m_positionKnown = false;
     bool m_settingsLoaded = false;
-    bool m_firstStart = false;              ///< no settings file before this start: a new user
-    bool m_saveFailed = false;              ///< the last save failed: the end's status says so
+    bool m_firstStart = false;  ///< no settings file before this start: a new user
+    bool m_saveFailed = false;  ///< the last save failed: the end's status says so
+    bool m_listMissing = false; ///< the running pass met a list pattern with nothing to draw
     std::unique_ptr<StoreBase> m_storeBase; ///< what the load found; the saves compare with it
 };
 
