@@ -4,6 +4,7 @@
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
 #include "engine/Paths.h"
+#include "engine/PassValues.h"
 #include "gui/OpenDocument.h"
 #include "modes/InstallLayout.h"
 #include "modes/PassSettings.h"
@@ -166,16 +167,12 @@ ConvSettings TMorvexF::convSettings() const {
 }
 
 void TMorvexF::ConvBtnClick() {
-    ConvSettings settings = convSettings();
+    ConvSettings settings;
     {
         // The alignment, the draw rule and the encoding are what the store holds now, read
         // through an unseen settings dialog.
         const TSettingF setting(this, loadWritesFor(m_application.Arguments));
-        settings.alignFooters = setting.CompListChk->isChecked();
-        settings.alignColumn = setting.CompListUpDown->position();
-        settings.noRepeat = setting.NoRepeatChk->isChecked();
-        settings.encoding =
-            setting.Utf8Radio->isChecked() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+        settings = withDialogSettings(convSettings(), setting.readState());
     }
     Engine.ConvertAll(settings);
     UndoMnu->setEnabled(!Engine.LastPass.empty());
@@ -217,11 +214,11 @@ void TMorvexF::chooseFolder(QLineEdit* pattern, const QString& caption, const QS
 }
 
 void TMorvexF::HeaderDirBClick() {
-    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s, u"*.mhl"_s);
+    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s, fromBytes(kHeaderListName));
 }
 
 void TMorvexF::FutterDirBClick() {
-    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s, u"*.mfl"_s);
+    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s, fromBytes(kFooterListName));
 }
 
 void TMorvexF::chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog) {
@@ -336,13 +333,10 @@ bool TMorvexF::saveSettings() {
     if (!m_settingsLoaded)
         return true;
     const MainWindowSettings state = settingsState();
-    m_saveFailed = false;
-    for (const StoreResult& saved : {SaveSystemGroup(state), SaveFileGroup(state)}) {
-        if (!saved) {
-            showStandardError(this, saved.message());
-            m_saveFailed = true;
-        }
-    }
+    const StoreResult saved = saveMainWindowGroups(state);
+    m_saveFailed = !saved;
+    if (m_saveFailed)
+        showStandardError(this, saved.message());
     return !m_saveFailed;
 }
 

@@ -3,7 +3,7 @@
 #include "app/Application.h"
 #include "app/ListViewerLink.h"
 #include "app/Main_U.h"
-#include "app/desktop/DBusRequests.h"
+#include "modes/DBusRequests.h"
 #include "gui/AppIcon.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiStartup.h"

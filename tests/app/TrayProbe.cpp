@@ -5,7 +5,7 @@
 #include "app/Application.h"
 #include "app/Main_U.h"
 #include "app/desktop/AnimWnd.h"
-#include "app/desktop/DBusRequests.h"
+#include "modes/DBusRequests.h"
 #include "app/desktop/TaskIcon.h"
 #include "gui/GuiStartup.h"
 
