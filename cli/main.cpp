@@ -130,8 +130,13 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
     } else if (name == "--header-marker") {
         setMarker(s.headerMarker, s.headerMarkerField, name, value);
     } else if (name == "--backup-ext") {
-        if (morvex::backupExtFault(value) != morvex::ValueFault::None)
-            throw UsageError{"--backup-ext takes at most 4 Shift-JIS bytes and no \"/\", not \"" +
+        const morvex::ValueFault fault = morvex::backupExtFault(value);
+        const char* rule = fault == morvex::ValueFault::Slash ? "no \"/\""
+                           : fault == morvex::ValueFault::NoShiftJis
+                               ? "only characters Shift-JIS has"
+                               : "at most 4 bytes counted in Shift-JIS";
+        if (fault != morvex::ValueFault::None)
+            throw UsageError{"--backup-ext takes " + std::string(rule) + ", not \"" +
                              std::string(value) + "\""};
         s.backupExt = value;
     } else if (name == "--align") {
