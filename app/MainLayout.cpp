@@ -97,15 +97,15 @@ void TMorvexF::buildMarkerRows() {
     Label6->setBuddy(BackExt);
 
     Label1 = makeLabel(MainPnl, u"Label1"_s, u"行頭の"_s, 8, 76);
-    HeadConvChar = makeEdit(MainPnl, u"HeadConvChar"_s, QChar(char16_t{kDefaultHeaderMarker}), {48, 73, 15, 18},
-                            u"この文字が行頭にあるとヘッダに変換されます"_s);
+    HeadConvChar = makeEdit(MainPnl, u"HeadConvChar"_s, QChar(char16_t{kDefaultHeaderMarker}),
+                            {48, 73, 15, 18}, u"この文字が行頭にあるとヘッダに変換されます"_s);
     HeadConvChar->setMaxLength(static_cast<int>(kMaxMarkerBytes));
     limitToMarker(HeadConvChar);
     Label2 = makeLabel(MainPnl, u"Label2"_s, u"をﾍｯﾀﾞに変換する。"_s, 66, 76);
 
     Label4 = makeLabel(MainPnl, u"Label4"_s, u"行頭の"_s, 8, 97);
-    ConvChar = makeEdit(MainPnl, u"ConvChar"_s, QChar(char16_t{kDefaultFooterMarker}), {48, 94, 15, 18},
-                        u"この文字が行頭にあるとフッタに変換されます"_s);
+    ConvChar = makeEdit(MainPnl, u"ConvChar"_s, QChar(char16_t{kDefaultFooterMarker}),
+                        {48, 94, 15, 18}, u"この文字が行頭にあるとフッタに変換されます"_s);
     ConvChar->setMaxLength(static_cast<int>(kMaxMarkerBytes));
     limitToMarker(ConvChar);
     Label5 = makeLabel(MainPnl, u"Label5"_s, u"をﾌｯﾀに変換する。"_s, 66, 97);

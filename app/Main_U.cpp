@@ -3,8 +3,8 @@
 #include "app/StarterLists.h"
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
-#include "engine/Paths.h"
 #include "engine/PassValues.h"
+#include "engine/Paths.h"
 #include "gui/OpenDocument.h"
 #include "modes/InstallLayout.h"
 #include "modes/PassSettings.h"
@@ -214,11 +214,13 @@ void TMorvexF::chooseFolder(QLineEdit* pattern, const QString& caption, const QS
 }
 
 void TMorvexF::HeaderDirBClick() {
-    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s, fromBytes(kHeaderListName));
+    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s,
+                 fromBytes(kHeaderListName));
 }
 
 void TMorvexF::FutterDirBClick() {
-    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s, fromBytes(kFooterListName));
+    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s,
+                 fromBytes(kFooterListName));
 }
 
 void TMorvexF::chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog) {

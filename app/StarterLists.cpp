@@ -28,7 +28,9 @@ QList<StarterList> starterLists() {
 
 bool holdsNoList(const QString& folder) {
     // Name filters match without regard to case.
-    return QDir(folder).entryList({fromBytes(kFooterListName), fromBytes(kHeaderListName)}, QDir::Files).isEmpty();
+    return QDir(folder)
+        .entryList({fromBytes(kFooterListName), fromBytes(kHeaderListName)}, QDir::Files)
+        .isEmpty();
 }
 
 void offerStarterLists(QWidget* window, const QString& folder) {

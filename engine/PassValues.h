@@ -27,10 +27,10 @@ inline constexpr std::size_t kMaxBackupExtBytes = 4;
 /// Why a value cannot be a pass's.
 enum class ValueFault {
     None,
-    TooLong,     ///< over its limit in Shift-JIS bytes
-    NoShiftJis,  ///< a character without a Shift-JIS form, which has no length to count
-    Slash,       ///< a backup extension with "/", which would leave the file's folder
-    NotAscii,    ///< a marker above 0x7F for UTF-8 files, where it is part of a character
+    TooLong,    ///< over its limit in Shift-JIS bytes
+    NoShiftJis, ///< a character without a Shift-JIS form, which has no length to count
+    Slash,      ///< a backup extension with "/", which would leave the file's folder
+    NotAscii,   ///< a marker above 0x7F for UTF-8 files, where it is part of a character
 };
 
 /// The length of UTF-8 text in Shift-JIS, or npos when a character has no Shift-JIS form. A byte

@@ -47,7 +47,7 @@ QByteArray DBusRequests::noIconLine() {
     if (QDBusConnection::sessionBus().isConnected()) {
         line += u"\"gdbus call --session --dest %1 --object-path %2 "
                 u"--method jp.qor.Morvex.SaveAndQuit\" or "_s.arg(instanceName(),
-                                                                QString::fromLatin1(kObjectPath));
+                                                                  QString::fromLatin1(kObjectPath));
     }
     line += u"\"kill %1\""_s.arg(pid);
     return line.toLocal8Bit();

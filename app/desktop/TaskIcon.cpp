@@ -1,8 +1,8 @@
 #include "app/desktop/TaskIcon.h"
 
-#include "modes/DBusRequests.h"
 #include "gui/AppIcon.h"
 #include "modes/ConsoleReports.h"
+#include "modes/DBusRequests.h"
 #include "settings/Sjis.h"
 
 #include <QApplication>
