@@ -138,7 +138,7 @@ def setup_desktop_less(s):
     reg = ("Windows Registry Editor Version 5.00\r\n\r\n"
            "[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\File]\r\n"
            '"SrcFileCount"=dword:00000002\r\n'
-           '"SrcFileName"="%s/today.up"\r\n"SrcFileName1"="%s/old.up"\r\n'
+           '"SrcFileName"="%s/old.up"\r\n"SrcFileName1"="%s/today.up"\r\n'
            '"FutterFileName"="%s/*.mfl"\r\n"HeaderFileName"="%s/*.mhl"\r\n'
            % (bbs, bbs, s.lists, s.lists))
     os.makedirs(os.path.join(s.env["XDG_CONFIG_HOME"], "morvex"))
