@@ -147,8 +147,9 @@ TEST(SaveAtQuit, ASaveThatFailsEndsWithStatusOneAndSaysWhyOnStderr) {
             EXPECT_TRUE(ended.err.contains("の設定に失敗しました")) << ended.err.toStdString();
             // One failed save is one line, with the reason the system gave.
             EXPECT_EQ(ended.err.count('\n'), 1) << ended.err.toStdString();
-            if (how == u"full"_s)
+            if (how == u"full"_s) {
                 EXPECT_TRUE(ended.err.contains(std::strerror(ENOSPC))) << ended.err.toStdString();
+            }
             EXPECT_EQ(readBytes(root.filePath(u"after.reg"_s)), initialStore());
         }
     }

@@ -70,8 +70,9 @@ TEST(CliUsage, PassValuesAreCountedInShiftJisAsInTheWindow) {
         const std::string shown = c.args[0] + " " + c.args[1];
         EXPECT_EQ(r.status, c.status) << shown << ": " << r.err;
         EXPECT_EQ(s.read("memo.up"), c.status == 0 ? std::string("F\r\n") : c.text) << shown;
-        if (c.backup)
+        if (c.backup) {
             EXPECT_TRUE(s.exists(c.backup)) << shown;
+        }
     }
 }
 
