@@ -13,7 +13,9 @@ if [ "${MORVEX_IN_SESSION:-}" != 1 ]; then
 fi
 
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+pid=
+# A program that never answered must not outlive the check.
+trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null; rm -rf "$scratch"' EXIT
 export HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -34,6 +36,7 @@ gdbus call --session --dest jp.qor.Morvex --object-path /jp/qor/Morvex --method 
     fail "SaveAndQuit was not answered"
 status=0
 wait "$pid" || status=$?
+pid=
 [ "$status" -eq 0 ] || fail "morvex /o ended with $status after SaveAndQuit: $(cat "$scratch/err")"
 [ ! -s "$scratch/err" ] || fail "morvex /o said: $(cat "$scratch/err")"
 grep -q 'QOR\\Morvex\\File' "$scratch/config/morvex/settings.reg" ||
