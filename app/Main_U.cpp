@@ -4,6 +4,7 @@
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
 #include "engine/Messages.h"
+#include "engine/PassValues.h"
 #include "engine/Paths.h"
 #include "gui/OpenDocument.h"
 #include "modes/InstallLayout.h"
@@ -183,16 +184,12 @@ ConvSettings TMorvexF::convSettings() const {
 }
 
 void TMorvexF::ConvBtnClick() {
-    ConvSettings settings = convSettings();
+    ConvSettings settings;
     {
         // The alignment, the draw rule and the encoding are what the store holds now, read
         // through an unseen settings dialog.
         const TSettingF setting(this, loadWritesFor(m_application.Arguments));
-        settings.alignFooters = setting.CompListChk->isChecked();
-        settings.alignColumn = setting.CompListUpDown->position();
-        settings.noRepeat = setting.NoRepeatChk->isChecked();
-        settings.encoding =
-            setting.Utf8Radio->isChecked() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+        settings = withDialogSettings(convSettings(), setting.readState());
     }
     m_listMissing = false;
     Engine.ConvertAll(settings);
@@ -226,8 +223,8 @@ QString TMorvexF::pointEmptyFieldsAtListFolder() {
     // Only a pattern that finds nothing is replaced: no list of the user's is left out by it.
     QStringList pointed;
     const std::tuple<QLineEdit*, QString, QString> fields[] = {
-        {HFile, u"*.mhl"_s, u"ﾍｯﾀﾞﾘｽﾄ"_s},
-        {FFile, u"*.mfl"_s, u"ﾌｯﾀﾘｽﾄ"_s},
+        {HFile, fromBytes(kHeaderListName), u"ﾍｯﾀﾞﾘｽﾄ"_s},
+        {FFile, fromBytes(kFooterListName), u"ﾌｯﾀﾘｽﾄ"_s},
     };
     for (const auto& [field, mask, label] : fields) {
         if (!findFiles(bytes(field->text())).empty())
@@ -277,11 +274,13 @@ void TMorvexF::chooseFolder(QLineEdit* pattern, const QString& caption, const QS
 }
 
 void TMorvexF::HeaderDirBClick() {
-    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s, u"*.mhl"_s);
+    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s,
+                 fromBytes(kHeaderListName));
 }
 
 void TMorvexF::FutterDirBClick() {
-    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s, u"*.mfl"_s);
+    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s,
+                 fromBytes(kFooterListName));
 }
 
 void TMorvexF::chooseFile(QLineEdit* pattern, FileDialogRequest dialog) {
@@ -398,13 +397,10 @@ bool TMorvexF::saveSettings() {
     if (!m_settingsLoaded)
         return true;
     const MainWindowSettings state = settingsState();
-    m_saveFailed = false;
-    for (const StoreResult& saved : {SaveSystemGroup(state), SaveFileGroup(state)}) {
-        if (!saved) {
-            showStandardError(this, saved.message());
-            m_saveFailed = true;
-        }
-    }
+    const StoreResult saved = saveMainWindowGroups(state);
+    m_saveFailed = !saved;
+    if (m_saveFailed)
+        showStandardError(this, saved.message());
     return !m_saveFailed;
 }
 

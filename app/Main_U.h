@@ -100,8 +100,6 @@ public:
     // The unattended modes (app/MainModes.cpp).
     void AppRunTimerTimer();
     void ObserveTimerTimer();
-    void RunApp(bool before);
-    void ExpandExeCmd();
     /// The request to pop up the icon menu: `ObserveMnu` at the cursor.
     void PopupObserveMenu();
 

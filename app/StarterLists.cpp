@@ -1,6 +1,8 @@
 #include "app/StarterLists.h"
 
+#include "engine/PassValues.h"
 #include "gui/Dialogs.h"
+#include "settings/EngineBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,7 +39,9 @@ QList<StarterList> starterLists() {
 
 bool holdsNoList(const QString& folder) {
     // Name filters match without regard to case.
-    return QDir(folder).entryList({u"*.mfl"_s, u"*.mhl"_s}, QDir::Files).isEmpty();
+    return QDir(folder)
+        .entryList({fromBytes(kFooterListName), fromBytes(kHeaderListName)}, QDir::Files)
+        .isEmpty();
 }
 
 QStringList missingStarterLists(const QString& folder) {

@@ -5,9 +5,9 @@
 #include "app/Application.h"
 #include "app/Main_U.h"
 #include "app/desktop/AnimWnd.h"
-#include "app/desktop/DBusRequests.h"
 #include "app/desktop/TaskIcon.h"
 #include "gui/GuiStartup.h"
+#include "modes/DBusRequests.h"
 
 #include <QApplication>
 #include <QMenu>
