@@ -193,13 +193,18 @@ TextEncoding detectListEncoding(std::string_view text) {
     std::size_t good = 0;
     std::size_t stray = 0;
     for (std::size_t pos = 0; pos < text.size();) {
-        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+        const unsigned char c = static_cast<unsigned char>(text[pos]);
+        if (c < 0x80) {
             ++pos;
             continue;
         }
-        const std::size_t n = utf8CharLength(text, pos);
+        // Shift-JIS lead bytes 0x81-0x9F begin no UTF-8 sequence: no need to look further.
+        const std::size_t n = c < 0xC2 || c > 0xF4 ? 0 : utf8CharLength(text, pos);
         (n == 0 ? stray : good) += std::max<std::size_t>(n, 1);
         pos += std::max<std::size_t>(n, 1);
+        // Even if every byte left were UTF-8 it could no longer outweigh the stray ones.
+        if (stray * kUtf8StrayRatio > good + (text.size() - pos))
+            return TextEncoding::ShiftJis;
     }
     return good > 0 && stray * kUtf8StrayRatio <= good ? TextEncoding::Utf8
                                                        : TextEncoding::ShiftJis;

@@ -67,9 +67,11 @@ std::string binaryLines(std::string_view raw) {
 std::string textModeLines(std::string_view raw) {
     std::string text;
     text.reserve(raw.size());
-    for (const char c : raw)
-        if (c != '\r')
-            text += c;
+    for (std::size_t pos = 0; pos < raw.size();) {
+        const std::size_t cr = std::min(raw.find('\r', pos), raw.size());
+        text.append(raw.substr(pos, cr - pos));
+        pos = cr + 1;
+    }
     return text;
 }
 
