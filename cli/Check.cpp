@@ -11,6 +11,8 @@ int runCheck(const ConvSettings& settings) {
     const CheckResult result =
         checkLists(settings.footerListPattern, settings.headerListPattern,
                    settings.alignFooters ? settings.alignColumn : -1, settings.encoding);
+    for (const ListReading& r : result.readings)
+        std::printf("%s: 情報: 文字コード %s\n", r.file.c_str(), r.describe().c_str());
     for (const CheckFinding& f : result.findings) {
         if (f.line > 0)
             std::printf("%s:%zu: 警告: %s\n", f.file.c_str(), f.line, f.message.c_str());

@@ -13,7 +13,8 @@ int runDryRun(const ConvSettings& settings, std::optional<std::uint32_t> seed);
 /// "-": converts standard input to standard output.
 int runFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed);
 
-/// --check: the findings in the footer and header lists, then a summary line.
+/// --check: the encoding each list file was read in, the findings in the footer and header
+/// lists, then a summary line.
 int runCheck(const ConvSettings& settings);
 
 /// Prints an engine error to standard error as "caption: text".

@@ -53,8 +53,9 @@ standard input to standard output and touches no file.
                          extension)
   --encoding ENC         the upload files' encoding, sjis or utf-8 (default
                          sjis); list files are read in their own encoding
-                         (UTF-8 with a byte-order mark or when valid UTF-8
-                         throughout, else Shift-JIS) and converted to it
+                         (UTF-8 with a byte-order mark or when its bytes
+                         are mostly UTF-8, else Shift-JIS) and converted
+                         to it
   --align COLUMN         align footers to end before this column, 0 to 80
                          (default: no alignment)
   --seed N               seed the generator with N, 0 to 4294967295

@@ -26,11 +26,12 @@ std::string hexBytes(std::string_view bytes) {
 
 // What the escapes of one entry do, read by the grammar the expansion reads them by.
 struct EntryScan {
-    bool headerOnly = false; // \H or \I
-    std::string cutShort;    // the escape cut short by the end of the entry, as written
-    bool emptyRange = false; // \R0000
-    std::string shortest;    // the entry with every \R replaced by its smallest number
-    std::string longest;     // ... and by its largest
+    bool headerOnly = false;   // \H or \I
+    bool unclosedDate = false; // \D{ without its }
+    std::string cutShort;      // the escape cut short by the end of the entry, as written
+    bool emptyRange = false;   // \R0000
+    std::string shortest;      // the entry with every \R replaced by its smallest number
+    std::string longest;       // ... and by its largest
 };
 
 EntryScan scanEntry(std::string_view entry, TextEncoding encoding) {
@@ -44,6 +45,7 @@ EntryScan scanEntry(std::string_view entry, TextEncoding encoding) {
             break; // a lone final backslash ends the entry and stands for nothing
         if (token.letter == 'H' || token.letter == 'I')
             scan.headerOnly = true;
+        scan.unclosedDate = scan.unclosedDate || token.unclosed;
         if (token.letter == 'R') {
             scan.emptyRange = scan.emptyRange || token.value == 0;
             if (token.value > 0) {
@@ -72,7 +74,7 @@ bool cannotAlign(std::string_view entry, int column, TextEncoding encoding) {
 // What an unconvertible line holds that the target cannot take.
 std::string unconvertibleText(std::string_view line, TextEncoding from, TextEncoding to) {
     const Converted converted = convertLine(line, from, to);
-    if (from == TextEncoding::Utf8) {
+    if (from == TextEncoding::Utf8 && utf8CharLength(line, converted.at) > 0) {
         const std::size_t n = std::max<std::size_t>(1, utf8CharLength(line, converted.at));
         char code[16];
         std::snprintf(code, sizeof code, "U+%04X",
@@ -86,12 +88,13 @@ std::string unconvertibleText(std::string_view line, TextEncoding from, TextEnco
 class PoolChecker {
 public:
     PoolChecker(std::string pattern, EntryKind kind, int alignColumn, TextEncoding encoding,
-                std::vector<CheckFinding>& findings)
+                CheckResult& result)
         : m_pattern(std::move(pattern))
         , m_kind(kind)
         , m_alignColumn(alignColumn)
         , m_encoding(encoding)
-        , m_findings(findings) {}
+        , m_findings(result.findings)
+        , m_readings(result.readings) {}
 
     PoolSummary run();
 
@@ -101,6 +104,7 @@ private:
     }
     void checkFile(const ListText& list, const ListText* next);
     void checkEncoding(const ListText& list);
+    void checkDirectives(const ListText& list);
     void checkLeftOut(const std::vector<ListText>& lists, const std::vector<LeftOutEntry>& left);
     void checkEntry(std::string_view entry, const PoolSources::Origin& origin);
     const char* poolName() const {
@@ -112,6 +116,7 @@ private:
     int m_alignColumn;
     TextEncoding m_encoding;
     std::vector<CheckFinding>& m_findings;
+    std::vector<ListReading>& m_readings;
     std::map<std::string, std::vector<CheckFinding>> m_byFile;
 };
 
@@ -176,7 +181,13 @@ void PoolChecker::checkFile(const ListText& list, const ListText* next) {
         add(list.path, 0, m_kind == EntryKind::Footer ? kMsgFooterListOpen : kMsgHeaderListOpen);
         return;
     }
+    m_readings.push_back({list.path, list.encoding, list.byteOrderMark});
     checkEncoding(list);
+    checkDirectives(list);
+    if (list.ctrlZLine > 0 && list.entriesAfterCtrlZ > 0)
+        add(list.path, list.ctrlZLine,
+            "Shift-JIS のリストは Ctrl-Z (0x1A) で終わるため、その後の " +
+                std::to_string(list.entriesAfterCtrlZ) + " 項目は読まれません");
     if (list.openLine)
         add(list.path, list.lines.size(),
             next ? "最後の行に改行がないため、次のファイル " + next->path +
@@ -197,6 +208,15 @@ void PoolChecker::checkEncoding(const ListText& list) {
                     " バイト目: " + hexBytes(std::string_view(list.lines[i]).substr(at, 2)) + "）");
 }
 
+void PoolChecker::checkDirectives(const ListText& list) {
+    for (std::size_t i = 0; i < list.lines.size(); ++i)
+        if (const auto directive = readWeightDirective(list.lines[i]);
+            directive && !directive->valid)
+            add(list.path, i + 1,
+                "重みの指定が正しくないため、無視されます（;@weight の後に 1 から " +
+                    std::to_string(kMaxWeight) + " の数）");
+}
+
 void PoolChecker::checkLeftOut(const std::vector<ListText>& lists,
                                const std::vector<LeftOutEntry>& left) {
     for (const LeftOutEntry& entry : left) {
@@ -205,6 +225,13 @@ void PoolChecker::checkLeftOut(const std::vector<ListText>& lists,
         if (list == lists.end() || entry.line > list->lines.size())
             continue;
         const std::string& line = list->lines[entry.line - 1];
+        if (entry.notUtf8) {
+            const std::size_t at = firstInvalidUtf8(line);
+            add(entry.file, entry.line,
+                "UTF-8 でないバイトがあるため、この項目は挿入されません（" +
+                    std::to_string(at + 1) + " バイト目: " + hexBytes(line.substr(at, 1)) + "）");
+            continue;
+        }
         const char* what = list->encoding == TextEncoding::Utf8 ? "文字" : "バイト";
         add(entry.file, entry.line,
             std::string(encodingName(m_encoding)) + " に変換できない" + what + " " +
@@ -224,6 +251,8 @@ void PoolChecker::checkEntry(std::string_view entry, const PoolSources::Origin& 
     if (!scan.cutShort.empty())
         add(file, origin.line,
             "エスケープ \"" + scan.cutShort + "\" が項目の終わりで途切れています");
+    if (scan.unclosedDate)
+        add(file, origin.line, "\\D{ を閉じる } がないため、日付にならずにそのまま挿入されます");
     if (scan.emptyRange)
         add(file, origin.line, "\\R0000 は範囲がなく、数を挿入しません");
     if (!footer || m_alignColumn < 0)
@@ -238,13 +267,19 @@ void PoolChecker::checkEntry(std::string_view entry, const PoolSources::Origin& 
 
 } // namespace
 
+std::string ListReading::describe() const {
+    if (encoding == TextEncoding::ShiftJis)
+        return "Shift-JIS";
+    return byteOrderMark ? "UTF-8（BOM 付き）" : "UTF-8";
+}
+
 CheckResult checkLists(const std::string& footerPattern, const std::string& headerPattern,
                        int alignColumn, TextEncoding encoding) {
     CheckResult result;
     result.footers =
-        PoolChecker(footerPattern, EntryKind::Footer, alignColumn, encoding, result.findings).run();
+        PoolChecker(footerPattern, EntryKind::Footer, alignColumn, encoding, result).run();
     result.headers =
-        PoolChecker(headerPattern, EntryKind::Header, alignColumn, encoding, result.findings).run();
+        PoolChecker(headerPattern, EntryKind::Header, alignColumn, encoding, result).run();
     return result;
 }
 

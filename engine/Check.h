@@ -21,7 +21,17 @@ struct PoolSummary {
     std::size_t entries = 0; ///< lines a draw may return
 };
 
+/// The encoding a list file was read in, which a check tells without counting it as a finding.
+struct ListReading {
+    std::string file;
+    TextEncoding encoding = TextEncoding::ShiftJis;
+    bool byteOrderMark = false;
+    /// "Shift-JIS", "UTF-8" or "UTF-8（BOM 付き）".
+    std::string describe() const;
+};
+
 struct CheckResult {
+    std::vector<ListReading> readings;  ///< every list file read, footer lists first
     std::vector<CheckFinding> findings; ///< footer lists first, each file's in line order
     PoolSummary footers;
     PoolSummary headers;

@@ -3,6 +3,10 @@
 #include "engine/detail/Columns.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
 
 namespace morvex {
 namespace {
@@ -94,6 +98,10 @@ void expandEscape(Out& out, const EntryToken& token, EntryKind kind, std::string
     case '\\':
         out.add('\\');
         break;
+    case 'D':
+        if (token.braced)
+            out.add(std::string_view(formatDate(token.argument, entryClock())));
+        break;
     case 'H':
         if (header)
             out.add(rest);
@@ -140,7 +148,94 @@ int readEscapeDigits(std::string_view text, std::size_t& pos, int width, int fal
     return value;
 }
 
+// The offset of the "}" that closes a date format begun at `pos`, or npos; a Shift-JIS second
+// byte may be 0x7D and never closes it.
+std::size_t closingBrace(std::string_view entry, std::size_t pos, TextEncoding encoding) {
+    const bool sjis = encoding == TextEncoding::ShiftJis;
+    while (pos < entry.size() && entry[pos] != '}')
+        pos += sjis && isLeadByte(static_cast<unsigned char>(entry[pos])) ? 2 : 1;
+    return pos < entry.size() ? pos : std::string_view::npos;
+}
+
+bool asciiCaseEqual(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return upperAscii(x) == upperAscii(y);
+           });
+}
+
 } // namespace
+
+std::optional<WeightDirective> readWeightDirective(std::string_view line) {
+    constexpr std::string_view kWord = ";@weight";
+    if (line.size() < kWord.size() || !asciiCaseEqual(line.substr(0, kWord.size()), kWord))
+        return std::nullopt;
+    WeightDirective directive;
+    std::string_view rest = line.substr(kWord.size());
+    const std::size_t number = rest.find_first_not_of(" \t");
+    if (number == 0 || number == std::string_view::npos)
+        return directive; // ";@weights", or no number
+    rest.remove_prefix(number);
+    const std::size_t end = std::min(rest.find_first_not_of("0123456789"), rest.size());
+    std::uint32_t weight = 0;
+    const auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + end, weight);
+    if (end == 0 || ec != std::errc() || weight < 1 || weight > kMaxWeight ||
+        rest.find_first_not_of(" \t", end) != std::string_view::npos)
+        return directive;
+    directive.valid = true;
+    directive.weight = weight;
+    return directive;
+}
+
+std::size_t drawBelow(std::size_t count, DrawGenerator& generator) {
+    constexpr std::size_t kWide = std::size_t(1) << 30;
+    const std::size_t range = count <= kDrawReach ? kDrawReach : kWide;
+    const std::size_t limit = range - range % count;
+    for (;;) {
+        std::size_t value = static_cast<std::size_t>(generator.next());
+        if (range == kWide)
+            value = (value << 15) | static_cast<std::size_t>(generator.next());
+        if (value < limit)
+            return value % count;
+    }
+}
+
+std::time_t entryClock() {
+    if (const char* fixed = std::getenv("MORVEX_CLOCK"); fixed && *fixed) {
+        std::tm tm{};
+        char extra = 0;
+        if (std::sscanf(fixed, "%4d-%2d-%2dT%2d:%2d:%2d%c", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                        &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &extra) == 6) {
+            tm.tm_year -= 1900;
+            tm.tm_mon -= 1;
+            tm.tm_isdst = -1;
+            if (const std::time_t t = std::mktime(&tm); t != static_cast<std::time_t>(-1))
+                return t;
+        }
+    }
+    return std::time(nullptr);
+}
+
+std::string formatDate(std::string_view format, std::time_t time) {
+    if (format.empty())
+        return {};
+    std::tm local{};
+    if (!::localtime_r(&time, &local))
+        return {};
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    // An empty result and a full buffer look alike: a guard character tells them apart.
+    const std::string guarded = std::string(format) + "|";
+    std::string out(guarded.size() * 4 + 64, '\0');
+    for (int tries = 0; tries < 8; ++tries) {
+        const std::size_t n = c ? ::strftime_l(out.data(), out.size(), guarded.c_str(), &local, c)
+                                : std::strftime(out.data(), out.size(), guarded.c_str(), &local);
+        if (n > 0) {
+            out.resize(n - 1);
+            return out;
+        }
+        out.resize(out.size() * 4);
+    }
+    return {};
+}
 
 EntryToken readEntryToken(std::string_view entry, std::size_t& pos, TextEncoding encoding) {
     EntryToken token;
@@ -169,6 +264,15 @@ EntryToken readEntryToken(std::string_view entry, std::size_t& pos, TextEncoding
         token.value = readEscapeDigits(entry, pos, 2, 0, encoding);
     else if (token.letter == 'R')
         token.value = readEscapeDigits(entry, pos, 4, 9, encoding);
+    else if (token.letter == 'D' && pos < entry.size() && entry[pos] == '{') {
+        const std::size_t close = closingBrace(entry, pos + 1, encoding);
+        token.unclosed = close == std::string_view::npos;
+        if (!token.unclosed) {
+            token.braced = true;
+            token.argument = entry.substr(pos + 1, close - pos - 1);
+            pos = close + 1;
+        }
+    }
     token.cutShort = pos > entry.size();
     pos = std::min(pos, entry.size());
     token.written = entry.substr(start, pos - start);
@@ -195,6 +299,22 @@ bool canDraw(const Pool& pool) {
 std::optional<std::size_t> drawIndex(const Pool& pool, DrawGenerator& generator) {
     if (!canDraw(pool))
         return std::nullopt;
+    if (pool.weighted()) {
+        // A draw among the reachable entries, each as often as its weight says.
+        const std::size_t reach = std::min(pool.size(), kDrawReach);
+        const auto weight = [&pool](std::size_t i) -> std::size_t {
+            return isEligible(pool[i]) ? pool.weights[i] : 0;
+        };
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < reach; ++i)
+            total += weight(i);
+        std::size_t chosen = total > 0 ? drawBelow(total, generator) : 0;
+        for (std::size_t i = 0; i < reach && total > 0; ++i) {
+            if (chosen < weight(i))
+                return i;
+            chosen -= weight(i);
+        }
+    }
     // The generator has full period, so every value 0..32767 comes up: the loop ends.
     for (;;) {
         const std::size_t index = static_cast<std::size_t>(generator.next()) % pool.size();

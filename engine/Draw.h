@@ -3,6 +3,7 @@
 #include "engine/Encoding.h"
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,8 +15,36 @@ namespace morvex {
 /// A draw reaches the first 32768 lines of a pool: the generator yields at most 0x7FFF.
 inline constexpr std::size_t kDrawReach = 32768;
 
-/// An ordered list of list-file lines, comments and empty lines included, without line ends.
-using Pool = std::vector<std::string>;
+/// An ordered list of list-file lines, comments and empty lines included, without line ends,
+/// with the weights the lines' directives give their entries.
+class Pool : public std::vector<std::string> {
+public:
+    using std::vector<std::string>::vector;
+    Pool() = default;
+    Pool(std::vector<std::string> lines)
+        : std::vector<std::string>(std::move(lines)) {}
+
+    /// Per line, how many draws' worth its entry has (0 for a line that is no entry); empty while
+    /// every entry weighs 1. Set by the merges; lines changed since (their count no longer
+    /// matching) make the pool unweighted again.
+    std::vector<std::uint32_t> weights;
+    /// True when the weights apply: draws then follow them instead of the designed draw.
+    bool weighted() const { return !weights.empty() && weights.size() == size(); }
+};
+
+/// The largest weight a directive may give.
+inline constexpr std::uint32_t kMaxWeight = 1000;
+
+/// A weight directive: a comment line ";@weight N" (the word in either case, then spaces or TABs
+/// and N from 1 to kMaxWeight) that gives every entry after it in its list file N draws' worth,
+/// until the next directive. To a reader that knows no directives it is a comment.
+struct WeightDirective {
+    bool valid = false; ///< false: the line begins ";@weight" but gives no usable weight
+    std::uint32_t weight = 1;
+};
+
+/// The directive a pool line holds, or nothing when it holds none.
+std::optional<WeightDirective> readWeightDirective(std::string_view line);
 
 /// The engine's linear congruential generator on one 32-bit state word.
 class DrawGenerator {
@@ -36,6 +65,11 @@ private:
 
 enum class EntryKind { Footer, Header };
 
+/// A uniform choice from 0 to count - 1 (count from 1 to 2^30) with the generator: one draw while
+/// count is at most 32768, two (30 bits) above; a value past the last whole multiple of count is
+/// drawn again, so that no choice is favoured.
+std::size_t drawBelow(std::size_t count, DrawGenerator& generator);
+
 /// True when the byte begins a two-byte Shift-JIS character (0x81-0x9F, 0xE0-0xF0).
 constexpr bool isLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xF0);
@@ -53,7 +87,22 @@ struct EntryToken {
     char letter = 0;          ///< the escape's letter in upper case (ASCII letters only)
     int value = 0;            ///< the number of `\S` (two digits) or `\R` (four digits)
     bool cutShort = false;    ///< the entry ends inside the escape (a lone final backslash too)
+    /// `\D{format}`: the format between the braces (`braced`); a `\D` without braces stands
+    /// for nothing, as every unknown letter does, and so does one whose "{" is never closed
+    /// (`unclosed`: the brace and what follows stay text).
+    std::string_view argument;
+    bool braced = false;
+    bool unclosed = false;
 };
+
+/// The clock of date escapes: the time MORVEX_CLOCK gives (local time, "YYYY-MM-DDTHH:MM:SS"),
+/// so that tests and previews can be repeated, else the current time.
+std::time_t entryClock();
+
+/// A `\D{format}` escape's text: strftime's conversions of the time, in the local time zone and
+/// the C locale (so its names are English and its text ASCII; the format's own characters are
+/// copied in either encoding, as no Shift-JIS second byte is a "%").
+std::string formatDate(std::string_view format, std::time_t time);
 
 /// Reads the token at `pos` and moves `pos` past it. In an escape the letter and each digit take
 /// one byte in Shift-JIS, as designed, and a whole character in UTF-8, so that no escape cuts a

@@ -156,6 +156,16 @@ char32_t utf8CodePoint(std::string_view text, std::size_t pos, std::size_t lengt
     return code;
 }
 
+std::size_t firstInvalidUtf8(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t n = utf8CharLength(text, pos);
+        if (n == 0)
+            return pos;
+        pos += n;
+    }
+    return std::string_view::npos;
+}
+
 bool isUtf8(std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
         // Runs of ASCII, the bulk of most text, need no decoding.
@@ -178,7 +188,26 @@ bool startsWithUtf8Bom(std::string_view text) {
 TextEncoding detectListEncoding(std::string_view text) {
     if (startsWithUtf8Bom(text))
         return TextEncoding::Utf8;
-    return !isAscii(text) && isUtf8(text) ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+    // A list saved as UTF-8 with one stray byte (a Latin-1 "é" pasted in) is still UTF-8: its
+    // good lines are read as such and the stray line is left out, never inserted as mojibake.
+    std::size_t good = 0;
+    std::size_t stray = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[pos]);
+        if (c < 0x80) {
+            ++pos;
+            continue;
+        }
+        // Shift-JIS lead bytes 0x81-0x9F begin no UTF-8 sequence: no need to look further.
+        const std::size_t n = c < 0xC2 || c > 0xF4 ? 0 : utf8CharLength(text, pos);
+        (n == 0 ? stray : good) += std::max<std::size_t>(n, 1);
+        pos += std::max<std::size_t>(n, 1);
+        // Even if every byte left were UTF-8 it could no longer outweigh the stray ones.
+        if (stray * kUtf8StrayRatio > good + (text.size() - pos))
+            return TextEncoding::ShiftJis;
+    }
+    return good > 0 && stray * kUtf8StrayRatio <= good ? TextEncoding::Utf8
+                                                       : TextEncoding::ShiftJis;
 }
 
 Converted convertLine(std::string_view text, TextEncoding from, TextEncoding to) {

@@ -26,6 +26,9 @@ std::size_t utf8CharLength(std::string_view text, std::size_t pos);
 /// The code point of the well-formed UTF-8 sequence of `length` bytes at `pos`.
 char32_t utf8CodePoint(std::string_view text, std::size_t pos, std::size_t length);
 
+/// The offset of the first byte that begins no well-formed UTF-8 sequence, or npos.
+std::size_t firstInvalidUtf8(std::string_view text);
+
 /// True when the text is well-formed UTF-8 (shortest forms, no surrogates).
 bool isUtf8(std::string_view text);
 
@@ -33,9 +36,11 @@ bool isUtf8(std::string_view text);
 bool startsWithUtf8Bom(std::string_view text);
 
 /// The encoding a list file is read in: UTF-8 when its text starts with the byte-order mark, or
-/// when it is well-formed UTF-8 throughout and holds at least one byte above 0x7F; Shift-JIS
-/// otherwise. Real Shift-JIS text is almost never well-formed UTF-8: its lead bytes 0x81-0x9F
-/// cannot start a UTF-8 sequence.
+/// when it holds bytes above 0x7F and they are overwhelmingly parts of well-formed UTF-8
+/// sequences (at most one stray byte to every kUtf8StrayRatio bytes of sequences); Shift-JIS
+/// otherwise. Real Shift-JIS text is never mostly UTF-8: its lead bytes 0x81-0x9F cannot start
+/// a UTF-8 sequence, so a list of kana or kanji has at least as many stray bytes as good ones.
+inline constexpr std::size_t kUtf8StrayRatio = 8;
 TextEncoding detectListEncoding(std::string_view text);
 
 /// One line converted between the encodings.

@@ -7,6 +7,7 @@
 #include "engine/detail/Sys.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <unistd.h>
 
@@ -28,36 +29,98 @@ std::pair<std::string, std::string> splitTempName(const std::string& tempName) {
     return {tempName.substr(0, dot), tempName.substr(dot)};
 }
 
-// A list file's text as text mode reads it (CR dropped, Ctrl-Z ends); false when reading failed.
-bool readListText(int fd, std::string& text) {
+// Every byte of a file; false when reading failed.
+bool readRaw(int fd, std::string& bytes) {
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_size > 0)
-        text.reserve(static_cast<std::size_t>(st.st_size));
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
     FdSource source(fd);
-    TextReader in(source);
-    std::string line;
-    while (in.readLine(line)) {
-        text += line;
-        text += '\n';
+    char block[64 * 1024];
+    for (;;) {
+        const long n = source.read(block, sizeof block);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        bytes.append(block, static_cast<std::size_t>(n));
     }
-    text += line;
-    return !in.failed();
 }
 
-// A list file's text ready for a pool: its encoding found, a byte-order mark dropped and, with a
-// target, every line converted; a line that cannot be is kept as it was and noted.
+// Lines as a UTF-8 upload file has them: each ends at LF, a CR right before it belonging to the
+// line end; every other byte (a lone CR, a Ctrl-Z) is text.
+std::string binaryLines(std::string_view raw) {
+    std::string text;
+    text.reserve(raw.size());
+    for (std::size_t pos = 0; pos < raw.size();) {
+        const std::size_t crlf = raw.find("\r\n", pos);
+        const std::size_t end = crlf == std::string_view::npos ? raw.size() : crlf;
+        text.append(raw.substr(pos, end - pos));
+        if (crlf == std::string_view::npos)
+            break;
+        text += '\n';
+        pos = crlf + 2;
+    }
+    return text;
+}
+
+// Lines as a Windows text file has them: every CR dropped (the text ends before any Ctrl-Z).
+std::string textModeLines(std::string_view raw) {
+    std::string text;
+    text.reserve(raw.size());
+    for (std::size_t pos = 0; pos < raw.size();) {
+        const std::size_t cr = std::min(raw.find('\r', pos), raw.size());
+        text.append(raw.substr(pos, cr - pos));
+        pos = cr + 1;
+    }
+    return text;
+}
+
+// A list file's text ready for a pool: its encoding found, a byte-order mark dropped, the line
+// rules of its encoding applied and, with a target, every line converted; a line that cannot be
+// is kept as it was and noted, and so is a line of a UTF-8 list that is not UTF-8.
 struct PreparedList {
     std::string text;
     TextEncoding encoding = TextEncoding::ShiftJis;
+    bool byteOrderMark = false;
     std::vector<std::size_t> unconvertible;
+    std::vector<std::size_t> notUtf8;
+    std::size_t ctrlZLine = 0;
+    std::size_t entriesAfterCtrlZ = 0;
 };
 
-PreparedList prepareList(std::string text, std::optional<TextEncoding> target) {
+// Notes where a Ctrl-Z ends a Shift-JIS list and how many entries it hides.
+void noteCtrlZ(std::string_view raw, std::size_t at, PreparedList& list) {
+    list.ctrlZLine = static_cast<std::size_t>(
+                         std::count(raw.begin(), raw.begin() + static_cast<long>(at), '\n')) +
+                     1;
+    const bool lineStart = at == 0 || raw[at - 1] == '\n';
+    std::string_view rest = raw.substr(at + 1);
+    for (bool first = true; !rest.empty(); first = false) {
+        const std::size_t lf = rest.find('\n');
+        const std::string line = textModeLines(rest.substr(0, lf));
+        if ((!first || lineStart) && isEligible(line))
+            ++list.entriesAfterCtrlZ;
+        if (lf == std::string_view::npos)
+            break;
+        rest.remove_prefix(lf + 1);
+    }
+}
+
+PreparedList prepareList(std::string raw, std::optional<TextEncoding> target) {
     PreparedList list;
-    list.encoding = detectListEncoding(text);
-    if (list.encoding == TextEncoding::Utf8 && startsWithUtf8Bom(text))
-        text.erase(0, 3);
-    if (!target || *target == list.encoding) {
+    list.encoding = detectListEncoding(raw);
+    std::string text;
+    if (list.encoding == TextEncoding::Utf8) {
+        list.byteOrderMark = startsWithUtf8Bom(raw);
+        text = binaryLines(std::string_view(raw).substr(list.byteOrderMark ? 3 : 0));
+    } else {
+        const std::size_t ctrlZ = raw.find('\x1A');
+        if (ctrlZ != std::string::npos)
+            noteCtrlZ(raw, ctrlZ, list);
+        text = textModeLines(std::string_view(raw).substr(0, ctrlZ));
+    }
+    const bool checkUtf8 = list.encoding == TextEncoding::Utf8 && !isUtf8(text);
+    if (!checkUtf8 && (!target || *target == list.encoding)) {
         list.text = std::move(text);
         return list;
     }
@@ -66,8 +129,14 @@ PreparedList prepareList(std::string text, std::optional<TextEncoding> target) {
     for (std::size_t index = 0; !rest.empty(); ++index) {
         const std::size_t lf = rest.find('\n');
         const std::string_view line = rest.substr(0, lf);
-        const Converted converted = convertLine(line, list.encoding, *target);
-        if (converted.ok) {
+        if (checkUtf8 && !isUtf8(line)) {
+            // Never converted, never inserted raw: its bytes are no text of the list's encoding.
+            list.text += line;
+            list.notUtf8.push_back(index);
+        } else if (!target || *target == list.encoding) {
+            list.text += line;
+        } else if (const Converted converted = convertLine(line, list.encoding, *target);
+                   converted.ok) {
             list.text += converted.text;
         } else {
             list.text += line;
@@ -87,6 +156,7 @@ struct MergeNotes {
         std::size_t index; // in the pool
         std::string file;
         std::size_t line; // from 1
+        bool notUtf8;
     };
     std::vector<ListSpan> spans;
     std::vector<Unconvertible> unconvertible;
@@ -105,12 +175,12 @@ bool appendList(const std::string& path, const struct stat& tempSt, TextWriter& 
         closeFd(fd);
         return true;
     }
-    std::string text;
-    const bool read = readListText(fd, text);
+    std::string raw;
+    const bool read = readRaw(fd, raw);
     closeFd(fd);
     if (!read)
         return false;
-    const PreparedList list = prepareList(std::move(text), target);
+    const PreparedList list = prepareList(std::move(raw), target);
     const std::size_t first = sources.nextIndex();
     const std::size_t lineEnds =
         static_cast<std::size_t>(std::count(list.text.begin(), list.text.end(), '\n'));
@@ -118,7 +188,9 @@ bool appendList(const std::string& path, const struct stat& tempSt, TextWriter& 
     sources.addFile(path, lineEnds, !list.text.empty() && list.text.back() != '\n');
     notes.spans.push_back({path, first, list.encoding});
     for (const std::size_t line : list.unconvertible)
-        notes.unconvertible.push_back({first + line, path, line + 1});
+        notes.unconvertible.push_back({first + line, path, line + 1, false});
+    for (const std::size_t line : list.notUtf8)
+        notes.unconvertible.push_back({first + line, path, line + 1, true});
     return true;
 }
 
@@ -129,7 +201,7 @@ std::vector<LeftOutEntry> leaveOut(Pool& pool, const MergeNotes& notes) {
     for (const MergeNotes::Unconvertible& u : notes.unconvertible) {
         if (u.index < pool.size() && isEligible(pool[u.index])) {
             pool[u.index].clear();
-            left.push_back({u.file, u.line});
+            left.push_back({u.file, u.line, u.notUtf8});
         }
     }
     return left;
@@ -140,6 +212,8 @@ bool readBack(int tempFd, Pool& lines) {
         return false;
     FdSource source(tempFd);
     TextReader in(source);
+    // The lists' own line rules are applied: a Ctrl-Z or a lone CR left is a UTF-8 list's text.
+    in.setBinary();
     loadPoolLines(in, lines);
     return !in.failed();
 }
@@ -152,14 +226,18 @@ ListText readList(const std::string& path, TextEncoding target) {
     const int fd = openRegularForRead(path, st);
     if (fd < 0)
         return list;
-    std::string text;
-    list.opened = readListText(fd, text);
+    std::string raw;
+    list.opened = readRaw(fd, raw);
     closeFd(fd);
     if (!list.opened)
         return list;
-    PreparedList prepared = prepareList(std::move(text), target);
+    PreparedList prepared = prepareList(std::move(raw), target);
     list.encoding = prepared.encoding;
+    list.byteOrderMark = prepared.byteOrderMark;
     list.unconvertible = std::move(prepared.unconvertible);
+    list.notUtf8 = std::move(prepared.notUtf8);
+    list.ctrlZLine = prepared.ctrlZLine;
+    list.entriesAfterCtrlZ = prepared.entriesAfterCtrlZ;
     std::string_view rest = prepared.text;
     while (!rest.empty()) {
         const std::size_t lf = rest.find('\n');
@@ -214,6 +292,50 @@ PoolSources::Origin PoolSources::find(std::size_t index) const {
     return {&m_files[run.file], run.firstLine + (index - run.firstIndex)};
 }
 
+std::vector<std::size_t> PoolSources::fileStarts() const {
+    std::vector<std::size_t> starts;
+    starts.reserve(m_runs.size());
+    for (const Run& run : m_runs)
+        starts.push_back(run.firstIndex);
+    return starts;
+}
+
+namespace {
+
+// Each line's weight: the last valid directive before it in its file, 1 before any; 0 for lines
+// that are no entries. Empty when every entry weighs 1.
+template <typename LineAt>
+std::vector<std::uint32_t> lineWeights(std::size_t count, const LineAt& lineAt,
+                                       const PoolSources& sources) {
+    const std::vector<std::size_t> starts = sources.fileStarts();
+    std::vector<std::uint32_t> weights(count, 0);
+    bool weighted = false;
+    std::uint32_t weight = 1;
+    auto start = starts.begin();
+    for (std::size_t i = 0; i < count; ++i) {
+        for (; start != starts.end() && *start <= i; ++start)
+            weight = 1;
+        const std::string_view line = lineAt(i);
+        if (const auto directive = readWeightDirective(line)) {
+            if (directive->valid)
+                weight = directive->weight;
+        } else if (isEligible(line)) {
+            weights[i] = weight;
+            weighted = weighted || weight != 1;
+        }
+    }
+    if (!weighted)
+        weights.clear();
+    return weights;
+}
+
+} // namespace
+
+void assignWeights(Pool& pool, const PoolSources& sources) {
+    pool.weights = lineWeights(
+        pool.size(), [&pool](std::size_t i) { return std::string_view(pool[i]); }, sources);
+}
+
 void loadPoolLines(TextReader& in, Pool& pool) {
     std::string line;
     while (in.readLine(line))
@@ -229,7 +351,7 @@ namespace {
 bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
                       const std::string& tempName, const std::string& openMessage,
                       const ShowError& showError, MergeState& state,
-                      const std::function<bool(int tempFd)>& readBack, PoolSources* sources,
+                      const std::function<bool(int tempFd)>& readBack, PoolSources& sources,
                       std::optional<TextEncoding> target, MergeNotes& notes) {
     const auto parts = splitTempName(tempName);
     const std::string& prefix = parts.first;
@@ -258,29 +380,42 @@ bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
     closeFd(temp.fd);
     if (!ok)
         show(showError, kMsgTempWrite);
-    else if (sources)
-        *sources = std::move(origins);
+    else
+        sources = std::move(origins);
     return ok;
 }
 
-// The temporary file as the text-mode reader gives it, in one string sized to the file first
-// (no doubling growth: the viewer holds lists of tens of megabytes).
+// The temporary file's lines, each list's own line rules already applied, in one string sized to
+// the file first (no doubling growth: the viewer holds lists of tens of megabytes).
 bool readBackText(int tempFd, std::string& text) {
-    return ::lseek(tempFd, 0, SEEK_SET) == 0 && readListText(tempFd, text);
+    std::string raw;
+    if (::lseek(tempFd, 0, SEEK_SET) != 0 || !readRaw(tempFd, raw))
+        return false;
+    text = binaryLines(raw);
+    return true;
 }
 
+// One message per kind: lines that are no UTF-8, and entries the target cannot take.
 void reportLeftOut(const ShowError& showError, TextEncoding target,
                    const std::vector<LeftOutEntry>& left) {
-    if (!left.empty())
-        show(showError, leftOutMessage(target, left));
+    for (const bool notUtf8 : {true, false}) {
+        std::vector<LeftOutEntry> kind;
+        std::copy_if(left.begin(), left.end(), std::back_inserter(kind),
+                     [notUtf8](const LeftOutEntry& e) { return e.notUtf8 == notUtf8; });
+        if (!kind.empty())
+            show(showError, leftOutMessage(target, kind));
+    }
 }
 
 } // namespace
 
 std::string leftOutMessage(TextEncoding target, const std::vector<LeftOutEntry>& entries) {
     constexpr std::size_t kNamed = 20; // a message box must stay on the screen
-    std::string text = std::string(encodingName(target)) +
-                       " に変換できない文字を含むため、次の項目を挿入しません: ";
+    std::string text =
+        !entries.empty() && entries.front().notUtf8
+            ? std::string("UTF-8 として読めないバイトを含むため、次の項目を挿入しません: ")
+            : std::string(encodingName(target)) +
+                  " に変換できない文字を含むため、次の項目を挿入しません: ";
     for (std::size_t i = 0; i < entries.size() && i < kNamed; ++i)
         text += (i ? ", " : "") + entries[i].file + ":" + std::to_string(entries[i].line);
     if (entries.size() > kNamed)
@@ -293,24 +428,39 @@ void MergeLists(const std::string& pattern, const std::string& tempDir, const st
                 MergeState& state, PoolSources* sources, TextEncoding target) {
     Pool lines;
     MergeNotes notes;
+    PoolSources origins;
     if (!mergeThroughTemp(
             pattern, tempDir, tempName, openMessage, showError, state,
-            [&](int fd) { return readBack(fd, lines); }, sources, target, notes))
+            [&](int fd) { return readBack(fd, lines); }, origins, target, notes))
         return;
     reportLeftOut(showError, target, leaveOut(lines, notes));
+    assignWeights(lines, origins);
     destination = std::move(lines);
+    if (sources)
+        *sources = std::move(origins);
 }
 
 bool mergeListText(const std::string& pattern, const std::string& tempDir,
                    const std::string& tempName, std::string& destination,
                    const std::string& openMessage, const ShowError& showError, MergeState& state,
-                   std::vector<ListSpan>* spans) {
+                   std::vector<ListSpan>* spans, std::vector<std::uint32_t>* weights) {
     std::string text;
     MergeNotes notes;
+    PoolSources origins;
     if (!mergeThroughTemp(
             pattern, tempDir, tempName, openMessage, showError, state,
-            [&](int fd) { return readBackText(fd, text); }, nullptr, std::nullopt, notes))
+            [&](int fd) { return readBackText(fd, text); }, origins, std::nullopt, notes))
         return false;
+    if (weights) {
+        std::vector<std::string_view> lines;
+        for (std::string_view rest = text; !rest.empty();) {
+            const std::size_t lf = rest.find('\n');
+            lines.push_back(rest.substr(0, lf));
+            rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+        }
+        *weights = lineWeights(
+            lines.size(), [&lines](std::size_t i) { return lines[i]; }, origins);
+    }
     destination = std::move(text);
     if (spans)
         *spans = std::move(notes.spans);
@@ -350,9 +500,12 @@ void joinLists(const std::vector<ListText>& lists, Pool& pool, PoolSources& sour
             open = list.openLine;
         sources.addFile(list.path, list.lines.size() - (list.openLine ? 1 : 0), list.openLine);
         for (const std::size_t index : list.unconvertible)
-            notes.unconvertible.push_back({first + index, list.path, index + 1});
+            notes.unconvertible.push_back({first + index, list.path, index + 1, false});
+        for (const std::size_t index : list.notUtf8)
+            notes.unconvertible.push_back({first + index, list.path, index + 1, true});
     }
     std::vector<LeftOutEntry> left = leaveOut(pool, notes);
+    assignWeights(pool, sources);
     if (leftOut)
         *leftOut = std::move(left);
 }

@@ -4,6 +4,7 @@
 #include "engine/Encoding.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ public:
     const std::vector<std::string>& files() const { return m_files; }
     /// The pool index of the line that the next file's first line begins or completes.
     std::size_t nextIndex() const { return m_next; }
+    /// The pool index at which each file's own lines begin (a line joined to the file before
+    /// stays with that file), in merge order; files that add no line of their own are left out.
+    std::vector<std::size_t> fileStarts() const;
 
 private:
     struct Run {
@@ -62,15 +66,24 @@ struct ListText {
     bool openLine = false;          ///< the last line has no line end
     bool opened = false;            ///< false: it could not be read and is left out
     TextEncoding encoding = TextEncoding::ShiftJis; ///< the file's own encoding
+    bool byteOrderMark = false;                     ///< a UTF-8 list began with one
     /// Lines (counted from 0) with a character the pool's encoding has no form for; they are
     /// kept unconverted, and a pool leaves them out when they would be entries.
     std::vector<std::size_t> unconvertible;
+    /// Lines (counted from 0) of a UTF-8 list that are not UTF-8; kept as they are, and a pool
+    /// leaves them out when they would be entries.
+    std::vector<std::size_t> notUtf8;
+    /// A Shift-JIS list ends at a Ctrl-Z: the line (from 1) it stands in, 0 for none, and the
+    /// entries after it that are never read.
+    std::size_t ctrlZLine = 0;
+    std::size_t entriesAfterCtrlZ = 0;
 };
 
 /// A pool line left out because it holds a character the pool's encoding has no form for.
 struct LeftOutEntry {
     std::string file;
     std::size_t line = 0; ///< from 1
+    bool notUtf8 = false; ///< the line of a UTF-8 list is not UTF-8 (else: not convertible)
 };
 
 /// Where one list file's lines begin in a merged text, and the encoding it was read in.
@@ -80,8 +93,13 @@ struct ListSpan {
     TextEncoding encoding = TextEncoding::ShiftJis;
 };
 
-/// The message reporting entries left out of a pool of `target` text: one line naming each.
+/// The message reporting entries left out of a pool of `target` text: one line naming each (of
+/// one kind: not convertible, or not UTF-8).
 std::string leftOutMessage(TextEncoding target, const std::vector<LeftOutEntry>& entries);
+
+/// Sets the pool's weights from its weight directives, each applying to the entries after it in
+/// its list file (`sources` tells where each file begins); none when every entry weighs 1.
+void assignWeights(Pool& pool, const PoolSources& sources);
 
 /// Copies every list file the pattern names into a new temporary file in `tempDir` (named
 /// `tempName` with a unique part before its extension, created exclusively, owner-only), then
@@ -115,14 +133,16 @@ void loadLists(const std::string& pattern, Pool& pool, PoolSources& sources,
 
 /// The same merge with the merged text kept whole for a viewer, each list file in its own
 /// encoding (a byte-order mark dropped): `destination` gets the lines each ending in LF (the last
-/// one without, when its file had none) and `spans`, when given, where each file begins; true
-/// when they were replaced.
+/// one without, when its file had none), `spans`, when given, where each file begins, and
+/// `weights`, when given, each line's weight as a pool's (empty when every entry weighs 1);
+/// true when they were replaced.
 bool mergeListText(const std::string& pattern, const std::string& tempDir,
                    const std::string& tempName, std::string& destination,
                    const std::string& openMessage, const ShowError& showError, MergeState& state,
-                   std::vector<ListSpan>* spans = nullptr);
+                   std::vector<ListSpan>* spans = nullptr,
+                   std::vector<std::uint32_t>* weights = nullptr);
 
-/// Reads text-mode lines (CR dropped, Ctrl-Z ends) into `pool`; a last line without LF counts.
+/// Reads lines in the reader's mode into `pool`; a last line without LF counts.
 void loadPoolLines(TextReader& in, Pool& pool);
 
 } // namespace morvex

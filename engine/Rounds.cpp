@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <limits>
 #include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -97,15 +98,76 @@ std::optional<std::vector<bool>> parseDrawn(std::string_view text, const RoundKe
     return drawn;
 }
 
-// A uniform choice among `count` (1 to 32768) with the generator's 15-bit values: values past
-// the last whole multiple of `count` are drawn again, so that no choice is favoured.
-std::size_t uniformBelow(std::size_t count, DrawGenerator& generator) {
-    const std::size_t limit = kDrawReach - kDrawReach % count;
-    for (;;) {
-        const auto value = static_cast<std::size_t>(generator.next());
-        if (value < limit)
-            return value % count;
+// The rounds of a weighted pool: "taken" and the lines given in the round with their counts,
+// "INDEX:COUNT" by rising index, or "-" for none. Each count is at most its entry's weight.
+std::string formatTaken(const std::vector<std::uint32_t>& taken) {
+    std::string text;
+    for (std::size_t i = 0; i < taken.size(); ++i)
+        if (taken[i] > 0)
+            text += (text.empty() ? "" : ",") + std::to_string(i) + ":" + std::to_string(taken[i]);
+    return text.empty() ? "-" : text;
+}
+
+std::optional<std::vector<std::uint32_t>> parseTaken(std::string_view text, const RoundKey& key) {
+    std::vector<std::uint32_t> taken(key.weights.size());
+    if (text == "-")
+        return taken;
+    std::optional<std::size_t> previous;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view pair = text.substr(0, comma);
+        const std::size_t colon = pair.find(':');
+        if (colon == std::string_view::npos)
+            return std::nullopt;
+        const auto line = number<std::size_t>(pair.substr(0, colon));
+        const auto count = number<std::uint32_t>(pair.substr(colon + 1));
+        if (!line || !count || *line >= taken.size() || (previous && *line <= *previous) ||
+            *count == 0 || *count > key.weights[*line] ||
+            std::to_string(*line) + ":" + std::to_string(*count) != pair)
+            return std::nullopt;
+        taken[*line] = *count;
+        previous = line;
+        if (comma == std::string_view::npos)
+            return taken;
+        text.remove_prefix(comma + 1);
     }
+}
+
+// A weighted round: each entry may come up as often as its weight before the round is done.
+std::optional<std::size_t> drawWeighted(const RoundKey& key, Round& round,
+                                        DrawGenerator& generator) {
+    const std::size_t reach = key.weights.size();
+    round.taken.resize(reach);
+    std::size_t total = 0;
+    std::size_t open = 0;
+    std::size_t entries = 0;
+    for (std::size_t i = 0; i < reach; ++i) {
+        total += key.weights[i];
+        open += key.weights[i] - std::min(round.taken[i], key.weights[i]);
+        entries += key.weights[i] > 0 ? 1 : 0;
+    }
+    if (total == 0)
+        return std::nullopt;
+    // A new round; its first entry is never the one just given, unless it is the only one.
+    const bool fresh = open == 0;
+    constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+    const std::size_t barred = fresh && entries > 1 && round.last ? *round.last : kNone;
+    if (fresh) {
+        round.taken.assign(reach, 0);
+        open = total - (barred < reach ? key.weights[barred] : 0);
+    }
+    std::size_t chosen = drawBelow(open, generator);
+    for (std::size_t i = 0; i < reach; ++i) {
+        const std::size_t left =
+            barred == i ? 0 : key.weights[i] - std::min(round.taken[i], key.weights[i]);
+        if (chosen < left) {
+            ++round.taken[i];
+            round.last = i;
+            return i;
+        }
+        chosen -= left;
+    }
+    return std::nullopt; // not reached: the counts above add up to `open`
 }
 
 int retriedFlock(int fd, int operation) {
@@ -183,11 +245,20 @@ RoundKey RoundKey::of(EntryKind kind, const Pool& pool) {
             add(static_cast<unsigned char>(c));
         add('\n');
     }
-    key.hash = hash;
     const std::size_t reach = std::min(pool.size(), kDrawReach);
     key.eligible.resize(reach);
     for (std::size_t i = 0; i < reach; ++i)
         key.eligible[i] = isEligible(pool[i]);
+    if (pool.weighted()) {
+        // The same lines split otherwise between list files may weigh otherwise.
+        key.weights.resize(reach);
+        for (std::size_t i = 0; i < reach; ++i) {
+            key.weights[i] = key.eligible[i] ? pool.weights[i] : 0;
+            for (int shift = 0; shift < 32; shift += 8)
+                add(static_cast<unsigned char>(key.weights[i] >> shift));
+        }
+    }
+    key.hash = hash;
     return key;
 }
 
@@ -201,7 +272,10 @@ std::string formatRound(const RoundKey& key, const Round& round) {
     text += std::string(kindName(key.kind)) + " " + hex64(key.hash) + " " +
             std::to_string(key.lines) + "\n";
     text += "last " + (round.last ? std::to_string(*round.last) : std::string("-")) + "\n";
-    text += "drawn " + formatDrawn(round.drawn) + "\n";
+    if (key.weights.empty())
+        text += "drawn " + formatDrawn(round.drawn) + "\n";
+    else
+        text += "taken " + formatTaken(round.taken) + "\n";
     return text;
 }
 
@@ -225,6 +299,13 @@ std::optional<Round> parseRound(std::string_view text, const RoundKey& key) {
             return std::nullopt;
         round.last = *line;
     }
+    if (!key.weights.empty()) {
+        auto taken = field(drawn, "taken", value) ? parseTaken(value, key) : std::nullopt;
+        if (!taken)
+            return std::nullopt;
+        round.taken = std::move(*taken);
+        return round;
+    }
     if (!field(drawn, "drawn", value))
         return std::nullopt;
     auto lines = parseDrawn(value, key);
@@ -236,6 +317,8 @@ std::optional<Round> parseRound(std::string_view text, const RoundKey& key) {
 
 std::optional<std::size_t> drawInRound(const RoundKey& key, Round& round,
                                        DrawGenerator& generator) {
+    if (!key.weights.empty())
+        return drawWeighted(key, round, generator);
     const std::size_t reach = key.eligible.size();
     round.drawn.resize(reach);
     std::vector<std::size_t> open;
@@ -256,7 +339,7 @@ std::optional<std::size_t> drawInRound(const RoundKey& key, Round& round,
             if (key.eligible[i] && (eligible == 1 || round.last != i))
                 open.push_back(i);
     }
-    const std::size_t chosen = open[uniformBelow(open.size(), generator)];
+    const std::size_t chosen = open[drawBelow(open.size(), generator)];
     round.drawn[chosen] = true;
     round.last = chosen;
     return chosen;

@@ -21,18 +21,23 @@ namespace morvex {
 /// $XDG_STATE_HOME/morvex/ when that is an absolute path, else ~/.local/state/morvex/.
 std::string roundStateDirectory();
 
-/// The round of one pool: which of its reachable lines were drawn, and the line drawn last.
+/// The round of one pool: which of its reachable lines were drawn, and the line drawn last. In a
+/// weighted pool a round gives each entry as often as its weight: `taken` counts per line.
 struct Round {
     std::vector<bool> drawn;
+    std::vector<std::uint32_t> taken;
     std::optional<std::size_t> last;
 };
 
 /// What identifies a pool's round: its kind and content.
 struct RoundKey {
     EntryKind kind = EntryKind::Footer;
-    std::uint64_t hash = 0; ///< of every line, comments and lines out of reach included
+    std::uint64_t hash = 0; ///< of every line, comments and lines out of reach included, and of
+                            ///< the weights of a weighted pool
     std::size_t lines = 0;
     std::vector<bool> eligible; ///< per reachable line (the first 32768)
+    /// Per reachable line, its entry's weight (0 for no entry); empty when every entry weighs 1.
+    std::vector<std::uint32_t> weights;
 
     static RoundKey of(EntryKind kind, const Pool& pool);
     /// The state file's name: "footer-" or "header-", the hash in hex, ".round".

@@ -10,13 +10,17 @@
 
 namespace morvex {
 
+using namespace Qt::StringLiterals;
+
 MergedListModel::MergedListModel(QObject* parent)
     : QAbstractListModel(parent) {}
 
-void MergedListModel::setText(std::string text, std::vector<std::size_t> utf8From) {
+void MergedListModel::setText(std::string text, std::vector<std::size_t> utf8From,
+                              std::vector<std::uint32_t> weights) {
     beginResetModel();
     m_text = std::move(text);
     m_utf8From = std::move(utf8From);
+    m_weights = std::move(weights);
     m_starts.clear();
     m_starts.shrink_to_fit();
     const char* begin = m_text.data();
@@ -53,13 +57,27 @@ bool MergedListModel::rowIsUtf8(int row) const {
     return (after - m_utf8From.begin()) % 2 == 1;
 }
 
+std::uint32_t MergedListModel::rowWeight(int row) const {
+    return row >= 0 && std::size_t(row) < m_weights.size() ? m_weights[std::size_t(row)] : 0;
+}
+
 int MergedListModel::rowCount(const QModelIndex& parent) const {
     // QAbstractItemView counts rows in int; a text with more lines shows the first ones.
     return parent.isValid() ? 0 : int(std::min<std::size_t>(m_starts.size(), INT_MAX));
 }
 
 QVariant MergedListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.column() != 0)
+    if (!index.isValid() || index.column() != 0)
+        return {};
+    if (role == kWeightRole || role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
+        const std::uint32_t weight = rowWeight(index.row());
+        if (weight == 0)
+            return {};
+        if (role == kWeightRole)
+            return int(weight);
+        return u"重み %1"_s.arg(weight);
+    }
+    if (role != Qt::DisplayRole)
         return {};
     const QByteArrayView bytes = rowBytes(index.row());
     return rowIsUtf8(index.row()) ? QString::fromUtf8(bytes) : sjis::decode(bytes);
@@ -87,8 +105,21 @@ void ListRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setFont(item.font);
     painter->setPen(
         item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    const QVariant weight = index.data(MergedListModel::kWeightRole);
+    QRect weightRect = textRect;
+    if (weight.isValid()) {
+        // The weight stays readable at the right end; the line's text stops before it.
+        const QString mark = u"\u00D7"_s + QString::number(weight.toInt());
+        const int width =
+            item.fontMetrics.horizontalAdvance(mark) + item.fontMetrics.averageCharWidth();
+        weightRect.setLeft(std::max(textRect.left(), item.rect.right() - width));
+        textRect.setRight(weightRect.left() - 1);
+        painter->drawText(weightRect, Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, mark);
+    }
     painter->drawText(textRect,
-                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine |
+                          (weight.isValid() ? Qt::TextFlag(0) : Qt::TextDontClip),
+                      text);
     painter->restore();
 }
 

@@ -5,6 +5,7 @@
 #include <QAbstractListModel>
 #include <QByteArrayView>
 #include <QStyledItemDelegate>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,14 @@ public:
     /// `utf8From` holds the first row of each run of UTF-8 rows and, after it, the first row of
     /// the Shift-JIS rows that follow: rows before its first entry, and at even runs, are
     /// Shift-JIS.
-    void setText(std::string text, std::vector<std::size_t> utf8From = {});
+    /// `weights` gives each row's entry weight (0 for rows that are no entries), or is empty when
+    /// no list weighs its entries.
+    void setText(std::string text, std::vector<std::size_t> utf8From = {},
+                 std::vector<std::uint32_t> weights = {});
+    /// The weight of a row's entry, when the lists weigh their entries and the row is an entry.
+    std::uint32_t rowWeight(int row) const;
+    /// The role under which a row gives its weight (an int), for the delegate to show it.
+    static constexpr int kWeightRole = Qt::UserRole + 1;
     /// True when the row decodes from UTF-8.
     bool rowIsUtf8(int row) const;
     /// The bytes of a row, without its line end.
@@ -43,11 +51,13 @@ private:
     std::string m_text;
     std::vector<std::size_t> m_starts; ///< offset of each row's first byte
     std::vector<std::size_t> m_utf8From;
+    std::vector<std::uint32_t> m_weights;
 };
 
 /// Rows of a fixed height, as the designed list boxes have, with the foot of the text line on the
 /// foot of the row: the fonts that stand in for the designed ones are a pixel taller than the
-/// designed row, and centring the line would cut every underscore.
+/// designed row, and centring the line would cut every underscore. An entry's weight, when the
+/// lists give weights, stands at the right end of its row ("×3").
 class ListRowDelegate : public FixedRowDelegate {
 public:
     using FixedRowDelegate::FixedRowDelegate;

@@ -196,12 +196,14 @@ void TListF::viewList(QLineEdit* field, const QString& kind, const char* tempNam
     };
     std::string text;
     std::vector<ListSpan> spans;
+    std::vector<std::uint32_t> weights;
     if (mergeListText(bytes(field->text()), tempDirectory(), tempName, text, openMessage, showError,
-                      ListMerge, &spans))
-        showRows(std::move(text), spans);
+                      ListMerge, &spans, &weights))
+        showRows(std::move(text), spans, std::move(weights));
 }
 
-void TListF::showRows(std::string text, const std::vector<ListSpan>& spans) {
+void TListF::showRows(std::string text, const std::vector<ListSpan>& spans,
+                      std::vector<std::uint32_t> weights) {
     std::vector<std::size_t> utf8From;
     QStringList utf8Names;
     for (const ListSpan& span : spans) {
@@ -211,7 +213,7 @@ void TListF::showRows(std::string text, const std::vector<ListSpan>& spans) {
         if (utf8 != (utf8From.size() % 2 == 1))
             utf8From.push_back(span.firstLine);
     }
-    m_model->setText(std::move(text), std::move(utf8From));
+    m_model->setText(std::move(text), std::move(utf8From), std::move(weights));
     // Say which lists were read as UTF-8; with none the caption is the designed one.
     setWindowTitle(utf8Names.isEmpty()
                        ? kCaption

@@ -113,7 +113,8 @@ private:
     void connectCommands();
     void viewList(QLineEdit* field, const QString& kind, const char* tempName,
                   const char* openMessage);
-    void showRows(std::string text, const std::vector<ListSpan>& spans);
+    void showRows(std::string text, const std::vector<ListSpan>& spans,
+                  std::vector<std::uint32_t> weights);
     void setListFont(const QFont& font);
     void setListColors(TColor back, TColor text);
     void setOuterSize(const QSize& outer);

@@ -216,7 +216,9 @@ TEST(CliModes, CheckCleanListsAndFindings) {
     f.write("hdr.mhl", kHeaders);
     const Outcome clean = run(f, {"--check", "--align", "71"});
     EXPECT_EQ(clean.status, 0) << clean.out;
-    EXPECT_EQ(clean.out, "フッタリスト 1 ファイル 3 項目、ヘッダリスト 1 ファイル 2 項目: "
+    EXPECT_EQ(clean.out, "sig.mfl: 情報: 文字コード Shift-JIS\n"
+                         "hdr.mhl: 情報: 文字コード Shift-JIS\n"
+                         "フッタリスト 1 ファイル 3 項目、ヘッダリスト 1 ファイル 2 項目: "
                          "問題は見つかりませんでした\n");
 
     // A list saved as UTF-8 by a Linux editor (read as UTF-8: nothing to find), and one that
@@ -226,6 +228,10 @@ TEST(CliModes, CheckCleanListsAndFindings) {
     const Outcome found = run(f, {"--check", "--footer-list=*.mfl", "--header-list", "*.mhl"});
     EXPECT_EQ(found.status, 1);
     EXPECT_EQ(found.out,
+              "sig.mfl: 情報: 文字コード Shift-JIS\n"
+              "utf8.mfl: 情報: 文字コード UTF-8\n"
+              "a.mhl: 情報: 文字コード Shift-JIS\n"
+              "hdr.mhl: 情報: 文字コード Shift-JIS\n"
               "a.mhl:1: 警告: 最後の行に改行がないため、次のファイル hdr.mhl の 1 行目と"
               "つながって 1 つの項目になります\n"
               "a.mhl:1: 警告: \\R0000 は範囲がなく、数を挿入しません\n"
@@ -345,12 +351,20 @@ TEST(CliEncoding, DryRunFilterAndCheckFollowTheEncoding) {
     const Outcome utf8 = run(f, {"--check", "--encoding", "utf-8"});
     EXPECT_EQ(utf8.status, 1);
     EXPECT_EQ(utf8.out,
+              "bad.mfl: 情報: 文字コード Shift-JIS\n"
+              "sig.mfl: 情報: 文字コード Shift-JIS\n"
+              "emoji.mhl: 情報: 文字コード UTF-8\n"
+              "hdr.mhl: 情報: 文字コード UTF-8（BOM 付き）\n"
               "bad.mfl:1: 警告: UTF-8 に変換できないバイト 0x80 を含むため、この項目は"
               "挿入されません\n"
               "フッタリスト 2 ファイル 1 項目、ヘッダリスト 2 ファイル 2 項目: 警告 1 件\n");
     const Outcome sjis = run(f, {"--check"});
     EXPECT_EQ(sjis.status, 1);
     EXPECT_EQ(sjis.out,
+              "bad.mfl: 情報: 文字コード Shift-JIS\n"
+              "sig.mfl: 情報: 文字コード Shift-JIS\n"
+              "emoji.mhl: 情報: 文字コード UTF-8\n"
+              "hdr.mhl: 情報: 文字コード UTF-8（BOM 付き）\n"
               "bad.mfl:1: 警告: Shift-JIS でないバイトがあります（5 バイト目: 0x80）\n"
               "emoji.mhl:1: 警告: Shift-JIS に変換できない文字 U+1F600 \"😀\" を含むため、"
               "この項目は挿入されません\n"

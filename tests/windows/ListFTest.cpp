@@ -277,6 +277,26 @@ TEST_F(ListFTest, EachListIsDecodedInItsOwnEncodingAndTheCaptionNamesTheUtf8Ones
     EXPECT_EQ(viewer.windowTitle(), u"リストファイルビューア"_s);
 }
 
+TEST_F(ListFTest, EachEntryOfWeightedListsShowsItsWeight) {
+    writeList(u"a.mfl"_s, ";@weight 3\r\nx\r\n\r\ny\r\n");
+    writeList(u"b.mfl"_s, "z\r\n");
+    writeList(u"c.mhl"_s, "plain\r\n;@weight 1\r\nh\r\n");
+    const auto weights = [this] {
+        QStringList out;
+        const MergedListModel* model = viewer.listModel();
+        for (int row = 0; row < model->rowCount(); ++row)
+            out << model->data(model->index(row), Qt::ToolTipRole).toString();
+        return out;
+    };
+    viewer.LoadListBtnClick();
+    EXPECT_EQ(rowsOf(viewer), (QStringList{u";@weight 3"_s, u"x"_s, u""_s, u"y"_s, u"z"_s}));
+    EXPECT_EQ(weights(), (QStringList{u""_s, u"重み 3"_s, u""_s, u"重み 3"_s, u"重み 1"_s}));
+    EXPECT_EQ(viewer.listModel()->data(viewer.listModel()->index(1), MergedListModel::kWeightRole),
+              QVariant(3));
+    viewer.LoadHeadListBtnClick();
+    EXPECT_EQ(weights(), (QStringList{u""_s, u""_s, u""_s})) << "no weights, nothing shown";
+}
+
 TEST_F(ListFTest, TheTemporaryFolderIsTmpWithoutItsTrailingSlashElseTheSystemOne) {
     qputenv("TMP", QFile::encodeName(m_temp.path() + u"/"_s));
     EXPECT_EQ(QString::fromStdString(TListF::tempDirectory()), m_temp.path() + u"/"_s);
