@@ -123,6 +123,7 @@ void TMorvexF::connectCommands() {
 }
 
 void TMorvexF::connectEngine() {
+    Engine.setDesignedTexts(true); // its message boxes say what the design says
     Engine.setShowError([this](const std::string& text, const std::string& caption) {
         showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
     });
@@ -178,7 +179,7 @@ void TMorvexF::ConvBtnClick() {
             setting.Utf8Radio->isChecked() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
     }
     Engine.ConvertAll(settings);
-    UndoMnu->setEnabled(!Engine.LastPass.empty());
+    UndoMnu->setEnabled(Engine.canUndo());
 }
 
 void TMorvexF::UndoMnuClick() {
@@ -193,7 +194,7 @@ void TMorvexF::SrcEditBtnClick() {
 
 void TMorvexF::OutBBtnClick() {
     if (const std::optional<QString> chosen = runFileDialog(this, OutFileSave))
-        Engine.OutFile = bytes(*chosen);
+        Engine.setOutFile(bytes(*chosen));
 }
 
 QPoint TMorvexF::popupPoint(const QWidget* button) const {

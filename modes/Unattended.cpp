@@ -151,6 +151,7 @@ void UnattendedModes::startObserve() {
     m_host.settingF(); // created unseen, as the design does, and never used
     m_host.skipConvertedOff();
     muteRepeatedErrors();
+    m_engine.beginRun(); // every file saved in the same second gets draws of its own
     m_host.setObserveIconVisible(true);
     startObserveTimer(0);
 }
@@ -159,6 +160,7 @@ void UnattendedModes::startWatchApp() {
     ExeCmd = m_host.settingF().WatchApp;
     m_host.skipConvertedOff();
     muteRepeatedErrors();
+    m_engine.beginRun();
     QString reason;
     AppProcess = startProgram(ExeCmd, &reason);
     if (!AppProcess.started()) {

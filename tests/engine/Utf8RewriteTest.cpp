@@ -1,7 +1,6 @@
 // UTF-8 upload files: the byte loop in binary mode, pools built from lists of both encodings,
 // and the pass choosing its pools by the encoding.
 #include "engine/Engine.h"
-#include "engine/Preview.h"
 #include "engine/TextStream.h"
 #include "tests/engine/TestUtil.h"
 
@@ -27,7 +26,7 @@ ConvSettings utf8Settings() {
 
 std::string rewrite(ConvEngine& engine, std::string_view input, const ConvSettings& s,
                     std::size_t buffer) {
-    engine.Generator.seed(1);
+    engine.seed(1);
     std::string output;
     MemorySource source(input);
     StringSink sink(output);
@@ -40,8 +39,7 @@ std::string rewrite(ConvEngine& engine, std::string_view input, const ConvSettin
 
 TEST(Utf8RewriteStream, EveryByteKeptAndLineEndsOfTheFilesKind) {
     ConvEngine engine;
-    engine.FList = {"F\\Nf"};
-    engine.HList = {"<\\H>"};
+    engine.setPools({"F\\Nf"}, {"<\\H>"});
     const struct {
         const char* name;
         std::string input;
@@ -77,8 +75,7 @@ TEST(Utf8RewriteStream, EveryByteKeptAndLineEndsOfTheFilesKind) {
 
 TEST(Utf8RewriteStream, HeaderTakesAWholeCharacterAndFootersAlignByColumns) {
     ConvEngine engine;
-    engine.HList = {"[\\I]"};
-    engine.FList = {"署名\\S02😀"};
+    engine.setPools({"署名\\S02😀"}, {"[\\I]"});
     ConvSettings s = utf8Settings();
     s.alignFooters = true;
     s.alignColumn = 12;
@@ -89,7 +86,7 @@ TEST(Utf8RewriteStream, HeaderTakesAWholeCharacterAndFootersAlignByColumns) {
 TEST(Utf8RewriteStream, ShiftJisModeKeepsTextMode) {
     // The same input in the designed mode: CR dropped, Ctrl-Z ends, CR LF written.
     ConvEngine engine;
-    engine.FList = {"F"};
+    engine.setPools({"F"}, engine.headerPool());
     EXPECT_EQ(rewrite(engine, "a\rb\n)\x1A)\n", {}, 3), "ab\r\nF");
 }
 
@@ -284,10 +281,14 @@ TEST(Utf8Pass, PreviewShowsWhatTheConversionWrites) {
     s.footerListPattern = dir.file("*.mfl");
     s.headerListPattern = dir.file("*.mhl");
     s.sources = {dir.file("memo.up")};
-    std::vector<std::pair<std::size_t, std::string>> seen;
-    PreviewPass preview({}, [&](const Insertion& i) { seen.emplace_back(i.line, i.text); }, {});
+    test::ShownLog log;
+    ConvEngine preview;
+    preview.setMode(PassMode::Preview, &log);
     preview.setClock([] { return 7u; });
-    preview.Run(s);
+    preview.ConvertAll(s);
+    std::vector<std::pair<std::size_t, std::string>> seen;
+    for (const test::Shown& i : log.shown)
+        seen.emplace_back(i.line, i.text);
     EXPECT_EQ(seen,
               (std::vector<std::pair<std::size_t, std::string>>{{1, "Re: 件名"}, {3, "--\n署名"}}));
     ConvEngine engine;
