@@ -15,6 +15,9 @@ public:
     virtual ~ByteSource() = default;
     /// Reads up to `size` bytes; the count read, 0 at the end, -1 on an error.
     virtual long read(char* data, std::size_t size) = 0;
+    /// Reads up to `size` bytes that lie `ahead` bytes past what read() has given, leaving them
+    /// to read(); -1 where the source cannot (a pipe) or on an error.
+    virtual long peek(char* /*data*/, std::size_t /*size*/, off_t /*ahead*/) { return -1; }
 };
 
 /// Where raw bytes go.
@@ -31,6 +34,7 @@ public:
     explicit FdSource(int fd)
         : m_fd(fd) {}
     long read(char* data, std::size_t size) override;
+    long peek(char* data, std::size_t size, off_t ahead) override;
 
 private:
     int m_fd;
@@ -111,8 +115,8 @@ public:
     /// Switches to binary mode; before the first read only.
     void setBinary() { m_binary = true; }
     /// Binary mode: whether the first line end of the input is CR LF (false when it is a lone
-    /// LF or the input has none). When no line end has been read yet, reads ahead to it, holding
-    /// the bytes before it.
+    /// LF or the input has none). When no line end has been read yet, looks ahead to it: without
+    /// holding the bytes before it where the source can peek, else holding them.
     bool firstLineEndIsCrLf();
     /// Binary mode: when the unread input begins with `prefix`, consumes it and returns true.
     bool skip(std::string_view prefix);
@@ -125,8 +129,6 @@ public:
     /// Reads the bytes up to the next LF into `line` (replacing it); the LF is consumed and not
     /// kept, and so is a CR right before it in binary mode. False when the input ended first.
     bool readLine(std::string& line);
-    /// Copies everything that is left to `out`.
-    void copyAll(TextWriter& out);
     /// True once a read of the source failed.
     bool failed() const { return m_failed; }
 
@@ -135,6 +137,7 @@ private:
 
     bool fill();
     bool readMore();
+    bool peekLineEnd();
     void noteLineEnd(const char* lf);
     template <typename Append> bool takeLine(Append append);
     template <typename Append> bool takeRawLine(Append append, bool keepLineEnd);

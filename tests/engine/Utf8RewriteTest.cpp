@@ -300,3 +300,42 @@ TEST(Utf8Pass, PreviewShowsWhatTheConversionWrites) {
 
 } // namespace
 } // namespace morvex
+
+namespace morvex {
+namespace {
+
+// A footer on a first line longer than the reader's buffer: the line end it inserts is found by
+// looking ahead in the file, at any distance and with its CR in another block than its LF.
+TEST(Utf8Pass, AFooterOnAVeryLongFirstLineTakesTheLineEndFoundAhead) {
+    struct Case {
+        std::size_t length;
+        const char* end;
+    };
+    const std::size_t block = 64 * 1024, buffer = TextReader::kDefaultBuffer;
+    for (const Case c :
+         {Case{buffer * 3, "\r\n"}, Case{buffer * 3, "\n"}, Case{buffer + block - 1, "\r\n"},
+          Case{buffer + block * 2, "\n"}, Case{buffer * 2, ""}}) {
+        TempDir dir;
+        writeFile(dir.file("f.mfl"), "a\\Nb\r\n");
+        const std::string rest(c.length, 'x');
+        writeFile(dir.file("m.up"), ")" + rest + c.end + ")\n");
+        ConvSettings s = utf8Settings();
+        s.footerListPattern = dir.file("*.mfl");
+        s.headerListPattern = dir.file("*.mhl");
+        s.sources = {dir.file("m.up")};
+        ConvEngine engine;
+        engine.ConvertAll(s);
+        // Without a line end of its own, the first line runs on to the second marker's.
+        const std::string lineEnd = *c.end ? c.end : "\n";
+        const std::string expected =
+            *c.end ? "a" + lineEnd + "b" + rest + c.end + "a" + lineEnd + "b\n"
+                   : "a" + lineEnd + "b" + rest + ")\n";
+        const std::string written = readFile(dir.file("m.up"));
+        EXPECT_TRUE(written == expected)
+            << c.length << (*c.end ? c.end : "(none)") << ": " << written.substr(0, 8) << "..."
+            << written.substr(written.size() - std::min<std::size_t>(written.size(), 8));
+    }
+}
+
+} // namespace
+} // namespace morvex
