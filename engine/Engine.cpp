@@ -462,10 +462,12 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
     bool lineStart = true;
     while (!out.failed()) {
         if (!lineStart) {
-            // The rest of an ordinary line needs no byte-by-byte look.
-            if (!in.copyLine(out))
+            // The rest of an ordinary line, and the ordinary lines after it, need no byte-by-byte
+            // look.
+            const std::size_t lines = in.copyLines(out, footerMarker, headerMarker);
+            if (lines == 0)
                 break;
-            ++m_line;
+            m_line += lines;
             lineStart = true;
             continue;
         }

@@ -295,6 +295,38 @@ bool TextReader::copyLine(TextWriter& out) {
     return ended;
 }
 
+std::size_t TextReader::copyLines(TextWriter& out, int stopA, int stopB) {
+    // The usual run of lines, each found whole in the buffer (in text mode ending in its one
+    // CR LF), goes out in one piece; anything else is left to copyLine.
+    const char* const data = m_buffer.get();
+    const char* const end = data + m_end;
+    const char* const run = data + m_pos;
+    const char* p = run;
+    std::size_t lines = 0;
+    while (p < end) {
+        const char* const lf = static_cast<const char*>(std::memchr(p, kLf, end - p));
+        if (!lf)
+            break;
+        if (m_binary) {
+            if (m_firstLineEnd == LineEnd::Unknown)
+                noteLineEnd(lf);
+        } else if (lf == p || lf[-1] != kCr || std::memchr(p, kCr, lf - 1 - p)) {
+            break;
+        }
+        p = lf + 1;
+        ++lines;
+        if (p < end &&
+            (static_cast<unsigned char>(*p) == stopA || static_cast<unsigned char>(*p) == stopB))
+            break;
+    }
+    if (lines > 0) {
+        out.append(run, static_cast<std::size_t>(p - run));
+        m_pos = static_cast<std::size_t>(p - data);
+        return lines;
+    }
+    return copyLine(out) ? 1 : 0;
+}
+
 bool TextReader::readLine(std::string& line) {
     line.clear();
     const auto append = [&](const char* data, std::size_t size) {
@@ -321,7 +353,7 @@ void TextWriter::drain() {
     m_size = 0;
 }
 
-void TextWriter::append(const char* data, std::size_t size) {
+void TextWriter::appendInParts(const char* data, std::size_t size) {
     while (size > 0) {
         if (m_size == m_capacity)
             drain();

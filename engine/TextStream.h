@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -126,6 +127,10 @@ public:
     /// Copies the bytes up to and including the next LF to `out`; false when the input ended
     /// first (the bytes before the end are copied).
     bool copyLine(TextWriter& out);
+    /// copyLine, then further whole lines as long as the next one does not begin with `stopA`
+    /// or `stopB` (and, for speed, as long as they need no other look); the number of lines
+    /// copied, 0 when the input ended within the first.
+    std::size_t copyLines(TextWriter& out, int stopA, int stopB);
     /// Reads the bytes up to the next LF into `line` (replacing it); the LF is consumed and not
     /// kept, and so is a CR right before it in binary mode. False when the input ended first.
     bool readLine(std::string& line);
@@ -177,7 +182,15 @@ public:
 
 private:
     friend class TextReader;
-    void append(const char* data, std::size_t size);
+    void append(const char* data, std::size_t size) {
+        if (size <= m_capacity - m_size) { // the usual case: it fits
+            std::memcpy(m_buffer.get() + m_size, data, size);
+            m_size += size;
+            return;
+        }
+        appendInParts(data, size);
+    }
+    void appendInParts(const char* data, std::size_t size);
     void drain();
 
     ByteSink& m_sink;
