@@ -127,6 +127,9 @@ public:
     /// Sets a pass up, the same for every front end: refuses bad values (false, with the
     /// message), builds both pools, forgets earlier passes and seeds the generator.
     bool preparePass(const ConvSettings& settings);
+    /// Builds both pools from the settings' patterns, in their encoding: through the temporary
+    /// files when converting, in memory otherwise (what a watch does once when it starts).
+    void buildPools(const ConvSettings& settings);
     /// One pass: prepares it, then converts every source match. Each folder is swept of leftover
     /// temporary files once per call.
     void ConvertAll(const ConvSettings& settings);
@@ -201,7 +204,6 @@ private:
     InsertionObserver* beginInsertion(EntryKind kind, std::size_t line, std::size_t index);
     std::optional<std::size_t> drawFrom(EntryKind kind, const ConvSettings& settings);
     bool identify(const std::string& path, fileops::FileId& id) const;
-    void buildPools(const ConvSettings& settings);
     void showInsertions(const std::string& path, std::uint32_t drawsBefore);
     void recordConversion(const std::string& path);
     void redrawFile(const std::string& path);

@@ -44,9 +44,7 @@ UnattendedModes::UnattendedModes(ModeHost& host, ConvEngine& engine, QTimer& app
           .buildPools =
               [this] {
                   // With the encoding the store holds now: the pools are in the files'.
-                  const ConvSettings values = m_host.conversionValues();
-                  m_engine.MakeFooterPool(values.footerListPattern, values.encoding);
-                  m_engine.MakeHeaderPool(values.headerListPattern, values.encoding);
+                  m_engine.buildPools(m_host.conversionValues());
               },
           .convertOne = [this](const std::string& path,
                                bool quiet) { return convertOne(path, quiet); },
