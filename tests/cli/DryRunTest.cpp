@@ -268,8 +268,9 @@ TEST(DryRunMatchesThePass, OnEveryTree) {
         for (const std::string& folder : tree.folders)
             fs::create_directory(s.file(folder));
         const std::vector<std::string> env = {"XDG_STATE_HOME=" + s.file("state")};
-        if (!tree.before.empty())
+        if (!tree.before.empty()) {
             ASSERT_EQ(clitest::convert(s, tree.before, env).status, 0);
+        }
         std::vector<std::string> args = tree.args;
         args.insert(args.begin(), {"--seed", "77"});
         std::map<std::string, std::string> original;
@@ -301,8 +302,9 @@ TEST(DryRunMatchesThePass, OnEveryTree) {
                 if (l.path != path)
                     continue;
                 mine.push_back(&l);
-                if (const auto line = listLineOf(l.text))
+                if (const auto line = listLineOf(l.text)) {
                     EXPECT_EQ(l.listLine, *line) << l.text;
+                }
             }
             const std::string counts = result.substr(result.find('\t') + 1);
             const std::size_t tab = counts.find('\t');
@@ -320,9 +322,11 @@ TEST(DryRunMatchesThePass, OnEveryTree) {
         std::set<std::string> linked; // converted under another name
         for (const auto& [name, target] : tree.links)
             linked.insert({name, target.front() == '=' ? target.substr(1) : target});
-        for (const auto& [name, bytes] : tree.files)
-            if (!converted.count(name) && !linked.count(name) && !name.ends_with(".bak"))
+        for (const auto& [name, bytes] : tree.files) {
+            if (!converted.count(name) && !linked.count(name) && !name.ends_with(".bak")) {
                 EXPECT_EQ(s.read(name), original[name]) << name << " was not to be converted";
+            }
+        }
     }
 }
 
