@@ -129,6 +129,7 @@ void TMorvexF::connectCommands() {
 }
 
 void TMorvexF::connectEngine() {
+    Engine.setDesignedTexts(true); // its message boxes say what the design says
     Engine.setShowError([this](const std::string& text, const std::string& caption) {
         engineErrorShown(text, caption);
     });
@@ -193,7 +194,7 @@ void TMorvexF::ConvBtnClick() {
     }
     m_listMissing = false;
     Engine.ConvertAll(settings);
-    UndoMnu->setEnabled(!Engine.LastPass.empty());
+    UndoMnu->setEnabled(Engine.canUndo());
     // A user who declined the starter lists once, or lost them, is offered them again here;
     // an unattended mode has nobody to ask.
     if (std::exchange(m_listMissing, false) && m_runMode == RunMode::Interactive)
@@ -250,7 +251,7 @@ void TMorvexF::SrcEditBtnClick() {
 
 void TMorvexF::OutBBtnClick() {
     if (const std::optional<QString> chosen = runFileDialog(this, OutFileSave))
-        Engine.OutFile = bytes(*chosen);
+        Engine.setOutFile(bytes(*chosen));
 }
 
 QPoint TMorvexF::popupPoint(const QWidget* button) const {

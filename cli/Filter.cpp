@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,10 +67,7 @@ InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const Sh
     const InsertCounts counts = engine.RewriteStream(in, out, settings);
     out.flush();
     if (counts.emptyPool) {
-        const bool footer = *counts.emptyPool == EntryKind::Footer;
-        show(emptyPoolMessage(
-                 footer, footer ? settings.footerListPattern : settings.headerListPattern, "-"),
-             kErrorCaption);
+        engine.reportEmptyPool(*counts.emptyPool, "-");
         output = std::move(input);
     }
     FdSink sink(STDOUT_FILENO);
@@ -91,12 +87,13 @@ int runFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
         errors = true;
     };
     ConvEngine engine(show);
-    loadLists(settings.footerListPattern, engine.FList, engine.FListSources, kMsgFooterListOpen,
-              show, settings.encoding);
-    loadLists(settings.headerListPattern, engine.HList, engine.HListSources, kMsgHeaderListOpen,
-              show, settings.encoding);
-    engine.Generator.seed(seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr)));
-    const InsertCounts counts = canDraw(engine.FList) && canDraw(engine.HList)
+    applySeed(engine, seed);
+    engine.setMode(PassMode::Stream);
+    if (!engine.preparePass(settings)) {
+        drainInput();
+        return 1;
+    }
+    const InsertCounts counts = canDraw(engine.footerPool()) && canDraw(engine.headerPool())
                                     ? streamText(engine, settings, show)
                                     : holdText(engine, settings, show);
     drainInput();

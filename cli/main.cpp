@@ -234,31 +234,6 @@ Options parseArguments(const std::vector<std::string_view>& args) {
     return o;
 }
 
-// A name holding a line end or a TAB would break the line format: such bytes are escaped, and
-// so is the backslash that escapes them.
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 // A help or version text that could not be written (a full disk, a closed pipe) is no success.
 int printInfo(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -268,37 +243,11 @@ int printInfo(std::string_view text) {
 int runUndo(const Options& o) {
     bool errors = false;
     const morvex::ShowError show = [&](const std::string& text, const std::string& caption) {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), escaped(text).c_str());
+        morvex::cli::printError(text, caption);
         errors = true;
     };
     for (const std::string& path : o.settings.sources)
         morvex::undoConversion(path, o.settings.backupExt, show);
-    return errors ? 1 : 0;
-}
-
-int runPass(const Options& o) {
-    bool errors = false;
-    bool readerGone = false; // "| head": the pass goes on, quietly
-    morvex::ConvEngine engine(
-        [&](const std::string& text, const std::string& caption) {
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), escaped(text).c_str());
-            errors = true;
-        },
-        [&](const morvex::FileResult& r) {
-            if (readerGone)
-                return;
-            std::printf("%s\t%d\t%d\n", escaped(r.path).c_str(), r.footers, r.headers);
-            if (std::fflush(stdout) != 0 && errno == EPIPE)
-                readerGone = true;
-        });
-    if (o.seed)
-        engine.setClock([seed = *o.seed] { return seed; });
-    if (o.redraw)
-        engine.redrawAll(o.settings);
-    else
-        engine.ConvertAll(o.settings);
-    if (!readerGone && (std::fflush(stdout) != 0 || std::ferror(stdout)) && errno != EPIPE)
-        errors = true;
     return errors ? 1 : 0;
 }
 
@@ -324,7 +273,5 @@ int main(int argc, char** argv) {
         return runUndo(options);
     if (options.settings.sources == std::vector<std::string>{"-"})
         return morvex::cli::runFilter(options.settings, options.seed);
-    if (options.dryRun)
-        return morvex::cli::runDryRun(options.settings, options.seed);
-    return runPass(options);
+    return morvex::cli::runPass(options.settings, options.seed, options.dryRun, options.redraw);
 }

@@ -3,11 +3,14 @@
 #include "engine/PassValues.h"
 #include "engine/TakeBack.h"
 #include "engine/TextStream.h"
+#include "engine/detail/FileOps.h"
 #include "engine/detail/SafeReplace.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace morvex {
@@ -17,24 +20,41 @@ bool hasWildcards(std::string_view entry) {
     return entry.find_first_of("*?") != std::string_view::npos;
 }
 
-bool identify(const std::string& path, fileops::FileId& id) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return false;
-    id = fileops::idOf(st);
-    return true;
+// A run's seed: fine enough that two runs started in the same second differ, and the process id
+// for two started at the same moment.
+std::uint32_t runSeed() {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    std::uint64_t mixed = static_cast<std::uint64_t>(now.tv_sec) * 1000000007u +
+                          static_cast<std::uint64_t>(now.tv_nsec);
+    mixed ^= static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15u;
+    mixed ^= mixed >> 29;
+    mixed *= 0xBF58476D1CE4E5B9u;
+    return static_cast<std::uint32_t>(mixed ^ (mixed >> 32));
 }
 
 // Hands the expansion of a header to the writer in pieces, so that a long rest of line repeated by
-// many "\H" never has to fit in memory at once.
+// many "\H" never has to fit in memory at once; a preview's observer sees each piece too.
 class WriterOut {
 public:
-    explicit WriterOut(TextWriter& out)
-        : m_out(out) {}
-    void operator()(std::string_view piece) { m_out.write(piece); }
+    WriterOut(TextWriter& out, InsertionObserver* observer)
+        : m_out(out)
+        , m_observer(observer) {}
+    void operator()(std::string_view piece) {
+        m_out.write(piece);
+        if (m_observer)
+            m_observer->text(piece);
+    }
 
 private:
     TextWriter& m_out;
+    InsertionObserver* m_observer;
+};
+
+// The text a preview shows goes nowhere else.
+class DiscardSink : public ByteSink {
+public:
+    bool write(const char*, std::size_t) override { return true; }
 };
 
 } // namespace
@@ -69,6 +89,35 @@ void ConvEngine::MakeHeaderPool(const std::string& pattern, TextEncoding encodin
     m_headerPoolPattern = pattern;
 }
 
+void ConvEngine::setMode(PassMode mode, InsertionObserver* observer) {
+    m_mode = mode;
+    m_observer = observer;
+}
+
+void ConvEngine::setPools(Pool footers, Pool headers) {
+    FList = std::move(footers);
+    HList = std::move(headers);
+    FListSources.clear();
+    HListSources.clear();
+}
+
+bool ConvEngine::identify(const std::string& path, fileops::FileId& id) const {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    id = fileops::idOf(st);
+    if (m_mode == PassMode::Preview && !m_pass->looked.empty()) {
+        // A file the preview would have replaced: the path names its new file by now.
+        std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                             &std::free);
+        if (resolved)
+            if (const auto looked = m_pass->looked.find(resolved.get());
+                looked != m_pass->looked.end())
+                id = looked->second;
+    }
+    return true;
+}
+
 bool ConvEngine::refused(const ConvSettings& settings) const {
     const std::string refusal = refusedPassValue(settings);
     if (!refusal.empty())
@@ -76,7 +125,7 @@ bool ConvEngine::refused(const ConvSettings& settings) const {
     return !refusal.empty();
 }
 
-void ConvEngine::beginPass(const ConvSettings& settings) {
+void ConvEngine::beginPass(const ConvSettings& settings, bool seed) {
     m_settings = settings;
     m_footers = 0;
     m_headers = 0;
@@ -84,32 +133,61 @@ void ConvEngine::beginPass(const ConvSettings& settings) {
     m_pass->originals.clear();
     m_pass->converted.clear();
     m_pass->held.releaseAll();
+    m_pass->looked.clear();
     m_unchanged.clear();
     m_rounds.reset();
     LastPass.clear();
-    Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
+    if (seed)
+        Generator.seed(m_clock ? m_clock() : static_cast<std::uint32_t>(std::time(nullptr)));
 }
 
-bool ConvEngine::beginFullPass(const ConvSettings& settings) {
+// A preview and a stream write nothing, not even the merge's temporary file.
+void ConvEngine::buildPools(const ConvSettings& settings) {
+    if (m_mode == PassMode::Convert) {
+        MakeFooterPool(settings.footerListPattern, settings.encoding);
+        MakeHeaderPool(settings.headerListPattern, settings.encoding);
+        return;
+    }
+    loadLists(settings.footerListPattern, FList, FListSources, kMsgFooterListOpen, m_showError,
+              settings.encoding);
+    loadLists(settings.headerListPattern, HList, HListSources, kMsgHeaderListOpen, m_showError,
+              settings.encoding);
+    m_footerPoolEncoding = m_headerPoolEncoding = settings.encoding;
+    m_footerPoolPattern = settings.footerListPattern;
+    m_headerPoolPattern = settings.headerListPattern;
+}
+
+bool ConvEngine::preparePass(const ConvSettings& settings) {
     if (refused(settings))
         return false;
-    MakeFooterPool(settings.footerListPattern, settings.encoding);
-    MakeHeaderPool(settings.headerListPattern, settings.encoding);
+    buildPools(settings);
     ConvertedList.clear();
     m_converted.clear();
-    beginPass(settings);
+    beginPass(settings, true);
     return true;
 }
 
+void ConvEngine::beginRun() {
+    Generator.seed(m_clock ? m_clock() : runSeed());
+    m_inRun = true;
+}
+
 void ConvEngine::ConvertAll(const ConvSettings& settings) {
-    if (!beginFullPass(settings))
+    if (!preparePass(settings))
         return;
     // Swept once per folder in this call, whatever the current look has swept.
     std::set<std::string> lookSwept = std::exchange(m_pass->sweptDirs, {});
     // Every file of the pass is known before the first backup, so that no backup replaces one.
     // A file a pattern finds that is its own backup name is an older backup (as with "*.*"),
     // which a new backup may replace; one named as it is stays a source.
-    std::vector<std::string> paths;
+    // A file named as it is whose backup name is its own name cannot be converted, and is told;
+    // one a pattern finds is an older backup, passed over.
+    struct Source {
+        std::string path;
+        bool ownBackup = false;
+        bool literal = false;
+    };
+    std::vector<Source> paths;
     for (const std::string& entry : settings.sources) {
         const std::string dir = directoryPart(entry);
         const std::vector<std::string> found = findFiles(entry);
@@ -117,17 +195,22 @@ void ConvEngine::ConvertAll(const ConvSettings& settings) {
         if (found.empty() && literal)
             showError(kMsgSourceMissing, entry);
         for (const std::string& name : found) {
-            paths.push_back(dir + name);
+            Source& source = paths.emplace_back(Source{dir + name, false, literal});
+            source.ownBackup = backupPathFor(source.path, settings.backupExt) == source.path;
             fileops::FileId id;
-            if (!identify(paths.back(), id))
+            if (!identify(source.path, id))
                 continue;
-            m_pass->originals.emplace(paths.back(), id);
-            if (literal || backupPathFor(paths.back(), settings.backupExt) != paths.back())
+            m_pass->originals.emplace(source.path, id);
+            if (literal || !source.ownBackup)
                 m_pass->sources.insert(id);
         }
     }
-    for (const std::string& path : paths)
-        ConvertFile(path);
+    for (const Source& source : paths) {
+        if (!source.ownBackup)
+            ConvertFile(source.path);
+        else if (source.literal)
+            showError(kMsgBackupIsFile, source.path);
+    }
     m_pass->sweptDirs = std::move(lookSwept);
     endPass();
 }
@@ -144,7 +227,7 @@ bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& setting
         MakeFooterPool(*m_footerPoolPattern, settings.encoding);
     if (m_headerPoolPattern && m_headerPoolEncoding != settings.encoding)
         MakeHeaderPool(*m_headerPoolPattern, settings.encoding);
-    beginPass(settings);
+    beginPass(settings, !m_inRun);
     fileops::FileId id;
     if (identify(path, id)) {
         m_pass->sources.insert(id);
@@ -184,24 +267,27 @@ void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) 
         showError(kMsgOutOfMemory, path);
         break;
     case ReplaceOutcome::CreateFailed:
-        showError(kMsgOutputCreate);
+        if (m_designedTexts)
+            showError(kMsgOutputCreate);
+        else
+            showError(kMsgOutputCreate, path);
         break;
     case ReplaceOutcome::WriteFailed:
-        showError(kMsgOutputWrite);
+        showError(kMsgOutputWrite, path);
         break;
     case ReplaceOutcome::ReadFailed:
-        showError(kMsgInputRead);
+        showError(kMsgInputRead, path);
         break;
     case ReplaceOutcome::Changed:
-        showError(kMsgChangedMeanwhile);
+        showError(kMsgChangedMeanwhile, path);
         break;
     }
 }
 
-void ConvEngine::reportEmptyPool(EntryKind kind, const std::string& path) const {
+void ConvEngine::reportEmptyPool(EntryKind kind, const std::string& file) const {
     const bool footer = kind == EntryKind::Footer;
     showError(emptyPoolMessage(
-        footer, footer ? m_settings.footerListPattern : m_settings.headerListPattern, path));
+        footer, footer ? m_settings.footerListPattern : m_settings.headerListPattern, file));
 }
 
 bool ConvEngine::ConvertFile(const std::string& path) {
@@ -218,13 +304,16 @@ bool ConvEngine::ConvertFile(const std::string& path) {
         return false; // the backup would be the file itself
     InsertCounts counts;
     const std::uint32_t drawsBefore = Generator.state();
+    const bool preview = m_mode == PassMode::Preview;
     const ReplaceOutcome outcome = replaceWithBackup(
         OutFile, TmpLbl,
         [&](TextReader& in, TextWriter& out) {
             counts = RewriteStream(in, out, m_settings);
             return !counts.emptyPool;
         },
-        *m_pass);
+        *m_pass, preview ? ReplaceMode::Look : ReplaceMode::Replace);
+    if (preview && outcome == ReplaceOutcome::Replaced)
+        showInsertions(path, drawsBefore);
     m_footers = 0;
     m_headers = 0;
     // The rounds move on only for draws the user gets: not for a file left as it was.
@@ -242,14 +331,40 @@ bool ConvEngine::ConvertFile(const std::string& path) {
         reportEmptyPool(*counts.emptyPool, path);
         return false;
     default:
+        // Likewise for a file the pass failed to rewrite, so that a preview, which cannot
+        // foresee every failure, still shows the files after it as the pass converts them.
+        Generator.seed(drawsBefore);
         reportFailure(outcome, path);
         return false;
     }
     ConvertedList.push_back(path);
-    recordConversion(path);
+    if (!preview)
+        recordConversion(path);
     if ((counts.footers != 0 || counts.headers != 0) && m_onResult)
         m_onResult(FileResult{path, counts.footers, counts.headers});
     return true;
+}
+
+// A preview shows a file's insertions once the pass is known to rewrite it: the same draws are
+// made again, and each insertion goes to the observer as it is made.
+void ConvEngine::showInsertions(const std::string& path, std::uint32_t drawsBefore) {
+    if (!m_observer)
+        return;
+    struct stat st {};
+    const int fd = fileops::openRegularForRead(path, st);
+    if (fd < 0)
+        return;
+    Generator.seed(drawsBefore);
+    if (m_rounds)
+        m_rounds->rewind();
+    FdSource source(fd);
+    DiscardSink nowhere;
+    TextReader in(source);
+    TextWriter out(nowhere);
+    m_shownPath = path;
+    RewriteStream(in, out, m_settings);
+    m_shownPath = {};
+    fileops::closeFd(fd);
 }
 
 void ConvEngine::recordConversion(const std::string& path) {
@@ -273,7 +388,7 @@ int ConvEngine::undoLastPass() {
 }
 
 void ConvEngine::redrawAll(const ConvSettings& settings) {
-    if (!beginFullPass(settings))
+    if (!preparePass(settings))
         return;
     std::set<std::string> lookSwept = std::exchange(m_pass->sweptDirs, {});
     for (const std::string& path : settings.sources)
@@ -332,6 +447,7 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
                                        const ConvSettings& settings) {
     m_footers = 0;
     m_headers = 0;
+    m_line = 1;
     const int footerMarker = settings.footerMarker;
     const int headerMarker = settings.headerMarker;
     const bool utf8 = settings.encoding == TextEncoding::Utf8;
@@ -346,9 +462,12 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
     bool lineStart = true;
     while (!out.failed()) {
         if (!lineStart) {
-            // The rest of an ordinary line needs no byte-by-byte look.
-            if (!in.copyLine(out))
+            // The rest of an ordinary line, and the ordinary lines after it, need no byte-by-byte
+            // look.
+            const std::size_t lines = in.copyLines(out, footerMarker, headerMarker);
+            if (lines == 0)
                 break;
+            m_line += lines;
             lineStart = true;
             continue;
         }
@@ -359,12 +478,15 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
             out.setLineEnd(in.firstLineEndIsCrLf());
             lineEndKnown = true;
         }
+        const std::size_t line = m_line;
+        if (c == '\n')
+            ++m_line; // even a line end can be a marker
         if (c == footerMarker) {
             // The flag stays set: the next byte is tested again.
-            if (!PutFooter(out, settings))
+            if (!PutFooter(out, settings, line))
                 return {m_footers, m_headers, EntryKind::Footer};
         } else if (c == headerMarker) {
-            if (!PutHeader(in, out, settings))
+            if (!PutHeader(in, out, settings, line))
                 return {m_footers, m_headers, EntryKind::Header};
         } else {
             const char byte = static_cast<char>(c);
@@ -382,41 +504,56 @@ std::optional<std::size_t> ConvEngine::drawFrom(EntryKind kind, const ConvSettin
     const Pool& pool = kind == EntryKind::Footer ? FList : HList;
     if (!settings.noRepeat)
         return drawIndex(pool, Generator);
-    DrawRounds* rounds = m_lentRounds;
-    if (!rounds) {
-        if (!m_rounds)
-            m_rounds = std::make_unique<DrawRounds>(m_stateDir.empty() ? roundStateDirectory()
-                                                                       : m_stateDir,
-                                                    DrawRounds::Mode::Keep, m_showError);
-        rounds = m_rounds.get();
-    }
-    return rounds->draw(kind, pool, Generator);
+    if (!m_rounds)
+        m_rounds = std::make_unique<DrawRounds>(
+            m_stateDir.empty() ? roundStateDirectory() : m_stateDir,
+            m_mode == PassMode::Preview ? DrawRounds::Mode::Look : DrawRounds::Mode::Keep,
+            m_showError);
+    return m_rounds->draw(kind, pool, Generator);
+}
+
+InsertionObserver* ConvEngine::beginInsertion(EntryKind kind, std::size_t line, std::size_t index) {
+    if (!m_observer || m_shownPath.empty())
+        return nullptr;
+    const PoolSources& sources = kind == EntryKind::Footer ? FListSources : HListSources;
+    m_observer->begin(Insertion{m_shownPath, line, kind, sources.find(index)});
+    return m_observer;
 }
 
 // With nothing to draw, the marker would be dropped and the user's text lost with it (the
 // design drops it): false, and the caller leaves the whole file as it was.
-bool ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings) {
+bool ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings, std::size_t line) {
     const auto index = drawFrom(EntryKind::Footer, settings);
     if (!index)
         return false;
+    InsertionObserver* const observer = beginInsertion(EntryKind::Footer, line, *index);
     std::string text =
         ExpandEntry(FList[*index], EntryKind::Footer, {}, Generator, settings.encoding);
     if (settings.alignFooters)
         text = AlignFooter(text, settings.alignColumn, settings.encoding);
     out.write(text);
+    if (observer) {
+        observer->text(text);
+        observer->end();
+    }
     ++m_footers;
     return true;
 }
 
-bool ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings) {
+bool ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings,
+                           std::size_t line) {
     const auto index = drawFrom(EntryKind::Header, settings);
     if (!index)
         return false;
+    InsertionObserver* const observer = beginInsertion(EntryKind::Header, line, *index);
     std::string rest;
-    in.readLine(rest);
-    expandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out),
+    if (in.readLine(rest))
+        ++m_line;
+    expandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out, observer),
                   settings.encoding);
     out.put('\n');
+    if (observer)
+        observer->end();
     ++m_headers;
     return true;
 }

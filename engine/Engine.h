@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -72,6 +73,37 @@ struct InsertCounts {
     std::optional<EntryKind> emptyPool;
 };
 
+/// One insertion that a conversion makes.
+struct Insertion {
+    std::string_view path; ///< the upload file
+    std::size_t line = 0;  ///< the marker's line in it, from 1
+    EntryKind kind = EntryKind::Footer;
+    PoolSources::Origin origin; ///< list file and line of the drawn entry
+};
+
+/// Receives the insertions of a preview, each with its text as it is produced.
+class InsertionObserver {
+public:
+    virtual ~InsertionObserver() = default;
+    /// An insertion begins; its text follows in pieces.
+    virtual void begin(const Insertion& insertion) = 0;
+    /// The next piece of the text (a header's text comes without its own line end).
+    virtual void text(std::string_view piece) = 0;
+    /// The insertion's text is complete.
+    virtual void end() = 0;
+};
+
+/// What the passes of an engine do with the files they meet.
+enum class PassMode {
+    Convert, ///< write each file's new text and keep its previous text as the backup
+    /// Every check, refusal, message and draw of Convert, and nothing written: the lists are read
+    /// without a temporary file, the no-repeat rounds looked at, and each file a pass would
+    /// rewrite shows its insertions to the observer, then its result.
+    Preview,
+    /// RewriteStream on a text the caller gives; the lists are read without a temporary file.
+    Stream,
+};
+
 /// The conversion engine: pools, generator and the record of converted paths.
 class ConvEngine {
 public:
@@ -87,13 +119,29 @@ public:
     void setClock(SeedClock clock) { m_clock = std::move(clock); }
     /// Replaces the folder of the no-repeat rounds; empty means roundStateDirectory().
     void setStateDirectory(std::string dir) { m_stateDir = std::move(dir); }
+    /// What the next passes do; a preview's insertions go to `observer` (not owned).
+    void setMode(PassMode mode, InsertionObserver* observer = nullptr);
+    /// On, a failure whose designed text names no file is said as designed, for a message box;
+    /// off (the default), every failure names its file, as a line on standard error must.
+    void setDesignedTexts(bool designed) { m_designedTexts = designed; }
 
-    /// One pass: builds both pools, empties ConvertedList, seeds, converts every source match.
-    /// Each folder is swept of leftover temporary files once per call.
+    /// Sets a pass up, the same for every front end: refuses bad values (false, with the
+    /// message), builds both pools, forgets earlier passes and seeds the generator.
+    bool preparePass(const ConvSettings& settings);
+    /// Builds both pools from the settings' patterns, in their encoding: through the temporary
+    /// files when converting, in memory otherwise (what a watch does once when it starts).
+    void buildPools(const ConvSettings& settings);
+    /// One pass: prepares it, then converts every source match. Each folder is swept of leftover
+    /// temporary files once per call.
     void ConvertAll(const ConvSettings& settings);
-    /// Seeds and converts the one path with the pools and ConvertedList as they stand; true
-    /// when the file holds its new text (put in place, or already its text).
+    /// Converts the one path with the pools and ConvertedList as they stand, seeding first unless
+    /// a run has begun; true when the file holds its new text (put in place, or already its
+    /// text).
     bool ConvertOne(const std::string& path, const ConvSettings& settings);
+    /// The ConvertOne calls from now on belong to one run (a watch) and draw from one generator,
+    /// seeded now: from the clock when one is set, else from the time in nanoseconds and the
+    /// process id, so that files converted in the same second get different draws.
+    void beginRun();
     /// The next ConvertOne calls belong to a new look: each folder is swept again once.
     void beginLook();
 
@@ -106,6 +154,10 @@ public:
     /// Exchanges every file of LastPass with its backup again, unless its backup is no longer
     /// the one the pass made; empties LastPass and returns how many files were restored.
     int undoLastPass();
+    /// True when the last pass converted a file that undoLastPass can take back.
+    bool canUndo() const { return !LastPass.empty(); }
+    /// The files the last pass converted.
+    const std::vector<Conversion>& lastPass() const { return LastPass; }
 
     /// Rebuilds FList from the pattern (through "_Morvex_*.tmp" in the system temp dir), its
     /// entries in `encoding`.
@@ -113,12 +165,6 @@ public:
     /// Rebuilds HList from the pattern (through "_Morvex_*.tmh" in the system temp dir), its
     /// entries in `encoding`.
     void MakeHeaderPool(const std::string& pattern, TextEncoding encoding = TextEncoding::ShiftJis);
-
-    /// Backs up, rewrites and records one file with the current pass settings; true when the
-    /// file holds its new text (false: skipped or failed, the file keeps its previous content).
-    /// A file whose new text is its text is left untouched, unrecorded and unreported; one with
-    /// a marker that meets an empty pool is left untouched and uses no draws.
-    bool ConvertFile(const std::string& path);
 
     /// The byte loop: copies `in` to `out`, replacing markers at line starts by entries; stops
     /// at a marker whose pool has nothing to draw (see InsertCounts::emptyPool). With noRepeat,
@@ -129,44 +175,69 @@ public:
     /// The no-repeat draws made since the last settling: kept in the rounds when the text they
     /// went into reached the user, else taken back as if never made.
     void settleDraws(bool kept);
-    /// RewriteStream draws from these rounds instead of the engine's own (null: its own again);
-    /// the lender settles them.
-    void lendRounds(DrawRounds* rounds) { m_lentRounds = rounds; }
+    /// Says that a marker of `file` met an empty pool of the pass's lists, so it was left as it
+    /// was.
+    void reportEmptyPool(EntryKind kind, const std::string& file) const;
 
-    Pool FList;                             ///< footer pool
-    Pool HList;                             ///< header pool
-    PoolSources FListSources;               ///< list file and line of every FList line
-    PoolSources HListSources;               ///< list file and line of every HList line
-    std::vector<std::string> ConvertedList; ///< paths converted in this pass, in order
-    std::vector<Conversion> LastPass;       ///< the files the last pass converted
-    DrawGenerator Generator;                ///< the one generator of the engine
-    MergeState ListMerge;                   ///< TmpListFile / TmpListLbl of the last merge
-    std::string TmpStr;                     ///< the upload file being converted
-    std::string TmpLbl;                     ///< its backup path
-    std::string OutFile;                    ///< its output path (equal to TmpStr)
+    const Pool& footerPool() const { return FList; }
+    const Pool& headerPool() const { return HList; }
+    /// List file and line of every pool line.
+    const PoolSources& footerSources() const { return FListSources; }
+    const PoolSources& headerSources() const { return HListSources; }
+    /// Sets both pools as they are, without list files (their sources forgotten).
+    void setPools(Pool footers, Pool headers);
+    /// Seeds the generator.
+    void seed(std::uint32_t value) { Generator.seed(value); }
+    /// The generator's state word.
+    std::uint32_t generatorState() const { return Generator.state(); }
+    /// The paths converted in this pass, in order.
+    const std::vector<std::string>& convertedList() const { return ConvertedList; }
+    /// TmpListFile and TmpListLbl of the last merge.
+    const MergeState& listMerge() const { return ListMerge; }
+    /// The output path the main window keeps (OutFile).
+    const std::string& outFile() const { return OutFile; }
+    void setOutFile(std::string path) { OutFile = std::move(path); }
 
 private:
-    bool PutFooter(TextWriter& out, const ConvSettings& settings);
-    bool PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings);
+    bool ConvertFile(const std::string& path);
+    bool PutFooter(TextWriter& out, const ConvSettings& settings, std::size_t line);
+    bool PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings, std::size_t line);
+    InsertionObserver* beginInsertion(EntryKind kind, std::size_t line, std::size_t index);
     std::optional<std::size_t> drawFrom(EntryKind kind, const ConvSettings& settings);
+    bool identify(const std::string& path, fileops::FileId& id) const;
+    void showInsertions(const std::string& path, std::uint32_t drawsBefore);
     void recordConversion(const std::string& path);
     void redrawFile(const std::string& path);
-    /// Refuses bad values, or builds both pools, forgets earlier passes and begins a pass.
-    bool beginFullPass(const ConvSettings& settings);
-    void beginPass(const ConvSettings& settings);
+    void beginPass(const ConvSettings& settings, bool seed);
     void endPass();
     bool refused(const ConvSettings& settings) const;
     void showError(const std::string& text) const;
     void showError(const char* text, const std::string& subject) const;
     void reportFailure(ReplaceOutcome outcome, const std::string& path) const;
-    void reportEmptyPool(EntryKind kind, const std::string& path) const;
+
+    Pool FList;                             // footer pool
+    Pool HList;                             // header pool
+    PoolSources FListSources;               // list file and line of every FList line
+    PoolSources HListSources;               // list file and line of every HList line
+    std::vector<std::string> ConvertedList; // paths converted in this pass, in order
+    std::vector<Conversion> LastPass;       // the files the last pass converted
+    DrawGenerator Generator;                // the one generator of the engine
+    MergeState ListMerge;                   // TmpListFile / TmpListLbl of the last merge
+    std::string TmpStr;                     // the upload file being converted
+    std::string TmpLbl;                     // its backup path
+    std::string OutFile;                    // its output path (equal to TmpStr)
 
     ShowError m_showError;
     ResultCallback m_onResult;
     SeedClock m_clock;
     std::string m_stateDir;
+    PassMode m_mode = PassMode::Convert;
+    InsertionObserver* m_observer = nullptr;
+    bool m_designedTexts = false;
+    bool m_inRun = false;                 // beginRun: ConvertOne seeds no more
+    std::string_view m_shownPath;         // while a preview shows a file's insertions
+    std::size_t m_line = 1;               // the line RewriteStream is in, from 1
     std::unique_ptr<DrawRounds> m_rounds; // the no-repeat rounds of the pass under way
-    DrawRounds* m_lentRounds = nullptr;
     ConvSettings m_settings;
     // Lives as long as the engine: backups made in the run are never replaced by another file's,
     // and folders swept in the current look (ConvertAll has its own) are not swept again.

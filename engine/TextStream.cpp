@@ -27,6 +27,19 @@ long FdSource::read(char* data, std::size_t size) {
     }
 }
 
+long FdSource::peek(char* data, std::size_t size, off_t ahead) {
+    const off_t at = ::lseek(m_fd, 0, SEEK_CUR);
+    if (at < 0)
+        return -1;
+    for (;;) {
+        const ssize_t n = ::pread(m_fd, data, size, at + ahead);
+        if (n >= 0)
+            return static_cast<long>(n);
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
 bool FdSink::write(const char* data, std::size_t size) {
     constexpr off_t kWriteBehindStep = 8 * 1024 * 1024;
     m_written += static_cast<off_t>(size);
@@ -153,10 +166,43 @@ bool TextReader::firstLineEndIsCrLf() {
         const char* const data = m_buffer.get();
         if (const void* lf = std::memchr(data + m_pos, kLf, m_end - m_pos))
             noteLineEnd(static_cast<const char*>(lf));
+        else if (!m_done && peekLineEnd())
+            break;
         else if (!readMore())
             m_firstLineEnd = LineEnd::Lf; // no line end at all
     }
     return m_firstLineEnd == LineEnd::CrLf;
+}
+
+// Finds the first line end past the buffer without keeping what lies before it, so that a first
+// line of gigabytes costs no memory; false where the source cannot look ahead.
+bool TextReader::peekLineEnd() {
+    constexpr std::size_t kBlock = 64 * 1024;
+    std::unique_ptr<char[]> block(new char[kBlock]);
+    bool crBefore = m_end > 0 ? m_buffer[m_end - 1] == kCr : m_tailCr;
+    for (off_t ahead = 0;;) {
+        const long n = m_source.peek(block.get(), kBlock, ahead);
+        if (n < 0 && ahead == 0)
+            return false; // the source cannot look ahead: the caller reads on
+        if (n < 0) {
+            m_firstLineEnd = LineEnd::Lf; // the read itself will meet the error and report it
+            return true;
+        }
+        if (n == 0) {
+            m_firstLineEnd = LineEnd::Lf; // no line end at all
+            return true;
+        }
+        const std::size_t size = static_cast<std::size_t>(n);
+        if (const void* found = std::memchr(block.get(), kLf, size)) {
+            const std::size_t at =
+                static_cast<std::size_t>(static_cast<const char*>(found) - block.get());
+            const bool cr = at > 0 ? block[at - 1] == kCr : crBefore;
+            m_firstLineEnd = cr ? LineEnd::CrLf : LineEnd::Lf;
+            return true;
+        }
+        crBefore = block[size - 1] == kCr;
+        ahead += static_cast<off_t>(size);
+    }
 }
 
 bool TextReader::skip(std::string_view prefix) {
@@ -249,6 +295,38 @@ bool TextReader::copyLine(TextWriter& out) {
     return ended;
 }
 
+std::size_t TextReader::copyLines(TextWriter& out, int stopA, int stopB) {
+    // The usual run of lines, each found whole in the buffer (in text mode ending in its one
+    // CR LF), goes out in one piece; anything else is left to copyLine.
+    const char* const data = m_buffer.get();
+    const char* const end = data + m_end;
+    const char* const run = data + m_pos;
+    const char* p = run;
+    std::size_t lines = 0;
+    while (p < end) {
+        const char* const lf = static_cast<const char*>(std::memchr(p, kLf, end - p));
+        if (!lf)
+            break;
+        if (m_binary) {
+            if (m_firstLineEnd == LineEnd::Unknown)
+                noteLineEnd(lf);
+        } else if (lf == p || lf[-1] != kCr || std::memchr(p, kCr, lf - 1 - p)) {
+            break;
+        }
+        p = lf + 1;
+        ++lines;
+        if (p < end &&
+            (static_cast<unsigned char>(*p) == stopA || static_cast<unsigned char>(*p) == stopB))
+            break;
+    }
+    if (lines > 0) {
+        out.append(run, static_cast<std::size_t>(p - run));
+        m_pos = static_cast<std::size_t>(p - data);
+        return lines;
+    }
+    return copyLine(out) ? 1 : 0;
+}
+
 bool TextReader::readLine(std::string& line) {
     line.clear();
     const auto append = [&](const char* data, std::size_t size) {
@@ -260,11 +338,6 @@ bool TextReader::readLine(std::string& line) {
     if (ended && !line.empty() && line.back() == kCr)
         line.pop_back(); // part of the line end
     return ended;
-}
-
-void TextReader::copyAll(TextWriter& out) {
-    while (copyLine(out) && !out.failed()) {
-    }
 }
 
 TextWriter::TextWriter(ByteSink& sink, std::size_t bufferSize)
@@ -280,7 +353,7 @@ void TextWriter::drain() {
     m_size = 0;
 }
 
-void TextWriter::append(const char* data, std::size_t size) {
+void TextWriter::appendInParts(const char* data, std::size_t size) {
     while (size > 0) {
         if (m_size == m_capacity)
             drain();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +16,9 @@ public:
     virtual ~ByteSource() = default;
     /// Reads up to `size` bytes; the count read, 0 at the end, -1 on an error.
     virtual long read(char* data, std::size_t size) = 0;
+    /// Reads up to `size` bytes that lie `ahead` bytes past what read() has given, leaving them
+    /// to read(); -1 where the source cannot (a pipe) or on an error.
+    virtual long peek(char* /*data*/, std::size_t /*size*/, off_t /*ahead*/) { return -1; }
 };
 
 /// Where raw bytes go.
@@ -31,6 +35,7 @@ public:
     explicit FdSource(int fd)
         : m_fd(fd) {}
     long read(char* data, std::size_t size) override;
+    long peek(char* data, std::size_t size, off_t ahead) override;
 
 private:
     int m_fd;
@@ -111,8 +116,8 @@ public:
     /// Switches to binary mode; before the first read only.
     void setBinary() { m_binary = true; }
     /// Binary mode: whether the first line end of the input is CR LF (false when it is a lone
-    /// LF or the input has none). When no line end has been read yet, reads ahead to it, holding
-    /// the bytes before it.
+    /// LF or the input has none). When no line end has been read yet, looks ahead to it: without
+    /// holding the bytes before it where the source can peek, else holding them.
     bool firstLineEndIsCrLf();
     /// Binary mode: when the unread input begins with `prefix`, consumes it and returns true.
     bool skip(std::string_view prefix);
@@ -122,11 +127,13 @@ public:
     /// Copies the bytes up to and including the next LF to `out`; false when the input ended
     /// first (the bytes before the end are copied).
     bool copyLine(TextWriter& out);
+    /// copyLine, then further whole lines as long as the next one does not begin with `stopA`
+    /// or `stopB` (and, for speed, as long as they need no other look); the number of lines
+    /// copied, 0 when the input ended within the first.
+    std::size_t copyLines(TextWriter& out, int stopA, int stopB);
     /// Reads the bytes up to the next LF into `line` (replacing it); the LF is consumed and not
     /// kept, and so is a CR right before it in binary mode. False when the input ended first.
     bool readLine(std::string& line);
-    /// Copies everything that is left to `out`.
-    void copyAll(TextWriter& out);
     /// True once a read of the source failed.
     bool failed() const { return m_failed; }
 
@@ -135,6 +142,7 @@ private:
 
     bool fill();
     bool readMore();
+    bool peekLineEnd();
     void noteLineEnd(const char* lf);
     template <typename Append> bool takeLine(Append append);
     template <typename Append> bool takeRawLine(Append append, bool keepLineEnd);
@@ -174,7 +182,15 @@ public:
 
 private:
     friend class TextReader;
-    void append(const char* data, std::size_t size);
+    void append(const char* data, std::size_t size) {
+        if (size <= m_capacity - m_size) { // the usual case: it fits
+            std::memcpy(m_buffer.get() + m_size, data, size);
+            m_size += size;
+            return;
+        }
+        appendInParts(data, size);
+    }
+    void appendInParts(const char* data, std::size_t size);
     void drain();
 
     ByteSink& m_sink;

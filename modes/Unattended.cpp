@@ -42,9 +42,7 @@ UnattendedModes::UnattendedModes(ModeHost& host, ConvEngine& engine, QTimer& app
           .buildPools =
               [this] {
                   // With the encoding the store holds now: the pools are in the files'.
-                  const ConvSettings values = m_host.conversionValues();
-                  m_engine.MakeFooterPool(values.footerListPattern, values.encoding);
-                  m_engine.MakeHeaderPool(values.headerListPattern, values.encoding);
+                  m_engine.buildPools(m_host.conversionValues());
               },
           .convertOne = [this](const std::string& path,
                                bool quiet) { return convertOne(path, quiet); },
@@ -149,6 +147,7 @@ void UnattendedModes::startObserve() {
     m_host.settingF(); // created unseen, as the design does, and never used
     m_host.skipConvertedOff();
     muteRepeatedErrors();
+    m_engine.beginRun(); // every file saved in the same second gets draws of its own
     m_host.setObserveIconVisible(true);
     startObserveTimer(0);
 }
@@ -157,6 +156,7 @@ void UnattendedModes::startWatchApp() {
     ExeCmd = m_host.settingF().WatchApp;
     m_host.skipConvertedOff();
     muteRepeatedErrors();
+    m_engine.beginRun();
     QString reason;
     AppProcess = startProgram(ExeCmd, &reason);
     if (!AppProcess.started()) {

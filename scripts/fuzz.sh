@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 budget=${1:-60}
-targets=(rewrite rewriteutf8 expand pool paths preview rounds settings_file)
+targets=(rewrite rewriteutf8 expand pool paths rounds settings_file)
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target "${targets[@]/#/fuzz_}"
 

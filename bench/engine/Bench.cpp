@@ -273,7 +273,7 @@ void benchPools(const Options& o) {
         const auto start = Clock::now();
         engine.MakeFooterPool((dir / "*.mfl").string());
         times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-        lines = engine.FList.size();
+        lines = engine.footerPool().size();
     }
     std::printf("Pool building: %zu lines from 10 list files: %.3f s median (target under 1 s)\n",
                 lines, median(times));

@@ -129,10 +129,26 @@ bool exchangeUnsupported(int error) {
     return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
 }
 
+// What a look sees of a step that would create a file in `dir`.
+bool mayCreateIn(const std::string& dir) {
+    return ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// What a look sees of a step that would replace `name`: no folder in its place, and a folder it
+// may write in.
+bool mayWriteName(const std::string& name) {
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return false;
+    return mayCreateIn(directoryOf(name));
+}
+
 enum class BackupResult { Made, Failed, Changed };
 
 BackupResult makeBackup(const std::string& target, const std::string& backupPath, int input,
-                        const Snapshot& snap) {
+                        const Snapshot& snap, bool look) {
+    if (look) // the unlink and the link (or copy) below
+        return mayWriteName(backupPath) ? BackupResult::Made : BackupResult::Failed;
     if (sys::calls().unlink(backupPath.c_str()) != 0 && errno != ENOENT)
         return BackupResult::Failed;
     if (sys::calls().link(target.c_str(), backupPath.c_str()) != 0) {
@@ -155,7 +171,8 @@ struct Job {
     int input = -1;
     Snapshot snap;
     NewFile created;
-    int kept = -1; ///< the new file, open after the temporary descriptor is closed
+    int kept = -1;     ///< the new file, open after the temporary descriptor is closed
+    bool look = false; ///< ReplaceMode::Look
 };
 
 // Opens the file and takes its conversion lock; when another pass replaced it meanwhile, the
@@ -170,7 +187,7 @@ ReplaceOutcome openLocked(const std::string& path, Job& job, PassFiles& pass) {
                                                       : ReplaceOutcome::OpenFailed;
         }
         pass.held.release(idOf(job.snap.st)); // our own new file, met again
-        if (lockForConversion(job.input) == ConversionLock::ConvertedElsewhere)
+        if (!job.look && lockForConversion(job.input) == ConversionLock::ConvertedElsewhere)
             return ReplaceOutcome::ConvertedElsewhere;
         struct stat now {};
         if (::stat(job.target.c_str(), &now) == 0 && sameFile(now, job.snap.st) &&
@@ -189,12 +206,16 @@ ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
         return ReplaceOutcome::BackupFailed;
     if (job.canonicalBackup == job.target)
         return ReplaceOutcome::Skipped; // the backup would be the file itself
+    const auto made = pass.backups.find(job.canonicalBackup);
     struct stat existing {};
-    if (::lstat(job.canonicalBackup.c_str(), &existing) != 0)
+    FileId backup;
+    if (job.look && made != pass.backups.end())
+        backup = made->second.file; // a look made none: what a pass would find there
+    else if (::lstat(job.canonicalBackup.c_str(), &existing) != 0)
         return ReplaceOutcome::Replaced;
-    const FileId backup = idOf(existing);
-    if (const auto made = pass.backups.find(job.canonicalBackup);
-        made != pass.backups.end() && made->second.file == backup) {
+    else
+        backup = idOf(existing);
+    if (made != pass.backups.end() && made->second.file == backup) {
         if (made->second.source != job.target)
             return ReplaceOutcome::BackupCollision;
         // The same file converted again backs up its newer text, unless it is named as a source.
@@ -250,33 +271,38 @@ bool createNewFile(const std::string& target, NewFile& file) {
     return true;
 }
 
-NewTextSink::NewTextSink(const std::string& target, int current, off_t size, NewFile& file)
+NewTextSink::NewTextSink(const std::string& target, int current, off_t size, NewFile& file,
+                         bool look)
     : m_target(target)
     , m_current(current)
     , m_file(file)
-    , m_compare(current, size) {}
+    , m_compare(current, size)
+    , m_look(look) {}
 
 bool NewTextSink::write(const char* data, std::size_t size) {
-    if (!m_out) {
+    if (!m_diverged) {
         m_compare.write(data, size);
         if (m_compare.matching())
             return true;
         if (!diverge())
             return false;
     }
-    if (m_out->write(data, size))
+    if (!m_out || m_out->write(data, size))
         return true;
     m_failure = ReplaceOutcome::WriteFailed;
     return false;
 }
 
 bool NewTextSink::diverge() {
-    if (m_out)
+    if (m_diverged)
         return true;
-    if (!createNewFile(m_target, m_file)) {
+    if (m_look ? !mayCreateIn(directoryOf(m_target)) : !createNewFile(m_target, m_file)) {
         m_failure = ReplaceOutcome::CreateFailed;
         return false;
     }
+    m_diverged = true;
+    if (m_look)
+        return true;
     m_out.emplace(m_file.tmp.fd, true);
     return copyPrefix(m_current, m_compare.matched(), *m_out, m_failure);
 }
@@ -286,7 +312,7 @@ namespace {
 ReplaceOutcome writeNew(Job& job, const ReplaceBody& body) {
     try {
         FdSource source(job.input);
-        NewTextSink sink(job.target, job.input, job.snap.st.st_size, job.created);
+        NewTextSink sink(job.target, job.input, job.snap.st.st_size, job.created, job.look);
         TextReader in(source);
         TextWriter out(sink);
         const bool kept = body(in, out);
@@ -302,6 +328,8 @@ ReplaceOutcome writeNew(Job& job, const ReplaceBody& body) {
         // A new text that is the start of the file's text (a Ctrl-Z cut) still differs.
         if (!sink.diverge())
             return sink.failure();
+        if (job.look)
+            return ReplaceOutcome::Replaced;
         if (!finishNewFile(job.created.tmp.fd, job.input, job.snap))
             return ReplaceOutcome::WriteFailed;
     } catch (const std::bad_alloc&) {
@@ -337,7 +365,7 @@ ReplaceOutcome swapIntoPlace(Job& job) {
 ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
     if (!unchanged(job.snap, job.target))
         return ReplaceOutcome::Changed;
-    switch (makeBackup(job.target, job.backupPath, job.input, job.snap)) {
+    switch (makeBackup(job.target, job.backupPath, job.input, job.snap, job.look)) {
     case BackupResult::Failed:
         return ReplaceOutcome::BackupFailed;
     case BackupResult::Changed:
@@ -346,10 +374,20 @@ ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
         break;
     }
     struct stat made {};
-    if (::lstat(job.canonicalBackup.c_str(), &made) == 0)
+    if (job.look) // the backup would be a link to the file as it is now
+        pass.backups[job.canonicalBackup] = MadeBackup{job.target, idOf(job.snap.st)};
+    else if (::lstat(job.canonicalBackup.c_str(), &made) == 0)
         pass.backups[job.canonicalBackup] = MadeBackup{job.target, idOf(made)};
     if (!unchanged(job.snap, job.target))
         return ReplaceOutcome::Changed;
+    if (job.look) {
+        // No real file lives on the device (dev_t)-1: this one stands for the new file.
+        const FileId standIn{static_cast<dev_t>(-1), static_cast<ino_t>(pass.looked.size() + 1)};
+        pass.looked[job.target] = standIn;
+        pass.converted.insert(standIn);
+        pass.sources.erase(idOf(job.snap.st));
+        return ReplaceOutcome::Replaced;
+    }
     // Held before it appears at the path, so that no other pass ever finds it unheld.
     pass.held.hold(job.created.id, job.kept);
     const ReplaceOutcome placed = swapIntoPlace(job);
@@ -373,8 +411,10 @@ void sweepOnce(const std::string& dir, std::set<std::string>& sweptDirs) {
 ReplaceOutcome convertLocked(Job& job, const ReplaceBody& body, PassFiles& pass) {
     if (const ReplaceOutcome checked = checkBackup(job, pass); checked != ReplaceOutcome::Replaced)
         return checked;
-    sweepOnce(directoryOf(job.target), pass.sweptDirs);
-    sweepOnce(directoryOf(job.backupPath), pass.sweptDirs);
+    if (!job.look) {
+        sweepOnce(directoryOf(job.target), pass.sweptDirs);
+        sweepOnce(directoryOf(job.backupPath), pass.sweptDirs);
+    }
     ReplaceOutcome outcome = writeNew(job, body);
     if (outcome == ReplaceOutcome::Replaced)
         outcome = commitNew(job, pass);
@@ -396,10 +436,11 @@ bool isReplaceTempName(std::string_view name) {
 }
 
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
-                                 const ReplaceBody& body, PassFiles& pass) {
+                                 const ReplaceBody& body, PassFiles& pass, ReplaceMode mode) {
     Job job;
     job.path = path;
     job.backupPath = backupPath;
+    job.look = mode == ReplaceMode::Look;
     ReplaceOutcome outcome = openLocked(path, job, pass);
     if (outcome == ReplaceOutcome::Replaced)
         outcome = convertLocked(job, body, pass);

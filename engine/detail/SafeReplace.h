@@ -28,6 +28,16 @@ enum class ReplaceOutcome {
     Abandoned,          ///< the body gave the file up: untouched, no backup
 };
 
+/// How replaceWithBackup meets the file.
+enum class ReplaceMode {
+    Replace, ///< puts the new text in place
+    /// Makes the same checks and runs the body, but takes no lock and creates, links, renames and
+    /// removes nothing; where a step would write, what it needs (a folder it may write in, no
+    /// folder in the backup's place) is looked at instead. A file it would replace is recorded in
+    /// the pass as replaced, so that the next files meet what a pass would have left.
+    Look,
+};
+
 /// A backup made in this run and the source file it was made for.
 struct MadeBackup {
     std::string source;   ///< the converted file (its resolved path)
@@ -44,6 +54,8 @@ struct PassFiles {
     std::set<fileops::FileId> converted;              ///< the new files the pass has put in place
     std::map<std::string, MadeBackup> backups;        ///< resolved backup path -> what it holds
     fileops::HeldFiles held;                          ///< shared locks on the converted files
+    /// A look: each file it would have replaced (resolved path) -> what stands for its new file.
+    std::map<std::string, fileops::FileId> looked;
 };
 
 /// Rewrites `body` over the file at `path` (a link's target) through a temporary file in the
@@ -53,7 +65,8 @@ struct PassFiles {
 /// While it works it holds the file's conversion lock; the new file joins `pass.converted` and
 /// is held until the pass releases it.
 ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& backupPath,
-                                 const ReplaceBody& body, PassFiles& pass);
+                                 const ReplaceBody& body, PassFiles& pass,
+                                 ReplaceMode mode = ReplaceMode::Replace);
 
 /// A temporary file made to become a file's new text.
 struct NewFile {
@@ -68,14 +81,16 @@ bool createNewFile(const std::string& target, NewFile& file);
 /// The new text of the file `target` (a resolved path), open as `current` with `size` bytes:
 /// held back while it equals the file's text, so that a file that would not change never gets a
 /// temporary file; at the first difference `file` is made (createNewFile) and the equal part
-/// copied into it from the file. The caller closes and removes `file`.
+/// copied into it from the file. The caller closes and removes `file`. With `look`, no file is
+/// made: the first difference only checks that one could be, and the text after it goes nowhere.
 class NewTextSink : public ByteSink {
 public:
-    NewTextSink(const std::string& target, int current, off_t size, NewFile& file);
+    NewTextSink(const std::string& target, int current, off_t size, NewFile& file,
+                bool look = false);
 
     bool write(const char* data, std::size_t size) override;
     /// After the last write: true when the new text is the file's text.
-    bool same() const { return !m_out && m_compare.same(); }
+    bool same() const { return !m_diverged && m_compare.same(); }
     /// Makes the temporary file, when not done yet, holding everything written so far.
     bool diverge();
     /// Why a write or diverge failed.
@@ -87,6 +102,8 @@ private:
     NewFile& m_file;
     FileCompareSink m_compare;
     std::optional<FdSink> m_out;
+    bool m_look;
+    bool m_diverged = false;
     ReplaceOutcome m_failure = ReplaceOutcome::WriteFailed;
 };
 

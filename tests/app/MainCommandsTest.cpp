@@ -544,7 +544,7 @@ TEST_F(MainWindowTest, AChosenFileReplacesThePatternAndTheOutputChoiceReachesThe
     }
     queueFileDialogAnswer(u"/up/out.up"_s);
     ui(w).OutOpenMnu->trigger();
-    EXPECT_EQ(w.Engine.OutFile, "/up/out.up");
+    EXPECT_EQ(w.Engine.outFile(), "/up/out.up");
     EXPECT_EQ(lastFileDialogRequest().title, u"変換先ﾌｧｲﾙの指定"_s);
 }
 

@@ -160,8 +160,9 @@ TEST(CliConvert, MarkersAndBackupExtension) {
 
     s.write("keep", ")\r\n");
     const Outcome same = convert(s, {"--backup-ext=", "keep"});
-    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.status, 1);
     EXPECT_EQ(same.out, "") << "a backup that would be the file itself: not converted";
+    EXPECT_EQ(same.err, "エラー: バックアップ名が変換元のファイル自身を指しています: keep\n");
     EXPECT_EQ(s.read("keep"), ")\r\n");
 }
 
@@ -194,7 +195,7 @@ TEST(CliConvert, PermissionFailures) {
     ::chmod(s.file("ro").c_str(), 0755);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "エラー: フッタリストが開けませんでした\n"
-                     "エラー: 変換先ファイルの作成に失敗しました\n");
+                     "エラー: 変換先ファイルの作成に失敗しました: ro/memo.up\n");
     EXPECT_EQ(r.out, "memo.up\t1\t0\n");
     EXPECT_EQ(s.read("ro/memo.up"), ")\r\n");
 }

@@ -36,7 +36,7 @@ TEST(Convert, RewritesBacksUpAndReports) {
     EXPECT_EQ(p.results[0].path, p.path("memo.up"));
     EXPECT_EQ(p.results[0].footers, 1);
     EXPECT_EQ(p.results[0].headers, 1);
-    EXPECT_EQ(p.engine.ConvertedList,
+    EXPECT_EQ(p.engine.convertedList(),
               (std::vector<std::string>{p.path("memo.up"), p.path("plain")}));
     EXPECT_TRUE(p.messages.empty());
     EXPECT_FALSE(p.tempLeft());
@@ -71,15 +71,15 @@ TEST(Convert, SkipConvertedConvertsOncePerPass) {
     EXPECT_EQ(p.results.size(), 2u);
     EXPECT_EQ(readFile(p.path("memo.bak")), kOld)
         << "the second conversion would change nothing, so the backup keeps the original";
-    EXPECT_EQ(p.engine.ConvertedList.size(), 1u) << "emptied at the start of each pass";
+    EXPECT_EQ(p.engine.convertedList().size(), 1u) << "emptied at the start of each pass";
 }
 
 TEST(Convert, EmptySourceListStillBuildsPools) {
     Pass p;
-    p.engine.FList = {"stale"};
+    p.engine.setPools({"stale"}, p.engine.headerPool());
     p.run({});
-    EXPECT_EQ(p.engine.FList, Pool{"F"});
-    EXPECT_EQ(p.engine.HList, Pool{"H:\\H"});
+    EXPECT_EQ(p.engine.footerPool(), Pool{"F"});
+    EXPECT_EQ(p.engine.headerPool(), Pool{"H:\\H"});
     EXPECT_TRUE(p.results.empty());
 }
 
@@ -91,7 +91,7 @@ TEST(Convert, ConvertOneKeepsTheRecordAndThePools) {
     p.engine.ConvertOne(p.path("memo.up"), p.settings);
     writeFile(p.path("memo.up"), ")\r\n");
     p.engine.ConvertOne(p.path("memo.up"), p.settings);
-    EXPECT_EQ(p.engine.ConvertedList.size(), 2u);
+    EXPECT_EQ(p.engine.convertedList().size(), 2u);
     EXPECT_EQ(readFile(p.path("memo.up")), "F\r\n");
     p.engine.ConvertOne(p.path("missing.up"), p.settings);
     EXPECT_TRUE(p.messages.empty()) << "a vanished file is passed over";
@@ -111,7 +111,7 @@ TEST(Convert, ConvertOneBacksUpEachEditOfAnEarlierConversion) {
         EXPECT_EQ(readFile(p.path("memo.bak")), text) << edit;
     }
     EXPECT_TRUE(p.messages.empty());
-    EXPECT_EQ(p.engine.ConvertedList.size(), 4u);
+    EXPECT_EQ(p.engine.convertedList().size(), 4u);
 
     // Skip converted on: the file a ConvertOne put in place is not converted again, by any name.
     p.settings.skipConverted = true;
@@ -120,6 +120,8 @@ TEST(Convert, ConvertOneBacksUpEachEditOfAnEarlierConversion) {
     EXPECT_EQ(readFile(p.path("memo.up")), converted);
 }
 
+// Named as it is, such a file is refused and told; found by a pattern, it is an earlier backup,
+// passed over.
 TEST(Convert, BackupThatWouldBeTheFileItselfIsRefused) {
     Pass p;
     writeFile(p.path("memo.up"), kOld);
@@ -128,15 +130,19 @@ TEST(Convert, BackupThatWouldBeTheFileItselfIsRefused) {
     p.settings.backupExt = ".up";
     p.run({p.path("memo.up")});
     p.settings.backupExt = ".bak";
-    p.run({p.path("*.bak")}); // an earlier backup found by a pattern
+    p.run({p.path("*.bak")});
+    p.run({p.path("memo.bak")});
     p.settings.backupExt = "";
     p.run({p.path("noext")});
     EXPECT_EQ(readFile(p.path("memo.up")), kOld);
     EXPECT_EQ(readFile(p.path("memo.bak")), kOld);
     EXPECT_EQ(readFile(p.path("noext")), kOld);
     EXPECT_TRUE(p.results.empty());
-    EXPECT_TRUE(p.messages.empty());
-    EXPECT_TRUE(p.engine.ConvertedList.empty());
+    const std::string itself = std::string(kMsgBackupIsFile) + ": ";
+    EXPECT_EQ(p.messages,
+              (std::vector<std::string>{itself + p.path("memo.up"), itself + p.path("memo.bak"),
+                                        itself + p.path("noext")}));
+    EXPECT_TRUE(p.engine.convertedList().empty());
     EXPECT_FALSE(p.tempLeft());
 }
 
@@ -293,11 +299,24 @@ TEST(Convert, FailuresLeaveTheFileAndTheBackupAsTheyWere) {
         p.run({p.path("second.txt")}); // the next pass works again
         EXPECT_EQ(readFile(p.path("first.up")), kOld) << c.name;
         EXPECT_EQ(readFile(p.path("first.bak")), "older") << c.name;
-        EXPECT_EQ(p.messages, std::vector<std::string>{c.message}) << c.name;
+        EXPECT_EQ(p.messages,
+                  std::vector<std::string>{std::string(c.message) + ": " + p.path("first.up")})
+            << c.name << ": a line on standard error names its file";
         ASSERT_EQ(p.results.size(), 1u) << c.name;
         EXPECT_EQ(p.results[0].path, p.path("second.txt")) << c.name;
         EXPECT_FALSE(p.tempLeft()) << c.name;
     }
+}
+
+TEST(Convert, AMessageBoxSaysTheDesignedTextOfAFileThatCannotBeCreated) {
+    Pass p;
+    g_failDir = p.dir.path() + "/";
+    writeFile(p.path("first.up"), kOld);
+    p.engine.setDesignedTexts(true);
+    test::SysGuard guard;
+    sys::calls().open = failTempOpen;
+    p.run({p.path("first.up")});
+    EXPECT_EQ(p.messages, std::vector<std::string>{kMsgOutputCreate});
 }
 
 TEST(Convert, FailedFileDoesNotStopThePass) {
@@ -309,7 +328,7 @@ TEST(Convert, FailedFileDoesNotStopThePass) {
     sys::calls().read = failUploadRead;
     p.run({p.path("*.up")});
     EXPECT_EQ(p.results.size(), 2u);
-    EXPECT_EQ(p.engine.ConvertedList, (std::vector<std::string>{p.path("a.up"), p.path("z.up")}));
+    EXPECT_EQ(p.engine.convertedList(), (std::vector<std::string>{p.path("a.up"), p.path("z.up")}));
     EXPECT_EQ(readFile(p.path("first.up")), kOld);
 }
 
@@ -324,7 +343,8 @@ TEST(Convert, FailedRenameKeepsTheFile) {
     }
     EXPECT_EQ(readFile(p.path("memo.up")), kOld);
     EXPECT_EQ(readFile(p.path("memo.bak")), kOld) << "the backup was made before";
-    EXPECT_EQ(p.messages, std::vector<std::string>{kMsgOutputWrite});
+    EXPECT_EQ(p.messages,
+              std::vector<std::string>{std::string(kMsgOutputWrite) + ": " + p.path("memo.up")});
     EXPECT_TRUE(p.results.empty());
     EXPECT_FALSE(p.tempLeft());
 
@@ -424,9 +444,10 @@ TEST(Convert, FileChangedMeanwhileIsNotReplaced) {
         p.run({p.path("memo.up")});
         const std::string expected = byRename ? "edited\r\n" : kOld + "edited\r\n";
         EXPECT_EQ(readFile(p.path("memo.up")), expected) << "the user's text wins";
-        EXPECT_EQ(p.messages, std::vector<std::string>{kMsgChangedMeanwhile});
+        EXPECT_EQ(p.messages, std::vector<std::string>{std::string(kMsgChangedMeanwhile) + ": " +
+                                                       p.path("memo.up")});
         EXPECT_TRUE(p.results.empty());
-        EXPECT_TRUE(p.engine.ConvertedList.empty());
+        EXPECT_TRUE(p.engine.convertedList().empty());
         EXPECT_FALSE(p.tempLeft());
     }
 }

@@ -199,10 +199,10 @@ TEST(MergeLists, EnginePoolsUseTheirOwnMessages) {
     engine.MakeFooterPool(lists.file("*.mfl"));
     engine.MakeHeaderPool(lists.file("*.mhl"));
     g_failName.clear();
-    EXPECT_EQ(engine.FList, Pool{"f"});
-    EXPECT_EQ(engine.HList, Pool{"h"});
+    EXPECT_EQ(engine.footerPool(), Pool{"f"});
+    EXPECT_EQ(engine.headerPool(), Pool{"h"});
     EXPECT_EQ(messages, std::vector<std::string>{kMsgHeaderListOpen});
-    EXPECT_TRUE(engine.ListMerge.TmpListFile.ends_with(".tmh"));
+    EXPECT_TRUE(engine.listMerge().TmpListFile.ends_with(".tmh"));
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 // not written, a marker without a pool leaves the whole file, a backup made in the run is never
 // another file's, a temporary file is never without its mark, and each folder is swept once.
 #include "engine/Engine.h"
-#include "engine/Preview.h"
 #include "tests/engine/TestUtil.h"
 
 #include <algorithm>
@@ -68,7 +67,7 @@ TEST(PassRules, AFileThatWouldNotChangeIsNotWritten) {
                 p.run({p.path("memo.up")});
             EXPECT_EQ(exists(p.path("memo.bak")), c.rewritten) << c.name << one;
             EXPECT_EQ(test::versionOf(p.path("memo.up")) == before, !c.rewritten) << c.name << one;
-            EXPECT_EQ(p.engine.ConvertedList.size(), c.rewritten ? 1u : 0u) << c.name << one;
+            EXPECT_EQ(p.engine.convertedList().size(), c.rewritten ? 1u : 0u) << c.name << one;
             if (!c.rewritten) {
                 EXPECT_EQ(readFile(p.path("memo.up")), c.text) << c.name << one;
                 EXPECT_TRUE(p.results.empty()) << c.name << one;
@@ -102,7 +101,7 @@ TEST(PassRules, ASecondConversionKeepsTheOriginalInTheBackup) {
     EXPECT_EQ(readFile(p.path("memo.up")), converted);
     EXPECT_TRUE(test::versionOf(p.path("memo.up")) == after);
     EXPECT_EQ(p.results.size(), 1u) << "nothing changed: nothing reported";
-    EXPECT_EQ(p.engine.ConvertedList.size(), 0u);
+    EXPECT_EQ(p.engine.convertedList().size(), 0u);
 }
 
 // A footer pool whose only entry is the marker itself reproduces the text: the draw is made,
@@ -117,13 +116,12 @@ TEST(PassRules, InsertionsThatReproduceTheTextWriteNothing) {
     EXPECT_FALSE(exists(p.path("next.bak")));
     EXPECT_TRUE(p.results.empty());
 
-    std::vector<Insertion> shown;
+    test::ShownLog shown;
     std::vector<FileResult> previewed;
-    PreviewPass preview(
-        {}, [&](const Insertion& i) { shown.push_back(i); },
-        [&](const FileResult& r) { previewed.push_back(r); });
-    preview.Run(p.settings);
-    EXPECT_TRUE(shown.empty());
+    ConvEngine preview({}, [&](const FileResult& r) { previewed.push_back(r); });
+    preview.setMode(PassMode::Preview, &shown);
+    preview.ConvertAll(p.settings);
+    EXPECT_TRUE(shown.shown.empty());
     EXPECT_TRUE(previewed.empty());
 }
 
@@ -166,14 +164,17 @@ TEST(PassRules, AMarkerThatMeetsAnEmptyPoolLeavesTheWholeFile) {
 
     // The preview tells the same and shows the others exactly as the pass drew them.
     std::vector<std::string> errors;
-    std::map<std::string, std::vector<std::string>> shown;
-    PreviewPass preview(
-        [&](const std::string& text, const std::string&) { errors.push_back(text); },
-        [&](const Insertion& i) { shown[std::string(i.path)].push_back(i.text); }, {});
+    test::ShownLog log;
+    ConvEngine preview(
+        [&](const std::string& text, const std::string&) { errors.push_back(text); });
+    preview.setMode(PassMode::Preview, &log);
     preview.setClock([] { return Pass::kSeed; });
     for (const std::string& name : others)
         writeFile(p.path(name), ")" + name + "\r\n)\r\n");
-    preview.Run(p.settings);
+    preview.ConvertAll(p.settings);
+    std::map<std::string, std::vector<std::string>> shown;
+    for (const test::Shown& i : log.shown)
+        shown[i.path].push_back(i.text);
     EXPECT_EQ(errors, std::vector<std::string>{message});
     EXPECT_EQ(shown.count(p.path("b.up")), 0u);
     for (const std::string& name : others) {
@@ -211,7 +212,7 @@ TEST(PassRules, ABackupMadeInTheRunIsNeverAnotherFilesBackup) {
 
     // A new engine is a new run: it knows nothing of these backups.
     ConvEngine next;
-    next.FList = {"F"};
+    next.setPools({"F"}, next.headerPool());
     writeFile(p.path("memo.txt"), ")txt again\r\n");
     EXPECT_TRUE(next.ConvertOne(p.path("memo.txt"), p.settings));
 }

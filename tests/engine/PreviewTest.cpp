@@ -1,6 +1,5 @@
-// The preview pass: the same draws as a conversion, every insertion reported, nothing written.
-#include "engine/Preview.h"
-
+// The preview: the conversion pass itself, every insertion reported, nothing written.
+#include "engine/Engine.h"
 #include "engine/TextStream.h"
 #include "tests/engine/TestUtil.h"
 
@@ -29,19 +28,24 @@ struct Seen {
     std::string text;
 };
 
-struct Preview {
+// A preview pass collecting what it shows.
+struct Preview : InsertionObserver {
     std::vector<Seen> seen;
     std::vector<FileResult> results;
     std::vector<std::string> messages;
-    PreviewPass pass{
+    ConvEngine pass{
         [this](const std::string& text, const std::string&) { messages.push_back(text); },
-        [this](const Insertion& i) {
-            seen.push_back({std::string(i.path), i.line, i.kind,
-                            i.origin.file ? *i.origin.file : "", i.origin.line, i.text});
-        },
         [this](const FileResult& r) {
             results.push_back(r);
         }};
+
+    Preview() { pass.setMode(PassMode::Preview, this); }
+    void begin(const Insertion& i) override {
+        seen.push_back({std::string(i.path), i.line, i.kind, i.origin.file ? *i.origin.file : "",
+                        i.origin.line, ""});
+    }
+    void text(std::string_view piece) override { seen.back().text += piece; }
+    void end() override {}
 };
 
 // The text a conversion writes, put together from the input and the reported insertions: each
@@ -79,15 +83,12 @@ std::string assemble(std::string_view input, const std::vector<Seen>& seen) {
     return crlf;
 }
 
-std::string convert(ConvEngine& engine, std::string_view input, const ConvSettings& settings) {
-    std::string written;
-    MemorySource source(input);
-    StringSink sink(written);
-    TextReader in(source, 5);
-    TextWriter out(sink, 3);
-    engine.RewriteStream(in, out, settings);
-    out.flush();
-    return written;
+// Lists of exactly these lines: every pool line stays one list line.
+void writeList(const std::string& path, const Pool& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    writeFile(path, text);
 }
 
 TEST(Preview, ReportsExactlyWhatAConversionWithTheSameSeedInserts) {
@@ -96,7 +97,10 @@ TEST(Preview, ReportsExactlyWhatAConversionWithTheSameSeedInserts) {
     const Pool headers{"Re: \\H \\R0099", ";", "[\\I]\\N\\R0002", "\\h\\h"};
     const std::string alphabet = ")])]ab \n\n\r\x95\\";
     std::mt19937 random(7);
-    for (int round = 0; round < 400; ++round) {
+    TempDir dir;
+    writeList(dir.file("f.mfl"), footers);
+    writeList(dir.file("h.mhl"), headers);
+    for (int round = 0; round < 150; ++round) {
         std::string input;
         const std::size_t length = random() % 60;
         for (std::size_t i = 0; i < length; ++i)
@@ -104,60 +108,60 @@ TEST(Preview, ReportsExactlyWhatAConversionWithTheSameSeedInserts) {
         if (round % 50 == 0)
             input += "\x1A)))\n";
         ConvSettings settings;
+        settings.footerListPattern = dir.file("*.mfl");
+        settings.headerListPattern = dir.file("*.mhl");
+        settings.sources = {dir.file("memo.up")};
         settings.alignFooters = round % 3 == 0;
         settings.alignColumn = static_cast<int>(random() % 30);
         if (round % 7 == 0)
             settings.headerMarker = ')'; // the footer test comes first
         const std::uint32_t seed = static_cast<std::uint32_t>(random());
+        writeFile(dir.file("memo.up"), input);
 
         Preview p;
-        p.pass.FList = footers;
-        p.pass.HList = headers;
-        p.pass.Generator.seed(seed);
-        MemorySource source(input);
-        TextReader in(source, 4);
-        const InsertCounts counts = p.pass.previewStream(in, "memo.up", settings);
-
+        p.pass.setClock([seed] { return seed; });
+        p.pass.ConvertAll(settings);
         ConvEngine engine;
-        engine.FList = footers;
-        engine.HList = headers;
-        engine.Generator.seed(seed);
-        const std::string real = convert(engine, input, settings);
-        ASSERT_EQ(assemble(input, p.seen), real) << "round " << round;
-        EXPECT_EQ(engine.Generator.state(), p.pass.Generator.state()) << "round " << round;
-        EXPECT_EQ(static_cast<std::size_t>(counts.footers + counts.headers), p.seen.size());
+        engine.setClock([seed] { return seed; });
+        engine.ConvertAll(settings);
+        ASSERT_EQ(assemble(input, p.seen), readFile(dir.file("memo.up"))) << "round " << round;
+        const int shown = p.results.empty() ? 0 : p.results[0].footers + p.results[0].headers;
+        EXPECT_EQ(static_cast<std::size_t>(shown), p.seen.size()) << "round " << round;
     }
 }
 
-TEST(Preview, EmptyPoolStopsTheWalkWhereTheByteLoopStops) {
-    Preview p;
-    p.pass.HList = {"H"};
+TEST(Preview, EmptyPoolShowsNothingOfTheFileAndSaysWhatThePassSays) {
+    TempDir dir;
+    writeFile(dir.file("h.mhl"), "H\r\n");
+    writeFile(dir.file("m.up"), "]rest\n)]x\n");
     ConvSettings settings;
-    MemorySource source("]rest\n)]x\n");
-    TextReader in(source);
-    const InsertCounts counts = p.pass.previewStream(in, "m", settings);
-    EXPECT_EQ(counts.headers, 1);
-    EXPECT_EQ(counts.footers, 0);
-    EXPECT_EQ(counts.emptyPool, EntryKind::Footer);
-    ASSERT_EQ(p.seen.size(), 1u) << "nothing after the footer marker";
-    EXPECT_EQ(p.seen[0].line, 1u);
+    settings.footerListPattern = dir.file("*.mfl");
+    settings.headerListPattern = dir.file("*.mhl");
+    settings.sources = {dir.file("m.up")};
+    Preview p;
+    p.pass.ConvertAll(settings);
+    EXPECT_TRUE(p.seen.empty());
+    EXPECT_TRUE(p.results.empty());
+    EXPECT_EQ(p.messages, std::vector<std::string>{emptyPoolMessage(
+                              true, settings.footerListPattern, dir.file("m.up"))});
 }
 
 TEST(Preview, AnLineEndAsAMarkerIsTestedLikeAnyByte) {
+    TempDir dir;
+    writeFile(dir.file("f.mfl"), "F\r\n");
+    writeFile(dir.file("h.mhl"), "H\\H\r\n");
+    writeFile(dir.file("m.up"), "a\n\n\nb\n\tRest\n\t\nnext\n");
     ConvSettings settings;
+    settings.footerListPattern = dir.file("*.mfl");
+    settings.headerListPattern = dir.file("*.mhl");
+    settings.sources = {dir.file("m.up")};
     settings.footerMarker = '\n';
     settings.headerMarker = '\t';
-    const std::string input = "a\n\n\nb\n\tRest\n\t\nnext\n";
     Preview p;
-    p.pass.FList = {"F"};
-    p.pass.HList = {"H\\H"};
-    MemorySource source(input);
-    TextReader in(source);
-    p.pass.previewStream(in, "m", settings);
+    p.pass.ConvertAll(settings);
     ConvEngine engine;
-    engine.FList = {"F"};
-    engine.HList = {"H\\H"};
-    EXPECT_EQ(convert(engine, input, settings), "a\r\nFFb\r\nHRest\r\nH\r\nnext\r\n");
+    engine.ConvertAll(settings);
+    EXPECT_EQ(readFile(dir.file("m.up")), "a\r\nFFb\r\nHRest\r\nH\r\nnext\r\n");
     std::vector<std::pair<std::size_t, std::string>> seen;
     for (const Seen& s : p.seen)
         seen.emplace_back(s.line, s.text);
@@ -188,7 +192,7 @@ TEST(Preview, EachInsertionNamesTheListLineItCameFrom) {
     f.settings.sources = {f.dir.file("memo.up")};
     Preview p;
     p.pass.setClock([] { return 99u; });
-    p.pass.Run(f.settings);
+    p.pass.ConvertAll(f.settings);
     const std::map<std::string, std::pair<std::string, std::size_t>> expected = {
         {"A1", {"a.mfl", 1}}, {"A4B", {"a.mfl", 4}}, {"B2", {"b.mfl", 2}}};
     std::set<std::string> drawn;
@@ -250,12 +254,16 @@ TEST(Preview, RunWritesNothingAndMatchesTheRealPassFileForFile) {
 
     Preview p;
     p.pass.setClock([] { return 5u; });
-    p.pass.Run(f.settings);
+    p.pass.ConvertAll(f.settings);
     EXPECT_EQ(snapshot(f.dir), before) << "no file written, moved or touched";
-    EXPECT_TRUE(p.messages.empty());
+    const std::vector<std::string> itself{std::string(kMsgBackupIsFile) + ": " +
+                                          f.dir.file("same.bak")};
+    EXPECT_EQ(p.messages, itself);
 
     std::vector<FileResult> real;
-    ConvEngine engine({}, [&](const FileResult& r) { real.push_back(r); });
+    std::vector<std::string> said;
+    ConvEngine engine([&](const std::string& text, const std::string&) { said.push_back(text); },
+                      [&](const FileResult& r) { real.push_back(r); });
     engine.setClock([] { return 5u; });
     engine.ConvertAll(f.settings);
     ASSERT_EQ(p.results.size(), real.size()) << "one.up named twice is previewed once";
@@ -270,6 +278,7 @@ TEST(Preview, RunWritesNothingAndMatchesTheRealPassFileForFile) {
     EXPECT_EQ(readFile(f.dir.file("one.up")), assemble(one, ofOne));
     EXPECT_EQ(readFile(f.dir.file("two.up")), assemble(two, ofTwo));
     EXPECT_EQ(readFile(f.dir.file("same.bak")), ")\r\n") << "its backup would be itself";
+    EXPECT_EQ(said, itself);
 }
 
 } // namespace

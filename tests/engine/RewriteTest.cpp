@@ -15,7 +15,7 @@ struct Rewrite {
 // Runs the byte loop over `input` with tiny buffers, so that every boundary case is crossed.
 Rewrite rewrite(ConvEngine& engine, std::string_view input, const ConvSettings& s = {},
                 std::size_t buffer = 3) {
-    engine.Generator.seed(1);
+    engine.seed(1);
     Rewrite r;
     MemorySource source(input);
     StringSink sink(r.output);
@@ -36,8 +36,7 @@ struct LoopCase {
 
 TEST(RewriteStream, ByteLoop) {
     ConvEngine engine;
-    engine.FList = {"F"};
-    engine.HList = {"<\\H>"};
+    engine.setPools({"F"}, {"<\\H>"});
     const LoopCase cases[] = {
         {"marker alone", ")\r\n", "F\r\n", 1, 0},
         {"text after a footer stays", ")abc\r\n", "Fabc\r\n", 1, 0},
@@ -97,8 +96,7 @@ TEST(RewriteStream, EmptyPoolStopsTheText) {
     };
     for (const Case& c : cases) {
         ConvEngine engine;
-        engine.FList = c.footers;
-        engine.HList = c.headers;
+        engine.setPools(c.footers, c.headers);
         const Rewrite r = rewrite(engine, c.input);
         EXPECT_EQ(r.counts.emptyPool, c.stop) << c.name;
         EXPECT_EQ(r.counts.footers, c.wantFooters) << c.name;
@@ -108,8 +106,7 @@ TEST(RewriteStream, EmptyPoolStopsTheText) {
 
 TEST(RewriteStream, MarkerSettings) {
     ConvEngine engine;
-    engine.FList = {"F"};
-    engine.HList = {"H"};
+    engine.setPools({"F"}, {"H"});
     ConvSettings same;
     same.headerMarker = ')';
     EXPECT_EQ(rewrite(engine, ")x\r\n]y\r\n", same).output, "Fx\r\n]y\r\n")
@@ -127,20 +124,20 @@ TEST(RewriteStream, MarkerSettings) {
 
 TEST(RewriteStream, FooterEscapesAndAlignment) {
     ConvEngine engine;
-    engine.FList = {"0123456789"};
+    engine.setPools({"0123456789"}, engine.headerPool());
     ConvSettings s;
     s.alignFooters = true;
     s.alignColumn = 71;
     const Rewrite r = rewrite(engine, ")\r\n", s);
     EXPECT_EQ(r.output, std::string(60, ' ') + "0123456789\r\n");
 
-    engine.FList = {"a\\Nb"};
+    engine.setPools({"a\\Nb"}, engine.headerPool());
     EXPECT_EQ(rewrite(engine, ")\r\n").output, "a\r\nb\r\n") << "LF in an entry becomes CR LF";
 }
 
 TEST(RewriteStream, HugeHeaderLineIsKeptWhole) {
     ConvEngine engine;
-    engine.HList = {"[\\H]"};
+    engine.setPools(engine.footerPool(), {"[\\H]"});
     const std::string rest(3 * 1024 * 1024, 's');
     const Rewrite r = rewrite(engine, "]" + rest + "\r\nz", {}, TextReader::kDefaultBuffer);
     EXPECT_EQ(r.output, "[" + rest + "]\r\nz");
@@ -148,8 +145,7 @@ TEST(RewriteStream, HugeHeaderLineIsKeptWhole) {
 
 TEST(TextStreams, LargeBuffersAgreeWithTinyOnes) {
     ConvEngine engine;
-    engine.FList = {"foot\\N"};
-    engine.HList = {"head \\H"};
+    engine.setPools({"foot\\N"}, {"head \\H"});
     std::string input;
     for (int i = 0; i < 5000; ++i)
         input += (i % 7 == 0    ? ")"
@@ -165,8 +161,7 @@ TEST(TextStreams, LargeBuffersAgreeWithTinyOnes) {
 
 TEST(TextStreams, CtrlZAtEveryBufferBoundary) {
     ConvEngine engine;
-    engine.FList = {"F"};
-    engine.HList = {"<\\H>"};
+    engine.setPools({"F"}, {"<\\H>"});
     const std::string input = "ab\r\n)c\r\n]d\r\n\x1A)zz\r\n";
     for (std::size_t buffer = 1; buffer <= input.size() + 1; ++buffer) {
         EXPECT_EQ(rewrite(engine, input, {}, buffer).output, "ab\r\nFc\r\n<d>\r\n") << buffer;

@@ -2,7 +2,6 @@
 
 #include "engine/Engine.h"
 #include "engine/Messages.h"
-#include "engine/Preview.h"
 #include "engine/TakeBack.h"
 #include "tests/engine/TestUtil.h"
 
@@ -399,22 +398,22 @@ TEST(NoRepeatPasses, AFileLeftAsItWasMovesNoRound) {
             if (withLeft)
                 p.settings.sources.insert(p.settings.sources.begin(), p.path("left.up"));
             // The entries a dry run shows for the other files, as pool indices.
-            std::set<std::size_t> shown;
-            PreviewPass preview({},
-                                [&](const Insertion& i) {
-                                    if (i.path != p.path("left.up"))
-                                        shown.insert(i.origin.line - 1);
-                                },
-                                {});
+            test::ShownLog log;
+            ConvEngine preview;
+            preview.setMode(PassMode::Preview, &log);
             preview.setClock([] { return NoRepeatPass::kSeed; });
             preview.setStateDirectory(p.state());
-            preview.Run(p.settings);
-            EXPECT_TRUE(footersDrawn(p.state(), preview.FList).empty()) << name;
+            preview.ConvertAll(p.settings);
+            std::set<std::size_t> shown;
+            for (const test::Shown& i : log.shown)
+                if (i.path != p.path("left.up"))
+                    shown.insert(i.listLine - 1);
+            EXPECT_TRUE(footersDrawn(p.state(), preview.footerPool()).empty()) << name;
 
             p.engine.ConvertAll(p.settings);
             EXPECT_EQ(readFile(p.path("left.up")), c.left) << name;
             EXPECT_FALSE(exists(p.path("left.bak"))) << name;
-            const std::set<std::size_t> drawn = footersDrawn(p.state(), p.engine.FList);
+            const std::set<std::size_t> drawn = footersDrawn(p.state(), p.engine.footerPool());
             EXPECT_EQ(drawn.size(), 4u) << name << ": the other files' draws only";
             EXPECT_EQ(shown, drawn) << name << ": the dry run shows what the pass draws";
             if (!withLeft)
@@ -459,8 +458,8 @@ TEST(NoRepeatPasses, ARedrawWritesOnlyANewTextAndKeepsOnlyItsDraws) {
         if (!c.written) {
             EXPECT_EQ(readFile(p.path("memo.up")), c.file) << c.name;
         }
-        EXPECT_EQ(p.engine.ConvertedList.size(), c.written ? 1u : 0u) << c.name;
-        EXPECT_EQ(footersDrawn(p.state(), p.engine.FList).size(), c.drawn) << c.name;
+        EXPECT_EQ(p.engine.convertedList().size(), c.written ? 1u : 0u) << c.name;
+        EXPECT_EQ(footersDrawn(p.state(), p.engine.footerPool()).size(), c.drawn) << c.name;
         EXPECT_EQ(p.messages.size(), c.emptyPool ? 1u : 0u) << c.name;
         if (c.emptyPool && !p.messages.empty()) {
             EXPECT_NE(p.messages[0].find("ヘッダリスト「"), std::string::npos) << p.messages[0];

@@ -56,7 +56,8 @@ TEST(Safety, AnEditorsSaveAtTheLastMomentIsKept) {
     p.run({p.path("memo.up")});
     EXPECT_EQ(readFile(p.path("memo.up")), "edited\r\n") << "the user's newer text wins";
     EXPECT_EQ(readFile(p.path("memo.bak")), kOld);
-    EXPECT_EQ(p.messages, std::vector<std::string>{kMsgChangedMeanwhile});
+    EXPECT_EQ(p.messages, std::vector<std::string>{std::string(kMsgChangedMeanwhile) + ": " +
+                                                   p.path("memo.up")});
     EXPECT_TRUE(p.results.empty());
     EXPECT_FALSE(p.tempLeft());
 }
@@ -201,7 +202,7 @@ TEST(Safety, ValuesThatWouldBreakAPassAreRefusedByName) {
         p.settings.headerMarkerField = c.header;
         p.settings.footerMarker = static_cast<unsigned char>(c.footer[0]);
         p.settings.backupExt = c.ext;
-        p.engine.FList = {"kept"};
+        p.engine.setPools({"kept"}, p.engine.headerPool());
         p.run({p.path("memo.up")});
         p.engine.ConvertOne(p.path("memo.up"), p.settings);
         if (!c.named) {
@@ -212,7 +213,7 @@ TEST(Safety, ValuesThatWouldBreakAPassAreRefusedByName) {
         EXPECT_NE(p.messages[0].find(c.named), std::string::npos) << p.messages[0];
         EXPECT_EQ(p.messages[1], p.messages[0]);
         EXPECT_EQ(readFile(p.path("memo.up")), kOld) << c.named;
-        EXPECT_EQ(p.engine.FList, Pool{"kept"}) << "a refused pass touches nothing";
+        EXPECT_EQ(p.engine.footerPool(), Pool{"kept"}) << "a refused pass touches nothing";
         EXPECT_EQ(listDir(p.dir.path()), "f.mfl h.mhl memo.up");
     }
     EXPECT_EQ(shiftJisLength("a\xff"), 2u) << "a stray byte counts as one";

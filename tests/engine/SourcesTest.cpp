@@ -122,10 +122,10 @@ TEST(PoolSources, EnginePoolsKeepTheirSourcesAndUnreadableListsAreLeftOut) {
     ConvEngine engine;
     engine.MakeFooterPool(dir.file("*.mfl"));
     engine.MakeHeaderPool(dir.file("*.mhl"));
-    ASSERT_EQ(engine.FList, (Pool{"f1", "f2"}));
-    EXPECT_EQ(*engine.FListSources.find(1).file, dir.file("f.mfl"));
-    EXPECT_EQ(engine.FListSources.find(1).line, 2u);
-    EXPECT_EQ(*engine.HListSources.find(0).file, dir.file("h.mhl"));
+    ASSERT_EQ(engine.footerPool(), (Pool{"f1", "f2"}));
+    EXPECT_EQ(*engine.footerSources().find(1).file, dir.file("f.mfl"));
+    EXPECT_EQ(engine.footerSources().find(1).line, 2u);
+    EXPECT_EQ(*engine.headerSources().find(0).file, dir.file("h.mhl"));
 
     test::SysGuard guard;
     sys::calls().open = [](const char* path, int flags, mode_t mode) {

@@ -115,13 +115,13 @@ TEST(UndoLastPass, TakesBackEveryFileOfThePassUnlessItsBackupWasReplacedSince) {
         writeFile(p.path(name), "text of " + name + "\r\n)\r\n");
     p.settings.sources = {p.path("*.up")};
     p.engine.ConvertAll(p.settings);
-    ASSERT_EQ(p.engine.LastPass.size(), 3u);
+    ASSERT_EQ(p.engine.lastPass().size(), 3u);
     for (const std::string& name : names)
         ASSERT_NE(readFile(p.path(name)), "text of " + name + "\r\n)\r\n");
     EXPECT_EQ(p.engine.undoLastPass(), 3);
     for (const std::string& name : names)
         EXPECT_EQ(readFile(p.path(name)), "text of " + name + "\r\n)\r\n");
-    EXPECT_TRUE(p.engine.LastPass.empty());
+    EXPECT_TRUE(p.engine.lastPass().empty());
     EXPECT_EQ(p.engine.undoLastPass(), 0) << "nothing left to take back";
 
     // b.up is edited and another pass converts it: its backup is then that pass's, not ours.

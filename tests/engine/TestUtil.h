@@ -38,6 +38,33 @@ struct Pass {
     ConvSettings settings;
 };
 
+/// One insertion a preview showed, with its whole text.
+struct Shown {
+    std::string path;
+    std::size_t line = 0;
+    EntryKind kind = EntryKind::Footer;
+    std::string listFile; ///< empty when unknown
+    std::size_t listLine = 0;
+    std::string text;
+};
+
+/// Collects what a preview shows.
+class ShownLog : public InsertionObserver {
+public:
+    std::vector<Shown> shown;
+
+    void begin(const Insertion& i) override {
+        shown.push_back({std::string(i.path),
+                         i.line,
+                         i.kind,
+                         i.origin.file ? *i.origin.file : std::string(),
+                         i.origin.line,
+                         {}});
+    }
+    void text(std::string_view piece) override { shown.back().text += piece; }
+    void end() override {}
+};
+
 /// Gives a file the mark of a temporary file made by the engine, as a killed run leaves it.
 void markAsTemporary(const std::string& path);
 

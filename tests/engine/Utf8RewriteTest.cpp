@@ -1,7 +1,6 @@
 // UTF-8 upload files: the byte loop in binary mode, pools built from lists of both encodings,
 // and the pass choosing its pools by the encoding.
 #include "engine/Engine.h"
-#include "engine/Preview.h"
 #include "engine/TextStream.h"
 #include "tests/engine/TestUtil.h"
 
@@ -27,7 +26,7 @@ ConvSettings utf8Settings() {
 
 std::string rewrite(ConvEngine& engine, std::string_view input, const ConvSettings& s,
                     std::size_t buffer) {
-    engine.Generator.seed(1);
+    engine.seed(1);
     std::string output;
     MemorySource source(input);
     StringSink sink(output);
@@ -40,8 +39,7 @@ std::string rewrite(ConvEngine& engine, std::string_view input, const ConvSettin
 
 TEST(Utf8RewriteStream, EveryByteKeptAndLineEndsOfTheFilesKind) {
     ConvEngine engine;
-    engine.FList = {"F\\Nf"};
-    engine.HList = {"<\\H>"};
+    engine.setPools({"F\\Nf"}, {"<\\H>"});
     const struct {
         const char* name;
         std::string input;
@@ -77,8 +75,7 @@ TEST(Utf8RewriteStream, EveryByteKeptAndLineEndsOfTheFilesKind) {
 
 TEST(Utf8RewriteStream, HeaderTakesAWholeCharacterAndFootersAlignByColumns) {
     ConvEngine engine;
-    engine.HList = {"[\\I]"};
-    engine.FList = {"署名\\S02😀"};
+    engine.setPools({"署名\\S02😀"}, {"[\\I]"});
     ConvSettings s = utf8Settings();
     s.alignFooters = true;
     s.alignColumn = 12;
@@ -89,7 +86,7 @@ TEST(Utf8RewriteStream, HeaderTakesAWholeCharacterAndFootersAlignByColumns) {
 TEST(Utf8RewriteStream, ShiftJisModeKeepsTextMode) {
     // The same input in the designed mode: CR dropped, Ctrl-Z ends, CR LF written.
     ConvEngine engine;
-    engine.FList = {"F"};
+    engine.setPools({"F"}, engine.headerPool());
     EXPECT_EQ(rewrite(engine, "a\rb\n)\x1A)\n", {}, 3), "ab\r\nF");
 }
 
@@ -284,10 +281,14 @@ TEST(Utf8Pass, PreviewShowsWhatTheConversionWrites) {
     s.footerListPattern = dir.file("*.mfl");
     s.headerListPattern = dir.file("*.mhl");
     s.sources = {dir.file("memo.up")};
-    std::vector<std::pair<std::size_t, std::string>> seen;
-    PreviewPass preview({}, [&](const Insertion& i) { seen.emplace_back(i.line, i.text); }, {});
+    test::ShownLog log;
+    ConvEngine preview;
+    preview.setMode(PassMode::Preview, &log);
     preview.setClock([] { return 7u; });
-    preview.Run(s);
+    preview.ConvertAll(s);
+    std::vector<std::pair<std::size_t, std::string>> seen;
+    for (const test::Shown& i : log.shown)
+        seen.emplace_back(i.line, i.text);
     EXPECT_EQ(seen,
               (std::vector<std::pair<std::size_t, std::string>>{{1, "Re: 件名"}, {3, "--\n署名"}}));
     ConvEngine engine;
@@ -295,6 +296,45 @@ TEST(Utf8Pass, PreviewShowsWhatTheConversionWrites) {
     engine.ConvertAll(s);
     // The lone CR keeps "本文\r)" one line, so its marker is text.
     EXPECT_EQ(readFile(dir.file("memo.up")), "\xEF\xBB\xBFRe: 件名\r\n本文\r)\r\n--\r\n署名\r\n");
+}
+
+} // namespace
+} // namespace morvex
+
+namespace morvex {
+namespace {
+
+// A footer on a first line longer than the reader's buffer: the line end it inserts is found by
+// looking ahead in the file, at any distance and with its CR in another block than its LF.
+TEST(Utf8Pass, AFooterOnAVeryLongFirstLineTakesTheLineEndFoundAhead) {
+    struct Case {
+        std::size_t length;
+        const char* end;
+    };
+    const std::size_t block = 64 * 1024, buffer = TextReader::kDefaultBuffer;
+    for (const Case c :
+         {Case{buffer * 3, "\r\n"}, Case{buffer * 3, "\n"}, Case{buffer + block - 1, "\r\n"},
+          Case{buffer + block * 2, "\n"}, Case{buffer * 2, ""}}) {
+        TempDir dir;
+        writeFile(dir.file("f.mfl"), "a\\Nb\r\n");
+        const std::string rest(c.length, 'x');
+        writeFile(dir.file("m.up"), ")" + rest + c.end + ")\n");
+        ConvSettings s = utf8Settings();
+        s.footerListPattern = dir.file("*.mfl");
+        s.headerListPattern = dir.file("*.mhl");
+        s.sources = {dir.file("m.up")};
+        ConvEngine engine;
+        engine.ConvertAll(s);
+        // Without a line end of its own, the first line runs on to the second marker's.
+        const std::string lineEnd = *c.end ? c.end : "\n";
+        const std::string expected =
+            *c.end ? "a" + lineEnd + "b" + rest + c.end + "a" + lineEnd + "b\n"
+                   : "a" + lineEnd + "b" + rest + ")\n";
+        const std::string written = readFile(dir.file("m.up"));
+        EXPECT_TRUE(written == expected)
+            << c.length << (*c.end ? c.end : "(none)") << ": " << written.substr(0, 8) << "..."
+            << written.substr(written.size() - std::min<std::size_t>(written.size(), 8));
+    }
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <set>
 
 namespace morvex::test {
 namespace {
@@ -282,6 +283,34 @@ TEST_F(Modes, ObserveShowsTheIconAndWatchesWithoutSkippingConvertedFiles) {
     EXPECT_EQ(read("b.up"), "-- sig\r\n");
     EXPECT_EQ(read("a.up"), "]Hi\r\n)\r\n");
     EXPECT_FALSE(m_endStatus.has_value());
+}
+
+// One generator for the whole run: files saved in the same second (here, with a clock that
+// stands still) still get draws of their own; a second run from the same seed repeats them.
+TEST_F(Modes, FilesSavedTogetherUnderTheWatchGetDifferentDraws) {
+    std::string footers;
+    for (int i = 1; i <= 50; ++i)
+        footers += "F" + std::to_string(i) + "\r\n";
+    write("f.mfl", footers);
+    std::vector<std::set<std::string>> runs;
+    for (const bool watchApp : {false, true}) {
+        m_engine.setClock([] { return 1700000000u; });
+        m_setting.WatchApp = child(QString(), 3000);
+        UnattendedModes& modes = make({watchApp ? u"/w"_s : u"/o"_s});
+        watchApp ? modes.startWatchApp() : modes.startObserve();
+        modes.ObserveTimerTimer(); // baseline
+        for (int i = 0; i < 10; ++i)
+            write("f" + std::to_string(i) + ".up", ")\r\n)\r\n)\r\n");
+        modes.ObserveTimerTimer();
+        std::set<std::string>& texts = runs.emplace_back();
+        for (int i = 0; i < 10; ++i)
+            texts.insert(read("f" + std::to_string(i) + ".up"));
+        EXPECT_EQ(texts.size(), 10u) << (watchApp ? "/w" : "/o");
+        EXPECT_EQ(texts.count(")\r\n)\r\n)\r\n"), 0u);
+        m_observeTimer.stop();
+        m_modes.reset();
+    }
+    EXPECT_EQ(runs[0], runs[1]) << "the clock's seed, once per run";
 }
 
 TEST_F(Modes, AFinishedSaveIsConvertedAtOnceAndALookReadsItsValuesOnce) {

@@ -13,27 +13,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ConvSettings s = fuzz::passValuesFrom(input);
     const std::size_t buffer = 1 + input.byte() % 64;
     ConvEngine engine;
-    engine.FList = fuzz::poolFrom(input.part(4), 7);
-    engine.HList = fuzz::poolFrom(input.part(4), 7);
-    engine.Generator.seed(input.byte());
+    engine.setPools(fuzz::poolFrom(input.part(4), 7), fuzz::poolFrom(input.part(4), 7));
+    engine.seed(input.byte());
 
     std::string output;
     MemorySource source(input.rest());
     StringSink sink(output);
     TextReader in(source, buffer);
     TextWriter out(sink, buffer);
-    const std::uint32_t seed = engine.Generator.state();
+    const std::uint32_t seed = engine.generatorState();
     const InsertCounts counts = engine.RewriteStream(in, out, s);
     fuzz::check(out.flush() && counts.footers >= 0 && counts.headers >= 0);
     // The text stops only at a marker whose pool cannot draw.
     if (counts.emptyPool)
-        fuzz::check(!canDraw(*counts.emptyPool == EntryKind::Footer ? engine.FList : engine.HList));
+        fuzz::check(!canDraw(*counts.emptyPool == EntryKind::Footer ? engine.footerPool()
+                                                                    : engine.headerPool()));
     // The comparison that spares a rewrite: "same" exactly when the new text is the old one.
     static const int file = ::memfd_create("fuzz-rewrite", MFD_CLOEXEC);
     const std::string_view text = input.rest();
     if (file >= 0 && ::ftruncate(file, 0) == 0 &&
         ::pwrite(file, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size())) {
-        engine.Generator.seed(seed);
+        engine.seed(seed);
         MemorySource again(text);
         TextReader reread(again, buffer);
         FileCompareSink compare(file, static_cast<off_t>(text.size()));

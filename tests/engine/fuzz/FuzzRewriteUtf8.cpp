@@ -14,9 +14,8 @@ std::string rewrite(const Pool& footers, const Pool& headers, const ConvSettings
                     unsigned char seed, std::string_view text, std::size_t buffer,
                     bool* stopped = nullptr) {
     ConvEngine engine;
-    engine.FList = footers;
-    engine.HList = headers;
-    engine.Generator.seed(seed);
+    engine.setPools(footers, headers);
+    engine.seed(seed);
     std::string output;
     MemorySource source(text);
     StringSink sink(output);
