@@ -5,7 +5,7 @@
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
 #include "gui/DesignedWindow.h"
-#include "settings/SjisByteValidator.h"
+#include "windows/SjisByteValidator.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -11,7 +11,7 @@
 #include "settings/EngineBytes.h"
 #include "settings/ListFolder.h"
 #include "settings/MainWindowGroups.h"
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 #include "settings/SettingsStore.h"
 #include "windows/About_U.h"
 #include "windows/ProgresU.h"

@@ -2,7 +2,7 @@
 
 #include "controls/DisRangeTrackBar.h"
 #include "gui/DesignedWindow.h"
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -3,7 +3,7 @@
 #include "gui/Accessibility.h"
 
 #include "controls/MaruBtn.h"
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 #include "tests/app/MainWindowTestSupport.h"
 
 #include <QAccessible>

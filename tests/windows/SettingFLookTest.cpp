@@ -1,7 +1,7 @@
 // The settings dialog as it opens and as its seconds change: focus and spacing.
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 #include "tests/support/StoreFiles.h"
 
 #include <QTabBar>

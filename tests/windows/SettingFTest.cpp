@@ -1,6 +1,6 @@
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 #include "settings/SettingFGroups.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/StoreFiles.h"

@@ -1,4 +1,4 @@
-#include "settings/SjisByteValidator.h"
+#include "windows/SjisByteValidator.h"
 
 #include "settings/Sjis.h"
 

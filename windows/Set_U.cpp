@@ -1,4 +1,4 @@
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
