@@ -254,6 +254,93 @@ void centreOnScreen(QWidget* window) {
     window->move(frame.topLeft());
 }
 
+std::optional<QPoint> reachablePlace(const QRect& frame) {
+    const QScreen* holder = nullptr;
+    qint64 most = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect common = screen->availableGeometry().intersected(frame);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > most) {
+            most = area;
+            holder = screen;
+        }
+    }
+    if (!holder)
+        return std::nullopt;
+    const QRect area = holder->availableGeometry();
+    return QPoint(std::clamp(frame.left(), area.left(),
+                             std::max(area.left(), area.right() - frame.width() + 1)),
+                  std::clamp(frame.top(), area.top(),
+                             std::max(area.top(), area.bottom() - frame.height() + 1)));
+}
+
+namespace {
+
+QMargins frameMargins(const QWidget* window) {
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+// The frame a window manager is about to draw: a title bar as high as the style's and a thin
+// border; a little more than most draw, so that the frame it does draw fits too.
+QMargins expectedFrame(const QWidget* window) {
+    if (QGuiApplication::platformName() != u"xcb"_s)
+        return {};
+    constexpr int kBorder = 4;
+    const int title = std::max(window->style()->pixelMetric(QStyle::PM_TitleBarHeight),
+                               window->fontMetrics().height() + 2 * kBorder);
+    return {kBorder, title + kBorder, kBorder, kBorder};
+}
+
+// Once the window manager has framed the window, its real frame is moved in if it sticks out.
+class KeepReachable : public QObject {
+public:
+    explicit KeepReachable(QWidget* window)
+        : QObject(window)
+        , m_window(window) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show)
+            return false;
+        if (frameMargins(m_window).isNull())
+            return false;
+        const QRect frame = m_window->frameGeometry();
+        if (const std::optional<QPoint> place = reachablePlace(frame);
+            place && *place != frame.topLeft())
+            m_window->move(*place);
+        m_window->removeEventFilter(this);
+        deleteLater();
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+};
+
+} // namespace
+
+bool restorePlace(QWidget* window, const QPoint& stored) {
+    QMargins frame = frameMargins(window);
+    const bool framed = !frame.isNull();
+    if (!framed)
+        frame = expectedFrame(window);
+    const std::optional<QPoint> place =
+        reachablePlace(QRect(stored, window->size().grownBy(frame)));
+    if (!place)
+        return false;
+    window->move(*place);
+    if (!framed && !frame.isNull() &&
+        !window->findChild<KeepReachable*>(Qt::FindDirectChildrenOnly))
+        new KeepReachable(window);
+    return true;
+}
+
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, int left, int top) {
     auto* label = new QLabel(caption, parent);
     label->setObjectName(name);

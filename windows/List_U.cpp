@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -343,12 +344,18 @@ ListViewSettings TListF::viewSettings() const {
 }
 
 void TListF::applyViewSettings(const ListViewSettings& state) {
+    // The size first, no larger than the screen (one stored at another scale may be): where
+    // the window may stand depends on it.
+    QSize outer(state.windowWidth, state.windowHeight);
+    if (const QScreen* shown = screen())
+        outer = outer.boundedTo(shown->availableGeometry().size());
+    setOuterSize(outer);
     if (state.windowTop || state.windowLeft) {
-        move(state.windowLeft.value_or(frameGeometry().left()),
-             state.windowTop.value_or(frameGeometry().top()));
-        m_positionKnown = true;
+        const QPoint stored(state.windowLeft.value_or(frameGeometry().left()),
+                            state.windowTop.value_or(frameGeometry().top()));
+        if (restorePlace(this, stored))
+            m_positionKnown = true;
     }
-    setOuterSize({state.windowWidth, state.windowHeight});
     TextEditorLbl = state.TextEditorLbl;
     setListColors(TColor(state.backColor), TColor(state.fontColor));
     QFont font = m_listFont;

@@ -1,8 +1,8 @@
 // The settings dialog as it opens and as its seconds change: focus and spacing.
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
-#include "windows/Set_U.h"
 #include "tests/support/StoreFiles.h"
+#include "windows/Set_U.h"
 
 #include <QTabBar>
 #include <QTabWidget>

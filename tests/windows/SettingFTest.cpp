@@ -1,10 +1,10 @@
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
-#include "windows/Set_U.h"
 #include "settings/SettingFGroups.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/StoreFiles.h"
 #include "tests/support/Widgets.h"
+#include "windows/Set_U.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
