@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -38,6 +39,11 @@ void DesignedGroupBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QFontMetrics metrics = fontMetrics();
     const QRect frame = rect().adjusted(0, metrics.height() / 2, 0, 0);
+    const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
+    // The frame's line stops short of the caption, which stands on whatever lies under the
+    // group (a tab page may be lighter or darker than the window): no patch of its own.
+    if (!title().isEmpty())
+        painter.setClipRegion(QRegion(rect()) - QRegion(caption));
     // Etched: a shadow line with a highlight line one pixel below and right.
     painter.setPen(palette().color(QPalette::Light));
     painter.drawRect(frame.adjusted(1, 1, -1, -1));
@@ -45,8 +51,7 @@ void DesignedGroupBox::paintEvent(QPaintEvent*) {
     painter.drawRect(frame.adjusted(0, 0, -2, -2));
     if (title().isEmpty())
         return;
-    const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
-    painter.fillRect(caption, palette().color(QPalette::Window));
+    painter.setClipping(false);
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(caption, Qt::AlignCenter | Qt::TextShowMnemonic, title());
@@ -356,6 +361,20 @@ QLineEdit* makeEdit(QWidget* parent, const QString& name, const QString& text,
     if (!hint.isEmpty())
         edit->setToolTip(hint);
     return edit;
+}
+
+void tabToCheckedRadio(const QList<QRadioButton*>& group) {
+    const auto update = [group] {
+        const bool chosen =
+            std::any_of(group.cbegin(), group.cend(),
+                        [](const QRadioButton* button) { return button->isChecked(); });
+        for (QRadioButton* button : group)
+            button->setFocusPolicy(!chosen || button->isChecked() ? Qt::StrongFocus
+                                                                  : Qt::ClickFocus);
+    };
+    for (QRadioButton* button : group)
+        QObject::connect(button, &QAbstractButton::toggled, button, update);
+    update();
 }
 
 QGroupBox* makeGroupBox(QWidget* parent, const QString& name, const QString& caption,

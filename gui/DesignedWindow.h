@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QRadioButton;
 class QTimer;
 class QWidget;
 
@@ -116,6 +117,11 @@ Button* makeChoice(QWidget* parent, const QString& name, const QString& caption,
     button->setGeometry(geometry);
     return button;
 }
+
+/// Only the checked button of a group of radio buttons is a Tab stop, as on the designed
+/// platform: Tab enters the group at the chosen button and leaves it after; the arrow keys move
+/// within. With none checked, each button is one.
+void tabToCheckedRadio(const QList<QRadioButton*>& group);
 
 /// A designed group box (DesignedGroupBox) at its designed place.
 QGroupBox* makeGroupBox(QWidget* parent, const QString& name, const QString& caption,

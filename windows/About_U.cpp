@@ -2,6 +2,7 @@
 
 #include "controls/Color.h"
 #include "controls/ExLabel.h"
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 
 #include <QImage>
@@ -101,6 +102,9 @@ TAboutF::TAboutF(QWidget* parent)
     Version->setGeometry(56, 34, 245, 12);
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {104, 88, 93, 21});
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+    describeControl(OkBtn, u"バージョン情報を閉じます"_s);
+    describeControl(LogoImg, u"プログラムの名前"_s, u"Morvex のロゴ"_s);
+    describeControl(Icon, u"プログラムのアイコン"_s, u"Morvex のアイコン"_s);
     FormCreate();
 }
 

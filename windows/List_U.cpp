@@ -3,6 +3,7 @@
 #include "controls/MaruBtn.h"
 #include "engine/Messages.h"
 #include "engine/Paths.h"
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 #include "gui/Dialogs.h"
 #include "settings/EngineBytes.h"
@@ -93,6 +94,9 @@ TListF::TListF(QWidget* parent)
 
     ListBox = new QListView(client);
     ListBox->setObjectName(u"ListBox"_s);
+    describeControl(ListBox,
+                    u"挿入されうるヘッダまたはフッタの項目。リストファイルの行のとおりです"_s,
+                    u"リストの内容"_s);
     ListBox->setModel(m_model);
     ListBox->setItemDelegate(new ListRowDelegate(12, ListBox));
     // Every row is as high as the first: no row is measured, whatever the number of rows.

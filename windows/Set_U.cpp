@@ -2,19 +2,18 @@
 
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 #include "settings/SettingFGroups.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyleFactory>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -33,6 +32,8 @@ TUpDown::TUpDown(QWidget* parent)
     }
     m_up->setArrowType(Qt::UpArrow);
     m_down->setArrowType(Qt::DownArrow);
+    m_up->setAccessibleDescription(u"値を1つ増やします"_s);
+    m_down->setAccessibleDescription(u"値を1つ減らします"_s);
     connect(m_up, &QToolButton::clicked, this, [this] { step(+1); });
     connect(m_down, &QToolButton::clicked, this, [this] { step(-1); });
 }
@@ -106,14 +107,31 @@ constexpr int kBracketLeft = 216; // where "(" stands before the seconds
 constexpr int kDesignedTabSpace = 8;
 
 // The toolkit's style pads each tab wider than the designed tab control: with a narrow padding
-// all four pages' tabs fit in the dialog's fixed width, without scroll buttons.
-class DesignedTabStyle : public QProxyStyle {
+// all four pages' tabs fit in the dialog's fixed width, without scroll buttons. The tabs are
+// measured and painted by the one style the desktop set, so its font and metrics agree.
+class DesignedTabBar : public QTabBar {
 public:
-    using QProxyStyle::QProxyStyle;
-    int pixelMetric(PixelMetric metric, const QStyleOption* option,
-                    const QWidget* widget) const override {
-        const int value = QProxyStyle::pixelMetric(metric, option, widget);
-        return metric == PM_TabBarTabHSpace ? std::min(value, kDesignedTabSpace) : value;
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int index) const override {
+        QSize hint = QTabBar::tabSizeHint(index);
+        const int padding = style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, this);
+        if (padding > kDesignedTabSpace)
+            hint.rwidth() -= padding - kDesignedTabSpace;
+        return hint;
+    }
+    QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
+};
+
+class DesignedTabWidget : public QTabWidget {
+public:
+    explicit DesignedTabWidget(QWidget* parent)
+        : QTabWidget(parent) {
+        auto* bar = new DesignedTabBar(this);
+        // The caption is never cut: the narrower tab still holds all of it.
+        bar->setElideMode(Qt::ElideNone);
+        setTabBar(bar);
     }
 };
 constexpr int kBracketGap = 2;
@@ -128,9 +146,6 @@ TExLabel* makeExLabel(QWidget* parent, const QString& name, const QString& capti
                       int top) {
     auto* label = named(new TExLabel(caption, parent), name);
     label->move(left, top);
-    // The disabled look is grey text over a copy in the light edge colour (white on the
-    // classic scheme); both come from the palette, so they suit dark schemes too.
-    label->setBackFont(clBtnHighlight);
     // Tab pages can be lighter than the button face the label would fill itself with.
     label->setTransparent(true);
     return label;
@@ -161,12 +176,8 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     setWindowTitle(u"設定"_s);
     setDesignedDialog(this, {290, 228}, false);
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(u"PageControl1"_s);
+    PageControl1 = named(new DesignedTabWidget(this), u"PageControl1"_s);
     PageControl1->setGeometry(0, 0, 289, 193);
-    auto* tabStyle = new DesignedTabStyle(QStyleFactory::create(QApplication::style()->name()));
-    tabStyle->setParent(PageControl1);
-    PageControl1->tabBar()->setStyle(tabStyle);
     buildGeneralPage();
     buildAppRunPage();
     buildWatchPage();
@@ -181,7 +192,47 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     OpenDialog1.executables = true;
 
     connectHandlers();
+    describeControls();
+    tabToCheckedRadio({ShowResult, NotShowResult});
+    tabToCheckedRadio({SjisRadio, Utf8Radio});
     FormCreate();
+}
+
+void TSettingF::describeControls() {
+    PageControl1->tabBar()->setAccessibleName(u"設定のページ"_s);
+    const std::pair<QWidget*, QString> described[] = {
+        {PageControl1->tabBar(), u"一般、/a・/wｵﾌﾟｼｮﾝ起動時、文字コードの各ページを選びます"_s},
+        {ShowResult, u"変換したファイルごとに、挿入したヘッダとフッタの数を表示します"_s},
+        {GoByClose, u"変換結果の表示を、選んだ秒数が経つと自動的に閉じます"_s},
+        {WaitTime, u"変換結果の表示を閉じるまでの秒数 (0～10秒)"_s},
+        {NotShowResult, u"変換結果を表示せずに変換を続けます"_s},
+        {CompListChk, u"フッタを挿入するとき、各行の末尾を指定した文字目に揃えます"_s},
+        {CompListCount, u"フッタの行末を揃える位置 (0～80文字目)"_s},
+        {BeforeRunChk, u"/aｵﾌﾟｼｮﾝで起動したとき、変換の前にアプリケーションを実行します"_s},
+        {BeforeApp, u"変換の前に実行するアプリケーションのコマンド"_s},
+        {AfterRunChk, u"/aｵﾌﾟｼｮﾝで起動したとき、変換の後にアプリケーションを実行します"_s},
+        {AfterApp, u"変換の後に実行するアプリケーションのコマンド"_s},
+        {WatchApp,
+         u"/wｵﾌﾟｼｮﾝで起動したとき、このアプリケーションが動いている間、ファイルの更新を監視します"_s},
+        {SjisRadio, u"アップロードファイルを Shift-JIS として読み書きします"_s},
+        {Utf8Radio, u"アップロードファイルを UTF-8 として読み書きします"_s},
+        {NoRepeatChk, u"全項目を選び終えるまで、同じヘッダやフッタを選びません"_s},
+        {OkBtn, u"設定を保存して閉じます"_s},
+        {CancelBtn, u"設定を保存せずに閉じます"_s},
+    };
+    for (const auto& [control, description] : described)
+        describeControl(control, description);
+    // The three browse buttons share a caption; their names say which program each chooses.
+    describeControl(BeforeBtn, u"ファイルを選んで、変換前に実行するアプリケーションにします"_s,
+                    u"変換前に実行するｱﾌﾟﾘｹｰｼｮﾝを参照"_s);
+    describeControl(AfterBtn, u"ファイルを選んで、変換後に実行するアプリケーションにします"_s,
+                    u"変換後に実行するｱﾌﾟﾘｹｰｼｮﾝを参照"_s);
+    describeControl(WatchBtn, u"ファイルを選んで、監視するアプリケーションにします"_s,
+                    u"監視するｱﾌﾟﾘｹｰｼｮﾝを参照"_s);
+    // "(", the seconds and "秒)" are read as one label, by the seconds' label.
+    Label1->setAccessibleHidden(true);
+    Label2->setAccessibleHidden(true);
+    Time->setAccessibleDescription(u"自動的に消すまでの秒数"_s);
 }
 
 TSettingF::~TSettingF() = default;
@@ -391,6 +442,21 @@ void TSettingF::setTimeLabelsLook(bool enabled) {
         label->setFontColor(colour);
         label->setFont3D(!enabled);
     }
+    etchTimeLabels();
+}
+
+void TSettingF::etchTimeLabels() {
+    // The copy under the grey text: white on the classic scheme, one that stands clear of the
+    // grey on any other.
+    const TColor copy = toTColor(etchBeside(palette(), toQColor(clGrayText, palette())));
+    for (TExLabel* label : {MinLbl, MaxLbl, Label1, Label2, Time})
+        label->setBackFont(copy);
+}
+
+void TSettingF::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && MaxLbl)
+        etchTimeLabels();
 }
 
 void TSettingF::ShowResultClick() {
@@ -416,6 +482,7 @@ void TSettingF::WaitTimeChange() {
 
 void TSettingF::showWaitTime() {
     Time->setText(QString::number(WaitTime->position()));
+    Time->setAccessibleName(u"(%1秒)"_s.arg(WaitTime->position()));
     // "(" keeps its place unless the seconds need its room: then it steps left, clear of them.
     const int textLeft =
         Time->geometry().right() + 1 - Time->fontMetrics().horizontalAdvance(Time->text());
