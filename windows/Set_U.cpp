@@ -200,7 +200,9 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
 
 void TSettingF::describeControls() {
     PageControl1->tabBar()->setAccessibleName(u"設定のページ"_s);
+    PageControl1->setAccessibleName(u"設定"_s);
     const std::pair<QWidget*, QString> described[] = {
+        {PageControl1, u"結果の表示、/a・/wｵﾌﾟｼｮﾝ起動時の実行、文字コードの設定"_s},
         {PageControl1->tabBar(), u"一般、/a・/wｵﾌﾟｼｮﾝ起動時、文字コードの各ページを選びます"_s},
         {ShowResult, u"変換したファイルごとに、挿入したヘッダとフッタの数を表示します"_s},
         {GoByClose, u"変換結果の表示を、選んだ秒数が経つと自動的に閉じます"_s},
