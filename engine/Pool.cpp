@@ -271,8 +271,8 @@ bool readBackText(int tempFd, std::string& text) {
 
 void reportLeftOut(const ShowError& showError, TextEncoding target,
                    const std::vector<LeftOutEntry>& left) {
-    if (!left.empty())
-        show(showError, leftOutMessage(target, left));
+    if (!left.empty() && showError)
+        showError(leftOutMessage(target, left), kWarningCaption);
 }
 
 } // namespace

@@ -302,9 +302,12 @@ QMargins expectedFrame(const QWidget* window) {
 // Once the window manager has framed the window, its real frame is moved in if it sticks out.
 class KeepReachable : public QObject {
 public:
+    static inline const QString kName = u"KeepReachable"_s;
+
     explicit KeepReachable(QWidget* window)
         : QObject(window)
         , m_window(window) {
+        setObjectName(kName);
         window->installEventFilter(this);
     }
 
@@ -341,7 +344,7 @@ bool restorePlace(QWidget* window, const QPoint& stored) {
         return false;
     window->move(*place);
     if (!framed && !frame.isNull() &&
-        !window->findChild<KeepReachable*>(Qt::FindDirectChildrenOnly))
+        !window->findChild<QObject*>(KeepReachable::kName, Qt::FindDirectChildrenOnly))
         new KeepReachable(window);
     return true;
 }

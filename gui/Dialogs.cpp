@@ -1,5 +1,7 @@
 #include "gui/Dialogs.h"
 
+#include "engine/Messages.h"
+
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -208,7 +210,9 @@ void showStopBox(QWidget* parent, const QString& caption, const QString& text) {
         messageSink()(caption, text);
         return;
     }
-    CentredBox box(caption, text, parent);
+    // What the pass goes on past carries the warning sign, not the stop sign.
+    const bool warning = caption == QString::fromUtf8(kWarningCaption);
+    CentredBox box(caption, text, parent, warning ? QMessageBox::Warning : QMessageBox::Critical);
     box.exec();
 }
 
@@ -221,7 +225,10 @@ void showInfoBox(QWidget* parent, const QString& caption, const QString& text) {
     box.exec();
 }
 
-QString boxText(const QString& text) {
+namespace {
+
+// Inside a path the line may break after a "/" and nowhere else.
+QString pathBreaks(const QString& text) {
     QString shown;
     shown.reserve(text.size() * 2);
     bool inPath = false;
@@ -235,7 +242,6 @@ QString boxText(const QString& text) {
             inPath = true;
             starts = afterBoundary;
         }
-        // Inside a path the line may break after a "/" and nowhere else.
         if (inPath && !starts && !shown.isEmpty() && shown.back() != kBreakHere)
             shown += kWordJoiner;
         shown += c;
@@ -243,6 +249,48 @@ QString boxText(const QString& text) {
             shown += kBreakHere;
     }
     return shown;
+}
+
+constexpr int kLastLineLeast = 5; // characters a box's paragraph ends with on one line
+
+// The end of each paragraph holds together, so that no line holds only "た。": joiners go
+// between its last characters (a path's break after its last "/" stays).
+QString withoutOrphans(const QString& text) {
+    QString shown;
+    shown.reserve(text.size() + kLastLineLeast * 2);
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0)
+            end = text.size();
+        const QStringView line = QStringView(text).mid(start, end - start);
+        qsizetype glued = 0; // characters after the last one a line may break before
+        for (qsizetype i = line.size(), seen = 0; i > 0 && seen < kLastLineLeast; --i) {
+            if (line[i - 1] != kWordJoiner && line[i - 1] != kBreakHere &&
+                !line[i - 1].isLowSurrogate())
+                ++seen;
+            glued = line.size() - (i - 1);
+        }
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const QChar c = line[i];
+            shown += c;
+            const bool inTail = i + 1 < line.size() && i >= line.size() - glued;
+            if (inTail && !c.isHighSurrogate() && c != kWordJoiner && c != kBreakHere &&
+                line[i + 1] != kWordJoiner && line[i + 1] != kBreakHere && !line[i + 1].isSpace() &&
+                !c.isSpace())
+                shown += kWordJoiner;
+        }
+        if (end < text.size())
+            shown += u'\n';
+        start = end + 1;
+    }
+    return shown;
+}
+
+} // namespace
+
+QString boxText(const QString& text) {
+    return withoutOrphans(pathBreaks(text));
 }
 
 void setQuestionSink(QuestionSink sink) {
