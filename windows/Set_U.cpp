@@ -6,11 +6,13 @@
 #include "gui/DesignedWindow.h"
 #include "settings/SettingFGroups.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -124,10 +126,119 @@ protected:
     QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
 };
 
+// One tab as a screen reader meets it: a page tab named by its caption, described by its
+// What's This text, pressed to show its page.
+class AccessibleTab : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    AccessibleTab(QTabBar* bar, int index)
+        : m_bar(bar)
+        , m_index(index) {}
+
+    bool isValid() const override { return m_bar && m_index < m_bar->count(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_bar ? m_bar->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return QAccessible::queryAccessibleInterface(m_bar);
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override {
+        if (!isValid())
+            return {};
+        if (t == QAccessible::Name)
+            return spokenCaption(m_bar->tabText(m_index));
+        if (t == QAccessible::Description)
+            return m_bar->tabWhatsThis(m_index);
+        return {};
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QAccessible::Role role() const override { return QAccessible::PageTab; }
+    QAccessible::State state() const override {
+        QAccessible::State state;
+        if (!isValid())
+            return state;
+        state.selectable = true;
+        state.selected = m_bar->currentIndex() == m_index;
+        state.focused = state.selected && m_bar->hasFocus();
+        state.invisible = !m_bar->isVisible();
+        return state;
+    }
+    QRect rect() const override {
+        if (!isValid())
+            return {};
+        const QRect tab = m_bar->tabRect(m_index);
+        return QRect(m_bar->mapToGlobal(tab.topLeft()), tab.size());
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == pressAction() && isValid())
+            m_bar->setCurrentIndex(m_index);
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<QTabBar> m_bar;
+    int m_index;
+};
+
+// The tab strip: named and described as its widget is (Qt's own reads only the current tab's
+// caption and no description), with one child per tab.
+class AccessibleTabBar : public QAccessibleWidget {
+public:
+    explicit AccessibleTabBar(QTabBar* bar)
+        : QAccessibleWidget(bar, QAccessible::PageTabList) {}
+    ~AccessibleTabBar() override {
+        for (const QAccessible::Id id : std::as_const(m_tabs))
+            QAccessible::deleteAccessibleInterface(id);
+    }
+
+    QTabBar* bar() const { return static_cast<QTabBar*>(widget()); }
+    int childCount() const override { return bar()->count(); }
+    QAccessibleInterface* child(int index) const override {
+        if (index < 0 || index >= bar()->count())
+            return nullptr;
+        while (m_tabs.size() <= index)
+            m_tabs << QAccessible::registerAccessibleInterface(
+                new AccessibleTab(bar(), int(m_tabs.size())));
+        return QAccessible::accessibleInterface(m_tabs[index]);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        for (qsizetype i = 0; i < m_tabs.size(); ++i)
+            if (QAccessible::accessibleInterface(m_tabs[i]) == child)
+                return int(i);
+        return -1;
+    }
+    QString text(QAccessible::Text t) const override {
+        QString value = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && value.isEmpty())
+            value = spokenCaption(bar()->tabText(bar()->currentIndex()));
+        return value;
+    }
+
+private:
+    mutable QList<QAccessible::Id> m_tabs;
+};
+
+QAccessibleInterface* accessibleTabBarFactory(const QString&, QObject* object) {
+    auto* bar = dynamic_cast<DesignedTabBar*>(object);
+    return bar ? new AccessibleTabBar(bar) : nullptr;
+}
+
 class DesignedTabWidget : public QTabWidget {
 public:
     explicit DesignedTabWidget(QWidget* parent)
         : QTabWidget(parent) {
+        static const bool factoryInstalled = [] {
+            QAccessible::installFactory(accessibleTabBarFactory);
+            return true;
+        }();
+        Q_UNUSED(factoryInstalled);
         auto* bar = new DesignedTabBar(this);
         // The caption is never cut: the narrower tab still holds all of it.
         bar->setElideMode(Qt::ElideNone);
@@ -200,6 +311,14 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
 
 void TSettingF::describeControls() {
     PageControl1->tabBar()->setAccessibleName(u"設定のページ"_s);
+    const QString pages[] = {
+        u"変換結果の表示とフッタの行末揃え"_s,
+        u"/aｵﾌﾟｼｮﾝで起動したとき、変換の前後に実行するアプリケーション"_s,
+        u"/wｵﾌﾟｼｮﾝで起動したとき、動いている間ファイルを監視するアプリケーション"_s,
+        u"アップロードファイルの文字コードとヘッダ・フッタの抽選"_s,
+    };
+    for (int page = 0; page < PageControl1->count(); ++page)
+        PageControl1->tabBar()->setTabWhatsThis(page, pages[page]);
     PageControl1->setAccessibleName(u"設定"_s);
     const std::pair<QWidget*, QString> described[] = {
         {PageControl1, u"結果の表示、/a・/wｵﾌﾟｼｮﾝ起動時の実行、文字コードの設定"_s},

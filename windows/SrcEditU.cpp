@@ -47,7 +47,8 @@ TSrcEditF::TSrcEditF(QWidget* parent)
     describeControl(AddFile, u"変換リストに追加するファイル名。ワイルドカード(*・?)も使えます"_s,
                     u"追加するファイル名"_s);
     describeControl(Button1, u"ファイルを選んで、追加するファイル名にします"_s);
-    describeControl(Button2, u"入力したファイル名を一覧の最後に追加します"_s);
+    describeControl(Button2, u"入力したファイル名を一覧の最後に追加します"_s,
+                    u"入力したファイル名を追加"_s);
     describeControl(Button3, u"追加せずに入力欄を閉じます"_s);
 
     connect(Button1, &QPushButton::clicked, this, &TSrcEditF::Button1Click);

@@ -1,5 +1,6 @@
 // The dialogs and the list viewer as a screen reader walks them: every control named and
 // described, no two side by side under one name, whole texts where the window shows them cut.
+#include "controls/DisRangeTrackBar.h"
 #include "gui/Accessibility.h"
 #include "tests/support/StoreFiles.h"
 #include "windows/About_U.h"
@@ -66,6 +67,9 @@ void walk(QAccessibleInterface* node, Walk& found) {
         found.spoken << name;
     if (node->role() == QAccessible::Graphic && name.isEmpty())
         found.faults << who(node) + u": a picture without a name"_s;
+    if (node->role() == QAccessible::PageTab &&
+        (name.isEmpty() || node->text(QAccessible::Description).isEmpty()))
+        found.faults << who(node) + u": a page tab without a name or description"_s;
     if (widget && isControl(node)) {
         ++found.controls;
         if (name.trimmed().isEmpty())

@@ -72,8 +72,8 @@ TEST_F(SettingF, GoByCloseUncheckedDisablesTrackbarAndGreysLabelsInRelief) {
     EXPECT_FALSE(f.WaitTime->isEnabled());
     EXPECT_EQ(f.Time->text(), u"3"_s);
     expectLabelsLook(f, false);
-    for (const TExLabel* label : timeLabels(f))
-        EXPECT_EQ(label->backFont(), clBtnHighlight); // white on the classic scheme
+    for (const TExLabel* label : timeLabels(f)) // white on the classic scheme
+        EXPECT_EQ(toQColor(label->backFont(), f.palette()), toQColor(clBtnHighlight, f.palette()));
 }
 
 TEST_F(SettingF, NotShowResultWithGoByCloseDisablesControlsButLabelsStayBlackAndFlat) {
