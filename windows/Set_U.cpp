@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionTab>
+#include <QStylePainter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -110,20 +112,45 @@ constexpr int kDesignedTabSpace = 8;
 
 // The toolkit's style pads each tab wider than the designed tab control: with a narrow padding
 // all four pages' tabs fit in the dialog's fixed width, without scroll buttons. The tabs are
-// measured and painted by the one style the desktop set, so its font and metrics agree.
+// measured and painted by the one style the desktop set (a style of our own would measure with
+// other metrics than the desktop's paints with); only the padding is taken in.
 class DesignedTabBar : public QTabBar {
 public:
     using QTabBar::QTabBar;
 
 protected:
+    // How much narrower than the style's each tab is.
+    int trimmed(int index) const {
+        QStyleOptionTab option;
+        initStyleOption(&option, index);
+        const int padding = style()->pixelMetric(QStyle::PM_TabBarTabHSpace, &option, this);
+        return std::max(0, padding - kDesignedTabSpace);
+    }
+
     QSize tabSizeHint(int index) const override {
-        QSize hint = QTabBar::tabSizeHint(index);
-        const int padding = style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, this);
-        if (padding > kDesignedTabSpace)
-            hint.rwidth() -= padding - kDesignedTabSpace;
-        return hint;
+        return QTabBar::tabSizeHint(index) - QSize(trimmed(index), 0);
     }
     QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
+
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        const auto paintTab = [&](int index) {
+            QStyleOptionTab option;
+            initStyleOption(&option, index);
+            painter.drawControl(QStyle::CE_TabBarTabShape, option);
+            // The style fits the caption into the tab less its padding: the caption's box is
+            // laid out in the tab as wide as the style would have made it, centred on this one.
+            const int trim = trimmed(index);
+            option.rect.adjust(-trim / 2, 0, trim - trim / 2, 0);
+            painter.drawControl(QStyle::CE_TabBarTabLabel, option);
+        };
+        for (int index = 0; index < count(); ++index)
+            if (index != currentIndex())
+                paintTab(index);
+        // The current tab overlaps its neighbours: drawn last, as the toolkit does.
+        if (currentIndex() >= 0)
+            paintTab(currentIndex());
+    }
 };
 
 // One tab as a screen reader meets it: a page tab named by its caption, described by its
