@@ -281,6 +281,15 @@ std::optional<QPoint> reachablePlace(const QRect& frame) {
 
 namespace {
 
+// The frame's top-left corner to `place`. A window being shown takes a plain move as its
+// client area's place; its platform window is told the frame's.
+void moveFrame(QWidget* window, const QPoint& place) {
+    if (QWindow* handle = window->windowHandle(); handle && window->isVisible())
+        handle->setFramePosition(place);
+    else
+        window->move(place);
+}
+
 QMargins frameMargins(const QWidget* window) {
     const QRect frame = window->frameGeometry();
     const QRect client = window->geometry();
@@ -313,15 +322,18 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
+        // The window manager may frame the window without moving its client area: the first
+        // paint or activation tells as well as a move.
         const QEvent::Type type = event->type();
-        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show)
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show &&
+            type != QEvent::Paint && type != QEvent::WindowActivate)
             return false;
         if (frameMargins(m_window).isNull())
             return false;
         const QRect frame = m_window->frameGeometry();
         if (const std::optional<QPoint> place = reachablePlace(frame);
             place && *place != frame.topLeft())
-            m_window->move(*place);
+            moveFrame(m_window, *place);
         m_window->removeEventFilter(this);
         deleteLater();
         return false;
@@ -342,7 +354,7 @@ bool restorePlace(QWidget* window, const QPoint& stored) {
         reachablePlace(QRect(stored, window->size().grownBy(frame)));
     if (!place)
         return false;
-    window->move(*place);
+    moveFrame(window, *place);
     if (!framed && !frame.isNull() &&
         !window->findChild<QObject*>(KeepReachable::kName, Qt::FindDirectChildrenOnly))
         new KeepReachable(window);
