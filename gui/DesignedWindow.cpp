@@ -281,15 +281,6 @@ std::optional<QPoint> reachablePlace(const QRect& frame) {
 
 namespace {
 
-// The frame's top-left corner to `place`. A window being shown takes a plain move as its
-// client area's place; its platform window is told the frame's.
-void moveFrame(QWidget* window, const QPoint& place) {
-    if (QWindow* handle = window->windowHandle(); handle && window->isVisible())
-        handle->setFramePosition(place);
-    else
-        window->move(place);
-}
-
 QMargins frameMargins(const QWidget* window) {
     const QRect frame = window->frameGeometry();
     const QRect client = window->geometry();
@@ -306,6 +297,17 @@ QMargins expectedFrame(const QWidget* window) {
     const int title = std::max(window->style()->pixelMetric(QStyle::PM_TitleBarHeight),
                                window->fontMetrics().height() + 2 * kBorder);
     return {kBorder, title + kBorder, kBorder, kBorder};
+}
+
+// The frame's top-left corner to `place`. A window being shown on X11 before its frame has come
+// takes a plain move as its client area's place: its platform window is told the frame's.
+void moveFrame(QWidget* window, const QPoint& place) {
+    QWindow* handle = window->windowHandle();
+    if (handle && window->isVisible() && frameMargins(window).isNull() &&
+        !expectedFrame(window).isNull())
+        handle->setFramePosition(place);
+    else
+        window->move(place);
 }
 
 // Once the window manager has framed the window, its real frame is moved in if it sticks out.
@@ -332,8 +334,8 @@ protected:
             return false;
         const QRect frame = m_window->frameGeometry();
         if (const std::optional<QPoint> place = reachablePlace(frame);
-            place && *place != frame.topLeft())
-            moveFrame(m_window, *place);
+            place && *place != frame.topLeft() && m_window->windowHandle())
+            m_window->windowHandle()->setFramePosition(*place);
         m_window->removeEventFilter(this);
         deleteLater();
         return false;

@@ -394,12 +394,16 @@ void TListF::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TListF::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (event->spontaneous())
-        return;
-    FormShow();
-    m_positionKnown = true;
+void TListF::setVisible(bool visible) {
+    // The window goes from hidden to visible: its settings are applied before it is mapped, so
+    // that the stored place is the frame's (a window manager takes a place given once the window
+    // is on its way to the screen as its client area's, below the title bar).
+    const bool showing = visible && !isVisible();
+    if (showing)
+        FormShow();
+    QMainWindow::setVisible(visible);
+    if (showing)
+        m_positionKnown = true;
 }
 
 void TListF::moveEvent(QMoveEvent* event) {
@@ -410,6 +414,15 @@ void TListF::moveEvent(QMoveEvent* event) {
 void TListF::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     keepPendingSize();
+}
+
+bool TListF::event(QEvent* event) {
+    // A window manager may frame the window without moving it: its first paint or activation
+    // shows the frame as well, and the outer size is set then (after the event, not inside it).
+    if (m_pendingOuter.isValid() &&
+        (event->type() == QEvent::Paint || event->type() == QEvent::WindowActivate))
+        QMetaObject::invokeMethod(this, &TListF::keepPendingSize, Qt::QueuedConnection);
+    return QMainWindow::event(event);
 }
 
 } // namespace morvex
