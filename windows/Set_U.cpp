@@ -214,8 +214,8 @@ private:
     int m_index;
 };
 
-// The tab strip: named and described as its widget is (Qt's own reads only the current tab's
-// caption and no description), with one child per tab.
+// The tab strip: named, as Qt names it, by the current tab's caption, and described as its widget
+// is (Qt's own gives no description), with one child per tab.
 class AccessibleTabBar : public QAccessibleWidget {
 public:
     explicit AccessibleTabBar(QTabBar* bar)
@@ -337,7 +337,6 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
 }
 
 void TSettingF::describeControls() {
-    PageControl1->tabBar()->setAccessibleName(u"設定のページ"_s);
     const QString pages[] = {
         u"変換結果の表示とフッタの行末揃え"_s,
         u"/aｵﾌﾟｼｮﾝで起動したとき、変換の前後に実行するアプリケーション"_s,
