@@ -8,7 +8,7 @@
 #include "gui/DesignedWindow.h"
 #include "modes/Unattended.h"
 #include "settings/EngineBytes.h"
-#include "settings/SjisByteValidator.h"
+#include "windows/SjisByteValidator.h"
 
 #include <QFrame>
 #include <QLabel>

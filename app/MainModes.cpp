@@ -6,7 +6,7 @@
 #include "modes/PassSettings.h"
 #include "modes/Unattended.h"
 #include "settings/ListFolder.h"
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -6,6 +6,7 @@
 #include "engine/Messages.h"
 #include "engine/PassValues.h"
 #include "engine/Paths.h"
+#include "gui/DesignedWindow.h"
 #include "gui/OpenDocument.h"
 #include "modes/InstallLayout.h"
 #include "modes/PassSettings.h"
@@ -13,10 +14,10 @@
 #include "settings/EngineBytes.h"
 #include "settings/ListFolder.h"
 #include "settings/MainWindowGroups.h"
-#include "settings/Set_U.h"
 #include "settings/SettingsStore.h"
 #include "windows/About_U.h"
 #include "windows/ProgresU.h"
+#include "windows/Set_U.h"
 #include "windows/SrcEditU.h"
 
 #include <QApplication>
@@ -30,7 +31,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
 #include <QUrl>
@@ -43,13 +43,6 @@ namespace morvex {
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool onSomeScreen(const QRect& frame) {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    return std::any_of(screens.cbegin(), screens.cend(), [&frame](const QScreen* screen) {
-        return screen->availableGeometry().intersects(frame);
-    });
-}
 
 // "/c" saves nothing, not even the move of the older vendor's keys.
 LoadWrites loadWritesFor(const QStringList& arguments) {
@@ -434,11 +427,10 @@ MainWindowSettings TMorvexF::settingsState() const {
 void TMorvexF::applySettingsState(const MainWindowSettings& state) {
     if (state.windowTop || state.windowLeft) {
         const QPoint stored(state.windowLeft.value_or(x()), state.windowTop.value_or(y()));
-        // A place on no screen (a monitor unplugged, a smaller screen) is left to the system.
-        if (onSomeScreen(QRect(stored, frameGeometry().size()))) {
-            move(stored);
+        // Moved in until the whole frame can be reached; a place on no screen (a monitor
+        // unplugged, a smaller screen) is left to the system.
+        if (restorePlace(this, stored))
             m_positionKnown = true;
-        }
     }
     SrcFile->clear();
     SrcFile->addItems(state.SrcFile);

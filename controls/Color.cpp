@@ -94,6 +94,16 @@ QColor toQColor(TColor color, const QPalette& palette) {
     return QColor(int(value & 0xFF), int(value >> 8 & 0xFF), int(value >> 16 & 0xFF));
 }
 
+QColor etchBeside(const QPalette& palette, const QColor& text) {
+    const QColor light = palette.color(QPalette::Active, QPalette::Light);
+    const QColor dark = palette.color(QPalette::Active, QPalette::Dark);
+    constexpr double kClear = 2.0;
+    return contrastRatio(light, text) >= kClear ||
+                   contrastRatio(light, text) >= contrastRatio(dark, text)
+               ? light
+               : dark;
+}
+
 TColor toTColor(const QColor& color) {
     const QColor rgb = color.toRgb();
     return rgbColor(rgb.red(), rgb.green(), rgb.blue());

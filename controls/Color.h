@@ -43,6 +43,11 @@ QColor toQColor(TColor color, const QPalette& palette);
 /// window: a round button's outline stays visible on light and dark schemes alike.
 QColor edgeAgainstWindow(const QPalette& palette);
 
+/// The copy under etched (disabled) text of colour `text`: the light edge colour, as designed,
+/// where it stands clear of the text (a light scheme); else the dark edge colour, since a light
+/// copy beside light grey text on a dark scheme only blurs it.
+QColor etchBeside(const QPalette& palette, const QColor& text);
+
 /// The WCAG contrast ratio of two colours (1 to 21).
 double contrastRatio(const QColor& a, const QColor& b);
 

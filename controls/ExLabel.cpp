@@ -1,5 +1,6 @@
 #include "controls/ExLabel.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
@@ -24,13 +25,58 @@ QRect centred(const QFontMetrics& metrics, const QRect& box, int flags, const QS
     return QRect(box.left(), top, box.width(), height);
 }
 
+// To a screen reader the label is static text read by its caption (without the accelerator
+// mark), unless it is to be passed over.
+class AccessibleExLabel : public QAccessibleWidget {
+public:
+    explicit AccessibleExLabel(TExLabel* label)
+        : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    TExLabel* label() const { return static_cast<TExLabel*>(widget()); }
+
+    QString text(QAccessible::Text t) const override {
+        QString value = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && value.isEmpty()) {
+            value = label()->text();
+            if (label()->showAccelChar())
+                value.replace(u"&&"_s, u"\x01"_s).remove(u'&').replace(u'\x01', u'&');
+        }
+        return value;
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (label()->accessibleHidden())
+            state.invisible = true;
+        return state;
+    }
+};
+
+QAccessibleInterface* accessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(TExLabel::staticMetaObject.className()) && object &&
+        object->isWidgetType())
+        return new AccessibleExLabel(static_cast<TExLabel*>(object));
+    return nullptr;
+}
+
+void installAccessibleFactory() {
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
 } // namespace
 
 TExLabel::TExLabel(QWidget* parent)
-    : QLabel(parent) {}
+    : QLabel(parent) {
+    installAccessibleFactory();
+}
 
 TExLabel::TExLabel(const QString& caption, QWidget* parent)
     : QLabel(caption, parent) {
+    installAccessibleFactory();
     adjustBounds();
 }
 
@@ -226,7 +272,8 @@ void TExLabel::paintText(QPainter& painter) {
     };
     if (!isEnabled()) {
         const QRect box = centredAt(1);
-        draw(box, clBtnHighlight, measuring);
+        painter.setPen(etchBeside(palette(), toQColor(clGrayText, palette())));
+        painter.drawText(box, flags, measuring);
         draw(box.translated(-1, -1), clGrayText, measuring);
     } else if (!m_font3D) {
         draw(centredAt(0), m_fontColor, measuring);

@@ -74,6 +74,10 @@ public:
     void setText(const QString& value);
     /// Hides QLabel::setWordWrap so that AutoSize follows the wrapping.
     void setWordWrap(bool on);
+    /// Off by default. On: a screen reader passes the label over, as one whose text another
+    /// label reads out with its own (a bracket beside a number).
+    bool accessibleHidden() const { return m_accessibleHidden; }
+    void setAccessibleHidden(bool value) { m_accessibleHidden = value; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -101,6 +105,7 @@ private:
     bool m_transparent = false;
     bool m_showAccelChar = true;
     bool m_autoSize = true;
+    bool m_accessibleHidden = false;
 };
 
 } // namespace morvex

@@ -7,6 +7,8 @@
 namespace morvex {
 
 inline constexpr const char* kErrorCaption = "エラー";
+/// The caption of what the pass reports and goes on past (entries left out of a pool).
+inline constexpr const char* kWarningCaption = "警告";
 inline constexpr const char* kMsgTempCreate = "テンポラリファイルの作成に失敗しました";
 inline constexpr const char* kMsgTempWrite = "テンポラリファイルの書き込みに失敗しました";
 inline constexpr const char* kMsgFooterListOpen = "フッタリストが開けませんでした";

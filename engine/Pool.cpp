@@ -402,8 +402,8 @@ void reportLeftOut(const ShowError& showError, TextEncoding target,
         std::vector<LeftOutEntry> kind;
         std::copy_if(left.begin(), left.end(), std::back_inserter(kind),
                      [notUtf8](const LeftOutEntry& e) { return e.notUtf8 == notUtf8; });
-        if (!kind.empty())
-            show(showError, leftOutMessage(target, kind));
+        if (!kind.empty() && showError)
+            showError(leftOutMessage(target, kind), kWarningCaption);
     }
 }
 

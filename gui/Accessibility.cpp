@@ -97,6 +97,12 @@ QString spokenCaption(const QString& caption) {
     return spoken.trimmed();
 }
 
+void describeControl(QWidget* control, const QString& description, const QString& name) {
+    control->setAccessibleDescription(description);
+    if (!name.isEmpty())
+        control->setAccessibleName(name);
+}
+
 void describeForAccessibility(QWidget* window) {
     describe(window);
     for (QWidget* control : window->findChildren<QWidget*>())

@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -38,6 +39,11 @@ void DesignedGroupBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QFontMetrics metrics = fontMetrics();
     const QRect frame = rect().adjusted(0, metrics.height() / 2, 0, 0);
+    const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
+    // The frame's line stops short of the caption, which stands on whatever lies under the
+    // group (a tab page may be lighter or darker than the window): no patch of its own.
+    if (!title().isEmpty())
+        painter.setClipRegion(QRegion(rect()) - QRegion(caption));
     // Etched: a shadow line with a highlight line one pixel below and right.
     painter.setPen(palette().color(QPalette::Light));
     painter.drawRect(frame.adjusted(1, 1, -1, -1));
@@ -45,8 +51,7 @@ void DesignedGroupBox::paintEvent(QPaintEvent*) {
     painter.drawRect(frame.adjusted(0, 0, -2, -2));
     if (title().isEmpty())
         return;
-    const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
-    painter.fillRect(caption, palette().color(QPalette::Window));
+    painter.setClipping(false);
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(caption, Qt::AlignCenter | Qt::TextShowMnemonic, title());
@@ -254,6 +259,110 @@ void centreOnScreen(QWidget* window) {
     window->move(frame.topLeft());
 }
 
+std::optional<QPoint> reachablePlace(const QRect& frame) {
+    const QScreen* holder = nullptr;
+    qint64 most = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect common = screen->availableGeometry().intersected(frame);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > most) {
+            most = area;
+            holder = screen;
+        }
+    }
+    if (!holder)
+        return std::nullopt;
+    const QRect area = holder->availableGeometry();
+    return QPoint(std::clamp(frame.left(), area.left(),
+                             std::max(area.left(), area.right() - frame.width() + 1)),
+                  std::clamp(frame.top(), area.top(),
+                             std::max(area.top(), area.bottom() - frame.height() + 1)));
+}
+
+namespace {
+
+QMargins frameMargins(const QWidget* window) {
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+// The frame a window manager is about to draw: a title bar as high as the style's and a thin
+// border; a little more than most draw, so that the frame it does draw fits too.
+QMargins expectedFrame(const QWidget* window) {
+    if (QGuiApplication::platformName() != u"xcb"_s)
+        return {};
+    constexpr int kBorder = 4;
+    const int title = std::max(window->style()->pixelMetric(QStyle::PM_TitleBarHeight),
+                               window->fontMetrics().height() + 2 * kBorder);
+    return {kBorder, title + kBorder, kBorder, kBorder};
+}
+
+// The frame's top-left corner to `place`. A window being shown on X11 before its frame has come
+// takes a plain move as its client area's place: its platform window is told the frame's.
+void moveFrame(QWidget* window, const QPoint& place) {
+    QWindow* handle = window->windowHandle();
+    if (handle && window->isVisible() && frameMargins(window).isNull() &&
+        !expectedFrame(window).isNull())
+        handle->setFramePosition(place);
+    else
+        window->move(place);
+}
+
+// Once the window manager has framed the window, its real frame is moved in if it sticks out.
+class KeepReachable : public QObject {
+public:
+    static inline const QString kName = u"KeepReachable"_s;
+
+    explicit KeepReachable(QWidget* window)
+        : QObject(window)
+        , m_window(window) {
+        setObjectName(kName);
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        // The window manager may frame the window without moving its client area: the first
+        // paint or activation tells as well as a move.
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show &&
+            type != QEvent::Paint && type != QEvent::WindowActivate)
+            return false;
+        if (frameMargins(m_window).isNull())
+            return false;
+        const QRect frame = m_window->frameGeometry();
+        if (const std::optional<QPoint> place = reachablePlace(frame);
+            place && *place != frame.topLeft() && m_window->windowHandle())
+            m_window->windowHandle()->setFramePosition(*place);
+        m_window->removeEventFilter(this);
+        deleteLater();
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+};
+
+} // namespace
+
+bool restorePlace(QWidget* window, const QPoint& stored) {
+    QMargins frame = frameMargins(window);
+    const bool framed = !frame.isNull();
+    if (!framed)
+        frame = expectedFrame(window);
+    const std::optional<QPoint> place =
+        reachablePlace(QRect(stored, window->size().grownBy(frame)));
+    if (!place)
+        return false;
+    moveFrame(window, *place);
+    if (!framed && !frame.isNull() &&
+        !window->findChild<QObject*>(KeepReachable::kName, Qt::FindDirectChildrenOnly))
+        new KeepReachable(window);
+    return true;
+}
+
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, int left, int top) {
     auto* label = new QLabel(caption, parent);
     label->setObjectName(name);
@@ -269,6 +378,20 @@ QLineEdit* makeEdit(QWidget* parent, const QString& name, const QString& text,
     if (!hint.isEmpty())
         edit->setToolTip(hint);
     return edit;
+}
+
+void tabToCheckedRadio(const QList<QRadioButton*>& group) {
+    const auto update = [group] {
+        const bool chosen =
+            std::any_of(group.cbegin(), group.cend(),
+                        [](const QRadioButton* button) { return button->isChecked(); });
+        for (QRadioButton* button : group)
+            button->setFocusPolicy(!chosen || button->isChecked() ? Qt::StrongFocus
+                                                                  : Qt::ClickFocus);
+    };
+    for (QRadioButton* button : group)
+        QObject::connect(button, &QAbstractButton::toggled, button, update);
+    update();
 }
 
 QGroupBox* makeGroupBox(QWidget* parent, const QString& name, const QString& caption,

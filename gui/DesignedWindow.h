@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QString>
 #include <QStyledItemDelegate>
+#include <optional>
 
 class QAction;
 class QDialog;
@@ -16,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QRadioButton;
 class QTimer;
 class QWidget;
 
@@ -82,6 +84,18 @@ void askForFixedFrame(QWidget* window);
 /// Places the window's frame centred on the screen that holds it (or the primary one).
 void centreOnScreen(QWidget* window);
 
+/// Where a window frame that would stand at `frame` goes so that all of it, title bar included,
+/// can be reached: moved just far enough into the available area of the screen that holds most
+/// of it (its top-left corner first when it is larger than that area). No place when it lies on
+/// no screen: the system is to place the window then.
+std::optional<QPoint> reachablePlace(const QRect& frame);
+
+/// Moves a top-level window whose frame's top-left corner was stored at `stored` to its place
+/// as reachablePlace gives it; false, and the window left where it is, when the system is to
+/// place it. A window the window manager has not framed yet is assumed to get a title bar and a
+/// border, and is checked again once it has its frame.
+bool restorePlace(QWidget* window, const QPoint& stored);
+
 /// `widget` with its designed object name.
 template <typename W> W* named(W* widget, const QString& name) {
     widget->setObjectName(name);
@@ -103,6 +117,11 @@ Button* makeChoice(QWidget* parent, const QString& name, const QString& caption,
     button->setGeometry(geometry);
     return button;
 }
+
+/// Only the checked button of a group of radio buttons is a Tab stop, as on the designed
+/// platform: Tab enters the group at the chosen button and leaves it after; the arrow keys move
+/// within. With none checked, each button is one.
+void tabToCheckedRadio(const QList<QRadioButton*>& group);
 
 /// A designed group box (DesignedGroupBox) at its designed place.
 QGroupBox* makeGroupBox(QWidget* parent, const QString& name, const QString& caption,

@@ -1,5 +1,7 @@
 #include "gui/Dialogs.h"
 
+#include "engine/Messages.h"
+
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,11 +11,15 @@
 #include <QLayout>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPen>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSortFilterProxyModel>
 #include <QStringList>
+#include <QStyle>
 #include <QTreeView>
 #include <algorithm>
 #include <deque>
@@ -71,12 +77,94 @@ void centreOnOwner(QWidget* dialog, QWidget* owner) {
     dialog->move(frame.topLeft());
 }
 
+QStyle::StandardPixmap standardPixmapOf(QMessageBox::Icon kind) {
+    switch (kind) {
+    case QMessageBox::Information:
+        return QStyle::SP_MessageBoxInformation;
+    case QMessageBox::Warning:
+        return QStyle::SP_MessageBoxWarning;
+    case QMessageBox::Question:
+        return QStyle::SP_MessageBoxQuestion;
+    case QMessageBox::Critical:
+    case QMessageBox::NoIcon:
+        break;
+    }
+    return QStyle::SP_MessageBoxCritical;
+}
+
+// A box's sign drawn at the screen's own resolution: a red disc with a white cross (stop), a
+// yellow triangle with "!" (warning), a blue disc with "i" or "?".
+QPixmap drawnIcon(QMessageBox::Icon kind, int side, qreal ratio) {
+    QPixmap pixmap(QSize(side, side) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area(1, 1, side - 2, side - 2);
+    const QPointF centre = area.center();
+    const qreal stroke = side / 9.0;
+    QPen mark(Qt::white, stroke, Qt::SolidLine, Qt::RoundCap);
+    if (kind == QMessageBox::Warning) {
+        const QPolygonF triangle({QPointF(centre.x(), area.top() + 1),
+                                  QPointF(area.right(), area.bottom() - 1),
+                                  QPointF(area.left(), area.bottom() - 1)});
+        painter.setPen(
+            QPen(QColor(0x8a, 0x6d, 0x00), 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(QColor(0xf6, 0xc3, 0x2b));
+        painter.drawPolygon(triangle);
+        mark.setColor(Qt::black);
+        painter.setPen(mark);
+        painter.drawLine(QPointF(centre.x(), area.top() + side * 0.34),
+                         QPointF(centre.x(), area.bottom() - side * 0.3));
+        painter.drawPoint(QPointF(centre.x(), area.bottom() - side * 0.15));
+        return pixmap;
+    }
+    const bool stop = kind == QMessageBox::Critical;
+    const QColor fill = stop ? QColor(0xd3, 0x2f, 0x2f) : QColor(0x1e, 0x6f, 0xd9);
+    painter.setPen(QPen(fill.darker(140), 1.0));
+    painter.setBrush(fill);
+    painter.drawEllipse(area);
+    painter.setPen(mark);
+    const qreal arm = side * 0.2;
+    if (stop) {
+        painter.drawLine(centre + QPointF(-arm, -arm), centre + QPointF(arm, arm));
+        painter.drawLine(centre + QPointF(-arm, arm), centre + QPointF(arm, -arm));
+    } else if (kind == QMessageBox::Information) {
+        painter.drawPoint(centre + QPointF(0, -side * 0.24));
+        painter.drawLine(centre + QPointF(0, -side * 0.06), centre + QPointF(0, side * 0.26));
+    } else {
+        QFont font;
+        font.setBold(true);
+        font.setPixelSize(int(side * 0.62));
+        painter.setFont(font);
+        painter.drawText(area, Qt::AlignCenter, u"?"_s);
+    }
+    return pixmap;
+}
+
+// The style's sign where it has one as fine as the screen needs (a theme's scalable icons);
+// else one drawn at the screen's resolution rather than a small picture enlarged and blurred.
+QPixmap boxIcon(QMessageBox::Icon kind, QWidget* box) {
+    const int side = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, box);
+    const qreal ratio = box->devicePixelRatioF();
+    const QIcon styled = box->style()->standardIcon(standardPixmapOf(kind), nullptr, box);
+    const QList<QSize> sizes = styled.availableSizes();
+    const bool fine =
+        !styled.isNull() &&
+        (sizes.isEmpty() || std::any_of(sizes.cbegin(), sizes.cend(), [&](const QSize& size) {
+             return size.width() >= side * ratio;
+         }));
+    return fine ? styled.pixmap(QSize(side, side), ratio) : drawnIcon(kind, side, ratio);
+}
+
 class CentredBox : public QMessageBox {
 public:
     CentredBox(const QString& caption, const QString& text, QWidget* owner,
                QMessageBox::Icon icon = QMessageBox::Critical)
         : QMessageBox(icon, caption, boxText(text), QMessageBox::Ok, owner)
-        , m_owner(owner) {}
+        , m_owner(owner) {
+        setIconPixmap(boxIcon(icon, this));
+    }
 
 protected:
     void showEvent(QShowEvent* event) override {
@@ -208,7 +296,9 @@ void showStopBox(QWidget* parent, const QString& caption, const QString& text) {
         messageSink()(caption, text);
         return;
     }
-    CentredBox box(caption, text, parent);
+    // What the pass goes on past carries the warning sign, not the stop sign.
+    const bool warning = caption == QString::fromUtf8(kWarningCaption);
+    CentredBox box(caption, text, parent, warning ? QMessageBox::Warning : QMessageBox::Critical);
     box.exec();
 }
 
@@ -221,7 +311,10 @@ void showInfoBox(QWidget* parent, const QString& caption, const QString& text) {
     box.exec();
 }
 
-QString boxText(const QString& text) {
+namespace {
+
+// Inside a path the line may break after a "/" and nowhere else.
+QString pathBreaks(const QString& text) {
     QString shown;
     shown.reserve(text.size() * 2);
     bool inPath = false;
@@ -235,7 +328,6 @@ QString boxText(const QString& text) {
             inPath = true;
             starts = afterBoundary;
         }
-        // Inside a path the line may break after a "/" and nowhere else.
         if (inPath && !starts && !shown.isEmpty() && shown.back() != kBreakHere)
             shown += kWordJoiner;
         shown += c;
@@ -243,6 +335,48 @@ QString boxText(const QString& text) {
             shown += kBreakHere;
     }
     return shown;
+}
+
+constexpr int kLastLineLeast = 5; // characters a box's paragraph ends with on one line
+
+// The end of each paragraph holds together, so that no line holds only "た。": joiners go
+// between its last characters (a path's break after its last "/" stays).
+QString withoutOrphans(const QString& text) {
+    QString shown;
+    shown.reserve(text.size() + kLastLineLeast * 2);
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0)
+            end = text.size();
+        const QStringView line = QStringView(text).mid(start, end - start);
+        qsizetype glued = 0; // characters after the last one a line may break before
+        for (qsizetype i = line.size(), seen = 0; i > 0 && seen < kLastLineLeast; --i) {
+            if (line[i - 1] != kWordJoiner && line[i - 1] != kBreakHere &&
+                !line[i - 1].isLowSurrogate())
+                ++seen;
+            glued = line.size() - (i - 1);
+        }
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const QChar c = line[i];
+            shown += c;
+            const bool inTail = i + 1 < line.size() && i >= line.size() - glued;
+            if (inTail && !c.isHighSurrogate() && c != kWordJoiner && c != kBreakHere &&
+                line[i + 1] != kWordJoiner && line[i + 1] != kBreakHere && !line[i + 1].isSpace() &&
+                !c.isSpace())
+                shown += kWordJoiner;
+        }
+        if (end < text.size())
+            shown += u'\n';
+        start = end + 1;
+    }
+    return shown;
+}
+
+} // namespace
+
+QString boxText(const QString& text) {
+    return withoutOrphans(pathBreaks(text));
 }
 
 void setQuestionSink(QuestionSink sink) {
@@ -253,6 +387,7 @@ bool askYesNo(QWidget* parent, const QString& caption, const QString& text) {
     if (questionSink())
         return questionSink()(caption, text);
     QMessageBox box(QMessageBox::Question, caption, boxText(text), QMessageBox::NoButton, parent);
+    box.setIconPixmap(boxIcon(QMessageBox::Question, &box));
     QPushButton* yes = box.addButton(u"はい(&Y)"_s, QMessageBox::YesRole);
     QPushButton* no = box.addButton(u"いいえ(&N)"_s, QMessageBox::NoRole);
     box.setDefaultButton(no);

@@ -8,7 +8,8 @@ class QWidget;
 
 namespace morvex {
 
-/// A modal message box with the stop icon, the given caption and one OK button.
+/// A modal message box with the stop icon (the warning icon for the caption "警告"), the given
+/// caption and one OK button.
 void showStopBox(QWidget* parent, const QString& caption, const QString& text);
 
 /// A modal message box with the information icon, the given caption and one OK button.

@@ -9,19 +9,17 @@ cd "$(dirname "$0")/.."
 declare -A allowed=(
     [engine]=""
     [settings]="engine"
-    [settings-dialog]="settings engine controls gui"
     [gui]="engine"
     [controls]="gui"
-    [windows]="controls settings settings-dialog gui engine"
+    [windows]="controls settings gui engine"
     [modes]="settings engine"
     [desktop]="modes settings gui engine"
-    [app]="desktop modes windows settings settings-dialog controls gui engine"
+    [app]="desktop modes windows settings controls gui engine"
     [cli]="engine"
 )
 
 layer_of() { # path relative to the root
     case "$1" in
-    settings/Set_U.* | settings/SjisByteValidator.*) echo settings-dialog ;;
     app/desktop/*) echo desktop ;;
     engine/* | settings/* | gui/* | controls/* | windows/* | modes/* | app/* | cli/*) echo "${1%%/*}" ;;
     *) echo "" ;;

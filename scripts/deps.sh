@@ -22,7 +22,7 @@ tests=(
     xvfb xauth xdotool x11-utils trayer openbox dbus dbus-x11 libglib2.0-bin
     desktop-file-utils appstream groff-base systemd
     bash-completion zsh fish
-    at-spi2-core python3-pyatspi
+    at-spi2-core python3-pyatspi qt6ct
 )
 # The package's build, and the checks of the installed package (scripts/install-check.sh).
 package=(

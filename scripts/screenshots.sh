@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Runs the real program under Xvfb with the Japanese fonts and photographs the main window, its
 # menus and pop-up menus, and the dialogs opened from it, into <build>/screenshots/; then the main
-# window, the settings dialog, the list viewer and the about box in a light and a dark colour
-# scheme (qt6ct's "darker", as a desktop sets it) at display scales 1 and 2, into
-# <build>/screenshots/schemes/.
+# window and every dialog in Qt's own look and through qt6ct, light and dark (its "darker"
+# scheme, as a desktop sets it), at display scales 1 and 2, into <build>/screenshots/schemes/.
 #   scripts/screenshots.sh [build-dir]     (default: build)
 # Installs what it needs through scripts/deps.sh (xvfb, xdotool, x11-utils, and imagemagick,
 # openbox, which draws the title bars, and qt6ct, which gives Qt the dark scheme). Every wait is
@@ -221,9 +220,16 @@ pause 1
 shot store-error
 stop_program
 
-# The four windows a new user meets, in each scheme at each scale.
-mkdir -p "$scratch/qt6ct"
-cat >"$scratch/qt6ct/qt6ct.conf" <<CONF
+# Every window and dialog in each look a desktop may set, at each scale: Qt's own (no platform
+# theme), qt6ct with its palette off (the desktop's style and fonts through qt6ct) and qt6ct's
+# "darker" scheme.
+mkdir -p "$scratch/qt6ct-light" "$scratch/qt6ct-dark"
+cat >"$scratch/qt6ct-light/qt6ct.conf" <<CONF
+[Appearance]
+custom_palette=false
+style=Fusion
+CONF
+cat >"$scratch/qt6ct-dark/qt6ct.conf" <<CONF
 [Appearance]
 color_scheme_path=/usr/share/qt6ct/colors/darker.conf
 custom_palette=true
@@ -234,37 +240,75 @@ frame_shot() {
     import -frame -window "$1" "$out/schemes/$2.png"
     echo "  $out/schemes/$2.png"
 }
-for scheme in light dark; do
+fresh_uploads() { cp examples/sample.up "$work/sample.up"; cp examples/sample.up "$work/today.up"; }
+for look in plain light dark; do
     for scale in 1 2; do
-        step "The $scheme scheme at scale $scale:"
+        step "The $look look at scale $scale:"
+        name="$look-x$scale"
         export QT_SCALE_FACTOR=$scale
-        if [ "$scheme" = dark ]; then
+        rm -f "$XDG_CONFIG_HOME/qt6ct"
+        if [ "$look" = plain ]; then
+            unset QT_QPA_PLATFORMTHEME
+        else
             # qt6ct reads its file under XDG_CONFIG_HOME, beside the store.
             export QT_QPA_PLATFORMTHEME=qt6ct
-            ln -sfn "$scratch/qt6ct" "$XDG_CONFIG_HOME/qt6ct"
-        else
-            unset QT_QPA_PLATFORMTHEME
-            rm -f "$XDG_CONFIG_HOME/qt6ct"
+            ln -sfn "$scratch/qt6ct-$look" "$XDG_CONFIG_HOME/qt6ct"
         fi
         write_store "$placed"
+        fresh_uploads
         start_program
         main=$(wait_window '^Morvex$')
         pause 1
-        frame_shot "$main" "$scheme-x$scale-main-window"
+        frame_shot "$main" "$name-main-window"
         key alt+s e
-        frame_shot "$(wait_window '^設定$')" "$scheme-x$scale-settings"
-        stop_program
-        start_program
-        main=$(wait_window '^Morvex$')
-        pause 1
+        settings=$(wait_window '^設定$')
+        frame_shot "$settings" "$name-settings-general"
+        for page in 2 3 4; do
+            key ctrl+Tab
+            frame_shot "$settings" "$name-settings-page$page"
+        done
+        geometry "$settings"
+        click $((X + 246 * scale)) $((Y + 211 * scale))
+        key alt+f s
+        frame_shot "$(wait_window '変換ファイルリストの編集')" "$name-source-list-editor"
+        key alt+a
+        frame_shot "$(wait_window '変換ファイルリストの編集')" "$name-source-list-editor-adding"
+        key Escape
+        key alt+c
         key alt+f Right Right Right a
-        frame_shot "$(wait_window 'バージョン情報')" "$scheme-x$scale-about"
+        frame_shot "$(wait_window 'バージョン情報')" "$name-about"
         key Return
         geometry "$main"
         menu_height=$((HEIGHT - 161 * scale))
-        # The header list's round button opens the viewer.
+        click $((X + 261 * scale)) $((Y + menu_height + 83 * scale))
+        frame_shot "$(wait_window '変換結果')" "$name-result-dialog"
+        key Return
+        pause 1
+        xdotool search --onlyvisible --name '変換結果' >/dev/null 2>&1 && key Return
+        # The header list's round button opens the viewer, and the viewer its two dialogs.
         click $((X + 74 * scale)) $((Y + menu_height + 130 * scale))
-        frame_shot "$(wait_window 'リストファイルビューア')" "$scheme-x$scale-list-viewer"
+        viewer=$(wait_window 'リストファイルビューア')
+        frame_shot "$viewer" "$name-list-viewer"
+        key alt+x e
+        frame_shot "$(wait_window 'リストファイルを編集')" "$name-list-select"
+        key Escape
+        xdotool search --onlyvisible --name 'リストファイルを編集' >/dev/null 2>&1 && key alt+F4
+        xdotool windowactivate --sync "$viewer" 2>/dev/null || true
+        key alt+s e
+        frame_shot "$(wait_window 'エディタの指定')" "$name-editor-dialog"
+        key Tab Tab Tab Return
+        stop_program
+        # A message box: a footer list that names no file stops each upload file.
+        write_store "$placed"
+        sed -i 's/"FutterFileName"="\*\.mfl"/"FutterFileName"="nothing*.mfl"/' "$store"
+        fresh_uploads
+        start_program
+        main=$(wait_window '^Morvex$')
+        pause 1
+        geometry "$main"
+        menu_height=$((HEIGHT - 161 * scale))
+        click $((X + 261 * scale)) $((Y + menu_height + 83 * scale))
+        frame_shot "$(wait_window '^エラー$')" "$name-error-box"
         stop_program
     done
 done

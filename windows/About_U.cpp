@@ -2,6 +2,7 @@
 
 #include "controls/Color.h"
 #include "controls/ExLabel.h"
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 
 #include <QImage>
@@ -27,8 +28,16 @@ QLabel* makeImage(QWidget* parent, const QString& name, const QRect& geometry,
     image->setObjectName(name);
     image->setGeometry(geometry);
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (!resource.isEmpty())
-        image->setPixmap(QPixmap(resource));
+    if (resource.isEmpty())
+        return image;
+    // On a scaled display the picture drawn at twice the size, where there is one.
+    const QString fine = QString(resource).insert(resource.lastIndexOf(u'.'), u"@2x"_s);
+    QPixmap picture;
+    if (image->devicePixelRatioF() > 1.0 && picture.load(fine))
+        picture.setDevicePixelRatio(2.0);
+    else
+        picture.load(resource);
+    image->setPixmap(picture);
     return image;
 }
 
@@ -101,12 +110,17 @@ TAboutF::TAboutF(QWidget* parent)
     Version->setGeometry(56, 34, 245, 12);
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {104, 88, 93, 21});
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+    describeControl(OkBtn, u"バージョン情報を閉じます"_s);
+    describeControl(LogoImg, u"プログラムの名前"_s, u"Morvex のロゴ"_s);
+    describeControl(Icon, u"プログラムのアイコン"_s, u"Morvex のアイコン"_s);
     FormCreate();
 }
 
 void TAboutF::FormCreate() {
-    const QImage composed = drawLogo(SrcImg->pixmap().toImage(), palette());
-    LogoImg->setPixmap(QPixmap::fromImage(composed));
+    const QPixmap source = SrcImg->pixmap();
+    QPixmap composed = QPixmap::fromImage(drawLogo(source.toImage(), palette()));
+    composed.setDevicePixelRatio(source.devicePixelRatio());
+    LogoImg->setPixmap(composed);
 }
 
 void TAboutF::showEvent(QShowEvent* event) {

@@ -1,5 +1,6 @@
 #include "windows/Editor_U.h"
 
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 #include "gui/Dialogs.h"
 
@@ -27,6 +28,12 @@ TEditorF::TEditorF(QWidget* parent)
     Button1 = makeButton(this, u"Button1"_s, u"参照(&B)..."_s, {228, 20, 57, 19});
     Button2 = makeButton(this, u"Button2"_s, u"OK"_s, {64, 48, 77, 21});
     Button3 = makeButton(this, u"Button3"_s, u"ｷｬﾝｾﾙ"_s, {156, 48, 77, 21});
+    describeControl(
+        TextEditor,
+        u"リストファイルを開くテキストエディタ。notepad はデスクトップの既定のアプリケーションです"_s);
+    describeControl(Button1, u"ファイルを選んで、テキストエディタにします"_s);
+    describeControl(Button2, u"このテキストエディタを使います"_s);
+    describeControl(Button3, u"変更せずに閉じます"_s);
 
     connect(Button1, &QPushButton::clicked, this, &TEditorF::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::accept);

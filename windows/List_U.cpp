@@ -3,6 +3,7 @@
 #include "controls/MaruBtn.h"
 #include "engine/Messages.h"
 #include "engine/Paths.h"
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 #include "gui/Dialogs.h"
 #include "settings/EngineBytes.h"
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -92,6 +94,9 @@ TListF::TListF(QWidget* parent)
 
     ListBox = new QListView(client);
     ListBox->setObjectName(u"ListBox"_s);
+    describeControl(ListBox,
+                    u"挿入されうるヘッダまたはフッタの項目。リストファイルの行のとおりです"_s,
+                    u"リストの内容"_s);
     ListBox->setModel(m_model);
     ListBox->setItemDelegate(new ListRowDelegate(12, ListBox));
     // Every row is as high as the first: no row is measured, whatever the number of rows.
@@ -345,12 +350,18 @@ ListViewSettings TListF::viewSettings() const {
 }
 
 void TListF::applyViewSettings(const ListViewSettings& state) {
+    // The size first, no larger than the screen (one stored at another scale may be): where
+    // the window may stand depends on it.
+    QSize outer(state.windowWidth, state.windowHeight);
+    if (const QScreen* shown = screen())
+        outer = outer.boundedTo(shown->availableGeometry().size());
+    setOuterSize(outer);
     if (state.windowTop || state.windowLeft) {
-        move(state.windowLeft.value_or(frameGeometry().left()),
-             state.windowTop.value_or(frameGeometry().top()));
-        m_positionKnown = true;
+        const QPoint stored(state.windowLeft.value_or(frameGeometry().left()),
+                            state.windowTop.value_or(frameGeometry().top()));
+        if (restorePlace(this, stored))
+            m_positionKnown = true;
     }
-    setOuterSize({state.windowWidth, state.windowHeight});
     TextEditorLbl = state.TextEditorLbl;
     setListColors(TColor(state.backColor), TColor(state.fontColor));
     QFont font = m_listFont;
@@ -385,12 +396,16 @@ void TListF::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TListF::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (event->spontaneous())
-        return;
-    FormShow();
-    m_positionKnown = true;
+void TListF::setVisible(bool visible) {
+    // The window goes from hidden to visible: its settings are applied before it is mapped, so
+    // that the stored place is the frame's (a window manager takes a place given once the window
+    // is on its way to the screen as its client area's, below the title bar).
+    const bool showing = visible && !isVisible();
+    if (showing)
+        FormShow();
+    QMainWindow::setVisible(visible);
+    if (showing)
+        m_positionKnown = true;
 }
 
 void TListF::moveEvent(QMoveEvent* event) {
@@ -401,6 +416,15 @@ void TListF::moveEvent(QMoveEvent* event) {
 void TListF::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     keepPendingSize();
+}
+
+bool TListF::event(QEvent* event) {
+    // A window manager may frame the window without moving it: its first paint or activation
+    // shows the frame as well, and the outer size is set then (after the event, not inside it).
+    if (m_pendingOuter.isValid() &&
+        (event->type() == QEvent::Paint || event->type() == QEvent::WindowActivate))
+        QMetaObject::invokeMethod(this, &TListF::keepPendingSize, Qt::QueuedConnection);
+    return QMainWindow::event(event);
 }
 
 } // namespace morvex

@@ -1,8 +1,9 @@
 #include "windows/ProgresU.h"
 
 #include "controls/DisRangeTrackBar.h"
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -47,6 +48,7 @@ TProgressF::TProgressF(QWidget* parent)
     buildPanels();
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {80, 88, 81, 21});
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+    describeControl(OkBtn, u"結果を閉じます。変換はこのまま続きます"_s);
     Timer = makeTimer(this, u"Timer"_s, 5000);
     connect(Timer, &QTimer::timeout, this, &TProgressF::TimerTimer);
 }
@@ -56,6 +58,7 @@ void TProgressF::buildPanels() {
     FileNamePnl = makePanel(BackPnl, u"FileNamePnl"_s, {10, 8, 205, 21}, QFrame::Sunken);
     Label1 = makeLabel(FileNamePnl, u"Label1"_s, u"ﾌｧｲﾙ:"_s, 4, 4);
     FileName = makeLabel(FileNamePnl, u"FileName"_s, QString(), 40, 4);
+    FileName->setAccessibleDescription(u"変換したファイル"_s);
 
     HeadConvPnl = makePanel(BackPnl, u"HeadConvPnl"_s, {10, 33, 101, 21}, QFrame::Sunken);
     Label4 = makeLabel(HeadConvPnl, u"Label4"_s, u"ﾍｯﾀﾞ変換数:"_s, 4, 4);
@@ -76,6 +79,8 @@ void TProgressF::setFileName(const QString& path) {
     const int width = FileNamePnl->contentsRect().right() - 1 - FileName->x();
     FileName->setText(fittedPath(path, FileName->fontMetrics(), width));
     FileName->setToolTip(path);
+    // A screen reader reads the whole path, not the one cut to fit.
+    FileName->setAccessibleName(path);
     FileName->setGeometry(FileName->x(), FileName->y(), width, FileName->height());
 }
 

@@ -1,5 +1,6 @@
 #include "windows/Select_U.h"
 
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 #include "windows/LaunchEditor.h"
 #include "windows/ListModel.h"
@@ -32,6 +33,10 @@ TSelectListF::TSelectListF(QWidget* parent)
     FileList->setUniformItemSizes(true);
     TextEditBtn = makeButton(this, u"TextEditBtn"_s, u"編集(&E)"_s, {296, 20, 75, 21});
     CalcelBtn = makeButton(this, u"CalcelBtn"_s, u"ｷｬﾝｾﾙ"_s, {296, 44, 75, 21});
+    describeControl(FileList, u"テキストエディタで開くリストファイル。複数選べます"_s,
+                    u"編集するリストファイル"_s);
+    describeControl(TextEditBtn, u"選んだリストファイルをテキストエディタで開きます"_s);
+    describeControl(CalcelBtn, u"開かずに閉じます"_s);
 
     connect(TextEditBtn, &QPushButton::clicked, this, &TSelectListF::TextEditBtnClick);
     connect(CalcelBtn, &QPushButton::clicked, this, &TSelectListF::CalcelBtnClick);

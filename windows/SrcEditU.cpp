@@ -1,5 +1,6 @@
 #include "windows/SrcEditU.h"
 
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 #include "gui/Dialogs.h"
 
@@ -39,6 +40,16 @@ TSrcEditF::TSrcEditF(QWidget* parent)
     Button5 = makeButton(this, u"Button5"_s, u"削除(&D)"_s, {264, 72, 77, 21});
     buildAddArea();
     setAddAreaShown(false);
+    describeControl(SrcList, u"変換するファイルとワイルドカードの一覧"_s, u"変換ファイルリスト"_s);
+    describeControl(Button6, u"編集を終えて閉じます"_s);
+    describeControl(Button4, u"追加するファイル名の入力欄を開きます"_s);
+    describeControl(Button5, u"選んだ項目を一覧から削除します"_s);
+    describeControl(AddFile, u"変換リストに追加するファイル名。ワイルドカード(*・?)も使えます"_s,
+                    u"追加するファイル名"_s);
+    describeControl(Button1, u"ファイルを選んで、追加するファイル名にします"_s);
+    describeControl(Button2, u"入力したファイル名を一覧の最後に追加します"_s,
+                    u"入力したファイル名を追加"_s);
+    describeControl(Button3, u"追加せずに入力欄を閉じます"_s);
 
     connect(Button1, &QPushButton::clicked, this, &TSrcEditF::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TSrcEditF::Button2Click);

@@ -3,8 +3,8 @@
 #include "gui/Accessibility.h"
 
 #include "controls/MaruBtn.h"
-#include "settings/Set_U.h"
 #include "tests/app/MainWindowTestSupport.h"
+#include "windows/Set_U.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

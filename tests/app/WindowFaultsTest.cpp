@@ -15,28 +15,33 @@ namespace morvex::test {
 namespace {
 using namespace Qt::StringLiterals;
 
-TEST_F(MainWindowTest, AStoredPlaceOnNoScreenIsLeftToTheSystemAnyOtherIsKeptExactly) {
+TEST_F(MainWindowTest, AStoredPlaceOffScreenIsMovedInUntilTheWholeFrameShowsOrLeftToTheSystem) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     const QPoint unplaced = TMorvexF(application).pos();
+    const QSize outer = TMorvexF(application).frameGeometry().size();
+    const QPoint lastCorner(screen.right() - outer.width() + 1,
+                            screen.bottom() - outer.height() + 1);
     const struct {
         int left, top;
-        bool kept;
+        QPoint expected;
     } cases[] = {
-        {60, 50, true},
-        {screen.right() - 10, screen.bottom() - 10, true}, // a corner still shows
-        {-300, 40, true},
-        {screen.right() + 200, 40, false},
-        {5000, 5000, false},
-        {-2000, 100, false},
-        {100, -900, false},
-        {100, screen.bottom() + 1, false},
+        {60, 50, {60, 50}},
+        {screen.right() - 10, screen.bottom() - 10, lastCorner}, // only a corner showed
+        {-300, 40, {0, 40}},
+        {100, -11, {100, 0}}, // the title bar above the screen
+        {screen.right() + 200, 40, unplaced},
+        {5000, 5000, unplaced},
+        {-2000, 100, unplaced},
+        {100, -900, unplaced},
+        {100, screen.bottom() + 1, unplaced},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.left) + "," + std::to_string(c.top));
         writeStore({{u"System"_s,
                      {numberValue(u"WindowTop"_s, c.top), numberValue(u"WindowLeft"_s, c.left)}}});
         TMorvexF& w = create();
-        EXPECT_EQ(w.pos(), c.kept ? QPoint(c.left, c.top) : unplaced);
+        EXPECT_EQ(w.pos(), c.expected);
+        EXPECT_TRUE(screen.contains(w.frameGeometry()));
     }
 }
 

@@ -26,7 +26,8 @@ struct Merge {
         MergeLists(
             lists.file(pattern), temp.path() + "/", "_Morvex_.tmp", pool, kMsgFooterListOpen,
             [this](const std::string& text, const std::string& caption) {
-                EXPECT_EQ(caption, kErrorCaption);
+                const bool leftOut = text.find("に変換できない文字を含むため") != std::string::npos;
+                EXPECT_EQ(caption, leftOut ? kWarningCaption : kErrorCaption);
                 messages.push_back(text);
             },
             state);

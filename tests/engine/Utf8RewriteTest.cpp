@@ -161,8 +161,11 @@ struct MixedLists {
         MergeState state;
         MergeLists(
             lists.file("*.mfl"), temp.path() + "/", "_Morvex_.tmp", pool, kMsgFooterListOpen,
-            [&](const std::string& text, const std::string&) { messages.push_back(text); }, state,
-            nullptr, target);
+            [&](const std::string& text, const std::string& caption) {
+                EXPECT_EQ(caption, kWarningCaption) << "the pass goes on";
+                messages.push_back(text);
+            },
+            state, nullptr, target);
         return pool;
     }
 };

@@ -51,9 +51,34 @@ TEST(BoxText, APathBreaksOnlyAfterASlashAndReadsAsBefore) {
     }
 }
 
-TEST(BoxText, TextWithoutPathsIsLeftAsItIs) {
+TEST(BoxText, TextWithoutPathsReadsAsItIs) {
     for (const QString& text : {u"ヘッダリストが開けませんでした"_s, u"a/b 1/2"_s, QString()})
-        EXPECT_EQ(morvex::boxText(text), text);
+        EXPECT_EQ(morvex::boxText(text).remove(QChar(0x2060)), text);
+}
+
+TEST(BoxText, NoParagraphEndsInALineOfAFewCharactersAlone) {
+    const QString messages[] = {
+        u"このファイルシステムではファイルとバックアップを一度に入れ替えられないため、元に戻せませんでした。"_s,
+        u"変換の後でバックアップが別のファイルに置き換えられたため、元に戻しませんでした\n"
+        "抽選の記録を保存できないため、この変換の中だけで重複を避けます"_s,
+    };
+    for (const QString& message : messages) {
+        const QString shown = morvex::boxText(message);
+        for (int width = 60; width <= 420; width += 7) {
+            QList<int> starts = lineStarts(shown, width);
+            starts.prepend(0);
+            starts << int(shown.size());
+            for (qsizetype line = 0; line + 1 < starts.size(); ++line) {
+                const int from = starts[line];
+                const QString text = shown.mid(from, starts[line + 1] - from);
+                const bool wrapped = from > 0 && shown[from - 1] != u'\n';
+                const bool lastOfParagraph = line + 2 == starts.size() || text.endsWith(u'\n');
+                if (wrapped && lastOfParagraph)
+                    EXPECT_GE(QString(text).remove(QChar(0x2060)).remove(u'\n').size(), 5)
+                        << "width " << width << ": " << text.toStdString();
+            }
+        }
+    }
 }
 
 TEST(FittedPath, FoldersGiveWayAndTheFileNameStaysWhole) {

@@ -1,11 +1,11 @@
 // Every dialog as a window manager or compositor sees it: fixed in size with no minimise or
 // maximise button asked for, and belonging to the window it was opened from.
-#include "settings/Set_U.h"
 #include "tests/support/StoreFiles.h"
 #include "windows/About_U.h"
 #include "windows/Editor_U.h"
 #include "windows/ProgresU.h"
 #include "windows/Select_U.h"
+#include "windows/Set_U.h"
 #include "windows/SrcEditU.h"
 
 #include <QMainWindow>

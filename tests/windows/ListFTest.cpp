@@ -15,18 +15,21 @@
 #include "windows/StyleDialogs.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <cerrno>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace morvex::test {
 namespace {
@@ -551,6 +554,42 @@ TEST_F(ListFTest, StoredValuesApplyAtEveryOpeningAndChangesLastUntilTheNext) {
     viewer.TextEditorLbl = u"changed while hidden"_s;
     viewer.show();
     EXPECT_EQ(viewer.TextEditorLbl, u"kate"_s);
+}
+
+TEST_F(ListFTest, AStoredPlaceOffScreenOrFromAnotherScaleShowsTheWholeFrameOnAScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+        int left, top, width, height;
+        std::optional<QPoint> expected; // none: wherever the system puts it
+    } cases[] = {
+        {30, 40, 514, 359, QPoint(30, 40)},
+        {100, -11, 514, 359, QPoint(100, 0)}, // the title bar above the screen
+        {screen.right() - 20, screen.bottom() - 20, 514, 359,
+         QPoint(screen.right() - 513, screen.bottom() - 358)},
+        {-400, 200, 514, 359, QPoint(0, 200)},
+        // Stored at another scale: a place and a size beyond this screen.
+        {screen.width() / 2, screen.height() / 2, screen.width() * 2, screen.height() * 2,
+         QPoint(0, 0)},
+        {screen.width() * 2, 620, 514, 359, std::nullopt},
+        {5000, 5000, 514, 359, std::nullopt},
+        {-2000, 100, 514, 359, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.left) + "," + std::to_string(c.top));
+        writeNumbers(kListView, {{u"WindowTop"_s, c.top},
+                                 {u"WindowLeft"_s, c.left},
+                                 {u"WindowWidth"_s, c.width},
+                                 {u"WindowHeight"_s, c.height}});
+        viewer.show();
+        const QRect frame = viewer.frameGeometry();
+        EXPECT_TRUE(screen.contains(frame))
+            << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+        if (c.expected)
+            EXPECT_EQ(frame.topLeft(), *c.expected);
+        viewer.close();
+        // What the design stores: the frame where it was shown.
+        EXPECT_EQ(storedNumber(kListView, u"WindowTop"_s), frame.top());
+    }
 }
 
 TEST_F(ListFTest, AStoredFontSizeOutOfReachKeepsOrLimitsTheSize) {

@@ -3,13 +3,13 @@
 #include "controls/DisRangeTrackBar.h"
 #include "gui/GuiStartup.h"
 #include "settings/ListViewGroup.h"
-#include "settings/Set_U.h"
 #include "settings/Sjis.h"
 #include "windows/About_U.h"
 #include "windows/Editor_U.h"
 #include "windows/List_U.h"
 #include "windows/ProgresU.h"
 #include "windows/Select_U.h"
+#include "windows/Set_U.h"
 #include "windows/SrcEditU.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 #include "controls/Color.h"
 #include "controls/ExLabel.h"
 #include "controls/MaruBtn.h"
-#include "settings/Set_U.h"
 #include "windows/About_U.h"
+#include "windows/Set_U.h"
 
 #include <QApplication>
 #include <QCheckBox>

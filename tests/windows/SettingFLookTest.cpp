@@ -1,9 +1,12 @@
 // The settings dialog as it opens and as its seconds change: focus and spacing.
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
-#include "settings/Set_U.h"
 #include "tests/support/StoreFiles.h"
+#include "windows/Set_U.h"
 
+#include <QApplication>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTabBar>
 #include <QTabWidget>
 #include <gtest/gtest.h>
@@ -22,6 +25,27 @@ TEST_F(SettingFLook, OpensWithTheFirstControlOfItsTabOrderFocused) {
     EXPECT_TRUE(focus == f.PageControl1 || f.PageControl1->tabBar() == focus)
         << focus->metaObject()->className();
     EXPECT_EQ(f.PageControl1->currentIndex(), 0);
+}
+
+TEST_F(SettingFLook, EveryTabShowsItsWholeCaptionInTheDesktopsOwnStyle) {
+    const QString desktop = QApplication::style()->name();
+    for (const QString& key : QStyleFactory::keys()) {
+        SCOPED_TRACE(key.toStdString());
+        QApplication::setStyle(key);
+        TSettingF f;
+        f.show();
+        const QTabBar* bar = f.PageControl1->tabBar();
+        // A style of its own would measure with other metrics and fonts than those it paints with.
+        EXPECT_EQ(bar->style(), QApplication::style());
+        for (int tab = 0; tab < bar->count(); ++tab) {
+            const QString caption = bar->tabText(tab);
+            EXPECT_GE(bar->tabRect(tab).width(), bar->fontMetrics().horizontalAdvance(caption) + 4)
+                << caption.toStdString();
+        }
+        EXPECT_LE(bar->tabRect(bar->count() - 1).right(), f.PageControl1->width())
+            << "all four tabs fit in the dialog";
+    }
+    QApplication::setStyle(desktop);
 }
 
 TEST_F(SettingFLook, TheSecondsNeverTouchTheirBrackets) {

@@ -1,10 +1,10 @@
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
-#include "settings/Set_U.h"
 #include "settings/SettingFGroups.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/StoreFiles.h"
 #include "tests/support/Widgets.h"
+#include "windows/Set_U.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -72,8 +72,8 @@ TEST_F(SettingF, GoByCloseUncheckedDisablesTrackbarAndGreysLabelsInRelief) {
     EXPECT_FALSE(f.WaitTime->isEnabled());
     EXPECT_EQ(f.Time->text(), u"3"_s);
     expectLabelsLook(f, false);
-    for (const TExLabel* label : timeLabels(f))
-        EXPECT_EQ(label->backFont(), clBtnHighlight); // white on the classic scheme
+    for (const TExLabel* label : timeLabels(f)) // white on the classic scheme
+        EXPECT_EQ(toQColor(label->backFont(), f.palette()), toQColor(clBtnHighlight, f.palette()));
 }
 
 TEST_F(SettingF, NotShowResultWithGoByCloseDisablesControlsButLabelsStayBlackAndFlat) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the about box's pictures: the 145 x 25 logo (16 colours, the top-left pixel carries the
-colour that is shown transparent) and the 32 x 32 icon (256 colours). Writes logo.bmp and
-icon.bmp beside this script; rerun after changing the drawing and commit the results."""
+"""Draws the about box's pictures: the 145 x 25 logo and its 290 x 50 copy for a display scale
+of 2 (16 colours, the top-left pixel carries the
+colour that is shown transparent) and the 32 x 32 icon (256 colours). Writes logo.bmp,
+logo@2x.bmp and icon.bmp beside this script; rerun after changing the drawing and commit the results."""
 
 import os
 import struct
@@ -46,33 +47,50 @@ def write_bmp(path, width, height, bits, palette, pixels):
         f.write(header + info + pal + data)
 
 
-def logo():
-    w, h = 145, 25
+def logo(k=1):
+    """The logo at k times its size: the emblem's edge and the letters' corners drawn finer at
+    k = 2 (for a display scale of 2), the colours the same."""
+    w, h = 145 * k, 25 * k
     px = [[KEY] * w for _ in range(h)]
     # Emblem: a round button with a bracket, the program's two markers in one.
-    cx, cy, r = 13.5, 12.0, 10.5
+    cx, cy, r = 13.5 * k, 12.0 * k, 10.5 * k
     for y in range(h):
         for x in range(w):
             d = ((x + 0.5 - cx) ** 2 + (y + 0.5 - cy) ** 2) ** 0.5
-            if d <= r - 1.5:
-                px[y][x] = YELLOW if (x + y) < cx + cy - 2 else RED
+            if d <= r - 1.5 * k:
+                px[y][x] = YELLOW if (x + y) < cx + cy - 2 * k else RED
             elif d <= r:
                 px[y][x] = MAROON
-    for y in range(6, 19):
-        px[y][15] = px[y][16] = WHITE
-    for x in range(10, 17):
-        px[6][x] = px[18][x] = WHITE
+    for y in range(6 * k, 19 * k):
+        for x in range(15 * k, 17 * k):
+            px[y][x] = WHITE
+    for x in range(10 * k, 17 * k):
+        for dy in range(k):
+            px[6 * k + dy][x] = px[18 * k + dy][x] = WHITE
     # The name, three pixels per glyph dot, with a grey drop shadow.
-    left, top, scale = 34, 1, 3
-    for layer, dx, dy in (("shadow", 2, 2), ("face", 0, 0)):
+    left, top, scale = 34 * k, 1 * k, 3 * k
+    for layer, dx, dy in (("shadow", 2 * k, 2 * k), ("face", 0, 0)):
         for i, ch in enumerate("Morvex"):
-            for gy, line in enumerate(GLYPHS[ch]):
-                for gx, dot in enumerate(line):
-                    if dot != "X":
+            glyph = GLYPHS[ch]
+
+            def dot(gx, gy):
+                return 0 <= gy < len(glyph) and 0 <= gx < len(glyph[gy]) and glyph[gy][gx] == "X"
+
+            for gy, line in enumerate(glyph):
+                for gx, c in enumerate(line):
+                    if c != "X":
                         continue
                     for sy in range(scale):
                         for sx in range(scale):
-                            x = left + i * 18 + gx * scale + sx + dx
+                            # At k = 2 a dot's free outer corner pixel is left out: rounder
+                            # letters instead of doubled squares.
+                            if k > 1:
+                                ex = -1 if sx == 0 else (1 if sx == scale - 1 else 0)
+                                ey = -1 if sy == 0 else (1 if sy == scale - 1 else 0)
+                                if ex and ey and not dot(gx + ex, gy) and not dot(gx, gy + ey) \
+                                        and not dot(gx + ex, gy + ey):
+                                    continue
+                            x = left + i * 18 * k + gx * scale + sx + dx
                             y = top + gy * scale + sy + dy
                             if layer == "shadow":
                                 px[y][x] = GRAY
@@ -123,6 +141,8 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     w, h, px = logo()
     write_bmp(os.path.join(here, "logo.bmp"), w, h, 4, VGA16, px)
+    w, h, px = logo(2)
+    write_bmp(os.path.join(here, "logo@2x.bmp"), w, h, 4, VGA16, px)
     w, h, px, pal = icon()
     write_bmp(os.path.join(here, "icon.bmp"), w, h, 8, pal, px)
 

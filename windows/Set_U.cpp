@@ -1,20 +1,23 @@
-#include "settings/Set_U.h"
+#include "windows/Set_U.h"
 
 #include "controls/DisRangeTrackBar.h"
 #include "controls/ExLabel.h"
+#include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
 #include "settings/SettingFGroups.h"
 
-#include <QApplication>
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProxyStyle>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyleFactory>
+#include <QStyle>
+#include <QStyleOptionTab>
+#include <QStylePainter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -33,6 +36,8 @@ TUpDown::TUpDown(QWidget* parent)
     }
     m_up->setArrowType(Qt::UpArrow);
     m_down->setArrowType(Qt::DownArrow);
+    m_up->setAccessibleDescription(u"値を1つ増やします"_s);
+    m_down->setAccessibleDescription(u"値を1つ減らします"_s);
     connect(m_up, &QToolButton::clicked, this, [this] { step(+1); });
     connect(m_down, &QToolButton::clicked, this, [this] { step(-1); });
 }
@@ -106,14 +111,165 @@ constexpr int kBracketLeft = 216; // where "(" stands before the seconds
 constexpr int kDesignedTabSpace = 8;
 
 // The toolkit's style pads each tab wider than the designed tab control: with a narrow padding
-// all four pages' tabs fit in the dialog's fixed width, without scroll buttons.
-class DesignedTabStyle : public QProxyStyle {
+// all four pages' tabs fit in the dialog's fixed width, without scroll buttons. The tabs are
+// measured and painted by the one style the desktop set (a style of our own would measure with
+// other metrics than the desktop's paints with); only the padding is taken in.
+class DesignedTabBar : public QTabBar {
 public:
-    using QProxyStyle::QProxyStyle;
-    int pixelMetric(PixelMetric metric, const QStyleOption* option,
-                    const QWidget* widget) const override {
-        const int value = QProxyStyle::pixelMetric(metric, option, widget);
-        return metric == PM_TabBarTabHSpace ? std::min(value, kDesignedTabSpace) : value;
+    using QTabBar::QTabBar;
+
+protected:
+    // How much narrower than the style's each tab is.
+    int trimmed(int index) const {
+        QStyleOptionTab option;
+        initStyleOption(&option, index);
+        const int padding = style()->pixelMetric(QStyle::PM_TabBarTabHSpace, &option, this);
+        return std::max(0, padding - kDesignedTabSpace);
+    }
+
+    QSize tabSizeHint(int index) const override {
+        return QTabBar::tabSizeHint(index) - QSize(trimmed(index), 0);
+    }
+    QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
+
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        const auto paintTab = [&](int index) {
+            QStyleOptionTab option;
+            initStyleOption(&option, index);
+            painter.drawControl(QStyle::CE_TabBarTabShape, option);
+            // The style fits the caption into the tab less its padding: the caption's box is
+            // laid out in the tab as wide as the style would have made it, centred on this one.
+            const int trim = trimmed(index);
+            option.rect.adjust(-trim / 2, 0, trim - trim / 2, 0);
+            painter.drawControl(QStyle::CE_TabBarTabLabel, option);
+        };
+        for (int index = 0; index < count(); ++index)
+            if (index != currentIndex())
+                paintTab(index);
+        // The current tab overlaps its neighbours: drawn last, as the toolkit does.
+        if (currentIndex() >= 0)
+            paintTab(currentIndex());
+    }
+};
+
+// One tab as a screen reader meets it: a page tab named by its caption, described by its
+// What's This text, pressed to show its page.
+class AccessibleTab : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    AccessibleTab(QTabBar* bar, int index)
+        : m_bar(bar)
+        , m_index(index) {}
+
+    bool isValid() const override { return m_bar && m_index < m_bar->count(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_bar ? m_bar->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return QAccessible::queryAccessibleInterface(m_bar);
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override {
+        if (!isValid())
+            return {};
+        if (t == QAccessible::Name)
+            return spokenCaption(m_bar->tabText(m_index));
+        if (t == QAccessible::Description)
+            return m_bar->tabWhatsThis(m_index);
+        return {};
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QAccessible::Role role() const override { return QAccessible::PageTab; }
+    QAccessible::State state() const override {
+        QAccessible::State state;
+        if (!isValid())
+            return state;
+        state.selectable = true;
+        state.selected = m_bar->currentIndex() == m_index;
+        state.focused = state.selected && m_bar->hasFocus();
+        state.invisible = !m_bar->isVisible();
+        return state;
+    }
+    QRect rect() const override {
+        if (!isValid())
+            return {};
+        const QRect tab = m_bar->tabRect(m_index);
+        return QRect(m_bar->mapToGlobal(tab.topLeft()), tab.size());
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == pressAction() && isValid())
+            m_bar->setCurrentIndex(m_index);
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<QTabBar> m_bar;
+    int m_index;
+};
+
+// The tab strip: named, as Qt names it, by the current tab's caption, and described as its widget
+// is (Qt's own gives no description), with one child per tab.
+class AccessibleTabBar : public QAccessibleWidget {
+public:
+    explicit AccessibleTabBar(QTabBar* bar)
+        : QAccessibleWidget(bar, QAccessible::PageTabList) {}
+    ~AccessibleTabBar() override {
+        for (const QAccessible::Id id : std::as_const(m_tabs))
+            QAccessible::deleteAccessibleInterface(id);
+    }
+
+    QTabBar* bar() const { return static_cast<QTabBar*>(widget()); }
+    int childCount() const override { return bar()->count(); }
+    QAccessibleInterface* child(int index) const override {
+        if (index < 0 || index >= bar()->count())
+            return nullptr;
+        while (m_tabs.size() <= index)
+            m_tabs << QAccessible::registerAccessibleInterface(
+                new AccessibleTab(bar(), int(m_tabs.size())));
+        return QAccessible::accessibleInterface(m_tabs[index]);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        for (qsizetype i = 0; i < m_tabs.size(); ++i)
+            if (QAccessible::accessibleInterface(m_tabs[i]) == child)
+                return int(i);
+        return -1;
+    }
+    QString text(QAccessible::Text t) const override {
+        QString value = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && value.isEmpty())
+            value = spokenCaption(bar()->tabText(bar()->currentIndex()));
+        return value;
+    }
+
+private:
+    mutable QList<QAccessible::Id> m_tabs;
+};
+
+QAccessibleInterface* accessibleTabBarFactory(const QString&, QObject* object) {
+    auto* bar = dynamic_cast<DesignedTabBar*>(object);
+    return bar ? new AccessibleTabBar(bar) : nullptr;
+}
+
+class DesignedTabWidget : public QTabWidget {
+public:
+    explicit DesignedTabWidget(QWidget* parent)
+        : QTabWidget(parent) {
+        static const bool factoryInstalled = [] {
+            QAccessible::installFactory(accessibleTabBarFactory);
+            return true;
+        }();
+        Q_UNUSED(factoryInstalled);
+        auto* bar = new DesignedTabBar(this);
+        // The caption is never cut: the narrower tab still holds all of it.
+        bar->setElideMode(Qt::ElideNone);
+        setTabBar(bar);
     }
 };
 constexpr int kBracketGap = 2;
@@ -128,9 +284,6 @@ TExLabel* makeExLabel(QWidget* parent, const QString& name, const QString& capti
                       int top) {
     auto* label = named(new TExLabel(caption, parent), name);
     label->move(left, top);
-    // The disabled look is grey text over a copy in the light edge colour (white on the
-    // classic scheme); both come from the palette, so they suit dark schemes too.
-    label->setBackFont(clBtnHighlight);
     // Tab pages can be lighter than the button face the label would fill itself with.
     label->setTransparent(true);
     return label;
@@ -161,12 +314,8 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     setWindowTitle(u"設定"_s);
     setDesignedDialog(this, {290, 228}, false);
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(u"PageControl1"_s);
+    PageControl1 = named(new DesignedTabWidget(this), u"PageControl1"_s);
     PageControl1->setGeometry(0, 0, 289, 193);
-    auto* tabStyle = new DesignedTabStyle(QStyleFactory::create(QApplication::style()->name()));
-    tabStyle->setParent(PageControl1);
-    PageControl1->tabBar()->setStyle(tabStyle);
     buildGeneralPage();
     buildAppRunPage();
     buildWatchPage();
@@ -181,7 +330,56 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     OpenDialog1.executables = true;
 
     connectHandlers();
+    describeControls();
+    tabToCheckedRadio({ShowResult, NotShowResult});
+    tabToCheckedRadio({SjisRadio, Utf8Radio});
     FormCreate();
+}
+
+void TSettingF::describeControls() {
+    const QString pages[] = {
+        u"変換結果の表示とフッタの行末揃え"_s,
+        u"/aｵﾌﾟｼｮﾝで起動したとき、変換の前後に実行するアプリケーション"_s,
+        u"/wｵﾌﾟｼｮﾝで起動したとき、動いている間ファイルを監視するアプリケーション"_s,
+        u"アップロードファイルの文字コードとヘッダ・フッタの抽選"_s,
+    };
+    for (int page = 0; page < PageControl1->count(); ++page)
+        PageControl1->tabBar()->setTabWhatsThis(page, pages[page]);
+    PageControl1->setAccessibleName(u"設定"_s);
+    const std::pair<QWidget*, QString> described[] = {
+        {PageControl1, u"結果の表示、/a・/wｵﾌﾟｼｮﾝ起動時の実行、文字コードの設定"_s},
+        {PageControl1->tabBar(), u"一般、/a・/wｵﾌﾟｼｮﾝ起動時、文字コードの各ページを選びます"_s},
+        {ShowResult, u"変換したファイルごとに、挿入したヘッダとフッタの数を表示します"_s},
+        {GoByClose, u"変換結果の表示を、選んだ秒数が経つと自動的に閉じます"_s},
+        {WaitTime, u"変換結果の表示を閉じるまでの秒数 (0～10秒)"_s},
+        {NotShowResult, u"変換結果を表示せずに変換を続けます"_s},
+        {CompListChk, u"フッタを挿入するとき、各行の末尾を指定した文字目に揃えます"_s},
+        {CompListCount, u"フッタの行末を揃える位置 (0～80文字目)"_s},
+        {BeforeRunChk, u"/aｵﾌﾟｼｮﾝで起動したとき、変換の前にアプリケーションを実行します"_s},
+        {BeforeApp, u"変換の前に実行するアプリケーションのコマンド"_s},
+        {AfterRunChk, u"/aｵﾌﾟｼｮﾝで起動したとき、変換の後にアプリケーションを実行します"_s},
+        {AfterApp, u"変換の後に実行するアプリケーションのコマンド"_s},
+        {WatchApp,
+         u"/wｵﾌﾟｼｮﾝで起動したとき、このアプリケーションが動いている間、ファイルの更新を監視します"_s},
+        {SjisRadio, u"アップロードファイルを Shift-JIS として読み書きします"_s},
+        {Utf8Radio, u"アップロードファイルを UTF-8 として読み書きします"_s},
+        {NoRepeatChk, u"全項目を選び終えるまで、同じヘッダやフッタを選びません"_s},
+        {OkBtn, u"設定を保存して閉じます"_s},
+        {CancelBtn, u"設定を保存せずに閉じます"_s},
+    };
+    for (const auto& [control, description] : described)
+        describeControl(control, description);
+    // The three browse buttons share a caption; their names say which program each chooses.
+    describeControl(BeforeBtn, u"ファイルを選んで、変換前に実行するアプリケーションにします"_s,
+                    u"変換前に実行するｱﾌﾟﾘｹｰｼｮﾝを参照"_s);
+    describeControl(AfterBtn, u"ファイルを選んで、変換後に実行するアプリケーションにします"_s,
+                    u"変換後に実行するｱﾌﾟﾘｹｰｼｮﾝを参照"_s);
+    describeControl(WatchBtn, u"ファイルを選んで、監視するアプリケーションにします"_s,
+                    u"監視するｱﾌﾟﾘｹｰｼｮﾝを参照"_s);
+    // "(", the seconds and "秒)" are read as one label, by the seconds' label.
+    Label1->setAccessibleHidden(true);
+    Label2->setAccessibleHidden(true);
+    Time->setAccessibleDescription(u"自動的に消すまでの秒数"_s);
 }
 
 TSettingF::~TSettingF() = default;
@@ -393,6 +591,21 @@ void TSettingF::setTimeLabelsLook(bool enabled) {
         label->setFontColor(colour);
         label->setFont3D(!enabled);
     }
+    etchTimeLabels();
+}
+
+void TSettingF::etchTimeLabels() {
+    // The copy under the grey text: white on the classic scheme, one that stands clear of the
+    // grey on any other.
+    const TColor copy = toTColor(etchBeside(palette(), toQColor(clGrayText, palette())));
+    for (TExLabel* label : {MinLbl, MaxLbl, Label1, Label2, Time})
+        label->setBackFont(copy);
+}
+
+void TSettingF::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && MaxLbl)
+        etchTimeLabels();
 }
 
 void TSettingF::ShowResultClick() {
@@ -418,6 +631,7 @@ void TSettingF::WaitTimeChange() {
 
 void TSettingF::showWaitTime() {
     Time->setText(QString::number(WaitTime->position()));
+    Time->setAccessibleName(u"(%1秒)"_s.arg(WaitTime->position()));
     // "(" keeps its place unless the seconds need its room: then it steps left, clear of them.
     const int textLeft =
         Time->geometry().right() + 1 - Time->fontMetrics().horizontalAdvance(Time->text());

@@ -86,7 +86,7 @@ public:
     TExLabel* Time;
     TExLabel* Label2;
     TExLabel* MinLbl;
-    TExLabel* MaxLbl;
+    TExLabel* MaxLbl = nullptr;
     QRadioButton* NotShowResult;
     TDisRangeTrackBar* WaitTime;
     QGroupBox* CompListGroup;
@@ -147,6 +147,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildGeneralPage();
@@ -156,7 +157,9 @@ private:
     void buildWatchPage();
     void buildEncodingPage();
     void connectHandlers();
+    void describeControls();
     void setTimeLabelsLook(bool enabled);
+    void etchTimeLabels();
     void showWaitTime();
     void browseInto(QLineEdit* edit);
 

@@ -1,4 +1,4 @@
-#include "settings/SjisByteValidator.h"
+#include "windows/SjisByteValidator.h"
 
 #include "engine/PassValues.h"
 #include "settings/EngineBytes.h"
