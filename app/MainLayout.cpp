@@ -4,7 +4,10 @@
 #include "app/Main_U.h"
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
+#include "engine/PassValues.h"
 #include "gui/DesignedWindow.h"
+#include "modes/Unattended.h"
+#include "settings/EngineBytes.h"
 #include "settings/SjisByteValidator.h"
 
 #include <QFrame>
@@ -16,6 +19,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtMath>
+#include <utility>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -69,6 +73,7 @@ void TMorvexF::buildPanel() {
     buildPopupMenus();
     buildDialogs();
     setTabOrder();
+    describeControls();
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
 }
 
@@ -86,25 +91,25 @@ void TMorvexF::buildSourceRow() {
 
 void TMorvexF::buildMarkerRows() {
     Label6 = makeLabel(MainPnl, u"Label6"_s, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子(&B):"_s, 8, 56);
-    BackExt = makeEdit(MainPnl, u"BackExt"_s, u".bak"_s, {148, 54, 33, 18},
+    BackExt = makeEdit(MainPnl, u"BackExt"_s, fromBytes(kDefaultBackupExt), {148, 54, 33, 18},
                        u"同名ﾌｧｲﾙ時のﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子を指定します（｢.｣も付ける）"_s);
-    BackExt->setMaxLength(4);
-    // The limits are bytes of Shift-JIS, as the pass takes them; "/" would leave the folder.
-    limitToSjisBytes(BackExt, 4, u"/"_s);
+    BackExt->setMaxLength(static_cast<int>(kMaxBackupExtBytes));
+    // The pass's own checks: bytes of Shift-JIS, as the pass takes them.
+    limitToBackupExt(BackExt);
     Label6->setBuddy(BackExt);
 
     Label1 = makeLabel(MainPnl, u"Label1"_s, u"行頭の"_s, 8, 76);
-    HeadConvChar = makeEdit(MainPnl, u"HeadConvChar"_s, u"]"_s, {48, 73, 15, 18},
-                            u"この文字が行頭にあるとヘッダに変換されます"_s);
-    HeadConvChar->setMaxLength(1);
-    limitToSjisBytes(HeadConvChar, 1);
+    HeadConvChar = makeEdit(MainPnl, u"HeadConvChar"_s, QChar(char16_t{kDefaultHeaderMarker}),
+                            {48, 73, 15, 18}, u"この文字が行頭にあるとヘッダに変換されます"_s);
+    HeadConvChar->setMaxLength(static_cast<int>(kMaxMarkerBytes));
+    limitToMarker(HeadConvChar);
     Label2 = makeLabel(MainPnl, u"Label2"_s, u"をﾍｯﾀﾞに変換する。"_s, 66, 76);
 
     Label4 = makeLabel(MainPnl, u"Label4"_s, u"行頭の"_s, 8, 97);
-    ConvChar = makeEdit(MainPnl, u"ConvChar"_s, u")"_s, {48, 94, 15, 18},
-                        u"この文字が行頭にあるとフッタに変換されます"_s);
-    ConvChar->setMaxLength(1);
-    limitToSjisBytes(ConvChar, 1);
+    ConvChar = makeEdit(MainPnl, u"ConvChar"_s, QChar(char16_t{kDefaultFooterMarker}),
+                        {48, 94, 15, 18}, u"この文字が行頭にあるとフッタに変換されます"_s);
+    ConvChar->setMaxLength(static_cast<int>(kMaxMarkerBytes));
+    limitToMarker(ConvChar);
     Label5 = makeLabel(MainPnl, u"Label5"_s, u"をﾌｯﾀに変換する。"_s, 66, 97);
     // Their labels read around them ("行頭の" … "をﾍｯﾀﾞに変換する。"): one name says it whole.
     HeadConvChar->setAccessibleName(u"ﾍｯﾀﾞに変換する行頭の文字"_s);
@@ -122,7 +127,7 @@ void TMorvexF::buildListRows() {
     HeaderBtn = roundButton(MainPnl, u"HeaderBtn"_s, {66, 122, 17, 17});
     HeaderBtn->setAccessibleName(u"ﾍｯﾀﾞﾘｽﾄを表示"_s);
     endCaptionBefore(HeaderLbl, HeaderBtn->x(), 3);
-    HFile = makeEdit(MainPnl, u"HFile"_s, u"*.mhl"_s, {86, 122, 200, 18},
+    HFile = makeEdit(MainPnl, u"HFile"_s, fromBytes(kHeaderListName), {86, 122, 200, 18},
                      u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     HeaderLbl->setBuddy(HFile);
     // Alt+H is the help menu's (buildMainMenu): the field is reached by Tab and click.
@@ -132,7 +137,7 @@ void TMorvexF::buildListRows() {
     FutterBtn = roundButton(MainPnl, u"FutterBtn"_s, {66, 142, 17, 17});
     FutterBtn->setAccessibleName(u"ﾌｯﾀﾘｽﾄを表示"_s);
     endCaptionBefore(FutterLbl, FutterBtn->x(), 3);
-    FFile = makeEdit(MainPnl, u"FFile"_s, u"*.mfl"_s, {86, 142, 200, 18},
+    FFile = makeEdit(MainPnl, u"FFile"_s, fromBytes(kFooterListName), {86, 142, 200, 18},
                      u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s);
     FutterLbl->setBuddy(FFile);
     FBBtn = button(MainPnl, u"FBBtn"_s, u"参照..."_s, {290, 142, 39, 18});
@@ -153,14 +158,17 @@ void TMorvexF::buildMainMenu() {
     File = named(bar->addMenu(u"ファイル(&F)"_s), u"File"_s);
     SrcOpenMnu = addMenuItem(File, u"SrcOpenMnu"_s, u"変換元ﾌｧｲﾙを開く(&S)..."_s);
     OutOpenMnu = addMenuItem(File, u"OutOpenMnu"_s, u"変換先ﾌｧｲﾙを開く(&O)..."_s);
-    N1 = addMenuSeparator(File, u"N1"_s);
-    HeaderOpenMnu = addMenuItem(File, u"HeaderOpenMnu"_s, u"ヘッダリストを開く(&H)..."_s);
-    FutterOpenMnu = addMenuItem(File, u"FutterOpenMnu"_s, u"フッタリストを開く(&F)..."_s);
-    N2 = addMenuSeparator(File, u"N2"_s);
-    Exit = addMenuItem(File, u"Exit"_s, u"終了(&X)"_s);
+    // Our own items sit with their kind: the take-back by the files it takes back, the starter
+    // lists by the list commands; 終了 stays last.
     N7 = addMenuSeparator(File, u"N7"_s);
     UndoMnu = addMenuItem(File, u"UndoMnu"_s, u"元に戻す(&U)"_s);
     UndoMnu->setEnabled(false);
+    N1 = addMenuSeparator(File, u"N1"_s);
+    HeaderOpenMnu = addMenuItem(File, u"HeaderOpenMnu"_s, u"ヘッダリストを開く(&H)..."_s);
+    FutterOpenMnu = addMenuItem(File, u"FutterOpenMnu"_s, u"フッタリストを開く(&F)..."_s);
+    SampleListMnu = addMenuItem(File, u"SampleListMnu"_s, u"サンプルのリストを作成"_s);
+    N2 = addMenuSeparator(File, u"N2"_s);
+    Exit = addMenuItem(File, u"Exit"_s, u"終了(&X)"_s);
 
     Act = named(bar->addMenu(u"処理(X)"_s), u"Act"_s);
     ConvMnu = addMenuItem(Act, u"ConvMnu"_s, u"変換(&C)"_s);
@@ -210,8 +218,8 @@ void TMorvexF::buildDialogs() {
     FutterFileOpen.mustExist = true;
 
     FolderDialog1 = named(new TFolderDialog(this), u"FolderDialog1"_s);
-    AppRunTimer = makeTimer(this, u"AppRunTimer"_s, 1234);
-    ObserveTimer = makeTimer(this, u"ObserveTimer"_s, 2000);
+    AppRunTimer = makeTimer(this, u"AppRunTimer"_s, kAppRunTimerInterval);
+    ObserveTimer = makeTimer(this, u"ObserveTimer"_s, kObserveTimerInterval);
 }
 
 void TMorvexF::setTabOrder() {
@@ -222,6 +230,23 @@ void TMorvexF::setTabOrder() {
     for (TMaruBtn* round : {HeaderBtn, FutterBtn})
         round->setFocusPolicy(Qt::NoFocus);
     ConvBtn->setFocus();
+}
+
+void TMorvexF::describeControls() {
+    // The two browse buttons share a caption; the name says which list each one browses for.
+    HBBtn->setAccessibleName(u"ヘッダリストを参照"_s);
+    FBBtn->setAccessibleName(u"フッタリストを参照"_s);
+    // Controls with a hint are described by it; these have none.
+    const std::pair<QWidget*, QString> described[] = {
+        {SrcFile, u"変換するｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙ（ﾜｲﾙﾄﾞｶｰﾄﾞ可）の一覧です。「編集」で追加・削除します"_s},
+        {SrcEditBtn, u"変換ﾌｧｲﾙの一覧を編集します"_s},
+        {HBBtn, u"ヘッダリストをフォルダかファイルで選びます"_s},
+        {FBBtn, u"フッタリストをフォルダかファイルで選びます"_s},
+        {HeaderBtn, u"ヘッダリストの内容をリストファイルビューアで表示します"_s},
+        {FutterBtn, u"フッタリストの内容をリストファイルビューアで表示します"_s},
+    };
+    for (const auto& [control, description] : described)
+        control->setAccessibleDescription(description);
 }
 
 } // namespace morvex

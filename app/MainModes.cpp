@@ -88,14 +88,4 @@ void TMorvexF::ObserveTimerTimer() {
         modes()->ObserveTimerTimer();
 }
 
-void TMorvexF::RunApp(bool before) {
-    if (modes())
-        modes()->RunApp(before);
-}
-
-void TMorvexF::ExpandExeCmd() {
-    if (modes())
-        modes()->ExpandExeCmd();
-}
-
 } // namespace morvex

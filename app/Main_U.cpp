@@ -3,6 +3,8 @@
 #include "app/StarterLists.h"
 #include "controls/FolderDialog.h"
 #include "controls/MaruBtn.h"
+#include "engine/Messages.h"
+#include "engine/PassValues.h"
 #include "engine/Paths.h"
 #include "gui/OpenDocument.h"
 #include "modes/InstallLayout.h"
@@ -21,6 +23,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,6 +36,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <exception>
+#include <tuple>
+#include <utility>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -102,6 +107,7 @@ void TMorvexF::connectCommands() {
         {FutterOpenMnu, &TMorvexF::FBBtnClick},
         {Exit, &TMorvexF::ExitClick},
         {UndoMnu, &TMorvexF::UndoMnuClick},
+        {SampleListMnu, &TMorvexF::SampleListMnuClick},
         {ConvMnu, &TMorvexF::ConvBtnClick},
         {ShowResultSetting, &TMorvexF::ShowResultSettingClick},
         {Contents, &TMorvexF::ContentsClick},
@@ -125,9 +131,21 @@ void TMorvexF::connectCommands() {
 void TMorvexF::connectEngine() {
     Engine.setDesignedTexts(true); // its message boxes say what the design says
     Engine.setShowError([this](const std::string& text, const std::string& caption) {
-        showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
+        engineErrorShown(text, caption);
     });
     Engine.setResultCallback([this](const FileResult& result) { reportResult(result); });
+}
+
+void TMorvexF::engineErrorShown(const std::string& text, const std::string& caption) {
+    showStopBox(this, QString::fromUtf8(caption), QString::fromUtf8(text));
+    const ConvSettings settings = convSettings();
+    // The engine's own wording, up to the file it names, tells a list with nothing to draw.
+    for (const bool footer : {true, false}) {
+        const std::string& pattern =
+            footer ? settings.footerListPattern : settings.headerListPattern;
+        if (text.starts_with(emptyPoolMessage(footer, pattern, {})))
+            m_listMissing = true;
+    }
 }
 
 void TMorvexF::reportResult(const FileResult& result) {
@@ -167,19 +185,58 @@ ConvSettings TMorvexF::convSettings() const {
 }
 
 void TMorvexF::ConvBtnClick() {
-    ConvSettings settings = convSettings();
+    ConvSettings settings;
     {
         // The alignment, the draw rule and the encoding are what the store holds now, read
         // through an unseen settings dialog.
         const TSettingF setting(this, loadWritesFor(m_application.Arguments));
-        settings.alignFooters = setting.CompListChk->isChecked();
-        settings.alignColumn = setting.CompListUpDown->position();
-        settings.noRepeat = setting.NoRepeatChk->isChecked();
-        settings.encoding =
-            setting.Utf8Radio->isChecked() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+        settings = withDialogSettings(convSettings(), setting.readState());
     }
+    m_listMissing = false;
     Engine.ConvertAll(settings);
     UndoMnu->setEnabled(Engine.canUndo());
+    // A user who declined the starter lists once, or lost them, is offered them again here;
+    // an unattended mode has nobody to ask.
+    if (std::exchange(m_listMissing, false) && m_runMode == RunMode::Interactive)
+        offerSampleLists();
+}
+
+void TMorvexF::offerSampleLists() {
+    const QString folder = listFolder();
+    const QStringList missing = missingStarterLists(folder);
+    if (missing.isEmpty())
+        return;
+    const QString question =
+        u"ヘッダリストかフッタリストが見つからないか空です。\n\n"
+        u"サンプルのリスト (%1) を %2 に作成しますか？\n"
+        u"同じ名前のファイルがあれば、そのままにします。"_s.arg(missing.join(u", "_s), folder);
+    if (askYesNo(this, u"Morvex"_s, question))
+        SampleListMnuClick();
+}
+
+void TMorvexF::SampleListMnuClick() {
+    const StarterOutcome outcome = writeStarterLists(listFolder());
+    reportStarterLists(this, outcome,
+                       outcome.error.isEmpty() ? pointEmptyFieldsAtListFolder() : QString());
+}
+
+QString TMorvexF::pointEmptyFieldsAtListFolder() {
+    // Only a pattern that finds nothing is replaced: no list of the user's is left out by it.
+    QStringList pointed;
+    const std::tuple<QLineEdit*, QString, QString> fields[] = {
+        {HFile, fromBytes(kHeaderListName), u"ﾍｯﾀﾞﾘｽﾄ"_s},
+        {FFile, fromBytes(kFooterListName), u"ﾌｯﾀﾘｽﾄ"_s},
+    };
+    for (const auto& [field, mask, label] : fields) {
+        if (!findFiles(bytes(field->text())).empty())
+            continue;
+        field->setText(joinedPattern(listFolder(), mask));
+        pointed << u"%1: %2"_s.arg(label, field->text());
+    }
+    if (pointed.isEmpty())
+        return {};
+    return u"ファイルが一つも見つからなかったリストの欄を、作成したリストに合わせました:\n"_s +
+           pointed.join(u'\n');
 }
 
 void TMorvexF::UndoMnuClick() {
@@ -218,14 +275,18 @@ void TMorvexF::chooseFolder(QLineEdit* pattern, const QString& caption, const QS
 }
 
 void TMorvexF::HeaderDirBClick() {
-    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s, u"*.mhl"_s);
+    chooseFolder(HFile, u"ヘッダリストのあるフォルダを指定してください。"_s,
+                 fromBytes(kHeaderListName));
 }
 
 void TMorvexF::FutterDirBClick() {
-    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s, u"*.mfl"_s);
+    chooseFolder(FFile, u"フッタリストのあるフォルダを指定してください。"_s,
+                 fromBytes(kFooterListName));
 }
 
-void TMorvexF::chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog) {
+void TMorvexF::chooseFile(QLineEdit* pattern, FileDialogRequest dialog) {
+    // Where the field points, as the folder browser starts; a bare pattern gives the default.
+    dialog.startDir = QDir::cleanPath(QString::fromUtf8(directoryPart(bytes(pattern->text()))));
     if (const std::optional<QString> chosen = runFileDialog(this, dialog))
         pattern->setText(*chosen);
 }
@@ -337,13 +398,10 @@ bool TMorvexF::saveSettings() {
     if (!m_settingsLoaded)
         return true;
     const MainWindowSettings state = settingsState();
-    m_saveFailed = false;
-    for (const StoreResult& saved : {SaveSystemGroup(state), SaveFileGroup(state)}) {
-        if (!saved) {
-            showStandardError(this, saved.message());
-            m_saveFailed = true;
-        }
-    }
+    const StoreResult saved = saveMainWindowGroups(state);
+    m_saveFailed = !saved;
+    if (m_saveFailed)
+        showStandardError(this, saved.message());
     return !m_saveFailed;
 }
 

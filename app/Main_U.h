@@ -26,6 +26,7 @@ struct MainWindowSettings;
 struct StoreBase;
 class TAnimateWindow;
 class TCheckMutex;
+class TListF;
 class TTaskIcon;
 
 /// The list viewer as the round buttons use it; empty until a viewer is attached.
@@ -47,6 +48,8 @@ public:
     explicit TMorvexF(MorvexApplication& application, QWidget* parent = nullptr);
     ~TMorvexF() override;
 
+    friend void attachListViewer(TMorvexF& window, TListF& viewer);
+
     /// Who answers each converted file; the result dialog unless replaced (the desktop-less
     /// mode writes lines instead).
     using ResultReporter = std::function<void(const FileResult&)>;
@@ -57,6 +60,84 @@ public:
     /// the values it could not read are not overwritten by its defaults.
     bool settingsLoaded() const { return m_settingsLoaded; }
 
+    // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine;
+    // ExeCmd, BeforeApp, AfterApp, AppProcess and the watch records in modes()
+    // (modes/Unattended.h), made when an unattended mode starts.
+    ConvEngine Engine;
+    int HeaderBtnMarker = 0;   ///< 1 when the viewer was last opened for the header lists
+    int FutterBtnMarker = 0;   ///< 1 when the viewer was last opened for the footer lists
+    bool SkipConverted = true; ///< off for as long as a watch mode runs
+
+    // Event handlers.
+    void FormCreate();
+    void FormShow() {}
+    bool FormCloseQuery();
+    void FormClose();
+    void ConvBtnClick();
+    /// Exchanges every file the last pass converted with its backup and tells how many.
+    void UndoMnuClick();
+    /// Puts the starter lists into the list folder, never over a file there, and points a list
+    /// field that finds no file at them.
+    void SampleListMnuClick();
+    void SrcEditBtnClick();
+    void OutBBtnClick();
+    void HBBtnClick();
+    void FBBtnClick();
+    void HeaderDirBClick();
+    void FutterDirBClick();
+    void HeaderFileBClick();
+    void FutterFileBClick();
+    void HeaderBtnClick();
+    void FutterBtnClick();
+    void ShowResultSettingClick();
+    void ContentsClick();
+    void AboutClick();
+    void ExitClick();
+    void Exit1Click();
+    void Show1Click();
+    /// The close requests (title-bar close, the quit signals): save both groups and end.
+    void SaveAndQuit();
+    // The unattended modes (app/MainModes.cpp).
+    void AppRunTimerTimer();
+    void ObserveTimerTimer();
+    /// The request to pop up the icon menu: `ObserveMnu` at the cursor.
+    void PopupObserveMenu();
+
+    /// The screen point where the pop-up menu of a browse button opens.
+    QPoint popupPoint(const QWidget* button) const;
+    /// The values of a pass, as the window's fields give them now.
+    ConvSettings convSettings() const;
+    /// The window's fields as the System and File groups take them.
+    MainWindowSettings settingsState() const;
+    void applySettingsState(const MainWindowSettings& state);
+
+    // What the modes ask of the window (app/MainModes.cpp).
+    QStringList arguments() const override;
+    SettingFState settingF() override;
+    ConvSettings passValues() override;
+    ConvSettings conversionValues() override;
+    void convertAll() override;
+    void engineError(const std::string& text, const std::string& caption) override;
+    void skipConvertedOff() override;
+    void setAppRunIconVisible(bool visible) override;
+    void setObserveIconVisible(bool visible) override;
+    void processEvents() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+    void startInteractive() override;
+    ConvEngine& engine() override { return Engine; }
+    QTimer& appRunTimer() override { return *AppRunTimer; }
+    QTimer& observeTimer() override { return *ObserveTimer; }
+    void appRunTimerTick() override;
+    void observeTimerTick() override;
+
+private:
+    // Widgets and parts of the window, each also its object name: tests and tools find them
+    // by that name.
     // Controls, as laid out on MainPnl.
     QFrame* MainPnl;
     QLabel* SrcLbl;
@@ -90,7 +171,8 @@ public:
     QAction* N2;
     QAction* Exit;
     QAction* N7;
-    QAction* UndoMnu; ///< takes back the files of the last pass; greyed while there are none
+    QAction* UndoMnu;       ///< takes back the files of the last pass; greyed while there are none
+    QAction* SampleListMnu; ///< puts the starter lists into the list folder
     QMenu* Act;
     QAction* ConvMnu;
     QMenu* Setup;
@@ -128,81 +210,6 @@ public:
     TAnimateWindow* AnimateWindow1;
     TCheckMutex* CheckMutex1; ///< no name: any number of instances run
 
-    // Working state. The pools, TmpStr, TmpLbl, OutFile and the merge paths live in the engine;
-    // ExeCmd, BeforeApp, AfterApp, AppProcess and the watch records in modes()
-    // (modes/Unattended.h), made when an unattended mode starts.
-    ConvEngine Engine;
-    int HeaderBtnMarker = 0;   ///< 1 when the viewer was last opened for the header lists
-    int FutterBtnMarker = 0;   ///< 1 when the viewer was last opened for the footer lists
-    bool SkipConverted = true; ///< off for as long as a watch mode runs
-
-    // Event handlers.
-    void FormCreate();
-    void FormShow() {}
-    bool FormCloseQuery();
-    void FormClose();
-    void ConvBtnClick();
-    /// Exchanges every file the last pass converted with its backup and tells how many.
-    void UndoMnuClick();
-    void SrcEditBtnClick();
-    void OutBBtnClick();
-    void HBBtnClick();
-    void FBBtnClick();
-    void HeaderDirBClick();
-    void FutterDirBClick();
-    void HeaderFileBClick();
-    void FutterFileBClick();
-    void HeaderBtnClick();
-    void FutterBtnClick();
-    void ShowResultSettingClick();
-    void ContentsClick();
-    void AboutClick();
-    void ExitClick();
-    void Exit1Click();
-    void Show1Click();
-    /// The close requests (title-bar close, the quit signals): save both groups and end.
-    void SaveAndQuit();
-    // The unattended modes (app/MainModes.cpp).
-    void AppRunTimerTimer();
-    void ObserveTimerTimer();
-    void RunApp(bool before);
-    void ExpandExeCmd();
-    /// The request to pop up the icon menu: `ObserveMnu` at the cursor.
-    void PopupObserveMenu();
-
-    /// The screen point where the pop-up menu of a browse button opens.
-    QPoint popupPoint(const QWidget* button) const;
-    /// The values of a pass, as the window's fields give them now.
-    ConvSettings convSettings() const;
-    /// The window's fields as the System and File groups take them.
-    MainWindowSettings settingsState() const;
-    void applySettingsState(const MainWindowSettings& state);
-
-    // What the modes ask of the window (app/MainModes.cpp).
-    QStringList arguments() const override;
-    SettingFState settingF() override;
-    ConvSettings passValues() override;
-    ConvSettings conversionValues() override;
-    void convertAll() override;
-    void engineError(const std::string& text, const std::string& caption) override;
-    void skipConvertedOff() override;
-    void setAppRunIconVisible(bool visible) override;
-    void setObserveIconVisible(bool visible) override;
-    void processEvents() override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-    void startInteractive() override;
-    ConvEngine& engine() override { return Engine; }
-    QTimer& appRunTimer() override { return *AppRunTimer; }
-    QTimer& observeTimer() override { return *ObserveTimer; }
-    void appRunTimerTick() override;
-    void observeTimerTick() override;
-
-private:
     void buildPanel();
     void buildSourceRow();
     void buildMarkerRows();
@@ -213,16 +220,20 @@ private:
     void buildDialogs();
     void buildComponents();
     void setTabOrder();
+    void describeControls();
     void connectCommands();
     void connectEngine();
     void runGuarded(void (TMorvexF::*handler)());
     void chooseFolder(QLineEdit* pattern, const QString& caption, const QString& listMask);
-    void chooseFile(QLineEdit* pattern, const FileDialogRequest& dialog);
+    void chooseFile(QLineEdit* pattern, FileDialogRequest dialog);
     void openListViewer();
     bool loadSettings();
     /// Saves both groups; false (after the error box) when a save failed.
     bool saveSettings();
     void reportResult(const FileResult& result);
+    void engineErrorShown(const std::string& text, const std::string& caption);
+    QString pointEmptyFieldsAtListFolder();
+    void offerSampleLists();
 
     MorvexApplication& m_application;
     RunMode m_runMode = RunMode::Interactive;
@@ -231,8 +242,9 @@ private:
     bool m_closeByCommand = false;
     bool m_positionKnown = false;
     bool m_settingsLoaded = false;
-    bool m_firstStart = false;              ///< no settings file before this start: a new user
-    bool m_saveFailed = false;              ///< the last save failed: the end's status says so
+    bool m_firstStart = false;  ///< no settings file before this start: a new user
+    bool m_saveFailed = false;  ///< the last save failed: the end's status says so
+    bool m_listMissing = false; ///< the running pass met a list pattern with nothing to draw
     std::unique_ptr<StoreBase> m_storeBase; ///< what the load found; the saves compare with it
 };
 

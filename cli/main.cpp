@@ -1,6 +1,7 @@
 // morvex-convert: one conversion pass from the command line.
 #include "cli/Modes.h"
 #include "engine/Engine.h"
+#include "engine/PassValues.h"
 #include "engine/TakeBack.h"
 
 #include <algorithm>
@@ -38,14 +39,18 @@ standard input to standard output and touches no file.
                          it was)
   --redraw               convert each FILE's backup again into FILE with new
                          draws; the backup stays
-  --footer-list PATTERN  footer list pattern (default "*.mfl")
-  --header-list PATTERN  header list pattern (default "*.mhl")
-  --footer-marker CHAR   footer marker, one byte (default ")"; an empty value
-                         means the NUL byte)
-  --header-marker CHAR   header marker, one byte (default "]"; an empty value
-                         means the NUL byte)
-  --backup-ext EXT       backup extension with its dot, at most 4 bytes, no
-                         "/" (default ".bak"; empty removes the extension)
+  --footer-list PATTERN  footer list pattern (default "*.mfl" in the list
+                         folder $XDG_DATA_HOME/morvex/, by default
+                         ~/.local/share/morvex/, as in the program morvex)
+  --header-list PATTERN  header list pattern (default "*.mhl" in the list
+                         folder)
+  --footer-marker CHAR   footer marker, one Shift-JIS byte (default ")"; an
+                         empty value means the NUL byte)
+  --header-marker CHAR   header marker, one Shift-JIS byte (default "]"; an
+                         empty value means the NUL byte)
+  --backup-ext EXT       backup extension with its dot, at most 4 bytes in
+                         Shift-JIS, no "/" (default ".bak"; empty removes the
+                         extension)
   --encoding ENC         the upload files' encoding, sjis or utf-8 (default
                          sjis); list files are read in their own encoding
                          (UTF-8 with a byte-order mark or when valid UTF-8
@@ -92,10 +97,14 @@ template <typename T> std::optional<T> parseNumber(std::string_view text, T max)
     return value;
 }
 
-unsigned char parseMarker(std::string_view name, std::string_view value) {
-    if (value.size() > 1)
-        throw UsageError{std::string(name) + " takes one byte, not \"" + std::string(value) + "\""};
-    return value.empty() ? 0 : static_cast<unsigned char>(value.front());
+// A marker is taken as the window takes its field: one Shift-JIS byte ("ｱ" is 0xB1).
+void setMarker(unsigned char& marker, std::optional<std::string>& field, std::string_view name,
+               std::string_view value) {
+    if (morvex::markerFault(value, morvex::TextEncoding::ShiftJis) != morvex::ValueFault::None)
+        throw UsageError{std::string(name) + " takes one Shift-JIS byte, not \"" +
+                         std::string(value) + "\""};
+    marker = morvex::markerByte(value);
+    field = std::string(value);
 }
 
 morvex::TextEncoding parseEncoding(std::string_view value) {
@@ -117,12 +126,17 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
     } else if (name == "--header-list") {
         s.headerListPattern = value;
     } else if (name == "--footer-marker") {
-        s.footerMarker = parseMarker(name, value);
+        setMarker(s.footerMarker, s.footerMarkerField, name, value);
     } else if (name == "--header-marker") {
-        s.headerMarker = parseMarker(name, value);
+        setMarker(s.headerMarker, s.headerMarkerField, name, value);
     } else if (name == "--backup-ext") {
-        if (value.size() > 4 || value.find('/') != std::string_view::npos)
-            throw UsageError{"--backup-ext takes at most 4 bytes and no \"/\", not \"" +
+        const morvex::ValueFault fault = morvex::backupExtFault(value);
+        const char* rule = fault == morvex::ValueFault::Slash ? "no \"/\""
+                           : fault == morvex::ValueFault::NoShiftJis
+                               ? "only characters Shift-JIS has"
+                               : "at most 4 bytes counted in Shift-JIS";
+        if (fault != morvex::ValueFault::None)
+            throw UsageError{"--backup-ext takes " + std::string(rule) + ", not \"" +
                              std::string(value) + "\""};
         s.backupExt = value;
     } else if (name == "--align") {
@@ -172,15 +186,17 @@ void checkModes(const Options& o) {
         throw UsageError{"\"-\" must be the only SOURCE"};
     if (filter && o.dryRun)
         throw UsageError{"\"-\" cannot be used with --dry-run"};
-    // In UTF-8 text a byte above 0x7F at a line start is part of a character, never a whole one.
-    if (o.settings.encoding == morvex::TextEncoding::Utf8)
-        for (const unsigned char marker : {o.settings.footerMarker, o.settings.headerMarker})
-            if (marker >= 0x80)
-                throw UsageError{"with --encoding utf-8 a marker must be one ASCII byte"};
+    for (const auto* field : {&o.settings.footerMarkerField, &o.settings.headerMarkerField})
+        if (*field && morvex::markerFault(**field, o.settings.encoding) != morvex::ValueFault::None)
+            throw UsageError{"with --encoding utf-8 a marker must be one ASCII byte"};
 }
 
 Options parseArguments(const std::vector<std::string_view>& args) {
     Options o;
+    // The lists are looked for where the program's list fields look.
+    const std::string lists = morvex::userListFolder();
+    o.settings.footerListPattern = lists + std::string(morvex::kFooterListName);
+    o.settings.headerListPattern = lists + std::string(morvex::kHeaderListName);
     bool optionsDone = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];

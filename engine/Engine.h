@@ -3,6 +3,7 @@
 #include "engine/Draw.h"
 #include "engine/FileId.h"
 #include "engine/Messages.h"
+#include "engine/PassValues.h"
 #include "engine/Paths.h"
 #include "engine/Pool.h"
 #include "engine/Rounds.h"
@@ -26,11 +27,11 @@ enum class ReplaceOutcome;
 
 /// The values of one conversion pass.
 struct ConvSettings {
-    unsigned char footerMarker = ')';
-    unsigned char headerMarker = ']';
-    std::string backupExt = ".bak";
-    std::string footerListPattern = "*.mfl";
-    std::string headerListPattern = "*.mhl";
+    unsigned char footerMarker = kDefaultFooterMarker;
+    unsigned char headerMarker = kDefaultHeaderMarker;
+    std::string backupExt{kDefaultBackupExt};
+    std::string footerListPattern{kFooterListName};
+    std::string headerListPattern{kHeaderListName};
     std::vector<std::string> sources;
     bool alignFooters = false;
     int alignColumn = 71;

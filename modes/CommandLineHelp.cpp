@@ -6,9 +6,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr char kHelp[] = R"help(Usage: morvex [MODE [ARGUMENT...]]
-Rewrites Shift-JIS bulletin-board upload files in place, replacing header and
-footer marker lines by entries drawn from list files, and keeps the previous
-text of each file in a backup.
+Rewrites bulletin-board upload files (Shift-JIS, or UTF-8 when the settings
+choose it) in place, replacing header and footer marker lines by entries drawn
+from list files, and keeps the previous text of each file in a backup.
 Without arguments the main window opens. The first argument chooses an
 unattended mode (each also written with "-" or in upper case: -c, /C, -C):
   /c           convert the stored source list once and end (also without a
@@ -26,15 +26,16 @@ nothing: Morvex waits for a quit request.
   --version    show the version, the licence and where the window module and
                the manual are, and end
 SIGTERM, SIGINT, SIGHUP and the session D-Bus method SaveAndQuit (service
-jp.qor.Morvex, object /jp/qor/Morvex) save the settings and end;
-PopupObserveMenu pops up the icon menu.
+jp.qor.Morvex, object /jp/qor/Morvex), with a desktop or without, save the
+settings and end; PopupObserveMenu pops up the icon menu.
+Lists: $XDG_DATA_HOME/morvex/ (default ~/.local/share/morvex/), where the list
+fields start and where morvex-convert looks by default.
 Settings: $XDG_CONFIG_HOME/morvex/settings.reg
 (default ~/.config/morvex/settings.reg).
 Rounds of draws without repeats: $XDG_STATE_HOME/morvex/
 (default ~/.local/state/morvex/).
 Exit status: 0 normal end; 1 the window module or the settings file could not
-be used, or a save at the end failed; 2 no desktop for the main window;
-255 another instance already runs.
+be used, or a save at the end failed; 2 no desktop for the main window.
 )help";
 
 constexpr char kLicence[] = R"licence(Copyright (c) 2026 The Morvex developers

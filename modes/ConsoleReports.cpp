@@ -61,14 +61,11 @@ bool loadMainFieldsWithoutDesktop(MainWindowSettings& fields, LoadWrites writes)
 }
 
 ExitStatus saveMainFieldsWithoutDesktop(const MainWindowSettings& fields) {
-    ExitStatus status = ExitStatus::Done;
-    for (const StoreResult& saved : {SaveSystemGroup(fields), SaveFileGroup(fields)}) {
-        if (!saved) {
-            writeStoreError(saved.message());
-            status = ExitStatus::SaveFailed;
-        }
-    }
-    return status;
+    const StoreResult saved = saveMainWindowGroups(fields);
+    if (saved)
+        return ExitStatus::Done;
+    writeStoreError(saved.message());
+    return ExitStatus::SaveFailed;
 }
 
 } // namespace morvex

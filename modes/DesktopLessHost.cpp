@@ -3,6 +3,7 @@
 #include "modes/ConsoleReports.h"
 #include "modes/PassSettings.h"
 #include "modes/ProcessEnd.h"
+#include "modes/Unattended.h"
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -16,8 +17,8 @@ DesktopLessHost::DesktopLessHost(MainWindowSettings fields, QStringList argument
     , m_engine(writeEngineError,
                [this](const FileResult& result) { writeResult(result, m_passDialog, m_results); }) {
     // The designed intervals; the modes set their own where they differ.
-    m_appRunTimer.setInterval(1234);
-    m_observeTimer.setInterval(2000);
+    m_appRunTimer.setInterval(kAppRunTimerInterval);
+    m_observeTimer.setInterval(kObserveTimerInterval);
 }
 
 DesktopLessHost::~DesktopLessHost() = default;

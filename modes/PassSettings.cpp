@@ -1,25 +1,17 @@
 #include "modes/PassSettings.h"
 
+#include "engine/PassValues.h"
 #include "settings/EngineBytes.h"
-#include "settings/Sjis.h"
 
 namespace morvex {
-namespace {
-
-unsigned char markerByte(const QString& field) {
-    const QByteArray encoded = sjis::encode(field);
-    return encoded.isEmpty() ? 0 : static_cast<unsigned char>(encoded.front());
-}
-
-} // namespace
 
 ConvSettings passSettings(const MainWindowSettings& fields, bool skipConverted) {
     ConvSettings settings;
-    settings.footerMarker = markerByte(fields.ConvChar);
-    settings.headerMarker = markerByte(fields.HeadConvChar);
     // The whole fields go along, so that the pass refuses one of more than one byte.
     settings.footerMarkerField = bytes(fields.ConvChar);
     settings.headerMarkerField = bytes(fields.HeadConvChar);
+    settings.footerMarker = markerByte(*settings.footerMarkerField);
+    settings.headerMarker = markerByte(*settings.headerMarkerField);
     settings.backupExt = bytes(fields.BackExt);
     settings.footerListPattern = bytes(fields.FFile);
     settings.headerListPattern = bytes(fields.HFile);

@@ -13,8 +13,6 @@ namespace morvex {
 namespace {
 
 constexpr int kWaitPerTickMs = 100;
-constexpr int kAppRunDesignInterval = 1234;
-constexpr int kObserveInterval = 2000;
 // How often a long look lets the event loop run, to hear a quit request between two files.
 constexpr int kEventsDuringLookMs = 50;
 // Looks at finished saves in a row, before waiting for the next event or tick.
@@ -35,7 +33,7 @@ struct TickGuard {
 int appRunInterval(const QString& appWaitTime) {
     bool ok = false;
     const int interval = appWaitTime.toInt(&ok, 10);
-    return ok && interval >= 1 ? interval : 1000;
+    return ok && interval >= 1 ? interval : kAppWaitTimeDefault;
 }
 
 UnattendedModes::UnattendedModes(ModeHost& host, ConvEngine& engine, QTimer& appRunTimer,
@@ -101,7 +99,7 @@ bool UnattendedModes::betweenFiles() {
 
 void UnattendedModes::startObserveTimer(int tag) {
     ObserveTimerTag = tag;
-    m_observeTimer.setInterval(kObserveInterval);
+    m_observeTimer.setInterval(kObserveTimerInterval);
     m_observeTimer.start();
     if (Watch.notices().fd() < 0 || m_savesNotifier)
         return;
@@ -169,7 +167,7 @@ void UnattendedModes::startWatchApp() {
         endProcess(ExitStatus::Done);
         return;
     }
-    m_appRunTimer.setInterval(kAppRunDesignInterval);
+    m_appRunTimer.setInterval(kAppRunTimerInterval);
     m_appRunTimer.start();
     m_host.setObserveIconVisible(true);
     startObserveTimer(1);

@@ -16,6 +16,11 @@ namespace morvex {
 
 class ModeHost;
 
+/// The designed intervals of the two timers, in milliseconds: `AppRunTimer` (the "/a" mode
+/// sets the stored AppRun `WaitTime` instead) and `ObserveTimer`.
+inline constexpr int kAppRunTimerInterval = 1234;
+inline constexpr int kObserveTimerInterval = 2000;
+
 /// The modes /a, /o and /w: their starts, RunApp and ExpandExeCmd, and the two timer
 /// handlers. Runs on the thread of its timers and ends the process itself (endProcess).
 class UnattendedModes {

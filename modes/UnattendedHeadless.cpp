@@ -1,6 +1,7 @@
 #include "modes/UnattendedHeadless.h"
 
 #include "modes/ConsoleReports.h"
+#include "modes/DBusRequests.h"
 #include "modes/DesktopLessHost.h"
 #include "modes/QuitSignals.h"
 
@@ -17,6 +18,9 @@ int runUnattendedWithoutDesktop(RunMode mode, int argc, char** argv) {
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &application,
                      [&host] { host.saveAndQuit(); });
+    // Where a session bus answers, the run answers on it as on a desktop: SaveAndQuit ends it
+    // as the quit signals do; there is no menu to pop up.
+    const DBusRequests requests({[&host] { host.saveAndQuit(); }, {}});
     host.start(mode);
     // Only the unattended modes wait for their timers; any other has done all it does.
     if (!host.modes())

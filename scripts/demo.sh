@@ -18,8 +18,9 @@ show() { iconv -f CP932 -t UTF-8 "$1" | tr -d '\r' | sed 's/^/    /'; }
 echo "== Upload file before conversion ($scratch/sample.up) =="
 show "$scratch/sample.up"
 echo
-echo "== morvex-convert sample.up   (file, footers, headers) =="
-(cd "$scratch" && "$convert" sample.up) | sed 's/^/    /'
+echo "== morvex-convert --footer-list footer.mfl --header-list header.mhl sample.up   (file, footers, headers) =="
+(cd "$scratch" && "$convert" --footer-list footer.mfl --header-list header.mhl sample.up) |
+    sed 's/^/    /'
 echo
 echo "== Upload file after conversion (previous text kept in sample.bak) =="
 show "$scratch/sample.up"

@@ -134,7 +134,7 @@ morvex --version
 grep -q '^manual: /usr/share/morvex/Morvex.html$' <(morvex --version)
 fresh() { cp /tmp/sample.up /tmp/header.mhl /tmp/footer.mfl /tmp/work/; rm -f /tmp/work/sample.bak; }
 converted() { cmp -s /tmp/work/sample.bak /tmp/sample.up && ! cmp -s /tmp/work/sample.up /tmp/sample.up; }
-fresh; (cd /tmp/work && morvex-convert sample.up); converted
+fresh; (cd /tmp/work && morvex-convert --footer-list footer.mfl --header-list header.mhl sample.up); converted
 printf '%s\n' 'Windows Registry Editor Version 5.00' '' \
     '[HKEY_CURRENT_USER\Software\QOR\Morvex\File]' '"SrcFileCount"=dword:00000001' \
     '"SrcFileName"="/tmp/work/sample.up"' '"FutterFileName"="/tmp/work/*.mfl"' \

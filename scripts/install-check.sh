@@ -58,7 +58,8 @@ converted() { # the example was rewritten and its old text kept
 step "installed morvex-convert on the example"
 fresh_example
 status=0
-out=$(cd "$scratch/work" && nodesk "$root/bin/morvex-convert" --seed 1 sample.up) || status=$?
+out=$(cd "$scratch/work" && nodesk "$root/bin/morvex-convert" --seed 1 \
+    --footer-list footer.mfl --header-list header.mhl sample.up) || status=$?
 [ "$status" -eq 0 ] || fail "morvex-convert ended with $status"
 grep -qxP 'sample\.up\t[1-9]\d*\t[1-9]\d*' <<<"$out" || fail "morvex-convert printed: $out"
 converted morvex-convert

@@ -1,14 +1,15 @@
 #include "settings/ListFolder.h"
 
+#include "engine/PassValues.h"
+
 #include <QDir>
-#include <QStandardPaths>
+#include <QFile>
 
 namespace morvex {
-using namespace Qt::StringLiterals;
 
 QString listFolder() {
-    // Honours XDG_DATA_HOME when it is an absolute path, as the base directory rules ask.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/morvex/"_s;
+    // The engine's rule, so that morvex-convert looks where the list fields do.
+    return QFile::decodeName(userListFolder().c_str());
 }
 
 bool makeListFolder() {

@@ -163,8 +163,8 @@ StoreResult loadMainGroups(const StoreHandles& handles, MainWindowSettings& stat
         return r;
     if (StoreResult r = loadCurrentKey(store, u"System", system, base); !r.ok())
         return r;
-    state.FFile = programDir + u"*.mfl"_s;
-    state.HFile = programDir + u"*.mhl"_s;
+    state.FFile = programDir + fromBytes(kFooterListName);
+    state.HFile = programDir + fromBytes(kHeaderListName);
     // Without a source list of its own, moving the older File key must not replace the stored
     // one; with one, that list is moved and then read back with the rest of the current key.
     bool movedList = false;
@@ -229,6 +229,13 @@ StoreResult SaveSystemGroup(const MainWindowSettings& state) {
 
 StoreResult SaveFileGroup(const MainWindowSettings& state) {
     return writeGroup(StoreHandles(), currentKey(u"File"), fileWrites(state), state.base);
+}
+
+StoreResult saveMainWindowGroups(const MainWindowSettings& state) {
+    const StoreResult system = SaveSystemGroup(state);
+    // The File group holds the source list: it is tried even when the System group failed.
+    const StoreResult file = SaveFileGroup(state);
+    return system ? file : system;
 }
 
 } // namespace morvex

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PassValues.h"
+#include "settings/EngineBytes.h"
 #include "settings/SettingsGroups.h"
 
 #include <QString>
@@ -29,11 +31,11 @@ struct MainWindowSettings {
 
     // File group, with the design texts of the controls.
     QStringList SrcFile;
-    QString FFile = QStringLiteral("*.mfl");
-    QString HFile = QStringLiteral("*.mhl");
-    QString ConvChar = QStringLiteral(")");
-    QString HeadConvChar = QStringLiteral("]");
-    QString BackExt = QStringLiteral(".bak");
+    QString FFile = fromBytes(kFooterListName);
+    QString HFile = fromBytes(kHeaderListName);
+    QString ConvChar = QString(QChar(char16_t{kDefaultFooterMarker}));
+    QString HeadConvChar = QString(QChar(char16_t{kDefaultHeaderMarker}));
+    QString BackExt = fromBytes(kDefaultBackupExt);
     qint32 FutterMarker = 0; ///< list-viewer marker of `FutterBtn` (stored as `Futter`)
     qint32 HeaderMarker = 0; ///< list-viewer marker of `HeaderBtn` (stored as `Header`)
 
@@ -58,5 +60,8 @@ StoreResult SaveSystemGroup(const MainWindowSettings& state);
 /// Writes the File group: the numbered source list, its count, patterns, markers, extension.
 /// The source list and its count count as one value.
 StoreResult SaveFileGroup(const MainWindowSettings& state);
+/// SaveSystemGroup then SaveFileGroup, as the main window saves when it closes; the first
+/// failure, so that one failed save says one thing.
+StoreResult saveMainWindowGroups(const MainWindowSettings& state);
 
 } // namespace morvex

@@ -262,7 +262,8 @@ void TSettingF::buildAppRunPage() {
     AfterApp = makeEdit(AppRunGroup, u"AfterApp"_s, QString(), {24, 76, 195, 18});
     AfterApp->setAccessibleName(u"変換後に実行するｱﾌﾟﾘｹｰｼｮﾝ"_s);
     AfterBtn = makeButton(AppRunGroup, u"AfterBtn"_s, u"参照..."_s, {224, 76, 41, 18});
-    AppWaitTime = makeHiddenText(AppRunGroup, u"AppWaitTime"_s, u"1000"_s);
+    AppWaitTime =
+        makeHiddenText(AppRunGroup, u"AppWaitTime"_s, QString::number(kAppWaitTimeDefault));
 }
 
 void TSettingF::buildWatchPage() {
@@ -278,7 +279,8 @@ void TSettingF::buildWatchPage() {
     WatchApp = makeEdit(GroupBox1, u"WatchApp"_s, QString(), {12, 50, 209, 18});
     WatchApp->setAccessibleName(u"起動している間監視するｱﾌﾟﾘｹｰｼｮﾝ"_s);
     WatchBtn = makeButton(GroupBox1, u"WatchBtn"_s, u"参照..."_s, {224, 50, 41, 18});
-    ObserveWaitTime = makeHiddenText(TabSheet3, u"ObserveWaitTime"_s, u"2000"_s);
+    ObserveWaitTime =
+        makeHiddenText(TabSheet3, u"ObserveWaitTime"_s, QString::number(kObserveWaitTimeDefault));
 }
 
 void TSettingF::buildEncodingPage() {

@@ -83,14 +83,14 @@ GroupWrites appRunWrites(const SettingFState& state) {
         .text(u"BeforeApp"_s, state.BeforeApp)
         .flag(u"AfterCheck"_s, state.AfterRunChk)
         .text(u"AfterApp"_s, state.AfterApp)
-        .number(u"WaitTime"_s, decimalOr(state.AppWaitTime, 1000));
+        .number(u"WaitTime"_s, decimalOr(state.AppWaitTime, kAppWaitTimeDefault));
     return writes;
 }
 
 GroupWrites watchWrites(const SettingFState& state) {
     GroupWrites writes;
     writes.text(u"WatchApp"_s, state.WatchApp)
-        .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, 2000));
+        .number(u"WaitTime"_s, decimalOr(state.ObserveWaitTime, kObserveWaitTimeDefault));
     return writes;
 }
 

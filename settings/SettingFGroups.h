@@ -11,6 +11,10 @@
 
 namespace morvex {
 
+/// The stored polling intervals' defaults, in milliseconds: AppRun and Watch `WaitTime`.
+inline constexpr qint32 kAppWaitTimeDefault = 1000;
+inline constexpr qint32 kObserveWaitTimeDefault = 2000;
+
 /// State of the controls of the settings dialog `TSettingF`, with their design values.
 struct SettingFState {
     bool ShowResult = true; ///< radio button; change through setShowResult
@@ -23,9 +27,9 @@ struct SettingFState {
     QString BeforeApp;
     bool AfterRunChk = false;
     QString AfterApp;
-    QString AppWaitTime = QStringLiteral("1000"); ///< hidden text, milliseconds
+    QString AppWaitTime = QString::number(kAppWaitTimeDefault); ///< hidden text, milliseconds
     QString WatchApp;
-    QString ObserveWaitTime = QStringLiteral("2000"); ///< hidden text, milliseconds
+    QString ObserveWaitTime = QString::number(kObserveWaitTimeDefault); ///< hidden text, ms
     bool NoRepeatChk = false; ///< draws without repeats; kept in the File group as `NoRepeat`
     /// The upload files' encoding: radio button `Utf8Radio` checked (else `SjisRadio`). Kept as
     /// `Encoding` under the File key, "utf-8" or "sjis"; absent means Shift-JIS.

@@ -4,4 +4,4 @@ add_library(morvex_settings_dialog STATIC
     ${CMAKE_CURRENT_LIST_DIR}/SjisByteValidator.cpp)
 target_include_directories(morvex_settings_dialog PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(morvex_settings_dialog PUBLIC
-    morvex_config morvex_store morvex_controls morvex_gui_common Qt6::Widgets)
+    morvex_config morvex_engine morvex_store morvex_controls morvex_gui_common Qt6::Widgets)

@@ -1,26 +1,22 @@
 #include "settings/SjisByteValidator.h"
 
-#include "settings/Sjis.h"
+#include "engine/PassValues.h"
+#include "settings/EngineBytes.h"
 
 #include <QLineEdit>
-#include <algorithm>
 
 namespace morvex {
 
-SjisByteValidator::SjisByteValidator(QLineEdit* edit, int maxBytes, const QString& refused)
+SjisByteValidator::SjisByteValidator(QLineEdit* edit, Check check)
     : QValidator(edit)
-    , m_maxBytes(maxBytes)
-    , m_refused(refused)
+    , m_check(std::move(check))
     , m_last(edit->text()) {
     // The edit asks before it takes a text, so the text it had is kept here.
     connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { m_last = text; });
 }
 
 bool SjisByteValidator::fits(const QString& text) const {
-    return sjis::encodable(text) &&
-           std::none_of(text.cbegin(), text.cend(),
-                        [this](QChar c) { return m_refused.contains(c); }) &&
-           sjis::encode(text).size() <= m_maxBytes;
+    return m_check(bytes(text));
 }
 
 QValidator::State SjisByteValidator::validate(QString& input, int& /*pos*/) const {
@@ -33,8 +29,16 @@ QValidator::State SjisByteValidator::validate(QString& input, int& /*pos*/) cons
     return Invalid;
 }
 
-void limitToSjisBytes(QLineEdit* edit, int maxBytes, const QString& refused) {
-    edit->setValidator(new SjisByteValidator(edit, maxBytes, refused));
+void limitToMarker(QLineEdit* edit) {
+    // Whatever the upload files' encoding: the pass says when a marker does not suit UTF-8.
+    edit->setValidator(new SjisByteValidator(edit, [](std::string_view field) {
+        return markerFault(field, TextEncoding::ShiftJis) == ValueFault::None;
+    }));
+}
+
+void limitToBackupExt(QLineEdit* edit) {
+    edit->setValidator(new SjisByteValidator(
+        edit, [](std::string_view ext) { return backupExtFault(ext) == ValueFault::None; }));
 }
 
 } // namespace morvex

@@ -1,35 +1,40 @@
 #pragma once
 
 #include <QValidator>
+#include <functional>
+#include <string_view>
 
 class QLineEdit;
 
 namespace morvex {
 
-/// Keeps an edit's text within a number of Shift-JIS bytes, as the pass reads it. Text with a
-/// character that has no Shift-JIS form, or that would grow beyond the limit, is refused, whether
-/// typed, pasted or committed by an input method. A text already beyond the limit (set from the
-/// store) may still be shortened, so the user can mend it one character at a time.
+/// Keeps an edit's text a value the pass takes, by the pass's own check (engine/PassValues.h):
+/// the limits count Shift-JIS bytes, as the pass reads them. Text that fails the check is
+/// refused, whether typed, pasted or committed by an input method. A text already failing it (set
+/// from the store) may still be shortened, so the user can mend it one character at a time.
 class SjisByteValidator : public QValidator {
     Q_OBJECT
 
 public:
-    /// Watches `edit` (its parent too); `refused` lists characters never accepted.
-    SjisByteValidator(QLineEdit* edit, int maxBytes, const QString& refused = {});
+    /// True when the value, as UTF-8 bytes, is sound.
+    using Check = std::function<bool(std::string_view)>;
+
+    /// Watches `edit` (its parent too).
+    SjisByteValidator(QLineEdit* edit, Check check);
 
     State validate(QString& input, int& pos) const override;
 
-    int maxBytes() const { return m_maxBytes; }
-    /// True when `text` has a Shift-JIS form within the limit and no refused character.
+    /// True when `text` passes the check.
     bool fits(const QString& text) const;
 
 private:
-    int m_maxBytes;
-    QString m_refused;
+    Check m_check;
     QString m_last;
 };
 
-/// Installs a SjisByteValidator on `edit`.
-void limitToSjisBytes(QLineEdit* edit, int maxBytes, const QString& refused = {});
+/// Installs on `edit` the check of a marker field: one Shift-JIS byte at most.
+void limitToMarker(QLineEdit* edit);
+/// Installs on `edit` the check of a backup extension: 4 Shift-JIS bytes at most, no "/".
+void limitToBackupExt(QLineEdit* edit);
 
 } // namespace morvex

@@ -38,6 +38,21 @@ void syncDirectory(const QString& dir) {
     }
 }
 
+// Why a file cannot be made beside `path`, found by making one: QLockFile keeps its errno to
+// itself, and a full disk, an immutable folder or an I/O error each want saying as they are.
+QString creationFailure(const QString& path) {
+    QByteArray probe = QFile::encodeName(path + u".probe-XXXXXX"_s);
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(strerror(errno));
+    const char pid[] = "0\n";
+    const bool written = ::write(fd, pid, sizeof pid - 1) == sizeof pid - 1;
+    const int writeError = errno;
+    ::close(fd);
+    ::unlink(probe.constData());
+    return written ? u"原因不明"_s : QString::fromLocal8Bit(strerror(writeError));
+}
+
 } // namespace
 
 std::variant<RegDocument, QString> read(const QString& path) {
@@ -133,10 +148,10 @@ std::optional<QString> CommitLock::acquire() {
         if (m_lock.error() == QLockFile::PermissionError)
             return u"設定ファイル \"%1\" をロックできません: フォルダに書き込めません"_s.arg(
                 shown(m_path));
-        // QLockFile gives this when the lock file cannot be written, a full disk above all.
+        // QLockFile gives this when the lock file cannot be made or written, for any reason.
         if (m_lock.error() == QLockFile::UnknownError)
-            return u"設定ファイル \"%1\" をロックできません: ロックファイルを書けません (ディスクがいっぱいではありませんか)"_s
-                .arg(shown(m_path));
+            return u"設定ファイル \"%1\" をロックできません: ロックファイルを書けません (%2)"_s.arg(
+                shown(m_path), creationFailure(m_path));
         if (m_lock.error() != QLockFile::LockFailedError)
             return u"設定ファイル \"%1\" をロックできません"_s.arg(shown(m_path));
         // A holder killed between creating the lock file and writing its process id into it

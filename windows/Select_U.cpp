@@ -26,7 +26,9 @@ TSelectListF::TSelectListF(QWidget* parent)
     FileList->setObjectName(u"FileList"_s);
     FileList->setGeometry(0, 20, 285, 220);
     FileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    FileList->setItemDelegate(new ListRowDelegate(12, FileList));
+    // Long paths are cut in their folders, never in the file name; the row's tooltip is whole.
+    FileList->setItemDelegate(new PathRowDelegate(12, FileList));
+    FileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FileList->setUniformItemSizes(true);
     TextEditBtn = makeButton(this, u"TextEditBtn"_s, u"編集(&E)"_s, {296, 20, 75, 21});
     CalcelBtn = makeButton(this, u"CalcelBtn"_s, u"ｷｬﾝｾﾙ"_s, {296, 44, 75, 21});

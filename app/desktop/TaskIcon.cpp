@@ -1,8 +1,8 @@
 #include "app/desktop/TaskIcon.h"
 
-#include "app/desktop/DBusRequests.h"
 #include "gui/AppIcon.h"
 #include "modes/ConsoleReports.h"
+#include "modes/DBusRequests.h"
 #include "settings/Sjis.h"
 
 #include <QApplication>
@@ -45,18 +45,7 @@ void reportMissingTray() {
     if (reported)
         return;
     reported = true;
-    const QString pid = QString::number(QCoreApplication::applicationPid());
-    QString line = u"morvex: no notification area was found, so Morvex runs without its icon; "
-                   u"end it with "_s;
-    // The D-Bus request saves the settings, as the icon menu's exit would; without a session bus
-    // nobody can reach it, and only the signal is left to name.
-    if (QDBusConnection::sessionBus().isConnected()) {
-        line += u"\"gdbus call --session --dest %1 --object-path %2 "
-                u"--method jp.qor.Morvex.SaveAndQuit\" or "_s.arg(
-                    DBusRequests::instanceName(), QString::fromLatin1(DBusRequests::kObjectPath));
-    }
-    line += u"\"kill %1\""_s.arg(pid);
-    writeLine(stderr, line.toLocal8Bit());
+    writeLine(stderr, DBusRequests::noIconLine());
 }
 
 } // namespace

@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
     morvex::TMorvexF window(application);
     morvex::TListF viewer;
     morvex::attachListViewer(window, viewer);
-    window.FFile->setText(work.filePath(u"*.mfl"_s));
+    window.findChild<QLineEdit*>(u"FFile"_s)->setText(work.filePath(u"*.mfl"_s));
     window.show();
 
     // The empty window's own memory: the viewer shown once with no rows, then hidden.

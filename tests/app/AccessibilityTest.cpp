@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -48,9 +49,22 @@ std::string listed(const QStringList& names) {
 
 struct Found {
     QStringList unnamed;     ///< object names of controls without a name
-    QStringList undescribed; ///< of widgets with a hint but no description
+    QStringList undescribed; ///< of controls a user can reach without a description
+    QStringList unhinted;    ///< of widgets whose description is not their hint
+    QStringList twins;       ///< names two controls of one parent share
     int controls = 0;
 };
+
+QString nameOf(const QObject* object) {
+    return object ? object->objectName() + u' ' +
+                        QString::fromLatin1(object->metaObject()->className())
+                  : QString();
+}
+
+// Reached by Tab, or pressed by a screen reader (the round buttons take no focus by design).
+bool reachable(const QWidget* widget) {
+    return widget && (widget->focusPolicy() != Qt::NoFocus || widget->inherits("morvex::TMaruBtn"));
+}
 
 void walk(QAccessibleInterface* node, Found& found, int depth = 0) {
     if (!node || depth > 40)
@@ -62,14 +76,25 @@ void walk(QAccessibleInterface* node, Found& found, int depth = 0) {
     if (isControl(node->role())) {
         ++found.controls;
         if (node->text(QAccessible::Name).trimmed().isEmpty())
-            found.unnamed << (object ? object->objectName() + u' ' +
-                                           QString::fromLatin1(object->metaObject()->className())
-                                     : QString()) +
-                                 u" role "_s + QString::number(node->role());
+            found.unnamed << nameOf(object) + u" role "_s + QString::number(node->role());
+        if (reachable(widget) && node->text(QAccessible::Description).trimmed().isEmpty())
+            found.undescribed << nameOf(object);
     }
     if (widget && !widget->toolTip().isEmpty() &&
         node->text(QAccessible::Description) != widget->toolTip())
-        found.undescribed << widget->objectName();
+        found.unhinted << widget->objectName();
+    QStringList names;
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface* child = node->child(i);
+        const auto* shown = child ? qobject_cast<QWidget*>(child->object()) : nullptr;
+        if (!child || !isControl(child->role()) || child->state().invisible ||
+            (shown && !shown->isVisible()))
+            continue;
+        const QString name = child->text(QAccessible::Name);
+        if (names.contains(name))
+            found.twins << nameOf(object) + u": "_s + name;
+        names << name;
+    }
     for (int i = 0; i < node->childCount(); ++i)
         walk(node->child(i), found, depth + 1);
 }
@@ -80,26 +105,34 @@ Found walkWindow(QWidget* window) {
     return found;
 }
 
-TEST_F(MainWindowTest, EveryControlOfTheMainWindowAndTheSettingsDialogHasANameAndItsHint) {
+void expectNamedAndDescribed(const Found& found, int atLeast) {
+    EXPECT_GE(found.controls, atLeast);
+    EXPECT_TRUE(found.unnamed.isEmpty()) << listed(found.unnamed);
+    EXPECT_TRUE(found.undescribed.isEmpty()) << listed(found.undescribed);
+    EXPECT_TRUE(found.unhinted.isEmpty()) << listed(found.unhinted);
+    EXPECT_TRUE(found.twins.isEmpty()) << listed(found.twins);
+}
+
+TEST_F(MainWindowTest, EveryControlHasANameADescriptionAndNoTwinAmongItsSiblings) {
     TMorvexF& w = create({u"/x"_s});
-    w.SrcFile->addItem(u"/home/user/bbs/memo.up"_s);
+    child<QListWidget>(w, "SrcFile")->addItem(u"/home/user/bbs/memo.up"_s);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    Found main = walkWindow(&w);
-    EXPECT_GE(main.controls, 12);
-    EXPECT_TRUE(main.unnamed.isEmpty()) << listed(main.unnamed);
-    EXPECT_TRUE(main.undescribed.isEmpty()) << listed(main.undescribed);
+    expectNamedAndDescribed(walkWindow(&w), 12);
 
-    TSettingF setting(&w);
-    setting.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&setting));
-    for (int page = 0; page < setting.PageControl1->count(); ++page) {
-        SCOPED_TRACE(page);
-        setting.PageControl1->setCurrentIndex(page);
-        const Found found = walkWindow(&setting);
-        EXPECT_GE(found.controls, 4);
-        EXPECT_TRUE(found.unnamed.isEmpty()) << listed(found.unnamed);
-    }
+    // Found by name: the dialog is the settings dialog wherever its source lives.
+    ModalWatcher watcher([](QWidget* modal) {
+        auto* pages = modal->findChild<QTabWidget*>(u"PageControl1"_s);
+        ASSERT_NE(pages, nullptr);
+        for (int page = 0; page < pages->count(); ++page) {
+            SCOPED_TRACE(pages->tabText(page).toStdString());
+            pages->setCurrentIndex(page);
+            expectNamedAndDescribed(walkWindow(modal), 4);
+        }
+        static_cast<QDialog*>(modal)->reject();
+    });
+    w.findChild<QAction*>(u"ShowResultSetting"_s)->trigger();
+    EXPECT_EQ(watcher.names(), QStringList{u"SettingF"_s});
 }
 
 TEST_F(MainWindowTest, NamesComeFromCaptionsAndLabelsAndTheMarkerFieldsSayWhatTheyMark) {
@@ -107,22 +140,23 @@ TEST_F(MainWindowTest, NamesComeFromCaptionsAndLabelsAndTheMarkerFieldsSayWhatTh
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     const std::pair<QWidget*, QString> rows[] = {
-        {w.SrcEditBtn, u"編集"_s},
-        {w.ConvBtn, u"変換"_s},
-        {w.BackExt, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子"_s},
-        {w.HFile, u"ﾍｯﾀﾞﾘｽﾄ"_s},
-        {w.FFile, u"ﾌｯﾀﾘｽﾄ"_s},
-        {w.HBBtn, u"参照"_s},
-        {w.SrcFile, u"変換ﾌｧｲﾙ"_s},
-        {w.HeadConvChar, u"ﾍｯﾀﾞに変換する行頭の文字"_s},
-        {w.ConvChar, u"ﾌｯﾀに変換する行頭の文字"_s},
+        {ui(w).SrcEditBtn, u"編集"_s},
+        {ui(w).ConvBtn, u"変換"_s},
+        {ui(w).BackExt, u"ﾊﾞｯｸｱｯﾌﾟﾌｧｲﾙの拡張子"_s},
+        {ui(w).HFile, u"ﾍｯﾀﾞﾘｽﾄ"_s},
+        {ui(w).FFile, u"ﾌｯﾀﾘｽﾄ"_s},
+        {ui(w).HBBtn, u"ヘッダリストを参照"_s},
+        {ui(w).FBBtn, u"フッタリストを参照"_s},
+        {ui(w).SrcFile, u"変換ﾌｧｲﾙ"_s},
+        {ui(w).HeadConvChar, u"ﾍｯﾀﾞに変換する行頭の文字"_s},
+        {ui(w).ConvChar, u"ﾌｯﾀに変換する行頭の文字"_s},
     };
     for (const auto& [control, name] : rows) {
         QAccessibleInterface* node = QAccessible::queryAccessibleInterface(control);
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->text(QAccessible::Name), name) << control->objectName().toStdString();
     }
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.ConvBtn)->text(QAccessible::Description),
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(ui(w).ConvBtn)->text(QAccessible::Description),
               u"ヘッダ・フッタを挿入し変換を行います"_s);
 }
 
@@ -130,7 +164,7 @@ TEST_F(MainWindowTest, TheRoundButtonsAreButtonsAScreenReaderCanPress) {
     TMorvexF& w = create({u"/x"_s});
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    for (TMaruBtn* round : {w.HeaderBtn, w.FutterBtn}) {
+    for (TMaruBtn* round : {ui(w).HeaderBtn, ui(w).FutterBtn}) {
         SCOPED_TRACE(round->objectName().toStdString());
         QAccessibleInterface* node = QAccessible::queryAccessibleInterface(round);
         ASSERT_NE(node, nullptr);

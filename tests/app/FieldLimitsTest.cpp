@@ -44,7 +44,7 @@ QString afterInput(QLineEdit* edit, void (*way)(QLineEdit*, const QString&), con
 
 TEST_F(MainWindowTest, MarkersTakeOneShiftJisByteHoweverTheTextArrives) {
     TMorvexF& w = create({u"/x"_s});
-    for (QLineEdit* marker : {w.ConvChar, w.HeadConvChar}) {
+    for (QLineEdit* marker : {ui(w).ConvChar, ui(w).HeadConvChar}) {
         for (const auto& [name, way] : kWays) {
             SCOPED_TRACE(marker->objectName().toStdString() + " " + name);
             // Two bytes: a footer marker "あ" would split every line starting with 0x82.
@@ -63,13 +63,13 @@ TEST_F(MainWindowTest, BackupExtensionTakesFourShiftJisBytesAndNoSlash) {
     TMorvexF& w = create({u"/x"_s});
     for (const auto& [name, way] : kWays) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(afterInput(w.BackExt, way, u".あ"_s, u"い"_s), u".あ"_s); // 5 bytes
-        EXPECT_EQ(afterInput(w.BackExt, way, u".ba"_s, u"あ"_s), u".ba"_s);
-        EXPECT_EQ(afterInput(w.BackExt, way, u".b"_s, u"あ"_s), u".bあ"_s);
-        EXPECT_EQ(afterInput(w.BackExt, way, {}, u".あ"_s), u".あ"_s);
-        EXPECT_EQ(afterInput(w.BackExt, way, u".あ"_s, u"k"_s), u".あk"_s);
-        EXPECT_EQ(afterInput(w.BackExt, way, u".ｱｲ"_s, u"ｳ"_s), u".ｱｲｳ"_s);
-        EXPECT_EQ(afterInput(w.BackExt, way, u".b"_s, u"/"_s), u".b"_s);
+        EXPECT_EQ(afterInput(ui(w).BackExt, way, u".あ"_s, u"い"_s), u".あ"_s); // 5 bytes
+        EXPECT_EQ(afterInput(ui(w).BackExt, way, u".ba"_s, u"あ"_s), u".ba"_s);
+        EXPECT_EQ(afterInput(ui(w).BackExt, way, u".b"_s, u"あ"_s), u".bあ"_s);
+        EXPECT_EQ(afterInput(ui(w).BackExt, way, {}, u".あ"_s), u".あ"_s);
+        EXPECT_EQ(afterInput(ui(w).BackExt, way, u".あ"_s, u"k"_s), u".あk"_s);
+        EXPECT_EQ(afterInput(ui(w).BackExt, way, u".ｱｲ"_s, u"ｳ"_s), u".ｱｲｳ"_s);
+        EXPECT_EQ(afterInput(ui(w).BackExt, way, u".b"_s, u"/"_s), u".b"_s);
     }
 }
 
@@ -77,23 +77,23 @@ TEST_F(MainWindowTest, AStoredValueBeyondTheLimitIsShownAndCanOnlyBeShortened) {
     writeStore({{u"File"_s,
                  {textValue(u"BackUpExt"_s, u".あいう"_s), textValue(u"ConvChar"_s, u"あ"_s)}}});
     TMorvexF& w = create({u"/x"_s});
-    ASSERT_EQ(w.BackExt->text(), u".あいう"_s);
-    EXPECT_FALSE(w.BackExt->hasAcceptableInput());
-    w.BackExt->end(false);
-    QTest::keyClick(w.BackExt, Qt::Key_Backspace);
-    EXPECT_EQ(w.BackExt->text(), u".あい"_s);
-    commitText(w.BackExt, u"x"_s);
-    EXPECT_EQ(w.BackExt->text(), u".あい"_s);
-    QTest::keyClick(w.BackExt, Qt::Key_Backspace);
-    EXPECT_EQ(w.BackExt->text(), u".あ"_s);
-    EXPECT_TRUE(w.BackExt->hasAcceptableInput());
-    commitText(w.BackExt, u"い"_s);
-    EXPECT_EQ(w.BackExt->text(), u".あ"_s);
+    ASSERT_EQ(ui(w).BackExt->text(), u".あいう"_s);
+    EXPECT_FALSE(ui(w).BackExt->hasAcceptableInput());
+    ui(w).BackExt->end(false);
+    QTest::keyClick(ui(w).BackExt, Qt::Key_Backspace);
+    EXPECT_EQ(ui(w).BackExt->text(), u".あい"_s);
+    commitText(ui(w).BackExt, u"x"_s);
+    EXPECT_EQ(ui(w).BackExt->text(), u".あい"_s);
+    QTest::keyClick(ui(w).BackExt, Qt::Key_Backspace);
+    EXPECT_EQ(ui(w).BackExt->text(), u".あ"_s);
+    EXPECT_TRUE(ui(w).BackExt->hasAcceptableInput());
+    commitText(ui(w).BackExt, u"い"_s);
+    EXPECT_EQ(ui(w).BackExt->text(), u".あ"_s);
 
-    ASSERT_EQ(w.ConvChar->text(), u"あ"_s);
-    w.ConvChar->end(false);
-    QTest::keyClick(w.ConvChar, Qt::Key_Backspace);
-    EXPECT_EQ(w.ConvChar->text(), QString());
+    ASSERT_EQ(ui(w).ConvChar->text(), u"あ"_s);
+    ui(w).ConvChar->end(false);
+    QTest::keyClick(ui(w).ConvChar, Qt::Key_Backspace);
+    EXPECT_EQ(ui(w).ConvChar->text(), QString());
 }
 
 } // namespace

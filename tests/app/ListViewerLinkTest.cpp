@@ -24,8 +24,8 @@ protected:
         ASSERT_TRUE(writeBytes(lists.filePath(u"a.mfl"_s), "footer\r\n"));
         ASSERT_TRUE(writeBytes(lists.filePath(u"a.mhl"_s), "header one\r\nheader two\r\n"));
         TMorvexF& w = create();
-        w.FFile->setText(lists.filePath(u"*.mfl"_s));
-        w.HFile->setText(lists.filePath(u"*.mhl"_s));
+        ui(w).FFile->setText(lists.filePath(u"*.mfl"_s));
+        ui(w).HFile->setText(lists.filePath(u"*.mhl"_s));
         viewer = std::make_unique<TListF>();
         attachListViewer(w, *viewer);
         w.show();
@@ -50,29 +50,29 @@ protected:
 
 TEST_F(ListViewerLinkTest, TheRoundButtonsLoadAndShowTheViewerWhichReleasesThemOnClose) {
     EXPECT_FALSE(viewer->isVisible()) << "made hidden";
-    click(window->HeaderBtn);
+    click(ui(*window).HeaderBtn);
     EXPECT_TRUE(viewer->isVisible());
     EXPECT_EQ(viewer->HorF, u"H"_s);
     EXPECT_EQ(rows(), 2);
-    EXPECT_FALSE(window->HeaderBtn->down());
+    EXPECT_FALSE(ui(*window).HeaderBtn->down());
 
     // While open, the other button reloads with its kind; the settings are not read again.
     viewer->TextEditorLbl = u"changed"_s;
-    click(window->FutterBtn);
+    click(ui(*window).FutterBtn);
     EXPECT_EQ(viewer->HorF, u"F"_s);
     EXPECT_EQ(rows(), 1);
     EXPECT_EQ(viewer->TextEditorLbl, u"changed"_s);
 
-    window->FutterBtn->setDown(true);
+    ui(*window).FutterBtn->setDown(true);
     viewer->close();
-    EXPECT_FALSE(window->FutterBtn->down());
-    EXPECT_FALSE(window->HeaderBtn->down());
+    EXPECT_FALSE(ui(*window).FutterBtn->down());
+    EXPECT_FALSE(ui(*window).HeaderBtn->down());
     EXPECT_EQ(storedText(morvexKey(u"ListView"_s), u"TextEditor"_s), u"changed"_s);
     EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(ListViewerLinkTest, EndingTheProgramWithTheViewerOpenStoresNothingOfIt) {
-    click(window->FutterBtn);
+    click(ui(*window).FutterBtn);
     ASSERT_TRUE(viewer->isVisible());
     viewer->TextEditorLbl = u"kate"_s;
     window->SaveAndQuit();
@@ -82,7 +82,7 @@ TEST_F(ListViewerLinkTest, EndingTheProgramWithTheViewerOpenStoresNothingOfIt) {
     EXPECT_FALSE(storedText(morvexKey(u"ListView"_s), u"TextEditor"_s).has_value());
 
     // The icon menu's exit ends the loop; the viewer goes with the program, unsaved.
-    QTimer::singleShot(0, window.get(), [this] { window->Exit1->trigger(); });
+    QTimer::singleShot(0, window.get(), [this] { ui(*window).Exit1->trigger(); });
     EXPECT_EQ(QApplication::exec(), 0);
     viewer.reset();
     EXPECT_FALSE(storedText(morvexKey(u"ListView"_s), u"TextEditor"_s).has_value());

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -57,14 +58,14 @@ TEST_F(MainWindowTest, FirstRunShowsDesignDefaultsAndWritesNothing) {
     EXPECT_TRUE(application.ShowMainWindow);
     EXPECT_TRUE(application.TaskBarButtonVisible);
     EXPECT_EQ(w.runMode(), RunMode::Interactive);
-    EXPECT_EQ(w.FFile->text(), listFolder() + u"*.mfl"_s);
-    EXPECT_EQ(w.HFile->text(), listFolder() + u"*.mhl"_s);
+    EXPECT_EQ(ui(w).FFile->text(), listFolder() + u"*.mfl"_s);
+    EXPECT_EQ(ui(w).HFile->text(), listFolder() + u"*.mhl"_s);
     EXPECT_TRUE(listFolder().startsWith(qEnvironmentVariable("XDG_DATA_HOME") + u'/'));
     EXPECT_TRUE(QFileInfo(listFolder()).isDir()) << "made, so that lists can be put there";
-    EXPECT_EQ(w.ConvChar->text(), u")"_s);
-    EXPECT_EQ(w.HeadConvChar->text(), u"]"_s);
-    EXPECT_EQ(w.BackExt->text(), u".bak"_s);
-    EXPECT_EQ(w.SrcFile->count(), 0);
+    EXPECT_EQ(ui(w).ConvChar->text(), u")"_s);
+    EXPECT_EQ(ui(w).HeadConvChar->text(), u"]"_s);
+    EXPECT_EQ(ui(w).BackExt->text(), u".bak"_s);
+    EXPECT_EQ(ui(w).SrcFile->count(), 0);
     EXPECT_FALSE(QFile::exists(SettingsStore::defaultFilePath()));
     EXPECT_FALSE(w.isVisible());
 }
@@ -97,7 +98,7 @@ TEST_F(StarterListsTest, ANewUserIsOfferedStarterListsOnceAndTheyLoad) {
     QTemporaryDir work;
     const QString upload = work.filePath(u"memo.up"_s);
     ASSERT_TRUE(writeBytes(upload, "]test\r\nbody\r\n)\r\n"));
-    w.SrcFile->addItem(upload);
+    ui(w).SrcFile->addItem(upload);
     std::vector<FileResult> results;
     collectInto(w, results);
     w.ConvBtnClick();
@@ -139,6 +140,74 @@ TEST_F(StarterListsTest, NoOfferWhenListsAreThereOrTheModeIsUnattendedAndNoIsRes
     EXPECT_TRUE(QDir(listFolder()).isEmpty());
 }
 
+TEST_F(StarterListsTest, AListWithNothingToDrawOffersThemAgainInteractivelyOnly) {
+    // Declined at the first start; a pass then finds no list in the fields' folder.
+    writeStore({{u"Result"_s, {numberValue(u"ShowResult"_s, 0)}}});
+    QTemporaryDir work;
+    const QString upload = work.filePath(u"memo.up"_s);
+    for (const QStringList& arguments : {QStringList{u"/x"_s}, QStringList{}}) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        ASSERT_TRUE(writeBytes(upload, "]test\r\n)\r\n"));
+        messages.clear();
+        questions.clear();
+        answerYes = true;
+        TMorvexF& w = create(arguments);
+        ui(w).SrcFile->addItem(upload);
+        w.ConvBtnClick();
+        ASSERT_GE(messages.size(), 1u);
+        EXPECT_EQ(messages[0].first, u"エラー"_s);
+        EXPECT_TRUE(messages[0].second.contains(u"見つからないか空"_s));
+        if (!arguments.isEmpty()) {
+            EXPECT_TRUE(questions.empty()) << "nobody to ask outside the interactive mode";
+            EXPECT_EQ(missingStarterLists(listFolder()).size(), 2);
+            continue;
+        }
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_TRUE(questions[0].second.contains(listFolder()));
+        EXPECT_TRUE(missingStarterLists(listFolder()).isEmpty());
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_TRUE(messages[1].second.contains(listFolder() + u"footer.mfl"_s));
+
+        // The next pass draws from them, and asks nothing.
+        w.ConvBtnClick();
+        EXPECT_EQ(messages.size(), 2u);
+        EXPECT_EQ(questions.size(), 1u);
+        EXPECT_FALSE(readBytes(upload).startsWith("]"));
+    }
+}
+
+TEST_F(StarterListsTest, TheMenuCommandKeepsTheUsersFilesAndPointsOnlyFieldsThatFindNothing) {
+    writeStore({{u"Result"_s, {numberValue(u"ShowResult"_s, 0)}}});
+    ASSERT_TRUE(QDir().mkpath(listFolder()));
+    const QByteArray mine = "-- mine\r\n";
+    ASSERT_TRUE(writeBytes(listFolder() + u"footer.mfl"_s, mine));
+    QTemporaryDir other;
+    ASSERT_TRUE(writeBytes(other.filePath(u"own.mhl"_s), "Re: \\H\r\n"));
+    TMorvexF& w = create({u"/x"_s});
+    ui(w).HFile->setText(other.filePath(u"*.mhl"_s));
+    ui(w).FFile->setText(u"/nowhere/*.mfl"_s);
+
+    ui(w).SampleListMnu->trigger();
+
+    EXPECT_EQ(readBytes(listFolder() + u"footer.mfl"_s), mine);
+    EXPECT_EQ(readBytes(listFolder() + u"header.mhl"_s), starterLists()[0].bytes);
+    EXPECT_EQ(ui(w).HFile->text(), other.filePath(u"*.mhl"_s)) << "it finds a list: left alone";
+    EXPECT_EQ(ui(w).FFile->text(), listFolder() + u"*.mfl"_s);
+    ASSERT_EQ(messages.size(), 1u);
+    const QString& said = messages[0].second;
+    EXPECT_TRUE(said.contains(u"そのままにしました:\n"_s + listFolder() + u"footer.mfl"_s))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(u"ﾌｯﾀﾘｽﾄ: "_s + listFolder() + u"*.mfl"_s)) << said.toStdString();
+
+    // Run again: both are there now, nothing is written and the fields stay.
+    const QByteArray header = readBytes(listFolder() + u"header.mhl"_s);
+    ui(w).SampleListMnu->trigger();
+    EXPECT_EQ(readBytes(listFolder() + u"header.mhl"_s), header);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_FALSE(messages[1].second.contains(u"作成しました"_s));
+    EXPECT_TRUE(questions.empty());
+}
+
 TEST(StarterLists, AreShiftJisCrLfCommentedShowEveryEscapeAndNameNobody) {
     const QList<StarterList> lists = starterLists();
     ASSERT_EQ(lists.size(), 2);
@@ -164,6 +233,9 @@ TEST(StarterLists, AreShiftJisCrLfCommentedShowEveryEscapeAndNameNobody) {
         for (const QString& escape : escapes)
             EXPECT_TRUE(used.contains(escape)) << escape.toStdString();
         EXPECT_FALSE(used.contains(u'@')) << "no mail address goes out by default";
+        // Written for this system: no drive letter paths.
+        EXPECT_FALSE(QRegularExpression(u"[A-Za-z]:\\\\"_s).match(used).hasMatch())
+            << used.toStdString();
     }
 }
 
@@ -177,14 +249,14 @@ TEST_F(MainWindowTest, StoredValuesReachTheFieldsAndThePosition) {
                   textValue(u"HeadConvChar"_s, u"＃"_s), textValue(u"BackUpExt"_s, u".old"_s)}}});
     TMorvexF& w = create();
     EXPECT_TRUE(messages.empty());
-    ASSERT_EQ(w.SrcFile->count(), 2);
-    EXPECT_EQ(w.SrcFile->item(0)->text(), u"/u/a.up"_s);
-    EXPECT_EQ(w.SrcFile->item(1)->text(), u" *.up"_s);
-    EXPECT_EQ(w.FFile->text(), u"f*"_s);
-    EXPECT_EQ(w.HFile->text(), u"h*"_s);
-    EXPECT_EQ(w.ConvChar->text(), u"!"_s);
-    EXPECT_EQ(w.HeadConvChar->text(), u"＃"_s);
-    EXPECT_EQ(w.BackExt->text(), u".old"_s);
+    ASSERT_EQ(ui(w).SrcFile->count(), 2);
+    EXPECT_EQ(ui(w).SrcFile->item(0)->text(), u"/u/a.up"_s);
+    EXPECT_EQ(ui(w).SrcFile->item(1)->text(), u" *.up"_s);
+    EXPECT_EQ(ui(w).FFile->text(), u"f*"_s);
+    EXPECT_EQ(ui(w).HFile->text(), u"h*"_s);
+    EXPECT_EQ(ui(w).ConvChar->text(), u"!"_s);
+    EXPECT_EQ(ui(w).HeadConvChar->text(), u"＃"_s);
+    EXPECT_EQ(ui(w).BackExt->text(), u".old"_s);
     EXPECT_EQ(w.FutterBtnMarker, 1);
     EXPECT_EQ(w.HeaderBtnMarker, 0);
     EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(60, 50));
@@ -246,19 +318,19 @@ TEST_F(MainWindowTest, UnmatchedArgumentsStartNothing) {
         EXPECT_FALSE(application.ShowMainWindow);
         EXPECT_FALSE(application.TaskBarButtonVisible);
         EXPECT_FALSE(w.isVisible());
-        EXPECT_FALSE(w.AppRunTimer->isActive() || w.ObserveTimer->isActive());
+        EXPECT_FALSE(ui(w).AppRunTimer->isActive() || ui(w).ObserveTimer->isActive());
     }
     EXPECT_EQ(readBytes(uploads.path(u"b.up"_s)), ")\r\n)\r\n");
 }
 
 TEST_F(MainWindowTest, APassTakesTheFieldsAsTheEngineCompares) {
     TMorvexF& w = create({u"/x"_s});
-    w.ConvChar->setText(u"！"_s); // full width: Shift-JIS 81 49
-    w.HeadConvChar->clear();
-    w.BackExt->setText(u".ｂａｋ"_s);
-    w.FFile->setText(u"/リスト/*.mfl"_s);
-    w.HFile->setText(u"h.mhl"_s);
-    w.SrcFile->addItems({u"b.up"_s, u"a.up"_s, u"b.up"_s});
+    ui(w).ConvChar->setText(u"！"_s); // full width: Shift-JIS 81 49
+    ui(w).HeadConvChar->clear();
+    ui(w).BackExt->setText(u".ｂａｋ"_s);
+    ui(w).FFile->setText(u"/リスト/*.mfl"_s);
+    ui(w).HFile->setText(u"h.mhl"_s);
+    ui(w).SrcFile->addItems({u"b.up"_s, u"a.up"_s, u"b.up"_s});
 
     const ConvSettings settings = w.convSettings();
 
@@ -296,25 +368,25 @@ TEST_F(MainWindowTest, UndoTakesBackEveryFileOfTheLastPassAndIsGreyedAfter) {
     QList<QByteArray> originals;
     for (const QString& name : names)
         originals << readBytes(uploads.path(name + u".up"_s));
-    EXPECT_FALSE(w.UndoMnu->isEnabled()) << "nothing to take back yet";
+    EXPECT_FALSE(ui(w).UndoMnu->isEnabled()) << "nothing to take back yet";
 
-    w.ConvMnu->trigger();
-    EXPECT_TRUE(w.UndoMnu->isEnabled());
+    ui(w).ConvMnu->trigger();
+    EXPECT_TRUE(ui(w).UndoMnu->isEnabled());
     QList<QByteArray> converted;
     for (const QString& name : names)
         converted << readBytes(uploads.path(name + u".up"_s));
     ASSERT_NE(converted, originals);
     messages.clear();
 
-    w.UndoMnu->trigger();
+    ui(w).UndoMnu->trigger();
     for (qsizetype i = 0; i < names.size(); ++i) {
         EXPECT_EQ(readBytes(uploads.path(names[i] + u".up"_s)), originals[i]);
         EXPECT_EQ(readBytes(uploads.path(names[i] + u".bak"_s)), converted[i]);
     }
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].second, u"3 個のファイルを元に戻しました。"_s);
-    EXPECT_FALSE(w.UndoMnu->isEnabled());
-    w.UndoMnu->trigger(); // greyed: nothing happens
+    EXPECT_FALSE(ui(w).UndoMnu->isEnabled());
+    ui(w).UndoMnu->trigger(); // greyed: nothing happens
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(readBytes(uploads.path(u"a.up"_s)), originals[0]);
 }
@@ -360,7 +432,7 @@ TEST_F(MainWindowTest, APassRefusesAMarkerOfTwoBytesAndSaysWhich) {
     writeStore({uploads.fileGroup()});
     std::vector<FileResult> results;
     TMorvexF& w = create({u"/x"_s}, [&](TMorvexF& made) { collectInto(made, results); });
-    w.ConvChar->setText(u"！"_s); // Shift-JIS 81 49: its first byte would match lead bytes
+    ui(w).ConvChar->setText(u"！"_s); // Shift-JIS 81 49: its first byte would match lead bytes
     messages.clear();
 
     w.ConvBtnClick();
@@ -378,7 +450,7 @@ TEST_F(MainWindowTest, EnterInAFieldPressesTheConvertButton) {
     std::vector<FileResult> results;
     TMorvexF& w = create({}, [&](TMorvexF& made) { collectInto(made, results); });
 
-    QTest::keyClick(w.BackExt, Qt::Key_Return);
+    QTest::keyClick(ui(w).BackExt, Qt::Key_Return);
 
     EXPECT_EQ(results.size(), 2u);
 }
@@ -395,10 +467,10 @@ TEST_F(MainWindowTest, BrowseButtonsAndTheirMenuItemsPopUpAtTheDesignedPoint) {
         QPoint expected;
     };
     const Row rows[] = {
-        {w.HeaderBPMnu, [&] { w.HBBtn->click(); }, frame + QPoint(290 + 4, 122 + 42)},
-        {w.FutterBPMnu, [&] { w.FBBtn->click(); }, frame + QPoint(290 + 4, 142 + 42)},
-        {w.HeaderBPMnu, [&] { w.HeaderOpenMnu->trigger(); }, frame + QPoint(294, 164)},
-        {w.FutterBPMnu, [&] { w.FutterOpenMnu->trigger(); }, frame + QPoint(294, 184)},
+        {ui(w).HeaderBPMnu, [&] { ui(w).HBBtn->click(); }, frame + QPoint(290 + 4, 122 + 42)},
+        {ui(w).FutterBPMnu, [&] { ui(w).FBBtn->click(); }, frame + QPoint(290 + 4, 142 + 42)},
+        {ui(w).HeaderBPMnu, [&] { ui(w).HeaderOpenMnu->trigger(); }, frame + QPoint(294, 164)},
+        {ui(w).FutterBPMnu, [&] { ui(w).FutterOpenMnu->trigger(); }, frame + QPoint(294, 184)},
     };
     for (const Row& row : rows) {
         row.open();
@@ -417,8 +489,10 @@ TEST_F(MainWindowTest, AChosenFolderGivesItsListPatternAndCancelKeepsTheOld) {
         QString mask;
     };
     const Row rows[] = {
-        {w.HFile, w.HeaderDirB, u"ヘッダリストのあるフォルダを指定してください。"_s, u"*.mhl"_s},
-        {w.FFile, w.FutterDirB, u"フッタリストのあるフォルダを指定してください。"_s, u"*.mfl"_s},
+        {ui(w).HFile, ui(w).HeaderDirB, u"ヘッダリストのあるフォルダを指定してください。"_s,
+         u"*.mhl"_s},
+        {ui(w).FFile, ui(w).FutterDirB, u"フッタリストのあるフォルダを指定してください。"_s,
+         u"*.mfl"_s},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.mask.toStdString());
@@ -450,8 +524,8 @@ TEST_F(MainWindowTest, AChosenFileReplacesThePatternAndTheOutputChoiceReachesThe
         QAction* command;
         QString title;
     };
-    const Row rows[] = {{w.HFile, w.HeaderFileB, u"ヘッダリストの選択"_s},
-                        {w.FFile, w.FutterFileB, u"フッタリストの選択"_s}};
+    const Row rows[] = {{ui(w).HFile, ui(w).HeaderFileB, u"ヘッダリストの選択"_s},
+                        {ui(w).FFile, ui(w).FutterFileB, u"フッタリストの選択"_s}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title.toStdString());
         row.field->setText(u"/lists/*.m?l"_s);
@@ -459,12 +533,17 @@ TEST_F(MainWindowTest, AChosenFileReplacesThePatternAndTheOutputChoiceReachesThe
         row.command->trigger();
         EXPECT_EQ(row.field->text(), u"/lists/挨拶.txt"_s);
         EXPECT_EQ(lastFileDialogRequest().title, row.title);
+        EXPECT_EQ(lastFileDialogRequest().startDir, u"/lists"_s) << "opens where the field points";
         queueFileDialogAnswer(std::nullopt);
         row.command->trigger();
         EXPECT_EQ(row.field->text(), u"/lists/挨拶.txt"_s);
+        row.field->setText(u"*.m?l"_s);
+        queueFileDialogAnswer(std::nullopt);
+        row.command->trigger();
+        EXPECT_EQ(lastFileDialogRequest().startDir, QString());
     }
     queueFileDialogAnswer(u"/up/out.up"_s);
-    w.OutOpenMnu->trigger();
+    ui(w).OutOpenMnu->trigger();
     EXPECT_EQ(w.Engine.outFile(), "/up/out.up");
     EXPECT_EQ(lastFileDialogRequest().title, u"変換先ﾌｧｲﾙの指定"_s);
 }
@@ -479,7 +558,7 @@ TEST_F(MainWindowTest, ARoundButtonSpringsBackUpAndOpensTheViewerForItsLists) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
 
-    for (TMaruBtn* button : {w.HeaderBtn, w.FutterBtn}) {
+    for (TMaruBtn* button : {ui(w).HeaderBtn, ui(w).FutterBtn}) {
         QTest::mouseMove(button, button->rect().center());
         QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
         EXPECT_FALSE(button->down()) << button->objectName().toStdString();
@@ -501,8 +580,8 @@ TEST_F(MainWindowTest, AnExceptionInAHandlerIsShownAndTheProgramGoesOn) {
                      }});
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    QTest::mouseMove(w.HeaderBtn, w.HeaderBtn->rect().center());
-    QTest::mouseClick(w.HeaderBtn, Qt::LeftButton, {}, w.HeaderBtn->rect().center());
+    QTest::mouseMove(ui(w).HeaderBtn, ui(w).HeaderBtn->rect().center());
+    QTest::mouseClick(ui(w).HeaderBtn, Qt::LeftButton, {}, ui(w).HeaderBtn->rect().center());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], std::pair(u"Morvex"_s, u"viewer failed"_s));
     EXPECT_FALSE(endStatus.has_value());
@@ -527,7 +606,7 @@ TEST_F(MainWindowTest, TheSourceListEditorsChangesAreTakenOverHoweverItCloses) {
     for (const auto& [how, close] : closings) {
         SCOPED_TRACE(how);
         TMorvexF& w = create({u"/x"_s});
-        w.SrcFile->addItems({u"a.up"_s, u"b.up"_s, u"c.up"_s});
+        ui(w).SrcFile->addItems({u"a.up"_s, u"b.up"_s, u"c.up"_s});
         ModalWatcher watcher([&close](QWidget* modal) {
             auto* editor = qobject_cast<TSrcEditF*>(modal);
             ASSERT_NE(editor, nullptr);
@@ -538,11 +617,11 @@ TEST_F(MainWindowTest, TheSourceListEditorsChangesAreTakenOverHoweverItCloses) {
             if (editor->isVisible())
                 editor->reject();
         });
-        w.SrcEditBtn->click();
+        ui(w).SrcEditBtn->click();
         EXPECT_EQ(watcher.names(), QStringList{u"SrcEditF"_s});
         QStringList items;
-        for (int row = 0; row < w.SrcFile->count(); ++row)
-            items << w.SrcFile->item(row)->text();
+        for (int row = 0; row < ui(w).SrcFile->count(); ++row)
+            items << ui(w).SrcFile->item(row)->text();
         EXPECT_EQ(items, (QStringList{u"a.up"_s, u"c.up"_s, u"new.up"_s}));
     }
 }
@@ -550,7 +629,7 @@ TEST_F(MainWindowTest, TheSourceListEditorsChangesAreTakenOverHoweverItCloses) {
 TEST_F(MainWindowTest, SettingsAndAboutOpenModallyFromMenuAndIconMenu) {
     TMorvexF& w = create({u"/x"_s});
     ModalWatcher watcher([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
-    for (QAction* command : {w.ShowResultSetting, w.KS1, w.About, w.KA1})
+    for (QAction* command : {ui(w).ShowResultSetting, ui(w).KS1, ui(w).About, ui(w).KA1})
         command->trigger();
     EXPECT_EQ(watcher.names(),
               (QStringList{u"SettingF"_s, u"SettingF"_s, u"AboutF"_s, u"AboutF"_s}));
@@ -574,13 +653,13 @@ TEST_F(MainWindowTest, HelpOpensTheManualBesideTheProgramOrNamesTheMissingFile) 
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", "/nonexistent");
 
-    w.Contents->trigger();
+    ui(w).Contents->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].second.contains(manual)) << messages[0].second.toStdString();
     EXPECT_TRUE(recorder.opened.isEmpty());
 
     ASSERT_TRUE(writeBytes(manual, "<html></html>"));
-    w.Contents->trigger();
+    ui(w).Contents->trigger();
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(recorder.opened, QList<QUrl>{QUrl::fromLocalFile(manual)});
     EXPECT_EQ(application.HelpFile, manual);
@@ -599,16 +678,16 @@ TEST_F(MainWindowTest, TheTitleBarCloseAndTheExitCommandSaveAndEndAtOnce) {
         w.move(120, 90);
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-        w.SrcFile->addItem(u"x.up"_s);
-        w.AppRunTimer->start();
+        ui(w).SrcFile->addItem(u"x.up"_s);
+        ui(w).AppRunTimer->start();
 
         if (byCommand)
-            w.Exit->trigger();
+            ui(w).Exit->trigger();
         else
             w.close();
 
         EXPECT_EQ(endStatus, 0);
-        EXPECT_FALSE(w.AppRunTimer->isActive());
+        EXPECT_FALSE(ui(w).AppRunTimer->isActive());
         EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"Version"_s), 120);
         EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"WindowTop"_s), w.frameGeometry().top());
         EXPECT_EQ(storedNumber(morvexKey(u"System"_s), u"WindowLeft"_s), w.frameGeometry().left());
@@ -630,12 +709,12 @@ TEST_F(MainWindowTest, AWindowNeverShownSavesNoPosition) {
 TEST_F(MainWindowTest, TheIconMenusExitEndsTheLoopWithoutSaving) {
     TMorvexF& w = create();
     w.show();
-    QTimer::singleShot(0, &w, [&w] { w.Exit1->trigger(); });
+    QTimer::singleShot(0, &w, [&w] { ui(w).Exit1->trigger(); });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_FALSE(endStatus.has_value());
     EXPECT_FALSE(QFile::exists(SettingsStore::defaultFilePath()));
     w.hide();
-    w.Show1->trigger();
+    ui(w).Show1->trigger();
     EXPECT_TRUE(w.isVisible());
 }
 

@@ -69,20 +69,20 @@ TEST_F(MainWindowTest, EveryControlHasItsDesignedPlaceTextHintAndLimit) {
         {"HeaderBtn", {66, 122, 17, 17}, {}, {}},
         {"HFile",
          {86, 122, 200, 18},
-         w.HFile->text(),
+         ui(w).HFile->text(),
          u"ヘッダリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s},
         {"HBBtn", {290, 122, 39, 18}, u"参照..."_s, {}},
         {"FutterLbl", {4, 144, 0, 0}, u"ﾌｯﾀﾘｽﾄ(&L):"_s, {}},
         {"FutterBtn", {66, 142, 17, 17}, {}, {}},
         {"FFile",
          {86, 142, 200, 18},
-         w.FFile->text(),
+         ui(w).FFile->text(),
          u"フッタリストファイルを設定します（ﾜｲﾙﾄﾞｶｰﾄﾞ(*･?)が使えます）"_s},
         {"FBBtn", {290, 142, 39, 18}, u"参照..."_s, {}},
     };
     for (const ControlRow& row : rows) {
         SCOPED_TRACE(row.name);
-        const auto* control = w.MainPnl->findChild<QWidget*>(QString::fromLatin1(row.name));
+        const auto* control = ui(w).MainPnl->findChild<QWidget*>(QString::fromLatin1(row.name));
         ASSERT_NE(control, nullptr);
         if (row.place.width() == 0)
             EXPECT_EQ(control->pos(), row.place.topLeft());
@@ -94,11 +94,11 @@ TEST_F(MainWindowTest, EveryControlHasItsDesignedPlaceTextHintAndLimit) {
             EXPECT_EQ(qobject_cast<const QLineEdit*>(control)->maxLength(), row.maxLength);
         }
     }
-    EXPECT_EQ(w.Label6->buddy(), w.BackExt);
-    EXPECT_EQ(w.HeaderLbl->buddy(), w.HFile);
-    EXPECT_EQ(w.FutterLbl->buddy(), w.FFile);
-    EXPECT_FALSE(w.ConvBtn->icon().isNull());
-    for (TMaruBtn* round : {w.HeaderBtn, w.FutterBtn}) {
+    EXPECT_EQ(ui(w).Label6->buddy(), ui(w).BackExt);
+    EXPECT_EQ(ui(w).HeaderLbl->buddy(), ui(w).HFile);
+    EXPECT_EQ(ui(w).FutterLbl->buddy(), ui(w).FFile);
+    EXPECT_FALSE(ui(w).ConvBtn->icon().isNull());
+    for (TMaruBtn* round : {ui(w).HeaderBtn, ui(w).FutterBtn}) {
         EXPECT_EQ(round->groupIndex(), 1);
         EXPECT_TRUE(round->allowAllUp());
         EXPECT_FALSE(round->down());
@@ -109,7 +109,7 @@ TEST_F(MainWindowTest, TheWindowIsSmallFixedAndMinimiseOnly) {
     TMorvexF& w = create({u"/x"_s});
     EXPECT_EQ(w.windowTitle(), u"Morvex"_s);
     EXPECT_EQ(w.centralWidget()->size(), QSize(332, 161));
-    EXPECT_EQ(w.MainPnl->geometry(), QRect(0, 0, 332, 164));
+    EXPECT_EQ(ui(w).MainPnl->geometry(), QRect(0, 0, 332, 164));
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
     EXPECT_EQ(w.height(), w.menuBar()->sizeHint().height() + 161);
     const Qt::WindowFlags flags = w.windowFlags();
@@ -123,7 +123,7 @@ TEST_F(MainWindowTest, TheWindowIsSmallFixedAndMinimiseOnly) {
     for (const auto& [name, place] :
          {std::pair{"Bevel1", QRect(0, 0, 332, 2)}, std::pair{"Bevel2", QRect(0, 48, 333, 2)},
           std::pair{"Bevel3", QRect(0, 117, 333, 2)}, std::pair{"Bevel4", QRect(188, 49, 2, 68)}}) {
-        const auto* line = w.MainPnl->findChild<QFrame*>(QString::fromLatin1(name));
+        const auto* line = ui(w).MainPnl->findChild<QFrame*>(QString::fromLatin1(name));
         ASSERT_NE(line, nullptr) << name;
         EXPECT_EQ(line->geometry(), place) << name;
         EXPECT_EQ(line->frameShadow(), QFrame::Sunken) << name;
@@ -132,16 +132,17 @@ TEST_F(MainWindowTest, TheWindowIsSmallFixedAndMinimiseOnly) {
 
 TEST_F(MainWindowTest, TabOrderRunsFromTheConvertButtonToTheFooterBrowseButton) {
     TMorvexF& w = create({u"/x"_s});
-    const QWidget* expected[] = {w.ConvBtn,  w.SrcEditBtn, w.SrcFile, w.BackExt, w.HeadConvChar,
-                                 w.ConvChar, w.HFile,      w.HBBtn,   w.FFile,   w.FBBtn};
-    const QWidget* current = w.ConvBtn;
+    const QWidget* expected[] = {ui(w).ConvBtn,      ui(w).SrcEditBtn, ui(w).SrcFile, ui(w).BackExt,
+                                 ui(w).HeadConvChar, ui(w).ConvChar,   ui(w).HFile,   ui(w).HBBtn,
+                                 ui(w).FFile,        ui(w).FBBtn};
+    const QWidget* current = ui(w).ConvBtn;
     for (const QWidget* next : expected) {
         EXPECT_EQ(current, next) << next->objectName().toStdString();
         do
             current = current->nextInFocusChain();
         while (current->focusPolicy() == Qt::NoFocus || !current->isWidgetType());
     }
-    EXPECT_EQ(w.HeaderBtn->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(ui(w).HeaderBtn->focusPolicy(), Qt::NoFocus);
 }
 
 QStringList itemsOf(const QMenu* menu) {
@@ -160,21 +161,22 @@ TEST_F(MainWindowTest, MenusHoldTheirDesignedItemsWithoutShortcutKeys) {
         titles << menu->menu()->objectName() + u'=' + menu->text();
     EXPECT_EQ(titles, (QStringList{u"File=ファイル(&F)"_s, u"Act=処理(X)"_s, u"Setup=設定(&S)"_s,
                                    u"Help=ヘルプ(&H)"_s}));
-    EXPECT_EQ(itemsOf(w.File),
-              (QStringList{u"SrcOpenMnu=変換元ﾌｧｲﾙを開く(&S)..."_s,
-                           u"OutOpenMnu=変換先ﾌｧｲﾙを開く(&O)..."_s, u"N1=-"_s,
-                           u"HeaderOpenMnu=ヘッダリストを開く(&H)..."_s,
-                           u"FutterOpenMnu=フッタリストを開く(&F)..."_s, u"N2=-"_s,
-                           u"Exit=終了(&X)"_s, u"N7=-"_s, u"UndoMnu=元に戻す(&U)"_s}));
-    EXPECT_EQ(itemsOf(w.Act), QStringList{u"ConvMnu=変換(&C)"_s});
-    EXPECT_EQ(itemsOf(w.Setup), QStringList{u"ShowResultSetting=動作環境(&E)..."_s});
-    EXPECT_EQ(itemsOf(w.Help),
+    EXPECT_EQ(
+        itemsOf(ui(w).File),
+        (QStringList{u"SrcOpenMnu=変換元ﾌｧｲﾙを開く(&S)..."_s,
+                     u"OutOpenMnu=変換先ﾌｧｲﾙを開く(&O)..."_s, u"N7=-"_s, u"UndoMnu=元に戻す(&U)"_s,
+                     u"N1=-"_s, u"HeaderOpenMnu=ヘッダリストを開く(&H)..."_s,
+                     u"FutterOpenMnu=フッタリストを開く(&F)..."_s,
+                     u"SampleListMnu=サンプルのリストを作成"_s, u"N2=-"_s, u"Exit=終了(&X)"_s}));
+    EXPECT_EQ(itemsOf(ui(w).Act), QStringList{u"ConvMnu=変換(&C)"_s});
+    EXPECT_EQ(itemsOf(ui(w).Setup), QStringList{u"ShowResultSetting=動作環境(&E)..."_s});
+    EXPECT_EQ(itemsOf(ui(w).Help),
               (QStringList{u"Contents=目次(&C)"_s, u"N3=-"_s, u"About=バージョン情報(&A)"_s}));
-    EXPECT_EQ(itemsOf(w.HeaderBPMnu), (QStringList{u"HeaderDirB=フォルダで参照(&D)"_s,
-                                                   u"HeaderFileB=ファイルで参照(&F)"_s}));
-    EXPECT_EQ(itemsOf(w.FutterBPMnu), (QStringList{u"FutterDirB=フォルダで参照(&D)"_s,
-                                                   u"FutterFileB=ファイルで参照(&F)"_s}));
-    EXPECT_EQ(itemsOf(w.ObserveMnu),
+    EXPECT_EQ(itemsOf(ui(w).HeaderBPMnu), (QStringList{u"HeaderDirB=フォルダで参照(&D)"_s,
+                                                       u"HeaderFileB=ファイルで参照(&F)"_s}));
+    EXPECT_EQ(itemsOf(ui(w).FutterBPMnu), (QStringList{u"FutterDirB=フォルダで参照(&D)"_s,
+                                                       u"FutterFileB=ファイルで参照(&F)"_s}));
+    EXPECT_EQ(itemsOf(ui(w).ObserveMnu),
               (QStringList{u"Show1=Show (hidden)"_s, u"N6=- (hidden)"_s, u"KS1=設定(&S) (hidden)"_s,
                            u"N5=- (hidden)"_s, u"KA1=バージョン情報(&A)"_s, u"N4=-"_s,
                            u"Exit1=終了(&X)"_s}));
@@ -190,53 +192,54 @@ TEST_F(MainWindowTest, LabelAcceleratorsFocusTheirFieldsAndAltHIsTheHelpMenus) {
     w.show();
     QApplication::setActiveWindow(&w);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    const std::pair<Qt::Key, QWidget*> rows[] = {{Qt::Key_B, w.BackExt}, {Qt::Key_L, w.FFile}};
+    const std::pair<Qt::Key, QWidget*> rows[] = {{Qt::Key_B, ui(w).BackExt},
+                                                 {Qt::Key_L, ui(w).FFile}};
     for (const auto& [key, field] : rows) {
-        w.ConvBtn->setFocus();
+        ui(w).ConvBtn->setFocus();
         QTest::keyClick(&w, key, Qt::AltModifier);
         EXPECT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }))
             << field->objectName().toStdString();
-        EXPECT_FALSE(w.Help->isVisible());
+        EXPECT_FALSE(ui(w).Help->isVisible());
     }
 
     // Alt+H and then A, the usual way to the about box, reach it and leave the header alone.
-    const QString pattern = w.HFile->text();
-    w.ConvBtn->setFocus();
+    const QString pattern = ui(w).HFile->text();
+    ui(w).ConvBtn->setFocus();
     ModalWatcher watcher([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     QTest::keyClick(&w, Qt::Key_H, Qt::AltModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Help->isVisible(); }));
-    EXPECT_FALSE(w.HFile->hasFocus());
-    QTest::keyClick(w.Help, Qt::Key_A);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui(w).Help->isVisible(); }));
+    EXPECT_FALSE(ui(w).HFile->hasFocus());
+    QTest::keyClick(ui(w).Help, Qt::Key_A);
     EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.names() == QStringList{u"AboutF"_s}; }));
-    EXPECT_EQ(w.HFile->text(), pattern);
+    EXPECT_EQ(ui(w).HFile->text(), pattern);
 }
 
 TEST_F(MainWindowTest, SourceRowsShowTheFileNameWholeWithTheFullPathAsTooltip) {
     TMorvexF& w = create({u"/x"_s});
     const QString longPath = u"/home/user/documents/bulletin-board/offline/2026/memo.up"_s;
-    w.SrcFile->addItems({u"today.up"_s, longPath});
+    ui(w).SrcFile->addItems({u"today.up"_s, longPath});
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    EXPECT_EQ(w.SrcFile->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    EXPECT_FALSE(w.SrcFile->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(ui(w).SrcFile->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_FALSE(ui(w).SrcFile->horizontalScrollBar()->isVisible());
 
-    const auto* rows = dynamic_cast<PathRowDelegate*>(w.SrcFile->itemDelegate());
+    const auto* rows = dynamic_cast<PathRowDelegate*>(ui(w).SrcFile->itemDelegate());
     ASSERT_NE(rows, nullptr);
     QStyleOptionViewItem option;
-    option.initFrom(w.SrcFile->viewport());
-    option.rect = w.SrcFile->visualItemRect(w.SrcFile->item(1));
+    option.initFrom(ui(w).SrcFile->viewport());
+    option.rect = ui(w).SrcFile->visualItemRect(ui(w).SrcFile->item(1));
     const QString shown = rows->shownText(option, longPath);
     EXPECT_TRUE(shown.startsWith(u"/home/"_s)) << shown.toStdString();
     EXPECT_TRUE(shown.endsWith(u"/memo.up"_s)) << shown.toStdString();
     EXPECT_LE(option.fontMetrics.horizontalAdvance(shown), option.rect.width());
-    option.rect = w.SrcFile->visualItemRect(w.SrcFile->item(0));
+    option.rect = ui(w).SrcFile->visualItemRect(ui(w).SrcFile->item(0));
     EXPECT_EQ(rows->shownText(option, u"today.up"_s), u"today.up"_s);
 
     // The row's tooltip is the whole entry.
-    const QRect row = w.SrcFile->visualItemRect(w.SrcFile->item(1));
+    const QRect row = ui(w).SrcFile->visualItemRect(ui(w).SrcFile->item(1));
     QHelpEvent help(QEvent::ToolTip, row.center(),
-                    w.SrcFile->viewport()->mapToGlobal(row.center()));
-    QCoreApplication::sendEvent(w.SrcFile->viewport(), &help);
+                    ui(w).SrcFile->viewport()->mapToGlobal(row.center()));
+    QCoreApplication::sendEvent(ui(w).SrcFile->viewport(), &help);
     EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000));
     EXPECT_EQ(QToolTip::text(), longPath);
     QToolTip::hideText();
@@ -247,7 +250,8 @@ TEST_F(MainWindowTest, NoAltCombinationReplacesAFieldsText) {
     w.show();
     QApplication::setActiveWindow(&w);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    const QList<QLineEdit*> fields = {w.BackExt, w.HeadConvChar, w.ConvChar, w.HFile, w.FFile};
+    const QList<QLineEdit*> fields = {ui(w).BackExt, ui(w).HeadConvChar, ui(w).ConvChar,
+                                      ui(w).HFile, ui(w).FFile};
     QStringList texts;
     for (const QLineEdit* field : fields)
         texts << field->text();

@@ -38,11 +38,11 @@ TEST_F(MainModesTest, AutoRunWaitsWithItsIconAndConvertsAtTheTick) {
                   numberValue(u"WaitTime"_s, 300)}}});
     TMorvexF& w = createCollecting({u"/a"_s});
 
-    EXPECT_TRUE(w.AppRunTask->Visible());
-    EXPECT_EQ(w.AppRunTask->TooltipText(), u"Morvex（待機中）"_s);
-    EXPECT_FALSE(w.ObserveTask->Visible());
-    EXPECT_TRUE(w.AppRunTimer->isActive());
-    EXPECT_EQ(w.AppRunTimer->interval(), 300);
+    EXPECT_TRUE(ui(w).AppRunTask->Visible());
+    EXPECT_EQ(ui(w).AppRunTask->TooltipText(), u"Morvex（待機中）"_s);
+    EXPECT_FALSE(ui(w).ObserveTask->Visible());
+    EXPECT_TRUE(ui(w).AppRunTimer->isActive());
+    EXPECT_EQ(ui(w).AppRunTimer->interval(), 300);
     EXPECT_FALSE(endStatus.has_value());
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(application.ShowMainWindow);
@@ -84,8 +84,8 @@ TEST_F(MainModesTest, AutoRunWithoutBeforeProgramEndsInsideCreationWithoutIcon) 
     writeStore({fileGroup()});
     TMorvexF& w = createCollecting({u"-A"_s});
     EXPECT_EQ(endStatus, 0);
-    EXPECT_FALSE(w.AppRunTask->Visible());
-    EXPECT_FALSE(w.AppRunTimer->isActive());
+    EXPECT_FALSE(ui(w).AppRunTask->Visible());
+    EXPECT_FALSE(ui(w).AppRunTimer->isActive());
     EXPECT_EQ(results.size(), 1u);
 }
 
@@ -93,7 +93,7 @@ TEST_F(MainModesTest, TheIconMenuExitEndsAWaitingAutoRunAtOnceWithoutConverting)
     writeStore({fileGroup(), {u"AppRun"_s, {numberValue(u"BeforeCheck"_s, 1)}}});
     const QByteArray storeBefore = storeBytes();
     TMorvexF& w = createCollecting({u"/a"_s});
-    w.Exit1->trigger();
+    ui(w).Exit1->trigger();
     EXPECT_EQ(endStatus, 0);
     EXPECT_TRUE(results.empty());
     EXPECT_EQ(readBytes(path(u"a.up"_s)), "]Hello\r\n)\r\n");
@@ -103,12 +103,12 @@ TEST_F(MainModesTest, TheIconMenuExitEndsAWaitingAutoRunAtOnceWithoutConverting)
 TEST_F(MainModesTest, ObserveShowsItsIconAndConvertsWhatChangesAfterTheBaseline) {
     writeStore({fileGroup()});
     TMorvexF& w = createCollecting({u"-o"_s});
-    EXPECT_TRUE(w.ObserveTask->Visible());
-    EXPECT_EQ(w.ObserveTask->TooltipText(), u"Morvex（ファイルの更新を監視中）"_s);
-    EXPECT_EQ(w.ObserveTask->PopupMenuR(), w.ObserveMnu);
-    EXPECT_TRUE(w.ObserveTimer->isActive());
-    EXPECT_EQ(w.ObserveTimer->interval(), 2000);
-    EXPECT_FALSE(w.AppRunTimer->isActive());
+    EXPECT_TRUE(ui(w).ObserveTask->Visible());
+    EXPECT_EQ(ui(w).ObserveTask->TooltipText(), u"Morvex（ファイルの更新を監視中）"_s);
+    EXPECT_EQ(ui(w).ObserveTask->PopupMenuR(), ui(w).ObserveMnu);
+    EXPECT_TRUE(ui(w).ObserveTimer->isActive());
+    EXPECT_EQ(ui(w).ObserveTimer->interval(), 2000);
+    EXPECT_FALSE(ui(w).AppRunTimer->isActive());
     EXPECT_FALSE(w.SkipConverted);
 
     w.ObserveTimerTimer();
@@ -155,8 +155,8 @@ TEST_F(MainModesTest, WatchAppThatCannotStartEndsWithoutIconOrMessage) {
         {fileGroup(), {u"Watch"_s, {textValue(u"WatchApp"_s, u"morvex-no-such-program"_s)}}});
     TMorvexF& w = createCollecting({u"/W"_s});
     EXPECT_EQ(endStatus, 0);
-    EXPECT_FALSE(w.ObserveTask->Visible());
-    EXPECT_FALSE(w.ObserveTimer->isActive());
+    EXPECT_FALSE(ui(w).ObserveTask->Visible());
+    EXPECT_FALSE(ui(w).ObserveTimer->isActive());
     EXPECT_TRUE(messages.empty());
 }
 

@@ -2,22 +2,158 @@
 
 #include "app/Application.h"
 #include "app/Main_U.h"
+#include "app/desktop/AnimWnd.h"
+#include "app/desktop/TaskIcon.h"
+#include "app/desktop/mutexcheck.h"
+#include "controls/MaruBtn.h"
 #include "gui/Dialogs.h"
 #include "modes/ProcessEnd.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/StoreFiles.h"
 #include "tests/support/Widgets.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace morvex::test {
+
+/// A control of a window found by its designed object name; a missing one fails the test.
+template <typename T> T* child(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        throw std::logic_error(std::string("no control named ") + name);
+    return found;
+}
+
+/// The main window's parts, found by their designed object names: the window keeps them
+/// private. Controls are looked for on `MainPnl` only, so that a dialog the window owns at the
+/// time (with its own "Label1"...) is never taken for them.
+struct MainControls {
+    explicit MainControls(const TMorvexF& w)
+        : MainPnl(child<QFrame>(w, "MainPnl")) {
+        const QObject& panel = *MainPnl;
+        SrcFile = child<QListWidget>(panel, "SrcFile");
+        SrcEditBtn = child<QPushButton>(panel, "SrcEditBtn");
+        Label6 = child<QLabel>(panel, "Label6");
+        BackExt = child<QLineEdit>(panel, "BackExt");
+        HeadConvChar = child<QLineEdit>(panel, "HeadConvChar");
+        ConvChar = child<QLineEdit>(panel, "ConvChar");
+        ConvBtn = child<QPushButton>(panel, "ConvBtn");
+        HeaderLbl = child<QLabel>(panel, "HeaderLbl");
+        HeaderBtn = child<TMaruBtn>(panel, "HeaderBtn");
+        HFile = child<QLineEdit>(panel, "HFile");
+        HBBtn = child<QPushButton>(panel, "HBBtn");
+        FutterLbl = child<QLabel>(panel, "FutterLbl");
+        FutterBtn = child<TMaruBtn>(panel, "FutterBtn");
+        FFile = child<QLineEdit>(panel, "FFile");
+        FBBtn = child<QPushButton>(panel, "FBBtn");
+        File = child<QMenu>(w, "File");
+        Act = child<QMenu>(w, "Act");
+        Setup = child<QMenu>(w, "Setup");
+        Help = child<QMenu>(w, "Help");
+        HeaderBPMnu = child<QMenu>(w, "HeaderBPMnu");
+        FutterBPMnu = child<QMenu>(w, "FutterBPMnu");
+        ObserveMnu = child<QMenu>(w, "ObserveMnu");
+        const std::pair<QAction**, const char*> actions[] = {
+            {&SrcOpenMnu, "SrcOpenMnu"},
+            {&OutOpenMnu, "OutOpenMnu"},
+            {&HeaderOpenMnu, "HeaderOpenMnu"},
+            {&FutterOpenMnu, "FutterOpenMnu"},
+            {&SampleListMnu, "SampleListMnu"},
+            {&Exit, "Exit"},
+            {&UndoMnu, "UndoMnu"},
+            {&ConvMnu, "ConvMnu"},
+            {&ShowResultSetting, "ShowResultSetting"},
+            {&Contents, "Contents"},
+            {&About, "About"},
+            {&HeaderDirB, "HeaderDirB"},
+            {&HeaderFileB, "HeaderFileB"},
+            {&FutterDirB, "FutterDirB"},
+            {&FutterFileB, "FutterFileB"},
+            {&Show1, "Show1"},
+            {&KS1, "KS1"},
+            {&KA1, "KA1"},
+            {&Exit1, "Exit1"},
+        };
+        for (const auto& [action, name] : actions)
+            *action = child<QAction>(w, name);
+        AppRunTimer = child<QTimer>(w, "AppRunTimer");
+        ObserveTimer = child<QTimer>(w, "ObserveTimer");
+        AppRunTask = child<TTaskIcon>(w, "AppRunTask");
+        ObserveTask = child<TTaskIcon>(w, "ObserveTask");
+        AnimateWindow1 = child<TAnimateWindow>(w, "AnimateWindow1");
+        CheckMutex1 = child<TCheckMutex>(w, "CheckMutex1");
+    }
+
+    QFrame* MainPnl;
+    QListWidget* SrcFile;
+    QPushButton* SrcEditBtn;
+    QLabel* Label6;
+    QLineEdit* BackExt;
+    QLineEdit* HeadConvChar;
+    QLineEdit* ConvChar;
+    QPushButton* ConvBtn;
+    QLabel* HeaderLbl;
+    TMaruBtn* HeaderBtn;
+    QLineEdit* HFile;
+    QPushButton* HBBtn;
+    QLabel* FutterLbl;
+    TMaruBtn* FutterBtn;
+    QLineEdit* FFile;
+    QPushButton* FBBtn;
+    QMenu* File;
+    QMenu* Act;
+    QMenu* Setup;
+    QMenu* Help;
+    QMenu* HeaderBPMnu;
+    QMenu* FutterBPMnu;
+    QMenu* ObserveMnu;
+    QAction* SrcOpenMnu;
+    QAction* OutOpenMnu;
+    QAction* HeaderOpenMnu;
+    QAction* FutterOpenMnu;
+    QAction* SampleListMnu;
+    QAction* Exit;
+    QAction* UndoMnu;
+    QAction* ConvMnu;
+    QAction* ShowResultSetting;
+    QAction* Contents;
+    QAction* About;
+    QAction* HeaderDirB;
+    QAction* HeaderFileB;
+    QAction* FutterDirB;
+    QAction* FutterFileB;
+    QAction* Show1;
+    QAction* KS1;
+    QAction* KA1;
+    QAction* Exit1;
+    QTimer* AppRunTimer;
+    QTimer* ObserveTimer;
+    TTaskIcon* AppRunTask;
+    TTaskIcon* ObserveTask;
+    TAnimateWindow* AnimateWindow1;
+    TCheckMutex* CheckMutex1;
+};
+
+inline MainControls ui(const TMorvexF& w) {
+    return MainControls(w);
+}
 
 /// A footer list "-- sig", a header list "Re: \H" and upload files in a folder of their own
 /// ("a.up" with a header and a footer marker; "b.up" with two footer markers unless left out),

@@ -7,7 +7,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace morvex::test {
@@ -143,6 +145,11 @@ TEST(SaveAtQuit, ASaveThatFailsEndsWithStatusOneAndSaysWhyOnStderr) {
             EXPECT_EQ(ended.status, 1) << ended.err.toStdString();
             EXPECT_TRUE(ended.err.startsWith("Morvex: '")) << ended.err.toStdString();
             EXPECT_TRUE(ended.err.contains("の設定に失敗しました")) << ended.err.toStdString();
+            // One failed save is one line, with the reason the system gave.
+            EXPECT_EQ(ended.err.count('\n'), 1) << ended.err.toStdString();
+            if (how == u"full"_s) {
+                EXPECT_TRUE(ended.err.contains(std::strerror(ENOSPC))) << ended.err.toStdString();
+            }
             EXPECT_EQ(readBytes(root.filePath(u"after.reg"_s)), initialStore());
         }
     }

@@ -7,6 +7,7 @@
 #include "app/desktop/AnimWnd.h"
 #include "app/desktop/mutexcheck.h"
 #include "settings/Sjis.h"
+#include "tests/app/MainWindowTestSupport.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -99,9 +100,9 @@ TEST(MainWindowShell, AShownIconHidesTheTaskBarButtonAndARemovedOneShowsIt) {
     MorvexApplication application;
     application.TaskBarButtonVisible = true;
     TMorvexF window(application);
-    window.ObserveTask->setVisible(true);
+    ui(window).ObserveTask->setVisible(true);
     EXPECT_FALSE(application.TaskBarButtonVisible);
-    window.ObserveTask->setVisible(false);
+    ui(window).ObserveTask->setVisible(false);
     EXPECT_TRUE(application.TaskBarButtonVisible);
 }
 
@@ -198,22 +199,22 @@ TEST(MainWindowShell, TheIconsShareTheIconMenuAndTheGuardHasNoName) {
         TTaskIcon* icon;
         QString name;
         QString tooltip;
-    } icons[] = {{window.AppRunTask, u"AppRunTask"_s, u"Morvex（待機中）"_s},
-                 {window.ObserveTask, u"ObserveTask"_s, u"Morvex（ファイルの更新を監視中）"_s}};
+    } icons[] = {{ui(window).AppRunTask, u"AppRunTask"_s, u"Morvex（待機中）"_s},
+                 {ui(window).ObserveTask, u"ObserveTask"_s, u"Morvex（ファイルの更新を監視中）"_s}};
     for (const auto& one : icons) {
         ASSERT_NE(one.icon, nullptr);
         EXPECT_EQ(one.icon->objectName(), one.name);
         EXPECT_EQ(one.icon->TooltipText(), one.tooltip);
-        EXPECT_EQ(one.icon->PopupMenuR(), window.ObserveMnu);
+        EXPECT_EQ(one.icon->PopupMenuR(), ui(window).ObserveMnu);
         EXPECT_EQ(one.icon->PopupMenuL(), nullptr);
         EXPECT_FALSE(one.icon->Visible());
         EXPECT_EQ(one.icon->Icon().actualSize({32, 32}), QSize(32, 32));
     }
-    ASSERT_NE(window.CheckMutex1, nullptr);
-    EXPECT_TRUE(window.CheckMutex1->MutexID().isEmpty());
-    EXPECT_FALSE(window.CheckMutex1->holdsGuard());
-    ASSERT_NE(window.AnimateWindow1, nullptr);
-    EXPECT_EQ(window.AnimateWindow1->owner(), &window);
+    ASSERT_NE(ui(window).CheckMutex1, nullptr);
+    EXPECT_TRUE(ui(window).CheckMutex1->MutexID().isEmpty());
+    EXPECT_FALSE(ui(window).CheckMutex1->holdsGuard());
+    ASSERT_NE(ui(window).AnimateWindow1, nullptr);
+    EXPECT_EQ(ui(window).AnimateWindow1->owner(), &window);
 }
 
 } // namespace

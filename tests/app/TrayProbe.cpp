@@ -5,9 +5,9 @@
 #include "app/Application.h"
 #include "app/Main_U.h"
 #include "app/desktop/AnimWnd.h"
-#include "app/desktop/DBusRequests.h"
 #include "app/desktop/TaskIcon.h"
 #include "gui/GuiStartup.h"
+#include "modes/DBusRequests.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -102,24 +102,25 @@ int main(int argc, char** argv) {
                                      window.PopupObserveMenu();
                                  }});
     say(u"dbus %1"_s.arg(requests.isRegistered() ? u"registered"_s : u"absent"_s));
-    QObject::connect(window.ObserveMnu, &QMenu::aboutToShow, &window, [&window] {
+    // The window's parts by their designed names.
+    QMenu* const menu = window.findChild<QMenu*>(u"ObserveMnu"_s);
+    auto* const animation = window.findChild<TAnimateWindow*>(u"AnimateWindow1"_s);
+    QObject::connect(menu, &QMenu::aboutToShow, &window, [&window, menu] {
         // The place is only known once the menu is on the screen.
-        QTimer::singleShot(0, &window, [&window] {
-            const QRect place = window.ObserveMnu->geometry();
+        QTimer::singleShot(0, &window, [menu] {
+            const QRect place = menu->geometry();
             say(u"menu shown %1 %2 %3"_s.arg(point(place.topLeft()))
                     .arg(place.width())
                     .arg(place.height()));
         });
     });
-    QObject::connect(window.ObserveMnu, &QMenu::aboutToHide, &window,
-                     [] { say(u"menu hidden"_s); });
+    QObject::connect(menu, &QMenu::aboutToHide, &window, [] { say(u"menu hidden"_s); });
     if (which == u"window"_s) {
+        QObject::connect(animation, &TAnimateWindow::OnMinimize, &window, [](QObject* sender) {
+            say(u"OnMinimize "_s + QString::fromLatin1(sender->metaObject()->className()));
+        });
         QObject::connect(
-            window.AnimateWindow1, &TAnimateWindow::OnMinimize, &window, [](QObject* sender) {
-                say(u"OnMinimize "_s + QString::fromLatin1(sender->metaObject()->className()));
-            });
-        QObject::connect(
-            window.AnimateWindow1, &TAnimateWindow::OnRestore, &window, [&window](QObject* sender) {
+            animation, &TAnimateWindow::OnRestore, &window, [&window](QObject* sender) {
                 say(u"OnRestore %1 %2"_s.arg(QString::fromLatin1(sender->metaObject()->className()),
                                              window.isVisible() ? u"visible"_s : u"hidden"_s));
             });
@@ -127,8 +128,8 @@ int main(int argc, char** argv) {
         say(u"window %1"_s.arg(window.winId()));
     }
     if (which == u"AppRunTask"_s || which == u"both"_s)
-        watch(window.AppRunTask);
+        watch(window.findChild<TTaskIcon*>(u"AppRunTask"_s));
     if (which == u"ObserveTask"_s || which == u"both"_s)
-        watch(window.ObserveTask);
+        watch(window.findChild<TTaskIcon*>(u"ObserveTask"_s));
     return QApplication::exec();
 }

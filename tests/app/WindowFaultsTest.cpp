@@ -42,8 +42,8 @@ TEST_F(MainWindowTest, AStoredPlaceOnNoScreenIsLeftToTheSystemAnyOtherIsKeptExac
 
 TEST_F(MainWindowTest, TheListCaptionsEndClearOfTheirRoundButtons) {
     TMorvexF& w = create({u"/x"_s});
-    for (const auto& [caption, round] :
-         {std::pair{w.HeaderLbl, w.HeaderBtn}, std::pair{w.FutterLbl, w.FutterBtn}}) {
+    for (const auto& [caption, round] : {std::pair{ui(w).HeaderLbl, ui(w).HeaderBtn},
+                                         std::pair{ui(w).FutterLbl, ui(w).FutterBtn}}) {
         SCOPED_TRACE(caption->objectName().toStdString());
         const QString shown = QString(caption->text()).remove(u'&');
         const int end = caption->x() + caption->fontMetrics().horizontalAdvance(shown);
@@ -89,14 +89,14 @@ TEST_F(MainWindowTest, AManualThatCannotBeShownIsNamedInAMessageBox) {
     OwnLauncher launcher;
 
     // No launcher at all, and Qt's offscreen platform has no other way to open a file.
-    w.Contents->trigger();
+    ui(w).Contents->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Morvex"_s);
     EXPECT_TRUE(messages[0].second.contains(manual)) << messages[0].second.toStdString();
 
     // A launcher that finds no application for HTML files (xdg-open says so with status 3).
     launcher.install(3);
-    w.Contents->trigger();
+    ui(w).Contents->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].second.contains(manual)) << messages[1].second.toStdString();
@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, AManualThatCannotBeShownIsNamedInAMessageBox) {
     launcher.install(0);
     QFile::remove(launcher.openedPath());
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.findChildren<QProcess*>().isEmpty(); }, 5000));
-    w.Contents->trigger();
+    ui(w).Contents->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.findChildren<QProcess*>().isEmpty(); }, 5000));
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_EQ(launcher.opened(), manual.toUtf8() + '\n');

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Walks the running program's accessibility tree over AT-SPI, as a screen reader sees it: the
 main window, then the settings dialog (opened through its menu item's own action), each of its
-pages. Prints the tree and fails when a control has no name or a round button cannot be pressed.
+pages. Prints the tree and fails when a control has no name, one that Tab reaches (or a round
+button) has no description, two controls of one parent share a name, or a round button cannot be
+pressed.
     accessibility_tree.py <application name>"""
 
 import sys
@@ -13,6 +15,9 @@ CONTROLS = {
     "push button", "toggle button", "check box", "radio button", "text", "list", "slider",
     "spin button", "combo box", "page tab", "menu item",
 }
+
+
+ROUND = ("ﾍｯﾀﾞﾘｽﾄを表示", "ﾌｯﾀﾘｽﾄを表示")
 
 
 def wait_for(find, seconds=20):
@@ -47,6 +52,11 @@ def actions(node):
     return [action.getName(i) for i in range(action.nActions)]
 
 
+def showing_control(node):
+    return (node is not None and node.getRoleName() in CONTROLS
+            and node.getState().contains(pyatspi.STATE_SHOWING))
+
+
 def check(title, root, faults):
     print(title)
     for node in nodes(root):
@@ -56,6 +66,15 @@ def check(title, root, faults):
         print("  %-14s %-30s %s" % (role, node.name, node.description))
         if role in CONTROLS and not node.name.strip():
             faults.append("%s: a %s without a name" % (title, role))
+        # What Tab reaches, and the round buttons, which a screen reader presses. A page tab is
+        # its page's title: the page's controls carry the descriptions.
+        reached = (node.getState().contains(pyatspi.STATE_FOCUSABLE) and role != "page tab"
+                   or node.name in ROUND)
+        if role in CONTROLS and reached and not node.description.strip():
+            faults.append("%s: the %s %r without a description" % (title, role, node.name))
+        names = [c.name for c in node if showing_control(c)]
+        for twin in sorted({n for n in names if names.count(n) > 1}):
+            faults.append("%s: two controls named %r under %r" % (title, twin, node.name))
 
 
 def main():
@@ -66,7 +85,7 @@ def main():
     main_window = wait_for(lambda: next((w for w in app if w.name == "Morvex"), None))
     faults = []
     check("main window", main_window, faults)
-    round_buttons = [n for n in nodes(main_window) if n.name in ("ﾍｯﾀﾞﾘｽﾄを表示", "ﾌｯﾀﾘｽﾄを表示")]
+    round_buttons = [n for n in nodes(main_window) if n.name in ROUND]
     if len(round_buttons) != 2 or any("Press" not in actions(b) for b in round_buttons):
         faults.append("the round buttons are not two buttons with a press action")
 

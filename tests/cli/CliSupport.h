@@ -53,7 +53,7 @@ public:
     // caller runs it as an unprivileged user, so that permissions apply.
     ConvertRun(const Scratch& s, const std::vector<std::string>& args,
                const std::vector<std::string>& env = {}, bool asNobody = false,
-               const ChildSetup& setup = {}) {
+               const ChildSetup& setup = {}, bool listsBeside = true) {
         static int counter = 0;
         const std::string tag = std::to_string(::getpid()) + "-" + std::to_string(++counter);
         m_outFile = s.file(".out" + tag);
@@ -85,6 +85,11 @@ public:
             if (asNobody && ::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
                 ::_exit(122);
             std::vector<char*> argv{program.data()};
+            // The tests keep their lists beside the upload files, not in the user's list folder;
+            // an option given by the test comes later and wins.
+            std::string footers = "--footer-list=*.mfl", headers = "--header-list=*.mhl";
+            if (listsBeside)
+                argv.insert(argv.end(), {footers.data(), headers.data()});
             for (const std::string& a : args)
                 argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);

@@ -42,6 +42,59 @@ TEST(CliUsage, BadArgumentsExitWithStatusTwoAndOneLine) {
     EXPECT_FALSE(s.exists("memo.bak"));
 }
 
+// The command line takes a pass's values by the window's rule: Shift-JIS bytes, whatever the
+// terminal's UTF-8 makes of them.
+TEST(CliUsage, PassValuesAreCountedInShiftJisAsInTheWindow) {
+    const struct {
+        std::vector<std::string> args;
+        const char* text; // memo.up before
+        int status;
+        const char* backup; // the backup made, or nullptr
+    } cases[] = {
+        {{"--backup-ext", ".ｱｲｳ"}, ")\r\n", 0, "memo.ｱｲｳ"}, // one byte each
+        {{"--backup-ext", ".あ"}, ")\r\n", 0, "memo.あ"},
+        {{"--backup-ext", ".あい"}, ")\r\n", 2, nullptr}, // five bytes
+        {{"--backup-ext", ".ｱｲｳｴ"}, ")\r\n", 2, nullptr},
+        {{"--backup-ext", ".é"}, ")\r\n", 2, nullptr}, // no Shift-JIS form
+        {{"--footer-marker", "ｱ"}, "\xB1\r\n", 0, "memo.bak"},
+        {{"--footer-marker", "ｱ", "--encoding", "utf-8"}, "\xB1\r\n", 2, nullptr},
+        {{"--footer-marker", "あ"}, ")\r\n", 2, nullptr},
+    };
+    for (const auto& c : cases) {
+        Scratch s;
+        s.write("f.mfl", "F\r\n");
+        s.write("memo.up", c.text);
+        std::vector<std::string> args = c.args;
+        args.push_back("memo.up");
+        const Outcome r = convert(s, args);
+        const std::string shown = c.args[0] + " " + c.args[1];
+        EXPECT_EQ(r.status, c.status) << shown << ": " << r.err;
+        EXPECT_EQ(s.read("memo.up"), c.status == 0 ? std::string("F\r\n") : c.text) << shown;
+        if (c.backup) {
+            EXPECT_TRUE(s.exists(c.backup)) << shown;
+        }
+    }
+}
+
+// Without --footer-list and --header-list, the lists are the list folder's, as in the program.
+TEST(CliConvert, ListsAreLookedForInTheListFolderByDefault) {
+    Scratch s;
+    s.write("memo.up", ")\r\n");
+    s.write("f.mfl", "HERE\r\n");
+    s.write("data/morvex/f.mfl", "LISTS\r\n");
+    const std::vector<std::pair<std::string, std::string>> homes = {
+        {"XDG_DATA_HOME=" + s.path() + "/data", "LISTS\r\n"},
+        {"XDG_DATA_HOME=relative", ")\r\n"}, // ignored: HOME's .local/share, with no lists
+    };
+    for (const auto& [env, text] : homes) {
+        s.write("memo.up", ")\r\n");
+        const Outcome r =
+            ConvertRun(s, {"memo.up"}, {env, "HOME=" + s.path() + "/home"}, false, {}, false)
+                .finish();
+        EXPECT_EQ(s.read("memo.up"), text) << env << ": " << r.err;
+    }
+}
+
 TEST(CliUsage, HelpAndVersion) {
     Scratch s;
     const Outcome help = convert(s, {"--help"});

@@ -3,6 +3,7 @@
 #include "engine/Encoding.h"
 
 #include "engine/Draw.h"
+#include "engine/Engine.h"
 #include "engine/PassValues.h"
 #include "engine/detail/Columns.h"
 

@@ -190,7 +190,9 @@ TEST(Safety, ValuesThatWouldBreakAPassAreRefusedByName) {
         {")", "]", ".d/../x", "\".d/../x\""}, // would name another file
         {")", "]", ".back", "\".back\""},
         {")", "]", ".ｂａｋ", "\".ｂａｋ\""}, // seven bytes in Shift-JIS
-        {"ｱ", "", ".ｱｲｳ", nullptr},           // half-width katakana: one byte each
+        {")", "]", ".é", "\".é\""},           // no Shift-JIS form: no length to count
+        {"é", "]", ".bak", "\"é\""},
+        {"ｱ", "", ".ｱｲｳ", nullptr}, // half-width katakana: one byte each
         {")", "]", "", nullptr},
     };
     for (const Case& c : cases) {

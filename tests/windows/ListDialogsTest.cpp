@@ -1,5 +1,6 @@
 // The viewer's dialogs and the editor start: TSelectListF, TEditorF, LaunchEditor, and the row
 // model under the viewer's list.
+#include "gui/DesignedWindow.h"
 #include "tests/support/Programs.h"
 #include "tests/support/StoreFiles.h"
 #include "tests/support/Widgets.h"
@@ -14,12 +15,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDialog>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -105,6 +108,28 @@ TEST(SelectListF, HasItsDesignedLayoutAndEscapeCloses) {
     f.show();
     QTest::keyClick(&f, Qt::Key_Escape);
     EXPECT_FALSE(f.isVisible());
+}
+
+TEST(SelectListF, ShowsEachFileNameWholeAndThePathAsTooltip) {
+    TSelectListF f;
+    const QString path = u"/home/user/.local/share/morvex/lists/2026/greetings-for-spring.mhl"_s;
+    f.FileList->addItem(path);
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    const auto* rows = dynamic_cast<PathRowDelegate*>(f.FileList->itemDelegate());
+    ASSERT_NE(rows, nullptr);
+    QStyleOptionViewItem option;
+    option.initFrom(f.FileList->viewport());
+    option.rect = f.FileList->visualItemRect(f.FileList->item(0));
+    const QString shown = rows->shownText(option, path);
+    EXPECT_TRUE(shown.endsWith(u"/greetings-for-spring.mhl"_s)) << shown.toStdString();
+    EXPECT_LE(option.fontMetrics.horizontalAdvance(shown), option.rect.width());
+    QHelpEvent help(QEvent::ToolTip, option.rect.center(),
+                    f.FileList->viewport()->mapToGlobal(option.rect.center()));
+    QCoreApplication::sendEvent(f.FileList->viewport(), &help);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000));
+    EXPECT_EQ(QToolTip::text(), path);
+    QToolTip::hideText();
 }
 
 // Collects what reaches the desktop's handler for file URLs.

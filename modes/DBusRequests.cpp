@@ -1,4 +1,4 @@
-#include "app/desktop/DBusRequests.h"
+#include "modes/DBusRequests.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -36,6 +36,21 @@ DBusRequests::~DBusRequests() {
 QString DBusRequests::instanceName() {
     return QString::fromLatin1(kInstancePrefix) +
            QString::number(QCoreApplication::applicationPid());
+}
+
+QByteArray DBusRequests::noIconLine() {
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    QString line = u"morvex: no notification area was found, so Morvex runs without its icon; "
+                   u"end it with "_s;
+    // The D-Bus request saves the settings, as the icon menu's exit would; without a session bus
+    // nobody can reach it, and only the signal is left to name.
+    if (QDBusConnection::sessionBus().isConnected()) {
+        line += u"\"gdbus call --session --dest %1 --object-path %2 "
+                u"--method jp.qor.Morvex.SaveAndQuit\" or "_s.arg(instanceName(),
+                                                                  QString::fromLatin1(kObjectPath));
+    }
+    line += u"\"kill %1\""_s.arg(pid);
+    return line.toLocal8Bit();
 }
 
 void DBusRequests::SaveAndQuit() {
