@@ -25,7 +25,9 @@ ConvSettings withDialogSettings(ConvSettings settings, const SettingFState& dial
     settings.alignFooters = dialog.CompListChk;
     settings.alignColumn = dialog.CompListUpDown;
     settings.noRepeat = dialog.NoRepeatChk;
-    settings.encoding = dialog.Utf8Files ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+    setEncodingChoice(settings, dialog.AutoFiles   ? EncodingChoice::Auto
+                                : dialog.Utf8Files ? EncodingChoice::Utf8
+                                                   : EncodingChoice::ShiftJis);
     return settings;
 }
 
