@@ -18,9 +18,9 @@ std::size_t printCheck(const CheckResult& result, const std::string& label) {
         else
             std::printf("%s: 警告: %s\n", f.file.c_str(), f.message.c_str());
     }
-    std::printf("%sフッタリスト %zu ファイル %zu 項目、ヘッダリスト %zu ファイル %zu 項目: ",
-                label.c_str(), result.footers.files, result.footers.entries,
-                result.headers.files, result.headers.entries);
+    std::printf(
+        "%sフッタリスト %zu ファイル %zu 項目、ヘッダリスト %zu ファイル %zu 項目: ", label.c_str(),
+        result.footers.files, result.footers.entries, result.headers.files, result.headers.entries);
     if (result.findings.empty())
         std::printf("問題は見つかりませんでした\n");
     else
@@ -38,10 +38,10 @@ TextEncoding checkedEncoding(EncodingChoice choice) {
 
 int runCheck(const ConvSettings& settings) {
     const int column = settings.alignFooters ? settings.alignColumn : -1;
-    std::size_t findings = printCheck(
-        checkLists(settings.footerListPattern, settings.headerListPattern, column,
-                   checkedEncoding(encodingChoice(settings))),
-        "");
+    std::size_t findings =
+        printCheck(checkLists(settings.footerListPattern, settings.headerListPattern, column,
+                              checkedEncoding(encodingChoice(settings))),
+                   "");
     // Each rule's lists, as the files it chooses would take them.
     for (std::size_t i = 0; i < settings.rules.size(); ++i) {
         const ConvRule& rule = settings.rules[i];

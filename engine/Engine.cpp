@@ -428,8 +428,8 @@ const ConvEngine::PoolSet* ConvEngine::poolFor(EntryKind kind) {
         PoolSet set;
         const char* message = footer ? kMsgFooterListOpen : kMsgHeaderListOpen;
         if (m_mode == PassMode::Convert)
-            MergeLists(pattern, systemTempDir(), footer ? "_Morvex_.tmp" : "_Morvex_.tmh",
-                       set.pool, message, m_showError, ListMerge, &set.sources, encoding);
+            MergeLists(pattern, systemTempDir(), footer ? "_Morvex_.tmp" : "_Morvex_.tmh", set.pool,
+                       message, m_showError, ListMerge, &set.sources, encoding);
         else
             loadLists(pattern, set.pool, set.sources, message, m_showError, encoding);
         found = m_otherPools.emplace(key, std::move(set)).first;
@@ -742,8 +742,8 @@ bool ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings, std::s
     if (!index)
         return false;
     InsertionObserver* const observer = beginInsertion(EntryKind::Footer, line, *index);
-    std::string text =
-        ExpandEntry(filePool(EntryKind::Footer)[*index], EntryKind::Footer, {}, Generator, settings.encoding);
+    std::string text = ExpandEntry(filePool(EntryKind::Footer)[*index], EntryKind::Footer, {},
+                                   Generator, settings.encoding);
     if (settings.alignFooters)
         text = AlignFooter(text, settings.alignColumn, settings.encoding);
     out.write(text);
@@ -764,8 +764,8 @@ bool ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& 
     std::string rest;
     if (in.readLine(rest))
         ++m_line;
-    expandEntryTo(filePool(EntryKind::Header)[*index], EntryKind::Header, rest, Generator, WriterOut(out, observer),
-                  settings.encoding);
+    expandEntryTo(filePool(EntryKind::Header)[*index], EntryKind::Header, rest, Generator,
+                  WriterOut(out, observer), settings.encoding);
     out.put('\n');
     if (observer)
         observer->end();

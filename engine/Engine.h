@@ -237,9 +237,9 @@ private:
     };
     /// What decides one file's conversion.
     struct FilePlan {
-        int rule = 0;                  // from 1; 0: the main values
-        bool autoEncoding = false;     // the encoding was read from the file
-        std::string refusal;           // a rule value that would break the file
+        int rule = 0;              // from 1; 0: the main values
+        bool autoEncoding = false; // the encoding was read from the file
+        std::string refusal;       // a rule value that would break the file
     };
     bool ConvertFile(const std::string& path);
     FilePlan planFile(const std::string& path, const std::string& readFrom);

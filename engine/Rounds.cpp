@@ -371,7 +371,7 @@ std::optional<std::size_t> DrawRounds::draw(EntryKind kind, const Pool& pool,
             found->pool = &pool;
         else
             found = m_pools.insert(m_pools.end(), PoolRound{&pool, std::move(key), std::nullopt,
-                                                             std::nullopt, std::nullopt});
+                                                            std::nullopt, std::nullopt});
     }
     PoolRound& entry = *found;
     const RoundKey& key = *entry.key;
