@@ -3,6 +3,7 @@
 #include "app/Main_U.h"
 #include "app/StarterLists.h"
 #include "app/desktop/TaskIcon.h"
+#include "gui/Dialogs.h"
 #include "modes/PassSettings.h"
 #include "modes/Unattended.h"
 #include "settings/ListFolder.h"
@@ -43,7 +44,8 @@ ConvSettings TMorvexF::passValues() {
 
 ConvSettings TMorvexF::conversionValues() {
     const TSettingF setting(this);
-    return withDialogSettings(convSettings(), setting.readState());
+    return withStoredRules(withDialogSettings(convSettings(), setting.readState()),
+                           [this](const QString& text) { showStandardError(this, text); });
 }
 
 void TMorvexF::convertAll() {

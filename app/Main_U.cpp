@@ -181,10 +181,12 @@ void TMorvexF::ConvBtnClick() {
     ConvSettings settings;
     {
         // The alignment, the draw rule and the encoding are what the store holds now, read
-        // through an unseen settings dialog.
+        // through an unseen settings dialog; so are the rules.
         const TSettingF setting(this, loadWritesFor(m_application.Arguments));
         settings = withDialogSettings(convSettings(), setting.readState());
     }
+    settings = withStoredRules(std::move(settings),
+                               [this](const QString& text) { showStandardError(this, text); });
     m_listMissing = false;
     Engine.ConvertAll(settings);
     UndoMnu->setEnabled(Engine.canUndo());

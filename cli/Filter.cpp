@@ -1,5 +1,6 @@
 // morvex-convert -: standard input to standard output, as a file conversion would write it.
 #include "cli/Modes.h"
+#include "engine/Encoding.h"
 #include "engine/TextStream.h"
 
 #include <cerrno>
@@ -44,9 +45,7 @@ InsertCounts streamText(ConvEngine& engine, const ConvSettings& settings, const 
     return counts;
 }
 
-// A pool with nothing to draw: a marker that meets it leaves the text as it came, byte for byte,
-// so the input is held until the end is known.
-InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const ShowError& show) {
+std::string readInput(const ShowError& show) {
     std::string input;
     char buffer[65536];
     ssize_t n = 0;
@@ -59,6 +58,14 @@ InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const Sh
         }
         input.append(buffer, static_cast<std::size_t>(n));
     }
+    return input;
+}
+
+// A pool with nothing to draw: a marker that meets it leaves the text as it came, byte for byte,
+// so the input is held until the end is known.
+InsertCounts holdText(ConvEngine& engine, const ConvSettings& settings, const ShowError& show,
+                      std::optional<std::string> held = std::nullopt) {
+    std::string input = held ? std::move(*held) : readInput(show);
     std::string output;
     MemorySource source(input);
     StringSink converted(output);
@@ -89,13 +96,24 @@ int runFilter(const ConvSettings& settings, std::optional<std::uint32_t> seed) {
     ConvEngine engine(show);
     applySeed(engine, seed);
     engine.setMode(PassMode::Stream);
-    if (!engine.preparePass(settings)) {
+    // The text's own encoding is known only from all of it: it is held, and the pools built
+    // for that encoding.
+    std::optional<std::string> held;
+    ConvSettings fixed = settings;
+    if (settings.autoEncoding) {
+        held = readInput(show);
+        setEncodingChoice(fixed, detectTextEncoding(*held) == TextEncoding::Utf8
+                                     ? EncodingChoice::Utf8
+                                     : EncodingChoice::ShiftJis);
+    }
+    if (!engine.preparePass(fixed)) {
         drainInput();
         return 1;
     }
-    const InsertCounts counts = canDraw(engine.footerPool()) && canDraw(engine.headerPool())
-                                    ? streamText(engine, settings, show)
-                                    : holdText(engine, settings, show);
+    const InsertCounts counts =
+        !held && canDraw(engine.footerPool()) && canDraw(engine.headerPool())
+            ? streamText(engine, fixed, show)
+            : holdText(engine, fixed, show, std::move(held));
     drainInput();
     if ((counts.footers != 0 || counts.headers != 0) && !counts.emptyPool && !errorsJoinOutput())
         std::fprintf(stderr, "-\t%d\t%d\n", counts.footers, counts.headers);

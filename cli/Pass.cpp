@@ -36,17 +36,20 @@ std::size_t cutTail(std::string_view text, TextEncoding encoding) {
 // text is printed as it comes, so that a header of gigabytes never has to fit in memory.
 class InsertionPrinter : public InsertionObserver {
 public:
-    explicit InsertionPrinter(TextEncoding encoding)
-        : m_encoding(encoding) {}
+    InsertionPrinter() = default;
 
     void begin(const Insertion& insertion) override {
+        m_encoding = insertion.encoding;
         const std::string path = escaped(insertion.path);
         const char* kind = insertion.kind == EntryKind::Footer ? "footer" : "header";
+        const std::string rule =
+            insertion.rule > 0 ? " (rule " + std::to_string(insertion.rule) + ")" : "";
         if (insertion.origin.file)
-            std::printf("%s:%zu: %s from %s:%zu\n    ", path.c_str(), insertion.line, kind,
-                        escaped(*insertion.origin.file).c_str(), insertion.origin.line);
+            std::printf("%s:%zu: %s from %s:%zu%s\n    ", path.c_str(), insertion.line, kind,
+                        escaped(*insertion.origin.file).c_str(), insertion.origin.line,
+                        rule.c_str());
         else
-            std::printf("%s:%zu: %s\n    ", path.c_str(), insertion.line, kind);
+            std::printf("%s:%zu: %s%s\n    ", path.c_str(), insertion.line, kind, rule.c_str());
     }
 
     void text(std::string_view piece) override {
@@ -76,7 +79,7 @@ private:
         std::fwrite(shown.data(), 1, shown.size(), stdout);
     }
 
-    TextEncoding m_encoding;
+    TextEncoding m_encoding = TextEncoding::ShiftJis;
     std::string m_carry; // a character cut between two pieces
 };
 
@@ -94,12 +97,16 @@ int runPass(const ConvSettings& settings, std::optional<std::uint32_t> seed, boo
         [&](const FileResult& r) {
             if (readerGone)
                 return;
-            std::printf("%s\t%d\t%d\n", escaped(r.path).c_str(), r.footers, r.headers);
+            if (r.rule > 0)
+                std::printf("%s\t%d\t%d\t(rule %d)\n", escaped(r.path).c_str(), r.footers,
+                            r.headers, r.rule);
+            else
+                std::printf("%s\t%d\t%d\n", escaped(r.path).c_str(), r.footers, r.headers);
             if (std::fflush(stdout) != 0 && errno == EPIPE)
                 readerGone = true;
         });
     applySeed(engine, seed);
-    InsertionPrinter printer(settings.encoding);
+    InsertionPrinter printer;
     if (dryRun)
         engine.setMode(PassMode::Preview, &printer);
     if (redraw)

@@ -51,19 +51,33 @@ standard input to standard output and touches no file.
   --backup-ext EXT       backup extension with its dot, at most 4 bytes in
                          Shift-JIS, no "/" (default ".bak"; empty removes the
                          extension)
-  --encoding ENC         the upload files' encoding, sjis or utf-8 (default
-                         sjis); list files are read in their own encoding
-                         (UTF-8 with a byte-order mark or when its bytes
-                         are mostly UTF-8, else Shift-JIS) and converted
-                         to it
+  --encoding ENC         the upload files' encoding: auto (the default: each
+                         file's own, UTF-8 when it starts with the byte-order
+                         mark or is valid UTF-8 holding a byte above 0x7F,
+                         else Shift-JIS), sjis or utf-8 (a file whose bytes
+                         say it is in the other one is left as it is, status
+                         1); list files are read in their own encoding by the
+                         same rule and converted to the file's
+  --rule PATTERN         a rule: the upload files PATTERN names (wildcards;
+                         with "/" matched against the full path, else against
+                         the file name) take the --footer-list,
+                         --header-list, --encoding, --footer-marker and
+                         --header-marker given after it (the ones not given
+                         are the main ones, given before the first --rule);
+                         the first rule that matches a file decides
+  --rules FILE           rules from FILE: "rule = PATTERN" begins a rule,
+                         "footer-list = ...", "header-list = ...",
+                         "encoding = ...", "footer-marker = ..." and
+                         "header-marker = ..." lines give its values; empty
+                         lines and lines starting with ";" or "#" are skipped
   --align COLUMN         align footers to end before this column, 0 to 80
                          (default: no alignment)
   --seed N               seed the generator with N, 0 to 4294967295
                          (default: the current time in seconds)
   -h, --help             show this help and end
   --version              show the version and the licence and end
-For every file with insertions prints: path TAB footers TAB headers ("-" goes
-to standard error).
+For every file with insertions prints: path TAB footers TAB headers, then TAB
+"(rule N)" when rule N chose its lists ("-" goes to standard error).
 Exit status: 0 no error, 1 an error was reported (the pass went on), 2 usage
 error; with --check: 0 nothing found, 1 findings, 2 usage error.
 )usage";
@@ -89,6 +103,12 @@ struct UsageError {
     std::string reason;
 };
 
+// The options a rule takes; they apply to the main values before the first --rule.
+bool isRuleOption(std::string_view name) {
+    return name == "--footer-list" || name == "--header-list" || name == "--encoding" ||
+           name == "--footer-marker" || name == "--header-marker";
+}
+
 template <typename T> std::optional<T> parseNumber(std::string_view text, T max) {
     T value{};
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -108,21 +128,48 @@ void setMarker(unsigned char& marker, std::optional<std::string>& field, std::st
     field = std::string(value);
 }
 
-morvex::TextEncoding parseEncoding(std::string_view value) {
+morvex::EncodingChoice parseEncoding(std::string_view value) {
     std::string lower(value);
     for (char& c : lower)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower == "sjis" || lower == "shift-jis" || lower == "shift_jis" || lower == "cp932")
-        return morvex::TextEncoding::ShiftJis;
-    if (lower == "utf-8" || lower == "utf8")
-        return morvex::TextEncoding::Utf8;
-    throw UsageError{"--encoding takes sjis or utf-8, not \"" + std::string(value) + "\""};
+    if (lower == "cp932")
+        return morvex::EncodingChoice::ShiftJis;
+    if (const auto choice = morvex::parseEncodingChoice(lower))
+        return *choice;
+    throw UsageError{"--encoding takes auto, sjis or utf-8, not \"" + std::string(value) + "\""};
 }
+
+// One option of the rule being given.
+void applyRuleOption(morvex::ConvRule& rule, std::string_view name, std::string_view value) {
+    unsigned char unused = 0;
+    if (name == "--footer-list")
+        rule.footerListPattern = value;
+    else if (name == "--header-list")
+        rule.headerListPattern = value;
+    else if (name == "--encoding")
+        rule.encoding = parseEncoding(value);
+    else if (name == "--footer-marker")
+        setMarker(unused, rule.footerMarkerField, name, value);
+    else
+        setMarker(unused, rule.headerMarkerField, name, value);
+    if (name.ends_with("-list") && value.empty())
+        throw UsageError{std::string(name) + " of a rule needs a pattern"};
+}
+
+void readRules(Options& o, const std::string& file);
 
 // Applies one option that takes a value.
 void applyOption(Options& o, std::string_view name, std::string_view value) {
     morvex::ConvSettings& s = o.settings;
-    if (name == "--footer-list") {
+    if (name == "--rule") {
+        if (value.empty())
+            throw UsageError{"--rule needs a pattern"};
+        s.rules.push_back(morvex::ConvRule{std::string(value), {}, {}, {}, {}, {}});
+    } else if (name == "--rules") {
+        readRules(o, std::string(value));
+    } else if (!s.rules.empty() && isRuleOption(name)) {
+        applyRuleOption(s.rules.back(), name, value);
+    } else if (name == "--footer-list") {
         s.footerListPattern = value;
     } else if (name == "--header-list") {
         s.headerListPattern = value;
@@ -148,7 +195,7 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
         s.alignFooters = true;
         s.alignColumn = *column;
     } else if (name == "--encoding") {
-        s.encoding = parseEncoding(value);
+        morvex::setEncodingChoice(s, parseEncoding(value));
     } else if (name == "--seed") {
         const auto seed = parseNumber<std::uint32_t>(value, 4294967295u);
         if (!seed)
@@ -163,10 +210,55 @@ void applyOption(Options& o, std::string_view name, std::string_view value) {
 bool takesValue(std::string_view name) {
     for (std::string_view known :
          {"--footer-list", "--header-list", "--footer-marker", "--header-marker", "--backup-ext",
-          "--align", "--seed", "--encoding"})
+          "--align", "--seed", "--encoding", "--rule", "--rules"})
         if (name == known)
             return true;
     return false;
+}
+
+// "rule = PATTERN" begins a rule; "NAME = VALUE" gives it the value of --NAME.
+void readRules(Options& o, const std::string& file) {
+    std::FILE* in = std::fopen(file.c_str(), "rb");
+    if (!in)
+        throw UsageError{"--rules: cannot read \"" + file + "\""};
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+        text.append(buffer, n);
+    std::fclose(in);
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.erase(0, 3);
+    const auto trim = [](std::string_view v) {
+        while (!v.empty() && (v.front() == ' ' || v.front() == '\t'))
+            v.remove_prefix(1);
+        while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r'))
+            v.remove_suffix(1);
+        return v;
+    };
+    std::size_t lineNumber = 0;
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::size_t lf = rest.find('\n');
+        const std::string_view line = trim(rest.substr(0, lf));
+        rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
+        ++lineNumber;
+        if (line.empty() || line.front() == ';' || line.front() == '#')
+            continue;
+        const std::string where = file + ":" + std::to_string(lineNumber) + ": ";
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            throw UsageError{where + "expected NAME = VALUE"};
+        const std::string name = "--" + std::string(trim(line.substr(0, eq)));
+        const std::string_view value = trim(line.substr(eq + 1));
+        if (name != "--rule" && !isRuleOption(name))
+            throw UsageError{where + "unknown name \"" + name.substr(2) + "\""};
+        if (name != "--rule" && o.settings.rules.empty())
+            throw UsageError{where + "\"" + name.substr(2) + "\" before the first \"rule\""};
+        try {
+            applyOption(o, name, value);
+        } catch (const UsageError& e) {
+            throw UsageError{where + e.reason};
+        }
+    }
 }
 
 // The combinations of modes and sources that make sense.
@@ -190,6 +282,22 @@ void checkModes(const Options& o) {
     for (const auto* field : {&o.settings.footerMarkerField, &o.settings.headerMarkerField})
         if (*field && morvex::markerFault(**field, o.settings.encoding) != morvex::ValueFault::None)
             throw UsageError{"with --encoding utf-8 a marker must be one ASCII byte"};
+    for (std::size_t i = 0; i < o.settings.rules.size(); ++i) {
+        const morvex::ConvRule& rule = o.settings.rules[i];
+        const morvex::EncodingChoice choice =
+            rule.encoding.value_or(morvex::encodingChoice(o.settings));
+        const morvex::TextEncoding encoding = choice == morvex::EncodingChoice::Utf8
+                                                  ? morvex::TextEncoding::Utf8
+                                                  : morvex::TextEncoding::ShiftJis;
+        const std::string footer = rule.footerMarkerField.value_or(
+            o.settings.footerMarkerField.value_or(std::string(1, char(o.settings.footerMarker))));
+        const std::string header = rule.headerMarkerField.value_or(
+            o.settings.headerMarkerField.value_or(std::string(1, char(o.settings.headerMarker))));
+        for (const std::string* field : {&footer, &header})
+            if (morvex::markerFault(*field, encoding) != morvex::ValueFault::None)
+                throw UsageError{"rule " + std::to_string(i + 1) +
+                                 ": with --encoding utf-8 a marker must be one ASCII byte"};
+    }
 }
 
 Options parseArguments(const std::vector<std::string_view>& args) {
@@ -198,6 +306,7 @@ Options parseArguments(const std::vector<std::string_view>& args) {
     const std::string lists = morvex::userListFolder();
     o.settings.footerListPattern = lists + std::string(morvex::kFooterListName);
     o.settings.headerListPattern = lists + std::string(morvex::kHeaderListName);
+    morvex::setEncodingChoice(o.settings, morvex::EncodingChoice::Auto);
     bool optionsDone = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];

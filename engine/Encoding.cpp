@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 
 namespace morvex {
@@ -185,6 +187,12 @@ bool startsWithUtf8Bom(std::string_view text) {
     return text.substr(0, 3) == "\xEF\xBB\xBF";
 }
 
+TextEncoding detectTextEncoding(std::string_view text) {
+    if (startsWithUtf8Bom(text))
+        return TextEncoding::Utf8;
+    return !isAscii(text) && isUtf8(text) ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+}
+
 TextEncoding detectListEncoding(std::string_view text) {
     if (startsWithUtf8Bom(text))
         return TextEncoding::Utf8;
@@ -208,6 +216,115 @@ TextEncoding detectListEncoding(std::string_view text) {
     }
     return good > 0 && stray * kUtf8StrayRatio <= good ? TextEncoding::Utf8
                                                        : TextEncoding::ShiftJis;
+}
+
+const char* encodingChoiceName(EncodingChoice choice) {
+    switch (choice) {
+    case EncodingChoice::ShiftJis:
+        return "sjis";
+    case EncodingChoice::Utf8:
+        return "utf-8";
+    case EncodingChoice::Auto:
+        break;
+    }
+    return "auto";
+}
+
+std::optional<EncodingChoice> parseEncodingChoice(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    if (folded == "auto")
+        return EncodingChoice::Auto;
+    if (folded == "sjis" || folded == "shift-jis" || folded == "shift_jis")
+        return EncodingChoice::ShiftJis;
+    if (folded == "utf-8" || folded == "utf8")
+        return EncodingChoice::Utf8;
+    return std::nullopt;
+}
+
+namespace {
+
+// The length of the UTF-8 sequence a lead byte begins, 0 for a byte that begins none.
+std::size_t utf8LeadLength(unsigned char lead) {
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 0;
+}
+
+} // namespace
+
+void EncodingSniffer::feed(std::string_view piece) {
+    for (std::size_t k = 0; m_headSize < sizeof m_head && k < piece.size(); ++k)
+        m_head[m_headSize++] = piece[k];
+    if (m_broken)
+        return;
+    std::size_t i = 0;
+    if (m_carrySize > 0) {
+        const std::size_t need = utf8LeadLength(static_cast<unsigned char>(m_carry[0]));
+        while (m_carrySize < need && i < piece.size())
+            m_carry[m_carrySize++] = piece[i++];
+        if (m_carrySize < need)
+            return;
+        m_carrySize = 0;
+        if (utf8CharLength(std::string_view(m_carry, need), 0) != need) {
+            m_broken = true;
+            return;
+        }
+    }
+    const std::size_t n = piece.size();
+    const char* const data = piece.data();
+    while (i < n) {
+        // Most text is ASCII: eight bytes at a time.
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            if (word & 0x8080808080808080u)
+                break;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        const auto c = static_cast<unsigned char>(data[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        m_high = true;
+        const std::size_t length = utf8CharLength(piece, i);
+        if (length > 0) {
+            i += length;
+            continue;
+        }
+        const std::size_t need = utf8LeadLength(c);
+        if (need > n - i) {
+            // Perhaps cut by the end of the piece: checked when the next one comes.
+            m_carrySize = n - i;
+            std::memcpy(m_carry, data + i, m_carrySize);
+            return;
+        }
+        m_broken = true;
+        return;
+    }
+}
+
+void EncodingSniffer::finish() {
+    if (m_carrySize > 0)
+        m_broken = true;
+    m_carrySize = 0;
+}
+
+TextEncoding EncodingSniffer::verdict() const {
+    if (startsWithUtf8Bom(std::string_view(m_head, m_headSize)))
+        return TextEncoding::Utf8;
+    return m_high && !m_broken ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
 }
 
 Converted convertLine(std::string_view text, TextEncoding from, TextEncoding to) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,14 @@ enum class TextEncoding { ShiftJis, Utf8 };
 
 /// "Shift-JIS" or "UTF-8", as messages name the encodings.
 const char* encodingName(TextEncoding encoding);
+
+/// How the upload files' encoding is chosen: each file's own (detectTextEncoding), or one for all.
+enum class EncodingChoice { Auto, ShiftJis, Utf8 };
+
+/// "auto", "sjis" or "utf-8", as the command line and the settings file spell a choice.
+const char* encodingChoiceName(EncodingChoice choice);
+/// The choice a name spells ("auto", "sjis", "shift-jis", "utf-8", "utf8"; any case), or none.
+std::optional<EncodingChoice> parseEncodingChoice(std::string_view name);
 
 /// The length of the Shift-JIS (code page 932) character at `pos`: 1 or 2, or 0 when the bytes
 /// there begin no character (0x80, 0xA0, 0xFD-0xFF, or a lead byte without a valid second byte).
@@ -35,6 +44,12 @@ bool isUtf8(std::string_view text);
 /// True when the text starts with the UTF-8 byte-order mark (EF BB BF).
 bool startsWithUtf8Bom(std::string_view text);
 
+/// The encoding an upload file is in: UTF-8 when it starts with the byte-order mark, or when it
+/// is well-formed UTF-8 throughout and holds at least one byte above 0x7F; Shift-JIS otherwise.
+/// Real Shift-JIS text is almost never well-formed UTF-8: its lead bytes 0x81-0x9F cannot start
+/// a UTF-8 sequence.
+TextEncoding detectTextEncoding(std::string_view text);
+
 /// The encoding a list file is read in: UTF-8 when its text starts with the byte-order mark, or
 /// when it holds bytes above 0x7F and they are overwhelmingly parts of well-formed UTF-8
 /// sequences (at most one stray byte to every kUtf8StrayRatio bytes of sequences); Shift-JIS
@@ -42,6 +57,30 @@ bool startsWithUtf8Bom(std::string_view text);
 /// a UTF-8 sequence, so a list of kana or kanji has at least as many stray bytes as good ones.
 inline constexpr std::size_t kUtf8StrayRatio = 8;
 TextEncoding detectListEncoding(std::string_view text);
+
+/// detectTextEncoding over a text given in pieces, as a file is read: nothing is kept but the
+/// few bytes of a character cut between two pieces. Once a byte breaks UTF-8 the rest is not
+/// looked at.
+class EncodingSniffer {
+public:
+    /// The next piece of the text.
+    void feed(std::string_view piece);
+    /// The text has ended: a character cut at its end breaks UTF-8.
+    void finish();
+    /// detectTextEncoding of the text fed so far; before finish, a character cut at the end of
+    /// the last piece counts as whole (the verdict of a prefix).
+    TextEncoding verdict() const;
+    /// True while no byte above 0x7F was fed: the text reads the same in both encodings.
+    bool ascii() const { return !m_high; }
+
+private:
+    char m_head[3] = {};
+    std::size_t m_headSize = 0;
+    char m_carry[4] = {};
+    std::size_t m_carrySize = 0;
+    bool m_broken = false; ///< a byte that is not UTF-8 was met
+    bool m_high = false;   ///< a byte above 0x7F was met
+};
 
 /// One line converted between the encodings.
 struct Converted {

@@ -7,6 +7,7 @@
 #include "engine/detail/SafeReplace.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <sys/stat.h>
@@ -57,7 +58,76 @@ public:
     bool write(const char*, std::size_t) override { return true; }
 };
 
+// A file's encoding as its first bytes say; the stream's own check has the last word.
+constexpr std::size_t kEncodingPrefix = 64 * 1024;
+
+TextEncoding prefixEncoding(const std::string& path) {
+    EncodingSniffer sniffer;
+    struct stat st {};
+    const int fd = fileops::openRegularForRead(path, st);
+    if (fd < 0)
+        return TextEncoding::ShiftJis;
+    std::unique_ptr<char[]> block(new char[kEncodingPrefix]);
+    std::size_t got = 0;
+    while (got < kEncodingPrefix) {
+        const ssize_t n = ::read(fd, block.get() + got, kEncodingPrefix - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    fileops::closeFd(fd);
+    sniffer.feed(std::string_view(block.get(), got));
+    if (got < kEncodingPrefix)
+        sniffer.finish();
+    return sniffer.verdict();
+}
+
+// The path as a rule pattern with "/" sees it: absolute, without "." components.
+std::string fullPath(const std::string& path) {
+    std::string full;
+    if (!path.starts_with('/')) {
+        std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+        if (cwd)
+            full = std::string(cwd.get()) + "/";
+    }
+    full += path;
+    for (std::size_t dot; (dot = full.find("/./")) != std::string::npos;)
+        full.erase(dot, 2);
+    return full;
+}
+
 } // namespace
+
+std::optional<std::size_t> matchingRule(const std::vector<ConvRule>& rules,
+                                        const std::string& path) {
+    if (rules.empty())
+        return std::nullopt;
+    const std::string full = fullPath(path);
+    const std::string_view name = std::string_view(path).substr(directoryPart(path).size());
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const std::string& pattern = rules[i].pattern;
+        const bool whole = pattern.find('/') != std::string::npos;
+        if (wildcardMatch(pattern, whole ? std::string_view(full) : name))
+            return i;
+    }
+    return std::nullopt;
+}
+
+EncodingChoice encodingChoice(const ConvSettings& settings) {
+    if (settings.autoEncoding)
+        return EncodingChoice::Auto;
+    return settings.encoding == TextEncoding::Utf8 ? EncodingChoice::Utf8
+                                                   : EncodingChoice::ShiftJis;
+}
+
+void setEncodingChoice(ConvSettings& settings, EncodingChoice choice) {
+    settings.autoEncoding = choice == EncodingChoice::Auto;
+    if (choice != EncodingChoice::Auto)
+        settings.encoding =
+            choice == EncodingChoice::Utf8 ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+}
 
 ConvEngine::ConvEngine(ShowError showError, ResultCallback onResult)
     : m_showError(std::move(showError))
@@ -127,6 +197,12 @@ bool ConvEngine::refused(const ConvSettings& settings) const {
 
 void ConvEngine::beginPass(const ConvSettings& settings, bool seed) {
     m_settings = settings;
+    // A file's own values are set from these for each file; the lists of sources stay behind.
+    m_fileSettings = settings;
+    m_fileSettings.sources.clear();
+    m_fileSettings.rules.clear();
+    m_fileRule = 0;
+    m_filePools[0] = m_filePools[1] = nullptr;
     m_footers = 0;
     m_headers = 0;
     m_pass->sources.clear();
@@ -143,6 +219,7 @@ void ConvEngine::beginPass(const ConvSettings& settings, bool seed) {
 
 // A preview and a stream write nothing, not even the merge's temporary file.
 void ConvEngine::buildPools(const ConvSettings& settings) {
+    m_otherPools.clear();
     if (m_mode == PassMode::Convert) {
         MakeFooterPool(settings.footerListPattern, settings.encoding);
         MakeHeaderPool(settings.headerListPattern, settings.encoding);
@@ -222,11 +299,6 @@ void ConvEngine::beginLook() {
 bool ConvEngine::ConvertOne(const std::string& path, const ConvSettings& settings) {
     if (refused(settings))
         return false;
-    // Pools built for the other encoding would insert text the file cannot hold.
-    if (m_footerPoolPattern && m_footerPoolEncoding != settings.encoding)
-        MakeFooterPool(*m_footerPoolPattern, settings.encoding);
-    if (m_headerPoolPattern && m_headerPoolEncoding != settings.encoding)
-        MakeHeaderPool(*m_headerPoolPattern, settings.encoding);
     beginPass(settings, !m_inRun);
     fileops::FileId id;
     if (identify(path, id)) {
@@ -287,7 +359,88 @@ void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) 
 void ConvEngine::reportEmptyPool(EntryKind kind, const std::string& file) const {
     const bool footer = kind == EntryKind::Footer;
     showError(emptyPoolMessage(
-        footer, footer ? m_settings.footerListPattern : m_settings.headerListPattern, file));
+        footer, footer ? m_fileSettings.footerListPattern : m_fileSettings.headerListPattern,
+        file));
+}
+
+ConvEngine::FilePlan ConvEngine::planFile(const std::string& path, const std::string& readFrom) {
+    FilePlan plan;
+    ConvSettings& file = m_fileSettings;
+    file.footerMarker = m_settings.footerMarker;
+    file.headerMarker = m_settings.headerMarker;
+    file.footerMarkerField = m_settings.footerMarkerField;
+    file.headerMarkerField = m_settings.headerMarkerField;
+    // Without a rule the lists are the pools as they stand (a watch builds them once).
+    file.footerListPattern = m_footerPoolPattern.value_or(m_settings.footerListPattern);
+    file.headerListPattern = m_headerPoolPattern.value_or(m_settings.headerListPattern);
+    file.encoding = m_settings.encoding;
+    file.autoEncoding = m_settings.autoEncoding;
+    bool ruleMarkers = false;
+    if (const auto index = matchingRule(m_settings.rules, path)) {
+        const ConvRule& rule = m_settings.rules[*index];
+        plan.rule = static_cast<int>(*index) + 1;
+        if (!rule.footerListPattern.empty())
+            file.footerListPattern = rule.footerListPattern;
+        if (!rule.headerListPattern.empty())
+            file.headerListPattern = rule.headerListPattern;
+        if (rule.encoding)
+            setEncodingChoice(file, *rule.encoding);
+        if (rule.footerMarkerField) {
+            file.footerMarkerField = rule.footerMarkerField;
+            file.footerMarker = markerByte(*rule.footerMarkerField);
+            ruleMarkers = true;
+        }
+        if (rule.headerMarkerField) {
+            file.headerMarkerField = rule.headerMarkerField;
+            file.headerMarker = markerByte(*rule.headerMarkerField);
+            ruleMarkers = true;
+        }
+    }
+    plan.autoEncoding = file.autoEncoding;
+    if (file.autoEncoding)
+        file.encoding = prefixEncoding(readFrom);
+    file.autoEncoding = false;
+    // The pass has checked its own values for its own encoding; what a rule or the file's
+    // encoding changed is checked here, for this file.
+    if (ruleMarkers || file.encoding != m_settings.encoding)
+        plan.refusal = refusedPassValue(file);
+    m_fileRule = plan.rule;
+    m_filePools[0] = poolFor(EntryKind::Footer);
+    m_filePools[1] = poolFor(EntryKind::Header);
+    return plan;
+}
+
+// The main pools serve every file that takes the lists and encoding they were built for; any
+// other pattern or encoding gets a pool of its own, built at its first file in the pass.
+const ConvEngine::PoolSet* ConvEngine::poolFor(EntryKind kind) {
+    const bool footer = kind == EntryKind::Footer;
+    const std::string& pattern =
+        footer ? m_fileSettings.footerListPattern : m_fileSettings.headerListPattern;
+    const TextEncoding encoding = m_fileSettings.encoding;
+    const std::optional<std::string>& mainPattern =
+        footer ? m_footerPoolPattern : m_headerPoolPattern;
+    const TextEncoding mainEncoding = footer ? m_footerPoolEncoding : m_headerPoolEncoding;
+    if (!mainPattern || (*mainPattern == pattern && mainEncoding == encoding))
+        return nullptr;
+    const auto key = std::make_tuple(kind, pattern, encoding);
+    auto found = m_otherPools.find(key);
+    if (found == m_otherPools.end()) {
+        PoolSet set;
+        const char* message = footer ? kMsgFooterListOpen : kMsgHeaderListOpen;
+        if (m_mode == PassMode::Convert)
+            MergeLists(pattern, systemTempDir(), footer ? "_Morvex_.tmp" : "_Morvex_.tmh", set.pool,
+                       message, m_showError, ListMerge, &set.sources, encoding);
+        else
+            loadLists(pattern, set.pool, set.sources, message, m_showError, encoding);
+        found = m_otherPools.emplace(key, std::move(set)).first;
+    }
+    return &found->second;
+}
+
+// Bytes that say the file is in the other encoding than the one it was read in; ASCII text is
+// in both.
+bool ConvEngine::wrongEncoding(const EncodingSniffer& sniffer) const {
+    return !sniffer.ascii() && sniffer.verdict() != m_fileSettings.encoding;
 }
 
 bool ConvEngine::ConvertFile(const std::string& path) {
@@ -302,16 +455,55 @@ bool ConvEngine::ConvertFile(const std::string& path) {
     TmpLbl = backupPathFor(path, m_settings.backupExt);
     if (TmpLbl == path)
         return false; // the backup would be the file itself
+    const FilePlan plan = planFile(path, path);
+    if (!plan.refusal.empty()) {
+        showError(plan.refusal + ": " + path);
+        return false;
+    }
     InsertCounts counts;
     const std::uint32_t drawsBefore = Generator.state();
     const bool preview = m_mode == PassMode::Preview;
-    const ReplaceOutcome outcome = replaceWithBackup(
-        OutFile, TmpLbl,
-        [&](TextReader& in, TextWriter& out) {
-            counts = RewriteStream(in, out, m_settings);
-            return !counts.emptyPool;
-        },
-        *m_pass, preview ? ReplaceMode::Look : ReplaceMode::Replace);
+    ReplaceOutcome outcome = ReplaceOutcome::Abandoned;
+    // A file is read in one encoding to its end, every byte checked: bytes that say it is in the
+    // other one leave it as it was, draws undone. An automatic choice taken from the file's first
+    // bytes then reads it again in the encoding its whole text is in.
+    std::optional<TextEncoding> foundEncoding;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        foundEncoding.reset();
+        outcome = replaceWithBackup(
+            OutFile, TmpLbl,
+            [&](TextReader& in, TextWriter& out) {
+                EncodingSniffer sniffer;
+                in.setTap(&sniffer);
+                counts = RewriteStream(in, out, m_fileSettings);
+                in.readToEnd();
+                in.setTap(nullptr);
+                sniffer.finish();
+                if (!in.failed() && wrongEncoding(sniffer)) {
+                    foundEncoding = sniffer.verdict();
+                    return false;
+                }
+                return !counts.emptyPool;
+            },
+            *m_pass, preview ? ReplaceMode::Look : ReplaceMode::Replace);
+        if (!foundEncoding)
+            break;
+        Generator.seed(drawsBefore);
+        settleDraws(false);
+        if (!plan.autoEncoding || attempt > 0)
+            break;
+        m_fileSettings.encoding = *foundEncoding;
+        if (std::string refusal = refusedPassValue(m_fileSettings); !refusal.empty()) {
+            showError(refusal + ": " + path);
+            return false;
+        }
+        m_filePools[0] = poolFor(EntryKind::Footer);
+        m_filePools[1] = poolFor(EntryKind::Header);
+    }
+    if (foundEncoding) {
+        showError(std::string(kMsgOtherEncoding) + encodingName(*foundEncoding) + "): " + path);
+        return false;
+    }
     if (preview && outcome == ReplaceOutcome::Replaced)
         showInsertions(path, drawsBefore);
     m_footers = 0;
@@ -341,7 +533,7 @@ bool ConvEngine::ConvertFile(const std::string& path) {
     if (!preview)
         recordConversion(path);
     if ((counts.footers != 0 || counts.headers != 0) && m_onResult)
-        m_onResult(FileResult{path, counts.footers, counts.headers});
+        m_onResult(FileResult{path, counts.footers, counts.headers, plan.rule});
     return true;
 }
 
@@ -362,7 +554,7 @@ void ConvEngine::showInsertions(const std::string& path, std::uint32_t drawsBefo
     TextReader in(source);
     TextWriter out(nowhere);
     m_shownPath = path;
-    RewriteStream(in, out, m_settings);
+    RewriteStream(in, out, m_fileSettings);
     m_shownPath = {};
     fileops::closeFd(fd);
 }
@@ -403,16 +595,40 @@ void ConvEngine::redrawFile(const std::string& path) {
     TmpLbl = backupPathFor(path, m_settings.backupExt);
     InsertCounts counts;
     const std::uint32_t drawsBefore = Generator.state();
+    // The backup's text decides: it is what is converted again.
+    const FilePlan plan = planFile(path, TmpLbl);
+    if (!plan.refusal.empty()) {
+        showError(plan.refusal + ": " + path);
+        return;
+    }
+    std::optional<TextEncoding> foundEncoding;
     const TakeBackOutcome outcome =
         TmpLbl == path
             ? TakeBackOutcome::BackupIsFile
             : rewriteFromBackup(
                   path, TmpLbl,
                   [&](TextReader& in, TextWriter& out) {
-                      counts = RewriteStream(in, out, m_settings);
+                      EncodingSniffer sniffer;
+                      in.setTap(&sniffer);
+                      counts = RewriteStream(in, out, m_fileSettings);
+                      in.readToEnd();
+                      in.setTap(nullptr);
+                      sniffer.finish();
+                      if (!in.failed() && wrongEncoding(sniffer)) {
+                          foundEncoding = sniffer.verdict();
+                          return false;
+                      }
                       return !counts.emptyPool && (counts.footers != 0 || counts.headers != 0);
                   },
                   m_pass->sweptDirs);
+    if (foundEncoding) {
+        m_footers = 0;
+        m_headers = 0;
+        Generator.seed(drawsBefore);
+        settleDraws(false);
+        showError(std::string(kMsgOtherEncoding) + encodingName(*foundEncoding) + "): " + path);
+        return;
+    }
     m_footers = 0;
     m_headers = 0;
     settleDraws(outcome == TakeBackOutcome::Done);
@@ -435,7 +651,7 @@ void ConvEngine::redrawFile(const std::string& path) {
     }
     ConvertedList.push_back(path);
     if (m_onResult)
-        m_onResult(FileResult{path, counts.footers, counts.headers});
+        m_onResult(FileResult{path, counts.footers, counts.headers, plan.rule});
 }
 
 void ConvEngine::settleDraws(bool kept) {
@@ -501,7 +717,7 @@ InsertCounts ConvEngine::RewriteStream(TextReader& in, TextWriter& out,
 }
 
 std::optional<std::size_t> ConvEngine::drawFrom(EntryKind kind, const ConvSettings& settings) {
-    const Pool& pool = kind == EntryKind::Footer ? FList : HList;
+    const Pool& pool = filePool(kind);
     if (!settings.noRepeat)
         return drawIndex(pool, Generator);
     if (!m_rounds)
@@ -515,8 +731,9 @@ std::optional<std::size_t> ConvEngine::drawFrom(EntryKind kind, const ConvSettin
 InsertionObserver* ConvEngine::beginInsertion(EntryKind kind, std::size_t line, std::size_t index) {
     if (!m_observer || m_shownPath.empty())
         return nullptr;
-    const PoolSources& sources = kind == EntryKind::Footer ? FListSources : HListSources;
-    m_observer->begin(Insertion{m_shownPath, line, kind, sources.find(index)});
+    const PoolSources& sources = fileSources(kind);
+    m_observer->begin(Insertion{m_shownPath, line, kind, sources.find(index), m_fileRule,
+                                m_fileSettings.encoding});
     return m_observer;
 }
 
@@ -527,8 +744,8 @@ bool ConvEngine::PutFooter(TextWriter& out, const ConvSettings& settings, std::s
     if (!index)
         return false;
     InsertionObserver* const observer = beginInsertion(EntryKind::Footer, line, *index);
-    std::string text =
-        ExpandEntry(FList[*index], EntryKind::Footer, {}, Generator, settings.encoding);
+    std::string text = ExpandEntry(filePool(EntryKind::Footer)[*index], EntryKind::Footer, {},
+                                   Generator, settings.encoding);
     if (settings.alignFooters)
         text = AlignFooter(text, settings.alignColumn, settings.encoding);
     out.write(text);
@@ -549,8 +766,8 @@ bool ConvEngine::PutHeader(TextReader& in, TextWriter& out, const ConvSettings& 
     std::string rest;
     if (in.readLine(rest))
         ++m_line;
-    expandEntryTo(HList[*index], EntryKind::Header, rest, Generator, WriterOut(out, observer),
-                  settings.encoding);
+    expandEntryTo(filePool(EntryKind::Header)[*index], EntryKind::Header, rest, Generator,
+                  WriterOut(out, observer), settings.encoding);
     out.put('\n');
     if (observer)
         observer->end();

@@ -10,11 +10,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -24,6 +26,25 @@ class TextReader;
 class TextWriter;
 struct PassFiles;
 enum class ReplaceOutcome;
+
+/// Upload files that get lists, an encoding or markers of their own.
+struct ConvRule {
+    /// The files it is for: wildcards as in the source list; a pattern with "/" is matched
+    /// against the file's full path (absolute), one without against its name.
+    std::string pattern;
+    /// The rule's lists; empty: the main list of that kind.
+    std::string footerListPattern;
+    std::string headerListPattern;
+    /// None: the pass's own choice.
+    std::optional<EncodingChoice> encoding;
+    /// The rule's marker fields as typed or stored (UTF-8); none: the pass's markers.
+    std::optional<std::string> footerMarkerField;
+    std::optional<std::string> headerMarkerField;
+};
+
+/// The index (from 0) of the first rule whose pattern matches `path`, or none.
+std::optional<std::size_t> matchingRule(const std::vector<ConvRule>& rules,
+                                        const std::string& path);
 
 /// The values of one conversion pass.
 struct ConvSettings {
@@ -38,8 +59,14 @@ struct ConvSettings {
     bool skipConverted = true;
     /// Draws take the entries of each pool's round, never one already given in it.
     bool noRepeat = false;
-    /// The upload files' encoding; the pools are converted to it.
+    /// The upload files' encoding; the pools are converted to it. With `autoEncoding`, each file
+    /// is converted in its own (detectTextEncoding) instead. Either way a pass never writes a
+    /// file whose bytes say it is in the other encoding.
     TextEncoding encoding = TextEncoding::ShiftJis;
+    bool autoEncoding = false;
+    /// In order: the first rule whose pattern matches a file decides its lists (and, where the
+    /// rule gives them, its encoding and markers); a file no rule matches takes the values above.
+    std::vector<ConvRule> rules;
     /// The marker fields as typed or stored (UTF-8), when the markers come from fields: a pass
     /// refuses a field longer than one Shift-JIS byte rather than take its first byte.
     std::optional<std::string> footerMarkerField;
@@ -51,7 +78,13 @@ struct FileResult {
     std::string path;
     int footers = 0;
     int headers = 0;
+    int rule = 0; ///< the rule that chose the file's lists, from 1; 0 for the main lists
 };
+
+/// The encoding choice of `settings`.
+EncodingChoice encodingChoice(const ConvSettings& settings);
+/// `settings` with the choice applied.
+void setEncodingChoice(ConvSettings& settings, EncodingChoice choice);
 
 using ResultCallback = std::function<void(const FileResult&)>;
 /// Seconds since the epoch; the generator's seed at the start of each pass.
@@ -79,6 +112,8 @@ struct Insertion {
     std::size_t line = 0;  ///< the marker's line in it, from 1
     EntryKind kind = EntryKind::Footer;
     PoolSources::Origin origin; ///< list file and line of the drawn entry
+    int rule = 0;               ///< the rule that chose the lists, from 1; 0 for the main lists
+    TextEncoding encoding = TextEncoding::ShiftJis; ///< the upload file's, and so the text's
 };
 
 /// Receives the insertions of a preview, each with its text as it is produced.
@@ -199,7 +234,28 @@ public:
     void setOutFile(std::string path) { OutFile = std::move(path); }
 
 private:
+    struct PoolSet {
+        Pool pool;
+        PoolSources sources;
+    };
+    /// What decides one file's conversion.
+    struct FilePlan {
+        int rule = 0;              // from 1; 0: the main values
+        bool autoEncoding = false; // the encoding was read from the file
+        std::string refusal;       // a rule value that would break the file
+    };
     bool ConvertFile(const std::string& path);
+    FilePlan planFile(const std::string& path, const std::string& readFrom);
+    const PoolSet* poolFor(EntryKind kind);
+    const Pool& filePool(EntryKind kind) const {
+        const PoolSet* set = m_filePools[kind == EntryKind::Footer ? 0 : 1];
+        return set ? set->pool : kind == EntryKind::Footer ? FList : HList;
+    }
+    const PoolSources& fileSources(EntryKind kind) const {
+        const PoolSet* set = m_filePools[kind == EntryKind::Footer ? 0 : 1];
+        return set ? set->sources : kind == EntryKind::Footer ? FListSources : HListSources;
+    }
+    bool wrongEncoding(const EncodingSniffer& sniffer) const;
     bool PutFooter(TextWriter& out, const ConvSettings& settings, std::size_t line);
     bool PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings, std::size_t line);
     InsertionObserver* beginInsertion(EntryKind kind, std::size_t line, std::size_t index);
@@ -254,6 +310,12 @@ private:
     std::optional<std::string> m_headerPoolPattern;
     int m_footers = 0;
     int m_headers = 0;
+    // The values of the file under conversion: the pass's, with its rule's and its encoding.
+    ConvSettings m_fileSettings;
+    int m_fileRule = 0;
+    // Pools of other patterns or encodings than FList and HList, built once each per pass.
+    std::map<std::tuple<EntryKind, std::string, TextEncoding>, PoolSet> m_otherPools;
+    const PoolSet* m_filePools[2] = {nullptr, nullptr}; // footer, header; null: FList, HList
 };
 
 } // namespace morvex

@@ -26,6 +26,9 @@ inline constexpr const char* kMsgBackupCreate = "バックアップファイル�
 inline constexpr const char* kMsgBackupCollision =
     "バックアップが変換元のファイルか、別のファイルのために作ったバックアップを置き換えるため、"
     "変換しませんでした";
+/// Followed by the encoding the file appears to be in, "): " and the file.
+inline constexpr const char* kMsgOtherEncoding =
+    "選んだ文字コードと違う文字コードのファイルのため、変換しませんでした (";
 inline constexpr const char* kMsgOutOfMemory = "メモリが足りないため、変換できませんでした";
 
 /// A marker met a pool with nothing to draw, so the file was left as it was: names the list

@@ -438,15 +438,25 @@ bool DrawRounds::writeRound(const RoundKey& key, const Round& round) {
 
 std::optional<std::size_t> DrawRounds::draw(EntryKind kind, const Pool& pool,
                                             DrawGenerator& generator) {
-    PoolRound& entry = m_pools[kind == EntryKind::Footer ? 0 : 1];
-    if (!entry.key || entry.pool != &pool || entry.key->lines != pool.size()) {
+    // A pass may draw from several pools of a kind (one per rule): each keeps its own round.
+    const auto same = [&](const PoolRound& e) {
+        return e.key && e.key->kind == kind && e.pool == &pool && e.key->lines == pool.size();
+    };
+    auto found = std::find_if(m_pools.begin(), m_pools.end(), same);
+    if (found == m_pools.end()) {
         // Another pool, or the same lines lent to another reader: the round stays when they are.
         RoundKey key = RoundKey::of(kind, pool);
-        if (entry.key && entry.key->hash == key.hash && entry.key->lines == key.lines)
-            entry.pool = &pool;
+        found = std::find_if(m_pools.begin(), m_pools.end(), [&](const PoolRound& e) {
+            return e.key && e.key->kind == kind && e.key->hash == key.hash &&
+                   e.key->lines == key.lines;
+        });
+        if (found != m_pools.end())
+            found->pool = &pool;
         else
-            entry = PoolRound{&pool, std::move(key), std::nullopt, std::nullopt, std::nullopt};
+            found = m_pools.insert(m_pools.end(), PoolRound{&pool, std::move(key), std::nullopt,
+                                                            std::nullopt, std::nullopt});
     }
+    PoolRound& entry = *found;
     const RoundKey& key = *entry.key;
     if (std::none_of(key.eligible.begin(), key.eligible.end(), [](bool e) { return e; }))
         return std::nullopt;

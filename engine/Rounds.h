@@ -106,7 +106,7 @@ private:
     bool m_opened = false;
     bool m_locked = false; ///< exclusively, for the pending draws
     bool m_failed = false; ///< rounds are kept in memory only, for this pass
-    std::array<PoolRound, 2> m_pools;
+    std::vector<PoolRound> m_pools;
 };
 
 } // namespace morvex

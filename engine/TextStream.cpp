@@ -119,6 +119,8 @@ bool TextReader::fill() {
     }
     m_pos = 0;
     m_end = static_cast<std::size_t>(n);
+    if (m_tap)
+        m_tap->feed(std::string_view(m_buffer.get(), m_end));
     if (m_binary)
         return true;
     // A Ctrl-Z ends the input: the buffer stops there and nothing more is read.
@@ -152,8 +154,28 @@ bool TextReader::readMore() {
         m_done = true;
         return false;
     }
+    if (m_tap)
+        m_tap->feed(std::string_view(m_buffer.get() + m_end, static_cast<std::size_t>(n)));
     m_end += static_cast<std::size_t>(n);
     return true;
+}
+
+void TextReader::readToEnd() {
+    m_pos = m_end;
+    if (m_failed)
+        return;
+    for (;;) {
+        const long n = m_source.read(m_buffer.get(), m_capacity);
+        if (n <= 0) {
+            m_failed = m_failed || n < 0;
+            break;
+        }
+        if (m_tap)
+            m_tap->feed(std::string_view(m_buffer.get(), static_cast<std::size_t>(n)));
+    }
+    m_end = 0;
+    m_pos = 0;
+    m_done = true;
 }
 
 void TextReader::noteLineEnd(const char* lf) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Encoding.h"
+
 #include <cstddef>
 #include <cstring>
 #include <functional>
@@ -136,6 +138,11 @@ public:
     bool readLine(std::string& line);
     /// True once a read of the source failed.
     bool failed() const { return m_failed; }
+    /// Every byte read from the source from now on goes to `tap` too (not owned), Ctrl-Z, CR and
+    /// the bytes after a Ctrl-Z included.
+    void setTap(EncodingSniffer* tap) { m_tap = tap; }
+    /// Reads what the source still holds for the tap alone: the reader gives nothing more.
+    void readToEnd();
 
 private:
     enum class LineEnd { Unknown, Lf, CrLf };
@@ -156,6 +163,7 @@ private:
     bool m_failed = false;
     bool m_binary = false;
     bool m_tailCr = false; // the byte before the buffer's first one was a CR
+    EncodingSniffer* m_tap = nullptr;
     LineEnd m_firstLineEnd = LineEnd::Unknown;
 };
 

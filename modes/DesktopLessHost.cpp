@@ -38,7 +38,7 @@ ConvSettings DesktopLessHost::passValues() {
 ConvSettings DesktopLessHost::conversionValues() {
     // Every pass and every look that converts begins here: its result lines follow the same read.
     m_passDialog = settingF();
-    return withDialogSettings(passValues(), m_passDialog);
+    return withStoredRules(withDialogSettings(passValues(), m_passDialog), writeStoreError);
 }
 
 void DesktopLessHost::convertAll() {

@@ -1,5 +1,6 @@
 #include "modes/PassSettings.h"
 
+#include "engine/Encoding.h"
 #include "engine/PassValues.h"
 #include "settings/EngineBytes.h"
 
@@ -25,8 +26,37 @@ ConvSettings withDialogSettings(ConvSettings settings, const SettingFState& dial
     settings.alignFooters = dialog.CompListChk;
     settings.alignColumn = dialog.CompListUpDown;
     settings.noRepeat = dialog.NoRepeatChk;
-    settings.encoding = dialog.Utf8Files ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+    setEncodingChoice(settings, dialog.AutoFiles   ? EncodingChoice::Auto
+                                : dialog.Utf8Files ? EncodingChoice::Utf8
+                                                   : EncodingChoice::ShiftJis);
     return settings;
+}
+
+ConvSettings withRules(ConvSettings settings, const RulesState& stored) {
+    settings.rules.clear();
+    const auto field = [](const QString& value) {
+        return value.isEmpty() ? std::nullopt : std::optional<std::string>(bytes(value));
+    };
+    for (const StoredRule& rule : stored.rules) {
+        ConvRule& to = settings.rules.emplace_back();
+        to.pattern = bytes(rule.Pattern);
+        to.footerListPattern = bytes(rule.FooterList);
+        to.headerListPattern = bytes(rule.HeaderList);
+        to.encoding = parseEncodingChoice(bytes(rule.Encoding.trimmed()));
+        to.footerMarkerField = field(rule.FooterMarker);
+        to.headerMarkerField = field(rule.HeaderMarker);
+    }
+    return settings;
+}
+
+ConvSettings withStoredRules(ConvSettings settings,
+                             const std::function<void(const QString&)>& showError) {
+    RulesState stored;
+    // Nothing to move and nothing kept for a save: the load writes nothing either way.
+    const StoreResult result = LoadRulesGroup(stored, LoadWrites::Discarded);
+    if (!result)
+        showError(result.message());
+    return withRules(std::move(settings), stored);
 }
 
 SettingFState storedSettingF(const std::function<void(const QString&)>& showError,

@@ -130,6 +130,23 @@ def setup_utf8_list(s):
     s.work = os.path.join(s.home, "bbs")
 
 
+def setup_two_boards(s):
+    bbs = os.path.join(s.home, "bbs")
+    write_sjis(os.path.join(s.lists, "footer.mfl"), "-- 太郎\n")
+    write_sjis(os.path.join(s.lists, "header.mhl"), "Re: \\H\n")
+    write_sjis(os.path.join(bbs, "work.mfl"), "-- 営業部 山田\n")
+    write_sjis(os.path.join(bbs, "club.mfl"), "-- たろう (写真部)\n", crlf=False)
+    write_sjis(os.path.join(bbs, "work", "memo.up"), "]会議\n本文\n)\n")
+    write_sjis(os.path.join(bbs, "club", "memo.up"), "]撮影会\n本文\n)\n", crlf=False)
+    write_sjis(os.path.join(bbs, "home.up"), "本文\n)\n")
+    with open(os.path.join(bbs, "boards.rules"), "w") as f:
+        f.write("; work board: Shift-JIS, business signature\n"
+                "rule = */work/*.up\nfooter-list = work.mfl\n\n"
+                "; photo club: UTF-8, its own signature\n"
+                "rule = */club/*.up\nfooter-list = club.mfl\n")
+    s.work = bbs
+
+
 def setup_desktop_less(s):
     bbs = os.path.join(s.home, "bbs")
     write_sjis(os.path.join(s.lists, "footer.mfl"), "-- 山田\n")
@@ -154,6 +171,7 @@ SETUPS = {
     "lists-with-findings": setup_lists_with_findings,
     "utf8-list": setup_utf8_list,
     "desktop-less": setup_desktop_less,
+    "two-boards": setup_two_boards,
 }
 
 

@@ -57,6 +57,7 @@ StoreResult readFileChoices(SettingsStore& store, SettingFState& state) {
         .text(u"Encoding"_s,
               [&](const QString& v) {
                   const QString name = v.trimmed().toLower();
+                  state.AutoFiles = name == u"auto"_s;
                   state.Utf8Files = name == u"utf-8"_s || name == u"utf8"_s;
               })
         .result();
@@ -101,6 +102,8 @@ GroupWrites noRepeatWrites(const SettingFState& state) {
 }
 
 QString encodingName(const SettingFState& state) {
+    if (state.AutoFiles)
+        return u"auto"_s;
     return state.Utf8Files ? u"utf-8"_s : u"sjis"_s;
 }
 
@@ -222,7 +225,7 @@ StoreResult saveNoRepeat(const SettingFState& state) {
 }
 
 StoreResult saveFileEncoding(const SettingFState& state) {
-    return saveFileChoice(state, encodingWrites(state), !state.Utf8Files);
+    return saveFileChoice(state, encodingWrites(state), state.AutoFiles);
 }
 
 } // namespace morvex

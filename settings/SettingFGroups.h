@@ -31,8 +31,10 @@ struct SettingFState {
     QString WatchApp;
     QString ObserveWaitTime = QString::number(kObserveWaitTimeDefault); ///< hidden text, ms
     bool NoRepeatChk = false; ///< draws without repeats; kept in the File group as `NoRepeat`
-    /// The upload files' encoding: radio button `Utf8Radio` checked (else `SjisRadio`). Kept as
-    /// `Encoding` under the File key, "utf-8" or "sjis"; absent means Shift-JIS.
+    /// The upload files' encoding: each file's own (`AutoFiles`, neither radio button checked),
+    /// or radio button `Utf8Radio` checked (else `SjisRadio`). Kept as `Encoding` under the File
+    /// key, "auto", "utf-8" or "sjis"; absent means automatic.
+    bool AutoFiles = true;
     bool Utf8Files = false;
 
     StoreBase base; ///< filled by the four loads for the four saves
@@ -56,7 +58,7 @@ StoreResult LoadAppRunGroup(SettingFState& state);
 /// Loads the Watch group.
 StoreResult LoadWatchGroup(SettingFState& state);
 /// Loads `NoRepeat` (absent: off) and `Encoding` of the File group: "utf-8" in any case (or
-/// "utf8") is UTF-8, any other text Shift-JIS, and absent Shift-JIS.
+/// "utf8") is UTF-8, "auto" and absent automatic, any other text Shift-JIS.
 StoreResult loadFileChoices(SettingFState& state);
 /// Loads the Result, CompList, AppRun and Watch groups in this order, then the File group's
 /// choices, stopping at the first failure (what was read before it stays applied), as the

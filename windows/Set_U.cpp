@@ -537,6 +537,7 @@ SettingFState TSettingF::readState() const {
     state.ObserveWaitTime = ObserveWaitTime->text();
     state.NoRepeatChk = NoRepeatChk->isChecked();
     state.Utf8Files = Utf8Radio->isChecked();
+    state.AutoFiles = !Utf8Radio->isChecked() && !SjisRadio->isChecked();
     if (m_storeBase)
         state.base = *m_storeBase;
     return state;
@@ -557,8 +558,9 @@ void TSettingF::applyState(const SettingFState& state) {
     WatchApp->setText(state.WatchApp);
     ObserveWaitTime->setText(state.ObserveWaitTime);
     NoRepeatChk->setChecked(state.NoRepeatChk);
-    setRadioChecked(SjisRadio, !state.Utf8Files);
-    setRadioChecked(Utf8Radio, state.Utf8Files);
+    // Automatic: neither; choosing one makes the choice explicit.
+    setRadioChecked(SjisRadio, !state.AutoFiles && !state.Utf8Files);
+    setRadioChecked(Utf8Radio, !state.AutoFiles && state.Utf8Files);
 }
 
 void TSettingF::FormCreate() {

@@ -1,5 +1,6 @@
-// Conversion benchmark: morvex-convert against cp and GNU sed on a generated upload file, and
-// pool building from large lists. Prints its figures; never run as a test.
+// Conversion benchmark: morvex-convert against cp and GNU sed on a generated upload file, pool
+// building from large lists, and a pass over many files under rules against one without. Prints its
+// figures; never run as a test.
 #include "engine/Engine.h"
 
 #include <algorithm>
@@ -26,6 +27,7 @@ struct Options {
     double megabytes = 200;
     int runs = 5;
     bool keep = false;
+    std::string only; ///< one part: conversion, utf8, pools or rules; empty: all
 };
 
 // Shift-JIS text: ASCII words and two-byte characters from the kanji rows.
@@ -281,6 +283,89 @@ void benchPools(const Options& o) {
         fs::remove_all(dir);
 }
 
+// A pass over 1,000 small upload files with the main lists, and the same pass under 10 rules,
+// each rule a name pattern with lists of its own; one file in 11 matches no rule. In process, so
+// that the figures are the pass's own; the files are put back between passes, untimed.
+void benchRules(const Options& o) {
+    const fs::path dir = o.dir / "rules";
+    const fs::path originals = dir / "originals", up = dir / "up";
+    TextMaker text;
+    makeLists(dir, text);
+    for (int k = 0; k < 10; ++k) {
+        std::string footers, headers;
+        for (int i = 0; i < 200; ++i) {
+            footers += "-- " + std::to_string(k) + text.sjis(10) + "\r\n";
+            headers += "Re" + std::to_string(k) + ": \\H " + text.sjis(6) + "\r\n";
+        }
+        writeAll(dir / ("r" + std::to_string(k) + ".mfl"), footers);
+        writeAll(dir / ("r" + std::to_string(k) + ".mhl"), headers);
+    }
+    fs::create_directories(originals);
+    constexpr int kFiles = 1000;
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        // Every file has a header and a footer at least, so that every file is converted.
+        std::string body = "]" + text.sjis(12) + "\r\n";
+        for (int line = 0; line < 58; ++line) {
+            const unsigned p = text.percent();
+            body += p < 30 ? ")" : p < 50 ? "]Re: " + text.sjis(12) : text.sjis(20 + p % 20);
+            body += "\r\n";
+        }
+        body += ")\r\n";
+        bytes += body.size();
+        writeAll(originals / ("b" + std::to_string(i % 11) + "-" + std::to_string(i) + ".up"),
+                 body);
+    }
+    morvex::ConvSettings plain;
+    plain.sources = {(up / "*.up").string()};
+    plain.footerListPattern = (dir / "bench.mfl").string();
+    plain.headerListPattern = (dir / "bench.mhl").string();
+    morvex::setEncodingChoice(plain, morvex::EncodingChoice::Auto);
+    morvex::ConvSettings ruled = plain;
+    for (int k = 0; k < 10; ++k) {
+        const std::string n = std::to_string(k);
+        ruled.rules.push_back({"b" + n + "-*.up",
+                               (dir / ("r" + n + ".mfl")).string(),
+                               (dir / ("r" + n + ".mhl")).string(),
+                               {},
+                               {},
+                               {}});
+    }
+    const auto pass = [&](const morvex::ConvSettings& settings) {
+        fs::remove_all(up);
+        fs::copy(originals, up);
+        ::sync();
+        int converted = 0;
+        morvex::ConvEngine engine(
+            [](const std::string& message, const std::string&) {
+                std::fprintf(stderr, "%s\n", message.c_str());
+            },
+            [&](const morvex::FileResult&) { ++converted; });
+        const auto start = Clock::now();
+        engine.ConvertAll(settings);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (converted != kFiles) {
+            std::fprintf(stderr, "rules benchmark: %d of %d files converted\n", converted, kFiles);
+            std::exit(1);
+        }
+        return seconds;
+    };
+    std::vector<double> without, with;
+    for (int r = 0; r < o.runs; ++r) {
+        without.push_back(pass(plain));
+        with.push_back(pass(ruled));
+    }
+    const double tw = median(without), tr = median(with);
+    std::printf("Rules: %d upload files, %.1f MB, 60 lines each; 10 rules by name, 11 lists of "
+                "200 to 1000 entries; %d runs each, medians\n",
+                kFiles, static_cast<double>(bytes) / 1e6, o.runs);
+    std::printf("  %-22s %7.3f s  %8.0f files/s\n", "no rules", tw, kFiles / tw);
+    std::printf("  %-22s %7.3f s  %8.0f files/s\n", "10 rules", tr, kFiles / tr);
+    std::printf("  10 rules vs none: %.2fx the time (target at most 1.2x)\n", tr / tw);
+    if (!o.keep)
+        fs::remove_all(dir);
+}
+
 Options parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
@@ -296,9 +381,11 @@ Options parse(int argc, char** argv) {
             o.runs = std::max(1, std::atoi(argv[++i]));
         else if (a == "--keep")
             o.keep = true;
+        else if (a == "--only" && hasValue)
+            o.only = argv[++i];
         else {
             std::fprintf(stderr, "usage: morvex-bench --convert PATH [--dir DIR] [--size MB] "
-                                 "[--runs N] [--keep]\n");
+                                 "[--runs N] [--keep] [--only PART]\n");
             std::exit(2);
         }
     }
@@ -314,8 +401,13 @@ Options parse(int argc, char** argv) {
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
     fs::create_directories(o.dir);
-    benchConversion(o);
-    benchUtf8(o);
-    benchPools(o);
+    const auto part = [&](const char* name, void (*bench)(const Options&)) {
+        if (o.only.empty() || o.only == name)
+            bench(o);
+    };
+    part("conversion", benchConversion);
+    part("utf8", benchUtf8);
+    part("pools", benchPools);
+    part("rules", benchRules);
     return 0;
 }

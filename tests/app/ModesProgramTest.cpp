@@ -150,6 +150,26 @@ TEST_F(ModesProgram, ObserveConvertsEachSaveAfterTheBaselineOnceAndSavesOnSigter
     EXPECT_TRUE(store.ValuePresent(u"Version"_s));
 }
 
+TEST_F(ModesProgram, ObserveTakesTheListsOfTheRuleThatMatchesASave) {
+    ASSERT_TRUE(writeBytes(work(u"one.mfl"_s), "-- one\r\n"));
+    writeStore({{u"Rules"_s,
+                 {numberValue(u"Count"_s, 1), textValue(u"Pattern1"_s, u"r*.up"_s),
+                  textValue(u"FooterList1"_s, work(u"one.mfl"_s))}}});
+    QProcess process;
+    start(process, {u"/o"_s});
+    ASSERT_TRUE(waitForFirstLook(work(QString()), 1000)) << "the watch never converted a probe";
+    ASSERT_TRUE(writeBytes(work(u"r.up"_s), kMarked));
+    ASSERT_TRUE(writeBytes(work(u"b.up"_s), kMarked));
+    EXPECT_TRUE(waitUntil([&] {
+        return readBytes(work(u"r.up"_s)) == "Re: Hello\r\n-- one\r\n" &&
+               readBytes(work(u"b.up"_s)) == kConverted;
+    })) << readBytes(work(u"r.up"_s)).toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    finish(process);
+    EXPECT_EQ(m_exitCode, 0);
+    EXPECT_EQ(m_err, QByteArray());
+}
+
 TEST_F(ModesProgram, WatchAppEndsAfterItsProgramAndThatProgramInheritsNoDescriptor) {
     writeStore({{u"Watch"_s, {textValue(u"WatchApp"_s, child(u"watched %2"_s, 1500))}}});
     QElapsedTimer clock;

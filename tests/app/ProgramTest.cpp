@@ -294,6 +294,34 @@ TEST_F(ProgramTest, ConvertOnceRefusesStoredValuesThatWouldBreakThePass) {
     }
 }
 
+TEST_F(ProgramTest, ConvertOnceTakesEachFilesListsFromTheFirstStoredRuleThatMatchesIt) {
+    ASSERT_TRUE(writeBytes(work(u"one.mfl"_s), "-- one\r\n"));
+    ASSERT_TRUE(writeBytes(work(u"two.mhl"_s), "件: \\H\n"));
+    ASSERT_TRUE(writeBytes(work(u"b.up"_s), "]Subject\r\n#\r\ntext\r\n)\r\n"));
+    ASSERT_TRUE(writeBytes(work(u"ub.up"_s), "]件名\n本文\n)\n"));
+    // Rule 2 matches b.up too, but rule 1 comes first; a.up and c.up take the main lists.
+    const StoreSection rules = {
+        u"Rules"_s,
+        {numberValue(u"Count"_s, 2), textValue(u"Pattern1"_s, u"b.up"_s),
+         textValue(u"FooterList1"_s, work(u"one.mfl"_s)), textValue(u"FooterMarker1"_s, u"#"_s),
+         textValue(u"Pattern2"_s, work(u"*b.up"_s)),
+         textValue(u"HeaderList2"_s, work(u"two.mhl"_s)), textValue(u"Encoding2"_s, u"utf-8"_s)}};
+    writeStore({fileGroup(), resultGroup(true), rules});
+    const QByteArray storeBefore = readBytes(storePath());
+
+    const Outcome outcome = run({u"/c"_s});
+
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.err, QByteArray());
+    EXPECT_EQ(outcome.out.count('\n'), 3) << outcome.out.toStdString();
+    EXPECT_EQ(readBytes(work(u"a.up"_s)), "Re: Hello\r\nbody\r\n-- sig\r\n");
+    // The rule's marker only: the main one stays text in this file.
+    EXPECT_EQ(readBytes(work(u"b.up"_s)), "Re: Subject\r\n-- one\r\ntext\r\n)\r\n");
+    EXPECT_EQ(readBytes(work(u"ub.up"_s)), "件: 件名\n本文\n-- sig\n");
+    EXPECT_EQ(readBytes(work(u"c.up"_s)), kUploadC);
+    EXPECT_EQ(readBytes(storePath()), storeBefore);
+}
+
 TEST_F(ProgramTest, ConvertOnceWhoseReaderIsGoneFinishesThePass) {
     writeStore({fileGroup(), resultGroup(true)});
     int pipeFds[2];

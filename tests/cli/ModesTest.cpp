@@ -261,12 +261,16 @@ TEST(CliEncoding, Utf8FilesConvertWithListsOfBothEncodings) {
     EXPECT_EQ(f.read("lf.bak"), lf);
     EXPECT_EQ(f.read("crlf.bak"), crlf);
 
-    // The same files in Shift-JIS mode: text mode and bytes as designed.
+    // Shift-JIS chosen for a file whose bytes say UTF-8: Shift-JIS signatures would go into a
+    // UTF-8 text, so the file is left as it is.
     f.write("lf.up", lf);
+    fs::remove(f.file("lf.bak"));
     const Outcome sjis = run(f, {"--encoding=sjis", "lf.up"});
-    EXPECT_EQ(sjis.status, 0) << sjis.err;
-    // Shift-JIS mode takes a lead byte and the byte after it, cutting the emoji as designed.
-    EXPECT_EQ(f.read("lf.up").substr(0, 4), "[\xF0\x9F]");
+    EXPECT_EQ(sjis.status, 1);
+    EXPECT_EQ(sjis.err, "エラー: 選んだ文字コードと違う文字コードのファイルのため、変換しません"
+                        "でした (UTF-8): lf.up\n");
+    EXPECT_EQ(f.read("lf.up"), lf);
+    EXPECT_FALSE(fs::exists(f.file("lf.bak")));
 }
 
 // In UTF-8 mode as in Shift-JIS mode: a marker that meets an empty pool leaves the whole file and
@@ -328,21 +332,29 @@ TEST(CliEncoding, DryRunFilterAndCheckFollowTheEncoding) {
     Folder f;
     f.write("sig.mfl", kSjisFooters);
     f.write("hdr.mhl", kUtf8Headers);
+    // A stray byte makes a file read as Shift-JIS, so the file that is converted has none; the
+    // filter, given UTF-8, takes it as it is and the dry run shows it as a byte.
     const std::string input = "]😀\x80件名\r\n本文\r\n)\x1A\r\n";
-    f.write("memo.up", input);
+    const std::string file = "]😀件名\r\n本文\r\n)\x1A\r\n";
+    f.write("memo.up", file);
+    f.write("stray.up", input);
     const Outcome dry = run(f, {"-n", "--encoding", "utf-8", "--seed", "3", "memo.up"});
     EXPECT_EQ(dry.status, 0) << dry.err;
     EXPECT_EQ(dry.out, "memo.up:1: header from hdr.mhl:1\n"
-                       "    [😀] Re: 😀\\x80件名\n"
+                       "    [😀] Re: 😀件名\n"
                        "memo.up:3: footer from sig.mfl:2\n"
                        "    署名  表\n"
                        "memo.up\t1\t1\n");
+    const Outcome stray = run(f, {"-n", "--encoding", "utf-8", "stray.up"});
+    EXPECT_EQ(stray.status, 1);
+    EXPECT_NE(stray.err.find("(Shift-JIS): stray.up"), std::string::npos) << stray.err;
 
     const Outcome filter = run(f, {"--encoding", "utf-8", "--seed", "3", "-"}, input);
     EXPECT_EQ(filter.status, 0) << filter.err;
     EXPECT_EQ(filter.out, "[😀] Re: 😀\x80件名\r\n本文\r\n署名  表\x1A\r\n");
+    const Outcome filtered = run(f, {"--encoding", "utf-8", "--seed", "3", "-"}, file);
     run(f, {"--encoding", "utf-8", "--seed", "3", "memo.up"});
-    EXPECT_EQ(f.read("memo.up"), filter.out) << "the filter writes what a conversion writes";
+    EXPECT_EQ(f.read("memo.up"), filtered.out) << "the filter writes what a conversion writes";
 
     // A Shift-JIS line that is no text cannot go into UTF-8 files; a UTF-8 emoji cannot go into
     // Shift-JIS ones.

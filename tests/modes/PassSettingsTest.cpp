@@ -52,5 +52,37 @@ TEST(PassSettings, MarkersTakeTheirFirstShiftJisByteAndFieldsGoAlongAsUtf8) {
     EXPECT_TRUE(passSettings(fields, true).skipConverted);
 }
 
+TEST(PassSettings, StoredRulesKeepTheirOrderAndEmptyValuesAreTheMainOnes) {
+    RulesState stored;
+    stored.rules = {
+        {u"*/板/*.up"_s, u"/l/板.mfl"_s, QString(), u" UTF-8 "_s, u"#"_s, QString()},
+        {u"b.up"_s, QString(), u"/l/b.mhl"_s, u"Shift-JIS"_s, QString(), u"】"_s},
+        // Not an encoding a rule can name: the pass's own, as when it names none.
+        {u"c.up"_s, QString(), QString(), u"cp1252"_s, QString(), QString()},
+        {u"d.up"_s, QString(), QString(), u"auto"_s, QString(), QString()},
+    };
+    ConvSettings main;
+    main.rules.push_back({"stale", {}, {}, {}, {}, {}});
+    const ConvSettings settings = withRules(main, stored);
+    ASSERT_EQ(settings.rules.size(), 4u);
+    const ConvRule& first = settings.rules[0];
+    EXPECT_EQ(first.pattern, "*/\xE6\x9D\xBF/*.up");
+    EXPECT_EQ(first.footerListPattern, "/l/\xE6\x9D\xBF.mfl");
+    EXPECT_EQ(first.headerListPattern, "");
+    EXPECT_EQ(first.encoding, EncodingChoice::Utf8);
+    EXPECT_EQ(first.footerMarkerField, std::optional<std::string>("#"));
+    EXPECT_FALSE(first.headerMarkerField);
+    const ConvRule& second = settings.rules[1];
+    EXPECT_EQ(second.footerListPattern, "");
+    EXPECT_EQ(second.headerListPattern, "/l/b.mhl");
+    EXPECT_EQ(second.encoding, EncodingChoice::ShiftJis);
+    EXPECT_FALSE(second.footerMarkerField);
+    // The field goes along whole; the pass takes or refuses it for the file's encoding.
+    EXPECT_EQ(second.headerMarkerField, std::optional<std::string>("\xE3\x80\x91"));
+    EXPECT_FALSE(settings.rules[2].encoding);
+    EXPECT_EQ(settings.rules[3].encoding, EncodingChoice::Auto);
+    EXPECT_TRUE(withRules(main, RulesState()).rules.empty());
+}
+
 } // namespace
 } // namespace morvex

@@ -332,6 +332,7 @@ TEST_F(GroupTest, EncodingIsTextUnderTheFileKeyAndAbsentMeansShiftJis) {
     // Saving writes the one value and keeps the main window's.
     writeStore(v5 + hkcu + "QOR\\Morvex\\File]\n\"ConvChar\"=\"!\"\n");
     SettingFState state;
+    state.AutoFiles = false; // an explicit choice; the automatic default writes nothing here
     state.Utf8Files = true;
     ASSERT_TRUE(saveFileEncoding(state).ok());
     EXPECT_EQ(storedText(qorFile, u"Encoding"_s), u"utf-8"_s);
