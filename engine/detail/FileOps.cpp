@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
@@ -28,11 +29,13 @@ std::string randomPart() {
     return s;
 }
 
+// A lock of the open file itself (not of the process), so that closing another descriptor of
+// the file never drops it: a live temporary stays locked as long as any descriptor of it is open.
 bool lockWhole(int fd) {
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
-    return ::fcntl(fd, F_SETLK, &lock) == 0;
+    return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
 // The mark of a temporary file of ours; a file that merely has such a name lacks it.
@@ -144,8 +147,9 @@ void removeStaleFiles(const std::string& dir, const std::function<bool(std::stri
         // A live writer holds its lock; only files nobody holds are leftovers.
         // Ours: marked, or a second name of a file that lives on under another (the previous
         // file of a killed swap, which is also its backup). Removing either loses nothing.
+        // The previous file of a live swap is held under its conversion lock instead.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (hasMark(fd) || st.st_nlink > 1) &&
-            lockWhole(fd))
+            lockWhole(fd) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
             sys::calls().unlink(path.c_str());
         ::close(fd);
     }
