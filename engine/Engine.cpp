@@ -4,6 +4,7 @@
 #include "engine/TakeBack.h"
 #include "engine/TextStream.h"
 #include "engine/detail/SafeReplace.h"
+#include "engine/detail/Sys.h"
 
 #include <algorithm>
 #include <ctime>
@@ -19,7 +20,7 @@ bool hasWildcards(std::string_view entry) {
 
 bool identify(const std::string& path, fileops::FileId& id) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    if (sys::calls().stat(path.c_str(), &st) != 0)
         return false;
     id = fileops::idOf(st);
     return true;
@@ -184,16 +185,16 @@ void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) 
         showError(kMsgOutOfMemory, path);
         break;
     case ReplaceOutcome::CreateFailed:
-        showError(kMsgOutputCreate);
+        showError(kMsgOutputCreate, path);
         break;
     case ReplaceOutcome::WriteFailed:
-        showError(kMsgOutputWrite);
+        showError(kMsgOutputWrite, path);
         break;
     case ReplaceOutcome::ReadFailed:
-        showError(kMsgInputRead);
+        showError(kMsgInputRead, path);
         break;
     case ReplaceOutcome::Changed:
-        showError(kMsgChangedMeanwhile);
+        showError(kMsgChangedMeanwhile, path);
         break;
     }
 }
@@ -254,7 +255,7 @@ bool ConvEngine::ConvertFile(const std::string& path) {
 
 void ConvEngine::recordConversion(const std::string& path) {
     struct stat backup {};
-    if (::lstat(TmpLbl.c_str(), &backup) == 0)
+    if (sys::calls().lstat(TmpLbl.c_str(), &backup) == 0)
         LastPass.push_back(Conversion{path, TmpLbl, fileops::idOf(backup)});
 }
 

@@ -141,7 +141,7 @@ TEST(CliConvert, PermissionFailures) {
     ::chmod(s.file("ro").c_str(), 0755);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "エラー: フッタリストが開けませんでした\n"
-                     "エラー: 変換先ファイルの作成に失敗しました\n");
+                     "エラー: 変換先ファイルの作成に失敗しました: ro/memo.up\n");
     EXPECT_EQ(r.out, "memo.up\t1\t0\n");
     EXPECT_EQ(s.read("ro/memo.up"), ")\r\n");
 }

@@ -56,7 +56,8 @@ TEST(Safety, AnEditorsSaveAtTheLastMomentIsKept) {
     p.run({p.path("memo.up")});
     EXPECT_EQ(readFile(p.path("memo.up")), "edited\r\n") << "the user's newer text wins";
     EXPECT_EQ(readFile(p.path("memo.bak")), kOld);
-    EXPECT_EQ(p.messages, std::vector<std::string>{kMsgChangedMeanwhile});
+    EXPECT_EQ(p.messages, std::vector<std::string>{std::string(kMsgChangedMeanwhile) + ": " +
+                                                   p.path("memo.up")});
     EXPECT_TRUE(p.results.empty());
     EXPECT_FALSE(p.tempLeft());
 }
