@@ -150,9 +150,16 @@ TakeBackOutcome rewriteFromBackup(const std::string& path, const std::string& ba
         removeStaleFiles(dir, isReplaceTempName, idOf(file.st));
     NewFile made;
     ReplaceOutcome outcome = writeNewText(backup.get(), file, body, made);
-    if (outcome == ReplaceOutcome::Replaced)
-        outcome =
-            unchangedAt(file.st, file.target) ? placeNewFile(made, file) : ReplaceOutcome::Changed;
+    if (outcome == ReplaceOutcome::Replaced && !unchangedAt(file.st, file.target))
+        outcome = ReplaceOutcome::Changed;
+    if (outcome == ReplaceOutcome::Replaced) {
+        // The text it replaces has no other name: marked, so that it is swept should it be
+        // left under the temporary name.
+        const bool marked = markUniqueFile(file.fd.get());
+        outcome = placeNewFile(made, file);
+        if (outcome != ReplaceOutcome::Replaced && marked)
+            unmarkUniqueFile(file.fd.get());
+    }
     if (outcome == ReplaceOutcome::Replaced)
         syncDirectory(dir);
     else

@@ -131,6 +131,10 @@ void unmarkUniqueFile(int fd) {
     sys::calls().removexattr(fd, kMarkName);
 }
 
+bool markUniqueFile(int fd) {
+    return sys::calls().setxattr(fd, kMarkName, kMarkValue.data(), kMarkValue.size(), 0) == 0;
+}
+
 std::string linkUnique(const std::string& path, const std::string& dir, const std::string& prefix,
                        const std::string& suffix) {
     const std::string base = dir.empty() ? std::string() : (dir.back() == '/' ? dir : dir + '/');
@@ -198,7 +202,13 @@ UniqueFd openForRead(const std::string& path, struct stat& st, bool noFollow) {
     UniqueFd fd(sys::calls().open(path.c_str(), flags, 0));
     if (!fd)
         return fd;
-    if (sys::calls().fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (sys::calls().fstat(fd.get(), &st) != 0) {
+        const int error = errno;
+        fd.reset();
+        errno = error;
+        return fd;
+    }
+    if (!S_ISREG(st.st_mode)) {
         fd.reset();
         errno = EINVAL;
         return fd;

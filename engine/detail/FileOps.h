@@ -43,6 +43,9 @@ UniqueFile createUniqueFile(const std::string& dir, const std::string& prefix,
 
 /// Takes Morvex's mark off a file made by createUniqueFile that is to become a user's file.
 void unmarkUniqueFile(int fd);
+/// Gives a file the mark of createUniqueFile, so that the sweep removes it should it be left
+/// under a temporary name; false where the file system keeps no marks.
+bool markUniqueFile(int fd);
 
 /// Removes the regular files in `dir` whose names satisfy `isOurs`, that carry the mark of
 /// createUniqueFile (or have another name too) and that no live process holds locked: the

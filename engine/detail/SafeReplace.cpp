@@ -113,6 +113,8 @@ struct Job {
     LockedFile file;
     NewFile created;
     bool backupLinked = false; ///< the backup is a second name of the file until the swap
+    std::string older;         ///< the older backup, kept under a temporary name until the swap
+    UniqueFd olderFd;
 };
 
 // Where the file system has no hard links: an exact copy, made durable, renamed into place.
@@ -139,8 +141,14 @@ bool copyBackup(const Job& job) {
 enum class BackupResult { Made, Failed, Changed };
 
 // The older backup stays until the new one takes its name in one step: the file is linked under
-// a temporary name beside it, which is then renamed over it.
+// a temporary name beside it, which is then exchanged with it. The older backup lives on under
+// the temporary name (marked, so that a sweep removes it after a kill) until the new file is in
+// place, and takes its name back when that fails.
 BackupResult makeBackup(Job& job) {
+    if (names(job.backupPath, idOf(job.file.st))) {
+        job.backupLinked = true; // left by a swap that failed: already the backup it should be
+        return BackupResult::Made;
+    }
     const std::string linked = linkUnique(job.file.target, directoryOf(job.backupPath),
                                           tempPrefixFor(job.backupPath), std::string(kTempSuffix));
     if (linked.empty()) {
@@ -153,6 +161,17 @@ BackupResult makeBackup(Job& job) {
         sys::calls().unlink(linked.c_str());
         return BackupResult::Changed;
     }
+    struct stat older {};
+    job.olderFd = openForRead(job.backupPath, older, true);
+    if (job.olderFd && markUniqueFile(job.olderFd.get()) &&
+        sys::calls().exchange(linked.c_str(), job.backupPath.c_str()) == 0) {
+        job.older = linked;
+        job.backupLinked = true;
+        return BackupResult::Made;
+    }
+    if (job.olderFd)
+        unmarkUniqueFile(job.olderFd.get());
+    job.olderFd.reset();
     if (sys::calls().rename(linked.c_str(), job.backupPath.c_str()) != 0) {
         sys::calls().unlink(linked.c_str());
         return BackupResult::Failed;
@@ -342,10 +361,33 @@ namespace {
 
 // A backup that names the live file after a failed swap is no backup: its name goes, so that the
 // next pass does not take it for one.
+void dropOlderBackup(Job& job);
+
 void undoBackupLink(Job& job) {
-    if (job.backupLinked && names(job.backupPath, idOf(job.file.st)) &&
-        names(job.file.target, idOf(job.file.st)))
-        sys::calls().unlink(job.backupPath.c_str());
+    if (!job.backupLinked || !names(job.backupPath, idOf(job.file.st)) ||
+        !names(job.file.target, idOf(job.file.st))) {
+        dropOlderBackup(job); // the backup holds a text the file no longer has: it stays
+        return;
+    }
+    if (!job.older.empty()) {
+        unmarkUniqueFile(job.olderFd.get());
+        if (sys::calls().rename(job.older.c_str(), job.backupPath.c_str()) == 0) {
+            job.older.clear();
+            return;
+        }
+        markUniqueFile(job.olderFd.get());
+    }
+    sys::calls().unlink(job.backupPath.c_str());
+}
+
+// Once the new file is in place, the older backup goes.
+void dropOlderBackup(Job& job) {
+    if (!job.older.empty() && job.olderFd) {
+        struct stat st {};
+        if (sys::calls().fstat(job.olderFd.get(), &st) == 0 && names(job.older, idOf(st)))
+            sys::calls().unlink(job.older.c_str());
+    }
+    job.older.clear();
 }
 
 ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
@@ -374,6 +416,7 @@ ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
         undoBackupLink(job);
         return placed;
     }
+    dropOlderBackup(job);
     // Only now a backup of this file alone: it names the file it came from.
     if (job.backupLinked)
         markBackupSource(job.file.fd.get(), job.file.target);
