@@ -5,6 +5,7 @@
 #include "engine/TextStream.h"
 #include "engine/detail/FileOps.h"
 #include "engine/detail/SafeReplace.h"
+#include "engine/detail/Sys.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -70,7 +71,7 @@ TextEncoding prefixEncoding(const std::string& path) {
     std::unique_ptr<char[]> block(new char[kEncodingPrefix]);
     std::size_t got = 0;
     while (got < kEncodingPrefix) {
-        const ssize_t n = ::read(fd, block.get() + got, kEncodingPrefix - got);
+        const ssize_t n = sys::calls().read(fd, block.get() + got, kEncodingPrefix - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -145,6 +146,15 @@ void ConvEngine::showError(const char* text, const std::string& subject) const {
     showError(std::string(text) + ": " + subject);
 }
 
+// The window's boxes say these as designed, without the file; a line on standard error, where
+// many files may pass, names it.
+void ConvEngine::showDesignedError(const char* text, const std::string& subject) const {
+    if (m_designedTexts)
+        showError(std::string(text));
+    else
+        showError(text, subject);
+}
+
 void ConvEngine::MakeFooterPool(const std::string& pattern, TextEncoding encoding) {
     MergeLists(pattern, systemTempDir(), "_Morvex_.tmp", FList, kMsgFooterListOpen, m_showError,
                ListMerge, &FListSources, encoding);
@@ -173,7 +183,7 @@ void ConvEngine::setPools(Pool footers, Pool headers) {
 
 bool ConvEngine::identify(const std::string& path, fileops::FileId& id) const {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    if (sys::calls().stat(path.c_str(), &st) != 0)
         return false;
     id = fileops::idOf(st);
     if (m_mode == PassMode::Preview && !m_pass->looked.empty()) {
@@ -339,19 +349,16 @@ void ConvEngine::reportFailure(ReplaceOutcome outcome, const std::string& path) 
         showError(kMsgOutOfMemory, path);
         break;
     case ReplaceOutcome::CreateFailed:
-        if (m_designedTexts)
-            showError(kMsgOutputCreate);
-        else
-            showError(kMsgOutputCreate, path);
+        showDesignedError(kMsgOutputCreate, path);
         break;
     case ReplaceOutcome::WriteFailed:
-        showError(kMsgOutputWrite, path);
+        showDesignedError(kMsgOutputWrite, path);
         break;
     case ReplaceOutcome::ReadFailed:
-        showError(kMsgInputRead, path);
+        showDesignedError(kMsgInputRead, path);
         break;
     case ReplaceOutcome::Changed:
-        showError(kMsgChangedMeanwhile, path);
+        showDesignedError(kMsgChangedMeanwhile, path);
         break;
     }
 }
@@ -561,7 +568,7 @@ void ConvEngine::showInsertions(const std::string& path, std::uint32_t drawsBefo
 
 void ConvEngine::recordConversion(const std::string& path) {
     struct stat backup {};
-    if (::lstat(TmpLbl.c_str(), &backup) == 0)
+    if (sys::calls().lstat(TmpLbl.c_str(), &backup) == 0)
         LastPass.push_back(Conversion{path, TmpLbl, fileops::idOf(backup)});
 }
 

@@ -269,6 +269,7 @@ private:
     bool refused(const ConvSettings& settings) const;
     void showError(const std::string& text) const;
     void showError(const char* text, const std::string& subject) const;
+    void showDesignedError(const char* text, const std::string& subject) const;
     void reportFailure(ReplaceOutcome outcome, const std::string& path) const;
 
     Pool FList;                             // footer pool

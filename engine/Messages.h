@@ -54,6 +54,8 @@ inline constexpr const char* kMsgBackupReplaced =
 inline constexpr const char* kMsgExchangeUnsupported =
     "このファイルシステムではファイルとバックアップを一度に入れ替えられないため、元に戻せませんでし"
     "た";
+inline constexpr const char* kMsgExchangeCrossDevice =
+    "ファイルとバックアップが別のファイルシステムにあるため、元に戻せませんでした";
 inline constexpr const char* kMsgExchangeFailed =
     "ファイルとバックアップを入れ替えられませんでした";
 inline constexpr const char* kMsgNothingToRedraw =

@@ -1,5 +1,7 @@
 #include "engine/Paths.h"
 
+#include "engine/detail/Sys.h"
+
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
@@ -83,16 +85,21 @@ std::vector<FoundFile> findFilesWithStatus(const std::string& pattern) {
     const std::string_view namePattern = std::string_view(pattern).substr(dir.size());
     if (namePattern.empty())
         return found;
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
+    const int opened =
+        sys::calls().open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    DIR* d = opened < 0 ? nullptr : ::fdopendir(opened);
+    if (!d) {
+        if (opened >= 0)
+            sys::calls().close(opened);
         return found;
+    }
     const int dfd = ::dirfd(d);
     while (const dirent* e = ::readdir(d)) {
         const std::string_view name = e->d_name;
         if (name.empty() || name.front() == '.' || !wildcardMatch(namePattern, name))
             continue;
         struct stat st {};
-        if (::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+        if (sys::calls().fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
             found.push_back({std::string(name), st});
     }
     ::closedir(d);

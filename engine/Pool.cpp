@@ -32,7 +32,7 @@ std::pair<std::string, std::string> splitTempName(const std::string& tempName) {
 // Every byte of a file; false when reading failed.
 bool readRaw(int fd, std::string& bytes) {
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+    if (sys::calls().fstat(fd, &st) == 0 && st.st_size > 0)
         bytes.reserve(static_cast<std::size_t>(st.st_size));
     FdSource source(fd);
     char block[64 * 1024];
@@ -168,16 +168,14 @@ struct MergeNotes {
 bool appendList(const std::string& path, const struct stat& tempSt, TextWriter& out,
                 PoolSources& sources, std::optional<TextEncoding> target, MergeNotes& notes) {
     struct stat st {};
-    const int fd = openRegularForRead(path, st);
-    if (fd < 0)
+    UniqueFd fd = openForRead(path, st);
+    if (!fd)
         return false;
-    if (st.st_dev == tempSt.st_dev && st.st_ino == tempSt.st_ino) {
-        closeFd(fd);
+    if (st.st_dev == tempSt.st_dev && st.st_ino == tempSt.st_ino)
         return true;
-    }
     std::string raw;
-    const bool read = readRaw(fd, raw);
-    closeFd(fd);
+    const bool read = readRaw(fd.get(), raw);
+    fd.reset();
     if (!read)
         return false;
     const PreparedList list = prepareList(std::move(raw), target);
@@ -223,12 +221,12 @@ ListText readList(const std::string& path, TextEncoding target) {
     ListText list;
     list.path = path;
     struct stat st {};
-    const int fd = openRegularForRead(path, st);
-    if (fd < 0)
+    UniqueFd fd = openForRead(path, st);
+    if (!fd)
         return list;
     std::string raw;
-    list.opened = readRaw(fd, raw);
-    closeFd(fd);
+    list.opened = readRaw(fd.get(), raw);
+    fd.reset();
     if (!list.opened)
         return list;
     PreparedList prepared = prepareList(std::move(raw), target);
@@ -359,14 +357,14 @@ bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
     removeStaleFiles(tempDir,
                      [&](std::string_view name) { return isUniqueName(name, prefix, suffix); });
     UniqueFile temp = createUniqueFile(tempDir, prefix, suffix);
-    state.TmpListFile = temp.fd >= 0 ? temp.path : tempDir + tempName;
-    if (temp.fd < 0) {
+    state.TmpListFile = temp.fd ? temp.path : tempDir + tempName;
+    if (!temp.fd) {
         show(showError, kMsgTempCreate);
         return false;
     }
     struct stat tempSt {};
-    ::fstat(temp.fd, &tempSt);
-    FdSink sink(temp.fd);
+    sys::calls().fstat(temp.fd.get(), &tempSt);
+    FdSink sink(temp.fd.get());
     TextWriter out(sink);
     const std::string dir = directoryPart(pattern);
     PoolSources origins;
@@ -375,9 +373,9 @@ bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
         if (!appendList(state.TmpListLbl, tempSt, out, origins, target, notes))
             show(showError, openMessage);
     }
-    const bool ok = out.flush() && readBack(temp.fd);
+    const bool ok = out.flush() && readBack(temp.fd.get());
     sys::calls().unlink(temp.path.c_str());
-    closeFd(temp.fd);
+    temp.fd.reset();
     if (!ok)
         show(showError, kMsgTempWrite);
     else

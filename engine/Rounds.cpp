@@ -170,25 +170,17 @@ std::optional<std::size_t> drawWeighted(const RoundKey& key, Round& round,
     return std::nullopt; // not reached: the counts above add up to `open`
 }
 
-int retriedFlock(int fd, int operation) {
-    int r;
-    do
-        r = ::flock(fd, operation);
-    while (r != 0 && errno == EINTR);
-    return r;
-}
-
 // Creates each missing directory of the path, owner-only.
 bool makeDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string part = path.substr(0, slash);
-        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+        if (!part.empty() && sys::calls().mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
             return false;
         if (slash == std::string::npos)
             break;
     }
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return sys::calls().stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool isRoundTemp(std::string_view name) {
@@ -198,7 +190,7 @@ bool isRoundTemp(std::string_view name) {
 bool readAll(int fd, std::string& text) {
     char block[8192];
     for (;;) {
-        const ssize_t n = ::read(fd, block, sizeof block);
+        const ssize_t n = sys::calls().read(fd, block, sizeof block);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -355,8 +347,6 @@ DrawRounds::DrawRounds(std::string directory, Mode mode, ShowError showError)
 
 DrawRounds::~DrawRounds() {
     discard();
-    if (m_lock >= 0)
-        ::close(m_lock);
 }
 
 void DrawRounds::lost(const std::string& what) {
@@ -368,20 +358,21 @@ void DrawRounds::lost(const std::string& what) {
 
 bool DrawRounds::openDirectory() {
     if (m_opened)
-        return m_lock >= 0;
+        return static_cast<bool>(m_lock);
     m_opened = true;
     const std::string lockPath = m_dir + "rounds.lock";
     if (m_mode == Mode::Look) {
         // A dry run creates nothing; without a lock file there is no state to read either.
-        m_lock = ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        return m_lock >= 0;
+        m_lock.reset(sys::calls().open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
+        return static_cast<bool>(m_lock);
     }
     if (!makeDirectories(m_dir.substr(0, m_dir.size() - 1))) {
         lost(m_dir);
         return false;
     }
-    m_lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (m_lock < 0) {
+    m_lock.reset(
+        sys::calls().open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!m_lock) {
         lost(lockPath);
         return false;
     }
@@ -403,16 +394,15 @@ void DrawRounds::setAside(const std::string& path) {
 // trusted is renamed out of the way (when `setAsideDamaged`) and a fresh round begins.
 Round DrawRounds::readRound(const RoundKey& key, bool setAsideDamaged) {
     const std::string path = m_dir + key.fileName();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT)
+    struct stat st {};
+    fileops::UniqueFd fd = fileops::openForRead(path, st, true);
+    if (!fd && errno == ENOENT)
         return {};
     std::optional<Round> round;
-    struct stat st {};
     std::string text;
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readAll(fd, text))
+    if (fd && readAll(fd.get(), text))
         round = parseRound(text, key);
-    if (fd >= 0)
-        ::close(fd);
+    fd.reset();
     if (!round && setAsideDamaged)
         setAside(path);
     return round ? std::move(*round) : Round{};
@@ -421,16 +411,16 @@ Round DrawRounds::readRound(const RoundKey& key, bool setAsideDamaged) {
 bool DrawRounds::writeRound(const RoundKey& key, const Round& round) {
     fileops::UniqueFile tmp =
         fileops::createUniqueFile(m_dir, std::string(kTempPrefix), std::string(kTempSuffix));
-    if (tmp.fd < 0)
+    if (!tmp.fd)
         return false;
     const std::string text = formatRound(key, round);
-    FdSink sink(tmp.fd);
-    bool ok = sink.write(text.data(), text.size()) && sys::calls().fsync(tmp.fd) == 0;
+    FdSink sink(tmp.fd.get());
+    bool ok = sink.write(text.data(), text.size()) && sys::calls().fsync(tmp.fd.get()) == 0;
     const std::string path = m_dir + key.fileName();
     ok = ok && sys::calls().rename(tmp.path.c_str(), path.c_str()) == 0;
     if (ok)
-        fileops::unmarkUniqueFile(tmp.fd);
-    ok = fileops::closeFd(tmp.fd) && ok;
+        fileops::unmarkUniqueFile(tmp.fd.get());
+    ok = tmp.fd.close() && ok;
     if (!ok)
         sys::calls().unlink(tmp.path.c_str());
     return ok;
@@ -467,9 +457,9 @@ std::optional<std::size_t> DrawRounds::draw(EntryKind kind, const Pool& pool,
             Round start;
             if (m_locked) {
                 start = readRound(key, false);
-            } else if (openDirectory() && retriedFlock(m_lock, LOCK_SH) == 0) {
+            } else if (openDirectory() && fileops::lockFile(m_lock.get(), LOCK_SH) == 0) {
                 start = readRound(key, false);
-                retriedFlock(m_lock, LOCK_UN);
+                fileops::lockFile(m_lock.get(), LOCK_UN);
             }
             entry.held = std::move(start);
         }
@@ -479,7 +469,7 @@ std::optional<std::size_t> DrawRounds::draw(EntryKind kind, const Pool& pool,
             // Locked until the file's draws are committed or discarded, so that no other pass
             // draws from the round in between.
             if (!m_locked)
-                m_locked = retriedFlock(m_lock, LOCK_EX) == 0;
+                m_locked = fileops::lockFile(m_lock.get(), LOCK_EX) == 0;
             entry.start = readRound(key, true);
         }
         entry.pending = entry.start;
@@ -518,7 +508,7 @@ void DrawRounds::rewind() {
 
 void DrawRounds::unlock() {
     if (m_locked)
-        retriedFlock(m_lock, LOCK_UN);
+        fileops::lockFile(m_lock.get(), LOCK_UN);
     m_locked = false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/Draw.h"
 #include "engine/Pool.h"
+#include "engine/UniqueFd.h"
 
 #include <array>
 #include <cstddef>
@@ -102,7 +103,7 @@ private:
     std::string m_dir;
     Mode m_mode;
     ShowError m_showError;
-    int m_lock = -1;
+    fileops::UniqueFd m_lock;
     bool m_opened = false;
     bool m_locked = false; ///< exclusively, for the pending draws
     bool m_failed = false; ///< rounds are kept in memory only, for this pass

@@ -21,7 +21,9 @@ enum class TakeBackOutcome {
     BackupNotRegular,    ///< the backup is a link, a folder or another kind of file
     BackupIsFile,        ///< the backup name is another name of the file itself
     BackupReplaced,      ///< the backup is no longer the one the conversion made
+    BackupOfOtherFile,   ///< the backup's mark names another file (one sharing the name)
     ExchangeUnsupported, ///< the file system cannot swap two names in one step
+    CrossDevice,         ///< the file and its backup are on two file systems
     ExchangeFailed,
     Unchanged, ///< the new text is byte for byte the file's text: nothing written
     Abandoned, ///< the body gave the file up: the file is left as it is

@@ -32,7 +32,7 @@ long FdSource::peek(char* data, std::size_t size, off_t ahead) {
     if (at < 0)
         return -1;
     for (;;) {
-        const ssize_t n = ::pread(m_fd, data, size, at + ahead);
+        const ssize_t n = sys::calls().pread(m_fd, data, size, at + ahead);
         if (n >= 0)
             return static_cast<long>(n);
         if (errno != EINTR)
@@ -74,8 +74,8 @@ bool FileCompareSink::write(const char* data, std::size_t size) {
     if (!m_block)
         m_block.reset(new char[kBlock]);
     for (std::size_t done = 0; done < size;) {
-        const ssize_t n = ::pread(m_fd, m_block.get(), std::min(kBlock, size - done),
-                                  m_offset + static_cast<off_t>(done));
+        const ssize_t n = sys::calls().pread(m_fd, m_block.get(), std::min(kBlock, size - done),
+                                             m_offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         // A read error or a file cut meanwhile: not the same, which only costs a rewrite.

@@ -1,19 +1,19 @@
 #include "settings/StoreFile.h"
 
+#include "engine/StateFile.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -29,69 +29,44 @@ QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-// The rename itself is only durable once the directory entry is on disk too.
-void syncDirectory(const QString& dir) {
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Why a file cannot be made beside `path`, found by making one: QLockFile keeps its errno to
 // itself, and a full disk, an immutable folder or an I/O error each want saying as they are.
 QString creationFailure(const QString& path) {
-    QByteArray probe = QFile::encodeName(path + u".probe-XXXXXX"_s);
-    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0)
-        return QString::fromLocal8Bit(strerror(errno));
-    const char pid[] = "0\n";
-    const bool written = ::write(fd, pid, sizeof pid - 1) == sizeof pid - 1;
-    const int writeError = errno;
-    ::close(fd);
-    ::unlink(probe.constData());
-    return written ? u"原因不明"_s : QString::fromLocal8Bit(strerror(writeError));
+    QFile probe(path + u".probe-"_s + QString::number(QCoreApplication::applicationPid()));
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return probe.errorString();
+    const bool written = probe.write("0\n", 2) == 2 && probe.flush();
+    const QString failure = probe.errorString();
+    probe.remove();
+    return written ? u"原因不明"_s : failure;
 }
 
 } // namespace
 
+static QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 std::variant<RegDocument, QString> read(const QString& path) {
     // Opened without blocking and checked before anything is read: a FIFO or a device in the
-    // file's place would otherwise hang the start or never end.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT)
+    // file's place would otherwise hang the start or never end. Bounded: a runaway file is
+    // never read without end.
+    std::string text;
+    switch (readStateFile(QFile::encodeName(path).toStdString(), text,
+                          static_cast<std::size_t>(kMaxFileSize))) {
+    case StateRead::Read:
+        break;
+    case StateRead::Missing:
         return RegDocument();
-    if (fd < 0) {
-        return u"設定ファイル \"%1\" を開けません: %2"_s.arg(
-            shown(path), QString::fromLocal8Bit(strerror(errno)));
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    case StateRead::NotRegular:
         return u"設定ファイル \"%1\" は通常のファイルではありません"_s.arg(shown(path));
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return u"設定ファイル \"%1\" を開けません: %2"_s.arg(shown(path), file.errorString());
-    }
-    // Bounded read: a device or a runaway file must not be read without end.
-    QByteArray bytes;
-    while (bytes.size() <= kMaxFileSize) {
-        const QByteArray chunk = file.read(64 * 1024);
-        if (chunk.isEmpty())
-            break;
-        bytes += chunk;
-    }
-    if (file.error() != QFileDevice::NoError)
-        return u"設定ファイル \"%1\" を読めません: %2"_s.arg(shown(path), file.errorString());
-    if (bytes.size() > kMaxFileSize) {
+    case StateRead::TooLarge:
         return u"設定ファイル \"%1\" が大きすぎます (%2 MiB まで)"_s.arg(shown(path))
             .arg(kMaxFileSize / (1024 * 1024));
+    case StateRead::Failed:
+        return u"設定ファイル \"%1\" を読めません: %2"_s.arg(shown(path), reason(errno));
     }
-    auto parsed = RegDocument::parse(bytes);
+    auto parsed = RegDocument::parse(QByteArray::fromStdString(text));
     if (auto* error = std::get_if<RegParseError>(&parsed))
         return error->message(shown(path));
     return std::get<RegDocument>(std::move(parsed));
@@ -108,24 +83,12 @@ std::optional<QString> prepareDirectory(const QString& path) {
 }
 
 std::optional<QString> write(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    auto failure = [&] {
-        QString reason =
-            u"設定ファイル \"%1\" に書き込めません: %2"_s.arg(shown(path), file.errorString());
-        file.cancelWriting();
-        return reason;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return failure();
     // The file holds the user's paths and command lines: owner-only, whatever it was before.
-    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
-        return failure();
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
-        return failure();
-    if (!file.commit())
-        return u"設定ファイル \"%1\" に書き込めません: %2"_s.arg(shown(path), file.errorString());
-    syncDirectory(QFileInfo(path).absolutePath());
+    const int error =
+        replaceStateFile(QFile::encodeName(path).toStdString(),
+                         std::string_view(bytes.constData(), bytes.size()), S_IRUSR | S_IWUSR);
+    if (error != 0)
+        return u"設定ファイル \"%1\" に書き込めません: %2"_s.arg(shown(path), reason(error));
     return std::nullopt;
 }
 

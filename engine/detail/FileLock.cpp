@@ -1,25 +1,20 @@
 #include "engine/detail/FileLock.h"
 
+#include "engine/detail/Sys.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <utility>
 
 namespace morvex::fileops {
 namespace {
 
 constexpr std::size_t kSpareDescriptors = 128;
 constexpr rlim_t kWantedDescriptors = 65536;
-
-int retried(int fd, int operation) {
-    int r;
-    do
-        r = ::flock(fd, operation);
-    while (r != 0 && errno == EINTR);
-    return r;
-}
 
 // How many descriptors a pass may keep for its holds; the soft limit is raised to what the hard
 // limit allows, so that a pass over thousands of files keeps all of them.
@@ -41,17 +36,17 @@ std::size_t holdLimit() {
 } // namespace
 
 ConversionLock lockForConversion(int fd) {
-    if (retried(fd, LOCK_EX | LOCK_NB) == 0)
+    if (lockFile(fd, LOCK_EX | LOCK_NB) == 0)
         return ConversionLock::Taken;
     if (errno != EWOULDBLOCK)
         return ConversionLock::Taken; // no such locks here: as before, without one
     // Someone holds it. A shared lock is a finished conversion of a pass still running; an
     // exclusive one is a conversion under way, to wait for.
-    if (retried(fd, LOCK_SH | LOCK_NB) == 0) {
-        retried(fd, LOCK_UN);
+    if (lockFile(fd, LOCK_SH | LOCK_NB) == 0) {
+        lockFile(fd, LOCK_UN);
         return ConversionLock::ConvertedElsewhere;
     }
-    retried(fd, LOCK_EX);
+    lockFile(fd, LOCK_EX);
     return ConversionLock::Taken;
 }
 
@@ -59,18 +54,16 @@ void HeldFiles::hold(FileId id, int fd) {
     if (m_limit == 0)
         m_limit = holdLimit();
     release(id);
-    const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (kept < 0)
+    UniqueFd kept(sys::calls().dup(fd));
+    if (!kept)
         return;
     // The lock belongs to the open file, which the duplicate keeps alive after `fd` is closed.
-    if (retried(kept, LOCK_SH) != 0) {
-        ::close(kept);
+    if (lockFile(kept.get(), LOCK_SH) != 0)
         return;
-    }
     while (!m_order.empty() && m_fds.size() >= m_limit) {
         release(m_order.front());
     }
-    m_fds.emplace(id, kept);
+    m_fds.emplace(id, std::move(kept));
     m_order.push_back(id);
 }
 
@@ -78,14 +71,11 @@ void HeldFiles::release(FileId id) {
     const auto it = m_fds.find(id);
     if (it == m_fds.end())
         return;
-    ::close(it->second);
     m_fds.erase(it);
     m_order.erase(std::find(m_order.begin(), m_order.end(), id));
 }
 
 void HeldFiles::releaseAll() {
-    for (const auto& [id, fd] : m_fds)
-        ::close(fd);
     m_fds.clear();
     m_order.clear();
 }

@@ -37,7 +37,7 @@ public:
     void releaseAll();
 
 private:
-    std::map<FileId, int> m_fds;
+    std::map<FileId, UniqueFd> m_fds;
     std::deque<FileId> m_order;
     std::size_t m_limit = 0;
 };

@@ -4,9 +4,11 @@
 #include "engine/detail/Sys.h"
 
 #include <cerrno>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
@@ -29,19 +31,18 @@ std::string randomPart() {
 }
 
 bool lockWhole(int fd) {
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    return ::fcntl(fd, F_SETLK, &lock) == 0;
+    return sys::calls().lockOpenFile(fd) == 0;
 }
 
 // The mark of a temporary file of ours; a file that merely has such a name lacks it.
 constexpr const char* kMarkName = "user.morvex";
 constexpr std::string_view kMarkValue = "temporary";
+// The mark of a backup: the resolved path of the file it was made from.
+constexpr const char* kSourceMarkName = "user.morvex.source";
 
 bool hasMark(int fd) {
     char value[16];
-    const ssize_t n = ::fgetxattr(fd, kMarkName, value, sizeof value);
+    const ssize_t n = sys::calls().getxattr(fd, kMarkName, value, sizeof value);
     return n == static_cast<ssize_t>(kMarkValue.size()) &&
            std::string_view(value, static_cast<std::size_t>(n)) == kMarkValue;
 }
@@ -73,12 +74,14 @@ UniqueFile createUnnamed(const std::string& dir, const std::string& base, const 
         failed = !tmpFileUnsupported(errno);
         return f;
     }
+    // The lock belongs to the open file, so the sweep leaves it alone for as long as any
+    // descriptor of it is open.
     lockWhole(fd);
-    ::fsetxattr(fd, kMarkName, kMarkValue.data(), kMarkValue.size(), 0);
+    sys::calls().setxattr(fd, kMarkName, kMarkValue.data(), kMarkValue.size(), 0);
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         f.path = base + prefix + randomPart() + suffix;
         if (sys::calls().linkFd(fd, f.path.c_str()) == 0) {
-            f.fd = fd;
+            f.fd.reset(fd);
             return f;
         }
         if (errno != EEXIST)
@@ -94,17 +97,17 @@ UniqueFile createUniqueFile(const std::string& dir, const std::string& prefix,
                             const std::string& suffix) {
     const std::string base = dir.empty() ? std::string() : (dir.back() == '/' ? dir : dir + '/');
     bool failed = false;
-    if (UniqueFile f = createUnnamed(dir, base, prefix, suffix, failed); f.fd >= 0 || failed)
+    if (UniqueFile f = createUnnamed(dir, base, prefix, suffix, failed); f.fd || failed)
         return f;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         UniqueFile f;
         f.path = base + prefix + randomPart() + suffix;
-        f.fd = sys::calls().open(f.path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                 0600);
-        if (f.fd >= 0) {
-            lockWhole(f.fd);
+        f.fd.reset(sys::calls().open(f.path.c_str(),
+                                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (f.fd) {
+            lockWhole(f.fd.get());
             // Without extended attributes the file has no mark, so it is never swept.
-            ::fsetxattr(f.fd, kMarkName, kMarkValue.data(), kMarkValue.size(), 0);
+            sys::calls().setxattr(f.fd.get(), kMarkName, kMarkValue.data(), kMarkValue.size(), 0);
             return f;
         }
         if (errno != EEXIST)
@@ -125,10 +128,50 @@ bool isUniqueName(std::string_view name, std::string_view prefix, std::string_vi
 }
 
 void unmarkUniqueFile(int fd) {
-    ::fremovexattr(fd, kMarkName);
+    sys::calls().removexattr(fd, kMarkName);
 }
 
-void removeStaleFiles(const std::string& dir, const std::function<bool(std::string_view)>& isOurs) {
+bool markUniqueFile(int fd) {
+    return sys::calls().setxattr(fd, kMarkName, kMarkValue.data(), kMarkValue.size(), 0) == 0;
+}
+
+std::string linkUnique(const std::string& path, const std::string& dir, const std::string& prefix,
+                       const std::string& suffix) {
+    const std::string base = dir.empty() ? std::string() : (dir.back() == '/' ? dir : dir + '/');
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        std::string name = base + prefix + randomPart() + suffix;
+        if (sys::calls().link(path.c_str(), name.c_str()) == 0)
+            return name;
+        if (errno != EEXIST)
+            break;
+    }
+    return {};
+}
+
+void markBackupSource(int fd, const std::string& source) {
+    sys::calls().setxattr(fd, kSourceMarkName, source.data(), source.size(), 0);
+}
+
+void unmarkBackupSource(int fd) {
+    sys::calls().removexattr(fd, kSourceMarkName);
+}
+
+bool backupBelongsTo(int fd, const std::string& source) {
+    std::vector<char> value(PATH_MAX);
+    const ssize_t n = sys::calls().getxattr(fd, kSourceMarkName, value.data(), value.size());
+    if (n < 0)
+        return true; // no mark (an older backup, a file system without them): as before
+    const std::string marked(value.data(), static_cast<std::size_t>(n));
+    if (marked == source)
+        return true;
+    struct stat st {};
+    if (sys::calls().stat(marked.c_str(), &st) == 0 || errno != ENOENT)
+        return false; // another file, still there
+    return baseName(marked) == baseName(source);
+}
+
+void removeStaleFiles(const std::string& dir, const std::function<bool(std::string_view)>& isOurs,
+                      std::optional<FileId> mine) {
     DIR* d = sys::calls().opendir(dir.empty() ? "." : dir.c_str());
     if (!d)
         return;
@@ -137,51 +180,64 @@ void removeStaleFiles(const std::string& dir, const std::function<bool(std::stri
         if (!isOurs(e->d_name))
             continue;
         const std::string path = base + e->d_name;
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
+        const UniqueFd fd(
+            sys::calls().open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
+        if (!fd)
             continue;
         struct stat st {};
-        // A live writer holds its lock; only files nobody holds are leftovers.
         // Ours: marked, or a second name of a file that lives on under another (the previous
-        // file of a killed swap, which is also its backup). Removing either loses nothing.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (hasMark(fd) || st.st_nlink > 1) &&
-            lockWhole(fd))
+        // file of a killed swap, which is also its backup). Removing either loses nothing. Only
+        // files nobody holds are leftovers: a live temporary is locked as an open file, and the
+        // previous file of a live swap under its conversion lock.
+        if (sys::calls().fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+            (hasMark(fd.get()) || st.st_nlink > 1) && lockWhole(fd.get()) &&
+            (idOf(st) == mine || sys::calls().flock(fd.get(), LOCK_EX | LOCK_NB) == 0))
             sys::calls().unlink(path.c_str());
-        ::close(fd);
     }
     ::closedir(d);
 }
 
-int openRegularForRead(const std::string& path, struct stat& st) {
-    const int fd = sys::calls().open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        sys::calls().close(fd);
-        errno = EINVAL;
-        return -1;
+UniqueFd openForRead(const std::string& path, struct stat& st, bool noFollow) {
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0);
+    UniqueFd fd(sys::calls().open(path.c_str(), flags, 0));
+    if (!fd)
+        return fd;
+    if (sys::calls().fstat(fd.get(), &st) != 0) {
+        const int error = errno;
+        fd.reset();
+        errno = error;
+        return fd;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!S_ISREG(st.st_mode)) {
+        fd.reset();
+        errno = EINVAL;
+        return fd;
+    }
+    sys::calls().setBlocking(fd.get());
     return fd;
+}
+
+int openRegularForRead(const std::string& path, struct stat& st) {
+    return openForRead(path, st).release();
 }
 
 bool copyAccessAcl(int from, int to) {
     for (const char* name : kAclNames) {
         std::vector<char> value(256);
-        ssize_t n = ::fgetxattr(from, name, value.data(), value.size());
+        ssize_t n = sys::calls().getxattr(from, name, value.data(), value.size());
         if (n < 0 && errno == ERANGE) {
-            n = ::fgetxattr(from, name, nullptr, 0);
+            n = sys::calls().getxattr(from, name, nullptr, 0);
             if (n > 0) {
                 value.resize(static_cast<std::size_t>(n));
-                n = ::fgetxattr(from, name, value.data(), value.size());
+                n = sys::calls().getxattr(from, name, value.data(), value.size());
             }
         }
         if (n >= 0) {
-            if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(n), 0) != 0)
+            if (sys::calls().setxattr(to, name, value.data(), static_cast<std::size_t>(n), 0) != 0)
                 return false;
         } else if (errno == ENODATA) {
             // None before: none after, whatever the folder's default ACL gave the new file.
-            if (::fremovexattr(to, name) != 0 && errno != ENODATA && errno != ENOTSUP)
+            if (sys::calls().removexattr(to, name) != 0 && errno != ENODATA && errno != ENOTSUP)
                 return false;
         } else if (errno != ENOTSUP) {
             return false;
@@ -197,12 +253,45 @@ bool closeFd(int fd) {
     return sys::calls().close(fd) == 0 || errno == EINTR;
 }
 
+void UniqueFd::reset(int fd) {
+    if (m_fd >= 0)
+        closeFd(m_fd);
+    m_fd = fd;
+}
+
+bool UniqueFd::close() {
+    return closeFd(release());
+}
+
+int lockFile(int fd, int operation) {
+    int r;
+    do
+        r = sys::calls().flock(fd, operation);
+    while (r != 0 && errno == EINTR);
+    return r;
+}
+
 void syncDirectory(const std::string& dir) {
-    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
+    const UniqueFd fd(
+        sys::calls().open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (fd)
+        sys::calls().fsync(fd.get());
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool names(const std::string& path, FileId id) {
+    struct stat st {};
+    return sys::calls().lstat(path.c_str(), &st) == 0 && idOf(st) == id;
+}
+
+bool unchangedAt(const struct stat& before, const std::string& path) {
+    struct stat now {};
+    return sys::calls().stat(path.c_str(), &now) == 0 && sameFile(before, now) &&
+           now.st_size == before.st_size && now.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == before.st_mtim.tv_nsec;
 }
 
 std::string directoryOf(const std::string& path) {

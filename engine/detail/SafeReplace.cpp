@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace morvex {
@@ -25,10 +26,6 @@ constexpr std::size_t kTempTail = 8 + 6 + 4; // tag, unique part, suffix
 constexpr std::size_t kMaxBaseInTemp = 200;  // keeps the temporary name under NAME_MAX
 constexpr std::size_t kCopyBlock = 256 * 1024;
 constexpr int kOpenAttempts = 100; // a file replaced again and again while we wait for it
-
-struct Snapshot {
-    struct stat st {};
-};
 
 std::string tempPrefixFor(const std::string& path) {
     std::string prefix(".");
@@ -55,196 +52,35 @@ bool canonicalSibling(const std::string& path, std::string& out) {
     return true;
 }
 
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-bool names(const std::string& path, FileId id) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && idOf(st) == id;
-}
-
-bool unchanged(const Snapshot& before, const std::string& path) {
-    struct stat now {};
-    return ::stat(path.c_str(), &now) == 0 && sameFile(before.st, now) &&
-           now.st_size == before.st.st_size && now.st_mtim.tv_sec == before.st.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == before.st.st_mtim.tv_nsec;
-}
-
 // Gives a new file the old one's ACL, owner (where allowed) and permission bits, never more
 // access than before, and makes it durable. The descriptor stays open.
-bool finishNewFile(int fd, int input, const Snapshot& snap) {
-    if (!copyAccessAcl(input, fd))
+bool finishNewFile(int fd, int old, const struct stat& oldSt) {
+    if (!copyAccessAcl(old, fd))
         return false;
-    mode_t mode = snap.st.st_mode & 07777;
-    if (::fchown(fd, snap.st.st_uid, snap.st.st_gid) != 0) {
+    mode_t mode = oldSt.st_mode & 07777;
+    if (sys::calls().fchown(fd, oldSt.st_uid, oldSt.st_gid) != 0) {
         // Not permitted for another user's file: the new file is ours. Its group may then be
         // another one, which must not get the old group's access.
         struct stat mine {};
-        if (::fstat(fd, &mine) != 0 || mine.st_gid != snap.st.st_gid)
+        if (sys::calls().fstat(fd, &mine) != 0 || mine.st_gid != oldSt.st_gid)
             mode &= ~mode_t(070);
     }
     return sys::calls().fchmod(fd, mode) == 0 && sys::calls().fsync(fd) == 0;
 }
 
-bool copyBytes(int from, int to) {
-    std::unique_ptr<char[]> block(new char[kCopyBlock]);
-    FdSink sink(to, true);
-    for (off_t offset = 0;;) {
-        const ssize_t n = ::pread(from, block.get(), kCopyBlock, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        if (!sink.write(block.get(), static_cast<std::size_t>(n)))
-            return false;
-        offset += n;
-    }
-}
-
-// Where the file system has no hard links: an exact copy, made durable, renamed into place.
-bool copyBackup(int input, const Snapshot& snap, const std::string& backupPath) {
-    UniqueFile tmp = createUniqueFile(directoryOf(backupPath), tempPrefixFor(backupPath),
-                                      std::string(kTempSuffix));
-    if (tmp.fd < 0)
-        return false;
-    bool ok = copyBytes(input, tmp.fd) && finishNewFile(tmp.fd, input, snap);
-    ok = ok && sys::calls().rename(tmp.path.c_str(), backupPath.c_str()) == 0;
-    if (ok)
-        unmarkUniqueFile(tmp.fd); // only now: until the rename it is a leftover to sweep
-    ok = closeFd(tmp.fd) && ok;
-    if (!ok)
-        sys::calls().unlink(tmp.path.c_str());
-    return ok;
-}
-
-bool linkUnsupported(int error) {
-    return error == EXDEV || error == EPERM || error == ENOTSUP || error == EOPNOTSUPP ||
-           error == EMLINK || error == ENOSYS;
-}
-
-bool exchangeUnsupported(int error) {
-    return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
-}
-
-// What a look sees of a step that would create a file in `dir`.
-bool mayCreateIn(const std::string& dir) {
-    return ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
-}
-
-// What a look sees of a step that would replace `name`: no folder in its place, and a folder it
-// may write in.
-bool mayWriteName(const std::string& name) {
-    struct stat st {};
-    if (::lstat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return false;
-    return mayCreateIn(directoryOf(name));
-}
-
-enum class BackupResult { Made, Failed, Changed };
-
-BackupResult makeBackup(const std::string& target, const std::string& backupPath, int input,
-                        const Snapshot& snap, bool look) {
-    if (look) // the unlink and the link (or copy) below
-        return mayWriteName(backupPath) ? BackupResult::Made : BackupResult::Failed;
-    if (sys::calls().unlink(backupPath.c_str()) != 0 && errno != ENOENT)
-        return BackupResult::Failed;
-    if (sys::calls().link(target.c_str(), backupPath.c_str()) != 0) {
-        if (!linkUnsupported(errno))
-            return BackupResult::Failed;
-        return copyBackup(input, snap, backupPath) ? BackupResult::Made : BackupResult::Failed;
-    }
-    // The link names whatever is at the target now; it must be the file that was read.
-    struct stat linked {};
-    if (::lstat(backupPath.c_str(), &linked) != 0 || !sameFile(linked, snap.st))
-        return BackupResult::Changed;
-    return BackupResult::Made;
-}
-
-struct Job {
-    std::string path;
-    std::string target;
-    std::string backupPath;
-    std::string canonicalBackup;
-    int input = -1;
-    Snapshot snap;
-    NewFile created;
-    int kept = -1;     ///< the new file, open after the temporary descriptor is closed
-    bool look = false; ///< ReplaceMode::Look
-};
-
-// Opens the file and takes its conversion lock; when another pass replaced it meanwhile, the
-// file now at the path is taken instead.
-ReplaceOutcome openLocked(const std::string& path, Job& job, PassFiles& pass) {
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        if (!realPath(path, job.target))
-            return errno == ENOENT ? ReplaceOutcome::Skipped : ReplaceOutcome::OpenFailed;
-        job.input = openRegularForRead(job.target, job.snap.st);
-        if (job.input < 0) {
-            return errno == ENOENT || errno == EINVAL ? ReplaceOutcome::Skipped
-                                                      : ReplaceOutcome::OpenFailed;
-        }
-        pass.held.release(idOf(job.snap.st)); // our own new file, met again
-        if (!job.look && lockForConversion(job.input) == ConversionLock::ConvertedElsewhere)
-            return ReplaceOutcome::ConvertedElsewhere;
-        struct stat now {};
-        if (::stat(job.target.c_str(), &now) == 0 && sameFile(now, job.snap.st) &&
-            ::fstat(job.input, &job.snap.st) == 0)
-            return ReplaceOutcome::Replaced;
-        closeFd(job.input);
-        job.input = -1;
-    }
-    return ReplaceOutcome::Skipped;
-}
-
-// A backup may replace an older backup, never a file this pass converts, a backup it made, or a
-// backup made earlier in the run for another file.
-ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
-    if (!canonicalSibling(job.backupPath, job.canonicalBackup))
-        return ReplaceOutcome::BackupFailed;
-    if (job.canonicalBackup == job.target)
-        return ReplaceOutcome::Skipped; // the backup would be the file itself
-    const auto made = pass.backups.find(job.canonicalBackup);
-    struct stat existing {};
-    FileId backup;
-    if (job.look && made != pass.backups.end())
-        backup = made->second.file; // a look made none: what a pass would find there
-    else if (::lstat(job.canonicalBackup.c_str(), &existing) != 0)
-        return ReplaceOutcome::Replaced;
-    else
-        backup = idOf(existing);
-    if (made != pass.backups.end() && made->second.file == backup) {
-        if (made->second.source != job.target)
-            return ReplaceOutcome::BackupCollision;
-        // The same file converted again backs up its newer text, unless it is named as a source.
-        if (pass.sources.count(backup) == 0)
-            return ReplaceOutcome::Replaced;
-    }
-    // Another name of this very file, as a swap that failed after the backup leaves it: naming
-    // the file anew loses nothing, and refusing would block the file for good.
-    if (backup == idOf(job.snap.st))
-        return ReplaceOutcome::Replaced;
-    // The backup is what this path held as the pass began: another pass, ended since, has
-    // converted it. A new backup would lose that original.
-    if (const auto original = pass.originals.find(job.path);
-        original != pass.originals.end() && original->second == backup)
-        return ReplaceOutcome::ConvertedElsewhere;
-    if (pass.sources.count(backup) != 0 || pass.converted.count(backup) != 0)
-        return ReplaceOutcome::BackupCollision;
-    return ReplaceOutcome::Replaced;
-}
-
-// Copies the first `length` bytes of a file to `to`; false with `failure` set when that fails.
+// Copies the first `length` bytes of a file (all of it for -1) to `to`; false with `failure` set
+// when that fails.
 bool copyPrefix(int from, off_t length, ByteSink& to, ReplaceOutcome& failure) {
     std::unique_ptr<char[]> block(new char[kCopyBlock]);
-    for (off_t offset = 0; offset < length;) {
+    for (off_t offset = 0; length < 0 || offset < length;) {
         const std::size_t want =
-            static_cast<std::size_t>(std::min<off_t>(kCopyBlock, length - offset));
-        const ssize_t n = ::pread(from, block.get(), want, offset);
+            length < 0 ? kCopyBlock
+                       : static_cast<std::size_t>(std::min<off_t>(kCopyBlock, length - offset));
+        const ssize_t n = sys::calls().pread(from, block.get(), want, offset);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0 && length < 0)
+            return true;
         if (n <= 0) {
             failure = ReplaceOutcome::ReadFailed;
             return false;
@@ -258,15 +94,204 @@ bool copyPrefix(int from, off_t length, ByteSink& to, ReplaceOutcome& failure) {
     return true;
 }
 
+// Closes the temporary descriptor (a close can report a write that failed) and keeps the file
+// open on a second descriptor of the same open file, which keeps its lock.
+bool seal(NewFile& made) {
+    made.kept.reset(sys::calls().dup(made.tmp.fd.get()));
+    return made.tmp.fd.close() && made.kept;
+}
+
+// What a look sees of a step that would create a file in `dir`.
+bool mayCreateIn(const std::string& dir) {
+    return ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// What a look sees of a step that would replace `name`: no folder in its place, and a folder it
+// may write in.
+bool mayWriteName(const std::string& name) {
+    struct stat st {};
+    if (sys::calls().lstat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return false;
+    return mayCreateIn(directoryOf(name));
+}
+
+bool linkUnsupported(int error) {
+    return error == EXDEV || error == EPERM || error == ENOTSUP || error == EOPNOTSUPP ||
+           error == EMLINK || error == ENOSYS;
+}
+
+struct Job {
+    std::string path;
+    std::string backupPath;
+    std::string canonicalBackup;
+    LockedFile file;
+    NewFile created;
+    bool backupLinked = false; ///< the backup is a second name of the file until the swap
+    std::string older;         ///< the older backup, kept under a temporary name until the swap
+    UniqueFd olderFd;
+    bool look = false; ///< ReplaceMode::Look
+};
+
+// Where the file system has no hard links: an exact copy, made durable, renamed into place.
+bool copyBackup(const Job& job) {
+    UniqueFile tmp = createUniqueFile(directoryOf(job.backupPath), tempPrefixFor(job.backupPath),
+                                      std::string(kTempSuffix));
+    if (!tmp.fd)
+        return false;
+    ReplaceOutcome failure{};
+    FdSink sink(tmp.fd.get(), true);
+    bool ok = copyPrefix(job.file.fd.get(), -1, sink, failure) &&
+              finishNewFile(tmp.fd.get(), job.file.fd.get(), job.file.st);
+    if (ok)
+        markBackupSource(tmp.fd.get(), job.file.target);
+    ok = ok && sys::calls().rename(tmp.path.c_str(), job.backupPath.c_str()) == 0;
+    if (ok)
+        unmarkUniqueFile(tmp.fd.get()); // only now: until the rename it is a leftover to sweep
+    ok = tmp.fd.close() && ok;
+    if (!ok)
+        sys::calls().unlink(tmp.path.c_str());
+    return ok;
+}
+
+enum class BackupResult { Made, Failed, Changed };
+
+// The older backup stays until the new one takes its name in one step: the file is linked under
+// a temporary name beside it, which is then exchanged with it. The older backup lives on under
+// the temporary name (marked, so that a sweep removes it after a kill) until the new file is in
+// place, and takes its name back when that fails.
+BackupResult makeBackup(Job& job) {
+    if (names(job.backupPath, idOf(job.file.st))) {
+        job.backupLinked = true; // left by a swap that failed: already the backup it should be
+        return BackupResult::Made;
+    }
+    const std::string linked = linkUnique(job.file.target, directoryOf(job.backupPath),
+                                          tempPrefixFor(job.backupPath), std::string(kTempSuffix));
+    if (linked.empty()) {
+        if (!linkUnsupported(errno))
+            return BackupResult::Failed;
+        return copyBackup(job) ? BackupResult::Made : BackupResult::Failed;
+    }
+    // The link names whatever is at the target now; it must be the file that was read.
+    if (!names(linked, idOf(job.file.st))) {
+        sys::calls().unlink(linked.c_str());
+        return BackupResult::Changed;
+    }
+    struct stat older {};
+    job.olderFd = openForRead(job.backupPath, older, true);
+    if (job.olderFd && markUniqueFile(job.olderFd.get()) &&
+        sys::calls().exchange(linked.c_str(), job.backupPath.c_str()) == 0) {
+        job.older = linked;
+        job.backupLinked = true;
+        return BackupResult::Made;
+    }
+    if (job.olderFd)
+        unmarkUniqueFile(job.olderFd.get());
+    job.olderFd.reset();
+    if (sys::calls().rename(linked.c_str(), job.backupPath.c_str()) != 0) {
+        sys::calls().unlink(linked.c_str());
+        return BackupResult::Failed;
+    }
+    job.backupLinked = true;
+    return BackupResult::Made;
+}
+
+// Opens the file and takes its conversion lock; when another pass replaced it meanwhile, the
+// file now at the path is taken instead.
+ReplaceOutcome openForPass(Job& job, PassFiles& pass) {
+    if (job.look) { // the file as it is, without its lock
+        if (!realPath(job.path, job.file.target))
+            return errno == ENOENT ? ReplaceOutcome::Skipped : ReplaceOutcome::OpenFailed;
+        job.file.fd = openForRead(job.file.target, job.file.st);
+        if (!job.file.fd)
+            return errno == ENOENT || errno == EINVAL ? ReplaceOutcome::Skipped
+                                                      : ReplaceOutcome::OpenFailed;
+        return ReplaceOutcome::Replaced;
+    }
+    switch (openLocked(job.path, job.file, &pass.held)) {
+    case LockResult::Locked:
+        return ReplaceOutcome::Replaced;
+    case LockResult::Missing:
+        return ReplaceOutcome::Skipped;
+    case LockResult::Unopenable:
+        return ReplaceOutcome::OpenFailed;
+    case LockResult::ConvertedElsewhere:
+        return ReplaceOutcome::ConvertedElsewhere;
+    }
+    return ReplaceOutcome::OpenFailed;
+}
+
+// A backup may replace an older backup, never a file this pass converts, a backup it made, or a
+// backup made earlier in the run for another file.
+ReplaceOutcome checkBackup(Job& job, const PassFiles& pass) {
+    if (!canonicalSibling(job.backupPath, job.canonicalBackup))
+        return ReplaceOutcome::BackupFailed;
+    if (job.canonicalBackup == job.file.target)
+        return ReplaceOutcome::Skipped; // the backup would be the file itself
+    const auto made = pass.backups.find(job.canonicalBackup);
+    FileId backup;
+    if (job.look && made != pass.backups.end()) {
+        backup = made->second.file; // a look made none: what a pass would find there
+    } else {
+        struct stat existing {};
+        if (sys::calls().lstat(job.canonicalBackup.c_str(), &existing) != 0)
+            return errno == ENOENT ? ReplaceOutcome::Replaced : ReplaceOutcome::BackupFailed;
+        backup = idOf(existing);
+    }
+    if (made != pass.backups.end() && made->second.file == backup) {
+        if (made->second.source != job.file.target)
+            return ReplaceOutcome::BackupCollision;
+        // The same file converted again backs up its newer text, unless it is named as a source.
+        if (pass.sources.count(backup) == 0)
+            return ReplaceOutcome::Replaced;
+    }
+    // Another name of this very file, as a swap that failed after the backup leaves it: naming
+    // the file anew loses nothing, and refusing would block the file for good.
+    if (backup == idOf(job.file.st))
+        return ReplaceOutcome::Replaced;
+    // The backup is what this path held as the pass began: another pass, ended since, has
+    // converted it. A new backup would lose that original.
+    if (const auto original = pass.originals.find(job.path);
+        original != pass.originals.end() && original->second == backup)
+        return ReplaceOutcome::ConvertedElsewhere;
+    if (pass.sources.count(backup) != 0 || pass.converted.count(backup) != 0)
+        return ReplaceOutcome::BackupCollision;
+    return ReplaceOutcome::Replaced;
+}
+
 } // namespace
+
+LockResult openLocked(const std::string& path, LockedFile& file, HeldFiles* held) {
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        if (!realPath(path, file.target))
+            return errno == ENOENT ? LockResult::Missing : LockResult::Unopenable;
+        file.fd = openForRead(file.target, file.st);
+        if (!file.fd)
+            return errno == ENOENT || errno == EINVAL ? LockResult::Missing
+                                                      : LockResult::Unopenable;
+        if (held) {
+            held->release(idOf(file.st)); // our own new file, met again
+            if (lockForConversion(file.fd.get()) == ConversionLock::ConvertedElsewhere)
+                return LockResult::ConvertedElsewhere;
+        } else {
+            lockFile(file.fd.get(), LOCK_EX); // without such locks: taken without one
+        }
+        // A pass may have put a new file in place while we waited for the lock.
+        struct stat now {};
+        if (sys::calls().stat(file.target.c_str(), &now) == 0 && sameFile(now, file.st) &&
+            sys::calls().fstat(file.fd.get(), &file.st) == 0)
+            return LockResult::Locked;
+        file.fd.reset();
+    }
+    return LockResult::Missing;
+}
 
 bool createNewFile(const std::string& target, NewFile& file) {
     file.tmp =
         createUniqueFile(directoryOf(target), tempPrefixFor(target), std::string(kTempSuffix));
-    if (file.tmp.fd < 0)
+    if (!file.tmp.fd)
         return false;
     struct stat created {};
-    ::fstat(file.tmp.fd, &created);
+    sys::calls().fstat(file.tmp.fd.get(), &created);
     file.id = idOf(created);
     return true;
 }
@@ -303,17 +328,16 @@ bool NewTextSink::diverge() {
     m_diverged = true;
     if (m_look)
         return true;
-    m_out.emplace(m_file.tmp.fd, true);
+    m_out.emplace(m_file.tmp.fd.get(), true);
     return copyPrefix(m_current, m_compare.matched(), *m_out, m_failure);
 }
 
-namespace {
-
-ReplaceOutcome writeNew(Job& job, const ReplaceBody& body) {
+ReplaceOutcome writeNewText(int source, const LockedFile& file, const ReplaceBody& body,
+                            NewFile& made, bool look) {
     try {
-        FdSource source(job.input);
-        NewTextSink sink(job.target, job.input, job.snap.st.st_size, job.created, job.look);
-        TextReader in(source);
+        FdSource from(source);
+        NewTextSink sink(file.target, file.fd.get(), file.st.st_size, made, look);
+        TextReader in(from);
         TextWriter out(sink);
         const bool kept = body(in, out);
         const bool written = out.flush();
@@ -328,44 +352,101 @@ ReplaceOutcome writeNew(Job& job, const ReplaceBody& body) {
         // A new text that is the start of the file's text (a Ctrl-Z cut) still differs.
         if (!sink.diverge())
             return sink.failure();
-        if (job.look)
+        if (look)
             return ReplaceOutcome::Replaced;
-        if (!finishNewFile(job.created.tmp.fd, job.input, job.snap))
-            return ReplaceOutcome::WriteFailed;
     } catch (const std::bad_alloc&) {
         return ReplaceOutcome::OutOfMemory;
     }
-    job.kept = ::fcntl(job.created.tmp.fd, F_DUPFD_CLOEXEC, 0);
-    const bool closed = closeFd(job.created.tmp.fd);
-    job.created.tmp.fd = -1;
-    return closed && job.kept >= 0 ? ReplaceOutcome::Replaced : ReplaceOutcome::WriteFailed;
+    if (!finishNewFile(made.tmp.fd.get(), file.fd.get(), file.st) || !seal(made))
+        return ReplaceOutcome::WriteFailed;
+    return ReplaceOutcome::Replaced;
 }
 
-// Puts the new file in place in one step that also hands back what was there: an editor's save
-// that landed after the last look is put back, so it is never lost.
-ReplaceOutcome swapIntoPlace(Job& job) {
-    const char* const tmp = job.created.tmp.path.c_str();
-    const char* const target = job.target.c_str();
+ReplaceOutcome placeNewFile(NewFile& made, const LockedFile& file) {
+    const char* const tmp = made.tmp.path.c_str();
+    const char* const target = file.target.c_str();
     // The mark comes off once the new file is no longer a temporary one.
     if (sys::calls().exchange(tmp, target) != 0) {
         if (!exchangeUnsupported(errno) || sys::calls().rename(tmp, target) != 0)
             return ReplaceOutcome::WriteFailed;
-        unmarkUniqueFile(job.kept);
+        unmarkUniqueFile(made.kept.get());
         return ReplaceOutcome::Replaced;
     }
-    if (names(job.created.tmp.path, idOf(job.snap.st))) {
-        unmarkUniqueFile(job.kept);
-        sys::calls().unlink(tmp); // the previous file lives on as the backup
+    if (names(made.tmp.path, idOf(file.st))) {
+        unmarkUniqueFile(made.kept.get());
+        sys::calls().unlink(tmp); // the previous file lives on as the backup, or goes
         return ReplaceOutcome::Replaced;
     }
     sys::calls().exchange(tmp, target);
     return ReplaceOutcome::Changed;
 }
 
+void discardNewFile(NewFile& made) {
+    made.tmp.fd.reset();
+    // Only our own file: after a swap back the name may hold someone else's.
+    if (!made.tmp.path.empty() && names(made.tmp.path, made.id))
+        sys::calls().unlink(made.tmp.path.c_str());
+    made.kept.reset();
+}
+
+bool exchangeUnsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+namespace {
+
+// A backup that names the live file after a failed swap is no backup: its name goes, so that the
+// next pass does not take it for one.
+void dropOlderBackup(Job& job);
+
+void undoBackupLink(Job& job) {
+    if (!job.backupLinked || !names(job.backupPath, idOf(job.file.st)) ||
+        !names(job.file.target, idOf(job.file.st))) {
+        dropOlderBackup(job); // the backup holds a text the file no longer has: it stays
+        return;
+    }
+    if (!job.older.empty()) {
+        unmarkUniqueFile(job.olderFd.get());
+        if (sys::calls().rename(job.older.c_str(), job.backupPath.c_str()) == 0) {
+            job.older.clear();
+            return;
+        }
+        markUniqueFile(job.olderFd.get());
+    }
+    sys::calls().unlink(job.backupPath.c_str());
+}
+
+// Once the new file is in place, the older backup goes.
+void dropOlderBackup(Job& job) {
+    if (!job.older.empty() && job.olderFd) {
+        struct stat st {};
+        if (sys::calls().fstat(job.olderFd.get(), &st) == 0 && names(job.older, idOf(st)))
+            sys::calls().unlink(job.older.c_str());
+    }
+    job.older.clear();
+}
+
+// A look's commit: what the steps below need is there, and the pass's records are kept as if
+// they had been taken, so that the next files meet what a pass would have left.
+ReplaceOutcome lookAtCommit(Job& job, PassFiles& pass) {
+    if (!mayWriteName(job.backupPath))
+        return ReplaceOutcome::BackupFailed;
+    // The backup would be a link to the file as it is now.
+    pass.backups[job.canonicalBackup] = MadeBackup{job.file.target, idOf(job.file.st)};
+    // No real file lives on the device (dev_t)-1: this one stands for the new file.
+    const FileId standIn{static_cast<dev_t>(-1), static_cast<ino_t>(pass.looked.size() + 1)};
+    pass.looked[job.file.target] = standIn;
+    pass.converted.insert(standIn);
+    pass.sources.erase(idOf(job.file.st));
+    return ReplaceOutcome::Replaced;
+}
+
 ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
-    if (!unchanged(job.snap, job.target))
+    if (!unchangedAt(job.file.st, job.file.target))
         return ReplaceOutcome::Changed;
-    switch (makeBackup(job.target, job.backupPath, job.input, job.snap, job.look)) {
+    if (job.look)
+        return lookAtCommit(job, pass);
+    switch (makeBackup(job)) {
     case BackupResult::Failed:
         return ReplaceOutcome::BackupFailed;
     case BackupResult::Changed:
@@ -374,57 +455,51 @@ ReplaceOutcome commitNew(Job& job, PassFiles& pass) {
         break;
     }
     struct stat made {};
-    if (job.look) // the backup would be a link to the file as it is now
-        pass.backups[job.canonicalBackup] = MadeBackup{job.target, idOf(job.snap.st)};
-    else if (::lstat(job.canonicalBackup.c_str(), &made) == 0)
-        pass.backups[job.canonicalBackup] = MadeBackup{job.target, idOf(made)};
-    if (!unchanged(job.snap, job.target))
+    if (sys::calls().lstat(job.canonicalBackup.c_str(), &made) == 0)
+        pass.backups[job.canonicalBackup] = MadeBackup{job.file.target, idOf(made)};
+    if (!unchangedAt(job.file.st, job.file.target)) {
+        undoBackupLink(job);
         return ReplaceOutcome::Changed;
-    if (job.look) {
-        // No real file lives on the device (dev_t)-1: this one stands for the new file.
-        const FileId standIn{static_cast<dev_t>(-1), static_cast<ino_t>(pass.looked.size() + 1)};
-        pass.looked[job.target] = standIn;
-        pass.converted.insert(standIn);
-        pass.sources.erase(idOf(job.snap.st));
-        return ReplaceOutcome::Replaced;
     }
     // Held before it appears at the path, so that no other pass ever finds it unheld.
-    pass.held.hold(job.created.id, job.kept);
-    const ReplaceOutcome placed = swapIntoPlace(job);
+    pass.held.hold(job.created.id, job.created.kept.get());
+    const ReplaceOutcome placed = placeNewFile(job.created, job.file);
     if (placed != ReplaceOutcome::Replaced) {
         pass.held.release(job.created.id);
+        undoBackupLink(job);
         return placed;
     }
+    dropOlderBackup(job);
+    // Only now a backup of this file alone: it names the file it came from.
+    if (job.backupLinked)
+        markBackupSource(job.file.fd.get(), job.file.target);
     pass.converted.insert(job.created.id);
-    pass.sources.erase(idOf(job.snap.st)); // now a backup, which a later backup may replace
-    syncDirectory(directoryOf(job.target));
-    if (directoryOf(job.backupPath) != directoryOf(job.target))
+    pass.sources.erase(idOf(job.file.st)); // now a backup, which a later backup may replace
+    syncDirectory(directoryOf(job.file.target));
+    if (directoryOf(job.backupPath) != directoryOf(job.file.target))
         syncDirectory(directoryOf(job.backupPath));
     return ReplaceOutcome::Replaced;
 }
 
-void sweepOnce(const std::string& dir, std::set<std::string>& sweptDirs) {
+void sweepOnce(const std::string& dir, std::set<std::string>& sweptDirs, const LockedFile& file) {
     if (sweptDirs.insert(dir).second)
-        removeStaleFiles(dir, isReplaceTempName);
+        removeStaleFiles(dir, isReplaceTempName, idOf(file.st));
 }
 
 ReplaceOutcome convertLocked(Job& job, const ReplaceBody& body, PassFiles& pass) {
     if (const ReplaceOutcome checked = checkBackup(job, pass); checked != ReplaceOutcome::Replaced)
         return checked;
     if (!job.look) {
-        sweepOnce(directoryOf(job.target), pass.sweptDirs);
-        sweepOnce(directoryOf(job.backupPath), pass.sweptDirs);
+        sweepOnce(directoryOf(job.file.target), pass.sweptDirs, job.file);
+        sweepOnce(directoryOf(job.backupPath), pass.sweptDirs, job.file);
     }
-    ReplaceOutcome outcome = writeNew(job, body);
+    ReplaceOutcome outcome = writeNewText(job.file.fd.get(), job.file, body, job.created, job.look);
     if (outcome == ReplaceOutcome::Replaced)
         outcome = commitNew(job, pass);
-    if (job.created.tmp.fd >= 0)
-        closeFd(job.created.tmp.fd);
-    if (job.kept >= 0)
-        ::close(job.kept);
-    // Only our own file: after a swap back the name may hold someone else's.
-    if (outcome != ReplaceOutcome::Replaced && names(job.created.tmp.path, job.created.id))
-        sys::calls().unlink(job.created.tmp.path.c_str());
+    if (outcome == ReplaceOutcome::Replaced)
+        job.created.kept.reset();
+    else
+        discardNewFile(job.created);
     return outcome;
 }
 
@@ -441,11 +516,10 @@ ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& bac
     job.path = path;
     job.backupPath = backupPath;
     job.look = mode == ReplaceMode::Look;
-    ReplaceOutcome outcome = openLocked(path, job, pass);
+    ReplaceOutcome outcome = openForPass(job, pass);
     if (outcome == ReplaceOutcome::Replaced)
         outcome = convertLocked(job, body, pass);
-    closeFd(job.input); // and with it the conversion lock
-    return outcome;
+    return outcome; // the file closes with the job, and with it the conversion lock
 }
 
 } // namespace morvex

@@ -70,13 +70,48 @@ ReplaceOutcome replaceWithBackup(const std::string& path, const std::string& bac
 
 /// A temporary file made to become a file's new text.
 struct NewFile {
-    fileops::UniqueFile tmp; ///< fd -1 until it is made
+    fileops::UniqueFile tmp; ///< no descriptor until it is made; closed once sealed
     fileops::FileId id;
+    fileops::UniqueFd kept; ///< the sealed new file, which keeps its lock until it is placed
 };
 
 /// Makes the temporary file for the new text of `target` (a resolved path) in its folder: marked
 /// before it has a name, and named as the sweep of leftover temporary files knows them.
 bool createNewFile(const std::string& target, NewFile& file);
+
+// The safe-replacement kernel that the pass, the take-back and the redraw share.
+
+/// A file (a link's target), open and under its conversion lock.
+struct LockedFile {
+    std::string target; ///< the resolved path
+    fileops::UniqueFd fd;
+    struct stat st {};
+};
+
+enum class LockResult { Locked, Missing, Unopenable, ConvertedElsewhere };
+
+/// Opens the file at `path` and takes its conversion lock; when another pass replaced it while
+/// we waited, the file now at the path is taken instead. With `held` (a pass's holds), a file
+/// that another pass still running has converted is left alone, and this pass's own hold on it
+/// is given up; without, the lock is waited for whoever holds it.
+LockResult openLocked(const std::string& path, LockedFile& file, fileops::HeldFiles* held);
+
+/// Writes `body`'s conversion of what `source` holds as the new text of `file`: no temporary
+/// file while the text equals the file's (Unchanged); otherwise `made` is created, given the
+/// file's ACL, owner and permission bits, made durable and sealed (Replaced).
+ReplaceOutcome writeNewText(int source, const LockedFile& file, const ReplaceBody& body,
+                            NewFile& made, bool look = false);
+
+/// Puts a sealed new file in place of `file` in one step that also hands back what was there:
+/// an editor's save that landed after the last look is put back (Changed), never lost.
+/// File systems without the exchange get a plain rename.
+ReplaceOutcome placeNewFile(NewFile& made, const LockedFile& file);
+
+/// Removes the temporary file of `made`, when its name still names it.
+void discardNewFile(NewFile& made);
+
+/// The refusals of the exchange that mean "this file system cannot"; EXDEV is none of them.
+bool exchangeUnsupported(int error);
 
 /// The new text of the file `target` (a resolved path), open as `current` with `size` bytes:
 /// held back while it equals the file's text, so that a file that would not change never gets a

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace morvex::sys {
@@ -11,6 +13,22 @@ namespace {
 
 int realOpen(const char* path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
+}
+
+int realLockOpenFile(int fd) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_SETLK, &lock);
+}
+
+int realDup(int fd) {
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+int realSetBlocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags < 0 ? -1 : ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 }
 
 int realExchange(const char* a, const char* b) {
@@ -27,8 +45,12 @@ int realLinkFd(int fd, const char* path) {
     return ::linkat(fd, "", AT_FDCWD, path, AT_EMPTY_PATH);
 }
 
-const Calls kReal{realOpen, ::read,   ::write,  ::fsync,      ::close,    ::rename,
-                  ::link,   ::unlink, ::fchmod, realExchange, realLinkFd, ::opendir};
+const Calls kReal{realOpen,    ::read,      ::pread,          ::write,      ::fsync,
+                  ::close,     ::fstat,     ::stat,           ::lstat,      ::fstatat,
+                  ::rename,    ::link,      ::unlink,         ::mkdir,      ::fchmod,
+                  ::fchown,    ::flock,     realLockOpenFile, realDup,      realSetBlocking,
+                  ::fgetxattr, ::fsetxattr, ::fremovexattr,   realExchange, realLinkFd,
+                  ::opendir};
 
 } // namespace
 

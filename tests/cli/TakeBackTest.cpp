@@ -2,8 +2,12 @@
 #include "tests/cli/CliSupport.h"
 
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +72,54 @@ TEST(CliTakeBack, RefusalsNameTheFileAndGoOnWithTheNext) {
     }
     EXPECT_EQ(convert(s, {"--undo", "b.up", "a.up"}).status, 1);
     EXPECT_EQ(s.read("a.up"), "A") << "the pass goes on after a refusal";
+}
+
+// Two files sharing one backup name: the backup is the one converted last, and the other file's
+// take-back and redraw refuse it; a backup without the mark (an older version's) is taken back.
+// A file on another file system than its backup says so.
+TEST(CliTakeBack, ABackupIsGivenBackOnlyToTheFileItCameFrom) {
+    Scratch s;
+    writeLists(s);
+    s.write("memo.txt", "txt\r\n)\r\n");
+    s.write("memo.up", "up\r\n)\r\n");
+    ASSERT_EQ(convert(s, {"memo.txt"}).status, 0);
+    ASSERT_EQ(convert(s, {"memo.up"}).status, 0);
+    const std::string txt = s.read("memo.txt");
+    for (const char* mode : {"--undo", "--redraw"}) {
+        const clitest::Outcome r = convert(s, {mode, "memo.txt"});
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_EQ(r.err,
+                  "エラー: 変換の後でバックアップが別のファイルに置き換えられたため、元に戻し"
+                  "ませんでした: memo.txt\n")
+            << mode;
+        EXPECT_EQ(s.read("memo.txt"), txt) << mode;
+        EXPECT_EQ(s.read("memo.bak"), "up\r\n)\r\n") << mode;
+    }
+    EXPECT_EQ(convert(s, {"--undo", "memo.up"}).status, 0);
+    EXPECT_EQ(s.read("memo.up"), "up\r\n)\r\n");
+    EXPECT_EQ(convert(s, {"--undo", "memo.up"}).status, 0) << "the converted text is its backup";
+
+    if (::removexattr(s.file("memo.bak").c_str(), "user.morvex.source") != 0)
+        GTEST_SKIP() << "no extended attributes here";
+    EXPECT_EQ(convert(s, {"--undo", "memo.txt"}).status, 0) << "no mark: as before";
+    EXPECT_EQ(s.read("memo.txt"), "up\r\n)\r\n");
+
+    // A link into another file system: the backup stays beside the link.
+    const std::string other = "/dev/shm/morvex-takeback-" + std::to_string(::getpid());
+    std::filesystem::create_directory(other);
+    struct stat here {
+    }, there{};
+    if (::stat(s.file(".").c_str(), &here) == 0 && ::stat(other.c_str(), &there) == 0 &&
+        here.st_dev != there.st_dev) {
+        morvex::test::writeFile(other + "/far.up", ")\r\n");
+        std::filesystem::create_symlink(other + "/far.up", s.file("far.up"));
+        ASSERT_EQ(convert(s, {"far.up"}).status, 0);
+        const clitest::Outcome r = convert(s, {"--undo", "far.up"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "エラー: ファイルとバックアップが別のファイルシステムにあるため、元に戻せ"
+                         "ませんでした: far.up\n");
+    }
+    std::filesystem::remove_all(other);
 }
 
 TEST(CliTakeBack, RedrawDrawsAgainAndKeepsTheBackup) {
