@@ -48,7 +48,7 @@ parallel_round() { # round
     local dir=$scratch/parallel
     make_folder "$dir" "$files"
     local status=0
-    (cd "$dir" && ls -- *.up | xargs -P"$processes" -n1 "$bindir/morvex-convert" >/dev/null \
+    (cd "$dir" && ls -- *.up | xargs -P"$processes" -n1 "$bindir/morvex-convert" --footer-list="$dir/*.mfl" --header-list="$dir/*.mhl" >/dev/null \
         2>"$scratch/errors") || status=$?
     [ "$status" -eq 0 ] || fail "round $1: xargs ended with $status: $(head -3 "$scratch/errors")"
     check_folder "$dir" "$files" "round $1, $processes processes"
@@ -78,7 +78,7 @@ REG
     sleep 2
     for i in $(seq -w 1 "$1"); do
         original "f$i.up" >"$dir/f$i.up"
-        (cd "$dir" && "$bindir/morvex-convert" "f$i.up" >/dev/null 2>"$scratch/errors") ||
+        (cd "$dir" && "$bindir/morvex-convert" --footer-list="$dir/*.mfl" --header-list="$dir/*.mhl" "f$i.up" >/dev/null 2>"$scratch/errors") ||
             fail "beside the watch, f$i.up: morvex-convert ended with $?: $(cat "$scratch/errors")"
     done
     sleep 5 # the watch's last looks

@@ -32,13 +32,10 @@ QString shown(const QString& path) {
 // Why a file cannot be made beside `path`, found by making one: QLockFile keeps its errno to
 // itself, and a full disk, an immutable folder or an I/O error each want saying as they are.
 QString creationFailure(const QString& path) {
-    QFile probe(path + u".probe-"_s + QString::number(QCoreApplication::applicationPid()));
-    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return probe.errorString();
-    const bool written = probe.write("0\n", 2) == 2 && probe.flush();
-    const QString failure = probe.errorString();
-    probe.remove();
-    return written ? u"原因不明"_s : failure;
+    const QString probe = path + u".probe-"_s + QString::number(QCoreApplication::applicationPid());
+    const int error = replaceStateFile(QFile::encodeName(probe).toStdString(), "0\n", 0600);
+    QFile::remove(probe);
+    return error == 0 ? u"原因不明"_s : QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace

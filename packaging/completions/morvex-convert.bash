@@ -13,7 +13,9 @@ _morvex_convert() {
         "--no-repeat      :"
         "--undo           :"
         "--redraw         :"
-        "--encoding       : one sjis utf-8"
+        "--encoding       : one auto sjis utf-8"
+        "--rule           : file up"
+        "--rules          : file"
         "--footer-list    : file mfl"
         "--header-list    : file mhl"
         "--footer-marker  : text"
@@ -34,7 +36,7 @@ _morvex_convert() {
     done
     case ${value[0]-} in
     file)
-        _filedir "${value[1]}"
+        _filedir ${value[1]:+"${value[1]}"}
         return
         ;;
     one)
