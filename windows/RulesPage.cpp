@@ -94,6 +94,14 @@ void RulesPage::buildFields() {
         RuleEncoding->addItem(QString::fromUtf8(caption));
     RuleEncoding->addItem(u"(共通)"_s);
     RuleEmptyLbl = makeLabel(RulesGroup, u"RuleEmptyLbl"_s, u"空欄は全体の設定"_s, 150, 140);
+    // Each caption labels its field; a screen reader on Linux names a combo box by its label.
+    const std::pair<QLabel*, QWidget*> labelled[] = {
+        {RulePatternLbl, RulePattern},           {RuleFFileLbl, RuleFFile},
+        {RuleConvCharLbl, RuleConvChar},         {RuleHFileLbl, RuleHFile},
+        {RuleHeadConvCharLbl, RuleHeadConvChar}, {RuleEncodingLbl, RuleEncoding},
+    };
+    for (const auto& [label, field] : labelled)
+        label->setBuddy(field);
     // The pass's own check of a marker, as the main window's marker fields have it.
     limitToMarker(RuleConvChar);
     limitToMarker(RuleHeadConvChar);
