@@ -97,6 +97,16 @@ $1
 [HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\Result]
 "ShowResult"=dword:00000001
 "GoByClose"=dword:00000000
+
+[HKEY_CURRENT_USER\\Software\\QOR\\Morvex\\Rules]
+"Count"=dword:00000002
+"Pattern1"="*/仕事/*.up"
+"FooterList1"="/home/taro/lists/仕事/*.mfl"
+"Encoding1"="sjis"
+"Pattern2"="*/写真部/*.up"
+"FooterList2"="/home/taro/lists/写真部.mfl"
+"FooterMarker2"="!"
+"Encoding2"="utf-8"
 EOF
 }
 
@@ -192,7 +202,7 @@ key Escape
 key alt+s e
 wait_window '^設定$' >/dev/null
 shot settings-general
-for page in 2 3; do
+for page in 2 3 4 5; do
     key ctrl+Tab
     shot "settings-page$page"
 done
@@ -263,7 +273,7 @@ for look in plain light dark; do
         key alt+s e
         settings=$(wait_window '^設定$')
         frame_shot "$settings" "$name-settings-general"
-        for page in 2 3 4; do
+        for page in 2 3 4 5; do
             key ctrl+Tab
             frame_shot "$settings" "$name-settings-page$page"
         done

@@ -31,8 +31,8 @@ struct SettingFState {
     QString WatchApp;
     QString ObserveWaitTime = QString::number(kObserveWaitTimeDefault); ///< hidden text, ms
     bool NoRepeatChk = false; ///< draws without repeats; kept in the File group as `NoRepeat`
-    /// The upload files' encoding: each file's own (`AutoFiles`, neither radio button checked),
-    /// or radio button `Utf8Radio` checked (else `SjisRadio`). Kept as `Encoding` under the File
+    /// The upload files' encoding: each file's own (`AutoFiles`, radio button `AutoRadio`), or
+    /// radio button `Utf8Radio` checked (else `SjisRadio`). Kept as `Encoding` under the File
     /// key, "auto", "utf-8" or "sjis"; absent means automatic.
     bool AutoFiles = true;
     bool Utf8Files = false;

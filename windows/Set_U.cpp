@@ -4,7 +4,9 @@
 #include "controls/ExLabel.h"
 #include "gui/Accessibility.h"
 #include "gui/DesignedWindow.h"
+#include "settings/RulesGroup.h"
 #include "settings/SettingFGroups.h"
+#include "windows/RulesPage.h"
 
 #include <QAccessibleWidget>
 #include <QCheckBox>
@@ -109,6 +111,7 @@ namespace {
 
 constexpr int kBracketLeft = 216; // where "(" stands before the seconds
 constexpr int kDesignedTabSpace = 8;
+constexpr int kNarrowestTabs = 70; // percent of the designed font's width
 
 // The toolkit's style pads each tab wider than the designed tab control: with a narrow padding
 // all four pages' tabs fit in the dialog's fixed width, without scroll buttons. The tabs are
@@ -127,6 +130,16 @@ protected:
         return std::max(0, padding - kDesignedTabSpace);
     }
 
+public:
+    /// The width the tabs take side by side.
+    int tabsWidth() const {
+        int width = 0;
+        for (int index = 0; index < count(); ++index)
+            width += tabSizeHint(index).width();
+        return width;
+    }
+
+protected:
     QSize tabSizeHint(int index) const override {
         return QTabBar::tabSizeHint(index) - QSize(trimmed(index), 0);
     }
@@ -271,6 +284,25 @@ public:
         bar->setElideMode(Qt::ElideNone);
         setTabBar(bar);
     }
+
+    // Five pages' captions are wider than the designed dialog: the tabs' font is condensed just
+    // enough that every tab stays in view, whole, without scroll buttons.
+    void fitTabs() {
+        auto* bar = static_cast<DesignedTabBar*>(tabBar());
+        const int natural = bar->tabsWidth();
+        if (natural <= width())
+            return;
+        // From the proportional guess down, as each stretch tried loads a font of its own; the
+        // tabs' padding does not shrink, so the guess is never too narrow.
+        QFont font = bar->font();
+        for (int stretch = std::max(kNarrowestTabs, 100 * width() / natural);
+             stretch >= kNarrowestTabs; --stretch) {
+            font.setStretch(stretch);
+            bar->setFont(font);
+            if (bar->tabsWidth() <= width())
+                return;
+        }
+    }
 };
 constexpr int kBracketGap = 2;
 
@@ -320,6 +352,9 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     buildAppRunPage();
     buildWatchPage();
     buildEncodingPage();
+    TabSheet5 = new RulesPage;
+    PageControl1->addTab(TabSheet5, u"振り分け"_s);
+    static_cast<DesignedTabWidget*>(PageControl1)->fitTabs();
     PageControl1->setCurrentIndex(0);
 
     OkBtn = makeButton(this, u"OkBtn"_s, u"OK"_s, {124, 201, 77, 21});
@@ -332,7 +367,7 @@ TSettingF::TSettingF(QWidget* parent, LoadWrites writes)
     connectHandlers();
     describeControls();
     tabToCheckedRadio({ShowResult, NotShowResult});
-    tabToCheckedRadio({SjisRadio, Utf8Radio});
+    tabToCheckedRadio({AutoRadio, SjisRadio, Utf8Radio});
     FormCreate();
 }
 
@@ -342,13 +377,16 @@ void TSettingF::describeControls() {
         u"/aｵﾌﾟｼｮﾝで起動したとき、変換の前後に実行するアプリケーション"_s,
         u"/wｵﾌﾟｼｮﾝで起動したとき、動いている間ファイルを監視するアプリケーション"_s,
         u"アップロードファイルの文字コードとヘッダ・フッタの抽選"_s,
+        u"アップロードファイルごとに使うリスト、文字コード、記号の規則"_s,
     };
     for (int page = 0; page < PageControl1->count(); ++page)
         PageControl1->tabBar()->setTabWhatsThis(page, pages[page]);
     PageControl1->setAccessibleName(u"設定"_s);
     const std::pair<QWidget*, QString> described[] = {
-        {PageControl1, u"結果の表示、/a・/wｵﾌﾟｼｮﾝ起動時の実行、文字コードの設定"_s},
-        {PageControl1->tabBar(), u"一般、/a・/wｵﾌﾟｼｮﾝ起動時、文字コードの各ページを選びます"_s},
+        {PageControl1,
+         u"結果の表示、/a・/wｵﾌﾟｼｮﾝ起動時の実行、文字コード、ファイルごとの振り分けの設定"_s},
+        {PageControl1->tabBar(),
+         u"一般、/a・/wｵﾌﾟｼｮﾝ起動時、文字コード、振り分けの各ページを選びます"_s},
         {ShowResult, u"変換したファイルごとに、挿入したヘッダとフッタの数を表示します"_s},
         {GoByClose, u"変換結果の表示を、選んだ秒数が経つと自動的に閉じます"_s},
         {WaitTime, u"変換結果の表示を閉じるまでの秒数 (0～10秒)"_s},
@@ -361,6 +399,8 @@ void TSettingF::describeControls() {
         {AfterApp, u"変換の後に実行するアプリケーションのコマンド"_s},
         {WatchApp,
          u"/wｵﾌﾟｼｮﾝで起動したとき、このアプリケーションが動いている間、ファイルの更新を監視します"_s},
+        {AutoRadio,
+         u"アップロードファイルごとに、UTF-8 か Shift-JIS かを中身から判定して読み書きします"_s},
         {SjisRadio, u"アップロードファイルを Shift-JIS として読み書きします"_s},
         {Utf8Radio, u"アップロードファイルを UTF-8 として読み書きします"_s},
         {NoRepeatChk, u"全項目を選び終えるまで、同じヘッダやフッタを選びません"_s},
@@ -486,23 +526,26 @@ void TSettingF::buildEncodingPage() {
     TabSheet4->setObjectName(u"TabSheet4"_s);
     PageControl1->addTab(TabSheet4, u"文字コード"_s);
     EncodingGroup = makeGroupBox(TabSheet4, u"EncodingGroup"_s,
-                                 u"アップロードファイルの文字コード"_s, {4, 4, 273, 93});
-    SjisRadio = makeChoice<QRadioButton>(EncodingGroup, u"SjisRadio"_s, u"Shift-JIS (標準)"_s,
-                                         {8, 16, 181, 17});
-    SjisRadio->setChecked(true);
+                                 u"アップロードファイルの文字コード"_s, {4, 4, 273, 99});
+    // Automatic first: the default, and the choice that reads each file as what it is.
+    AutoRadio =
+        makeChoice<QRadioButton>(EncodingGroup, u"AutoRadio"_s, u"自動"_s, {8, 16, 257, 17});
+    AutoRadio->setChecked(true);
+    SjisRadio =
+        makeChoice<QRadioButton>(EncodingGroup, u"SjisRadio"_s, u"Shift-JIS"_s, {8, 32, 181, 17});
     Utf8Radio =
-        makeChoice<QRadioButton>(EncodingGroup, u"Utf8Radio"_s, u"UTF-8"_s, {8, 34, 181, 17});
+        makeChoice<QRadioButton>(EncodingGroup, u"Utf8Radio"_s, u"UTF-8"_s, {8, 48, 181, 17});
     Label6 = makeLabel(EncodingGroup, u"Label6"_s, u"リストファイルは UTF-8 でも Shift-JIS でも"_s,
-                       12, 58);
+                       12, 66);
     Label7 = makeLabel(EncodingGroup, u"Label7"_s, u"読み込み、この文字コードに直して挿入します"_s,
-                       12, 74);
+                       12, 82);
     // The draw rule, stored in the File group as `NoRepeat`, shares the page.
     DrawGroup =
-        makeGroupBox(TabSheet4, u"DrawGroup"_s, u"ヘッダ・フッタの抽選"_s, {4, 102, 273, 61});
+        makeGroupBox(TabSheet4, u"DrawGroup"_s, u"ヘッダ・フッタの抽選"_s, {4, 106, 273, 57});
     NoRepeatChk = makeChoice<QCheckBox>(DrawGroup, u"NoRepeatChk"_s,
                                         u"一巡するまで同じ項目を選ばない"_s, {8, 16, 257, 17});
     NoRepeatLbl =
-        makeLabel(DrawGroup, u"NoRepeatLbl"_s, u"全項目を選び終えると次の巡回に入ります"_s, 24, 38);
+        makeLabel(DrawGroup, u"NoRepeatLbl"_s, u"全項目を選び終えると次の巡回に入ります"_s, 24, 36);
 }
 
 void TSettingF::connectHandlers() {
@@ -537,6 +580,7 @@ SettingFState TSettingF::readState() const {
     state.ObserveWaitTime = ObserveWaitTime->text();
     state.NoRepeatChk = NoRepeatChk->isChecked();
     state.Utf8Files = Utf8Radio->isChecked();
+    // None checked (never through the buttons) reads as automatic, the default.
     state.AutoFiles = !Utf8Radio->isChecked() && !SjisRadio->isChecked();
     if (m_storeBase)
         state.base = *m_storeBase;
@@ -558,7 +602,7 @@ void TSettingF::applyState(const SettingFState& state) {
     WatchApp->setText(state.WatchApp);
     ObserveWaitTime->setText(state.ObserveWaitTime);
     NoRepeatChk->setChecked(state.NoRepeatChk);
-    // Automatic: neither; choosing one makes the choice explicit.
+    setRadioChecked(AutoRadio, state.AutoFiles);
     setRadioChecked(SjisRadio, !state.AutoFiles && !state.Utf8Files);
     setRadioChecked(Utf8Radio, !state.AutoFiles && state.Utf8Files);
 }
@@ -570,8 +614,13 @@ void TSettingF::FormCreate() {
     const StoreResult result = loadSettingFGroups(state, m_loadWrites);
     m_storeBase = std::make_unique<StoreBase>(state.base);
     applyState(state);
-    if (!result) {
-        showStandardError(this, result.message());
+    m_storedRules = std::make_unique<RulesState>();
+    StoreResult rulesResult = result;
+    if (result)
+        rulesResult = LoadRulesGroup(*m_storedRules, m_loadWrites);
+    TabSheet5->setRules(m_storedRules->rules);
+    if (!rulesResult) {
+        showStandardError(this, rulesResult.message());
         return;
     }
     GoByCloseClick();
@@ -690,6 +739,11 @@ void TSettingF::OkBtnClick() {
         result = saveNoRepeat(state);
     if (result)
         result = saveFileEncoding(state);
+    if (result) {
+        RulesState rules = *m_storedRules;
+        rules.rules = TabSheet5->rules();
+        result = SaveRulesGroup(rules);
+    }
     if (!result) {
         showStandardError(this, result.message());
         return;

@@ -17,6 +17,8 @@ class QTabWidget;
 class QToolButton;
 namespace morvex {
 
+class RulesPage;
+struct RulesState;
 class TDisRangeTrackBar;
 class TExLabel;
 struct SettingFState;
@@ -59,9 +61,9 @@ private:
 };
 
 /// The settings dialog. Creating one, shown or not, loads the Result, CompList, AppRun and
-/// Watch groups and the File group's choices from the store into its controls (with `writes` for
-/// the move of the older Result key), so other windows read those settings by creating a
-/// TSettingF unseen and reading its controls.
+/// Watch groups, the File group's choices and the Rules group from the store into its controls
+/// (with `writes` for the move of the older Result key), so other windows read those settings by
+/// creating a TSettingF unseen and reading its controls.
 class TSettingF : public QDialog {
     Q_OBJECT
 
@@ -116,6 +118,7 @@ public:
     // The page of the upload files' encoding and the draw rule.
     QWidget* TabSheet4;
     QGroupBox* EncodingGroup;
+    QRadioButton* AutoRadio;
     QRadioButton* SjisRadio;
     QRadioButton* Utf8Radio;
     QLabel* Label6;
@@ -123,6 +126,9 @@ public:
     QGroupBox* DrawGroup;
     QCheckBox* NoRepeatChk;
     QLabel* NoRepeatLbl;
+
+    /// The rules choosing lists, an encoding and markers per upload file (the Rules group).
+    RulesPage* TabSheet5;
 
     QPushButton* OkBtn;
     QPushButton* CancelBtn;
@@ -166,6 +172,7 @@ private:
     LoadWrites m_loadWrites;
     bool m_loaded = false;
     std::unique_ptr<StoreBase> m_storeBase; ///< what the load found; the OK button's saves use it
+    std::unique_ptr<RulesState> m_storedRules; ///< the Rules group as loaded, for its save
 };
 
 } // namespace morvex

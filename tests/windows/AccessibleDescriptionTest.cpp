@@ -184,11 +184,22 @@ TEST_F(AccessibleWindows, TheResultPathIsReadWholeAndTheSecondsAsOneLabel) {
 }
 
 TEST_F(AccessibleWindows, TabEntersARadioGroupAtItsCheckedButtonAndLeavesItAfter) {
-    for (const bool utf8 : {false, true}) {
-        SCOPED_TRACE(utf8 ? "UTF-8 chosen" : "Shift-JIS chosen");
+    // Each encoding chosen in turn; the arrow key moves to the next button in the group.
+    struct Case {
+        QRadioButton* TSettingF::*chosen;
+        Qt::Key arrow;
+        QRadioButton* TSettingF::*next;
+    };
+    const Case cases[] = {
+        {&TSettingF::AutoRadio, Qt::Key_Down, &TSettingF::SjisRadio},
+        {&TSettingF::SjisRadio, Qt::Key_Down, &TSettingF::Utf8Radio},
+        {&TSettingF::Utf8Radio, Qt::Key_Up, &TSettingF::SjisRadio},
+    };
+    for (const Case& c : cases) {
         TSettingF settings;
-        (utf8 ? settings.Utf8Radio : settings.SjisRadio)->click();
-        QRadioButton* chosen = utf8 ? settings.Utf8Radio : settings.SjisRadio;
+        QRadioButton* chosen = settings.*c.chosen;
+        SCOPED_TRACE(chosen->objectName().toStdString());
+        chosen->click();
         settings.PageControl1->setCurrentWidget(settings.TabSheet4);
         settings.show();
         QApplication::setActiveWindow(&settings);
@@ -201,8 +212,8 @@ TEST_F(AccessibleWindows, TabEntersARadioGroupAtItsCheckedButtonAndLeavesItAfter
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
         EXPECT_EQ(QApplication::focusWidget(), chosen);
         // The arrow keys move within the group and choose; Tab then enters at the new choice.
-        QTest::keyClick(chosen, utf8 ? Qt::Key_Up : Qt::Key_Down);
-        QRadioButton* other = utf8 ? settings.SjisRadio : settings.Utf8Radio;
+        QTest::keyClick(chosen, c.arrow);
+        QRadioButton* other = settings.*c.next;
         EXPECT_TRUE(other->isChecked());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);

@@ -73,9 +73,10 @@ TEST(BoxText, NoParagraphEndsInALineOfAFewCharactersAlone) {
                 const QString text = shown.mid(from, starts[line + 1] - from);
                 const bool wrapped = from > 0 && shown[from - 1] != u'\n';
                 const bool lastOfParagraph = line + 2 == starts.size() || text.endsWith(u'\n');
-                if (wrapped && lastOfParagraph)
+                if (wrapped && lastOfParagraph) {
                     EXPECT_GE(QString(text).remove(QChar(0x2060)).remove(u'\n').size(), 5)
                         << "width " << width << ": " << text.toStdString();
+                }
             }
         }
     }

@@ -584,8 +584,9 @@ TEST_F(ListFTest, AStoredPlaceOffScreenOrFromAnotherScaleShowsTheWholeFrameOnASc
         const QRect frame = viewer.frameGeometry();
         EXPECT_TRUE(screen.contains(frame))
             << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
-        if (c.expected)
+        if (c.expected) {
             EXPECT_EQ(frame.topLeft(), *c.expected);
+        }
         viewer.close();
         // What the design stores: the frame where it was shown.
         EXPECT_EQ(storedNumber(kListView, u"WindowTop"_s), frame.top());

@@ -8,6 +8,7 @@
 #include "windows/Editor_U.h"
 #include "windows/List_U.h"
 #include "windows/ProgresU.h"
+#include "windows/RulesPage.h"
 #include "windows/Select_U.h"
 #include "windows/Set_U.h"
 #include "windows/SrcEditU.h"
@@ -63,6 +64,15 @@ bool renderSettings(const QDir& folder) {
     f.Utf8Radio->click();
     f.NoRepeatChk->click();
     ok &= save(&f, folder, u"SettingF-4-encoding"_s);
+    f.PageControl1->setCurrentIndex(4);
+    RulesPage& rules = *f.TabSheet5;
+    rules.RuleAddBtnClick();
+    rules.RulePattern->setText(u"*/仕事/*.up"_s);
+    rules.RuleFFile->setText(u"/home/taro/lists/仕事/*.mfl"_s);
+    rules.RuleAddBtnClick();
+    rules.RulePattern->setText(u"*/写真部/*.up"_s);
+    rules.RuleConvChar->setText(u"!"_s);
+    ok &= save(&f, folder, u"SettingF-5-rules"_s);
     return ok;
 }
 

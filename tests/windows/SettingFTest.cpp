@@ -302,38 +302,49 @@ TEST_F(SettingF, CancelLeavesTheStoreUnchanged) {
     EXPECT_FALSE(again.CompListChk->isChecked());
 }
 
-TEST_F(SettingF, EncodingPageChoosesTheUploadFilesEncoding) {
+// Every choice can be made, and made again: each opening shows what the last OK saved.
+TEST_F(SettingF, EncodingPageChoosesEachEncodingInTurnAndOkSavesIt) {
     {
         TSettingF f;
         EXPECT_EQ(f.PageControl1->tabText(3), u"文字コード"_s);
         EXPECT_EQ(f.PageControl1->widget(3), f.TabSheet4);
-        EXPECT_TRUE(f.SjisRadio->isChecked()) << "no stored value means Shift-JIS";
-        EXPECT_FALSE(f.Utf8Radio->isChecked());
-        EXPECT_EQ(f.EncodingGroup->geometry(), QRect(4, 4, 273, 93));
+        EXPECT_TRUE(f.AutoRadio->isChecked()) << "no stored value means automatic";
         f.show();
         f.PageControl1->setCurrentIndex(3);
         QTest::mouseClick(f.Utf8Radio, Qt::LeftButton, {}, {6, 8});
-        EXPECT_FALSE(f.SjisRadio->isChecked());
+        EXPECT_FALSE(f.AutoRadio->isChecked());
         QTest::mouseClick(f.CancelBtn, Qt::LeftButton);
     }
     EXPECT_EQ(storedText(fileKey, u"Encoding"_s), std::nullopt) << "Cancel writes nothing";
-    {
+    struct Case {
+        QRadioButton* TSettingF::*chosen;
+        const char* stored;
+        bool autoFiles;
+        bool utf8Files;
+    };
+    const Case cases[] = {
+        {&TSettingF::Utf8Radio, "utf-8", false, true},
+        {&TSettingF::SjisRadio, "sjis", false, false},
+        {&TSettingF::AutoRadio, "auto", true, false},
+        {&TSettingF::Utf8Radio, "utf-8", false, true},
+    };
+    QRadioButton* TSettingF::*previous = &TSettingF::AutoRadio;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
         TSettingF f;
+        EXPECT_TRUE((f.*previous)->isChecked());
         f.show();
         f.PageControl1->setCurrentIndex(3);
-        QTest::mouseClick(f.Utf8Radio, Qt::LeftButton, {}, {6, 8});
+        QTest::mouseClick(f.*c.chosen, Qt::LeftButton, {}, {6, 8});
+        EXPECT_EQ(f.readState().AutoFiles, c.autoFiles);
+        EXPECT_EQ(f.readState().Utf8Files, c.utf8Files);
         QTest::mouseClick(f.OkBtn, Qt::LeftButton);
         EXPECT_EQ(f.result(), QDialog::Accepted);
+        EXPECT_EQ(storedText(fileKey, u"Encoding"_s), QString::fromLatin1(c.stored));
+        previous = c.chosen;
     }
-    EXPECT_EQ(storedText(fileKey, u"Encoding"_s), u"utf-8"_s);
-    TSettingF again;
-    EXPECT_TRUE(again.Utf8Radio->isChecked());
-    EXPECT_TRUE(again.readState().Utf8Files);
-    again.show();
-    again.PageControl1->setCurrentIndex(3);
-    QTest::mouseClick(again.SjisRadio, Qt::LeftButton, {}, {6, 8});
-    QTest::mouseClick(again.OkBtn, Qt::LeftButton);
-    EXPECT_EQ(storedText(fileKey, u"Encoding"_s), u"sjis"_s);
+    writeText(fileKey, u"Encoding"_s, u"UTF8"_s);
+    EXPECT_TRUE(TSettingF().Utf8Radio->isChecked()) << "any case, with or without the hyphen";
 }
 
 TEST_F(SettingF, BrowseSetsTheChosenPathAndCancelKeepsTheText) {
@@ -391,10 +402,11 @@ TEST_F(SettingF, WindowHasTheDesignedFrameAndNoCloseBox) {
     EXPECT_EQ(f.size(), QSize(290, 228));
     EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(f.windowFlags() & Qt::WindowSystemMenuHint);
-    EXPECT_EQ(f.PageControl1->count(), 4);
+    EXPECT_EQ(f.PageControl1->count(), 5);
     EXPECT_EQ(f.NoRepeatChk->parentWidget(), f.DrawGroup);
     EXPECT_EQ(f.DrawGroup->parentWidget(), f.TabSheet4) << "below the encoding's radio buttons";
-    EXPECT_EQ(f.DrawGroup->geometry(), QRect(4, 102, 273, 61));
+    EXPECT_EQ(f.DrawGroup->geometry().bottom(), f.CompListGroup->geometry().bottom());
+    EXPECT_LT(f.EncodingGroup->geometry().bottom(), f.DrawGroup->geometry().top());
     f.show();
     const QTabBar* tabs = f.PageControl1->tabBar();
     EXPECT_LT(tabs->tabRect(tabs->count() - 1).right(), f.PageControl1->width())
