@@ -188,8 +188,8 @@ bool ConvEngine::identify(const std::string& path, fileops::FileId& id) const {
     id = fileops::idOf(st);
     if (m_mode == PassMode::Preview && !m_pass->looked.empty()) {
         // A file the preview would have replaced: the path names its new file by now.
-        std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                             &std::free);
+        std::unique_ptr<char, decltype(&std::free)> resolved(
+            sys::calls().realpath(path.c_str(), nullptr), &std::free);
         if (resolved)
             if (const auto looked = m_pass->looked.find(resolved.get());
                 looked != m_pass->looked.end())

@@ -87,14 +87,14 @@ std::vector<FoundFile> findFilesWithStatus(const std::string& pattern) {
         return found;
     const int opened =
         sys::calls().open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    DIR* d = opened < 0 ? nullptr : ::fdopendir(opened);
+    DIR* d = opened < 0 ? nullptr : sys::calls().fdopendir(opened);
     if (!d) {
         if (opened >= 0)
             sys::calls().close(opened);
         return found;
     }
     const int dfd = ::dirfd(d);
-    while (const dirent* e = ::readdir(d)) {
+    while (const dirent* e = sys::calls().readdir(d)) {
         const std::string_view name = e->d_name;
         if (name.empty() || name.front() == '.' || !wildcardMatch(namePattern, name))
             continue;
@@ -102,7 +102,7 @@ std::vector<FoundFile> findFilesWithStatus(const std::string& pattern) {
         if (sys::calls().fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
             found.push_back({std::string(name), st});
     }
-    ::closedir(d);
+    sys::calls().closedir(d);
     // Name order with a-z as A-Z (the order NTFS gives), on keys folded once, through indices.
     std::vector<std::string> folded;
     folded.reserve(found.size());

@@ -206,7 +206,7 @@ std::vector<LeftOutEntry> leaveOut(Pool& pool, const MergeNotes& notes) {
 }
 
 bool readBack(int tempFd, Pool& lines) {
-    if (::lseek(tempFd, 0, SEEK_SET) != 0)
+    if (sys::calls().lseek(tempFd, 0, SEEK_SET) != 0)
         return false;
     FdSource source(tempFd);
     TextReader in(source);
@@ -387,7 +387,7 @@ bool mergeThroughTemp(const std::string& pattern, const std::string& tempDir,
 // the file first (no doubling growth: the viewer holds lists of tens of megabytes).
 bool readBackText(int tempFd, std::string& text) {
     std::string raw;
-    if (::lseek(tempFd, 0, SEEK_SET) != 0 || !readRaw(tempFd, raw))
+    if (sys::calls().lseek(tempFd, 0, SEEK_SET) != 0 || !readRaw(tempFd, raw))
         return false;
     text = binaryLines(raw);
     return true;

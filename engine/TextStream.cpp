@@ -28,7 +28,7 @@ long FdSource::read(char* data, std::size_t size) {
 }
 
 long FdSource::peek(char* data, std::size_t size, off_t ahead) {
-    const off_t at = ::lseek(m_fd, 0, SEEK_CUR);
+    const off_t at = sys::calls().lseek(m_fd, 0, SEEK_CUR);
     if (at < 0)
         return -1;
     for (;;) {
@@ -57,7 +57,7 @@ bool FdSink::write(const char* data, std::size_t size) {
     }
     if (m_writeBehind && m_written - m_started >= kWriteBehindStep) {
         // On Linux this starts write-back of the range without waiting for it.
-        ::posix_fadvise(m_fd, m_started, m_written - m_started, POSIX_FADV_DONTNEED);
+        sys::calls().dropCache(m_fd, m_started, m_written - m_started);
         m_started = m_written;
     }
     return true;

@@ -9,6 +9,7 @@ calls='open|openat|creat|read|pread|pread64|write|pwrite|fsync|fdatasync|close|r
 calls+='|link|linkat|unlink|unlinkat|mkdir|mkdirat|fchmod|chmod|fchown|chown|fstat|stat|lstat|fstatat'
 calls+='|ftruncate|truncate|flock|fcntl|dup|dup2|dup3|fgetxattr|fsetxattr|fremovexattr|getxattr'
 calls+='|setxattr|removexattr|lgetxattr|lsetxattr|opendir|fdatasync|sync_file_range|mkstemp|fopen'
+calls+='|fdopendir|readdir|closedir|realpath|lseek|faccessat|access|posix_fadvise|readlink'
 files=$(git ls-files 'engine/*.cpp' 'engine/*.h' 'settings/StoreFile.cpp' 'settings/SettingsStore.cpp' |
     grep -v '^engine/detail/Sys\.cpp$')
 # A call is the name right after "::" or at the start of an expression, followed by "(".

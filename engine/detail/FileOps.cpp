@@ -176,7 +176,7 @@ void removeStaleFiles(const std::string& dir, const std::function<bool(std::stri
     if (!d)
         return;
     const std::string base = dir.empty() ? std::string() : (dir.back() == '/' ? dir : dir + '/');
-    while (const dirent* e = ::readdir(d)) {
+    while (const dirent* e = sys::calls().readdir(d)) {
         if (!isOurs(e->d_name))
             continue;
         const std::string path = base + e->d_name;
@@ -194,7 +194,7 @@ void removeStaleFiles(const std::string& dir, const std::function<bool(std::stri
             (idOf(st) == mine || sys::calls().flock(fd.get(), LOCK_EX | LOCK_NB) == 0))
             sys::calls().unlink(path.c_str());
     }
-    ::closedir(d);
+    sys::calls().closedir(d);
 }
 
 UniqueFd openForRead(const std::string& path, struct stat& st, bool noFollow) {

@@ -35,8 +35,8 @@ std::string tempPrefixFor(const std::string& path) {
 }
 
 bool realPath(const std::string& path, std::string& out) {
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                         &std::free);
+    std::unique_ptr<char, decltype(&std::free)> resolved(
+        sys::calls().realpath(path.c_str(), nullptr), &std::free);
     if (!resolved)
         return false;
     out = resolved.get();
@@ -103,7 +103,7 @@ bool seal(NewFile& made) {
 
 // What a look sees of a step that would create a file in `dir`.
 bool mayCreateIn(const std::string& dir) {
-    return ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    return sys::calls().access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
 // What a look sees of a step that would replace `name`: no folder in its place, and a folder it

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -45,12 +46,21 @@ int realLinkFd(int fd, const char* path) {
     return ::linkat(fd, "", AT_FDCWD, path, AT_EMPTY_PATH);
 }
 
+int realAccess(const char* path, int mode) {
+    return ::faccessat(AT_FDCWD, path, mode, AT_EACCESS);
+}
+
+int realDropCache(int fd, off_t offset, off_t length) {
+    return ::posix_fadvise(fd, offset, length, POSIX_FADV_DONTNEED);
+}
+
 const Calls kReal{realOpen,    ::read,      ::pread,          ::write,      ::fsync,
                   ::close,     ::fstat,     ::stat,           ::lstat,      ::fstatat,
                   ::rename,    ::link,      ::unlink,         ::mkdir,      ::fchmod,
                   ::fchown,    ::flock,     realLockOpenFile, realDup,      realSetBlocking,
                   ::fgetxattr, ::fsetxattr, ::fremovexattr,   realExchange, realLinkFd,
-                  ::opendir};
+                  ::opendir,   ::fdopendir, ::readdir,        ::closedir,   ::realpath,
+                  ::lseek,     realAccess,  realDropCache};
 
 } // namespace
 

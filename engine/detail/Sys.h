@@ -44,6 +44,17 @@ struct Calls {
     int (*linkFd)(int fd, const char* path);
     /// Opens a folder to list it (a search, a sweep of leftover temporary files).
     DIR* (*opendir)(const char* path);
+    /// Opens a folder to list it from a descriptor of it (fdopendir); the listing owns it.
+    DIR* (*fdopendir)(int fd);
+    dirent* (*readdir)(DIR* dir);
+    int (*closedir)(DIR* dir);
+    /// The path with every link and "." or ".." resolved, allocated with malloc (realpath).
+    char* (*realpath)(const char* path, char* resolved);
+    off_t (*lseek)(int fd, off_t offset, int whence);
+    /// Whether this process may use `path` as `mode` asks (faccessat with AT_EACCESS).
+    int (*access)(const char* path, int mode);
+    /// Tells the kernel a written range need not stay cached (posix_fadvise DONTNEED).
+    int (*dropCache)(int fd, off_t offset, off_t length);
 };
 
 /// The table in use; starts with the real calls.

@@ -53,14 +53,17 @@ enum Kind {
     Exchange,
     LinkFd,
     Opendir,
+    Fdopendir,
+    Realpath,
+    Lseek,
     KindCount
 };
 
 // The error a real system gives for each call where it fails.
-constexpr int kError[KindCount] = {EACCES, EIO,     EIO,    ENOSPC, EIO,    EIO,   EIO,
-                                   EACCES, EACCES,  EACCES, EBUSY,  EXDEV,  EBUSY, ENOSPC,
-                                   EPERM,  EPERM,   ENOLCK, ENOLCK, EMFILE, EIO,   ENOTSUP,
-                                   ENOSPC, ENOTSUP, EXDEV,  ENOSPC, EACCES};
+constexpr int kError[KindCount] = {EACCES, EIO,    EIO,    ENOSPC, EIO,     EIO,    EIO,     EACCES,
+                                   EACCES, EACCES, EBUSY,  EXDEV,  EBUSY,   ENOSPC, EPERM,   EPERM,
+                                   ENOLCK, ENOLCK, EMFILE, EIO,    ENOTSUP, ENOSPC, ENOTSUP, EXDEV,
+                                   ENOSPC, EACCES, EMFILE, EACCES, EIO};
 
 enum class Mode { Once, FromThenOn, InterruptedOnce, ShortOnce };
 
@@ -93,7 +96,7 @@ bool failNow(Kind kind) {
 }
 
 template <typename R> R after(R result) {
-    if (g_killAt != 0 && g_calls >= g_killAt)
+    if (g_injecting && g_killAt != 0 && g_calls >= g_killAt)
         ::raise(SIGKILL);
     return result;
 }
@@ -159,6 +162,17 @@ void install() {
             return nullptr;
         return after(real().opendir(p));
     };
+    c.fdopendir = [](int fd) -> DIR* {
+        if (failNow(Fdopendir))
+            return nullptr;
+        return after(real().fdopendir(fd));
+    };
+    c.realpath = [](const char* p, char* r) -> char* {
+        if (failNow(Realpath))
+            return nullptr;
+        return after(real().realpath(p, r));
+    };
+    WRAP(lseek, Lseek, (int fd, off_t o, int w), (fd, o, w));
 }
 
 #undef WRAP
