@@ -298,6 +298,19 @@ void EncodingSniffer::feed(std::string_view piece) {
             continue;
         }
         m_high = true;
+        // Kana and kanji (three bytes, no overlong or surrogate lead) and two-byte characters
+        // need no more than their continuation bytes checked.
+        if (c >= 0xE1 && c <= 0xEF && c != 0xED && i + 2 < n &&
+            (static_cast<unsigned char>(data[i + 1]) & 0xC0) == 0x80 &&
+            (static_cast<unsigned char>(data[i + 2]) & 0xC0) == 0x80) {
+            i += 3;
+            continue;
+        }
+        if (c >= 0xC2 && c <= 0xDF && i + 1 < n &&
+            (static_cast<unsigned char>(data[i + 1]) & 0xC0) == 0x80) {
+            i += 2;
+            continue;
+        }
         const std::size_t length = utf8CharLength(piece, i);
         if (length > 0) {
             i += length;
