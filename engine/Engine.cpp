@@ -446,6 +446,23 @@ const ConvEngine::PoolSet* ConvEngine::poolFor(EntryKind kind) {
 
 // Bytes that say the file is in the other encoding than the one it was read in; ASCII text is
 // in both.
+// Rewrites the whole text with every byte of it checked; false, with the encoding its bytes are
+// in, when that is not the one the file is being converted in.
+bool ConvEngine::rewriteInItsEncoding(TextReader& in, TextWriter& out, InsertCounts& counts,
+                                      std::optional<TextEncoding>& found) {
+    EncodingSniffer sniffer;
+    in.setTap(&sniffer);
+    counts = RewriteStream(in, out, m_fileSettings);
+    in.readToEnd();
+    in.setTap(nullptr);
+    sniffer.finish();
+    if (!in.failed() && wrongEncoding(sniffer)) {
+        found = sniffer.verdict();
+        return false;
+    }
+    return true;
+}
+
 bool ConvEngine::wrongEncoding(const EncodingSniffer& sniffer) const {
     return !sniffer.ascii() && sniffer.verdict() != m_fileSettings.encoding;
 }
@@ -480,17 +497,7 @@ bool ConvEngine::ConvertFile(const std::string& path) {
         outcome = replaceWithBackup(
             OutFile, TmpLbl,
             [&](TextReader& in, TextWriter& out) {
-                EncodingSniffer sniffer;
-                in.setTap(&sniffer);
-                counts = RewriteStream(in, out, m_fileSettings);
-                in.readToEnd();
-                in.setTap(nullptr);
-                sniffer.finish();
-                if (!in.failed() && wrongEncoding(sniffer)) {
-                    foundEncoding = sniffer.verdict();
-                    return false;
-                }
-                return !counts.emptyPool;
+                return rewriteInItsEncoding(in, out, counts, foundEncoding) && !counts.emptyPool;
             },
             *m_pass, preview ? ReplaceMode::Look : ReplaceMode::Replace);
         if (!foundEncoding)
@@ -615,17 +622,8 @@ void ConvEngine::redrawFile(const std::string& path) {
             : rewriteFromBackup(
                   path, TmpLbl,
                   [&](TextReader& in, TextWriter& out) {
-                      EncodingSniffer sniffer;
-                      in.setTap(&sniffer);
-                      counts = RewriteStream(in, out, m_fileSettings);
-                      in.readToEnd();
-                      in.setTap(nullptr);
-                      sniffer.finish();
-                      if (!in.failed() && wrongEncoding(sniffer)) {
-                          foundEncoding = sniffer.verdict();
-                          return false;
-                      }
-                      return !counts.emptyPool && (counts.footers != 0 || counts.headers != 0);
+                      return rewriteInItsEncoding(in, out, counts, foundEncoding) &&
+                             !counts.emptyPool && (counts.footers != 0 || counts.headers != 0);
                   },
                   m_pass->sweptDirs);
     if (foundEncoding) {

@@ -256,6 +256,8 @@ private:
         return set ? set->sources : kind == EntryKind::Footer ? FListSources : HListSources;
     }
     bool wrongEncoding(const EncodingSniffer& sniffer) const;
+    bool rewriteInItsEncoding(TextReader& in, TextWriter& out, InsertCounts& counts,
+                              std::optional<TextEncoding>& found);
     bool PutFooter(TextWriter& out, const ConvSettings& settings, std::size_t line);
     bool PutHeader(TextReader& in, TextWriter& out, const ConvSettings& settings, std::size_t line);
     InsertionObserver* beginInsertion(EntryKind kind, std::size_t line, std::size_t index);
