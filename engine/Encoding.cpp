@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <iconv.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace morvex {
 namespace {
@@ -94,6 +97,65 @@ std::size_t findAsciiLookalike(std::string_view utf8) {
     return std::string_view::npos;
 }
 
+// The length of a prefix of the text, ending between two characters, that is well-formed UTF-8;
+// it may stop short of the first fault (the caller checks on from there). `high` is set when a
+// byte above 0x7F lies in the prefix. Whole 64-byte blocks are classified at once: in well-formed
+// text every continuation byte is owed by a lead byte one, two or three places before it, so the
+// continuation bytes and the places the leads owe must be the same set. Blocks holding a byte
+// whose second byte has a narrower range (E0, ED, F0-F4) or that never begins a character
+// (C0, C1, F5-FF) are left to the caller's character-by-character check.
+std::size_t wellFormedBlocks(const char* data, std::size_t size, bool& high) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    constexpr std::size_t kBlock = 64;
+    const __m128i c0 = _mm_set1_epi8(static_cast<char>(0xC0));
+    const __m128i c2 = _mm_set1_epi8(static_cast<char>(0xC2));
+    const __m128i e0 = _mm_set1_epi8(static_cast<char>(0xE0));
+    const __m128i ed = _mm_set1_epi8(static_cast<char>(0xED));
+    const __m128i f0 = _mm_set1_epi8(static_cast<char>(0xF0));
+    const auto atLeast = [](__m128i v, __m128i bound) {
+        return _mm_cmpeq_epi8(_mm_max_epu8(v, bound), v);
+    };
+    const auto bits = [](__m128i v, int chunk) {
+        return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(v)))
+               << (16 * chunk);
+    };
+    std::uint64_t owed = 0; // continuation bytes the last block's leads owe this one
+    for (; i + kBlock <= size; i += kBlock) {
+        std::uint64_t highBits = 0, leads = 0, leads3 = 0, rare = 0;
+        for (int chunk = 0; chunk < 4; ++chunk) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i) + chunk);
+            if (_mm_movemask_epi8(v) == 0)
+                continue;
+            highBits |= bits(v, chunk);
+            const __m128i lead = atLeast(v, c0);
+            leads |= bits(lead, chunk);
+            leads3 |= bits(atLeast(v, e0), chunk);
+            const __m128i odd =
+                _mm_or_si128(_mm_or_si128(_mm_andnot_si128(atLeast(v, c2), lead), atLeast(v, f0)),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, e0), _mm_cmpeq_epi8(v, ed)));
+            rare |= bits(odd, chunk);
+        }
+        const std::uint64_t continuations = highBits & ~leads;
+        if (rare != 0 || continuations != ((leads << 1) | (leads3 << 2) | owed))
+            break;
+        high = high || highBits != 0;
+        owed = (leads >> 63) | (leads3 >> 62);
+    }
+    if (owed != 0) {
+        // Back to the lead byte of the character the last block left unfinished.
+        do
+            --i;
+        while ((static_cast<unsigned char>(data[i]) & 0xC0) == 0x80);
+    }
+#else
+    (void)data;
+    (void)size;
+    (void)high;
+#endif
+    return i;
+}
+
 } // namespace
 
 const char* encodingName(TextEncoding encoding) {
@@ -169,16 +231,15 @@ std::size_t firstInvalidUtf8(std::string_view text) {
 }
 
 bool isUtf8(std::string_view text) {
+    bool high = false;
     for (std::size_t pos = 0; pos < text.size();) {
-        // Runs of ASCII, the bulk of most text, need no decoding.
-        if (static_cast<unsigned char>(text[pos]) < 0x80) {
-            ++pos;
-            continue;
+        pos += wellFormedBlocks(text.data() + pos, text.size() - pos, high);
+        for (const std::size_t stop = std::min(text.size(), pos + 64); pos < stop;) {
+            const std::size_t n = utf8CharLength(text, pos);
+            if (n == 0)
+                return false;
+            pos += n;
         }
-        const std::size_t n = utf8CharLength(text, pos);
-        if (n == 0)
-            return false;
-        pos += n;
     }
     return true;
 }
@@ -282,49 +343,29 @@ void EncodingSniffer::feed(std::string_view piece) {
     const std::size_t n = piece.size();
     const char* const data = piece.data();
     while (i < n) {
-        // Most text is ASCII: eight bytes at a time.
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, data + i, 8);
-            if (word & 0x8080808080808080u)
-                break;
-            i += 8;
-        }
-        if (i >= n)
-            break;
-        const auto c = static_cast<unsigned char>(data[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        m_high = true;
-        // Kana and kanji (three bytes, no overlong or surrogate lead) and two-byte characters
-        // need no more than their continuation bytes checked.
-        if (c >= 0xE1 && c <= 0xEF && c != 0xED && i + 2 < n &&
-            (static_cast<unsigned char>(data[i + 1]) & 0xC0) == 0x80 &&
-            (static_cast<unsigned char>(data[i + 2]) & 0xC0) == 0x80) {
-            i += 3;
-            continue;
-        }
-        if (c >= 0xC2 && c <= 0xDF && i + 1 < n &&
-            (static_cast<unsigned char>(data[i + 1]) & 0xC0) == 0x80) {
-            i += 2;
-            continue;
-        }
-        const std::size_t length = utf8CharLength(piece, i);
-        if (length > 0) {
-            i += length;
-            continue;
-        }
-        const std::size_t need = utf8LeadLength(c);
-        if (need > n - i) {
-            // Perhaps cut by the end of the piece: checked when the next one comes.
-            m_carrySize = n - i;
-            std::memcpy(m_carry, data + i, m_carrySize);
+        i += wellFormedBlocks(data + i, n - i, m_high);
+        // Character by character past whatever stopped the blocks, then blocks again.
+        for (const std::size_t stop = std::min(n, i + 64); i < stop;) {
+            const auto c = static_cast<unsigned char>(data[i]);
+            if (c < 0x80) {
+                ++i;
+                continue;
+            }
+            m_high = true;
+            if (const std::size_t length = utf8CharLength(piece, i); length > 0) {
+                i += length;
+                continue;
+            }
+            const std::size_t need = utf8LeadLength(c);
+            if (need > n - i) {
+                // Perhaps cut by the end of the piece: checked when the next one comes.
+                m_carrySize = n - i;
+                std::memcpy(m_carry, data + i, m_carrySize);
+                return;
+            }
+            m_broken = true;
             return;
         }
-        m_broken = true;
-        return;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "engine/detail/Columns.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace morvex {
 namespace {
@@ -205,6 +206,79 @@ TEST(DecodeForTerminal, Utf8TextShowsItsCharactersAndEscapesTheRest) {
               "a\\x80b\\x1B\t");
     EXPECT_EQ(decodeForTerminal("\xC2\x9B", kUtf8), "\\xC2\\x9B"); // a C1 control
     EXPECT_EQ(decodeForTerminal("\x95\x5C", kSjis), "表");
+}
+
+// The block-at-a-time check of whole files must agree with the character-by-character rule
+// wherever a sequence falls against the blocks and however the file is cut into pieces.
+TEST(Utf8Check, AgreesWithTheCharacterRuleAtEveryOffsetAndCut) {
+    const std::string pieces[] = {"é",
+                                  "あ",
+                                  "\xE0\xA0\x80",
+                                  "\xED\x9F\xBF",
+                                  "😀",
+                                  "\xF4\x8F\xBF\xBF",
+                                  "\xEF\xBB\xBF",
+                                  "\x80",
+                                  "\xBF",
+                                  "\xC0\xAF",
+                                  "\xC1\xBF",
+                                  "\xE0\x9F\xBF",
+                                  "\xED\xA0\x80",
+                                  "\xF0\x8F\xBF\xBF",
+                                  "\xF4\x90\x80\x80",
+                                  "\xF5\x80\x80\x80",
+                                  "\xFF",
+                                  "\xE3\x81",
+                                  "\xC3",
+                                  "\xE3\x81\x82\x82",
+                                  "\x8F\x90\x96\xBC",
+                                  "\x1A",
+                                  "\r\n"};
+    const auto reference = [](const std::string& text) {
+        const bool high = std::any_of(text.begin(), text.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+        return startsWithUtf8Bom(text) || (high && firstInvalidUtf8(text) == std::string::npos)
+                   ? kUtf8
+                   : kSjis;
+    };
+    const auto check = [&](const std::string& text, const std::string& label) {
+        const TextEncoding expected = reference(text);
+        EXPECT_EQ(isUtf8(text), firstInvalidUtf8(text) == std::string::npos) << label;
+        EXPECT_EQ(detectTextEncoding(text), expected) << label;
+        for (const std::size_t cut :
+             {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{100}, text.size() + 1}) {
+            EncodingSniffer sniffer;
+            for (std::size_t at = 0; at < text.size(); at += cut)
+                sniffer.feed(std::string_view(text).substr(at, cut));
+            sniffer.finish();
+            EXPECT_EQ(sniffer.verdict(), expected) << label << ", pieces of " << cut;
+        }
+    };
+    // Each piece at every offset across three blocks, in ASCII and in kana.
+    for (const char* filler : {"a", "かな"}) {
+        for (const std::string& piece : pieces) {
+            for (std::size_t offset = 0; offset < 140; ++offset) {
+                std::string text;
+                while (text.size() < offset)
+                    text += filler;
+                text += piece;
+                while (text.size() < 260)
+                    text += filler;
+                check(text, "piece at " + std::to_string(offset));
+            }
+        }
+    }
+    // Long mixes of the pieces; every other one of the well-formed pieces alone.
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int length = static_cast<int>(random() % 200);
+        const std::size_t kinds = round % 2 == 0 ? 7 : std::size(pieces);
+        for (int k = 0; k < length; ++k)
+            text += random() % 16 == 0 ? pieces[random() % kinds]
+                                       : (random() % 2 == 0 ? "かな漢字"s : "text "s);
+        check(text, "mix " + std::to_string(round));
+    }
 }
 
 } // namespace
