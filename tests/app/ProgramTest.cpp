@@ -50,6 +50,8 @@ protected:
     void start(QProcess& process, const QStringList& arguments, Desktop desktop,
                int standardOutput = -1) const {
         QProcessEnvironment env = environment();
+        if (!m_clock.isEmpty())
+            env.insert(u"MORVEX_CLOCK"_s, m_clock);
         if (desktop == Desktop::Offscreen)
             env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         process.setChildProcessModifier([standardOutput] {
@@ -109,6 +111,8 @@ protected:
         EXPECT_EQ(readBytes(work(u"a.up"_s)), kUploadA);
         EXPECT_FALSE(QFileInfo::exists(work(u"a.bak"_s)));
     }
+
+    QString m_clock; ///< MORVEX_CLOCK for the program, when set
 };
 
 TEST_F(ProgramTest, ConvertOnceWithoutDesktopWritesEachResultAsALineAndSavesNothing) {
@@ -320,6 +324,62 @@ TEST_F(ProgramTest, ConvertOnceTakesEachFilesListsFromTheFirstStoredRuleThatMatc
     EXPECT_EQ(readBytes(work(u"ub.up"_s)), "件: 件名\n本文\n-- sig\n");
     EXPECT_EQ(readBytes(work(u"c.up"_s)), kUploadC);
     EXPECT_EQ(readBytes(storePath()), storeBefore);
+}
+
+TEST_F(ProgramTest, ConvertOnceDrawsByWeightAndDatesEntriesInEitherEncoding) {
+    // 年, 月, 日 and 件名 in Shift-JIS.
+    const QByteArray year = "\x94\x4E", month = "\x8C\x8E", day = "\x93\xFA",
+                     subject = "\x8C\x8F\x96\xBC";
+    constexpr int kDraws = 10000;
+    const struct {
+        QString upload, footers, headers, encoding;
+        QByteArray footerList, headerList, marker, newline, header;
+    } files[] = {
+        {u"s.up"_s, u"ws.mfl"_s, u"ds.mhl"_s, u"sjis"_s,
+         ";@weight 3\r\n-- A\r\n;@weight 1\r\n-- B\r\n-- C\r\n",
+         "\\D{%Y" + year + "%m" + month + "%d" + day + "} \\H\r\n", "]" + subject, "\r\n",
+         "2026" + year + "12" + month + "08" + day + " " + subject},
+        {u"u.up"_s, u"wu.mfl"_s, u"du.mhl"_s, QString(),
+         ";@weight 3\n-- A\n;@weight 1\n-- B\n-- C\n", "\\D{%Y年%m月%d日} \\H\n", "]件名", "\n",
+         "2026年12月08日 件名"},
+    };
+    QStringList rules = {numberValue(u"Count"_s, 2)};
+    for (int i = 0; i < 2; ++i) {
+        const auto& file = files[i];
+        ASSERT_TRUE(writeBytes(work(file.footers), file.footerList));
+        ASSERT_TRUE(writeBytes(work(file.headers), file.headerList));
+        ASSERT_TRUE(writeBytes(work(file.upload),
+                               file.marker + file.newline + (")" + file.newline).repeated(kDraws)));
+        const QString n = QString::number(i + 1);
+        rules << textValue(u"Pattern"_s + n, file.upload)
+              << textValue(u"FooterList"_s + n, work(file.footers))
+              << textValue(u"HeaderList"_s + n, work(file.headers));
+        if (!file.encoding.isEmpty())
+            rules << textValue(u"Encoding"_s + n, file.encoding);
+    }
+    writeStore({fileGroup(), resultGroup(true), {u"Rules"_s, rules}});
+    m_clock = u"2026-12-08T10:00:00"_s;
+
+    const Outcome outcome = run({u"/c"_s});
+
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.err, QByteArray());
+    EXPECT_EQ(outcome.out.count('\n'), 4) << outcome.out.toStdString();
+    EXPECT_EQ(readBytes(work(u"a.up"_s)), "Re: Hello\r\nbody\r\n-- sig\r\n"); // the main lists
+    for (const auto& file : files) {
+        const QList<QByteArray> lines = readBytes(work(file.upload)).split('\n');
+        ASSERT_EQ(lines.size(), kDraws + 2) << file.upload.toStdString();
+        EXPECT_EQ(lines[0], file.header + file.newline.chopped(1));
+        // Weights 3, 1, 1: three fifths, one fifth and one fifth of the draws.
+        const std::pair<QByteArray, double> shares[] = {
+            {"-- A", 0.6}, {"-- B", 0.2}, {"-- C", 0.2}};
+        for (const auto& [entry, share] : shares) {
+            const auto count =
+                std::count(lines.begin() + 1, lines.end() - 1, entry + file.newline.chopped(1));
+            EXPECT_NEAR(static_cast<double>(count) / kDraws, share, 0.02)
+                << file.upload.toStdString() << " " << entry.toStdString();
+        }
+    }
 }
 
 TEST_F(ProgramTest, ConvertOnceWhoseReaderIsGoneFinishesThePass) {
