@@ -14,11 +14,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-TTaskIcon* taskIcon(TMorvexF* owner, const QString& name, const QString& tooltip, QMenu* menu) {
+TTaskIcon* taskIcon(TMorvexF* owner, const QString& name, const QString& tooltip, QMenu* menu,
+                    const QIcon& picture) {
     auto* icon = new TTaskIcon(owner);
     icon->setObjectName(name);
     icon->setTooltipText(tooltip);
-    icon->setIcon(QIcon(u":/windows/pictures/icon.bmp"_s));
+    icon->setIcon(picture);
     icon->setPopupMenuR(menu);
     return icon;
 }
@@ -32,9 +33,11 @@ void TMorvexF::buildComponents() {
     CheckMutex1->Loaded();
     AnimateWindow1 = new TAnimateWindow(this);
     AnimateWindow1->setObjectName(u"AnimateWindow1"_s);
-    AppRunTask = taskIcon(this, u"AppRunTask"_s, u"Morvex（待機中）"_s, ObserveMnu);
-    ObserveTask =
-        taskIcon(this, u"ObserveTask"_s, u"Morvex（ファイルの更新を監視中）"_s, ObserveMnu);
+    // Both icons show the same picture, decoded once.
+    const QIcon picture(u":/windows/pictures/icon.bmp"_s);
+    AppRunTask = taskIcon(this, u"AppRunTask"_s, u"Morvex（待機中）"_s, ObserveMnu, picture);
+    ObserveTask = taskIcon(this, u"ObserveTask"_s, u"Morvex（ファイルの更新を監視中）"_s,
+                           ObserveMnu, picture);
     for (TTaskIcon* icon : {AppRunTask, ObserveTask}) {
         connect(icon, &TTaskIcon::taskBarButtonChanged, this,
                 [this](bool visible) { m_application.TaskBarButtonVisible = visible; });

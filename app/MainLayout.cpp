@@ -10,6 +10,7 @@
 #include "settings/EngineBytes.h"
 #include "windows/SjisByteValidator.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,9 +152,13 @@ void TMorvexF::buildEtchedLines() {
 }
 
 void TMorvexF::buildMainMenu() {
+    // The menu bar is part of the designed window, never moved into a desktop's global menu. Made
+    // so from the start, it does not first ask the session bus whether a global menu is there.
+    const bool nativeBarsOff = QCoreApplication::testAttribute(Qt::AA_DontUseNativeMenuBar);
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QMenuBar* bar = menuBar();
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar, nativeBarsOff);
     bar->setObjectName(u"MainMenu"_s);
-    // The menu bar is part of the designed window, never moved into a desktop's global menu.
     bar->setNativeMenuBar(false);
     File = named(bar->addMenu(u"ファイル(&F)"_s), u"File"_s);
     SrcOpenMnu = addMenuItem(File, u"SrcOpenMnu"_s, u"変換元ﾌｧｲﾙを開く(&S)..."_s);

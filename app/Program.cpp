@@ -58,6 +58,24 @@ void translateStandardDialogs(QApplication& application) {
         QCoreApplication::installTranslator(translator);
 }
 
+// What is made once the first window is on the screen (after FormCreate, so "/c" has ended by
+// then and never pays for it): the list viewer, made after the main window and hidden until its
+// round buttons open it, and the requests on the session bus, whose name takes round trips.
+struct Latecomers {
+    std::unique_ptr<TListF> listViewer;
+    std::unique_ptr<DBusRequests> requests;
+
+    void make(TMorvexF& window) {
+        listViewer = std::make_unique<TListF>();
+        attachListViewer(window, *listViewer);
+        requests = std::make_unique<DBusRequests>(
+            DBusRequests::Handlers{[&window] { window.SaveAndQuit(); },
+                                   [&window] {
+                                       window.PopupObserveMenu();
+                                   }});
+    }
+};
+
 int runWindows(MorvexApplication& application, bool headless) {
     QuitSignals quitSignals;
     TMorvexF window(application);
@@ -71,23 +89,13 @@ int runWindows(MorvexApplication& application, bool headless) {
     // see or end (nor, without a desktop, send the close request).
     if (!window.settingsLoaded())
         return exitCode(ExitStatus::StoreFailed);
-    // The list viewer is made here, after the main window, and stays hidden until opened.
-    TListF listViewer;
-    attachListViewer(window, listViewer);
     if (application.ShowMainWindow)
         window.show();
-    // After FormCreate ("/c" has ended by now and never pays for the bus), and once the window is
-    // on the screen: joining the session bus takes round trips (and, with no bus yet, starting
-    // one) that the first window need not wait for.
-    std::unique_ptr<DBusRequests> requests;
-    QTimer::singleShot(0, &window, [&window, &requests, shown = application.ShowMainWindow] {
+    Latecomers later;
+    QTimer::singleShot(0, &window, [&window, &later, shown = application.ShowMainWindow] {
         if (shown)
             QGuiApplication::sync();
-        requests = std::make_unique<DBusRequests>(
-            DBusRequests::Handlers{[&window] { window.SaveAndQuit(); },
-                                   [&window] {
-                                       window.PopupObserveMenu();
-                                   }});
+        later.make(window);
     });
     QApplication::exec();
     return exitCode(ExitStatus::Done);
@@ -102,6 +110,8 @@ int runMorvex(int argc, char** argv, bool headless) {
         keepOnlySeriousQtMessages();
     }
     QApplication qtApplication(argc, argv);
+    if (!headless)
+        joinBusWhileFontsLoad();
     // What Qt leaves after taking its own options ("-style Fusion", "-display :1").
     application.Arguments = QCoreApplication::arguments().mid(1);
     // Read once, by the line above; the programs Morvex starts must not inherit it.

@@ -15,30 +15,12 @@
 #include <cstdio>
 #include <dlfcn.h>
 #include <exception>
-#include <thread>
-#ifdef MORVEX_WARM_FONTS
-#include <fontconfig/fontconfig.h>
-#endif
 
 namespace {
 
 using namespace Qt::StringLiterals;
 
 int runWindowModule(int argc, char** argv, bool headless) {
-#ifdef MORVEX_WARM_FONTS
-    // Reading the font configuration is the largest single cost before the first window can be
-    // measured and shown; on the second core it overlaps loading the module and Qt's start.
-    std::thread fonts;
-    if (!headless)
-        fonts = std::thread([] { FcInit(); });
-    struct Joined {
-        std::thread& thread;
-        ~Joined() {
-            if (thread.joinable())
-                thread.join();
-        }
-    } joined{fonts};
-#endif
     const morvex::InstalledFile module = morvex::findWindowModule(morvex::programDirectory());
     if (module.found.isEmpty()) {
         std::fprintf(stderr, "morvex: the window module is missing; looked for %s\n",

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QToolButton>
@@ -40,23 +41,27 @@ QString captionOf(const QWidget* control) {
     return {};
 }
 
-// The label that names `control`: the one whose buddy it is, among the labels of its window.
-QString labelOf(const QWidget* control) {
-    for (const QLabel* label : control->window()->findChildren<QLabel*>()) {
-        if (label->buddy() == control)
-            return label->text();
+// The caption of the label that names each control, the first label in the window's order whose
+// buddy it is: one walk over the labels, not one per control.
+using LabelCaptions = QHash<const QWidget*, QString>;
+
+LabelCaptions labelCaptions(const QWidget* window) {
+    LabelCaptions captions;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (const QWidget* buddy = label->buddy(); buddy && !captions.contains(buddy))
+            captions.insert(buddy, label->text());
     }
-    return {};
+    return captions;
 }
 
-void describe(QWidget* control) {
+void describe(QWidget* control, const LabelCaptions& labels) {
     if (qobject_cast<QLabel*>(control))
         return;
     if (control->accessibleDescription().isEmpty() && !control->toolTip().isEmpty())
         control->setAccessibleDescription(control->toolTip());
     if (!control->accessibleName().isEmpty())
         return;
-    for (const QString& source : {captionOf(control), labelOf(control), control->toolTip()}) {
+    for (const QString& source : {captionOf(control), labels.value(control), control->toolTip()}) {
         if (const QString name = spokenCaption(source); !name.isEmpty()) {
             control->setAccessibleName(name);
             return;
@@ -104,9 +109,10 @@ void describeControl(QWidget* control, const QString& description, const QString
 }
 
 void describeForAccessibility(QWidget* window) {
-    describe(window);
+    const LabelCaptions labels = labelCaptions(window);
+    describe(window, labels);
     for (QWidget* control : window->findChildren<QWidget*>())
-        describe(control);
+        describe(control, labels);
 }
 
 void describeWindowsWhenShown() {

@@ -2,12 +2,18 @@
 
 #include "gui/Accessibility.h"
 
+#include <QAccessible>
 #include <QFont>
 #include <QFontDatabase>
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringList>
 #include <algorithm>
+#include <system_error>
+#include <thread>
+#ifdef MORVEX_WARM_FONTS
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -53,6 +59,24 @@ QString designedFamily(const QString& family) {
     }
     resolved.insert(family, chosen);
     return chosen;
+}
+
+void joinBusWhileFontsLoad() {
+    // The first label asks whether accessibility is on, and the bridge that answers joins the
+    // session bus first: round trips, and where no bus address is set, the start of dbus-launch.
+    // Asked here, that wait is spent reading the font configuration, which the first text needs;
+    // read any earlier, it would only slow the loading of Qt on the other core.
+    std::thread fonts;
+#ifdef MORVEX_WARM_FONTS
+    try {
+        fonts = std::thread([] { FcInit(); });
+    } catch (const std::system_error&) {
+        // No thread: the first text reads the configuration itself.
+    }
+#endif
+    (void)QAccessible::isActive();
+    if (fonts.joinable())
+        fonts.join();
 }
 
 bool shiftJisCodecAvailable() {

@@ -13,6 +13,11 @@ void installFontSubstitutions();
 /// designed family unchanged.
 QString designedFamily(const QString& family);
 
+/// Makes Qt's accessibility bridge join the session bus now, reading the font configuration on
+/// a second thread while it waits. Call once on a desktop, after the QApplication exists and
+/// before the first widget.
+void joinBusWhileFontsLoad();
+
 /// True when the Shift-JIS codec ("windows-31j") is available; the program cannot work without it.
 bool shiftJisCodecAvailable();
 

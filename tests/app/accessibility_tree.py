@@ -2,8 +2,8 @@
 """Walks the running program's accessibility tree over AT-SPI, as a screen reader sees it: the
 main window, then the settings dialog (opened through its menu item's own action), each of its
 pages. Prints the tree and fails when a control has no name, one that Tab reaches (or a round
-button) has no description, two controls of one parent share a name, or a round button cannot be
-pressed.
+button) has no description, two controls of one parent share a name, a round button cannot be
+pressed, or pressing the header list's round button does not show the list viewer.
     accessibility_tree.py <application name>"""
 
 import sys
@@ -88,6 +88,15 @@ def main():
     round_buttons = [n for n in nodes(main_window) if n.name in ROUND]
     if len(round_buttons) != 2 or any("Press" not in actions(b) for b in round_buttons):
         faults.append("the round buttons are not two buttons with a press action")
+    else:
+        # The list viewer is made once the main window is out; its round button still opens it.
+        header = next(b for b in round_buttons if b.name == ROUND[0])
+        header.queryAction().doAction(actions(header).index("Press"))
+        viewer = wait_for(lambda: next(
+            (w for w in app if w.name.startswith("リストファイルビューア")
+             and w.getState().contains(pyatspi.STATE_SHOWING)), None))
+        if viewer is None:
+            faults.append("the header list's round button did not open the list viewer")
 
     setting_item = next((n for n in nodes(main_window) if n.name == "動作環境(E)..."), None)
     # The dialog runs modally inside the action, whose answer therefore only comes when the
