@@ -231,17 +231,10 @@ std::size_t firstInvalidUtf8(std::string_view text) {
 }
 
 bool isUtf8(std::string_view text) {
-    bool high = false;
-    for (std::size_t pos = 0; pos < text.size();) {
-        pos += wellFormedBlocks(text.data() + pos, text.size() - pos, high);
-        for (const std::size_t stop = std::min(text.size(), pos + 64); pos < stop;) {
-            const std::size_t n = utf8CharLength(text, pos);
-            if (n == 0)
-                return false;
-            pos += n;
-        }
-    }
-    return true;
+    EncodingSniffer sniffer;
+    sniffer.feed(text);
+    sniffer.finish();
+    return sniffer.wellFormed();
 }
 
 bool startsWithUtf8Bom(std::string_view text) {

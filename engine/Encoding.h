@@ -72,6 +72,8 @@ public:
     TextEncoding verdict() const;
     /// True while no byte above 0x7F was fed: the text reads the same in both encodings.
     bool ascii() const { return !m_high; }
+    /// True while every byte fed is part of well-formed UTF-8.
+    bool wellFormed() const { return !m_broken; }
 
 private:
     char m_head[3] = {};
