@@ -132,20 +132,33 @@ int condensedStretch(QFont font, const QString& text, int room, int narrowest) {
     return stretch;
 }
 
+int widestStretch(QFont font, const QString& text, int room, int narrowest) {
+    const int natural = QFontMetrics(font).horizontalAdvance(text);
+    if (natural <= room)
+        return QFont::Unstretched;
+    const auto fits = [&font, &text, room](int stretch) {
+        font.setStretch(stretch);
+        return QFontMetrics(font).horizontalAdvance(text) <= room;
+    };
+    // Each stretch tried loads a font of its own, and they come before the first window: start
+    // at the nearest proportional guess and walk one way, two tries for most captions.
+    int stretch = std::clamp(int(std::lround(100.0 * room / natural)), narrowest, 99);
+    if (fits(stretch)) {
+        while (stretch < 99 && fits(stretch + 1))
+            ++stretch;
+    } else {
+        while (stretch > narrowest && !fits(--stretch)) {
+        }
+    }
+    return stretch;
+}
+
 void endCaptionBefore(QLabel* caption, int right, int gap) {
     const QString shown = QString(caption->text()).remove(u'&');
-    const int room = right - gap - caption->x();
     QFont font = caption->font();
-    int stretch = condensedStretch(font, shown, room, 50);
+    const int stretch = widestStretch(font, shown, right - gap - caption->x(), 50);
     if (stretch == QFont::Unstretched)
         return;
-    const auto fits = [&font, &shown, room](int tried) {
-        font.setStretch(tried);
-        return QFontMetrics(font).horizontalAdvance(shown) <= room;
-    };
-    // The widest that fits, as a search down from 100 would find it.
-    while (stretch < 99 && fits(stretch + 1))
-        ++stretch;
     font.setStretch(stretch);
     caption->setFont(font);
     caption->adjustSize();

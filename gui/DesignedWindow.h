@@ -57,8 +57,12 @@ int fontPixels(const QFont& font);
 /// The stretch (percent) at which `text` in `font` is at most `room` pixels wide: unstretched
 /// when it fits as it is, else the first that fits counting down from the proportional guess,
 /// never below `narrowest`. Widths do not shrink exactly in step with the stretch, so a stretch
-/// above the one returned may fit too (see endCaptionBefore).
+/// above the one returned may fit too (see widestStretch).
 int condensedStretch(QFont font, const QString& text, int room, int narrowest);
+
+/// The widest stretch (percent) at which `text` in `font` is at most `room` pixels wide:
+/// unstretched when it fits as it is, `narrowest` when nothing from there up to 99 fits.
+int widestStretch(QFont font, const QString& text, int room, int narrowest);
 
 /// A caption that would run into the control beside it (the substitute font is wider than the
 /// designed one) is drawn just condensed enough to end `gap` pixels before `right`: the widest

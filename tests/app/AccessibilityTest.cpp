@@ -12,9 +12,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <functional>
 
 namespace morvex::test {
 namespace {
@@ -191,6 +193,35 @@ TEST(SpokenCaption, DropsAcceleratorsEllipsesAndClosingColons) {
     };
     for (const auto& [caption, spoken] : rows)
         EXPECT_EQ(spokenCaption(caption), spoken) << caption.toStdString();
+}
+
+// The bracketed accelerator is dropped as the expression "[(（]&.[)）]" drops it: checked against
+// that expression over every short caption of the characters that matter.
+TEST(SpokenCaption, DropsBracketedAcceleratorsAsTheExpressionDoes) {
+    static const QRegularExpression accelerator(u"[(（]&.[)）]"_s);
+    const QString pieces[] = {u"("_s, u"（"_s, u"&"_s,          u")"_s, u"）"_s,
+                              u"E"_s, u"\n"_s, u"\U0001F600"_s, u" "_s};
+    const auto expected = [](QString caption) {
+        caption.remove(accelerator);
+        caption.replace(u"&&"_s, u"\x01"_s).remove(u'&').replace(u'\x01', u'&');
+        caption = caption.trimmed();
+        for (const QString& tail : {u"..."_s, u"…"_s, u":"_s, u"："_s}) {
+            if (caption.endsWith(tail))
+                caption.chop(tail.size());
+        }
+        return caption.trimmed();
+    };
+    int checked = 0;
+    std::function<void(const QString&, int)> every = [&](const QString& caption, int left) {
+        EXPECT_EQ(spokenCaption(caption), expected(caption)) << caption.toStdString();
+        ++checked;
+        if (left > 0) {
+            for (const QString& piece : pieces)
+                every(caption + piece, left - 1);
+        }
+    };
+    every(QString(), 5);
+    EXPECT_GT(checked, 60000);
 }
 
 } // namespace

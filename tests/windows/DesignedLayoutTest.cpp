@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <climits>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace morvex {
 namespace {
@@ -39,6 +40,28 @@ TEST(CondensedStretch, FitsWhereItCanNeverBelowTheNarrowestAndGrowsWithTheRoom) 
         // No room at all: the narrowest allowed, whatever it is.
         EXPECT_EQ(condensedStretch(font, text, 0, 1), 1);
         EXPECT_EQ(condensedStretch(font, text, -10, 30), 30);
+    }
+}
+
+// Against every stretch tried in turn, for each room from none to the natural width.
+TEST(WidestStretch, IsTheWidestThatFitsOrTheNarrowest) {
+    const QFont font = designedDialogFont();
+    for (const QString& text : {u"ﾍｯﾀﾞﾘｽﾄ(H):"_s, u"ﾌｯﾀﾘｽﾄ(L):"_s, u"Shift-JIS"_s}) {
+        SCOPED_TRACE(text.toStdString());
+        std::vector<int> widths(100);
+        for (int stretch = 50; stretch < 100; ++stretch)
+            widths[size_t(stretch)] = widthAt(font, stretch, text);
+        for (int room = -3; room <= widths[99] + 2; ++room) {
+            int widest = 50;
+            for (int stretch = 50; stretch < 100; ++stretch) {
+                if (widths[size_t(stretch)] <= room)
+                    widest = stretch;
+            }
+            const int natural = QFontMetrics(font).horizontalAdvance(text);
+            EXPECT_EQ(widestStretch(font, text, room, 50),
+                      natural <= room ? int(QFont::Unstretched) : widest)
+                << "room " << room;
+        }
     }
 }
 
