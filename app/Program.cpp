@@ -110,8 +110,10 @@ int runMorvex(int argc, char** argv, bool headless) {
         keepOnlySeriousQtMessages();
     }
     QApplication qtApplication(argc, argv);
-    if (!headless)
+    if (!headless) {
+        installLazyIconStyle();
         joinBusWhileFontsLoad();
+    }
     // What Qt leaves after taking its own options ("-style Fusion", "-display :1").
     application.Arguments = QCoreApplication::arguments().mid(1);
     // Read once, by the line above; the programs Morvex starts must not inherit it.

@@ -18,6 +18,13 @@ QString designedFamily(const QString& family);
 /// before the first widget.
 void joinBusWhileFontsLoad();
 
+/// Puts a thin layer over the application's style, the one the desktop chose: everything passes
+/// through to it, except that the menu bar's overflow button gets its picture when first drawn
+/// instead of when the menu bar is made (reading it loads every image-format plugin, a fifth of
+/// the main window's making). Call once on a desktop, after the QApplication exists and before
+/// the first widget.
+void installLazyIconStyle();
+
 /// True when the Shift-JIS codec ("windows-31j") is available; the program cannot work without it.
 bool shiftJisCodecAvailable();
 

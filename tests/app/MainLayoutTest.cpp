@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 #include <QToolTip>
 
 namespace morvex::test {
@@ -103,6 +104,32 @@ TEST_F(MainWindowTest, EveryControlHasItsDesignedPlaceTextHintAndLimit) {
         EXPECT_TRUE(round->allowAllUp());
         EXPECT_FALSE(round->down());
     }
+}
+
+// The start's layer over the desktop's style changes nothing drawn: the same window, the same
+// palette, the same overflow picture (read when first drawn), also once a later style replaces it.
+TEST_F(MainWindowTest, TheStartStyleLayerDrawsAsTheDesktopStyleDoes) {
+    QStyle* desktop = QApplication::style();
+    const QPalette palette = QApplication::palette();
+    const QIcon overflow = desktop->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton);
+    const QImage before = create().grab().toImage();
+    window.reset();
+
+    installLazyIconStyle();
+    ASSERT_NE(QApplication::style(), desktop);
+    EXPECT_EQ(QApplication::style()->objectName(), desktop->objectName());
+    EXPECT_EQ(QApplication::palette(), palette);
+    TMorvexF& w = create();
+    EXPECT_EQ(w.grab().toImage(), before);
+    const QIcon lazy = child<QToolButton>(w, "qt_menubar_ext_button")->icon();
+    ASSERT_FALSE(lazy.isNull());
+    for (int side : {8, 16, 32})
+        EXPECT_EQ(lazy.pixmap(side).toImage(), overflow.pixmap(side).toImage()) << side;
+
+    const QIcon unread =
+        QApplication::style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton);
+    QApplication::setStyle(u"Fusion"_s); // deletes the layer and the style under it
+    EXPECT_FALSE(unread.pixmap(16).isNull());
 }
 
 TEST_F(MainWindowTest, TheWindowIsSmallFixedAndMinimiseOnly) {
