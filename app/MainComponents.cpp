@@ -4,12 +4,11 @@
 #include "app/desktop/AnimWnd.h"
 #include "app/desktop/TaskIcon.h"
 #include "app/desktop/mutexcheck.h"
+#include "gui/LazyIcon.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QImageReader>
 #include <QMenu>
-#include <QPixmap>
 
 namespace morvex {
 using namespace Qt::StringLiterals;
@@ -35,11 +34,9 @@ void TMorvexF::buildComponents() {
     CheckMutex1->Loaded();
     AnimateWindow1 = new TAnimateWindow(this);
     AnimateWindow1->setObjectName(u"AnimateWindow1"_s);
-    // Both icons show the same picture, decoded once, and as the bitmap it is: a reader left to
-    // guess the format would first load every image-format plugin, before the first window.
-    QImageReader reader(u":/windows/pictures/icon.bmp"_s, "bmp");
-    reader.setAutoDetectImageFormat(false);
-    const QIcon picture(QPixmap::fromImage(reader.read()));
+    // Both icons show the same picture, decoded once, when one of them is first shown: most
+    // starts never show them, and reading it would load every image-format plugin.
+    const QIcon picture = lazyIcon([] { return QIcon(u":/windows/pictures/icon.bmp"_s); });
     AppRunTask = taskIcon(this, u"AppRunTask"_s, u"Morvex（待機中）"_s, ObserveMnu, picture);
     ObserveTask = taskIcon(this, u"ObserveTask"_s, u"Morvex（ファイルの更新を監視中）"_s,
                            ObserveMnu, picture);

@@ -1,14 +1,13 @@
 #include "gui/GuiStartup.h"
 
 #include "gui/Accessibility.h"
+#include "gui/LazyIcon.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QHash>
-#include <QIconEngine>
-#include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStringDecoder>
@@ -16,7 +15,6 @@
 #include <algorithm>
 #include <system_error>
 #include <thread>
-#include <utility>
 #ifdef MORVEX_WARM_FONTS
 #include <fontconfig/fontconfig.h>
 #endif
@@ -38,50 +36,6 @@ const QStringList& standInsFor(const QString& family) {
     return none;
 }
 
-// The icon a style would give, asked of it only when the icon is first drawn or measured.
-class LazyStandardIcon : public QIconEngine {
-public:
-    LazyStandardIcon(QPointer<QStyle> style, QStyle::StandardPixmap which)
-        : m_style(std::move(style))
-        , m_which(which) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-               QIcon::State state) override {
-        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return icon().pixmap(size, mode, state);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override {
-        return icon().pixmap(size, scale, mode, state);
-    }
-    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return icon().actualSize(size, mode, state);
-    }
-    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
-        return icon().availableSizes(mode, state);
-    }
-    // The styles' standard icons are never empty; asking would load it.
-    bool isNull() override { return false; }
-    QString key() const override { return u"morvex-lazy-standard"_s; }
-    QIconEngine* clone() const override { return new LazyStandardIcon(m_style, m_which); }
-
-private:
-    QIcon& icon() {
-        if (m_icon.isNull()) {
-            // A style set since (a desktop's live change) has taken the wrapped one's place.
-            const QStyle* style = m_style ? m_style.data() : QApplication::style();
-            m_icon = style->standardIcon(m_which);
-        }
-        return m_icon;
-    }
-
-    QPointer<QStyle> m_style;
-    QStyle::StandardPixmap m_which;
-    QIcon m_icon;
-};
-
 class LazyIconStyle : public QProxyStyle {
 public:
     explicit LazyIconStyle(QStyle* desktopStyle)
@@ -92,8 +46,12 @@ public:
 
     QIcon standardIcon(StandardPixmap which, const QStyleOption* option,
                        const QWidget* widget) const override {
-        if (which == SP_ToolBarHorizontalExtensionButton)
-            return QIcon(new LazyStandardIcon(QPointer<QStyle>(baseStyle()), which));
+        if (which == SP_ToolBarHorizontalExtensionButton) {
+            return lazyIcon([style = QPointer<QStyle>(baseStyle()), which] {
+                // A style set since (a desktop's live change) has taken the wrapped one's place.
+                return (style ? style.data() : QApplication::style())->standardIcon(which);
+            });
+        }
         return QProxyStyle::standardIcon(which, option, widget);
     }
 };
