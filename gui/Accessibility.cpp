@@ -76,8 +76,28 @@ bool isClosing(QChar c) {
     return c == u')' || c == u'）';
 }
 
-// "(&E)" and "（&E）" dropped whole. A scan, not a regular expression: the first window's
-// descriptions are made before it appears, and compiling the expression was a fifth of them.
+class DescribeOnShow : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (widget->isWindow()) {
+                giveTransientParent(widget);
+                askForFixedFrame(widget);
+                describeForAccessibility(widget);
+            }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+// A scan, not a regular expression: the first window's descriptions are made before it appears,
+// and compiling the expression was a fifth of them.
 QString withoutBracketedAccelerators(const QString& caption) {
     QString kept;
     kept.reserve(caption.size());
@@ -98,26 +118,6 @@ QString withoutBracketedAccelerators(const QString& caption) {
     }
     return kept;
 }
-
-class DescribeOnShow : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && watched->isWidgetType()) {
-            auto* widget = static_cast<QWidget*>(watched);
-            if (widget->isWindow()) {
-                giveTransientParent(widget);
-                askForFixedFrame(widget);
-                describeForAccessibility(widget);
-            }
-        }
-        return false;
-    }
-};
-
-} // namespace
 
 QString spokenCaption(const QString& caption) {
     QString spoken = withoutBracketedAccelerators(caption);

@@ -10,6 +10,9 @@ namespace morvex {
 /// "..." of a command that opens a dialog and a closing ":".
 QString spokenCaption(const QString& caption);
 
+/// `caption` without its accelerators in brackets ("(&E)", "（&E）"), whole.
+QString withoutBracketedAccelerators(const QString& caption);
+
 /// What a screen reader says of `control` after its name; with `name`, also a name of its own
 /// (for a control whose caption alone would not tell it from another, such as two "参照...").
 void describeControl(QWidget* control, const QString& description, const QString& name = {});
