@@ -97,7 +97,7 @@ protected:
 } // namespace
 
 // A scan, not a regular expression: the first window's descriptions are made before it appears,
-// and compiling the expression was a fifth of them.
+// and compiling the expression took most of their time.
 QString withoutBracketedAccelerators(const QString& caption) {
     QString kept;
     kept.reserve(caption.size());
